@@ -1,0 +1,42 @@
+# mdr_add_program(<target> OUTPUT_NAME <name> DESCRIPTION <text> DESTINATION <dir under dist>
+#                 [ICON <ico>] SOURCES <files...>)
+# A GUI program with its manifest, icon and version resource, linked statically.
+function(mdr_add_program target)
+    cmake_parse_arguments(P "" "OUTPUT_NAME;DESCRIPTION;DESTINATION;ICON" "SOURCES;RC_INCLUDES" ${ARGN})
+    if(NOT P_ICON)
+        set(P_ICON "${MDR_ICON_DIR}/app.ico")
+    endif()
+    set(PROGRAM_NAME "${P_OUTPUT_NAME}")
+    set(PROGRAM_DESCRIPTION "${P_DESCRIPTION}")
+    set(PROGRAM_ICON "${P_ICON}")
+    set(PROGRAM_RC_INCLUDES "")
+    foreach(inc ${P_RC_INCLUDES})
+        string(APPEND PROGRAM_RC_INCLUDES "#include \"${inc}\"\n")
+    endforeach()
+    set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_program.rc")
+    configure_file("${PROJECT_SOURCE_DIR}/res/program.rc.in" "${rc}" @ONLY)
+    add_executable(${target} WIN32 ${P_SOURCES} ${rc})
+    target_link_options(${target} PRIVATE -municode)
+    add_dependencies(${target} mdr_icons)
+    set_target_properties(${target} PROPERTIES
+        OUTPUT_NAME "${P_OUTPUT_NAME}"
+        RUNTIME_OUTPUT_DIRECTORY "${MDR_DIST_DIR}/${P_DESTINATION}")
+endfunction()
+
+# mdr_add_test_program(<target> SOURCES...) : a console program that runs under the test prefix.
+function(mdr_add_wine_test target)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${target} ${T_SOURCES})
+    target_link_libraries(${target} PRIVATE ${T_LIBS} mdr_gtest)
+    set_target_properties(${target} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
+        CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-env.sh")
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES
+        FIXTURES_REQUIRED wine_prefix
+        ENVIRONMENT "MDR_BUILD_DIR=${CMAKE_BINARY_DIR};MDR_DIST_DIR=${MDR_DIST_DIR}"
+        TIMEOUT 600)
+    if(T_LABELS)
+        set_tests_properties(${target} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()

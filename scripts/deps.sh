@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, only when some are missing.
+set -eu
+packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest icoutils tango-icon-theme \
+wine wine32:i386 xvfb xauth x11-utils imagemagick"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -q
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing

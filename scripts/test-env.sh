@@ -1,0 +1,57 @@
+#!/bin/sh
+# test-env.sh up|down BUILD_DIR
+# up: a fresh 32-bit Wine prefix under the build tree, a persistent wineserver for it, and
+#     Xvfb when no display is set. down: ends exactly what up started.
+set -eu
+action="$1"
+build="$(cd "$2" && pwd)"
+state="$build/testenv"
+prefix="$build/wineprefix"
+
+case "$action" in
+up)
+    sh "$0" down "$build" >/dev/null 2>&1 || true
+    rm -rf "$prefix" "$state"
+    mkdir -p "$state"
+    display="${DISPLAY:-}"
+    if [ -z "$display" ]; then
+        n=90
+        while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+        # setsid so that ctest does not wait on the server's output.
+        setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+        echo $! >"$state/xvfb.pid"
+        display=":$n"
+        i=0
+        while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+    fi
+    cat >"$state/env" <<ENV
+export WINEPREFIX="$prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY="$display"
+ENV
+    . "$state/env"
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
+    # Make sure first-boot work is finished before the first test.
+    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+    echo "Wine prefix ready: $prefix (DISPLAY=$display)"
+    ;;
+down)
+    if [ -f "$state/env" ]; then
+        . "$state/env"
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+        rm -f "$state/xvfb.pid"
+    fi
+    echo "Test environment stopped"
+    ;;
+*)
+    echo "usage: $0 up|down BUILD_DIR" >&2
+    exit 2
+    ;;
+esac
