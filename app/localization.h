@@ -1,0 +1,34 @@
+// Language files: discovery under "Localization\" of the program folder, loading of one file's
+// numbered texts, and lookups by number.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mdr {
+
+struct LanguageInfo {
+    std::wstring name;
+    std::wstring path; // stored form: "Localization\" + file name
+    std::wstring author;
+};
+
+// Fills the language list from programFolder + "Localization\*.ini"; false when the folder
+// cannot be listed.
+bool DiscoverLanguages(const std::wstring& programFolder);
+const std::vector<LanguageInfo>& Languages();
+
+// Loads the group's texts from path (relative paths are taken relative to programFolder).
+// Returns 1 on success, 0 on failure.
+int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
+                 const std::wstring& group = L"MDRLanguageData");
+
+// Entry n of the loaded table, "" outside 0..N-1. Thread-safe once loading is done.
+const std::wstring& LangText(int n);
+int LangCount();
+
+// Replaces a "$WORD$" placeholder in text, ignoring case.
+std::wstring ReplacePlaceholder(const std::wstring& text, const std::wstring& placeholder,
+                                const std::wstring& value);
+
+} // namespace mdr

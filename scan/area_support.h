@@ -1,0 +1,24 @@
+// The contract every area procedure and check procedure follows, in one place.
+#pragma once
+
+#include <string>
+
+#include "scan/registry.h"
+
+namespace mdr {
+
+// Steps 1 and 2 of a check procedure. Returns 1 to go on with the area's tests, 0 when the
+// procedure should return 0 (empty key path or value name), -1 when the user cancelled.
+int BeginSubkeyCheck(RootKey root, const std::wstring& keyPath);
+int BeginValueCheck(RootKey root, const std::wstring& keyPath, const std::wstring& valueName);
+
+// A failing test: hands the error to the error-report callback (when set) and raises the area
+// error count.
+void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
+                     const std::wstring& valueData, const std::wstring& category,
+                     const std::wstring& description, int safety, int entryType);
+
+// Joins a key path and a child name ("" parent gives the child alone).
+std::wstring JoinKey(const std::wstring& parent, const std::wstring& child);
+
+} // namespace mdr

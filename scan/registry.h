@@ -1,0 +1,91 @@
+// Registry and path helpers: walks over keys and values, reading values as text, existence
+// tests, and the decision whether path-like registry data names something on disk. Also holds
+// the scan engine's start-up state (folders, search folders, removable roots) and its four
+// settings. Linked into MDR and the tools (library mdr_reghelpers).
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mdr {
+
+// Root keys travel as their predefined 32-bit handle values.
+using RootKey = uint32_t;
+constexpr RootKey kHkcr = 0x80000000u;
+constexpr RootKey kHkcu = 0x80000001u;
+constexpr RootKey kHklm = 0x80000002u;
+constexpr RootKey kHku = 0x80000003u;
+constexpr RootKey kHkcc = 0x80000005u;
+inline HKEY ToHkey(RootKey r) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(r)); }
+
+// "HKEY_CLASSES_ROOT" ... for the five roots, "" for anything else.
+std::wstring RootKeyName(RootKey root);
+
+// Check procedures: return -1 to stop the walk, anything else to go on.
+using SubkeyCheck = int (*)(RootKey root, const std::wstring& keyPath);
+using ValueCheck = int (*)(RootKey root, const std::wstring& keyPath, const std::wstring& valueName);
+
+struct ValueRef {
+    RootKey root;
+    std::wstring keyPath;
+    std::wstring valueName;
+};
+
+// 1 walked, 0 key not opened, -1 a check asked to stop. Pre-order; the start key is not checked.
+int EnumerateSubkeys(RootKey root, std::wstring_view keyPath, bool recursive, SubkeyCheck check);
+int EnumerateValues(RootKey root, std::wstring_view keyPath, ValueCheck check);
+// Non-zero when the list holds elements afterwards.
+int CollectValueNames(RootKey root, std::wstring_view keyPath, std::vector<ValueRef>& list);
+// Number of values of the key, or, when it has none, of every key below it.
+uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath);
+// Value rendered as text by type; "" when absent. valueName "" = default value.
+std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+// Access denied counts as existing.
+int KeyExists(RootKey root, std::wstring_view keyPath);
+int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+
+std::wstring ExpandEnvironment(std::wstring_view text);
+std::wstring LongPathOf(std::wstring_view path);
+// File, folder or drive root exists (or the part before the first ",").
+bool PathExists(std::wstring_view path);
+// 1 = exists (or is excused), 0 = missing.
+int FileReferenceExists(std::wstring_view text);
+int IsOnRemovableDrive(std::wstring_view path);
+
+// Start-up state, built once by InitScanEnginePaths before any scan.
+struct EnginePaths {
+    std::wstring windowsFolder; // ends in "\"
+    std::wstring systemFolder;
+    std::wstring driversFolder;
+    std::wstring fontsFolder;
+    std::wstring recentFolder;
+    std::vector<std::wstring> searchFolders;
+    std::vector<std::wstring> removableRoots;
+};
+const EnginePaths& ScanEnginePaths();
+void InitScanEnginePaths();
+// For tests: replace the lists wholesale.
+void SetSearchFolders(std::vector<std::wstring> folders);
+void SetRemovableRoots(std::vector<std::wstring> roots);
+
+// The engine's four settings, handed over by the user interface.
+// Progress: receives each examined item's text; returns 0 to stop the scan.
+using ProgressCallback = int (*)(const std::wstring& itemText);
+using ErrorReportCallback = int (*)(RootKey root, const std::wstring& keyPath,
+                                    const std::wstring& valueName, const std::wstring& valueData,
+                                    const std::wstring& category, const std::wstring& description,
+                                    int safety, int entryType);
+int SetProgressCallback(ProgressCallback cb);
+int SetErrorReportCallback(ErrorReportCallback cb);
+int SetScanDelay(int milliseconds);
+int SetSkipRemovable(int flag);
+ProgressCallback GetProgressCallback();
+ErrorReportCallback GetErrorReportCallback();
+int GetScanDelay();
+int GetSkipRemovable();
+
+} // namespace mdr

@@ -1,0 +1,28 @@
+// The scan thread: runs the selected areas in tree order through the ScanView, with the area
+// table, the current area and cancellation.
+#pragma once
+
+#include <string>
+
+namespace mdr {
+
+constexpr int kAreaCount = 18;
+
+struct AreaEntry {
+    std::wstring name; // language entries 1..18
+    int errorsFound = 0;
+};
+
+AreaEntry* AreaTable(); // kAreaCount entries, index 0..17 for tree items 1..18
+int CurrentArea();      // 1..18 while an area runs
+void SetCurrentArea(int item);
+
+// Area procedures' shared error counter (raised by check procedures).
+int& AreaErrorCount();
+
+// 1 every selected area ran; 0 nothing selected or cancelled.
+int ScanThread();
+// Thread entry for CreateThread / _beginthreadex.
+unsigned __stdcall ScanThreadEntry(void*);
+
+} // namespace mdr

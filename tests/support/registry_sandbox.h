@@ -1,0 +1,38 @@
+// Redirects HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_CLASSES_ROOT of this process to fresh
+// test-owned keys (RegOverridePredefKey) so the real scan areas run against planted data. Also
+// makes a temporary folder for files whose existence the areas test. Both are removed again.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <string_view>
+
+namespace mdr::test {
+
+class RegistrySandbox {
+  public:
+    explicit RegistrySandbox(std::wstring_view name);
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox&) = delete;
+    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+    // Plant data under a predefined root (as the code under test sees it).
+    void SetString(HKEY root, std::wstring_view key, std::wstring_view name, std::wstring_view data,
+                   DWORD type = REG_SZ);
+    void SetDword(HKEY root, std::wstring_view key, std::wstring_view name, DWORD data);
+    void SetBinary(HKEY root, std::wstring_view key, std::wstring_view name, const void* data,
+                   DWORD size, DWORD type = REG_BINARY);
+    void CreateKey(HKEY root, std::wstring_view key);
+
+    // A folder that exists for the sandbox's life ("...\", deleted with its contents after).
+    const std::wstring& Folder() const { return folder_; }
+    // Creates an empty file under Folder(); returns its full path.
+    std::wstring MakeFile(std::wstring_view relativePath);
+
+  private:
+    std::wstring base_;   // HKCU\Software\MDRTests\<name> on the real hive
+    std::wstring folder_;
+    HKEY overridden_[3] = {};
+};
+
+} // namespace mdr::test
