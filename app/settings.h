@@ -46,6 +46,8 @@ struct RunFlags {
     bool cmdScan = false;
     bool cmdMinimized = false;
     bool cmdWarnOrDie = false;
+    // Set by the main window as it closes: the position fields are then not saved.
+    bool minimizedAtExit = false;
 };
 
 AppSettings& Settings();
