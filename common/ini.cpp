@@ -1,1 +1,351 @@
-// Placeholder: filled in by its module's owner.
+#include "common/ini.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/handles.h"
+#include "common/text.h"
+#include "common/trace.h"
+
+MDR_TRACE_MODULE(Misc);
+
+namespace mdr {
+
+namespace {
+
+constexpr unsigned long long kMaxFileBytes = 64ull * 1024 * 1024;
+
+bool IsMissingError(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool ValueHoldsLineBreak(std::wstring_view s) {
+    return s.find_first_of(L"\r\n") != std::wstring_view::npos;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return L".";
+    if (slash == 0) return path.substr(0, 1);
+    // Keep "C:\" whole: GetTempFileNameW wants a folder, and "C:" alone means "current on C:".
+    if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+    return path.substr(0, slash);
+}
+
+} // namespace
+
+// ---- Whole-file helpers ----
+
+FileState ReadFileBytes(const std::wstring& path, std::string& bytes) {
+    MDR_HERE();
+    bytes.clear();
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (path.empty()) return FileState::Missing;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info))
+        return IsMissingError(GetLastError()) ? FileState::Missing : FileState::Unreadable;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileState::Unreadable;
+    unsigned long long size =
+        (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > kMaxFileBytes) return FileState::Unreadable;
+
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return IsMissingError(GetLastError()) ? FileState::Missing : FileState::Unreadable;
+
+    // Read to the end rather than trusting the size: the file may change meanwhile.
+    std::string data;
+    data.reserve(static_cast<size_t>(size));
+    char buffer[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return FileState::Unreadable;
+        if (got == 0) break;
+        if (data.size() + got > kMaxFileBytes) return FileState::Unreadable;
+        data.append(buffer, got);
+    }
+    bytes = std::move(data);
+    return FileState::Ok;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0, n = bytes.size();
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        unsigned cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false; // continuation byte, overlong lead (C0, C1) or beyond U+10FFFF
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            unsigned char t = static_cast<unsigned char>(bytes[i + k]);
+            if ((t & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;                               // overlong or out of range
+        if (cp >= 0xD800 && cp <= 0xDFFF) return false; // encoded surrogate
+        i += len;
+    }
+    return true;
+}
+
+std::wstring DecodeText(std::string_view bytes, bool sniffUtf8) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        std::wstring text;
+        text.reserve((bytes.size() - 2) / 2);
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                                (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        }
+        return text;
+    }
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+        static_cast<unsigned char>(bytes[1]) == 0xBB &&
+        static_cast<unsigned char>(bytes[2]) == 0xBF)
+        return FromUtf8(bytes.substr(3));
+    if (sniffUtf8 && IsValidUtf8(bytes)) return FromUtf8(bytes);
+    return FromAnsi(bytes);
+}
+
+bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
+    MDR_HERE();
+    if (path.empty()) return false;
+    std::wstring folder = FolderOf(path);
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!GetTempFileNameW(folder.c_str(), L"mdr", 0, temp)) return false;
+    std::wstring tempPath = temp;
+    ScopeExit removeTemp([&] { DeleteFileW(tempPath.c_str()); });
+
+    {
+        UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) ||
+                written == 0)
+                return false;
+            done += written;
+        }
+        if (!FlushFileBuffers(file.get())) return false;
+    }
+    if (!MoveFileExW(tempPath.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return false;
+    removeTemp.dismiss();
+    return true;
+}
+
+long long FileSizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info))
+        return -1;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return static_cast<long long>((static_cast<unsigned long long>(info.nFileSizeHigh) << 32) |
+                                  info.nFileSizeLow);
+}
+
+// ---- IniFile ----
+
+IniFile IniFile::Parse(std::wstring_view text) {
+    MDR_HERE();
+    IniFile ini;
+    std::vector<IniLine>* target = &ini.preamble_;
+    const size_t n = text.size();
+    size_t pos = 0;
+    while (pos < n) {
+        size_t end = text.find_first_of(L"\r\n", pos);
+        if (end == std::wstring_view::npos) end = n;
+        std::wstring line = Trim(text.substr(pos, end - pos));
+        // CR LF, LF and a lone CR all end a line.
+        pos = end;
+        if (pos < n) pos += (text[pos] == L'\r' && pos + 1 < n && text[pos + 1] == L'\n') ? 2 : 1;
+
+        if (line.empty()) continue;
+        if (line[0] == L'[') {
+            size_t close = line.find(L']');
+            IniGroup group;
+            group.name = Trim(std::wstring_view(line).substr(
+                1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            ini.groups_.push_back(std::move(group));
+            target = &ini.groups_.back().lines;
+            continue;
+        }
+        IniLine entry;
+        size_t eq = line.find(L'=');
+        if (line[0] != L';' && eq != std::wstring::npos && target != &ini.preamble_) {
+            entry.isKey = true;
+            entry.key = Trim(std::wstring_view(line).substr(0, eq));
+            entry.value = Trim(std::wstring_view(line).substr(eq + 1));
+        } else {
+            entry.value = std::move(line);
+        }
+        target->push_back(std::move(entry));
+    }
+    return ini;
+}
+
+std::wstring IniFile::ToText() const {
+    std::wstring out;
+    auto writeLines = [&out](const std::vector<IniLine>& lines) {
+        for (const IniLine& l : lines) {
+            if (l.isKey)
+                out.append(l.key).append(L"=").append(l.value);
+            else
+                out.append(l.value);
+            out.append(L"\r\n");
+        }
+    };
+    writeLines(preamble_);
+    bool first = preamble_.empty();
+    for (const IniGroup& g : groups_) {
+        if (!first) out.append(L"\r\n");
+        first = false;
+        out.append(L"[").append(g.name).append(L"]\r\n");
+        writeLines(g.lines);
+    }
+    return out;
+}
+
+FileState IniFile::Load(const std::wstring& path) {
+    MDR_HERE();
+    std::string bytes;
+    FileState state = ReadFileBytes(path, bytes);
+    if (state == FileState::Ok)
+        *this = Parse(DecodeText(bytes));
+    else
+        *this = IniFile();
+    return state;
+}
+
+bool IniFile::Save(const std::wstring& path) const {
+    MDR_HERE();
+    return WriteFileReplacing(path, ToUtf8(ToText()));
+}
+
+IniGroup* IniFile::FindGroup(std::wstring_view group) {
+    for (IniGroup& g : groups_)
+        if (EqualsNoCase(g.name, group)) return &g;
+    return nullptr;
+}
+
+const IniGroup* IniFile::FindGroup(std::wstring_view group) const {
+    for (const IniGroup& g : groups_)
+        if (EqualsNoCase(g.name, group)) return &g;
+    return nullptr;
+}
+
+bool IniFile::HasGroup(std::wstring_view group) const {
+    return FindGroup(group) != nullptr;
+}
+
+bool IniFile::HasKey(std::wstring_view group, std::wstring_view key) const {
+    const IniGroup* g = FindGroup(group);
+    if (!g) return false;
+    for (const IniLine& l : g->lines)
+        if (l.isKey && EqualsNoCase(l.key, key)) return true;
+    return false;
+}
+
+std::wstring IniFile::GetString(std::wstring_view group, std::wstring_view key,
+                                std::wstring_view defaultValue) const {
+    if (const IniGroup* g = FindGroup(group)) {
+        for (const IniLine& l : g->lines)
+            if (l.isKey && EqualsNoCase(l.key, key)) return l.value;
+    }
+    return std::wstring(defaultValue);
+}
+
+std::vector<std::wstring> IniFile::Keys(std::wstring_view group) const {
+    std::vector<std::wstring> keys;
+    if (const IniGroup* g = FindGroup(group)) {
+        for (const IniLine& l : g->lines)
+            if (l.isKey) keys.push_back(l.key);
+    }
+    return keys;
+}
+
+int IniFile::CountNamedKeys(std::wstring_view group) const {
+    int n = 0;
+    if (const IniGroup* g = FindGroup(group)) {
+        for (const IniLine& l : g->lines)
+            if (l.isKey && !l.key.empty()) ++n;
+    }
+    return n;
+}
+
+std::vector<std::wstring> IniFile::GroupNames() const {
+    std::vector<std::wstring> names;
+    for (const IniGroup& g : groups_)
+        names.push_back(g.name);
+    return names;
+}
+
+bool IniFile::Set(std::wstring_view group, std::wstring_view key, std::wstring_view value) {
+    std::wstring k = Trim(key);
+    if (k.empty() || k.find(L'=') != std::wstring::npos || k[0] == L'[' || k[0] == L';' ||
+        ValueHoldsLineBreak(k) || ValueHoldsLineBreak(value) || ValueHoldsLineBreak(group) ||
+        group.find(L']') != std::wstring_view::npos)
+        return false;
+    AddGroup(group);
+    IniGroup* g = FindGroup(group);
+    for (IniLine& l : g->lines) {
+        if (l.isKey && EqualsNoCase(l.key, k)) {
+            l.value = Trim(value);
+            return true;
+        }
+    }
+    IniLine line;
+    line.isKey = true;
+    line.key = std::move(k);
+    line.value = Trim(value);
+    g->lines.push_back(std::move(line));
+    return true;
+}
+
+bool IniFile::SetInt(std::wstring_view group, std::wstring_view key, int value) {
+    return Set(group, key, std::to_wstring(value));
+}
+
+void IniFile::AddGroup(std::wstring_view group) {
+    if (FindGroup(group)) return;
+    IniGroup g;
+    g.name = Trim(group);
+    groups_.push_back(std::move(g));
+}
+
+bool IniFile::RemoveKey(std::wstring_view group, std::wstring_view key) {
+    IniGroup* g = FindGroup(group);
+    if (!g) return false;
+    size_t before = g->lines.size();
+    std::erase_if(g->lines, [&](const IniLine& l) { return l.isKey && EqualsNoCase(l.key, key); });
+    return g->lines.size() != before;
+}
+
+bool IniFile::RemoveGroup(std::wstring_view group) {
+    size_t before = groups_.size();
+    std::erase_if(groups_, [&](const IniGroup& g) { return EqualsNoCase(g.name, group); });
+    return groups_.size() != before;
+}
+
+} // namespace mdr
