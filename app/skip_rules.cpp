@@ -1,1 +1,130 @@
-// Placeholder: filled in by its module's owner.
+#include "app/skip_rules.h"
+
+#include <algorithm>
+
+#include "common/ini.h"
+#include "common/text.h"
+#include "common/trace.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+struct RootName {
+    const wchar_t* name;
+    uint32_t root;
+};
+constexpr RootName kRoots[] = {
+    {L"HKEY_CLASSES_ROOT", 0x80000000u},   {L"HKEY_CURRENT_USER", 0x80000001u},
+    {L"HKEY_LOCAL_MACHINE", 0x80000002u},  {L"HKEY_USERS", 0x80000003u},
+    {L"HKEY_CURRENT_CONFIG", 0x80000005u},
+};
+
+bool SameTrimmedNoCase(std::wstring_view a, std::wstring_view b) {
+    return EqualsNoCase(Trim(a), Trim(b));
+}
+
+} // namespace
+
+uint32_t RootFromName(std::wstring_view name) {
+    std::wstring n = Trim(name);
+    for (const RootName& r : kRoots)
+        if (EqualsNoCase(n, r.name)) return r.root;
+    return 0;
+}
+
+std::wstring RootLongName(uint32_t root) {
+    for (const RootName& r : kRoots)
+        if (r.root == root) return r.name;
+    return {};
+}
+
+bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntry& entry) {
+    std::wstring line = Trim(rawLine);
+    if (line.empty() || line[0] == L';') return false;
+
+    size_t slash = line.find(L'\\');
+    std::wstring rootName = Trim(std::wstring_view(line).substr(0, slash));
+    if (rootName.empty()) return false;
+    uint32_t root = RootFromName(rootName);
+    entry.root = root != 0 ? root : previousRoot;
+
+    // Everything after the first "\", even when blanks stand between the root name and it.
+    entry.subkey = slash == std::wstring::npos ? std::wstring() : line.substr(slash + 1);
+    if (!entry.subkey.empty() && entry.subkey.back() == L'\\') entry.subkey.pop_back();
+    return true;
+}
+
+std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
+    MDR_HERE();
+    std::vector<SkipMapEntry> entries;
+    uint32_t previousRoot = 0;
+    size_t pos = 0;
+    const size_t n = text.size();
+    while (pos < n) {
+        size_t end = text.find_first_of(L"\r\n", pos);
+        if (end == std::wstring_view::npos) end = n;
+        SkipMapEntry entry;
+        if (ParseSkipLine(text.substr(pos, end - pos), previousRoot, entry)) {
+            previousRoot = entry.root;
+            entries.push_back(std::move(entry));
+        }
+        pos = end + 1;
+    }
+    return entries;
+}
+
+SkipMapLoad LoadSkipMapFile(const std::wstring& path, std::vector<SkipMapEntry>& entries) {
+    MDR_HERE();
+    std::string bytes;
+    switch (ReadFileBytes(path, bytes)) {
+    case FileState::Missing:
+        return SkipMapLoad::Missing;
+    case FileState::Unreadable:
+        return SkipMapLoad::Unreadable;
+    case FileState::Ok:
+        break;
+    }
+    // The skip map's encoding is decided by its byte-order mark alone.
+    entries = ParseSkipMapText(DecodeText(bytes, /*sniffUtf8=*/false));
+    return SkipMapLoad::Ok;
+}
+
+SkipMapLoad LoadSkipMapFile(const std::wstring& path) {
+    return LoadSkipMapFile(path, SkipMap());
+}
+
+bool ExceptionMatches(const SkipMapEntry& rule, uint32_t root, std::wstring_view keyPath) {
+    if (rule.root != root) return false;
+    std::wstring_view sub = rule.subkey;
+    if (SameTrimmedNoCase(sub, keyPath)) return true;
+    if (sub.size() >= 2 && sub.substr(sub.size() - 2) == L"\\*") {
+        // Branch rule: compared by characters, so Foo\* also covers a sibling FooBar.
+        size_t n = sub.size() - 2;
+        return SameTrimmedNoCase(keyPath.substr(0, std::min(n, keyPath.size())), sub.substr(0, n));
+    }
+    return false;
+}
+
+bool SameSkipEntry(const SkipMapEntry& a, uint32_t root, std::wstring_view subkey) {
+    return a.root == root && SameTrimmedNoCase(a.subkey, subkey);
+}
+
+std::vector<SkipMapEntry>& SkipMap() {
+    static std::vector<SkipMapEntry> entries;
+    return entries;
+}
+
+std::vector<SkipMapEntry>& Exceptions() {
+    static std::vector<SkipMapEntry> entries;
+    return entries;
+}
+
+int AddException(uint32_t root, std::wstring_view subkey) {
+    Exceptions().push_back(SkipMapEntry{root, std::wstring(subkey)});
+    return 1;
+}
+
+} // namespace mdr

@@ -14,8 +14,11 @@ struct SkipMapEntry {
     std::wstring subkey;
 };
 
-// Root handle for a long lower- or mixed-case root name ("hkey_local_machine" ...), 0 if unknown.
+// Root handle for a long root name in any letter case, blanks around it ignored
+// ("hkey_local_machine" ...); 0 if unknown. There are no short forms such as HKLM.
 uint32_t RootFromName(std::wstring_view name);
+// "HKEY_CLASSES_ROOT" ... for the five roots, "" for anything else.
+std::wstring RootLongName(uint32_t root);
 
 // Parses one skip-map / exception line (already trimmed) into entry, following the skip-map
 // rules: an unknown root name keeps `previousRoot`. Returns false when the line is to be skipped
@@ -24,6 +27,22 @@ bool ParseSkipLine(std::wstring_view line, uint32_t previousRoot, SkipMapEntry& 
 
 // Splits file text into entries (comments, blanks and bad lines skipped).
 std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text);
+
+// Reads MDRSkipMap.dat (encoding by byte-order mark: none = ANSI, UTF-8, UTF-16LE). Missing: the
+// file does not exist; Unreadable: it exists but cannot be read. A 0-byte file is Ok with no
+// entries. `entries` is replaced only on Ok.
+enum class SkipMapLoad { Missing, Unreadable, Ok };
+SkipMapLoad LoadSkipMapFile(const std::wstring& path, std::vector<SkipMapEntry>& entries);
+// The same into SkipMap().
+SkipMapLoad LoadSkipMapFile(const std::wstring& path);
+
+// Whether one exception rule covers (root, keyPath), as InExceptions tests each rule: same root,
+// and the subkey equal to the key path ignoring case and surrounding blanks; a rule whose
+// subkey ends in "\*" also covers every key path whose first (length - 2) characters equal the
+// subkey without its "\*" (so a rule for Foo\* covers Foo, Foo\Bar and also FooBar).
+bool ExceptionMatches(const SkipMapEntry& rule, uint32_t root, std::wstring_view keyPath);
+// Same root and same subkey ignoring case and surrounding blanks (duplicate entries).
+bool SameSkipEntry(const SkipMapEntry& a, uint32_t root, std::wstring_view subkey);
 
 std::vector<SkipMapEntry>& SkipMap();
 std::vector<SkipMapEntry>& Exceptions();
