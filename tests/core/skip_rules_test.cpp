@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/skip_rules.h"
+#include "common/text.h"
+#include "tests/core/test_files.h"
+
+using namespace mdr;
+using namespace mdr::test;
+
+namespace {
+
+constexpr uint32_t kHkcr = 0x80000000u, kHkcu = 0x80000001u, kHklm = 0x80000002u,
+                   kHku = 0x80000003u, kHkcc = 0x80000005u;
+
+SkipMapEntry Parse(std::wstring_view line, uint32_t previous = 0) {
+    SkipMapEntry e;
+    e.root = 0xDEADu;
+    EXPECT_TRUE(ParseSkipLine(line, previous, e)) << ToUtf8(line);
+    return e;
+}
+
+} // namespace
+
+TEST(SkipRules, RootNames) {
+    EXPECT_EQ(RootFromName(L"hkey_classes_root"), kHkcr);
+    EXPECT_EQ(RootFromName(L" HKEY_Current_User "), kHkcu);
+    EXPECT_EQ(RootFromName(L"HKEY_LOCAL_MACHINE"), kHklm);
+    EXPECT_EQ(RootFromName(L"hkey_users"), kHku);
+    EXPECT_EQ(RootFromName(L"hkey_current_config"), kHkcc);
+    EXPECT_EQ(RootFromName(L"HKLM"), 0u); // no short forms
+    EXPECT_EQ(RootFromName(L""), 0u);
+    EXPECT_EQ(RootLongName(kHkcc), L"HKEY_CURRENT_CONFIG");
+    EXPECT_EQ(RootLongName(0), L"");
+}
+
+TEST(SkipRules, LineParsing) {
+    SkipMapEntry e;
+    EXPECT_FALSE(ParseSkipLine(L"", kHklm, e));
+    EXPECT_FALSE(ParseSkipLine(L"   \t ", kHklm, e));
+    EXPECT_FALSE(ParseSkipLine(L"; HKEY_LOCAL_MACHINE\\Software\\X", kHklm, e));
+    EXPECT_FALSE(ParseSkipLine(L"  ;comment after blanks", kHklm, e));
+    EXPECT_FALSE(ParseSkipLine(L"\\Software\\NoRootName", kHklm, e));
+    EXPECT_FALSE(ParseSkipLine(L"  \\Software\\NoRootName", kHklm, e));
+
+    e = Parse(L"   HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\");
+    EXPECT_EQ(e.root, kHklm);
+    EXPECT_EQ(e.subkey, L"Software\\Vendor\\App"); // case kept, one trailing "\" removed
+    EXPECT_EQ(Parse(L"HKEY_LOCAL_MACHINE\\Software\\Two\\\\").subkey, L"Software\\Two\\");
+
+    // Short or unknown root names keep the previous entry's root (0 before the first entry).
+    e = Parse(L"HKLM\\Software\\Short", kHkcu);
+    EXPECT_EQ(e.root, kHkcu);
+    EXPECT_EQ(e.subkey, L"Software\\Short");
+    EXPECT_EQ(Parse(L"HKLM\\Software\\Short").root, 0u);
+
+    // Blanks between the root name and its "\" do not eat into the subkey.
+    e = Parse(L"hkey_users  \\.DEFAULT\\Software");
+    EXPECT_EQ(e.root, kHku);
+    EXPECT_EQ(e.subkey, L".DEFAULT\\Software");
+
+    // A root alone names the root itself.
+    e = Parse(L"HKEY_CLASSES_ROOT");
+    EXPECT_EQ(e.root, kHkcr);
+    EXPECT_EQ(e.subkey, L"");
+}
+
+TEST(SkipRules, FileTextInOrder) {
+    auto entries = ParseSkipMapText(L"; why\r\n"
+                                    L"HKLM\\First\\Unknown\r\n"
+                                    L"\r\n"
+                                    L"HKEY_CURRENT_USER\\Software\\A\n"
+                                    L"HKCU\\Software\\B\r"
+                                    L"  HKEY_LOCAL_MACHINE\\SOFTWARE\\C\\\r\n"
+                                    L"HKEY_CURRENT_CONFIG\\System");
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].root, 0u);
+    EXPECT_EQ(entries[1].root, kHkcu);
+    EXPECT_EQ(entries[2].root, kHkcu);
+    EXPECT_EQ(entries[2].subkey, L"Software\\B");
+    EXPECT_EQ(entries[3].root, kHklm);
+    EXPECT_EQ(entries[3].subkey, L"SOFTWARE\\C");
+    EXPECT_EQ(entries[4].root, kHkcc);
+    EXPECT_EQ(entries[4].subkey, L"System");
+}
+
+TEST(SkipRules, FilesByEncodingAndState) {
+    TempFolder dir;
+    std::vector<SkipMapEntry> entries = {{kHklm, L"untouched"}};
+    EXPECT_EQ(LoadSkipMapFile(dir / L"MDRSkipMap.dat", entries), SkipMapLoad::Missing);
+    ASSERT_EQ(entries.size(), 1u);
+    CreateDirectoryW((dir / L"folder.dat").c_str(), nullptr);
+    EXPECT_EQ(LoadSkipMapFile(dir / L"folder.dat", entries), SkipMapLoad::Unreadable);
+    ASSERT_EQ(entries.size(), 1u);
+
+    WriteBytes(dir / L"empty.dat", "");
+    EXPECT_EQ(LoadSkipMapFile(dir / L"empty.dat", entries), SkipMapLoad::Ok);
+    EXPECT_TRUE(entries.empty());
+
+    const std::wstring text = L";c\r\nHKEY_CURRENT_USER\\Software\\Caf\u00E9 \u00FC\r\n";
+    const std::wstring wide = L"HKEY_USERS\\S-1\\\u65E5\u672C\\";
+    WriteBytes(dir / L"utf16.dat", Utf16LeWithBom(text + wide));
+    ASSERT_EQ(LoadSkipMapFile(dir / L"utf16.dat", entries), SkipMapLoad::Ok);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
+    EXPECT_EQ(entries[1].subkey, L"S-1\\\u65E5\u672C");
+
+    WriteBytes(dir / L"utf8.dat", Utf8WithBom(text));
+    ASSERT_EQ(LoadSkipMapFile(dir / L"utf8.dat", entries), SkipMapLoad::Ok);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
+
+    std::string ansi = AnsiBytes(text);
+    ASSERT_FALSE(ansi.empty());
+    WriteBytes(dir / L"ansi.dat", ansi);
+    ASSERT_EQ(LoadSkipMapFile(dir / L"ansi.dat", entries), SkipMapLoad::Ok);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
+}
+
+TEST(SkipRules, ShippedSkipMap) {
+    std::wstring path = SourceFolder() + L"data\\MDRSkipMap.dat";
+    std::vector<SkipMapEntry> entries;
+    ASSERT_EQ(LoadSkipMapFile(path, entries), SkipMapLoad::Ok);
+    EXPECT_GE(entries.size(), 10u);
+    EXPECT_LE(entries.size(), 20u);
+    for (const SkipMapEntry& e : entries) {
+        EXPECT_NE(RootLongName(e.root), L"") << ToUtf8(e.subkey);
+        EXPECT_FALSE(e.subkey.empty());
+    }
+    // Every entry says why it is there: the line above it is a comment.
+    std::vector<std::wstring> lines = Split(FromUtf8(ReadBytes(path)), L'\n');
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::wstring line = Trim(ReplaceAll(lines[i], L"\r", L""));
+        if (line.empty() || line[0] == L';') continue;
+        ASSERT_GT(i, 0u);
+        EXPECT_EQ(Trim(lines[i - 1]).substr(0, 1), L";") << ToUtf8(line);
+    }
+    std::wstring dist = DistFolder();
+    if (!dist.empty()) {
+        EXPECT_EQ(ReadBytes(dist + L"MDRSkipMap.dat"), ReadBytes(path));
+    }
+}
+
+TEST(SkipRules, ExceptionMatching) {
+    SkipMapEntry exact{kHkcu, L" Software\\Foo "};
+    EXPECT_TRUE(ExceptionMatches(exact, kHkcu, L"software\\FOO"));
+    EXPECT_FALSE(ExceptionMatches(exact, kHklm, L"Software\\Foo"));
+    EXPECT_FALSE(ExceptionMatches(exact, kHkcu, L"Software\\Foo\\Bar"));
+    EXPECT_FALSE(ExceptionMatches(exact, kHkcu, L"Software\\Fo"));
+
+    SkipMapEntry branch{kHkcu, L"Software\\Foo\\*"};
+    EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\Foo"));
+    EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"SOFTWARE\\foo\\Bar\\Baz"));
+    EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\FooBar")); // by characters
+    EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\Foo\\*"));
+    EXPECT_FALSE(ExceptionMatches(branch, kHkcu, L"Software\\Fo"));
+    EXPECT_FALSE(ExceptionMatches(branch, kHkcu, L"Software\\Other"));
+    EXPECT_FALSE(ExceptionMatches(branch, kHklm, L"Software\\Foo\\Bar"));
+
+    EXPECT_TRUE(SameSkipEntry(exact, kHkcu, L"SOFTWARE\\foo"));
+    EXPECT_FALSE(SameSkipEntry(exact, kHklm, L"Software\\Foo"));
+    EXPECT_FALSE(SameSkipEntry(branch, kHkcu, L"Software\\Foo"));
+}
+
+TEST(SkipRules, GlobalListsAndAddException) {
+    std::vector<SkipMapEntry> saved = Exceptions();
+    Exceptions().clear();
+    EXPECT_EQ(AddException(kHklm, L"Software\\A"), 1);
+    EXPECT_EQ(AddException(kHklm, L"Software\\A"), 1); // no duplicate check here
+    ASSERT_EQ(Exceptions().size(), 2u);
+    EXPECT_EQ(Exceptions()[1].root, kHklm);
+    Exceptions() = saved;
+
+    TempFolder dir;
+    std::vector<SkipMapEntry> savedMap = SkipMap();
+    WriteBytes(dir / L"map.dat", "HKEY_CLASSES_ROOT\\CLSID\\{X}\r\n");
+    EXPECT_EQ(LoadSkipMapFile(dir / L"map.dat"), SkipMapLoad::Ok);
+    ASSERT_EQ(SkipMap().size(), 1u);
+    EXPECT_EQ(SkipMap()[0].subkey, L"CLSID\\{X}");
+    SkipMap() = savedMap;
+}
