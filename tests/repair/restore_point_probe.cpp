@@ -1,0 +1,48 @@
+// Runs SetRestorePoint once in its own process, so that the srclient.dll beside it is the one
+// loaded. Usage: restore_point_probe <mode> <report file> <language file> <log file>
+// The report (UTF-8) holds "result <n>" and one "box <flags>|<title>|<text>" line per message
+// box that would have been shown.
+#include <windows.h>
+#include <shellapi.h>
+#include <string>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/settings.h"
+#include "common/text.h"
+#include "repair/message_box.h"
+#include "repair/restore_point.h"
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv || argc != 5) return 2;
+    const int mode = _wtoi(argv[1]);
+    const std::wstring reportPath = argv[2];
+    const std::wstring languagePath = argv[3];
+    mdr::Paths().logFile = argv[4];
+    LocalFree(argv);
+
+    if (mdr::BeginLogFile(mdr::Paths().logFile, L"restore point probe") != 1) return 3;
+    mdr::Settings().CreateLog = 1;
+    if (mdr::LoadLanguage(L"", languagePath) != 1) return 4;
+
+    std::wstring report;
+    mdr::SetMessagePresenter(
+        [&report](std::wstring_view text, std::wstring_view title, UINT flags) {
+            report += L"box " + std::to_wstring(flags) + L"|" + std::wstring(title) + L"|" +
+                      std::wstring(text) + L"\n";
+            return IDOK;
+        });
+    const int result = mdr::SetRestorePoint(mode);
+    report += L"result " + std::to_wstring(result) + L"\n";
+
+    const std::string bytes = mdr::ToUtf8(report);
+    HANDLE file = CreateFileW(reportPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 5;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok ? 0 : 5;
+}
