@@ -1,0 +1,182 @@
+// The menu bar and pop-up menus 1 to 4. Item icons come from the icon table and are drawn by
+// the window on request (HBMMENU_CALLBACK), so they keep their alpha edges and grey out with
+// their items.
+#include <windows.h>
+
+#include <string>
+
+#include "common/trace.h"
+#include "ui/command_ids.h"
+#include "ui/main_ui.h"
+#include "ui/tools_menu.h"
+#include "ui/ui_logic.h"
+#include "ui/ui_resources.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr UINT kSeparatorId = 0xFFFF;
+constexpr int kNoIcon = -1;
+
+struct ItemSpec {
+    int id; // kSeparatorId for a separator
+    int caption;
+    const wchar_t* shortcut;
+    int icon;
+};
+
+bool AddItem(HMENU menu, const ItemSpec& spec) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    if (spec.id == static_cast<int>(kSeparatorId)) {
+        mii.fMask = MIIM_FTYPE | MIIM_ID;
+        mii.fType = MFT_SEPARATOR;
+        mii.wID = kSeparatorId;
+    } else {
+        std::wstring text = MenuItemText(Text(spec.caption), spec.shortcut ? spec.shortcut : L"");
+        mii.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA | (spec.icon >= 0 ? MIIM_BITMAP : 0);
+        mii.wID = static_cast<UINT>(spec.id);
+        mii.dwTypeData = text.data();
+        mii.dwItemData = static_cast<ULONG_PTR>(spec.icon);
+        if (spec.icon >= 0) mii.hbmpItem = HBMMENU_CALLBACK;
+        return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii) != FALSE;
+    }
+    return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii) != FALSE;
+}
+
+bool AddItems(HMENU menu, std::initializer_list<ItemSpec> items) {
+    for (const ItemSpec& item : items) {
+        if (!AddItem(menu, item)) return false;
+    }
+    return true;
+}
+
+bool AddSubmenu(HMENU parent, HMENU sub, int caption) {
+    if (!sub) return false;
+    return AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub),
+                       Text(caption).c_str()) != FALSE;
+}
+
+const ItemSpec kSep{static_cast<int>(kSeparatorId), 0, nullptr, kNoIcon};
+
+} // namespace
+
+bool BuildMenus() {
+    MDR_HERE();
+    MainUi& ui = Ui();
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    HMENU edit = CreatePopupMenu();
+    HMENU select = CreatePopupMenu();
+    HMENU deselect = CreatePopupMenu();
+    HMENU fix = CreatePopupMenu();
+    HMENU options = CreatePopupMenu();
+    HMENU help = CreatePopupMenu();
+    bool ok = bar && file && edit && select && deselect && fix && options && help;
+    ok = ok && AddItems(file, {{kCmdStartScan, 158, L"Ctrl+S", 1},
+                               {kCmdStopScan, 159, L"Ctrl+W", 2},
+                               kSep,
+                               {kCmdMinimizeToTray, 160, L"Ctrl+T", 3},
+                               kSep,
+                               {kCmdExit, 161, L"Alt+F4", 4}});
+    ok = ok && AddItems(select, {{kCmdTickAllAreas, 164, nullptr, 5},
+                                 {kCmdSelectAll, 165, nullptr, 6},
+                                 {kCmdSelectSafe, 166, nullptr, 7},
+                                 {kCmdSelectUnsafe, 167, nullptr, 8}});
+    ok = ok && AddItems(deselect, {{kCmdUntickAllAreas, 164, nullptr, 9},
+                                   {kCmdDeselectAll, 165, nullptr, 6},
+                                   {kCmdDeselectSafe, 166, nullptr, 7},
+                                   {kCmdDeselectUnsafe, 167, nullptr, 8}});
+    ok = ok && AddSubmenu(edit, select, 163) && AddSubmenu(edit, deselect, 168);
+    ok = ok && AddItems(edit, {{kCmdInvertSelection, 169, L"Ctrl+I", 10},
+                               kSep,
+                               {kCmdOpenInRegedit, 170, L"Ctrl+O", 11}});
+    ok = ok && AddItems(fix, {{kCmdFix, 172, L"Ctrl+R", 12},
+                              kSep,
+                              {kCmdBackupManager, 173, L"Ctrl+B", 13},
+                              kSep,
+                              {kCmdFullBackup, 174, nullptr, 14},
+                              {kCmdRestorePoint, 175, nullptr, 15},
+                              kSep,
+                              {kCmdExport, 176, L"Ctrl+E", 16}});
+    ok = ok && AddItems(options, {{kCmdSettings, 178, nullptr, 17}});
+    ok = ok && AddItems(help, {{kCmdHelp, 180, L"F1", 18},
+                               kSep,
+                               {kCmdWebSite, 181, nullptr, 19},
+                               {kCmdAbout, 202, nullptr, 20}});
+    ok = ok && AddSubmenu(bar, file, 157) && AddSubmenu(bar, edit, 162) &&
+         AddSubmenu(bar, fix, 171) && AddSubmenu(bar, options, 177) && AddSubmenu(bar, help, 179);
+    if (!ok) {
+        // Menus already attached to a parent go with it.
+        for (HMENU m : {bar, file, edit, select, deselect, fix, options, help}) {
+            if (m && IsMenu(m)) DestroyMenu(m);
+        }
+        return false;
+    }
+    ui.menuBar = bar;
+    if (!SetMenu(ui.window, bar)) return false;
+    EnableMenuCommand(kCmdStopScan, false);
+
+    for (int i = 1; i <= 4; ++i)
+        ui.popups[i] = CreatePopupMenu();
+    ok = ui.popups[1] && ui.popups[2] && ui.popups[3] && ui.popups[4];
+    ok = ok && AddItems(ui.popups[1],
+                        {{kCmdTreeTickAll, 182, nullptr, 5}, {kCmdTreeUntickAll, 183, nullptr, 9}});
+    ok = ok && AddItems(ui.popups[2], {{kCmdListSelectAll, 184, nullptr, 6},
+                                       {kCmdListSelectSafe, 185, nullptr, 7},
+                                       {kCmdListSelectUnsafe, 186, nullptr, 8},
+                                       kSep,
+                                       {kCmdListInvert, 187, nullptr, 10},
+                                       {kCmdListDeselectAll, 188, nullptr, 9},
+                                       kSep,
+                                       {kCmdListAddException, 189, nullptr, 21},
+                                       kSep,
+                                       {kCmdListFix, 190, nullptr, 12},
+                                       {kCmdListOpenInRegedit, 191, nullptr, 11}});
+    ok = ok && AddItems(ui.popups[3],
+                        {{kCmdTrayRestore, 192, nullptr, 22}, {kCmdTrayExit, 193, nullptr, 4}});
+    for (const ToolMenuEntry& tool : ToolMenu()) {
+        if (!ok) break;
+        ok = AppendMenuW(ui.popups[4], MF_STRING, static_cast<UINT_PTR>(tool.id),
+                         tool.caption.c_str()) != FALSE;
+    }
+    return ok;
+}
+
+void EnableMenuCommand(int id, bool enable) {
+    const UINT flags = MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED);
+    MainUi& ui = Ui();
+    if (id <= kLastMenuBarId) {
+        if (ui.menuBar) EnableMenuItem(ui.menuBar, static_cast<UINT>(id), flags);
+        return;
+    }
+    for (int i = 1; i <= 4; ++i) {
+        if (ui.popups[i]) EnableMenuItem(ui.popups[i], static_cast<UINT>(id), flags);
+    }
+}
+
+bool OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) {
+    if (mis->CtlType != ODT_MENU) return false;
+    mis->itemWidth = 20; // the icon and a little air before the text
+    mis->itemHeight = 16;
+    return true;
+}
+
+bool OnDrawMenuItem(const DRAWITEMSTRUCT* dis) {
+    if (dis->CtlType != ODT_MENU) return false;
+    HICON icon = TableIcon(static_cast<int>(dis->itemData));
+    if (!icon) return true;
+    const RECT& rc = dis->rcItem;
+    const int x = rc.left + ((rc.right - rc.left) - 16) / 2;
+    const int y = rc.top + ((rc.bottom - rc.top) - 16) / 2;
+    if (dis->itemState & (ODS_GRAYED | ODS_DISABLED)) {
+        if (HICON grey = DisabledTableIcon(static_cast<int>(dis->itemData))) icon = grey;
+    }
+    DrawIconEx(dis->hDC, x, y, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    return true;
+}
+
+} // namespace mdr

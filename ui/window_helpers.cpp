@@ -1,0 +1,95 @@
+#include "ui/window_helpers.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "app/os_version.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "ui/ui_logic.h"
+#include "ui/ui_resources.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kTrayTip[] = L"Veltrane Mendora";
+
+// The structure is always the newest layout; cbSize tells the shell how much of it it may read.
+NOTIFYICONDATAW IconData(HWND window, UINT iconId) {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = std::min<unsigned>(NotifyIconDataSize(OperatingSystemCode()), sizeof(nid));
+    nid.hWnd = window;
+    nid.uID = iconId;
+    return nid;
+}
+
+void CopyText(wchar_t* dest, size_t capacity, const std::wstring& text) {
+    const size_t n = std::min(text.size(), capacity - 1);
+    std::copy_n(text.c_str(), n, dest);
+    dest[n] = L'\0';
+}
+
+} // namespace
+
+int EnableCloseCommand(HWND window, int enable) {
+    if ((enable != 0 && enable != 1) || !IsWindow(window)) return 1;
+    HMENU sys = GetSystemMenu(window, FALSE);
+    if (sys) EnableMenuItem(sys, SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(window);
+    return 1;
+}
+
+bool AddTrayIcon(HWND window, UINT iconId, UINT callbackMessage) {
+    MDR_HERE();
+    NOTIFYICONDATAW nid = IconData(window, iconId);
+    nid.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    nid.uCallbackMessage = callbackMessage;
+    nid.hIcon = TableIcon(0);
+    CopyText(nid.szTip, std::size(nid.szTip), kTrayTip);
+    return Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
+}
+
+bool RemoveTrayIcon(HWND window, UINT iconId) {
+    NOTIFYICONDATAW nid = IconData(window, iconId);
+    return Shell_NotifyIconW(NIM_DELETE, &nid) != FALSE;
+}
+
+int ShowBalloon(UINT iconId, HWND window, const std::wstring& title, const std::wstring& text,
+                UINT timeout, DWORD infoFlags) {
+    MDR_HERE();
+    NOTIFYICONDATAW nid = IconData(window, iconId);
+    nid.uVersion = NOTIFYICON_VERSION_4;
+    Shell_NotifyIconW(NIM_SETVERSION, &nid);
+    nid = IconData(window, iconId);
+    nid.uFlags = NIF_INFO;
+    CopyText(nid.szInfo, std::size(nid.szInfo), text);
+    CopyText(nid.szInfoTitle, std::size(nid.szInfoTitle), title);
+    nid.uTimeout = timeout;
+    nid.dwInfoFlags = infoFlags;
+    return Shell_NotifyIconW(NIM_MODIFY, &nid);
+}
+
+int ActivateWindowByTitle(const std::wstring& title) {
+    MDR_HERE();
+    HWND w = GetWindow(GetDesktopWindow(), GW_CHILD);
+    while (w) {
+        if (IsWindowVisible(w)) {
+            wchar_t buffer[1025] = {};
+            GetWindowTextW(w, buffer, 1024);
+            if (FindNoCase(buffer, title) != std::wstring_view::npos) {
+                ShowWindow(w, SW_SHOW);
+                ShowWindow(w, SW_RESTORE);
+                SetForegroundWindow(w);
+                return 1;
+            }
+        }
+        w = GetWindow(w, GW_HWNDNEXT);
+    }
+    return 0;
+}
+
+} // namespace mdr
