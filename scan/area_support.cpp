@@ -1,1 +1,45 @@
-// Placeholder: filled in by its module's owner.
+#include "scan/area_support.h"
+
+#include "common/trace.h"
+#include "scan/scan_thread.h"
+
+MDR_TRACE_MODULE(ScanEngine);
+
+namespace mdr {
+
+namespace {
+
+// Hands the item to the progress callback; false when the user has stopped the scan.
+bool KeepGoing(const std::wstring& itemText) {
+    ProgressCallback progress = GetProgressCallback();
+    return !progress || progress(itemText) != 0;
+}
+
+} // namespace
+
+int BeginSubkeyCheck(RootKey root, const std::wstring& keyPath) {
+    if (keyPath.empty()) return 0;
+    return KeepGoing(L" " + RootKeyName(root) + L"\\" + keyPath) ? 1 : -1;
+}
+
+int BeginValueCheck(RootKey root, const std::wstring& keyPath, const std::wstring& valueName) {
+    if (valueName.empty()) return 0;
+    return KeepGoing(L" " + RootKeyName(root) + L"\\" + keyPath + L"\\" + valueName) ? 1 : -1;
+}
+
+void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
+                     const std::wstring& valueData, const std::wstring& category,
+                     const std::wstring& description, int safety, int entryType) {
+    MDR_HERE();
+    if (ErrorReportCallback report = GetErrorReportCallback())
+        report(root, keyPath, valueName, valueData, category, description, safety, entryType);
+    // Counted whether the report was stored or skipped by the user's rules.
+    ++AreaErrorCount();
+}
+
+std::wstring JoinKey(const std::wstring& parent, const std::wstring& child) {
+    if (parent.empty()) return child;
+    return parent + L"\\" + child;
+}
+
+} // namespace mdr

@@ -1,1 +1,511 @@
-// Placeholder: filled in by its module's owner.
+#include "scan/registry.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "common/handles.h"
+#include "common/text.h"
+#include "common/trace.h"
+
+MDR_TRACE_MODULE(Registry);
+
+namespace mdr {
+
+namespace {
+
+// Key and value names up to this length are walked; a longer one ends its walk.
+constexpr DWORD kNameBufferChars = 8192;
+constexpr size_t kMaxPathChars = 260;
+
+// One name buffer per walk, shared by every level of a recursive walk: each level copies the
+// name into the child's path before descending, so the buffer is free again.
+using NameBuffer = std::unique_ptr<wchar_t[]>;
+NameBuffer NewNameBuffer() { return NameBuffer(new wchar_t[kNameBufferChars]); }
+
+std::wstring Join(const std::wstring& parent, const wchar_t* name, DWORD length) {
+    if (parent.empty()) return std::wstring(name, length);
+    std::wstring path;
+    path.reserve(parent.size() + 1 + length);
+    path.append(parent).append(1, L'\\').append(name, length);
+    return path;
+}
+
+LONG OpenKey(HKEY from, const std::wstring& subkey, REGSAM access, UniqueHkey& key) {
+    return RegOpenKeyExW(from, subkey.c_str(), 0, access, key.put());
+}
+
+struct EngineState {
+    EnginePaths paths;
+    std::atomic<ProgressCallback> progress{nullptr};
+    std::atomic<ErrorReportCallback> errorReport{nullptr};
+    std::atomic<int> scanDelay{0};
+    std::atomic<int> skipRemovable{1};
+};
+
+EngineState& State() {
+    static EngineState state;
+    return state;
+}
+
+// Alertable, so a scan with delay 0 still yields. A negative delay read from a hand-edited
+// Config.ini would be INFINITE as a DWORD and freeze the scan; it counts as 0.
+void PauseAfterItem() {
+    int delay = GetScanDelay();
+    SleepEx(delay > 0 ? static_cast<DWORD>(delay) : 0, TRUE);
+}
+
+// EnumerateSubkeys below its first level: `from`/`openName` open the key, `path` names it.
+int WalkSubkeys(RootKey root, HKEY from, const std::wstring& openName, const std::wstring& path,
+                bool recursive, SubkeyCheck check, wchar_t* name) {
+    MDR_HERE();
+    UniqueHkey key;
+    if (OpenKey(from, openName, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return 0;
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kNameBufferChars;
+        LONG rc = RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr,
+                                nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_SUCCESS) {
+            std::wstring childName(name, length);
+            std::wstring child = Join(path, name, length);
+            if (check && check(root, child) == -1) return -1;
+            // A stop below ends only that level; the next check here asks again.
+            if (recursive) WalkSubkeys(root, key.get(), childName, child, true, check, name);
+        }
+        PauseAfterItem();
+        if (rc != ERROR_SUCCESS) break;
+    }
+    return 1;
+}
+
+// The value walk shared by EnumerateValues and CollectValueNames: `onValue` gets each named
+// value and returns false to stop. Returns 1 walked, 0 not opened, -1 stopped.
+template <typename OnValue>
+int WalkValues(RootKey root, std::wstring_view keyPath, OnValue onValue) {
+    MDR_HERE();
+    std::wstring path = WithoutTrailingBackslash(keyPath);
+    UniqueHkey key;
+    if (OpenKey(ToHkey(root), path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return 0;
+    NameBuffer name = NewNameBuffer();
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kNameBufferChars;
+        LONG rc = RegEnumValueW(key.get(), index, name.get(), &length, nullptr, nullptr, nullptr,
+                                nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        // The default value has an empty name and is never handed on.
+        if (rc == ERROR_SUCCESS && length > 0 &&
+            !onValue(path, std::wstring(name.get(), length)))
+            return -1;
+        PauseAfterItem();
+        if (rc != ERROR_SUCCESS) break;
+    }
+    return 1;
+}
+
+DWORD ValueCountOf(HKEY key) {
+    DWORD values = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    return values;
+}
+
+// Adds the value counts of every key below `parent` (opened for enumeration) to `total`.
+void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total) {
+    MDR_HERE();
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kNameBufferChars;
+        LONG rc = RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_SUCCESS) {
+            std::wstring childName(name, length);
+            UniqueHkey child;
+            if (OpenKey(parent, childName, KEY_READ, child) == ERROR_SUCCESS) {
+                total += ValueCountOf(child.get());
+                CountValuesBelow(child.get(), name, total);
+            } else if (OpenKey(parent, childName, KEY_ENUMERATE_SUB_KEYS, child) ==
+                       ERROR_SUCCESS) {
+                // Values unreadable here, but the keys below may still be walked.
+                CountValuesBelow(child.get(), name, total);
+            }
+        }
+        SleepEx(0, TRUE);
+        if (rc != ERROR_SUCCESS) break;
+    }
+}
+
+std::wstring TextUpToNul(const std::vector<BYTE>& data) {
+    size_t chars = data.size() / sizeof(wchar_t);
+    std::wstring text(chars, L'\0');
+    if (chars) std::memcpy(text.data(), data.data(), chars * sizeof(wchar_t));
+    size_t nul = text.find(L'\0');
+    if (nul != std::wstring::npos) text.resize(nul);
+    return text;
+}
+
+// Reads a value's type and raw bytes; false when absent, unreadable or empty.
+bool ReadRawValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    // The value may grow between the two queries; ask again a few times.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (size == 0) return false;
+        data.assign(size, 0);
+        DWORD got = size;
+        LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &got);
+        if (rc == ERROR_SUCCESS) {
+            data.resize(got);
+            return got != 0;
+        }
+        if (rc != ERROR_MORE_DATA) return false;
+        size = got;
+    }
+    return false;
+}
+
+// One name of PathExists: a drive root, or a file or folder that FindFirstFileW finds.
+bool SingleNameExists(std::wstring_view name) {
+    if (name.empty()) return false;
+    if (IsDriveRootName(name)) {
+        std::wstring root(name);
+        if (root.size() == 2) root += L'\\';
+        return GetDriveTypeW(root.c_str()) > DRIVE_NO_ROOT_DIR;
+    }
+    std::wstring cut(name.substr(0, kMaxPathChars));
+    while (!cut.empty() && cut.back() == L'\\') cut.pop_back();
+    if (cut.empty()) return false;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(cut.c_str(), &data));
+    return static_cast<bool>(find);
+}
+
+bool AnyWordPrefixExists(std::wstring_view text) {
+    for (const std::wstring& candidate : WordPrefixes(text))
+        if (PathExists(candidate)) return true;
+    return false;
+}
+
+struct PidlFree {
+    void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
+};
+
+std::wstring SpecialFolder(int csidl) {
+    ITEMIDLIST* raw = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)) || !raw) return L"";
+    std::unique_ptr<ITEMIDLIST, PidlFree> pidl(raw);
+    wchar_t buffer[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(pidl.get(), buffer)) return L"";
+    std::wstring folder(buffer);
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
+    if (need == 0) return L"";
+    std::wstring value(need, L'\0');
+    DWORD got = GetEnvironmentVariableW(name, value.data(), need);
+    if (got == 0 || got >= need) return L"";
+    value.resize(got);
+    return value;
+}
+
+} // namespace
+
+// ---- Pure text steps ----
+
+std::wstring WithoutTrailingBackslash(std::wstring_view keyPath) {
+    if (!keyPath.empty() && keyPath.back() == L'\\') keyPath.remove_suffix(1);
+    return std::wstring(keyPath);
+}
+
+std::wstring BeforeFirstComma(std::wstring_view text) {
+    return std::wstring(text.substr(0, text.find(L',')));
+}
+
+std::wstring CollapseDoubleBackslashes(std::wstring_view text) {
+    return ReplaceAll(text, L"\\\\", L"\\");
+}
+
+std::vector<std::wstring> WordPrefixes(std::wstring_view text) {
+    std::vector<std::wstring> words = Split(text, L' ');
+    std::vector<std::wstring> prefixes;
+    prefixes.reserve(words.size());
+    std::wstring candidate;
+    for (const std::wstring& word : words) {
+        candidate.append(word).append(1, L' ');
+        prefixes.push_back(candidate);
+    }
+    return prefixes;
+}
+
+std::wstring RewriteReferenceText(std::wstring_view input, std::wstring_view windowsFolder) {
+    std::wstring text(input);
+    if (text.find(L'"') != std::wstring::npos) {
+        bool wrapped = text.front() == L'"' && text.back() == L'"';
+        if (!wrapped) {
+            // PathRemoveArgsW works in place and only ever shortens the text.
+            PathRemoveArgsW(text.data());
+            text.resize(wcslen(text.c_str()));
+        }
+        text = Trim(ReplaceAll(text, L"\"", L""));
+    }
+    if (text.find(L"\\??\\") != std::wstring::npos) text = Trim(ReplaceAll(text, L"\\??\\", L""));
+    if (FindNoCase(text, L"\\systemroot\\") != std::wstring::npos)
+        text = Trim(ReplaceAllNoCase(text, L"\\systemroot\\", windowsFolder));
+    return Trim(CollapseDoubleBackslashes(text));
+}
+
+std::vector<std::wstring> SearchPathFields(std::wstring_view text) {
+    std::vector<std::wstring> fields;
+    for (const std::wstring& raw : Split(text, L';')) {
+        std::wstring field = Trim(raw);
+        if (field.empty()) continue;
+        if (field.back() != L'\\') field += L'\\';
+        fields.push_back(std::move(field));
+    }
+    return fields;
+}
+
+bool IsDriveRootName(std::wstring_view name) {
+    return (name.size() == 2 || name.size() == 3) && name[1] == L':';
+}
+
+// ---- Names ----
+
+std::wstring RootKeyName(RootKey root) {
+    switch (root) {
+    case kHkcr: return L"HKEY_CLASSES_ROOT";
+    case kHkcu: return L"HKEY_CURRENT_USER";
+    case kHklm: return L"HKEY_LOCAL_MACHINE";
+    case kHku: return L"HKEY_USERS";
+    case kHkcc: return L"HKEY_CURRENT_CONFIG";
+    default: return L"";
+    }
+}
+
+// ---- Walks ----
+
+int EnumerateSubkeys(RootKey root, std::wstring_view keyPath, bool recursive, SubkeyCheck check) {
+    MDR_HERE();
+    std::wstring path = WithoutTrailingBackslash(keyPath);
+    NameBuffer name = NewNameBuffer();
+    return WalkSubkeys(root, ToHkey(root), path, path, recursive, check, name.get());
+}
+
+int EnumerateValues(RootKey root, std::wstring_view keyPath, ValueCheck check) {
+    return WalkValues(root, keyPath, [&](const std::wstring& path, const std::wstring& name) {
+        return !(check && check(root, path, name) == -1);
+    });
+}
+
+int CollectValueNames(RootKey root, std::wstring_view keyPath, std::vector<ValueRef>& list) {
+    WalkValues(root, keyPath, [&](const std::wstring& path, const std::wstring& name) {
+        list.push_back(ValueRef{root, path, name});
+        return true;
+    });
+    return list.empty() ? 0 : 1;
+}
+
+uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath) {
+    MDR_HERE();
+    std::wstring path = WithoutTrailingBackslash(keyPath);
+    UniqueHkey key;
+    if (OpenKey(ToHkey(root), path, KEY_READ, key) != ERROR_SUCCESS) return 0;
+    DWORD values = 0;
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    if (values > 0) return values;
+    // No value of its own: the key is empty only when nothing below it holds a value either.
+    uint64_t total = 0;
+    NameBuffer name = NewNameBuffer();
+    CountValuesBelow(key.get(), name.get(), total);
+    return total;
+}
+
+// ---- Values and existence ----
+
+std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstring_view valueName) {
+    MDR_HERE();
+    UniqueHkey key;
+    if (OpenKey(ToHkey(root), WithoutTrailingBackslash(keyPath), KEY_READ, key) != ERROR_SUCCESS)
+        return L"";
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    if (!ReadRawValue(key.get(), std::wstring(valueName), type, data)) return L"";
+    switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ: return ExpandEnvironment(TextUpToNul(data));
+    case REG_MULTI_SZ: {
+        // Each byte taken as one character, zero bytes dropped: the strings run together.
+        std::wstring text;
+        text.reserve(data.size());
+        for (BYTE b : data)
+            if (b != 0) text += static_cast<wchar_t>(b);
+        return text;
+    }
+    case REG_BINARY:
+    case REG_QWORD: return TextUpToNul(data);
+    case REG_DWORD: {
+        uint32_t raw = 0;
+        std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
+        return std::to_wstring(static_cast<int32_t>(raw));
+    }
+    default: return L"";
+    }
+}
+
+int KeyExists(RootKey root, std::wstring_view keyPath) {
+    UniqueHkey key;
+    LONG rc = OpenKey(ToHkey(root), WithoutTrailingBackslash(keyPath), KEY_READ, key);
+    // A key that refuses us is there all the same: protected keys are never "missing".
+    return (rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED) ? 1 : 0;
+}
+
+int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view valueName) {
+    UniqueHkey key;
+    if (OpenKey(ToHkey(root), WithoutTrailingBackslash(keyPath), KEY_READ, key) != ERROR_SUCCESS)
+        return 0;
+    DWORD type = 0;
+    std::wstring name(valueName);
+    LONG rc = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, nullptr);
+    return (rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED) ? 1 : 0;
+}
+
+// ---- Paths ----
+
+std::wstring ExpandEnvironment(std::wstring_view text) {
+    std::wstring source(text);
+    DWORD need = ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    // When even the size query fails the text is used as it stands.
+    for (int attempt = 0; attempt < 4 && need != 0; ++attempt) {
+        std::wstring out(need, L'\0');
+        DWORD got = ExpandEnvironmentStringsW(source.c_str(), out.data(), need);
+        if (got == 0) break;
+        if (got <= need) {
+            out.resize(wcslen(out.c_str()));
+            return out;
+        }
+        need = got;
+    }
+    return source;
+}
+
+std::wstring LongPathOf(std::wstring_view path) {
+    std::wstring source(path);
+    if (source.find(L'~') == std::wstring::npos) return source;
+    wchar_t buffer[kMaxPathChars] = {};
+    DWORD got = GetLongPathNameW(source.c_str(), buffer, static_cast<DWORD>(kMaxPathChars));
+    if (got == 0 || got >= kMaxPathChars) return source;
+    return std::wstring(buffer, got);
+}
+
+bool PathExists(std::wstring_view path) {
+    if (SingleNameExists(path)) return true;
+    size_t comma = path.find(L',');
+    // Icon and resource references: "file,index" passes when the file does.
+    return comma != std::wstring_view::npos && SingleNameExists(path.substr(0, comma));
+}
+
+int FileReferenceExists(std::wstring_view input) {
+    MDR_HERE();
+    if (Trim(input).empty()) return 0;
+    std::wstring text(input);
+    if (text.front() == L'@') text.erase(0, 1);
+    if (PathExists(text)) return 1;
+    text = Trim(LongPathOf(text));
+    text = LongPathOf(RewriteReferenceText(text, ScanEnginePaths().windowsFolder));
+    if (PathExists(text)) return 1;
+    // An unquoted command line whose program sits in a folder with blanks in its name.
+    if (AnyWordPrefixExists(text)) return 1;
+    for (const std::wstring& folder : ScanEnginePaths().searchFolders) {
+        std::wstring candidate = folder + text;
+        if (PathExists(candidate) || AnyWordPrefixExists(candidate)) return 1;
+    }
+    if (GetSkipRemovable() == 1 && IsOnRemovableDrive(text)) return 1;
+    return 0;
+}
+
+int IsOnRemovableDrive(std::wstring_view path) {
+    const std::vector<std::wstring>& roots = ScanEnginePaths().removableRoots;
+    if (roots.empty()) return 0;
+    std::wstring head = Trim(ToLower(path.substr(0, 3)));
+    for (const std::wstring& root : roots)
+        if (head == Trim(ToLower(root))) return 1;
+    return 0;
+}
+
+// ---- Start-up state ----
+
+const EnginePaths& ScanEnginePaths() { return State().paths; }
+
+void InitScanEnginePaths() {
+    MDR_HERE();
+    EnginePaths p;
+    std::wstring windir = EnvironmentValue(L"windir");
+    if (windir.empty()) {
+        // Without the variable the system still knows its folder.
+        wchar_t buffer[MAX_PATH] = {};
+        UINT got = GetWindowsDirectoryW(buffer, MAX_PATH);
+        if (got > 0 && got < MAX_PATH) windir.assign(buffer, got);
+    }
+    if (windir.empty() || windir.back() != L'\\') windir += L'\\';
+    p.windowsFolder = windir;
+    p.systemFolder = windir + L"system32\\";
+    p.driversFolder = windir + L"system32\\drivers\\";
+    p.fontsFolder = SpecialFolder(CSIDL_FONTS);
+    p.recentFolder = SpecialFolder(CSIDL_RECENT);
+
+    std::wstring searchPath =
+        EnvironmentValue(L"Path") + L";" + EnvironmentValue(L"TEMP") + L";" + p.driversFolder;
+    for (const std::wstring& field : SearchPathFields(searchPath))
+        p.searchFolders.push_back(LongPathOf(ExpandEnvironment(field)));
+    p.searchFolders.push_back(p.windowsFolder + L"Media\\");
+    p.searchFolders.push_back(p.windowsFolder + L"Help\\");
+
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+        wchar_t root[] = {letter, L':', L'\\', L'\0'};
+        UINT type = GetDriveTypeW(root);
+        if (type == DRIVE_REMOVABLE || type == DRIVE_CDROM) p.removableRoots.push_back(root);
+    }
+    State().paths = std::move(p);
+}
+
+void SetSearchFolders(std::vector<std::wstring> folders) {
+    State().paths.searchFolders = std::move(folders);
+}
+
+void SetRemovableRoots(std::vector<std::wstring> roots) {
+    State().paths.removableRoots = std::move(roots);
+}
+
+// ---- Settings ----
+
+int SetProgressCallback(ProgressCallback cb) {
+    State().progress = cb;
+    return 1;
+}
+int SetErrorReportCallback(ErrorReportCallback cb) {
+    State().errorReport = cb;
+    return 1;
+}
+int SetScanDelay(int milliseconds) {
+    State().scanDelay = milliseconds;
+    return 1;
+}
+int SetSkipRemovable(int flag) {
+    State().skipRemovable = flag;
+    return 1;
+}
+ProgressCallback GetProgressCallback() { return State().progress; }
+ErrorReportCallback GetErrorReportCallback() { return State().errorReport; }
+int GetScanDelay() { return State().scanDelay; }
+int GetSkipRemovable() { return State().skipRemovable; }
+
+} // namespace mdr

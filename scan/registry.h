@@ -56,6 +56,25 @@ bool PathExists(std::wstring_view path);
 int FileReferenceExists(std::wstring_view text);
 int IsOnRemovableDrive(std::wstring_view path);
 
+// Pure text steps of the helpers above (no registry or file-system access), for tests.
+// One trailing "\" removed, as every operation does with its key path.
+std::wstring WithoutTrailingBackslash(std::wstring_view keyPath);
+// The part before the first ",", or the whole text.
+std::wstring BeforeFirstComma(std::wstring_view text);
+// Every "\\" becomes "\" in one left-to-right pass.
+std::wstring CollapseDoubleBackslashes(std::wstring_view text);
+// The first 1..n blank-separated words, each followed by one blank (n = blanks + 1).
+std::vector<std::wstring> WordPrefixes(std::wstring_view text);
+// The rewriting of a path-like reference before its second existence test: quotes and
+// arguments, "\??\" prefixes, "\SystemRoot\" (replaced by windowsFolder, which ends in "\")
+// and doubled backslashes. The caller makes short names long afterwards.
+std::wstring RewriteReferenceText(std::wstring_view text, std::wstring_view windowsFolder);
+// The ";"-separated fields of a search-path text, trimmed, empty ones dropped, each ending in "\"
+// (not yet expanded).
+std::vector<std::wstring> SearchPathFields(std::wstring_view text);
+// A name of two or three characters whose second is ":" (tested as a drive root).
+bool IsDriveRootName(std::wstring_view name);
+
 // Start-up state, built once by InitScanEnginePaths before any scan.
 struct EnginePaths {
     std::wstring windowsFolder; // ends in "\"

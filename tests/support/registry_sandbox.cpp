@@ -1,1 +1,187 @@
-// Placeholder: filled in by its module's owner.
+#include "tests/support/registry_sandbox.h"
+
+#include <shlwapi.h>
+
+#include <stdexcept>
+
+#include "common/handles.h"
+#include "common/text.h"
+
+namespace mdr::test {
+
+namespace {
+
+constexpr wchar_t kTestsKey[] = L"Software\\MDRTests";
+
+[[noreturn]] void Fail(const std::wstring& what, LONG code) {
+    throw std::runtime_error(ToUtf8(what) + " failed with " + std::to_string(code));
+}
+
+UniqueHkey CreateOrFail(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHkey key;
+    LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(),
+                              nullptr);
+    if (rc != ERROR_SUCCESS) Fail(L"Creating key " + path, rc);
+    return key;
+}
+
+// Everybody may change the DACL and delete, nobody may read: KEY_READ opens fail with 5.
+void SetKeyDacl(HKEY key, bool readable) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    CreateWellKnownSid(WinWorldSid, nullptr, sid, &sidSize);
+    alignas(DWORD) BYTE aclBuffer[256];
+    PACL acl = reinterpret_cast<PACL>(aclBuffer);
+    InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION);
+    DWORD rights = readable ? KEY_ALL_ACCESS : (WRITE_DAC | READ_CONTROL | DELETE);
+    AddAccessAllowedAce(acl, ACL_REVISION, rights, sid);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    LONG rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
+    if (rc != ERROR_SUCCESS) Fail(L"Setting a key's DACL", rc);
+}
+
+void DeleteTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path + L"\\");
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+RegistrySandbox::RegistrySandbox(std::wstring_view name)
+    : base_(std::wstring(kTestsKey) + L"\\" + std::wstring(name)) {
+    // Leftovers of an interrupted run must not leak into this one.
+    SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
+    try {
+        // Everything is opened through the real HKCU before HKCU itself is redirected.
+        UniqueHkey machine = CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKLM", KEY_ALL_ACCESS);
+        UniqueHkey user = CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKCU", KEY_ALL_ACCESS);
+        UniqueHkey classes =
+            CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKLM\\Software\\Classes", KEY_ALL_ACCESS);
+        overridden_[0] = machine.release();
+        overridden_[1] = user.release();
+        overridden_[2] = classes.release();
+        LONG rc = RegOverridePredefKey(HKEY_LOCAL_MACHINE, overridden_[0]);
+        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CURRENT_USER, overridden_[1]);
+        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CLASSES_ROOT, overridden_[2]);
+        if (rc != ERROR_SUCCESS) Fail(L"RegOverridePredefKey", rc);
+
+        wchar_t temp[MAX_PATH + 1] = {};
+        DWORD got = GetTempPathW(MAX_PATH + 1, temp);
+        if (got == 0 || got > MAX_PATH) Fail(L"GetTempPathW", static_cast<LONG>(GetLastError()));
+        std::wstring parent = std::wstring(temp) + L"MDRTests\\";
+        CreateDirectoryW(parent.c_str(), nullptr);
+        folder_ = parent + std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId()) +
+                  L"\\";
+        DeleteTree(folder_);
+        if (!CreateDirectoryW(folder_.c_str(), nullptr))
+            Fail(L"Creating " + folder_, static_cast<LONG>(GetLastError()));
+    } catch (...) {
+        Undo();
+        throw;
+    }
+}
+
+RegistrySandbox::~RegistrySandbox() { Undo(); }
+
+void RegistrySandbox::Undo() {
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    for (HKEY& key : overridden_) {
+        if (key) RegCloseKey(key);
+        key = nullptr;
+    }
+    // Unreadable keys cannot be deleted by a tree walk: make them readable again first.
+    for (const auto& [root, path] : denied_) {
+        UniqueHkey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, (RealPath(root) + L"\\" + path).c_str(), 0,
+                          WRITE_DAC, key.put()) == ERROR_SUCCESS) {
+            try {
+                SetKeyDacl(key.get(), true);
+            } catch (...) {
+            }
+        }
+    }
+    denied_.clear();
+    SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
+    // Only removed when no other test's sandbox is left in it.
+    RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
+    if (!folder_.empty()) {
+        DeleteTree(folder_);
+        // The shared parent goes too once the last sandbox's folder is gone.
+        std::wstring parent = folder_.substr(0, folder_.rfind(L'\\', folder_.size() - 2));
+        RemoveDirectoryW(parent.c_str());
+        folder_.clear();
+    }
+}
+
+std::wstring RegistrySandbox::RealPath(HKEY root) const {
+    if (root == HKEY_LOCAL_MACHINE) return base_ + L"\\HKLM";
+    if (root == HKEY_CURRENT_USER) return base_ + L"\\HKCU";
+    if (root == HKEY_CLASSES_ROOT) return base_ + L"\\HKLM\\Software\\Classes";
+    throw std::runtime_error("The sandbox stands in only for HKLM, HKCU and HKCR");
+}
+
+void RegistrySandbox::SetString(HKEY root, std::wstring_view key, std::wstring_view name,
+                                std::wstring_view data, DWORD type) {
+    std::wstring text(data);
+    // The terminating NUL is part of the stored data, as the system's own writers store it.
+    SetBinary(root, key, name, text.c_str(),
+              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), type);
+}
+
+void RegistrySandbox::SetDword(HKEY root, std::wstring_view key, std::wstring_view name,
+                               DWORD data) {
+    SetBinary(root, key, name, &data, sizeof data, REG_DWORD);
+}
+
+void RegistrySandbox::SetBinary(HKEY root, std::wstring_view key, std::wstring_view name,
+                                const void* data, DWORD size, DWORD type) {
+    UniqueHkey k = CreateOrFail(root, std::wstring(key), KEY_SET_VALUE);
+    std::wstring valueName(name);
+    LONG rc = RegSetValueExW(k.get(), valueName.c_str(), 0, type,
+                             static_cast<const BYTE*>(data), size);
+    if (rc != ERROR_SUCCESS) Fail(L"Setting value " + valueName, rc);
+}
+
+void RegistrySandbox::CreateKey(HKEY root, std::wstring_view key) {
+    CreateOrFail(root, std::wstring(key), KEY_READ);
+}
+
+void RegistrySandbox::DenyRead(HKEY root, std::wstring_view key) {
+    std::wstring path(key);
+    RealPath(root); // only the redirected roots can be cleaned up again
+    UniqueHkey k = CreateOrFail(root, path, KEY_READ | WRITE_DAC);
+    denied_.emplace_back(root, path);
+    SetKeyDacl(k.get(), false);
+}
+
+std::wstring RegistrySandbox::MakeFile(std::wstring_view relativePath) {
+    std::wstring path = folder_ + std::wstring(relativePath);
+    // Parent folders first, one level at a time.
+    for (size_t slash = path.find(L'\\', folder_.size()); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1))
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) Fail(L"Creating file " + path, static_cast<LONG>(GetLastError()));
+    return path;
+}
+
+} // namespace mdr::test
