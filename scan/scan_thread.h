@@ -20,9 +20,19 @@ void SetCurrentArea(int item);
 // Area procedures' shared error counter (raised by check procedures).
 int& AreaErrorCount();
 
-// 1 every selected area ran; 0 nothing selected or cancelled.
+// 1 every selected area ran; 0 nothing selected or cancelled. Works through GetScanView().
 int ScanThread();
 // Thread entry for CreateThread / _beginthreadex.
 unsigned __stdcall ScanThreadEntry(void*);
+
+// The scan thread's tree steps, each logged and done through the view; each returns 1.
+// ResetAreaTree: every area icon normal and its plain name from the area table.
+int ResetAreaTree();
+int StoreTreeItems();
+int RestoreTreeItems();
+
+// Progress after `done` of `selected` areas: done / selected * 100 rounded to the nearest whole
+// number, ties to even.
+int ProgressPercent(int done, int selected);
 
 } // namespace mdr

@@ -40,6 +40,9 @@ class ScanView {
     virtual void ShowDetails(const std::wstring& text) = 0;
     // The notice that no area is selected (a message box in the window).
     virtual void ShowInformation(const std::wstring& text, const std::wstring& title) = 0;
+    // The status bar's current-item text, emptied when a scan ends. The main window keeps that
+    // text itself (and clears it after the scan), so it need not override this.
+    virtual void SetCurrentItemText(const std::wstring& text) { (void)text; }
 };
 
 // The view the engine uses; set before a scan starts.
