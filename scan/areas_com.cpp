@@ -1,1 +1,203 @@
-// Placeholder: filled in by its module's owner.
+// COM areas: class registrations (CLSID) and application registrations (AppID) whose servers,
+// icons, type libraries or AppIDs are gone, and interfaces whose proxy/stub class and type
+// library are both gone. Every report is graded unsafe: a COM registration removed while still
+// needed breaks software.
+#include <string>
+
+#include "app/localization.h"
+#include "common/trace.h"
+#include "scan/area_support.h"
+#include "scan/areas.h"
+#include "scan/registry.h"
+#include "scan/scan_thread.h"
+
+MDR_TRACE_MODULE(ScanEngine);
+
+namespace mdr {
+
+namespace {
+
+constexpr int kUnsafe = 0;
+constexpr int kKeyEntry = 0;
+constexpr int kValueEntry = 1;
+
+constexpr wchar_t kComCategory[] = L"ActiveX / COM";
+constexpr wchar_t kTypelibCategory[] = L"Type libraries";
+
+constexpr int kTextIcon = 225;
+constexpr int kTextAppId = 231;
+constexpr int kTextServer = 233;
+constexpr int kTextTypelibOfClass = 230;
+constexpr int kTextEmptyClass = 253;
+constexpr int kTextTypelibOfInterface = 258;
+
+// Server subkeys of a class in test order, with the description of a missing file.
+struct ServerKey {
+    const wchar_t* name;
+    int text;
+};
+constexpr ServerKey kServerKeys[] = {
+    {L"InprocServer", 226},    {L"InprocServer32", 227}, {L"InprocHandler", 228},
+    {L"InprocHandler32", 229}, {L"LocalServer", 233},    {L"LocalServer32", 233},
+};
+
+constexpr const wchar_t* kProxyStubKeys[] = {L"ProxyStubClsid32", L"ProxyStubClsid"};
+
+// Language entry n with its placeholder replaced by the text in double quotes.
+std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
+    return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
+}
+
+std::wstring DefaultValue(RootKey root, const std::wstring& keyPath) {
+    return ReadValueAsText(root, keyPath, L"");
+}
+
+void ReportCom(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
+               const std::wstring& valueData, const std::wstring& description, int entryType) {
+    ReportAreaError(root, keyPath, valueName, valueData, kComCategory, description, kUnsafe,
+                    entryType);
+}
+
+// Runs the walks of one area under the area contract: -1 (with a count of 0) as soon as the user
+// stops one of them; a starting key that does not open is simply passed over.
+struct Walk {
+    RootKey root;
+    const wchar_t* keyPath;
+    SubkeyCheck check;
+};
+
+template <size_t N> int RunWalks(const Walk (&walks)[N]) {
+    AreaErrorCount() = 0;
+    for (const Walk& walk : walks) {
+        MDR_HERE();
+        if (EnumerateSubkeys(walk.root, walk.keyPath, false, walk.check) == -1) {
+            AreaErrorCount() = 0;
+            return -1;
+        }
+    }
+    return AreaErrorCount();
+}
+
+int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
+    if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
+    MDR_HERE();
+    // No value anywhere below the class: nothing could use it. The whole class key goes.
+    if (CountKeyValues(root, keyPath) == 0) {
+        ReportCom(root, keyPath, L"", L"", Describe(kTextEmptyClass, L"$ENTRY$", keyPath),
+                  kKeyEntry);
+        return 0;
+    }
+
+    const std::wstring iconKey = JoinKey(keyPath, L"DefaultIcon");
+    if (KeyExists(root, iconKey)) {
+        std::wstring icon = BeforeFirstComma(DefaultValue(root, iconKey));
+        if (!icon.empty() && FileReferenceExists(icon) == 0) {
+            ReportCom(root, iconKey, L"", L"", Describe(kTextIcon, L"$FILEPATH$", icon),
+                      kKeyEntry);
+            return 0;
+        }
+    }
+
+    for (const ServerKey& server : kServerKeys) {
+        const std::wstring serverKey = JoinKey(keyPath, server.name);
+        if (!KeyExists(root, serverKey)) continue;
+        std::wstring path = DefaultValue(root, serverKey);
+        if (!path.empty() && FileReferenceExists(path) == 0) {
+            ReportCom(root, serverKey, L"", path, Describe(server.text, L"$FILEPATH$", path),
+                      kKeyEntry);
+            return 0;
+        }
+    }
+
+    const std::wstring typelibKey = JoinKey(keyPath, L"TypeLib");
+    if (KeyExists(root, typelibKey)) {
+        std::wstring typelib = DefaultValue(root, typelibKey);
+        // Type libraries are registered machine-wide; only that location is looked at.
+        if (!typelib.empty() && KeyExists(kHklm, L"Software\\Classes\\TypeLib\\" + typelib) == 0) {
+            ReportCom(root, typelibKey, L"", typelib,
+                      Describe(kTextTypelibOfClass, L"$TYPELIB$", typelib), kKeyEntry);
+            return 0;
+        }
+    }
+    return 0;
+}
+
+// A surrogate value naming a program that is gone. An empty value asks for the system's default
+// surrogate and is never an error.
+bool SurrogateMissing(RootKey root, const std::wstring& keyPath, const wchar_t* valueName,
+                      std::wstring& path) {
+    if (!ValueExists(root, keyPath, valueName)) return false;
+    path = ReadValueAsText(root, keyPath, valueName);
+    return !path.empty() && FileReferenceExists(path) == 0;
+}
+
+int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
+    if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
+    MDR_HERE();
+    if (ValueExists(root, keyPath, L"AppID")) {
+        std::wstring appId = ReadValueAsText(root, keyPath, L"AppID");
+        const std::wstring target = L"Software\\Classes\\AppID\\" + appId;
+        if (!appId.empty() && !KeyExists(kHklm, target) && !KeyExists(kHkcu, target)) {
+            ReportCom(root, keyPath, L"", L"", Describe(kTextAppId, L"$APPID$", appId),
+                      kKeyEntry);
+            return 0;
+        }
+    }
+    for (const wchar_t* valueName : {L"DllSurrogate", L"DllSurrogateExecutable"}) {
+        std::wstring path;
+        if (SurrogateMissing(root, keyPath, valueName, path)) {
+            ReportCom(root, keyPath, valueName, path, Describe(kTextServer, L"$FILEPATH$", path),
+                      kValueEntry);
+            return 0;
+        }
+    }
+    return 0;
+}
+
+int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
+    if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
+    MDR_HERE();
+    const std::wstring typelibKey = JoinKey(keyPath, L"TypeLib");
+    for (const wchar_t* proxyName : kProxyStubKeys) {
+        const std::wstring proxyKey = JoinKey(keyPath, proxyName);
+        if (!KeyExists(root, proxyKey) || !KeyExists(root, typelibKey)) continue;
+        std::wstring clsid = DefaultValue(root, proxyKey);
+        std::wstring typelib = DefaultValue(root, typelibKey);
+        if (clsid.empty() || typelib.empty()) continue;
+        // Either the proxy/stub class or the type library still marshals the interface.
+        const std::wstring clsidPath = L"Software\\Classes\\CLSID\\" + clsid;
+        const std::wstring typelibPath = L"Software\\Classes\\Typelib\\" + typelib;
+        if (KeyExists(kHklm, clsidPath) || KeyExists(kHklm, typelibPath) ||
+            KeyExists(kHkcu, clsidPath) || KeyExists(kHkcu, typelibPath))
+            continue;
+        ReportAreaError(root, typelibKey, L"", typelib, kTypelibCategory,
+                        Describe(kTextTypelibOfInterface, L"$TYPELIB$", typelib), kUnsafe,
+                        kKeyEntry);
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+int ScanActiveXCom() {
+    MDR_HERE();
+    static const Walk walks[] = {
+        {kHklm, L"Software\\Classes\\CLSID", CheckClsidEntry},
+        {kHkcu, L"Software\\Classes\\CLSID", CheckClsidEntry},
+        {kHklm, L"Software\\Classes\\AppID", CheckAppIdEntry},
+        {kHkcu, L"Software\\Classes\\AppID", CheckAppIdEntry},
+    };
+    return RunWalks(walks);
+}
+
+int ScanTypelib() {
+    MDR_HERE();
+    static const Walk walks[] = {
+        {kHklm, L"Software\\Classes\\Interface", CheckInterfaceEntry},
+        {kHkcu, L"Software\\Classes\\Interface", CheckInterfaceEntry},
+    };
+    return RunWalks(walks);
+}
+
+} // namespace mdr
