@@ -1,13 +1,26 @@
 #include "ui/gadget_scan_view.h"
 
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "common/trace.h"
 #include "scan/detected_errors.h"
 #include "ui/area_tree.h"
 #include "ui/main_ui.h"
 #include "ui/results_list.h"
 
+MDR_TRACE_MODULE(MDR);
+
 namespace mdr {
 
 namespace {
+
+// Beyond this many queued changes the scan waits for the window to catch up, so a window that
+// cannot keep pace does not make the queue grow without bound.
+constexpr size_t kMaxQueued = 4000;
 
 class GadgetScanView final : public ScanView {
   public:
@@ -17,33 +30,32 @@ class GadgetScanView final : public ScanView {
         return checked;
     }
     void SetAreaIcon(int item, AreaIcon icon) override {
-        RunOnUiThread([&] { SetAreaItemIcon(item, icon); });
+        Queue([=] { SetAreaItemIcon(item, icon); });
     }
     void SetAreaText(int item, const std::wstring& text) override {
-        RunOnUiThread([&] { SetAreaItemText(item, text); });
+        Queue([=] { SetAreaItemText(item, text); });
     }
     void StoreTreeItems() override {
-        RunOnUiThread([] { StoreAreaItemStates(); });
+        Queue([] { StoreAreaItemStates(); });
     }
     void RestoreTreeItems() override {
-        RunOnUiThread([] { RestoreAreaItemStates(); });
+        Queue([] { RestoreAreaItemStates(); });
     }
     void HideTreeCheckboxes() override {
-        RunOnUiThread([] { HideAreaCheckboxes(); });
+        Queue([] { HideAreaCheckboxes(); });
     }
     void ShowTreeCheckboxes() override {
-        RunOnUiThread([] { ShowAreaCheckboxes(); });
+        Queue([] { ShowAreaCheckboxes(); });
     }
     void SelectTreeItem(int item) override {
-        RunOnUiThread([&] { SelectAreaItem(item); });
+        Queue([=] { SelectAreaItem(item); });
     }
     void SetProgress(int percent) override {
-        SendMessageW(Ui().progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        Queue([=] { SendMessageW(Ui().progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
     }
     int RowCount() override {
-        int n = 0;
-        RunOnUiThread([&] { n = ResultRowCount(); });
-        return n;
+        std::lock_guard<std::mutex> lock(mutex_);
+        return rows_;
     }
     void AddRow(const ResultRow& row) override {
         // The record was appended on this thread just before; its description travels with the
@@ -56,32 +68,112 @@ class GadgetScanView final : public ScanView {
                 break;
             }
         }
-        RunOnUiThread([&] { AppendResultRow(row, description); });
+        Queue([row, description] { AppendResultRow(row, description); }, 1);
     }
     void SetRowColor(int row, COLORREF color) override {
-        RunOnUiThread([&] { SetResultRowColor(row, color); });
+        Queue([=] { SetResultRowColor(row, color); });
     }
     void CheckRow(int row) override {
-        RunOnUiThread([&] { CheckResultRow(row); });
+        Queue([=] { CheckResultRow(row); });
     }
     void SelectRow(int row) override {
-        RunOnUiThread([&] { SelectResultRow(row); });
+        Queue([=] { SelectResultRow(row); });
     }
     void ShowDetails(const std::wstring& text) override {
-        RunOnUiThread([&] { SetDetailsText(text); });
+        Queue([=] { SetDetailsText(text); });
     }
     void ShowInformation(const std::wstring& text, const std::wstring& title) override {
         RunOnUiThread([&] {
             MessageBoxW(Ui().window, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
         });
     }
+
+    void Flush() {
+        MDR_HERE();
+        std::vector<Change> batch;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            batch.swap(queue_);
+            flushPosted_ = false;
+        }
+        if (batch.empty()) return;
+        const bool many = batch.size() > 20;
+        if (many) SendMessageW(Ui().list, WM_SETREDRAW, FALSE, 0);
+        for (Change& c : batch) {
+            c.apply();
+            if (c.addedRows) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                pendingRows_ -= c.addedRows;
+            }
+        }
+        if (many) {
+            SendMessageW(Ui().list, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(Ui().list, nullptr, FALSE);
+        }
+    }
+
+    void SyncRows() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_ = ResultRowCount() + pendingRows_;
+    }
+
+  private:
+    struct Change {
+        std::function<void()> apply;
+        int addedRows = 0;
+    };
+
+    void Queue(std::function<void()> apply, int addedRows = 0) {
+        if (!Ui().window || GetCurrentThreadId() == Ui().threadId) {
+            // Already on the window's thread: nothing may overtake what is queued.
+            Flush();
+            apply();
+            if (addedRows) SyncRows();
+            return;
+        }
+        bool post = false;
+        bool full = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back({std::move(apply), addedRows});
+            rows_ += addedRows;
+            pendingRows_ += addedRows;
+            post = !flushPosted_;
+            flushPosted_ = true;
+            full = queue_.size() >= kMaxQueued;
+        }
+        if (full) {
+            RunOnUiThread([] {}); // runs after a flush of everything queued
+        } else if (post && !PostMessageW(Ui().window, kMsgFlushScanView, 0, 0)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            flushPosted_ = false;
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<Change> queue_;
+    bool flushPosted_ = false;
+    int rows_ = 0;        // rows the scan sees: in the list plus queued
+    int pendingRows_ = 0; // queued rows not yet in the list
 };
+
+GadgetScanView& View() {
+    static GadgetScanView view;
+    return view;
+}
 
 } // namespace
 
 ScanView& MainWindowScanView() {
-    static GadgetScanView view;
-    return view;
+    return View();
+}
+
+void FlushScanViewQueue() {
+    View().Flush();
+}
+
+void SyncScanViewRowCount() {
+    View().SyncRows();
 }
 
 } // namespace mdr

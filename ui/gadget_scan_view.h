@@ -1,5 +1,7 @@
-// The scan view on the main window's real gadgets. Every call made from the scan thread is
-// carried out on the window's thread, which keeps dispatching messages during a scan.
+// The scan view on the main window's real gadgets. The scan thread's changes are queued and
+// carried out on the window's thread in order, in batches: the scan never waits for the window
+// to repaint, and the window repaints once per batch instead of once per row. Calls that return
+// something (and the no-area notice) are carried out at once, after everything queued before.
 #pragma once
 
 #include "scan/scan_view.h"
@@ -7,5 +9,10 @@
 namespace mdr {
 
 ScanView& MainWindowScanView();
+
+// Window's thread: carries out everything queued so far.
+void FlushScanViewQueue();
+// Window's thread: the row count the scan sees, after rows were removed or cleared here.
+void SyncScanViewRowCount();
 
 } // namespace mdr

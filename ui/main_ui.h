@@ -13,6 +13,7 @@ namespace mdr {
 // Window messages of our own.
 constexpr UINT kMsgRunOnUiThread = WM_APP + 1; // lParam: std::function<void()>*
 constexpr UINT kMsgTrayIcon = WM_APP + 2;      // the notification-area icon's callback
+constexpr UINT kMsgFlushScanView = WM_APP + 3; // the scan queued changes to the gadgets
 
 constexpr int kTreeItemCount = 19; // root + 18 areas
 
@@ -44,8 +45,8 @@ struct MainUi {
 };
 MainUi& Ui();
 
-// Runs f on the window's thread and waits for it (directly when already there). The window's
-// thread keeps pumping during a scan, so this always completes.
+// Runs f on the window's thread and waits for it (directly when already there), after the scan
+// view's queued changes. The window's thread keeps pumping during a scan, so this completes.
 void RunOnUiThread(const std::function<void()>& f);
 
 // Accelerators, then the usual translation and dispatch; keeps the tree's root open after keys.

@@ -271,7 +271,11 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         }
         return false;
     case kMsgRunOnUiThread:
+        FlushScanViewQueue();
         (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return true;
+    case kMsgFlushScanView:
+        FlushScanViewQueue();
         return true;
     case kMsgTrayIcon:
         OnTrayIcon(lp);
@@ -492,6 +496,7 @@ MainUi& Ui() {
 void RunOnUiThread(const std::function<void()>& f) {
     const MainUi& ui = Ui();
     if (!ui.window || GetCurrentThreadId() == ui.threadId) {
+        FlushScanViewQueue();
         f();
         return;
     }

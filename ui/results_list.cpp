@@ -14,6 +14,7 @@
 #include "scan/detected_errors.h"
 #include "ui/command_hooks.h"
 #include "ui/command_ids.h"
+#include "ui/gadget_scan_view.h"
 #include "ui/main_ui.h"
 #include "ui/ui_resources.h"
 
@@ -109,12 +110,14 @@ void RemoveResultRow(int row) {
     g_rowColors.erase(id);
     g_descriptions.erase(id);
     ListView_DeleteItem(List(), row);
+    SyncScanViewRowCount();
 }
 
 void ClearResultRows() {
     g_rowColors.clear();
     g_descriptions.clear();
     ListView_DeleteAllItems(List());
+    SyncScanViewRowCount();
 }
 
 void SetDetailsText(const std::wstring& text) {

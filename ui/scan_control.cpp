@@ -17,6 +17,7 @@
 #include "scan/detected_errors.h"
 #include "scan/registry.h"
 #include "scan/scan_thread.h"
+#include "ui/gadget_scan_view.h"
 #include "ui/main_ui.h"
 #include "ui/results_list.h"
 #include "ui/ui_logic.h"
@@ -237,6 +238,7 @@ int StartScan() {
     g_running = 0;
     // The refresh thread notices within one 250 ms nap; give it a second beyond that.
     PumpUntilSignaled(refreshThread.get(), 250 + 1000);
+    FlushScanViewQueue(); // the last changes the scan made
     ui.scanning = false;
     {
         LockGuard lock;
