@@ -1,0 +1,692 @@
+#include "tests/driver/driver.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <utility>
+
+namespace mdr::driver {
+namespace {
+
+std::wstring Widen(std::string_view s) {
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
+}
+
+std::wstring WithSlash(std::wstring path) {
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+std::wstring FolderFromEnv(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) {
+        ADD_FAILURE() << name << " is not set";
+        return std::wstring();
+    }
+    return WithSlash(WinePath(value));
+}
+
+std::wstring StripMnemonics(std::wstring_view text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c != L'&') out += static_cast<wchar_t>(std::towlower(c));
+    }
+    return out;
+}
+
+bool SameCaption(std::wstring_view a, std::wstring_view b) {
+    return StripMnemonics(a) == StripMnemonics(b);
+}
+
+// Class names compare without regard to case, as Windows registers them.
+bool EqualClass(HWND window, std::wstring_view className) {
+    return _wcsicmp(ClassOf(window).c_str(), std::wstring(className).c_str()) == 0;
+}
+
+} // namespace
+
+// ---- Folders ---------------------------------------------------------------------------------
+
+std::wstring WinePath(std::string_view unixPath) {
+    std::wstring path = L"Z:" + Widen(unixPath);
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
+std::wstring DistDir() {
+    return FolderFromEnv("MDR_DIST_DIR");
+}
+std::wstring BuildDir() {
+    return FolderFromEnv("MDR_BUILD_DIR");
+}
+
+std::wstring SettingsDir() {
+    wchar_t profile[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile))) {
+        ADD_FAILURE() << "no profile folder";
+        return std::wstring();
+    }
+    return WithSlash(profile) + L"Application Data\\Veltrane\\Veltrane Mendora\\";
+}
+
+std::wstring MakeTempDir(std::wstring_view prefix) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring folder = WithSlash(temp) + std::wstring(prefix) + L"_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
+    }
+    ADD_FAILURE() << "could not create a temporary folder";
+    return std::wstring();
+}
+
+bool RemoveTree(const std::wstring& folder) {
+    if (folder.size() < 4) return false; // never a drive root
+    std::wstring base = WithSlash(folder);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = base + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(base.c_str()) != 0;
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    std::wstring source = WithSlash(from);
+    std::wstring target = WithSlash(to);
+    CreateDirectoryW(target.c_str(), nullptr);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((source + L"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ok = CopyTree(source + name, target + name) && ok;
+        } else {
+            ok = CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE) && ok;
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return ok;
+}
+
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+// ---- Processes -------------------------------------------------------------------------------
+
+Process::Process(Process&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        if (process_) CloseHandle(process_);
+        process_ = std::exchange(other.process_, nullptr);
+        pid_ = std::exchange(other.pid_, 0);
+    }
+    return *this;
+}
+
+Process::~Process() {
+    Kill();
+    if (process_) CloseHandle(process_);
+}
+
+Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
+                       const std::wstring& workDir) {
+    Process started;
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    std::wstring folder = workDir;
+    if (folder.empty()) folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "CreateProcessW failed with " << GetLastError() << " for "
+                      << std::string(exe.begin(), exe.end());
+        return started;
+    }
+    CloseHandle(info.hThread);
+    started.process_ = info.hProcess;
+    started.pid_ = info.dwProcessId;
+    return started;
+}
+
+bool Process::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
+    if (!process_) return false;
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(process_, exitCode);
+    return true;
+}
+
+void Process::Kill() {
+    if (!Running()) return;
+    TerminateProcess(process_, 0xDEAD);
+    WaitForSingleObject(process_, 5000);
+}
+
+Process StartMdr(const std::wstring& arguments, const std::wstring& distDir) {
+    std::wstring folder = distDir.empty() ? DistDir() : WithSlash(distDir);
+    return Process::Start(folder + L"MDR.exe", arguments, folder);
+}
+
+// ---- Windows ---------------------------------------------------------------------------------
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+int ControlId(HWND window) {
+    return GetDlgCtrlID(window);
+}
+
+namespace {
+
+struct TopLevelSearch {
+    DWORD pid;
+    const WindowQuery* query;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (s->pid && owner != s->pid) return TRUE;
+    if (s->query->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (!s->query->className.empty() && !EqualClass(window, s->query->className)) return TRUE;
+    if (!s->query->title.empty()) {
+        wchar_t title[512] = {};
+        GetWindowTextW(window, title, 512);
+        if (std::wstring_view(title).substr(0, s->query->title.size()) != s->query->title) {
+            return TRUE;
+        }
+    }
+    s->found.push_back(window);
+    return TRUE;
+}
+
+struct ChildSearch {
+    std::wstring_view className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<ChildSearch*>(param);
+    if (s->className.empty() || EqualClass(window, s->className)) s->found.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const WindowQuery& query) {
+    TopLevelSearch search{pid, &query, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            auto windows = TopLevelWindows(pid, query);
+            if (!windows.empty()) found = windows.front();
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
+    return WaitUntil([&] { return TopLevelWindows(pid, query).empty(); }, timeoutMs);
+}
+
+std::vector<HWND> Descendants(HWND parent, std::wstring_view className) {
+    ChildSearch search{className, {}};
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindDescendant(HWND parent, std::wstring_view className, int id) {
+    for (HWND window : Descendants(parent, className)) {
+        if (id == -1 || GetDlgCtrlID(window) == id) return window;
+    }
+    return nullptr;
+}
+
+HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text) {
+    for (HWND window : Descendants(parent, className)) {
+        if (SameCaption(GetText(window), text)) return window;
+    }
+    return nullptr;
+}
+
+std::wstring GetText(HWND window) {
+    auto length = Send(window, WM_GETTEXTLENGTH);
+    if (!length) return std::wstring();
+    std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
+    auto copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied ? static_cast<size_t>(*copied) : 0);
+    return text;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+bool IsEnabled(HWND window) {
+    return IsWindowEnabled(window) != 0;
+}
+
+// ---- Message boxes ---------------------------------------------------------------------------
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+    MessageBoxInfo info;
+    info.window = box;
+    info.title = GetText(box);
+    if (HWND text = GetDlgItem(box, 0xFFFF)) info.text = GetText(text);
+    for (HWND button : Descendants(box, L"Button")) {
+        if (IsWindowVisible(button)) info.buttons.push_back(GetText(button));
+    }
+    for (HWND label : Descendants(box, L"Static")) {
+        LONG style = GetWindowLongW(label, GWL_STYLE);
+        if ((style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(label) &&
+            Send(label, STM_GETICON).value_or(0) != 0) {
+            info.hasIcon = true;
+        }
+    }
+    return info;
+}
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeoutMs) {
+    HWND box = WaitForWindow(pid, WindowQuery::OfClass(L"#32770"), timeoutMs);
+    if (!box) return std::nullopt;
+    // The text is set while the dialog initialises; wait until it is readable.
+    MessageBoxInfo info;
+    WaitUntil(
+        [&] {
+            info = ReadMessageBox(box);
+            return !info.buttons.empty();
+        },
+        2000);
+    return info;
+}
+
+// ---- Input -----------------------------------------------------------------------------------
+
+bool PressButton(HWND window, int id) {
+    HWND button = GetDlgItem(window, id);
+    if (!button) button = FindDescendant(window, L"Button", id);
+    return button && PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool PressButtonByText(HWND window, std::wstring_view caption) {
+    HWND button = FindDescendantByText(window, L"Button", caption);
+    return button && PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool PostCommand(HWND window, int id) {
+    return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0;
+}
+
+bool PostClose(HWND window) {
+    return PostMessageW(window, WM_CLOSE, 0, 0) != 0;
+}
+
+std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
+                             &result)) {
+        return std::nullopt;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+// ---- Controls of another process -------------------------------------------------------------
+
+RemoteBuffer::RemoteBuffer(HWND owner, size_t size) : size_(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(owner, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_) {
+        address_ =
+            VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+}
+
+RemoteBuffer::~RemoteBuffer() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+}
+
+LPARAM RemoteBuffer::Address(size_t offset) const {
+    return reinterpret_cast<LPARAM>(static_cast<char*>(address_) + offset);
+}
+
+bool RemoteBuffer::Write(const void* data, size_t size, size_t offset) {
+    if (!address_ || offset + size > size_) return false;
+    SIZE_T done = 0;
+    return WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) &&
+           done == size;
+}
+
+bool RemoteBuffer::Read(void* data, size_t size, size_t offset) const {
+    if (!address_ || offset + size > size_) return false;
+    SIZE_T done = 0;
+    return ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) &&
+           done == size;
+}
+
+std::wstring RemoteBuffer::ReadString(size_t offset, size_t maxChars) const {
+    std::wstring text(maxChars, L'\0');
+    if (!Read(text.data(), maxChars * sizeof(wchar_t), offset)) return std::wstring();
+    text.resize(wcsnlen(text.c_str(), maxChars));
+    return text;
+}
+
+namespace {
+
+constexpr size_t kTextChars = 2048;
+// Layout of the remote buffer: the item record first, then the text.
+constexpr size_t kRecordSpace = 256;
+constexpr size_t kRemoteSize = kRecordSpace + kTextChars * sizeof(wchar_t);
+
+} // namespace
+
+int ListViewCount(HWND list) {
+    return static_cast<int>(Send(list, LVM_GETITEMCOUNT).value_or(0));
+}
+
+ListViewContent ReadListView(HWND list) {
+    ListViewContent content;
+    RemoteBuffer remote(list, kRemoteSize);
+    if (!remote.Valid()) {
+        ADD_FAILURE() << "cannot reach the list view's process";
+        return content;
+    }
+    int columns = 1;
+    if (auto header = Send(list, LVM_GETHEADER); header && *header) {
+        columns =
+            static_cast<int>(Send(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT).value_or(1));
+    }
+    for (int c = 0; c < columns; ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
+        column.cchTextMax = kTextChars;
+        remote.Write(&column, sizeof(column));
+        std::wstring title;
+        if (Send(list, LVM_GETCOLUMNW, c, remote.Address()).value_or(0)) {
+            title = remote.ReadString(kRecordSpace, kTextChars);
+        }
+        content.columnTitles.push_back(title);
+        content.columnWidths.push_back(
+            static_cast<int>(Send(list, LVM_GETCOLUMNWIDTH, c).value_or(0)));
+    }
+    const int count = ListViewCount(list);
+    for (int i = 0; i < count; ++i) {
+        ListViewRow row;
+        for (int c = 0; c < columns; ++c) {
+            LVITEMW item{};
+            item.iSubItem = c;
+            item.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
+            item.cchTextMax = kTextChars;
+            remote.Write(&item, sizeof(item));
+            Send(list, LVM_GETITEMTEXTW, i, remote.Address());
+            row.cells.push_back(remote.ReadString(kRecordSpace, kTextChars));
+        }
+        LRESULT state =
+            Send(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK | LVIS_SELECTED).value_or(0);
+        row.checked = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+        row.selected = (state & LVIS_SELECTED) != 0;
+        LVITEMW item{};
+        item.mask = LVIF_PARAM | LVIF_IMAGE;
+        item.iItem = i;
+        remote.Write(&item, sizeof(item));
+        if (Send(list, LVM_GETITEMW, 0, remote.Address()).value_or(0) &&
+            remote.Read(&item, sizeof(item))) {
+            row.data = item.lParam;
+            row.image = item.iImage;
+        }
+        content.rows.push_back(std::move(row));
+    }
+    return content;
+}
+
+bool SetListViewCheck(HWND list, int row, bool checked) {
+    RemoteBuffer remote(list, kRemoteSize);
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    return remote.Write(&item, sizeof(item)) &&
+           Send(list, LVM_SETITEMSTATE, row, remote.Address()).value_or(0) != 0;
+}
+
+bool SelectListViewRow(HWND list, int row) {
+    RemoteBuffer remote(list, kRemoteSize);
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    if (!remote.Write(&item, sizeof(item))) return false;
+    bool ok = Send(list, LVM_SETITEMSTATE, row, remote.Address()).value_or(0) != 0;
+    Send(list, LVM_ENSUREVISIBLE, row, FALSE);
+    return ok;
+}
+
+std::vector<TreeItem> ReadTreeView(HWND tree) {
+    std::vector<TreeItem> items;
+    RemoteBuffer remote(tree, kRemoteSize);
+    if (!remote.Valid()) {
+        ADD_FAILURE() << "cannot reach the tree view's process";
+        return items;
+    }
+    auto next = [&](UINT relation, HTREEITEM from) {
+        return reinterpret_cast<HTREEITEM>(
+            Send(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)).value_or(0));
+    };
+    // Iterative pre-order walk; the stack holds the next sibling to visit at each level.
+    std::vector<std::pair<HTREEITEM, int>> pending;
+    if (HTREEITEM root = next(TVGN_ROOT, nullptr)) pending.push_back({root, 0});
+    while (!pending.empty() && items.size() < 100000) {
+        auto [handle, level] = pending.back();
+        pending.pop_back();
+        TVITEMW item{};
+        item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM | TVIF_IMAGE;
+        item.hItem = handle;
+        item.stateMask = TVIS_STATEIMAGEMASK | TVIS_EXPANDED | TVIS_SELECTED;
+        item.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
+        item.cchTextMax = kTextChars;
+        remote.Write(&item, sizeof(item));
+        TreeItem out;
+        out.handle = handle;
+        out.level = level;
+        if (Send(tree, TVM_GETITEMW, 0, remote.Address()).value_or(0) &&
+            remote.Read(&item, sizeof(item))) {
+            out.text = remote.ReadString(kRecordSpace, kTextChars);
+            out.stateImage = static_cast<int>((item.state & TVIS_STATEIMAGEMASK) >> 12);
+            out.checked = out.stateImage == 2;
+            out.expanded = (item.state & TVIS_EXPANDED) != 0;
+            out.selected = (item.state & TVIS_SELECTED) != 0;
+            out.image = item.iImage;
+            out.data = item.lParam;
+        }
+        items.push_back(std::move(out));
+        if (HTREEITEM sibling = next(TVGN_NEXT, handle)) pending.push_back({sibling, level});
+        if (HTREEITEM child = next(TVGN_CHILD, handle)) pending.push_back({child, level + 1});
+    }
+    return items;
+}
+
+bool SetTreeCheck(HWND tree, HTREEITEM handle, bool checked) {
+    RemoteBuffer remote(tree, kRemoteSize);
+    TVITEMW item{};
+    item.mask = TVIF_HANDLE | TVIF_STATE;
+    item.hItem = handle;
+    item.stateMask = TVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    return remote.Write(&item, sizeof(item)) &&
+           Send(tree, TVM_SETITEMW, 0, remote.Address()).value_or(0) != 0;
+}
+
+int StatusBarParts(HWND statusBar) {
+    return static_cast<int>(Send(statusBar, SB_GETPARTS, 0, 0).value_or(0));
+}
+
+std::wstring ReadStatusBarPart(HWND statusBar, int part) {
+    RemoteBuffer remote(statusBar, kRemoteSize);
+    if (!remote.Valid()) return std::wstring();
+    auto length = Send(statusBar, SB_GETTEXTLENGTHW, part);
+    if (!length || LOWORD(*length) >= kTextChars) return std::wstring();
+    Send(statusBar, SB_GETTEXTW, part, remote.Address(kRecordSpace));
+    return remote.ReadString(kRecordSpace, LOWORD(*length));
+}
+
+// ---- Evidence --------------------------------------------------------------------------------
+
+bool SaveScreenshot(const std::wstring& path) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height; // bottom-up, as .bmp files store rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (memory && bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+        const DWORD imageSize = stride * static_cast<DWORD>(height);
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42; // "BM"
+        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+        file.bfSize = file.bfOffBits + imageSize;
+        info.bmiHeader.biSizeImage = imageSize;
+        std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+        bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+        bytes.append(static_cast<const char*>(bits), imageSize);
+        ok = WriteFileBytes(path, bytes);
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+std::wstring ScreenshotPath(std::wstring_view name) {
+    std::wstring folder = BuildDir() + L"screenshots\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring file(name);
+    for (wchar_t& c : file) {
+        if (wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+    }
+    return folder + file + L".bmp";
+}
+
+// ---- Fixture ---------------------------------------------------------------------------------
+
+Process& DriverTest::LaunchMdr(const std::wstring& arguments, const std::wstring& distDir) {
+    processes_.push_back(StartMdr(arguments, distDir));
+    return processes_.back();
+}
+
+Process& DriverTest::Launch(const std::wstring& exe, const std::wstring& arguments,
+                            const std::wstring& workDir) {
+    processes_.push_back(Process::Start(exe, arguments, workDir));
+    return processes_.back();
+}
+
+void DriverTest::TearDown() {
+    if (HasFailure()) {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        std::wstring path = ScreenshotPath(std::wstring(name.begin(), name.end()));
+        if (SaveScreenshot(path)) {
+            std::string shown(path.begin(), path.end());
+            std::printf("Screenshot saved: %s\n", shown.c_str());
+        }
+    }
+    for (Process& process : processes_)
+        process.Kill();
+    processes_.clear();
+}
+
+} // namespace mdr::driver

@@ -1,0 +1,240 @@
+// End-to-end test driver: starts the real programs of the install folder as child processes of
+// the test and drives their windows from outside, the way a user (or Windows itself) would:
+// find windows, read message boxes, press buttons, send menu commands, and read list views,
+// tree views, status bars and edits of another process. Every wait is bounded.
+//
+//   mdr::driver::Process mdr = mdr::driver::StartMdr(L"-scan");
+//   HWND main = WaitForWindow(mdr.Pid(), WindowQuery::Titled(L"Veltrane Registry Cleaner"));
+//   auto box = mdr::driver::WaitForMessageBox(mdr.Pid());
+//   mdr::driver::PressButton(box->window, IDNO);
+//   EXPECT_TRUE(mdr.WaitExit(5000));
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace mdr::driver {
+
+// Default bound for every wait, in milliseconds.
+constexpr DWORD kDefaultTimeout = 10000;
+
+// ---- Folders ---------------------------------------------------------------------------------
+
+// "/a/b" -> "Z:\a\b" (how a Unix path is seen from inside Wine).
+std::wstring WinePath(std::string_view unixPath);
+// The install folder (MDR_DIST_DIR) and the build folder (MDR_BUILD_DIR), as Windows paths
+// ending in "\".
+std::wstring DistDir();
+std::wstring BuildDir();
+// C:\users\<user>\Application Data\Veltrane\Veltrane Mendora\ (where MDR keeps its settings).
+std::wstring SettingsDir();
+// A fresh, empty folder under %TEMP% ("...\"), and recursive removal of a folder.
+std::wstring MakeTempDir(std::wstring_view prefix);
+bool RemoveTree(const std::wstring& folder);
+bool CopyTree(const std::wstring& from, const std::wstring& to);
+// Whole-file helpers (bytes as they are on disk).
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
+
+// ---- Processes -------------------------------------------------------------------------------
+
+// A started child process. The destructor kills it (only this PID) when it still runs.
+class Process {
+  public:
+    Process() = default;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    // CreateProcessW(exe, "\"exe\" " + arguments); workDir "" = the exe's folder. On failure
+    // the returned object is empty (Started() false) and the test gets a failure.
+    static Process Start(const std::wstring& exe, const std::wstring& arguments = L"",
+                         const std::wstring& workDir = L"");
+
+    bool Started() const { return process_ != nullptr; }
+    DWORD Pid() const { return pid_; }
+    HANDLE Handle() const { return process_; }
+    bool Running() const;
+    // True when the process ended within timeoutMs; exitCode receives its exit code.
+    bool WaitExit(DWORD timeoutMs = kDefaultTimeout, DWORD* exitCode = nullptr);
+    // Ends the process when it still runs and waits (bounded) for it to be gone.
+    void Kill();
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// Starts DistDir() + "MDR.exe" (or distDir + "MDR.exe" for a copied install folder).
+Process StartMdr(const std::wstring& arguments = L"", const std::wstring& distDir = L"");
+
+// ---- Windows ---------------------------------------------------------------------------------
+
+struct WindowQuery {
+    std::wstring_view className; // ignoring case, "" = any
+    std::wstring_view title;     // prefix of the title, "" = any
+    bool visibleOnly = true;
+
+    static WindowQuery Any() { return WindowQuery{L"", L"", true}; }
+    static WindowQuery Titled(std::wstring_view prefix) { return WindowQuery{L"", prefix, true}; }
+    static WindowQuery OfClass(std::wstring_view name) { return WindowQuery{name, L"", true}; }
+};
+
+// Top-level windows of process pid matching the query (pid 0 = any process).
+std::vector<HWND> TopLevelWindows(DWORD pid, const WindowQuery& query = WindowQuery::Any());
+// The first matching top-level window; nullptr after timeoutMs.
+HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
+// True when no matching window exists within timeoutMs (windows that should go away).
+bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
+
+// All descendants (children, grandchildren, ...) of a class ("" = any), in Z order.
+std::vector<HWND> Descendants(HWND parent, std::wstring_view className = L"");
+// The first descendant of that class ("" = any) and control id (-1 = any).
+HWND FindDescendant(HWND parent, std::wstring_view className, int id = -1);
+// The first descendant whose text equals text, ignoring "&" mnemonics and case.
+HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
+
+std::wstring ClassOf(HWND window);
+int ControlId(HWND window);
+// WM_GETTEXT (works for edits, statics, buttons and window titles of other processes).
+std::wstring GetText(HWND window);
+RECT WindowRect(HWND window);
+// The client area's size.
+SIZE ClientSize(HWND window);
+bool IsEnabled(HWND window);
+
+// ---- Message boxes ---------------------------------------------------------------------------
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring title;
+    std::wstring text;                 // the static with id 0xFFFF
+    std::vector<std::wstring> buttons; // captions, in Z order
+    bool hasIcon = false;              // an icon static beside the text
+};
+
+// The first dialog-class window (#32770) of pid; std::nullopt after timeoutMs.
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeoutMs = kDefaultTimeout);
+MessageBoxInfo ReadMessageBox(HWND box);
+
+// ---- Input -----------------------------------------------------------------------------------
+
+// BM_CLICK on the button with this id (IDOK, IDYES, IDNO, ...) inside window.
+bool PressButton(HWND window, int id);
+// BM_CLICK on the first button whose caption matches (ignoring "&" and case).
+bool PressButtonByText(HWND window, std::wstring_view caption);
+// Posts WM_COMMAND(id) as a menu / accelerator command (notification code 0).
+bool PostCommand(HWND window, int id);
+// Posts WM_CLOSE.
+bool PostClose(HWND window);
+// SendMessageTimeoutW with a bounded wait; the result, or nullopt when it timed out or failed.
+std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
+                            DWORD timeoutMs = 5000);
+
+// ---- Controls of another process -------------------------------------------------------------
+
+// Memory in another process for messages whose parameters are pointers.
+class RemoteBuffer {
+  public:
+    RemoteBuffer(HWND owner, size_t size);
+    ~RemoteBuffer();
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Valid() const { return address_ != nullptr; }
+    // The address as seen by the other process (to pass as a message parameter).
+    LPARAM Address(size_t offset = 0) const;
+    bool Write(const void* data, size_t size, size_t offset = 0);
+    bool Read(void* data, size_t size, size_t offset = 0) const;
+    std::wstring ReadString(size_t offset, size_t maxChars) const;
+
+  private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+    size_t size_ = 0;
+};
+
+struct ListViewRow {
+    std::vector<std::wstring> cells; // one per column
+    bool checked = false;
+    bool selected = false;
+    LPARAM data = 0; // item data
+    int image = -1;  // image index
+};
+
+struct ListViewContent {
+    std::vector<std::wstring> columnTitles;
+    std::vector<int> columnWidths;
+    std::vector<ListViewRow> rows;
+};
+
+ListViewContent ReadListView(HWND list);
+int ListViewCount(HWND list);
+// Sets or clears a row's check box (LVM_SETITEMSTATE), as a click would.
+bool SetListViewCheck(HWND list, int row, bool checked);
+// Selects and focuses one row.
+bool SelectListViewRow(HWND list, int row);
+
+struct TreeItem {
+    HTREEITEM handle = nullptr;
+    int level = 0; // 0 for the roots
+    std::wstring text;
+    bool checked = false; // state image 2
+    int stateImage = 0;   // 0 none, 1 unchecked, 2 checked
+    bool expanded = false;
+    bool selected = false;
+    int image = -1;
+    LPARAM data = 0;
+};
+
+// Every item in display order (pre-order), collapsed branches included.
+std::vector<TreeItem> ReadTreeView(HWND tree);
+bool SetTreeCheck(HWND tree, HTREEITEM item, bool checked);
+
+// Text of status-bar part (SB_GETTEXTW) and the number of parts.
+std::wstring ReadStatusBarPart(HWND statusBar, int part);
+int StatusBarParts(HWND statusBar);
+
+// ---- Evidence --------------------------------------------------------------------------------
+
+// Captures the whole screen into a 24-bit .bmp file.
+bool SaveScreenshot(const std::wstring& path);
+// BuildDir() + "screenshots\" + name + ".bmp" (the folder is created).
+std::wstring ScreenshotPath(std::wstring_view name);
+
+// Polls condition every 20 ms until it holds or timeoutMs has passed.
+template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = kDefaultTimeout) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(20);
+    }
+}
+
+// Base fixture for end-to-end tests: keeps the processes a test starts and ends those still
+// running at tear-down; on failure it first saves a screenshot named after the test.
+class DriverTest : public ::testing::Test {
+  protected:
+    // Starts MDR (see StartMdr) and keeps it for tear-down; returns the kept process.
+    Process& LaunchMdr(const std::wstring& arguments = L"", const std::wstring& distDir = L"");
+    Process& Launch(const std::wstring& exe, const std::wstring& arguments = L"",
+                    const std::wstring& workDir = L"");
+    void TearDown() override;
+
+  private:
+    std::deque<Process> processes_; // deque: references handed out stay valid
+};
+
+} // namespace mdr::driver
