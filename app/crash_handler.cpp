@@ -61,13 +61,15 @@ std::wstring* g_report = nullptr;
     // TerminateProcess rather than ExitProcess: the faulting thread may hold the loader or heap
     // locks that an orderly exit would wait for.
     TerminateProcess(GetCurrentProcess(), g_exitCode);
-    for (;;) Sleep(INFINITE);
+    for (;;)
+        Sleep(INFINITE);
 }
 
 void CopyToClipboard(HWND window, HWND edit) {
     MDR_HERE();
     int length = GetWindowTextLengthW(edit);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t));
+    HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t));
     if (!memory) return;
     if (auto* text = static_cast<wchar_t*>(GlobalLock(memory))) {
         GetWindowTextW(edit, text, length + 1);
@@ -196,16 +198,17 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
         if (idle == self || g_windowThread == self) {
             TerminateProcess(GetCurrentProcess(), code);
         }
-        for (;;) Sleep(INFINITE);
+        for (;;)
+            Sleep(INFINITE);
     }
     g_exitCode = code;
     const trace::Point point = trace::Current();
 
     SYSTEMTIME now;
     GetLocalTime(&now);
-    g_report = new std::wstring(FormatCrashReport(code, now, MDR_VERSION_TEXT,
-                                                  OperatingSystemCode(),
-                                                  point.module ? point.module : L"", point.line));
+    g_report =
+        new std::wstring(FormatCrashReport(code, now, MDR_VERSION_TEXT, OperatingSystemCode(),
+                                           point.module ? point.module : L"", point.line));
     HideForegroundWindow();
 
     HANDLE thread = CreateThread(nullptr, 256 * 1024, CrashWindowThread, nullptr, 0, nullptr);
@@ -224,8 +227,8 @@ std::wstring FaultDescription(DWORD exceptionCode) {
 }
 
 std::wstring FormatCrashReport(DWORD exceptionCode, const SYSTEMTIME& when,
-                               std::wstring_view versionText, int osCode,
-                               std::wstring_view module, int line) {
+                               std::wstring_view versionText, int osCode, std::wstring_view module,
+                               int line) {
     wchar_t stamp[48];
     swprintf(stamp, 48, L"%04u/%02u/%02u at %02u:%02u:%02u", when.wYear, when.wMonth, when.wDay,
              when.wHour, when.wMinute, when.wSecond);

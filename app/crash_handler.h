@@ -21,8 +21,8 @@ std::wstring FaultDescription(DWORD exceptionCode);
 
 // The six report lines, each ended by CR LF. module may be empty (no point recorded). Pure.
 std::wstring FormatCrashReport(DWORD exceptionCode, const SYSTEMTIME& when,
-                               std::wstring_view versionText, int osCode,
-                               std::wstring_view module, int line);
+                               std::wstring_view versionText, int osCode, std::wstring_view module,
+                               int line);
 
 // The text above the report, naming the support address.
 std::wstring CrashIntroText();

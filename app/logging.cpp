@@ -66,8 +66,8 @@ int WriteLog(const std::wstring& path, std::wstring_view text) {
     if (!file) return -1;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::string line = ToUtf8(FormatLogLine(text, now.wDay, now.wMonth, now.wYear, now.wHour,
-                                            now.wMinute, now.wSecond));
+    std::string line = ToUtf8(
+        FormatLogLine(text, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond));
     line.append(kLineEnd);
     WriteAll(file.get(), line);
     return 1;

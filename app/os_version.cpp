@@ -13,10 +13,14 @@ int OsCodeFromVersion(unsigned platformId, unsigned major, unsigned minor, unsig
     if (platformId == VER_PLATFORM_WIN32_WINDOWS) {
         if (major != 4) return kOsUnknown;
         switch (minor) {
-        case 0: return 10;
-        case 10: return 30;
-        case 90: return 40;
-        default: return kOsUnknown;
+        case 0:
+            return 10;
+        case 10:
+            return 30;
+        case 90:
+            return 40;
+        default:
+            return kOsUnknown;
         }
     }
     if (platformId != VER_PLATFORM_WIN32_NT) return kOsUnknown;
