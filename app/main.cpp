@@ -1,9 +1,9 @@
 // MDR: process entry.
 #include <windows.h>
 
-#include "version.h"
+#include "app/startup.h"
+#include "ui/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    MessageBoxW(nullptr, L"Veltrane Mendora " MDR_VERSION_TEXT, L"Veltrane Mendora", MB_OK);
-    return 0;
+    return mdr::StartUp(mdr::RunMainWindow);
 }
