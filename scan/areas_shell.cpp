@@ -21,7 +21,8 @@ constexpr int kSafe = 1;
 constexpr int kKeyEntry = 0;
 constexpr int kValueEntry = 1;
 
-constexpr wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr wchar_t kFileExtsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr wchar_t kRecentDocsKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
 constexpr wchar_t kOpenSaveKey[] =

@@ -21,7 +21,8 @@ using mdr::test::RegistrySandbox;
 namespace {
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr wchar_t kRecentDocs[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
+constexpr wchar_t kRecentDocs[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
 constexpr wchar_t kOpenSave[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 constexpr wchar_t kLastVisited[] =
@@ -57,14 +58,28 @@ int RecordProgress(const std::wstring& item) {
 // The language texts carry their placeholder in another letter case than the code asks for.
 std::wstring LangLine(int n) {
     switch (n) {
-    case 234: return L"E234 $extensionkey$ unregistered";
-    case 237: case 238: case 239: case 243: case 244: case 245: case 246: case 247:
+    case 234:
+        return L"E234 $extensionkey$ unregistered";
+    case 237:
+    case 238:
+    case 239:
+    case 243:
+    case 244:
+    case 245:
+    case 246:
+    case 247:
         return L"E" + std::to_wstring(n) + L" $FilePath$ missing";
-    case 240: return L"E240 $bhoname$ missing";
-    case 241: case 248: return L"E" + std::to_wstring(n) + L" $Clsid$ missing";
-    case 242: return L"E242 $ClsidExtension$ missing";
-    case 253: return L"E253 $Entry$ empty";
-    default: return L"T" + std::to_wstring(n);
+    case 240:
+        return L"E240 $bhoname$ missing";
+    case 241:
+    case 248:
+        return L"E" + std::to_wstring(n) + L" $Clsid$ missing";
+    case 242:
+        return L"E242 $ClsidExtension$ missing";
+    case 253:
+        return L"E253 $Entry$ empty";
+    default:
+        return L"T" + std::to_wstring(n);
     }
 }
 
@@ -128,7 +143,8 @@ class ShellAreas : public ::testing::Test {
     void TearDown() override {
         SetProgressCallback(nullptr);
         SetErrorReportCallback(nullptr);
-        for (const std::wstring& f : recentFiles_) DeleteFileW(f.c_str());
+        for (const std::wstring& f : recentFiles_)
+            DeleteFileW(f.c_str());
         box_.reset();
     }
 
@@ -161,7 +177,9 @@ class ShellAreas : public ::testing::Test {
     std::vector<std::wstring> recentFiles_;
 };
 
-std::wstring Join(const std::wstring& a, const std::wstring& b) { return a + L"\\" + b; }
+std::wstring Join(const std::wstring& a, const std::wstring& b) {
+    return a + L"\\" + b;
+}
 
 // ---- File extensions ------------------------------------------------------------------------
 
@@ -253,8 +271,8 @@ TEST_F(ShellAreas, LastVisitedListTestsTheProgram) {
     box_->MakeFile(L"onpath.exe"); // the search folders hold the sandbox folder
     std::wstring registered = box_->MakeFile(L"apps\\registered.exe");
     box_->SetString(HKEY_LOCAL_MACHINE,
-                    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\registered.exe",
-                    L"", registered);
+                    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\registered.exe", L"",
+                    registered);
     auto onPath = MruBinary(L"onpath.exe", L"C:\\data");
     auto viaAppPaths = MruBinary(L"registered.exe", L"C:\\data");
     auto gone = MruBinary(L"gone.exe", L"C:\\data");
@@ -299,8 +317,8 @@ TEST_F(ShellAreas, CancelDuringHistoryStopsTheAreaWithNoCount) {
 
     EXPECT_EQ(ScanHistory(), -1);
     EXPECT_EQ(AreaErrorCount(), 0);
-    EXPECT_EQ(g_reports.size(), 1u);   // the recent document found before the stop
-    EXPECT_EQ(g_items.size(), 2u);     // the last-visited list was never walked
+    EXPECT_EQ(g_reports.size(), 1u); // the recent document found before the stop
+    EXPECT_EQ(g_items.size(), 2u);   // the last-visited list was never walked
 }
 
 // ---- Browser helper objects -----------------------------------------------------------------
@@ -328,12 +346,11 @@ TEST_F(ShellAreas, HelperObjectsNeedTheirClass) {
 
     EXPECT_EQ(ScanIEBHOs(), 3);
     ASSERT_EQ(g_reports.size(), 3u);
-    ExpectReport(0, kHklm, Join(bho, stale), L"", L"Stale helper", L"IE BHO",
-                 Expected(240, stale), 0);
+    ExpectReport(0, kHklm, Join(bho, stale), L"", L"Stale helper", L"IE BHO", Expected(240, stale),
+                 0);
     ExpectReport(1, kHklm, Join(bho, emptyStale), L"", L"", L"IE BHO",
                  Expected(253, Join(bho, emptyStale)), 0);
-    ExpectReport(2, kHklm, Join(bho, deepValue), L"", L"", L"IE BHO", Expected(240, deepValue),
-                 0);
+    ExpectReport(2, kHklm, Join(bho, deepValue), L"", L"", L"IE BHO", Expected(240, deepValue), 0);
 }
 
 // ---- Browser extensions ---------------------------------------------------------------------
@@ -417,12 +434,13 @@ TEST_F(ShellAreas, ToolbarsNeedTheirClassAndServer) {
     inproc(HKEY_LOCAL_MACHINE, 2, L"InprocServer32", gone);   // missing for the machine ...
     inproc(HKEY_CURRENT_USER, 2, L"InprocServer32", server);  // ... present for the user
     box_->SetString(HKEY_LOCAL_MACHINE, kClsid + id(3), L"", L"No servers"); // class only
-    inproc(HKEY_LOCAL_MACHINE, 4, L"InprocServer32", gone);   // missing
-    inproc(HKEY_LOCAL_MACHINE, 5, L"InprocServer32", server); // fine, but ...
-    inproc(HKEY_LOCAL_MACHINE, 5, L"InprocServer", gone);     // ... 16-bit server missing
-    inproc(HKEY_CURRENT_USER, 7, L"InprocServer32", server);  // user-only class, fine
+    inproc(HKEY_LOCAL_MACHINE, 4, L"InprocServer32", gone);                  // missing
+    inproc(HKEY_LOCAL_MACHINE, 5, L"InprocServer32", server);                // fine, but ...
+    inproc(HKEY_LOCAL_MACHINE, 5, L"InprocServer", gone);    // ... 16-bit server missing
+    inproc(HKEY_CURRENT_USER, 7, L"InprocServer32", server); // user-only class, fine
     box_->CreateKey(HKEY_CURRENT_USER, kClsid + id(8) + L"\\InprocServer32"); // no file named
-    for (int n : {1, 2, 3, 4, 5, 6, 7, 8}) box_->SetBinary(HKEY_LOCAL_MACHINE, bar, id(n), "", 0);
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8})
+        box_->SetBinary(HKEY_LOCAL_MACHINE, bar, id(n), "", 0);
     // Settings that share the key are no toolbars.
     box_->SetString(HKEY_LOCAL_MACHINE, bar, L"LinksFolderName", L"Links");
     box_->SetString(HKEY_LOCAL_MACHINE, bar, L"Locked", L"1");
