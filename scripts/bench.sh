@@ -1,0 +1,16 @@
+#!/bin/sh
+# Builds MDRBench and runs it under Wine in a throwaway prefix inside the build folder
+# (the same prefix the tests use: do not run it while that folder's tests run).
+# Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${MDR_BUILD:-$root/build}"
+sh "$root/scripts/deps.sh"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$build" --target mdr_bench mdr_data -j 2
+sh "$root/scripts/test-env.sh" up "$build"
+trap 'sh "$root/scripts/test-env.sh" down "$build" >/dev/null' EXIT INT TERM
+. "$build/testenv/env"
+wine "$build/bench/MDRBench.exe" "$@"
