@@ -1,0 +1,338 @@
+// The COM areas against planted class, AppID and interface registrations (sandboxed HKLM and
+// HKCU) and real files: every test of the class check in its order, AppIDs and surrogates,
+// interfaces without proxy/stub class and type library, the walk order and cancellation.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/localization.h"
+#include "app/settings.h"
+#include "app/skip_rules.h"
+#include "common/text.h"
+#include "scan/area_support.h"
+#include "scan/areas.h"
+#include "scan/detected_errors.h"
+#include "scan/headless_view.h"
+#include "scan/registry.h"
+#include "scan/scan_thread.h"
+#include "tests/scan/scan_test_env.h"
+#include "tests/support/registry_sandbox.h"
+
+using namespace mdr;
+using mdr::test::FindLine;
+using mdr::test::RegistrySandbox;
+
+namespace {
+
+constexpr wchar_t kClsid[] = L"Software\\Classes\\CLSID\\";
+constexpr wchar_t kAppId[] = L"Software\\Classes\\AppID\\";
+constexpr wchar_t kInterface[] = L"Software\\Classes\\Interface\\";
+constexpr wchar_t kTypeLib[] = L"Software\\Classes\\TypeLib\\";
+
+std::vector<std::wstring> g_items;
+std::wstring g_stopAt;
+bool g_stopped = false;
+
+int CountItem(const std::wstring& text) {
+    g_items.push_back(text);
+    if (text == g_stopAt) g_stopped = true;
+    return g_stopped ? 0 : 1;
+}
+
+struct Expected {
+    RootKey root;
+    std::wstring keyPath;
+    std::wstring valueName;
+    std::wstring valueData;
+    int entryType;
+    int text; // language entry of the description
+    const wchar_t* placeholder;
+    std::wstring shown; // what replaces the placeholder, before quoting
+};
+
+class ComAreas : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        mdr::test::LoadEnglishTexts();
+        for (int item = 1; item <= kAreaCount; ++item) AreaTable()[item - 1].name = LangText(item);
+        InitScanEnginePaths();
+    }
+
+    void SetUp() override {
+        saved_ = Settings();
+        box_ = std::make_unique<RegistrySandbox>(L"ComAreas");
+        dir_ = box_->Folder();
+        Exceptions().clear();
+        SkipMap().clear();
+        ClearRecords();
+        SetErrorsFound(0);
+        for (int i = 0; i < kAreaCount; ++i)
+            AreaTable()[i].errorsFound = 0;
+        SetScanView(&view_);
+        SetErrorReportCallback(ReportDetectedError);
+        SetProgressCallback(CountItem);
+        g_items.clear();
+        g_stopAt.clear();
+        g_stopped = false;
+    }
+
+    void TearDown() override {
+        SetScanView(nullptr);
+        SetErrorReportCallback(nullptr);
+        SetProgressCallback(nullptr);
+        SetCurrentArea(0);
+        ClearRecords();
+        SetErrorsFound(0);
+        SetEnvironmentVariableW(L"MDR_COM_DIR", nullptr);
+        box_.reset();
+        Settings() = saved_;
+    }
+
+    std::wstring Gone(const std::wstring& name) { return dir_ + L"gone\\" + name; }
+    void Str(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data,
+             DWORD type = REG_SZ) {
+        box_->SetString(root, key, name, data, type);
+    }
+    void ClassServer(HKEY root, const std::wstring& clsid, const std::wstring& sub,
+                     const std::wstring& path, DWORD type = REG_SZ) {
+        Str(root, kClsid + clsid, L"", L"Planted class");
+        Str(root, kClsid + clsid + L"\\" + sub, L"", path, type);
+    }
+
+    int Run(int item, int (*area)()) {
+        SetCurrentArea(item);
+        AreaErrorCount() = 12345; // the area must count from 0
+        return area();
+    }
+
+    const DetectedError* Find(RootKey root, const std::wstring& keyPath,
+                              const std::wstring& valueName = L"") {
+        for (const DetectedError& r : Records())
+            if (r.root == root && r.keyPath == keyPath && r.valueName == valueName) return &r;
+        return nullptr;
+    }
+    bool Reported(const std::wstring& keyPart) {
+        for (const DetectedError& r : Records())
+            if (r.keyPath.find(keyPart) != std::wstring::npos) return true;
+        return false;
+    }
+
+    void ExpectRecord(const Expected& e, const wchar_t* category, int areaIndex) {
+        SCOPED_TRACE(ToUtf8(e.keyPath) + " / " + ToUtf8(e.valueName));
+        const DetectedError* r = Find(e.root, e.keyPath, e.valueName);
+        ASSERT_NE(r, nullptr) << "not reported";
+        EXPECT_EQ(r->valueData, e.valueData);
+        EXPECT_EQ(r->category, category);
+        EXPECT_EQ(r->safety, 0);
+        EXPECT_EQ(r->entryType, e.entryType);
+        EXPECT_EQ(r->areaIndex, areaIndex);
+        const std::wstring quoted = L"\"" + e.shown + L"\"";
+        EXPECT_EQ(r->description, ReplacePlaceholder(LangText(e.text), e.placeholder, quoted));
+        EXPECT_NE(r->description.find(quoted), std::wstring::npos);
+        EXPECT_EQ(FindNoCase(r->description, e.placeholder), std::wstring::npos);
+    }
+
+    AppSettings saved_;
+    std::unique_ptr<RegistrySandbox> box_;
+    std::wstring dir_;
+    HeadlessScanView view_;
+};
+
+TEST_F(ComAreas, ClassChecksRunInOrderAndReportOneErrorPerClass) {
+    const std::wstring prog = box_->MakeFile(L"Vendor Apps\\Com Server\\server.exe");
+    const std::wstring dll = box_->MakeFile(L"lib\\server.dll");
+    const std::wstring icons = box_->MakeFile(L"lib\\icons.dll");
+    SetEnvironmentVariableW(L"MDR_COM_DIR", (dir_ + L"lib").c_str());
+
+    // Empty classes: no value anywhere below them, whatever subkeys they have.
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{EMPTY}\\InprocServer32");
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{EMPTY}\\DefaultIcon");
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{BARE}");
+    // A value deep below makes a class non-empty.
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{DEEP}\\Sub\\Deeper", L"x", L"1");
+    // Missing icon and missing server: only the icon is reported (the icon test comes first).
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{ICON}\\DefaultIcon", L"",
+        Gone(L"icon.dll") + L",3");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{ICON}", L"InprocServer32", Gone(L"srv.dll"));
+    // Present icon with a negative resource number, empty server value: nothing to report.
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{ICONOK}\\DefaultIcon", L"", icons + L",-101");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{ICONOK}", L"InprocServer32", L"");
+    // Expanded paths.
+    ClassServer(HKEY_LOCAL_MACHINE, L"{EXPAND1}", L"InprocServer32",
+                L"%SystemRoot%\\System32\\kernel32.dll", REG_EXPAND_SZ);
+    ClassServer(HKEY_LOCAL_MACHINE, L"{EXPAND2}", L"InprocServer32", L"%MDR_COM_DIR%\\server.dll",
+                REG_EXPAND_SZ);
+    ClassServer(HKEY_LOCAL_MACHINE, L"{EXPAND3}", L"InprocServer32", L"%MDR_COM_DIR%\\gone.dll",
+                REG_EXPAND_SZ);
+    // Each server kind.
+    const wchar_t* servers[] = {L"InprocServer",    L"InprocServer32", L"InprocHandler",
+                                L"InprocHandler32", L"LocalServer",    L"LocalServer32"};
+    for (const wchar_t* s : servers)
+        ClassServer(HKEY_LOCAL_MACHINE, std::wstring(L"{S-") + s + L"}", s,
+                    Gone(std::wstring(s) + L".dll"));
+    // Command lines of local servers.
+    ClassServer(HKEY_LOCAL_MACHINE, L"{ARGS}", L"LocalServer32", prog + L" /automation -x");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{QUOTED}", L"LocalServer32", L"\"" + prog + L"\" -Embedding");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{DLLOK}", L"InprocServer32", dll);
+    // Type libraries: only the machine's registrations count; a refused key counts as present.
+    ClassServer(HKEY_LOCAL_MACHINE, L"{TLUSER}", L"TypeLib", L"{TLB-USER}");
+    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kTypeLib) + L"{TLB-USER}");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{TLMACHINE}", L"TypeLib", L"{TLB-MACHINE}");
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kTypeLib) + L"{TLB-MACHINE}\\1.0");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{TLDENIED}", L"TypeLib", L"{TLB-DENIED}");
+    box_->DenyRead(HKEY_LOCAL_MACHINE, std::wstring(kTypeLib) + L"{TLB-DENIED}");
+    // Server before type library.
+    ClassServer(HKEY_LOCAL_MACHINE, L"{ORDER}", L"TypeLib", L"{TLB-NOWHERE}");
+    ClassServer(HKEY_LOCAL_MACHINE, L"{ORDER}", L"InprocServer32", Gone(L"order.dll"));
+    // A refused server key exists but cannot be read: its empty value is not tested.
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{DENIED}", L"", L"Planted class");
+    box_->DenyRead(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{DENIED}\\InprocServer32");
+    // The user's own classes.
+    ClassServer(HKEY_CURRENT_USER, L"{USER}", L"LocalServer32", Gone(L"user.exe"));
+
+    const std::wstring m = kClsid;
+    std::vector<Expected> expected = {
+        {kHklm, m + L"{EMPTY}", L"", L"", 0, 253, L"$ENTRY$", m + L"{EMPTY}"},
+        {kHklm, m + L"{BARE}", L"", L"", 0, 253, L"$ENTRY$", m + L"{BARE}"},
+        {kHklm, m + L"{ICON}\\DefaultIcon", L"", L"", 0, 225, L"$FILEPATH$", Gone(L"icon.dll")},
+        {kHklm, m + L"{EXPAND3}\\InprocServer32", L"", dir_ + L"lib\\gone.dll", 0, 227,
+         L"$FILEPATH$", dir_ + L"lib\\gone.dll"},
+        {kHklm, m + L"{S-InprocServer}\\InprocServer", L"", Gone(L"InprocServer.dll"), 0, 226,
+         L"$FILEPATH$", Gone(L"InprocServer.dll")},
+        {kHklm, m + L"{S-InprocServer32}\\InprocServer32", L"", Gone(L"InprocServer32.dll"), 0, 227,
+         L"$FILEPATH$", Gone(L"InprocServer32.dll")},
+        {kHklm, m + L"{S-InprocHandler}\\InprocHandler", L"", Gone(L"InprocHandler.dll"), 0, 228,
+         L"$FILEPATH$", Gone(L"InprocHandler.dll")},
+        {kHklm, m + L"{S-InprocHandler32}\\InprocHandler32", L"", Gone(L"InprocHandler32.dll"), 0,
+         229, L"$FILEPATH$", Gone(L"InprocHandler32.dll")},
+        {kHklm, m + L"{S-LocalServer}\\LocalServer", L"", Gone(L"LocalServer.dll"), 0, 233,
+         L"$FILEPATH$", Gone(L"LocalServer.dll")},
+        {kHklm, m + L"{S-LocalServer32}\\LocalServer32", L"", Gone(L"LocalServer32.dll"), 0, 233,
+         L"$FILEPATH$", Gone(L"LocalServer32.dll")},
+        {kHklm, m + L"{TLUSER}\\TypeLib", L"", L"{TLB-USER}", 0, 230, L"$TYPELIB$", L"{TLB-USER}"},
+        {kHklm, m + L"{ORDER}\\InprocServer32", L"", Gone(L"order.dll"), 0, 227, L"$FILEPATH$",
+         Gone(L"order.dll")},
+        {kHkcu, m + L"{USER}\\LocalServer32", L"", Gone(L"user.exe"), 0, 233, L"$FILEPATH$",
+         Gone(L"user.exe")},
+    };
+
+    EXPECT_EQ(Run(1, ScanActiveXCom), static_cast<int>(expected.size()));
+    for (const Expected& e : expected)
+        ExpectRecord(e, L"ActiveX / COM", 0);
+    EXPECT_EQ(Records().size(), expected.size());
+    EXPECT_EQ(AreaTable()[0].errorsFound, static_cast<int>(expected.size()));
+    for (const wchar_t* fine :
+         {L"{DEEP}", L"{ICONOK}", L"{EXPAND1}", L"{EXPAND2}", L"{ARGS}", L"{QUOTED}", L"{DLLOK}",
+          L"{TLMACHINE}", L"{TLDENIED}", L"{DENIED}"})
+        EXPECT_FALSE(Reported(fine)) << ToUtf8(fine);
+    // Direct subkeys only: nothing below a class is taken for a class.
+    EXPECT_EQ(FindLine(g_items, L" HKEY_LOCAL_MACHINE\\" + m + L"{DEEP}\\Sub"), -1);
+    EXPECT_NE(FindLine(g_items, L" HKEY_LOCAL_MACHINE\\" + m + L"{DEEP}"), -1);
+}
+
+TEST_F(ComAreas, AppIdsAndSurrogates) {
+    const std::wstring surrogate = box_->MakeFile(L"surrogate host.exe");
+    const std::wstring a = kAppId;
+    // AppID pointing at a registration that exists only for the user: fine.
+    Str(HKEY_LOCAL_MACHINE, a + L"app1.exe", L"AppID", L"{A-USER}");
+    box_->CreateKey(HKEY_CURRENT_USER, a + L"{A-USER}");
+    Str(HKEY_LOCAL_MACHINE, a + L"app2.exe", L"AppID", L"{A-NOWHERE}");
+    Str(HKEY_LOCAL_MACHINE, a + L"app4.exe", L"AppID", L""); // empty: not tested
+    // Surrogates: empty asks for the system's default surrogate.
+    Str(HKEY_LOCAL_MACHINE, a + L"{S-EMPTY}", L"DllSurrogate", L"");
+    Str(HKEY_LOCAL_MACHINE, a + L"{S-GONE}", L"DllSurrogate", Gone(L"dllhost.exe"));
+    Str(HKEY_LOCAL_MACHINE, a + L"{S-EXE}", L"DllSurrogateExecutable", Gone(L"host.exe"));
+    Str(HKEY_LOCAL_MACHINE, a + L"{S-OK}", L"DllSurrogate", L"\"" + surrogate + L"\" -x");
+    // The AppID test comes first.
+    Str(HKEY_LOCAL_MACHINE, a + L"{BOTH}", L"AppID", L"{A-NOWHERE-2}");
+    Str(HKEY_LOCAL_MACHINE, a + L"{BOTH}", L"DllSurrogate", Gone(L"both.exe"));
+    Str(HKEY_CURRENT_USER, a + L"app3.exe", L"AppID", L"{A-NOWHERE-3}");
+
+    std::vector<Expected> expected = {
+        {kHklm, a + L"app2.exe", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE}"},
+        {kHklm, a + L"{S-GONE}", L"DllSurrogate", Gone(L"dllhost.exe"), 1, 233, L"$FILEPATH$",
+         Gone(L"dllhost.exe")},
+        {kHklm, a + L"{S-EXE}", L"DllSurrogateExecutable", Gone(L"host.exe"), 1, 233, L"$FILEPATH$",
+         Gone(L"host.exe")},
+        {kHklm, a + L"{BOTH}", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE-2}"},
+        {kHkcu, a + L"app3.exe", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE-3}"},
+    };
+    EXPECT_EQ(Run(1, ScanActiveXCom), static_cast<int>(expected.size()));
+    for (const Expected& e : expected)
+        ExpectRecord(e, L"ActiveX / COM", 0);
+    EXPECT_EQ(Records().size(), expected.size());
+}
+
+TEST_F(ComAreas, InterfacesWithoutProxyStubClassAndTypeLibrary) {
+    const std::wstring i = kInterface;
+    auto plant = [&](HKEY root, const std::wstring& iid, const wchar_t* proxyKey,
+                     const std::wstring& proxy, const std::wstring& typelib) {
+        Str(root, i + iid, L"", L"IPlanted");
+        if (proxyKey) Str(root, i + iid + L"\\" + proxyKey, L"", proxy);
+        Str(root, i + iid + L"\\TypeLib", L"", typelib);
+        Str(root, i + iid + L"\\TypeLib", L"Version", L"1.0");
+    };
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kTypeLib) + L"{T-HERE}");
+    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kTypeLib) + L"{T-USER}");
+    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kClsid) + L"{P-USER}");
+    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{P-HERE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-GONE}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-GONE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-TLHERE}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-HERE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-PHERE}", L"ProxyStubClsid32", L"{P-HERE}", L"{T-GONE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-PUSER}", L"ProxyStubClsid32", L"{P-USER}", L"{T-GONE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-TUSER}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-USER}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-NOPROXY}", nullptr, L"", L"{T-GONE}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-16}", L"ProxyStubClsid", L"{P-GONE}", L"{T-GONE-16}");
+    plant(HKEY_LOCAL_MACHINE, L"{I-EMPTY}", L"ProxyStubClsid32", L"", L"{T-GONE}");
+    plant(HKEY_CURRENT_USER, L"{I-USER}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-GONE-U}");
+
+    std::vector<Expected> expected = {
+        {kHklm, i + L"{I-GONE}\\TypeLib", L"", L"{T-GONE}", 0, 258, L"$TYPELIB$", L"{T-GONE}"},
+        {kHklm, i + L"{I-16}\\TypeLib", L"", L"{T-GONE-16}", 0, 258, L"$TYPELIB$", L"{T-GONE-16}"},
+        {kHkcu, i + L"{I-USER}\\TypeLib", L"", L"{T-GONE-U}", 0, 258, L"$TYPELIB$", L"{T-GONE-U}"},
+    };
+    EXPECT_EQ(Run(18, ScanTypelib), static_cast<int>(expected.size()));
+    for (const Expected& e : expected)
+        ExpectRecord(e, L"Type libraries", 17);
+    EXPECT_EQ(Records().size(), expected.size());
+    EXPECT_EQ(view_.Tree(18).text, LangText(18) + L" (3)");
+}
+
+TEST_F(ComAreas, WalksRunInOrderAndAStopUnwinds) {
+    for (const wchar_t* c : {L"{A}", L"{B}", L"{C}"})
+        ClassServer(HKEY_LOCAL_MACHINE, c, L"InprocServer32", Gone(L"x.dll"));
+    ClassServer(HKEY_CURRENT_USER, L"{U}", L"InprocServer32", Gone(L"x.dll"));
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kAppId) + L"m.exe", L"AppID", L"{NONE}");
+    Str(HKEY_CURRENT_USER, std::wstring(kAppId) + L"u.exe", L"AppID", L"{NONE}");
+
+    EXPECT_EQ(Run(1, ScanActiveXCom), 6);
+    const std::wstring lm = L" HKEY_LOCAL_MACHINE\\", cu = L" HKEY_CURRENT_USER\\";
+    std::vector<std::wstring> order = {
+        lm + kClsid + L"{A}", lm + kClsid + L"{B}",   lm + kClsid + L"{C}",
+        cu + kClsid + L"{U}", lm + kAppId + L"m.exe", cu + kAppId + L"u.exe",
+    };
+    EXPECT_EQ(g_items, order);
+
+    // Stopped at the second class: the area gives up with -1 and a count of 0.
+    ClearRecords();
+    SetErrorsFound(0);
+    g_items.clear();
+    g_stopAt = lm + kClsid + L"{B}";
+    EXPECT_EQ(Run(1, ScanActiveXCom), -1);
+    EXPECT_EQ(AreaErrorCount(), 0);
+    EXPECT_EQ(g_items.back(), g_stopAt);
+    EXPECT_EQ(Records().size(), 1u); // {A}, reported before the stop
+
+    g_stopped = false;
+    g_items.clear();
+    g_stopAt = cu + kInterface + L"{X}";
+    Str(HKEY_LOCAL_MACHINE, std::wstring(kInterface) + L"{X}", L"", L"IX");
+    Str(HKEY_CURRENT_USER, std::wstring(kInterface) + L"{X}", L"", L"IX");
+    EXPECT_EQ(Run(18, ScanTypelib), -1);
+    EXPECT_EQ(g_items, (std::vector<std::wstring>{lm + kInterface + L"{X}", g_stopAt}));
+}
+
+} // namespace
