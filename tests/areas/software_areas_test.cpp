@@ -295,7 +295,7 @@ TEST_F(SoftwareAreas, HelpFilesAreLookedUpInTheirFolderAndTheSearchFolders) {
 TEST_F(SoftwareAreas, FontsAreLookedUpInTheFontsFolderOrAtTheirFullPath) {
     const std::wstring fonts = ScanEnginePaths().fontsFolder;
     ASSERT_FALSE(fonts.empty());
-    CreateDirectoryW(fonts.c_str(), nullptr);
+    ASSERT_NE(GetFileAttributesW(fonts.c_str()), INVALID_FILE_ATTRIBUTES);
     const std::wstring fontName = L"mdr-areas-" + std::to_wstring(GetCurrentProcessId()) + L".ttf";
     {
         UniqueFile f(CreateFileW((fonts + fontName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
