@@ -92,8 +92,7 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
     if (KeyExists(root, iconKey)) {
         std::wstring icon = BeforeFirstComma(DefaultValue(root, iconKey));
         if (!icon.empty() && FileReferenceExists(icon) == 0) {
-            ReportCom(root, iconKey, L"", L"", Describe(kTextIcon, L"$FILEPATH$", icon),
-                      kKeyEntry);
+            ReportCom(root, iconKey, L"", L"", Describe(kTextIcon, L"$FILEPATH$", icon), kKeyEntry);
             return 0;
         }
     }
@@ -138,8 +137,7 @@ int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
         std::wstring appId = ReadValueAsText(root, keyPath, L"AppID");
         const std::wstring target = L"Software\\Classes\\AppID\\" + appId;
         if (!appId.empty() && !KeyExists(kHklm, target) && !KeyExists(kHkcu, target)) {
-            ReportCom(root, keyPath, L"", L"", Describe(kTextAppId, L"$APPID$", appId),
-                      kKeyEntry);
+            ReportCom(root, keyPath, L"", L"", Describe(kTextAppId, L"$APPID$", appId), kKeyEntry);
             return 0;
         }
     }

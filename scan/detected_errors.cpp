@@ -35,11 +35,10 @@ struct IdPool {
     static std::mt19937::result_type Seed() {
         LARGE_INTEGER counter{};
         QueryPerformanceCounter(&counter);
-        std::seed_seq seq{static_cast<uint32_t>(counter.LowPart),
-                          static_cast<uint32_t>(counter.HighPart),
-                          static_cast<uint32_t>(GetTickCount()),
-                          static_cast<uint32_t>(GetCurrentProcessId()),
-                          static_cast<uint32_t>(GetCurrentThreadId())};
+        std::seed_seq seq{
+            static_cast<uint32_t>(counter.LowPart), static_cast<uint32_t>(counter.HighPart),
+            static_cast<uint32_t>(GetTickCount()), static_cast<uint32_t>(GetCurrentProcessId()),
+            static_cast<uint32_t>(GetCurrentThreadId())};
         std::mt19937::result_type seed[1];
         seq.generate(seed, seed + 1);
         return seed[0];
@@ -62,8 +61,12 @@ std::vector<DetectedError>& Records() {
     return records;
 }
 
-uint64_t ErrorsFound() { return g_errorsFound.load(); }
-void SetErrorsFound(uint64_t n) { g_errorsFound.store(n); }
+uint64_t ErrorsFound() {
+    return g_errorsFound.load();
+}
+void SetErrorsFound(uint64_t n) {
+    g_errorsFound.store(n);
+}
 
 int InExceptions(RootKey root, const std::wstring& keyPath) {
     for (const SkipMapEntry& rule : Exceptions())
@@ -96,7 +99,8 @@ void ReleaseRecordId(uint32_t id) {
 }
 
 void ClearRecords() {
-    for (const DetectedError& record : Records()) ReleaseRecordId(record.id);
+    for (const DetectedError& record : Records())
+        ReleaseRecordId(record.id);
     Records().clear();
 }
 
@@ -196,7 +200,8 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
         Log(L"Selecting item");
         view->CheckRow(row);
         break;
-    default: break;
+    default:
+        break;
     }
     return 1;
 }

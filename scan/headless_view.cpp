@@ -8,16 +8,21 @@ namespace mdr {
 
 const wchar_t* AreaIconName(AreaIcon icon) {
     switch (icon) {
-    case AreaIcon::Normal: return L"Normal";
-    case AreaIcon::Scanning: return L"Scanning";
-    case AreaIcon::ErrorsFound: return L"ErrorsFound";
+    case AreaIcon::Normal:
+        return L"Normal";
+    case AreaIcon::Scanning:
+        return L"Scanning";
+    case AreaIcon::ErrorsFound:
+        return L"ErrorsFound";
     }
     return L"?";
 }
 
 HeadlessScanView::HeadlessScanView() = default;
 
-void HeadlessScanView::Note(std::wstring line) { journal_.push_back(std::move(line)); }
+void HeadlessScanView::Note(std::wstring line) {
+    journal_.push_back(std::move(line));
+}
 
 void HeadlessScanView::SetChecked(int item, bool checked) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -26,7 +31,8 @@ void HeadlessScanView::SetChecked(int item, bool checked) {
 
 void HeadlessScanView::SetAllChecked(bool checked) {
     std::lock_guard<std::mutex> guard(lock_);
-    for (TreeItem& t : tree_) t.checked = checked;
+    for (TreeItem& t : tree_)
+        t.checked = checked;
 }
 
 void HeadlessScanView::SetText(int item, const std::wstring& text) {
@@ -114,13 +120,15 @@ void HeadlessScanView::SetAreaText(int item, const std::wstring& text) {
 
 void HeadlessScanView::StoreTreeItems() {
     std::lock_guard<std::mutex> guard(lock_);
-    for (int i = 0; i < kTreeItems; ++i) savedChecks_[i] = tree_[i].checked;
+    for (int i = 0; i < kTreeItems; ++i)
+        savedChecks_[i] = tree_[i].checked;
     Note(L"StoreTreeItems");
 }
 
 void HeadlessScanView::RestoreTreeItems() {
     std::lock_guard<std::mutex> guard(lock_);
-    for (int i = 0; i < kTreeItems; ++i) tree_[i].checked = savedChecks_[i];
+    for (int i = 0; i < kTreeItems; ++i)
+        tree_[i].checked = savedChecks_[i];
     Note(L"RestoreTreeItems");
 }
 
@@ -129,7 +137,8 @@ void HeadlessScanView::HideTreeCheckboxes() {
     // The real tree loses its check images with the state image list; only the stored states
     // bring them back.
     checkboxesVisible_ = false;
-    for (TreeItem& t : tree_) t.checked = false;
+    for (TreeItem& t : tree_)
+        t.checked = false;
     Note(L"HideTreeCheckboxes");
 }
 

@@ -24,7 +24,9 @@ constexpr size_t kMaxPathChars = 260;
 // One name buffer per walk, shared by every level of a recursive walk: each level copies the
 // name into the child's path before descending, so the buffer is free again.
 using NameBuffer = std::unique_ptr<wchar_t[]>;
-NameBuffer NewNameBuffer() { return NameBuffer(new wchar_t[kNameBufferChars]); }
+NameBuffer NewNameBuffer() {
+    return NameBuffer(new wchar_t[kNameBufferChars]);
+}
 
 std::wstring Join(const std::wstring& parent, const wchar_t* name, DWORD length) {
     if (parent.empty()) return std::wstring(name, length);
@@ -66,8 +68,8 @@ int WalkSubkeys(RootKey root, HKEY from, const std::wstring& openName, const std
     if (OpenKey(from, openName, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return 0;
     for (DWORD index = 0;; ++index) {
         DWORD length = kNameBufferChars;
-        LONG rc = RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr,
-                                nullptr);
+        LONG rc =
+            RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc == ERROR_SUCCESS) {
             std::wstring childName(name, length);
@@ -97,8 +99,7 @@ int WalkValues(RootKey root, std::wstring_view keyPath, OnValue onValue) {
                                 nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         // The default value has an empty name and is never handed on.
-        if (rc == ERROR_SUCCESS && length > 0 &&
-            !onValue(path, std::wstring(name.get(), length)))
+        if (rc == ERROR_SUCCESS && length > 0 && !onValue(path, std::wstring(name.get(), length)))
             return -1;
         PauseAfterItem();
         if (rc != ERROR_SUCCESS) break;
@@ -127,8 +128,7 @@ void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total) {
             if (OpenKey(parent, childName, KEY_READ, child) == ERROR_SUCCESS) {
                 total += ValueCountOf(child.get());
                 CountValuesBelow(child.get(), name, total);
-            } else if (OpenKey(parent, childName, KEY_ENUMERATE_SUB_KEYS, child) ==
-                       ERROR_SUCCESS) {
+            } else if (OpenKey(parent, childName, KEY_ENUMERATE_SUB_KEYS, child) == ERROR_SUCCESS) {
                 // Values unreadable here, but the keys below may still be walked.
                 CountValuesBelow(child.get(), name, total);
             }
@@ -177,7 +177,8 @@ bool SingleNameExists(std::wstring_view name) {
         return GetDriveTypeW(root.c_str()) > DRIVE_NO_ROOT_DIR;
     }
     std::wstring cut(name.substr(0, kMaxPathChars));
-    while (!cut.empty() && cut.back() == L'\\') cut.pop_back();
+    while (!cut.empty() && cut.back() == L'\\')
+        cut.pop_back();
     if (cut.empty()) return false;
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW(cut.c_str(), &data));
@@ -280,12 +281,18 @@ bool IsDriveRootName(std::wstring_view name) {
 
 std::wstring RootKeyName(RootKey root) {
     switch (root) {
-    case kHkcr: return L"HKEY_CLASSES_ROOT";
-    case kHkcu: return L"HKEY_CURRENT_USER";
-    case kHklm: return L"HKEY_LOCAL_MACHINE";
-    case kHku: return L"HKEY_USERS";
-    case kHkcc: return L"HKEY_CURRENT_CONFIG";
-    default: return L"";
+    case kHkcr:
+        return L"HKEY_CLASSES_ROOT";
+    case kHkcu:
+        return L"HKEY_CURRENT_USER";
+    case kHklm:
+        return L"HKEY_LOCAL_MACHINE";
+    case kHku:
+        return L"HKEY_USERS";
+    case kHkcc:
+        return L"HKEY_CURRENT_CONFIG";
+    default:
+        return L"";
     }
 }
 
@@ -318,8 +325,8 @@ uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath) {
     UniqueHkey key;
     if (OpenKey(ToHkey(root), path, KEY_READ, key) != ERROR_SUCCESS) return 0;
     DWORD values = 0;
-    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     if (values > 0) return values;
     // No value of its own: the key is empty only when nothing below it holds a value either.
@@ -341,7 +348,8 @@ std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstri
     if (!ReadRawValue(key.get(), std::wstring(valueName), type, data)) return L"";
     switch (type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: return ExpandEnvironment(TextUpToNul(data));
+    case REG_EXPAND_SZ:
+        return ExpandEnvironment(TextUpToNul(data));
     case REG_MULTI_SZ: {
         // Each byte taken as one character, zero bytes dropped: the strings run together.
         std::wstring text;
@@ -351,13 +359,15 @@ std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstri
         return text;
     }
     case REG_BINARY:
-    case REG_QWORD: return TextUpToNul(data);
+    case REG_QWORD:
+        return TextUpToNul(data);
     case REG_DWORD: {
         uint32_t raw = 0;
         std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
         return std::to_wstring(static_cast<int32_t>(raw));
     }
-    default: return L"";
+    default:
+        return L"";
     }
 }
 
@@ -443,7 +453,9 @@ int IsOnRemovableDrive(std::wstring_view path) {
 
 // ---- Start-up state ----
 
-const EnginePaths& ScanEnginePaths() { return State().paths; }
+const EnginePaths& ScanEnginePaths() {
+    return State().paths;
+}
 
 void InitScanEnginePaths() {
     MDR_HERE();
@@ -503,9 +515,17 @@ int SetSkipRemovable(int flag) {
     State().skipRemovable = flag;
     return 1;
 }
-ProgressCallback GetProgressCallback() { return State().progress; }
-ErrorReportCallback GetErrorReportCallback() { return State().errorReport; }
-int GetScanDelay() { return State().scanDelay; }
-int GetSkipRemovable() { return State().skipRemovable; }
+ProgressCallback GetProgressCallback() {
+    return State().progress;
+}
+ErrorReportCallback GetErrorReportCallback() {
+    return State().errorReport;
+}
+int GetScanDelay() {
+    return State().scanDelay;
+}
+int GetSkipRemovable() {
+    return State().skipRemovable;
+}
 
 } // namespace mdr

@@ -105,10 +105,18 @@ void QuietCriticalErrors() {
 
 } // namespace
 
-AreaEntry* AreaTable() { return g_areaTable; }
-int CurrentArea() { return static_cast<int>(g_currentArea); }
-void SetCurrentArea(int item) { InterlockedExchange(&g_currentArea, item); }
-int& AreaErrorCount() { return g_areaErrorCount; }
+AreaEntry* AreaTable() {
+    return g_areaTable;
+}
+int CurrentArea() {
+    return static_cast<int>(g_currentArea);
+}
+void SetCurrentArea(int item) {
+    InterlockedExchange(&g_currentArea, item);
+}
+int& AreaErrorCount() {
+    return g_areaErrorCount;
+}
 
 int ProgressPercent(int done, int selected) {
     if (selected <= 0) return 0;
@@ -116,8 +124,7 @@ int ProgressPercent(int done, int selected) {
     long long numerator = static_cast<long long>(done) * 100;
     long long quotient = numerator / selected;
     long long twiceRemainder = (numerator % selected) * 2;
-    if (twiceRemainder > selected || (twiceRemainder == selected && quotient % 2 != 0))
-        ++quotient;
+    if (twiceRemainder > selected || (twiceRemainder == selected && quotient % 2 != 0)) ++quotient;
     return static_cast<int>(quotient);
 }
 
@@ -169,7 +176,8 @@ int ScanThread() {
     }
 
     Log(L"Resetting error count");
-    for (AreaEntry& area : g_areaTable) area.errorsFound = 0;
+    for (AreaEntry& area : g_areaTable)
+        area.errorsFound = 0;
 
     Log(L"Preparing UI");
     ResetAreaTree();

@@ -13,7 +13,11 @@ namespace {
 std::atomic<ScanView*> g_view{nullptr};
 } // namespace
 
-void SetScanView(ScanView* view) { g_view = view; }
-ScanView* GetScanView() { return g_view; }
+void SetScanView(ScanView* view) {
+    g_view = view;
+}
+ScanView* GetScanView() {
+    return g_view;
+}
 
 } // namespace mdr

@@ -19,8 +19,8 @@ constexpr wchar_t kTestsKey[] = L"Software\\MDRTests";
 
 UniqueHkey CreateOrFail(HKEY root, const std::wstring& path, REGSAM access) {
     UniqueHkey key;
-    LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(),
-                              nullptr);
+    LONG rc =
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(), nullptr);
     if (rc != ERROR_SUCCESS) Fail(L"Creating key " + path, rc);
     return key;
 }
@@ -86,8 +86,8 @@ RegistrySandbox::RegistrySandbox(std::wstring_view name)
         if (got == 0 || got > MAX_PATH) Fail(L"GetTempPathW", static_cast<LONG>(GetLastError()));
         std::wstring parent = std::wstring(temp) + L"MDRTests\\";
         CreateDirectoryW(parent.c_str(), nullptr);
-        folder_ = parent + std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId()) +
-                  L"\\";
+        folder_ =
+            parent + std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
         DeleteTree(folder_);
         if (!CreateDirectoryW(folder_.c_str(), nullptr))
             Fail(L"Creating " + folder_, static_cast<LONG>(GetLastError()));
@@ -97,7 +97,9 @@ RegistrySandbox::RegistrySandbox(std::wstring_view name)
     }
 }
 
-RegistrySandbox::~RegistrySandbox() { Undo(); }
+RegistrySandbox::~RegistrySandbox() {
+    Undo();
+}
 
 void RegistrySandbox::Undo() {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
@@ -110,8 +112,8 @@ void RegistrySandbox::Undo() {
     // Unreadable keys cannot be deleted by a tree walk: make them readable again first.
     for (const auto& [root, path] : denied_) {
         UniqueHkey key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, (RealPath(root) + L"\\" + path).c_str(), 0,
-                          WRITE_DAC, key.put()) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, (RealPath(root) + L"\\" + path).c_str(), 0, WRITE_DAC,
+                          key.put()) == ERROR_SUCCESS) {
             try {
                 SetKeyDacl(key.get(), true);
             } catch (...) {
@@ -155,8 +157,8 @@ void RegistrySandbox::SetBinary(HKEY root, std::wstring_view key, std::wstring_v
                                 const void* data, DWORD size, DWORD type) {
     UniqueHkey k = CreateOrFail(root, std::wstring(key), KEY_SET_VALUE);
     std::wstring valueName(name);
-    LONG rc = RegSetValueExW(k.get(), valueName.c_str(), 0, type,
-                             static_cast<const BYTE*>(data), size);
+    LONG rc =
+        RegSetValueExW(k.get(), valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (rc != ERROR_SUCCESS) Fail(L"Setting value " + valueName, rc);
 }
 
