@@ -12,6 +12,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "app/startup.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "scan/detected_errors.h"
@@ -47,6 +48,17 @@ uint64_t g_itemsScanned = 0;  // under the scan lock
 std::wstring g_currentItem;   // under the scan lock
 bool g_userCancelled = false; // window's thread only
 
+// Signalled when the running flag drops, so the status-bar thread need not finish its nap.
+HANDLE StopEvent() {
+    static UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    return event.get();
+}
+
+void ClearRunning() {
+    g_running = 0;
+    if (HANDLE e = StopEvent()) SetEvent(e);
+}
+
 // Status-bar refresh every 250 ms while the scan runs.
 unsigned __stdcall StatusRefreshThread(void*) {
     MDR_HERE();
@@ -71,7 +83,10 @@ unsigned __stdcall StatusRefreshThread(void*) {
                     }
                 }
             }
-            Sleep(250);
+            if (HANDLE e = StopEvent())
+                WaitForSingleObject(e, 250);
+            else
+                Sleep(250);
             if (!g_running) return 0;
         }
     } catch (...) {
@@ -148,7 +163,7 @@ int StopScan() {
     Log(L"Stopping scan");
     {
         LockGuard lock;
-        g_running = 0;
+        ClearRunning();
     }
     Log(L"Signal sent, returning");
     return 1;
@@ -211,6 +226,7 @@ int StartScan() {
     MDR_HERE();
     Log(L"Starting scan thread...");
     g_userCancelled = false;
+    if (HANDLE e = StopEvent()) ResetEvent(e);
     g_running = 1;
     ui.scanning = true;
     unsigned scanId = 0;
@@ -228,15 +244,16 @@ int StartScan() {
         // Let whichever thread did start notice the stop before the process goes.
         if (scanThread) PumpUntilSignaled(scanThread.get(), 5000);
         if (refreshThread) PumpUntilSignaled(refreshThread.get(), 1000);
-        ExitProcess(0);
+        EndProgram(0);
     }
 
     Log(L"-> Entering event loop");
     PumpUntilSignaled(scanThread.get(), INFINITE);
     MDR_HERE();
     Log(L"Scan thread returned...");
-    g_running = 0;
-    // The refresh thread notices within one 250 ms nap; give it a second beyond that.
+    ClearRunning();
+    // The refresh thread notices at once (at worst after its 250 ms nap); give it a second
+    // beyond that.
     PumpUntilSignaled(refreshThread.get(), 250 + 1000);
     FlushScanViewQueue(); // the last changes the scan made
     ui.scanning = false;

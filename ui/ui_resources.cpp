@@ -4,6 +4,7 @@
 #include <array>
 #include <iterator>
 
+#include "app/resources.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "resource_ids.h"
@@ -13,15 +14,7 @@ MDR_TRACE_MODULE(MDR);
 namespace mdr {
 
 HICON TableIcon(int index) {
-    MDR_HERE();
-    static std::array<UniqueHicon, ICON_TABLE_COUNT> icons;
-    if (index < 0 || index >= ICON_TABLE_COUNT) return nullptr;
-    if (!icons[index]) {
-        icons[index].reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                                         MAKEINTRESOURCEW(IDI_TABLE_BASE + index),
-                                                         IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-    }
-    return icons[index].get();
+    return AppIcon(index);
 }
 
 namespace {
@@ -76,16 +69,7 @@ HICON DisabledTableIcon(int index) {
 }
 
 HFONT GadgetFont() {
-    static UniqueHfont font;
-    if (!font) {
-        HDC screen = GetDC(nullptr);
-        const int height = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, screen);
-        font.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, L"Arial"));
-    }
-    return font.get();
+    return AppFont(0);
 }
 
 } // namespace mdr

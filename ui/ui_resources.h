@@ -1,4 +1,5 @@
-// The main window's icons (the 34-entry icon table embedded in MDR.exe) and its gadget font.
+// The main window's icons (the 34-entry icon table made at start-up), their greyed forms for
+// disabled menu items, and the gadget font.
 #pragma once
 
 #include <windows.h>

@@ -1,9 +1,16 @@
-// Real windows under Wine: resize records and the splitter gadget.
+// Real windows under Wine: resize records, the splitter gadget and the results list.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
 #include "common/resize.h"
+#include "ui/main_ui.h"
+#include "ui/results_list.h"
 #include "ui/splitter.h"
 
 namespace mdr {
@@ -134,6 +141,104 @@ TEST(SplitterGadgetTest, SecondPaneCanKeepItsSize) {
     // Shrinking stops at the first pane's minimum.
     MoveWindow(splitter, 0, 0, 500, 100, TRUE);
     EXPECT_EQ(GetSplitterPosition(splitter), 80);
+}
+
+} // namespace
+} // namespace mdr
+
+// ---- Results list drawing (in this process, so its pixels can be read) -------------------------
+
+namespace mdr {
+namespace {
+
+LRESULT CALLBACK ListParentProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->hwndFrom == Ui().list) {
+        LRESULT result = 0;
+        if (OnResultsListNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+ResultRow MakeRow(uint32_t id) {
+    ResultRow row;
+    row.columns[0] = L"HKEY_LOCAL_MACHINE";
+    row.columns[1] = L"Software\\Row" + std::to_wstring(id);
+    row.columns[2] = L"(Default)";
+    row.columns[3] = L"data";
+    row.columns[4] = L"Fonts";
+    row.image = 7;
+    row.id = id;
+    return row;
+}
+
+// The colour a row is drawn with, near the right end of its last column (where no text is).
+COLORREF DrawnRowColor(HWND list, int row) {
+    RECT client{};
+    GetClientRect(list, &client);
+    HDC screen = GetDC(list);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT | PRF_ERASEBKGND);
+    RECT rc{};
+    ListView_GetItemRect(list, row, &rc, LVIR_BOUNDS);
+    int right = 0;
+    for (int c = 0; c < 5; ++c)
+        right += ListView_GetColumnWidth(list, c);
+    const LONG x = std::min<LONG>(std::min<LONG>(rc.right, right), client.right) - 4;
+    const COLORREF color = GetPixel(mem, x, (rc.top + rc.bottom) / 2);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(list, screen);
+    return color;
+}
+
+TEST(ResultsListTest, ColouredRowsKeepTheirColourWhenRowsGo) {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ListParentProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MdrListTest";
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    HWND parent = CreateWindowW(L"MdrListTest", L"list", WS_OVERLAPPEDWINDOW, 0, 0, 900, 300,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(parent);
+    MainUi& ui = Ui();
+    ui.list = CreateResultsList(parent);
+    ASSERT_TRUE(ui.list);
+    MoveWindow(ui.list, 0, 0, 880, 250, FALSE);
+    AddResultColumns();
+    for (uint32_t id = 1; id <= 4; ++id)
+        AppendResultRow(MakeRow(id), L"description");
+    ASSERT_EQ(ResultRowCount(), 4);
+    const COLORREF highlight = RGB(250, 200, 40);
+    SetResultRowColor(0, highlight);
+    SetResultRowColor(2, highlight);
+    EXPECT_EQ(DrawnRowColor(ui.list, 0), highlight);
+    EXPECT_NE(DrawnRowColor(ui.list, 1), highlight);
+    EXPECT_EQ(DrawnRowColor(ui.list, 2), highlight);
+    EXPECT_NE(DrawnRowColor(ui.list, 3), highlight);
+
+    // Removing row 0: the rows move up and take their colours with them.
+    RemoveResultRow(0);
+    EXPECT_EQ(ResultRowId(0), 2u);
+    EXPECT_NE(DrawnRowColor(ui.list, 0), highlight);
+    EXPECT_EQ(DrawnRowColor(ui.list, 1), highlight);
+
+    // Checking keeps the other state bits (the selection here).
+    SelectResultRow(1);
+    CheckResultRow(1);
+    EXPECT_TRUE(IsResultRowChecked(1));
+    EXPECT_EQ(SelectedResultRow(), 1);
+    EXPECT_FALSE(IsResultRowChecked(0));
+
+    ClearResultRows();
+    EXPECT_EQ(ResultRowCount(), 0);
+    DestroyWindow(parent);
+    ui = MainUi{};
 }
 
 } // namespace
