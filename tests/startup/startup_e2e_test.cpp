@@ -452,7 +452,7 @@ TEST_F(StartupTest, ShortLanguageFileLeavesLaterTextsEmpty) {
     ASSERT_TRUE(box) << "no first-run question";
     EXPECT_EQ(box->title, L"");
     EXPECT_EQ(box->text, L"");
-    ASSERT_TRUE(PressButton(box->window, IDYES));
+    ASSERT_TRUE(PressButton(box->window, IDNO));
     HWND window = WaitForMainWindow(mdr);
     ASSERT_NE(window, nullptr);
     CloseAndExpectExit(mdr, window);
