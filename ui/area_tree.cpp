@@ -61,6 +61,7 @@ bool FillAreaTree(const std::array<bool, 18>& ticks) {
         ui.treeIconIndex[i] = ImageList_AddIcon(ui.treeImages, TableIcon(kAreaIcons[i]));
     const int rootImage = ImageList_AddIcon(ui.treeImages, TableIcon(kRootIcon));
     TreeView_SetImageList(ui.tree, ui.treeImages, TVSIL_NORMAL);
+    SendMessageW(ui.tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
     SetWindowLongW(ui.tree, GWL_STYLE, GetWindowLongW(ui.tree, GWL_STYLE) | TVS_CHECKBOXES);
 
     TVINSERTSTRUCTW ins{};

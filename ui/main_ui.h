@@ -39,8 +39,7 @@ struct MainUi {
     DWORD threadId = 0;
     bool scanning = false;
     bool hasToolsButton = false;
-    bool trayVersion4 = false; // the icon was switched to version 4 by a balloon
-    UINT taskbarCreated = 0;   // registered message sent when the shell restarts
+    UINT taskbarCreated = 0; // registered message sent when the shell restarts
     uint64_t fixedCount = 0;
 };
 MainUi& Ui();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/product.h"
@@ -193,6 +194,9 @@ void OnCommand(int id) {
 
 // ---- Window procedure --------------------------------------------------------------------------
 
+// When the notification-area menu last closed; see OnTrayIcon.
+ULONGLONG g_trayMenuClosed = 0;
+
 void OnTrayIcon(LPARAM lp) {
     switch (LOWORD(lp)) {
     case WM_LBUTTONDBLCLK:
@@ -200,12 +204,13 @@ void OnTrayIcon(LPARAM lp) {
         break;
     case WM_RBUTTONUP:
     case WM_CONTEXTMENU: {
-        // Icons of version 4 get both; answer one of them.
-        const bool version4 = Ui().trayVersion4;
-        if ((LOWORD(lp) == WM_CONTEXTMENU) != version4) break;
+        // After a balloon the icon speaks version 4, which reports one right click both ways:
+        // answer whichever comes first.
+        if (GetTickCount64() - g_trayMenuClosed < 300) break;
         POINT pt;
         GetCursorPos(&pt);
         ShowPopupMenu(3, pt);
+        g_trayMenuClosed = GetTickCount64();
         break;
     }
     default:
@@ -224,6 +229,16 @@ bool OnNotify(NMHDR* hdr, LRESULT* result) {
         return handled;
     }
     return OnToolbarNotify(hdr, result);
+}
+
+void StoreWindowState();
+
+void OnEndSession() {
+    MDR_HERE();
+    Log(L"Session ending");
+    if (Ui().scanning) StopScan();
+    StoreWindowState();
+    if (!SaveWindowGroup()) Log(L"Could not save settings");
 }
 
 bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
@@ -270,6 +285,11 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
             return true;
         }
         return false;
+    case WM_ENDSESSION:
+        // Windows is logging off or shutting down and will not let the loop end normally:
+        // stop a scan and keep the window state, as an exit would.
+        if (wp) OnEndSession();
+        return true;
     case kMsgRunOnUiThread:
         FlushScanViewQueue();
         (*reinterpret_cast<const std::function<void()>*>(lp))();
@@ -283,7 +303,6 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     default:
         if (msg == ui.taskbarCreated && ui.taskbarCreated != 0 && Flags().trayIconShown) {
             // The shell restarted and forgot our icon.
-            ui.trayVersion4 = false;
             AddTrayIcon(w, kTrayIconId, kMsgTrayIcon);
             return true;
         }
@@ -576,7 +595,6 @@ void MinimizeToTray() {
     MainUi& ui = Ui();
     if (Flags().trayIconShown) return;
     if (AddTrayIcon(ui.window, kTrayIconId, kMsgTrayIcon)) {
-        ui.trayVersion4 = false;
         ShowWindow(ui.window, SW_HIDE);
         Flags().trayIconShown = true;
     }
@@ -733,7 +751,6 @@ bool BuildMainWindow() {
         if (ErrorsFound() > 0) {
             if (Flags().trayIconShown) {
                 ShowBalloon(kTrayIconId, ui.window, kTrayTitle, Text(215), 10, 0);
-                ui.trayVersion4 = true;
             }
         } else {
             RequestQuit();

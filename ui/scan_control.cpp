@@ -280,10 +280,8 @@ int StartScan() {
         SetStatusText(0, ReplacePlaceholder(Text(151), L"$TIMESTRING$", took));
     }
     SendMessageW(ui.progress, PBM_SETPOS, 0, 0);
-    if (Flags().trayIconShown && ErrorsFound() > 0) {
+    if (Flags().trayIconShown && ErrorsFound() > 0)
         ShowBalloon(kTrayIconId, ui.window, L"Veltrane Mendora", Text(215), 10, 0);
-        ui.trayVersion4 = true;
-    }
 
     Log(L"Enabling controls");
     EnableControlsForScan(false);

@@ -725,4 +725,15 @@ TEST_F(MainWindowTest, SplitterColumnsAndTicksSurviveARestart) {
     ExitByMenu(g);
 }
 
+TEST_F(MainWindowTest, EndingTheSessionKeepsTheWindowState) {
+    Gadgets g = Start(L"");
+    ASSERT_TRUE(g.main && g.list && g.tree && g.status);
+    Send(g.list, LVM_SETCOLUMNWIDTH, 4, 88);
+    // Windows ends the process right after WM_ENDSESSION; the state must be on disk by then.
+    ASSERT_TRUE(Send(g.main, WM_ENDSESSION, TRUE, 0).has_value());
+    const IniFile ini = LoadConfig();
+    EXPECT_EQ(ini.GetString(L"MDRWindow", L"ColumnWidth4"), L"88");
+    EXPECT_EQ(ini.GetString(L"MDRWindow", L"MainWinWidth"), L"760");
+}
+
 } // namespace
