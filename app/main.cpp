@@ -1,9 +1,28 @@
 // MDR: process entry.
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/startup.h"
+#include "app/tools.h"
 #include "ui/main_window.h"
+#include "ui/tools_menu.h"
+
+namespace {
+
+// The tools found during start-up go to the toolbar's drop-down before the window is built.
+int RunMainWindowWithTools() {
+    std::vector<mdr::ToolMenuEntry> menu;
+    for (const mdr::ToolInfo& tool : mdr::Tools())
+        menu.push_back(mdr::ToolMenuEntry{tool.menuName, tool.menuId});
+    mdr::SetToolMenu(std::move(menu),
+                     [](int menuId) { mdr::LaunchTool(menuId, mdr::MainWindowHandle()); });
+    return mdr::RunMainWindow();
+}
+
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return mdr::StartUp(mdr::RunMainWindow);
+    return mdr::StartUp(RunMainWindowWithTools);
 }

@@ -20,6 +20,7 @@
 #include "app/settings.h"
 #include "app/skip_rules.h"
 #include "app/startup_checks.h"
+#include "app/tools.h"
 #include "common/debug_privilege.h"
 #include "common/handles.h"
 #include "common/trace.h"
@@ -228,7 +229,7 @@ int StartUp(MainWindowRunner runner) {
     if (!IsFolder(paths.backupFolder)) CreateDirectoryW(paths.backupFolder.c_str(), nullptr);
 
     if (!DiscoverLanguages(paths.programFolder)) return Refuse(Refusal::LanguagesFolder);
-    // Tool descriptions under Plugins\ are read here once tool discovery exists.
+    DiscoverTools();
 
     CreateFolderChain(paths.settingsFolder);
     Settings() = DefaultSettingsForThisDesktop();
