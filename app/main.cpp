@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "app/tools.h"
 #include "ui/main_window.h"
+#include "ui/settings_window.h"
 #include "ui/tools_menu.h"
 
 namespace {
@@ -24,5 +25,6 @@ int RunMainWindowWithTools() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    mdr::InstallSettingsWindow();
     return mdr::StartUp(RunMainWindowWithTools);
 }

@@ -1,0 +1,54 @@
+// The Settings window (window 6): general options, appearance and language, and the user's
+// exceptions with import and export as .mdr files. Nothing is saved before OK; Cancel discards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/localization.h"
+#include "app/skip_rules.h"
+
+namespace mdr {
+
+class IniFile;
+
+// Window class of window 6 (not a dialog class: message boxes are found by theirs).
+inline constexpr wchar_t kSettingsWindowClass[] = L"MDRSettingsWindow";
+
+// Runs the modal dialog on the main thread until it closes; returns 1.
+int SettingsWindow();
+// Makes SettingsWindow the main window's Settings command (menu 19, toolbar 505).
+void InstallSettingsWindow();
+
+// ---- Pure logic of the dialog ----
+
+// A subkey as typed for a new exception: blanks around it and one trailing "\" removed.
+std::wstring ExceptionSubkeyFromInput(std::wstring_view typed);
+// Whether rows already hold root and subkey (subkeys ignoring case and surrounding blanks).
+bool HasExceptionRow(const std::vector<SkipMapEntry>& rows, uint32_t root,
+                     std::wstring_view subkey);
+// Root handle for one of the five long names written exactly (case-sensitive); 0 otherwise.
+uint32_t RootFromExactName(std::wstring_view name);
+
+// A file name from the save dialog with ".mdr" appended unless it already ends in it (ignoring
+// case and trailing blanks).
+std::wstring WithMdrExtension(std::wstring_view fileName);
+// The .mdr document: groups EX_0, EX_1, ... with MainKey and SubKey, in row order. Rows the
+// format cannot hold (a line break in the subkey, an unknown root) are left out.
+IniFile ExceptionFileFor(const std::vector<SkipMapEntry>& rows);
+// The entries of a .mdr document in group order, trailing "\" of each subkey removed. Groups
+// whose MainKey is not one of the five names, or whose subkey is empty, are left out.
+std::vector<SkipMapEntry> ExceptionsFromFile(const IniFile& file);
+
+// The common dialogs' filter: "<lists> (*.mdr)", "*.mdr", "<all> (*.*)", "*.*", each ended by
+// a NUL, with the final extra NUL.
+std::wstring ExceptionFileFilter(std::wstring_view listsCaption, std::wstring_view allCaption);
+
+// Index of the language whose file is path (ignoring case), or -1.
+int LanguageIndexByFile(const std::vector<LanguageInfo>& languages, std::wstring_view path);
+// Index of the first language named name (ignoring case), or -1.
+int LanguageIndexByName(const std::vector<LanguageInfo>& languages, std::wstring_view name);
+
+} // namespace mdr
