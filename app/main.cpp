@@ -6,7 +6,11 @@
 
 #include "app/startup.h"
 #include "app/tools.h"
+#include "ui/about_window.h"
+#include "ui/command_hooks.h"
+#include "ui/export_list.h"
 #include "ui/main_window.h"
+#include "ui/regedit_jump.h"
 #include "ui/settings_window.h"
 #include "ui/tools_menu.h"
 
@@ -25,6 +29,9 @@ int RunMainWindowWithTools() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    mdr::SetCommandHandler(mdr::HookedCommand::Export, mdr::ExportErrorListCommand);
+    mdr::SetCommandHandler(mdr::HookedCommand::About, [] { mdr::AboutWindow(); });
+    mdr::SetRegistryJumpHandler(mdr::StartRegistryJump);
     mdr::InstallSettingsWindow();
     return mdr::StartUp(RunMainWindowWithTools);
 }

@@ -1,0 +1,167 @@
+// The error-list report as text: header, record blocks, line ends, the file-name rule and the
+// progress figures.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "ui/export_list.h"
+
+namespace {
+
+using mdr::DetectedError;
+using mdr::ExportLabels;
+
+const std::wstring kSeparator(69, L'-');
+
+ExportLabels Labels() {
+    ExportLabels l;
+    l.root = L"Root key:";
+    l.key = L"Subkey:";
+    l.valueName = L"Value name:";
+    l.valueData = L"Value data:";
+    l.category = L"Category:";
+    l.safety = L"Safety:";
+    l.safe = L"Safe";
+    l.unsafe = L"Unsafe";
+    l.totalErrors = L"Total detected errors: $totalDetectedErrors$";
+    return l;
+}
+
+DetectedError Record(mdr::RootKey root, std::wstring key, std::wstring name, std::wstring data,
+                     std::wstring category, int safety) {
+    DetectedError r;
+    r.root = root;
+    r.keyPath = std::move(key);
+    r.valueName = std::move(name);
+    r.valueData = std::move(data);
+    r.category = std::move(category);
+    r.safety = safety;
+    r.description = L"not part of the report";
+    return r;
+}
+
+// Lines of a text whose every line ends in CR LF; fails on a bare CR or LF.
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find(L"\r\n", start);
+        EXPECT_NE(end, std::wstring::npos) << "last line without CR LF";
+        if (end == std::wstring::npos) break;
+        const std::wstring line = text.substr(start, end - start);
+        EXPECT_EQ(line.find_first_of(L"\r\n"), std::wstring::npos) << "bare line break";
+        lines.push_back(line);
+        start = end + 2;
+    }
+    return lines;
+}
+
+TEST(ExportText, WholeReportLineByLine) {
+    const std::vector<DetectedError> records = {
+        Record(mdr::kHklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
+               L"mdr.drv", L"C:\\Missing\\mdr.drv", L"Drivers", 0),
+        Record(mdr::kHkcu, L"AppEvents\\Schemes\\Apps\\X\\Y\\.Current", L"", L"", L"Sounds", 1),
+    };
+    const std::wstring text =
+        mdr::ErrorListExportText(Labels(), L"2009/05/17 at 14:03:09", records);
+    const std::vector<std::wstring> expected = {
+        kSeparator,
+        L"MDR Error List Export",
+        L"Veltrane Mendora, the registry cleaner by Veltrane",
+        L"Website: http://www.veltrane.com/mendora/",
+        kSeparator,
+        L"Generated on: 2009/05/17 at 14:03:09",
+        kSeparator,
+        L"",
+        L"Total detected errors: 2",
+        L"",
+        L"Root key: HKEY_LOCAL_MACHINE",
+        L"Subkey: SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
+        L"Value name: mdr.drv",
+        L"Value data: C:\\Missing\\mdr.drv",
+        L"Category: Drivers",
+        L"Safety: Unsafe",
+        L"",
+        kSeparator,
+        L"",
+        L"Root key: HKEY_CURRENT_USER",
+        L"Subkey: AppEvents\\Schemes\\Apps\\X\\Y\\.Current",
+        L"Value name: (Default)",
+        L"Value data: n/a",
+        L"Category: Sounds",
+        L"Safety: Safe",
+        L"",
+        kSeparator,
+        L"",
+    };
+    EXPECT_EQ(Lines(text), expected);
+    EXPECT_EQ(text.substr(text.size() - 4), L"\r\n\r\n") << "the last block ends in an empty line";
+}
+
+TEST(ExportText, HeaderCountsEveryRecordAndTheFileIsPlainUtf8) {
+    std::vector<DetectedError> records;
+    for (int i = 0; i < 12; ++i)
+        records.push_back(Record(mdr::kHkcr, L"CLSID\\{" + std::to_wstring(i) + L"}", L"",
+                                 L"C:\\Programme\\Ärger\\x.dll", L"ActiveX/COM", i % 2));
+    const std::wstring text =
+        mdr::ErrorListExportText(Labels(), L"2024/01/02 at 03:04:05", records);
+    const std::vector<std::wstring> lines = Lines(text);
+    ASSERT_EQ(lines.size(), 10u + 9u * records.size());
+    EXPECT_EQ(lines[8], L"Total detected errors: 12") << "placeholder replaced in any case";
+    int blocks = 0;
+    for (const std::wstring& line : lines)
+        blocks += line.starts_with(L"Root key: ") ? 1 : 0;
+    EXPECT_EQ(blocks, 12);
+
+    const std::string bytes = mdr::ToUtf8(text);
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no byte-order mark";
+    EXPECT_NE(bytes.find("\xC3\x84rger"), std::string::npos) << "UTF-8 encoding";
+}
+
+TEST(ExportText, LineBreaksInsideNamesDoNotBreakTheBlock) {
+    // Registry names may hold CR and LF; a block must still have its nine lines.
+    const DetectedError r =
+        Record(mdr::kHklm, L"Key\r\nWith break", L"two\r\nlines", L"data\nmore", L"Cat\rgory", 1);
+    const std::vector<std::wstring> lines = Lines(mdr::ExportRecordText(Labels(), r));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[1], L"Subkey: Key  With break");
+    EXPECT_EQ(lines[2], L"Value name: two  lines");
+    EXPECT_EQ(lines[3], L"Value data: data more");
+    EXPECT_EQ(lines[4], L"Category: Cat gory");
+}
+
+TEST(ExportText, UnknownRootGivesAnEmptyRootName) {
+    const DetectedError r = Record(0x12345678u, L"x", L"v", L"d", L"c", 0);
+    EXPECT_EQ(Lines(mdr::ExportRecordText(Labels(), r))[0], L"Root key: ");
+}
+
+TEST(ExportText, DateFormat) {
+    EXPECT_EQ(mdr::FormatExportDate(2009, 5, 17, 14, 3, 9), L"2009/05/17 at 14:03:09");
+    EXPECT_EQ(mdr::FormatExportDate(2031, 12, 1, 0, 0, 0), L"2031/12/01 at 00:00:00");
+}
+
+TEST(ExportText, FileNameGetsTxtUnlessItEndsInIt) {
+    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list"), L"C:\\a\\list.txt");
+    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.txt"), L"C:\\a\\list.txt");
+    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.TXT"), L"C:\\a\\list.TXT");
+    EXPECT_EQ(mdr::ExportFileName(L"list.txt.bak"), L"list.txt.bak.txt");
+    // The last four characters are trimmed after being taken: "txt " is not ".txt".
+    EXPECT_EQ(mdr::ExportFileName(L"list.txt "), L"list.txt .txt");
+    EXPECT_EQ(mdr::ExportFileName(L"a "), L"a .txt");
+    EXPECT_EQ(mdr::ExportFileName(L".txt"), L".txt");
+}
+
+TEST(ExportText, ProgressFigures) {
+    EXPECT_DOUBLE_EQ(mdr::ExportPercent(0, 4), 25.0);
+    EXPECT_DOUBLE_EQ(mdr::ExportPercent(3, 4), 100.0);
+    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", mdr::ExportPercent(0, 3)),
+              L"Exporting: 33.33%");
+    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", mdr::ExportPercent(1, 3)),
+              L"Exporting: 66.67%");
+    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", 100.0), L"Exporting: 100.00%");
+}
+
+} // namespace

@@ -1,0 +1,418 @@
+// The About window and the pieces the main program's modal windows share.
+#include "ui/about_window.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/os_version.h"
+#include "app/product.h"
+#include "app/resources.h"
+#include "app/startup.h"
+#include "common/handles.h"
+#include "common/trace.h"
+#include "resource_ids.h"
+#include "ui/main_ui.h"
+#include "ui/main_window.h"
+#include "version.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kAboutClass[] = L"VeltraneMendoraAbout";
+constexpr wchar_t kFrameClass[] = L"VeltraneMendoraBoxFrame";
+constexpr wchar_t kProductName[] = L"Veltrane Mendora";
+constexpr wchar_t kMakerLine[] = L"A Veltrane product";
+
+constexpr int kAboutWidth = 467;
+constexpr int kAboutHeight = 238;
+constexpr int kBannerWidth = 467;
+constexpr int kBannerHeight = 37;
+constexpr int kBannerId = 50;
+constexpr int kTextBoxId = 51;
+constexpr int kWebButtonId = 52;
+constexpr int kCloseButtonId = 53;
+
+// Banner gradient: deep blue on the left to teal on the right.
+constexpr COLORREF kBannerLeft = RGB(16, 42, 92);
+constexpr COLORREF kBannerRight = RGB(40, 146, 168);
+
+HMENU ControlId(int id) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
+
+HFONT FontOr(int number) {
+    if (HFONT f = AppFont(number)) return f;
+    return reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// ---- Frame of the themed text box ---------------------------------------------------------------
+
+// The frame holds the text box as its child; what the box tells its parent goes on to the
+// frame's parent, so the box behaves as if it sat there directly.
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        if (HWND parent = GetParent(window)) return SendMessageW(parent, message, wp, lp);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wp, lp);
+}
+
+bool RegisterFrameClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNSHADOW + 1));
+    wc.lpszClassName = kFrameClass;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// ---- About window ----------------------------------------------------------------------------
+
+struct AboutState {
+    bool done = false;
+};
+
+void OpenWebSite(HWND owner) {
+    MDR_HERE();
+    ShellExecuteW(owner, L"open", kMakerWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+LRESULT CALLBACK AboutProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    auto* state = reinterpret_cast<AboutState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_NCCREATE: {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        break;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wp)) {
+        case kWebButtonId:
+            OpenWebSite(window);
+            return 0;
+        case kCloseButtonId:
+        case IDOK:
+        case IDCANCEL:
+            if (state) state->done = true;
+            return 0;
+        default:
+            break;
+        }
+        break;
+    case DM_GETDEFID:
+        return MAKELRESULT(kCloseButtonId, DC_HASDEFID);
+    case WM_CLOSE:
+        // The window is destroyed by AboutWindow once its loop ends.
+        if (state) state->done = true;
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wp, lp);
+}
+
+bool RegisterAboutClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = AboutProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
+    wc.lpszClassName = kAboutClass;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+uint64_t TotalPhysicalMemory() {
+    // The extended query: the old one stops at 2 or 4 GB and would understate today's machines.
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (GlobalMemoryStatusEx(&status)) return status.ullTotalPhys;
+    MEMORYSTATUS old{};
+    old.dwLength = sizeof(old);
+    GlobalMemoryStatus(&old);
+    return old.dwTotalPhys;
+}
+
+bool CreateAboutControls(HWND window, HBITMAP banner, const std::wstring& text) {
+    MDR_HERE();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND picture = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 470,
+                                   35, window, ControlId(kBannerId), instance, nullptr);
+    if (picture && banner)
+        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner));
+    HWND box = ThemedTextBox(window, kTextBoxId, 5, 45, 457, 154, 0);
+    HWND web = CreateWindowExW(0, L"BUTTON", LangText(131).c_str(),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 222, 207, 118,
+                               26, window, ControlId(kWebButtonId), instance, nullptr);
+    HWND close = CreateWindowExW(0, L"BUTTON", LangText(120).c_str(),
+                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 344, 207,
+                                 118, 26, window, ControlId(kCloseButtonId), instance, nullptr);
+    if (!picture || !box || !web || !close) return false;
+    const HFONT buttonFont = reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(web, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont), FALSE);
+    SendMessageW(close, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont), FALSE);
+    SetWindowTextW(box, text.c_str());
+    return true;
+}
+
+void RunAboutLoop(HWND window, const AboutState& state) {
+    MDR_HERE();
+    MSG msg;
+    while (!state.done) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            RequestQuit();
+            break;
+        }
+        if (!IsDialogMessageW(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+} // namespace
+
+// ---- Shared pieces of modal windows ------------------------------------------------------------
+
+namespace dialogs {
+
+RECT CentredFrame(HWND owner, int innerWidth, int innerHeight, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, innerWidth, innerHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (owner && GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor))
+        area = monitor.rcWork;
+    RECT around = area;
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+
+    int x = around.left + ((around.right - around.left) - width) / 2;
+    int y = around.top + ((around.bottom - around.top) - height) / 2;
+    // Keep the title bar reachable when the owner hangs over a screen edge.
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
+    return RECT{x, y, x + width, y + height};
+}
+
+void PumpPendingMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            RequestQuit();
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void PauseWithMessages(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        PumpPendingMessages();
+    }
+}
+
+void CloseModalWindow(HWND window, HWND owner) {
+    if (owner) EnableWindow(owner, TRUE);
+    if (window) DestroyWindow(window);
+    if (owner) {
+        SetActiveWindow(owner);
+        SetForegroundWindow(owner);
+    }
+}
+
+} // namespace dialogs
+
+// ---- Text box ----------------------------------------------------------------------------------
+
+bool UseThemedFrame(int osCode, int themeActive, int appThemed) {
+    return osCode >= 60 && themeActive == 1 && appThemed == 1;
+}
+
+bool ThemedFrameWanted() {
+    MDR_HERE();
+    const int osCode = OperatingSystemCode();
+    if (osCode < 60) return false;
+    // Loaded from the system folder by full path: a uxtheme.dll beside the program or in the
+    // current folder must never be picked up by a program that runs as administrator.
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    const std::wstring path = std::wstring(system) + L"\\uxtheme.dll";
+    UniqueHmodule uxtheme(LoadLibraryW(path.c_str()));
+    if (!uxtheme) return false;
+    using Query = BOOL(WINAPI*)();
+    auto isThemeActive = reinterpret_cast<Query>(GetProcAddress(uxtheme.get(), "IsThemeActive"));
+    auto isAppThemed = reinterpret_cast<Query>(GetProcAddress(uxtheme.get(), "IsAppThemed"));
+    if (!isThemeActive || !isAppThemed) return false;
+    return UseThemedFrame(osCode, isThemeActive() ? 1 : 0, isAppThemed() ? 1 : 0);
+}
+
+HWND ThemedTextBox(HWND parent, int number, int x, int y, int width, int height, DWORD flags) {
+    MDR_HERE();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | flags;
+    HWND box = nullptr;
+    if (ThemedFrameWanted() && RegisterFrameClass()) {
+        HWND frame = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE, x - 1, y - 1,
+                                     width + 2, height + 2, parent, nullptr, instance, nullptr);
+        if (!frame) return nullptr;
+        box = CreateWindowExW(0, L"EDIT", L"", style, 1, 1, width, height, frame, ControlId(number),
+                              instance, nullptr);
+        if (!box) {
+            DestroyWindow(frame);
+            return nullptr;
+        }
+    } else {
+        box = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, x, y, width, height, parent,
+                              ControlId(number), instance, nullptr);
+        if (!box) return nullptr;
+    }
+    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(FontOr(1)), FALSE);
+    return box;
+}
+
+// ---- Banner ------------------------------------------------------------------------------------
+
+COLORREF BannerGradientColor(int x, int width) {
+    if (width <= 1) return kBannerLeft;
+    x = std::clamp(x, 0, width - 1);
+    auto mix = [&](int a, int b) { return a + (b - a) * x / (width - 1); };
+    return RGB(mix(GetRValue(kBannerLeft), GetRValue(kBannerRight)),
+               mix(GetGValue(kBannerLeft), GetGValue(kBannerRight)),
+               mix(GetBValue(kBannerLeft), GetBValue(kBannerRight)));
+}
+
+HBITMAP CreateBannerBitmap(int width, int height) {
+    MDR_HERE();
+    if (width <= 0 || height <= 0) return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return bitmap;
+
+    // Rows of 24-bit pixels are padded to four bytes; pixels are stored blue, green, red.
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    auto* row0 = static_cast<unsigned char*>(bits);
+    for (int x = 0; x < width; ++x) {
+        const COLORREF c = BannerGradientColor(x, width);
+        row0[x * 3 + 0] = GetBValue(c);
+        row0[x * 3 + 1] = GetGValue(c);
+        row0[x * 3 + 2] = GetRValue(c);
+    }
+    for (int y = 1; y < height; ++y)
+        std::memcpy(row0 + y * stride, row0, stride);
+
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (dc) {
+        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        UniqueHfont font(CreateFontW(-(height * 3) / 5, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                     ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+        HGDIOBJ oldFont = font ? SelectObject(dc, font.get()) : nullptr;
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(255, 255, 255));
+        RECT text{12, 0, width - 12, height};
+        DrawTextW(dc, kProductName, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        if (oldFont) SelectObject(dc, oldFont);
+        SelectObject(dc, oldBitmap);
+        DeleteDC(dc);
+    }
+    GdiFlush();
+    return bitmap;
+}
+
+// ---- About -------------------------------------------------------------------------------------
+
+std::wstring AboutText(std::wstring_view versionLabel, std::wstring_view version,
+                       std::wstring_view memoryLabel, uint64_t totalPhysicalBytes) {
+    std::wstring text = kProductName;
+    text += L"\r\n";
+    text += kMakerLine;
+    text += L"\r\n";
+    text += std::wstring(versionLabel) + L" " + std::wstring(version) + L"\r\n";
+    text += L"\r\n";
+    text += std::wstring(memoryLabel) + L" " + std::to_wstring(totalPhysicalBytes / 1024 / 1024) +
+            L" MB";
+    return text;
+}
+
+int AboutWindow() {
+    MDR_HERE();
+    Log(L"AboutWindow()");
+    const uint64_t memory = TotalPhysicalMemory();
+    UniqueGdi banner(CreateBannerBitmap(kBannerWidth, kBannerHeight));
+
+    HWND main = MainWindowHandle();
+    if (main) EnableWindow(main, FALSE);
+    AboutState state;
+    HWND window = nullptr;
+    {
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        const RECT frame = dialogs::CentredFrame(main, kAboutWidth, kAboutHeight, style, 0);
+        const std::wstring title = LangText(130) + L" " + kProductName;
+        if (RegisterAboutClass()) {
+            window = CreateWindowExW(0, kAboutClass, title.c_str(), style, frame.left, frame.top,
+                                     frame.right - frame.left, frame.bottom - frame.top, main,
+                                     nullptr, GetModuleHandleW(nullptr), &state);
+        }
+    }
+    if (!window) {
+        MessageBoxW(main, LangText(31).c_str(), LangText(19).c_str(), MB_OK | MB_ICONERROR);
+        EndProgram(1);
+    }
+    {
+        // The main window comes back however the loop ends.
+        ScopeExit close([&] { dialogs::CloseModalWindow(window, main); });
+        const std::wstring text = AboutText(LangText(128), MDR_VERSION_TEXT, LangText(129), memory);
+        if (CreateAboutControls(window, static_cast<HBITMAP>(banner.get()), text)) {
+            ShowWindow(window, SW_SHOW);
+            SetForegroundWindow(window);
+            SetFocus(GetDlgItem(window, kCloseButtonId));
+            RunAboutLoop(window, state);
+        } else {
+            Log(L"The About window's controls could not be made");
+        }
+    }
+    banner.reset(); // only now that the picture that showed it is gone
+    Log(L"AboutWindow() -> retn");
+    return 1;
+}
+
+} // namespace mdr
