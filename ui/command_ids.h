@@ -79,6 +79,11 @@ constexpr int kGadgetIdBase = 1000;
 constexpr int kToolbarControlId = 1100;
 constexpr int kStatusBarControlId = 1101;
 
+// Asks the main window which background a results-list row is drawn with: wParam = row;
+// the answer is the COLORREF, or CLR_NONE for the list's own background. Carries no pointer, so
+// other processes (the end-to-end tests) can ask too.
+constexpr unsigned kMsgQueryRowColor = 0x8000 + 4; // WM_APP + 4
+
 // The window's class, for finding it from outside.
 constexpr wchar_t kMainWindowClass[] = L"VeltraneMendoraMain";
 

@@ -294,6 +294,9 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         FlushScanViewQueue();
         (*reinterpret_cast<const std::function<void()>*>(lp))();
         return true;
+    case kMsgQueryRowColor:
+        *result = static_cast<LRESULT>(ResultRowColor(static_cast<int>(wp)));
+        return true;
     case kMsgFlushScanView:
         FlushScanViewQueue();
         return true;

@@ -300,6 +300,12 @@ void SetResultRowColor(int row, COLORREF color) {
     ListView_RedrawItems(List(), row, row);
 }
 
+COLORREF ResultRowColor(int row) {
+    if (row < 0 || row >= ResultRowCount()) return CLR_NONE;
+    auto it = g_rowColors.find(ResultRowId(row));
+    return it == g_rowColors.end() ? CLR_NONE : it->second;
+}
+
 void CheckResultRow(int row) {
     // LVM_SETITEMSTATE with only the state-image mask keeps the row's other state bits.
     ListView_SetItemState(List(), row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);

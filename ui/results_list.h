@@ -54,6 +54,8 @@ bool OnResultsListNotify(NMHDR* hdr, LRESULT* result);
 // the record list while the scan thread is appending to it.
 void AppendResultRow(const ResultRow& row, const std::wstring& description);
 void SetResultRowColor(int row, COLORREF color);
+// The colour a row is drawn with; CLR_NONE for the list's own background.
+COLORREF ResultRowColor(int row);
 void CheckResultRow(int row);
 void SelectResultRow(int row);
 

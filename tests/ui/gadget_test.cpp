@@ -227,6 +227,9 @@ TEST(ResultsListTest, ColouredRowsKeepTheirColourWhenRowsGo) {
     EXPECT_EQ(ResultRowId(0), 2u);
     EXPECT_NE(DrawnRowColor(ui.list, 0), highlight);
     EXPECT_EQ(DrawnRowColor(ui.list, 1), highlight);
+    EXPECT_EQ(ResultRowColor(0), CLR_NONE);
+    EXPECT_EQ(ResultRowColor(1), highlight);
+    EXPECT_EQ(ResultRowColor(7), CLR_NONE);
 
     // Checking keeps the other state bits (the selection here).
     SelectResultRow(1);

@@ -390,6 +390,14 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
               mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"0"));
     EXPECT_EQ(Send(g.progress, PBM_GETPOS).value_or(-1), 0);
 
+    // HighlightEntry 1: rows 0, 2, 4 ... are drawn in EntryColor, the others plainly.
+    for (size_t row = 0; row < content.rows.size(); ++row) {
+        const auto color = Send(g.main, mdr::kMsgQueryRowColor, row);
+        ASSERT_TRUE(color.has_value());
+        EXPECT_EQ(static_cast<COLORREF>(*color), row % 2 == 0 ? kEntryColor : CLR_NONE)
+            << "row " << row;
+    }
+
     const std::wstring log = LogText();
     for (const wchar_t* line :
          {L"Starting to scan the registry", L"Disabling controls", L"Controls disabled",
