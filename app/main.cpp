@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "app/tools.h"
+#include "repair/fix_errors.h"
 #include "ui/about_window.h"
 #include "ui/command_hooks.h"
 #include "ui/export_list.h"
@@ -29,6 +30,7 @@ int RunMainWindowWithTools() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    mdr::RegisterFixCommand();
     mdr::SetCommandHandler(mdr::HookedCommand::Export, mdr::ExportErrorListCommand);
     mdr::SetCommandHandler(mdr::HookedCommand::About, [] { mdr::AboutWindow(); });
     mdr::SetRegistryJumpHandler(mdr::StartRegistryJump);

@@ -1,0 +1,750 @@
+// Fixing selected errors: questions, backup, restore point, deletions and the bookkeeping after.
+#include "repair/fix_errors.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "common/handles.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "repair/message_box.h"
+#include "repair/reg_writer.h"
+#include "repair/restore_point.h"
+#include "scan/scan_thread.h"
+#include "ui/area_tree.h"
+#include "ui/command_hooks.h"
+#include "ui/main_ui.h"
+#include "ui/main_window.h"
+#include "ui/results_list.h"
+
+MDR_TRACE_MODULE(BackupEngine);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kRepairWindowClass[] = L"MDR_RepairWindow";
+constexpr int kRepairWidth = 372;
+constexpr int kRepairHeight = 100;
+constexpr int kStepText = 200;
+constexpr int kProgressBar = 201;
+constexpr int kHeadlineText = 202;
+constexpr int kStepTextWidth = 300;
+constexpr DWORD kRowPauseMs = 10;
+constexpr int kMaxBackupAttempts = 9999;
+constexpr size_t kOmissionsListed = 10;
+constexpr wchar_t kEllipsis[] = L"\\..\\";
+
+constexpr int kKeyEntry = 0;
+constexpr int kValueEntry = 1;
+
+// Texts of the two safeguards around the backup; the language files have no entries for them.
+constexpr wchar_t kBackupIncompleteText[] =
+    L"The backup file $BACKUPFILELOCATION$ could not be written completely, so nothing was "
+    L"removed from the registry.\r\n\r\nMake sure the drive has free space and try again.";
+constexpr wchar_t kInexactQuestionHead[] =
+    L"The backup cannot give back these entries exactly once they are removed:\r\n\r\n";
+constexpr wchar_t kInexactQuestionTail[] =
+    L"\r\n\r\nRemove them anyway?\r\n\r\nChoose No to leave them in the registry; the other "
+    L"selected errors are fixed.";
+constexpr wchar_t kUnexpectedErrorText[] =
+    L"Fixing stopped because of an unexpected error. The errors still listed were not fixed.";
+
+bool g_fixRunning = false;
+
+std::wstring Num(uint64_t n) {
+    return std::to_wstring(n);
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+// Names as the backup's omission list shows them: line breaks made visible.
+std::wstring ShownName(std::wstring_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'\r')
+            out += L"\\r";
+        else if (c == L'\n')
+            out += L"\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::wstring BackupFolder() {
+    const AppPaths& paths = Paths();
+    return paths.backupFolder.empty() ? paths.programFolder + L"Backup\\" : paths.backupFolder;
+}
+
+// ---- Message handling while the fix runs ----
+
+// Hands every waiting message of this thread to its window, so the program keeps painting and
+// answering while the fix works. A quit message is put back for the loop that owns it.
+class MessagePump {
+  public:
+    MessagePump() = default;
+    MessagePump(const MessagePump&) = delete;
+    MessagePump& operator=(const MessagePump&) = delete;
+    ~MessagePump() {
+        if (quit_) PostQuitMessage(quitCode_);
+    }
+
+    void Drain() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit_ = true;
+                quitCode_ = static_cast<int>(msg.wParam);
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    // Waits ms milliseconds, handling messages meanwhile.
+    void Pause(DWORD ms) {
+        const ULONGLONG end = GetTickCount64() + ms;
+        for (;;) {
+            Drain();
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) return;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now),
+                                      QS_ALLINPUT);
+        }
+    }
+
+  private:
+    bool quit_ = false;
+    int quitCode_ = 0;
+};
+
+// ---- The repair window (window 4) ----
+
+LRESULT CALLBACK RepairWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    // No close box and no Alt+F4: the window goes when the fix is done.
+    if (msg == WM_CLOSE) return 0;
+    return DefWindowProcW(window, msg, wp, lp);
+}
+
+bool RegisterRepairWindowClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = RepairWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kRepairWindowClass;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// Top-left corner that centres a window of this outer size on the owner's monitor.
+POINT CentredPosition(HWND owner, int width, int height) {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY);
+    if (monitor && GetMonitorInfoW(monitor, &info)) area = info.rcWork;
+    return {area.left + (area.right - area.left - width) / 2,
+            area.top + (area.bottom - area.top - height) / 2};
+}
+
+// The progress window with its owner disabled; Close (or the destructor) enables the owner
+// again and makes it active.
+class RepairWindow {
+  public:
+    RepairWindow() = default;
+    RepairWindow(const RepairWindow&) = delete;
+    RepairWindow& operator=(const RepairWindow&) = delete;
+    ~RepairWindow() { Close(); }
+
+    bool Open(HWND owner) {
+        MDR_HERE();
+        owner_ = owner;
+        if (owner_) EnableWindow(owner_, FALSE);
+        if (!RegisterRepairWindowClass()) return false;
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+        const DWORD exStyle = WS_EX_DLGMODALFRAME;
+        RECT rc{0, 0, kRepairWidth, kRepairHeight};
+        AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+        const int width = rc.right - rc.left;
+        const int height = rc.bottom - rc.top;
+        const POINT at = CentredPosition(owner_, width, height);
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        window_ = CreateWindowExW(exStyle, kRepairWindowClass, LangText(102).c_str(), style, at.x,
+                                  at.y, width, height, owner_, nullptr, instance, nullptr);
+        if (!window_) return false;
+        auto control = [&](const wchar_t* cls, const std::wstring& text, DWORD extra, int x, int y,
+                           int w, int h, int id) {
+            HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | extra, x, y, w,
+                                     h, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                     instance, nullptr);
+            if (c) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+            return c;
+        };
+        // Paths may hold "&": no mnemonics in the texts.
+        HWND headline = control(L"STATIC", LangText(104), SS_LEFT | SS_NOPREFIX, 10, 10, 355, 35,
+                                kHeadlineText);
+        progress_ = control(PROGRESS_CLASSW, L"", PBS_SMOOTH, 10, 45, 355, 20, kProgressBar);
+        step_ = control(L"STATIC", LangText(103), SS_LEFTNOWORDWRAP | SS_NOPREFIX, 10, 75, 355, 15,
+                        kStepText);
+        if (!headline || !progress_ || !step_) return false;
+        SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
+        ShowWindow(window_, SW_SHOW);
+        UpdateWindow(window_);
+        return true;
+    }
+
+    void SetStep(const std::wstring& text) {
+        if (step_) SetWindowTextW(step_, text.c_str());
+    }
+    void SetProgress(int percent) {
+        if (progress_) SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    }
+
+    void Close() {
+        MDR_HERE();
+        // The owner first, so that Windows hands the activation back to it.
+        if (owner_) EnableWindow(owner_, TRUE);
+        if (window_) DestroyWindow(window_);
+        if (owner_) SetActiveWindow(owner_);
+        owner_ = window_ = progress_ = step_ = nullptr;
+    }
+
+  private:
+    static HFONT Font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+    HWND owner_ = nullptr;
+    HWND window_ = nullptr;
+    HWND progress_ = nullptr;
+    HWND step_ = nullptr;
+};
+
+// Closes a backup file left open when the fix leaves early.
+struct BackupFileGuard {
+    ~BackupFileGuard() {
+        if (open) CloseBackupFile();
+    }
+    bool open = false;
+};
+
+// ---- Rows and records ----
+
+// The row that now shows record id: normally still row (rows are handled from the bottom, so
+// none below it was removed before it), else wherever it went; -1 when it is gone.
+int RowOfRecord(FixView& view, int row, uint32_t id) {
+    if (row >= 0 && row < view.RowCount() && view.RowId(row) == id) return row;
+    for (int r = view.RowCount() - 1; r >= 0; --r) {
+        if (view.RowId(r) == id) return r;
+    }
+    return -1;
+}
+
+std::vector<DetectedError>::iterator FindRecord(uint32_t id) {
+    auto& records = Records();
+    return std::find_if(records.begin(), records.end(),
+                        [id](const DetectedError& e) { return e.id == id; });
+}
+
+std::wstring KeyText(const DetectedError& e) {
+    return RootKeyName(e.root) + L"\\" + e.keyPath;
+}
+
+void BackUp(const DetectedError& e) {
+    MDR_HERE();
+    // A key line alone would make the registry editor create the key on restore: what is gone
+    // already is left out.
+    if ((e.entryType == kKeyEntry || e.entryType == kValueEntry) && !KeyExists(e.root, e.keyPath)) {
+        Log(L"Already gone, nothing to back up: " + Quoted(KeyText(e)));
+        return;
+    }
+    if (e.entryType == kKeyEntry) {
+        BackupKey(e.root, e.keyPath);
+        Log(L"Backed up key: " + Quoted(KeyText(e)));
+    } else if (e.entryType == kValueEntry) {
+        BackupValue(e.root, e.keyPath, e.valueName);
+        Log(L"Backed up value: " + Quoted(KeyText(e)) + L" -> " + Quoted(e.valueName));
+    }
+}
+
+// Deletes what the record names; true when it is gone.
+bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow) {
+    MDR_HERE();
+    if (e.entryType == kKeyEntry) {
+        window.SetStep(FitPathToWidth(measureWindow, L"Fixing key: " + KeyText(e), kStepTextWidth));
+        if (DeleteRegistryKey(e.root, e.keyPath) == 1) {
+            Log(L"Removed key: " + Quoted(KeyText(e)));
+            return true;
+        }
+        Log(L"Error deleting key: " + Quoted(KeyText(e)));
+        return false;
+    }
+    if (e.entryType == kValueEntry) {
+        window.SetStep(FitPathToWidth(
+            measureWindow, L"Fixing key: " + KeyText(e) + L" -> " + e.valueName, kStepTextWidth));
+        if (DeleteRegistryValue(e.root, e.keyPath, e.valueName) == 1) {
+            Log(L"Removed value: " + Quoted(KeyText(e)) + L" -> " + Quoted(e.valueName));
+            return true;
+        }
+        Log(L"Error deleting value: " + Quoted(KeyText(e)) + L" -> " + Quoted(e.valueName));
+    }
+    return false;
+}
+
+// The fixed error leaves the list, its area's count and the record list.
+void Forget(FixView& view, int row, std::vector<DetectedError>::iterator record) {
+    const uint32_t id = record->id;
+    const int shown = RowOfRecord(view, row, id);
+    if (shown >= 0) view.RemoveRow(shown);
+    if (record->areaIndex >= 0 && record->areaIndex < kAreaCount) {
+        int& count = AreaTable()[record->areaIndex].errorsFound;
+        if (count > 0) --count;
+    }
+    ReleaseRecordId(id);
+    Records().erase(record);
+}
+
+// Asks whether to remove what the backup cannot give back exactly; true on Yes.
+bool ConfirmInexactRemoval(const std::vector<std::wstring>& items) {
+    std::wstring list;
+    for (size_t i = 0; i < items.size() && i < kOmissionsListed; ++i)
+        list += (i ? L"\r\n" : L"") + items[i];
+    if (items.size() > kOmissionsListed)
+        list += L"\r\n(" + Num(items.size() - kOmissionsListed) + L" more)";
+    const std::wstring text = kInexactQuestionHead + list + kInexactQuestionTail;
+    return ShowMessage(text, LangText(71), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+// ---- The main window's side ----
+
+class MainWindowView final : public FixView {
+  public:
+    HWND Window() override { return MainWindowHandle(); }
+    int RowCount() override { return ResultRowCount(); }
+    uint32_t RowId(int row) override { return ResultRowId(row); }
+    bool IsRowChecked(int row) override { return IsResultRowChecked(row); }
+    void RemoveRow(int row) override { RemoveResultRow(row); }
+    void SetAreaLabel(int item, const std::wstring& text, bool normalIcon) override {
+        SetAreaItemText(item, text);
+        if (normalIcon) SetAreaItemIcon(item, AreaIcon::Normal);
+    }
+    void RefreshDetails() override { ShowSelectedDetails(); }
+    void SetStatusText(const std::wstring& text) override { ::mdr::SetStatusText(0, text); }
+    // Field 3 counts the errors fixed since the list was filled; a scan starts it at 0 again.
+    void AddFixedErrors(uint64_t fixed) override { SetErrorsFixedCount(Ui().fixedCount + fixed); }
+};
+
+void OnFixCommand() {
+    MDR_HERE();
+    // The window procedure that runs this must never see an exception.
+    try {
+        if (Ui().scanning) return;
+        FixErrorsWindow();
+    } catch (const std::exception& e) {
+        Log(L"Fixing stopped by an unexpected error: " + FromUtf8(e.what()));
+        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        Log(L"Fixing stopped by an unexpected error");
+        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
+    }
+}
+
+} // namespace
+
+// ---- Pure steps ----
+
+FixChoice FixChoiceFor(int beforeFixing) {
+    // question, backup, restore point, asking, chosen, skipped
+    static const FixChoice kChoices[] = {
+        {0, true, true, nullptr, L"Creating backup and restore point", nullptr},
+        {0, true, false, nullptr, L"Creating backup", nullptr},
+        {0, false, true, nullptr, L"Creating restore point", nullptr},
+        {99, true, true, L"Asking user to backup and create a restore point",
+         L"Creating backup and restore point",
+         L"Skipping the creation of a backup and restore point"},
+        {100, true, false, L"Asking user to backup", L"Creating backup",
+         L"Skipping the creation of a backup"},
+        {101, false, true, L"Asking user to make restore point", L"Creating restore point",
+         L"Skipping restore point creation"},
+    };
+    if (beforeFixing < 0 || beforeFixing >= static_cast<int>(std::size(kChoices))) return {};
+    return kChoices[beforeFixing];
+}
+
+std::wstring BackupFileName(const SYSTEMTIME& localTime, int attempt) {
+    std::wstring name = RestorePointName(localTime); // "MDR_dd_mm_yy_(hhmmss)"
+    if (attempt > 1) name += L"_" + std::to_wstring(attempt);
+    return name + L".reg";
+}
+
+std::wstring FreeBackupFilePath(const std::wstring& folder, const SYSTEMTIME& localTime,
+                                const std::function<bool(const std::wstring&)>& taken) {
+    for (int attempt = 1; attempt <= kMaxBackupAttempts; ++attempt) {
+        std::wstring path = folder + BackupFileName(localTime, attempt);
+        if (!taken(path)) return path;
+    }
+    return L"";
+}
+
+std::wstring ReserveBackupFile(const std::wstring& folder, const SYSTEMTIME& localTime) {
+    MDR_HERE();
+    std::wstring reserved;
+    FreeBackupFilePath(folder, localTime, [&](const std::wstring& path) {
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            reserved = path;
+            return false;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return true;
+        // Something else in the way (a folder of that name, a file being deleted): next name.
+        // Nothing there at all means the folder takes no files; stop.
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    return reserved;
+}
+
+std::vector<int> RowsBottomUp(const std::vector<bool>& checked) {
+    std::vector<int> rows;
+    for (int row = static_cast<int>(checked.size()) - 1; row >= 0; --row) {
+        if (checked[row]) rows.push_back(row);
+    }
+    return rows;
+}
+
+uint64_t ErrorsLeftAfterFix(uint64_t checkedRows, uint64_t fixedErrors) {
+    return checkedRows > fixedErrors ? checkedRows - fixedErrors : 0;
+}
+
+std::wstring AreaLabel(const std::wstring& name, int errorCount) {
+    return errorCount > 0 ? name + L" (" + std::to_wstring(errorCount) + L")" : name;
+}
+
+bool OmissionConcerns(std::wstring_view omission, const DetectedError& error) {
+    const std::wstring path = WithoutTrailingBackslash(error.keyPath);
+    std::wstring key = RootKeyName(error.root);
+    if (!path.empty()) key += L"\\" + ShownName(path);
+    // The key itself could not be read or named: nothing in it came along.
+    if (EqualsNoCase(omission, key)) return true;
+    if (error.entryType == kValueEntry)
+        return EqualsNoCase(omission, key + L" -> " + ShownName(error.valueName));
+    return StartsWithNoCase(omission, key + L"\\") || StartsWithNoCase(omission, key + L" -> ");
+}
+
+std::vector<bool> RowsToDelete(bool backupChosen, bool backupComplete,
+                               const std::vector<bool>& inexact, bool removeInexact) {
+    std::vector<bool> allowed(inexact.size());
+    for (size_t i = 0; i < inexact.size(); ++i)
+        allowed[i] = !backupChosen || (backupComplete && (!inexact[i] || removeInexact));
+    return allowed;
+}
+
+std::wstring FitPathToWidth(std::wstring_view text, int width, const TextWidth& measure) {
+    if (measure(text) <= width) return std::wstring(text);
+    const size_t cut = text.rfind(L'\\');
+    const std::wstring_view folder = cut == std::wstring_view::npos ? L"" : text.substr(0, cut + 1);
+    const std::wstring_view last = cut == std::wstring_view::npos ? text : text.substr(cut + 1);
+    const int room = width - measure(kEllipsis);
+    std::wstring head;
+    std::wstring tail;
+    size_t h = 0;
+    size_t t = 0;
+    for (;;) {
+        std::wstring candidate = head + kEllipsis + tail;
+        if (measure(candidate) >= room) return candidate;
+        // Both parts used up: the text cannot get any wider.
+        if (h >= folder.size() && t >= last.size()) return candidate;
+        if (h < folder.size()) head += folder[h++];
+        if (t < last.size()) tail += last[t++];
+    }
+}
+
+std::wstring FitPathToWidth(HWND window, std::wstring_view text, int width) {
+    MDR_HERE();
+    HDC dc = GetDC(window);
+    if (!dc) return std::wstring(text);
+    HFONT font = window ? reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) : nullptr;
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::wstring fitted = FitPathToWidth(text, width, [dc](std::wstring_view s) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, s.data(), static_cast<int>(s.size()), &size);
+        return static_cast<int>(size.cx);
+    });
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return fitted;
+}
+
+// ---- Registry ----
+
+int DeleteRegistryKey(RootKey root, std::wstring_view keyPath) {
+    MDR_HERE();
+    const std::wstring path = WithoutTrailingBackslash(keyPath);
+    // Never a whole root: an empty path (or one of separators only) names the root itself.
+    if (path.find_first_not_of(L'\\') == std::wstring::npos) return 0;
+    if (RootKeyName(root).empty()) return 0;
+    if (!KeyExists(root, path)) return 1;
+    const LSTATUS rc = SHDeleteKeyW(ToHkey(root), path.c_str());
+    if (rc == ERROR_SUCCESS) return 1;
+    // Removed by someone else meanwhile is removed all the same.
+    return (rc == ERROR_FILE_NOT_FOUND && !KeyExists(root, path)) ? 1 : 0;
+}
+
+int DeleteRegistryValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName) {
+    MDR_HERE();
+    const std::wstring path = WithoutTrailingBackslash(keyPath);
+    const std::wstring name(valueName);
+    if (RootKeyName(root).empty()) return 0;
+    UniqueHkey key;
+    LONG rc = RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_SET_VALUE, key.put());
+    if (rc == ERROR_FILE_NOT_FOUND) return 1; // the key is gone, and the value with it
+    if (rc != ERROR_SUCCESS) {
+        // No right to change the key: already gone still counts, but only when we can see it.
+        UniqueHkey probe;
+        rc = RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_QUERY_VALUE, probe.put());
+        if (rc == ERROR_FILE_NOT_FOUND) return 1;
+        if (rc != ERROR_SUCCESS) return 0;
+        rc = RegQueryValueExW(probe.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr);
+        return rc == ERROR_FILE_NOT_FOUND ? 1 : 0;
+    }
+    rc = RegDeleteValueW(key.get(), name.c_str());
+    return (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) ? 1 : 0;
+}
+
+// ---- The fix ----
+
+FixView& MainWindowFixView() {
+    static MainWindowView view;
+    return view;
+}
+
+void RegisterFixCommand() {
+    SetCommandHandler(HookedCommand::Fix, OnFixCommand);
+}
+
+int FixErrorsWindow() {
+    return FixErrorsWindow(MainWindowFixView());
+}
+
+int FixErrorsWindow(FixView& view) {
+    MDR_HERE();
+    // A command that reaches the window while the fix pumps messages must not start a second.
+    if (g_fixRunning) return 0;
+    g_fixRunning = true;
+    ScopeExit running([] { g_fixRunning = false; });
+
+    // 1.
+    Log(L"FixErrorsWindow()");
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const std::wstring folder = BackupFolder();
+    std::wstring backupPath = folder + BackupFileName(now, 1);
+
+    // 2. and 3.
+    if (Records().empty()) {
+        Log(L"No errors to fix");
+        ShowMessage(LangText(95), LangText(21), MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    if (ShowMessage(LangText(96), LangText(71), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        Log(L"User cancelled fixing...");
+        return 0;
+    }
+
+    // 4. The checked rows and their records' identifiers, taken once: both passes work on
+    // exactly these, so nothing is deleted that was not backed up first.
+    MDR_HERE();
+    const int rowCount = view.RowCount();
+    std::vector<bool> checked(rowCount);
+    std::vector<uint32_t> ids(rowCount);
+    for (int row = 0; row < rowCount; ++row) {
+        checked[row] = view.IsRowChecked(row);
+        if (checked[row]) ids[row] = view.RowId(row);
+    }
+    const std::vector<int> targets = RowsBottomUp(checked);
+    const uint64_t checkedCount = targets.size();
+    Log(L"Total entries selected for fix: " + Num(checkedCount));
+    if (checkedCount == 0) {
+        Log(L"No error entries selected, returning");
+        ShowMessage(LangText(97), LangText(21), MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+
+    // 5.
+    const FixChoice choice = FixChoiceFor(Settings().BeforeFixing);
+    bool backup = choice.backup;
+    bool restorePoint = choice.restorePoint;
+    if (choice.question != 0) {
+        Log(choice.askingLog);
+        if (ShowMessage(LangText(choice.question), LangText(71), MB_YESNO | MB_ICONQUESTION) ==
+            IDYES) {
+            Log(choice.chosenLog);
+        } else {
+            Log(choice.skippedLog);
+            backup = restorePoint = false;
+        }
+    } else if (choice.chosenLog) {
+        Log(choice.chosenLog);
+    }
+
+    BackupFileGuard backupFile;
+    if (backup) {
+        MDR_HERE();
+        CreateDirectoryW(folder.c_str(), nullptr); // the user may have removed it
+        const std::wstring reserved = ReserveBackupFile(folder, now);
+        if (!reserved.empty()) backupPath = reserved;
+        if (reserved.empty() || CreateBackupFile(backupPath) != 1) {
+            if (!reserved.empty()) DeleteFileW(reserved.c_str());
+            ShowMessage(
+                ReplacePlaceholder(LangText(98), L"$BACKUPFILELOCATION$", Quoted(backupPath)),
+                LangText(19), MB_OK | MB_ICONERROR);
+            return 0;
+        }
+        backupFile.open = true;
+    }
+
+    // 6.
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = view.Window();
+    RepairWindow window;
+    if (!window.Open(owner)) {
+        window.Close();
+        if (backupFile.open) {
+            CloseBackupFile();
+            DeleteFileW(backupPath.c_str()); // nothing was removed, so it backs up nothing
+        }
+        ShowMessage(LangText(31), LangText(19), MB_OK | MB_ICONERROR);
+        EndProgram(0);
+    }
+    MessagePump pump;
+    pump.Drain();
+
+    // 7. and 8.
+    bool backupComplete = true;
+    std::vector<bool> inexact(rowCount, false);
+    if (backup) {
+        MDR_HERE();
+        Log(L"Created backup file, saving registry data");
+        for (int row = rowCount - 1; row >= 0; --row) {
+            MDR_HERE();
+            pump.Drain();
+            if (checked[row]) {
+                auto record = FindRecord(ids[row]);
+                if (record != Records().end()) BackUp(*record);
+            }
+            window.SetProgress(ProgressPercent(rowCount - row, rowCount));
+            pump.Pause(kRowPauseMs);
+        }
+        Log(L"Closing backup file");
+        window.SetStep(LangText(105));
+        backupFile.open = false;
+        backupComplete = CloseBackupFile() == 1;
+        window.SetStep(LangText(103));
+        Log(L"Backup file closed");
+    }
+
+    // What the backup cannot give back: never deleted without the user's word.
+    bool removeInexact = false;
+    if (backup && !backupComplete) {
+        Log(L"The backup file could not be written completely, nothing will be removed");
+        DeleteFileW(backupPath.c_str()); // it backs up nothing that is removed
+    } else if (backup && !BackupOmissions().empty()) {
+        MDR_HERE();
+        const std::vector<std::wstring>& omissions = BackupOmissions();
+        bool any = false;
+        for (int row : targets) {
+            auto record = FindRecord(ids[row]);
+            if (record == Records().end()) continue;
+            inexact[row] =
+                std::any_of(omissions.begin(), omissions.end(),
+                            [&](const std::wstring& o) { return OmissionConcerns(o, *record); });
+            any = any || inexact[row];
+        }
+        for (const std::wstring& item : omissions)
+            Log(L"The backup cannot restore exactly: " + item);
+        if (any) {
+            removeInexact = ConfirmInexactRemoval(omissions);
+            Log(removeInexact ? L"User chose to remove them all the same"
+                              : L"User chose to keep them");
+        }
+    }
+    const std::vector<bool> allowed = RowsToDelete(backup, backupComplete, inexact, removeInexact);
+
+    uint64_t fixed = 0;
+    if (!backup || backupComplete) {
+        // 9.
+        if (restorePoint) {
+            Log(L"SetRestorePoint(1)");
+            SetRestorePoint(1);
+            pump.Drain();
+        }
+
+        // 10.
+        MDR_HERE();
+        Log(L"Beginning to fix the errors");
+        window.SetProgress(0);
+        HWND measureWindow = view.Window();
+        for (int row = rowCount - 1; row >= 0; --row) {
+            MDR_HERE();
+            pump.Drain();
+            if (checked[row]) {
+                auto record = FindRecord(ids[row]);
+                if (record == Records().end()) {
+                    // Nothing to go by: the row stays.
+                } else if (!allowed[row]) {
+                    Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
+                } else if (Delete(*record, window, measureWindow)) {
+                    Forget(view, row, record);
+                    ++fixed;
+                }
+            }
+            window.SetProgress(ProgressPercent(rowCount - row, rowCount));
+            pump.Pause(kRowPauseMs);
+        }
+    }
+
+    // 11. and 12.
+    MDR_HERE();
+    Log(L"Registry fixed...");
+    view.RefreshDetails();
+    view.SetStatusText(LangText(155));
+    for (int item = 1; item <= kAreaCount; ++item) {
+        const AreaEntry& area = AreaTable()[item - 1];
+        view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound), area.errorsFound <= 0);
+    }
+
+    // 13. and 14.
+    Log(L"Closing registry repair window");
+    SetErrorsFound(ErrorsLeftAfterFix(checkedCount, fixed));
+    view.AddFixedErrors(fixed);
+    window.Close();
+
+    // 15. to 17.
+    Log(L"Status: " + Num(fixed) + L" of " + Num(checkedCount) + L" errors fixed");
+    if (backup && !backupComplete) {
+        ShowMessage(
+            ReplacePlaceholder(kBackupIncompleteText, L"$BACKUPFILELOCATION$", Quoted(backupPath)),
+            LangText(19), MB_OK | MB_ICONERROR);
+        Log(L"FixErrorsWindow() -> retn");
+        return 0;
+    }
+    ShowMessage(LangText(fixed == checkedCount ? 107 : 108), LangText(21),
+                MB_OK | MB_ICONINFORMATION);
+    Log(L"FixErrorsWindow() -> retn");
+    return 1;
+}
+
+} // namespace mdr

@@ -1,0 +1,542 @@
+// The fix command of the real MDR.exe, driven from outside: a scan over planted broken COM
+// registrations, the checked rows fixed under every BeforeFixing choice (questions answered by
+// pressing their buttons), then the registry, the backup file (imported again by the real
+// registry editor), the rows, the counters and the tree labels.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/localization.h"
+#include "common/text.h"
+#include "tests/driver/driver.h"
+#include "ui/command_ids.h"
+#include "ui/ui_logic.h"
+
+using namespace mdr::driver;
+
+namespace {
+
+constexpr wchar_t kMainTitle[] = L"Veltrane Registry Cleaner";
+constexpr wchar_t kRepairClass[] = L"MDR_RepairWindow";
+constexpr int kComArea = 1; // tree item of "ActiveX / COM"
+
+// Planted registrations: classes whose server file and an AppID whose surrogate are missing.
+constexpr wchar_t kGuidStem[] = L"{A1D3F0C2-7B64-4C1E-9E2A-5F0D1C2B3A0";
+constexpr wchar_t kMissing[] = L"C:\\MdrFixTestMissing\\";
+constexpr wchar_t kClsid[] = L"Software\\Classes\\CLSID\\";
+constexpr wchar_t kAppId[] = L"Software\\Classes\\AppID\\";
+
+std::wstring Guid(int n) {
+    return kGuidStem + std::to_wstring(n) + L"}";
+}
+
+const std::wstring& T(int n) {
+    return mdr::LangText(n);
+}
+
+std::string Narrow(const std::wstring& s) {
+    return mdr::ToUtf8(s);
+}
+
+std::wstring ConfigPath() {
+    return SettingsDir() + L"Config.ini";
+}
+std::wstring LogPath() {
+    return SettingsDir() + L"MDRLog.log";
+}
+std::wstring BackupFolder() {
+    return DistDir() + L"Backup\\";
+}
+
+// ---- Registry ----------------------------------------------------------------------------------
+
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& data) {
+    HKEY k = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+        ERROR_SUCCESS)
+        << Narrow(key);
+    RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+// String data stored without its terminating NUL: no .reg file can give it back exactly.
+void SetUnterminated(HKEY root, const std::wstring& key, const std::wstring& name,
+                     const std::wstring& data) {
+    HKEY k = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+        ERROR_SUCCESS);
+    std::wstring padded = data + L"\xEEEE";
+    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(padded.c_str()),
+                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+bool KeyThere(HKEY root, const std::wstring& key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+bool ValueThere(HKEY root, const std::wstring& key, const std::wstring& name) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    const bool there = RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
+                                        nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return there;
+}
+
+std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name) {
+    wchar_t buffer[512] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"";
+    RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
+                     reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(k);
+    return buffer;
+}
+
+// The planted entries and what becomes of them.
+struct Plant {
+    HKEY root;
+    std::wstring rootName;
+    std::wstring owner;    // the key removed in clean-up
+    std::wstring rowKey;   // the key path the row shows
+    std::wstring rowValue; // "(Default)" for a key error
+};
+
+std::wstring ClassKey(int n) {
+    return kClsid + Guid(n);
+}
+std::wstring ServerKey(int n) {
+    return ClassKey(n) + L"\\InprocServer32";
+}
+
+// 1: HKLM class with a missing server (checked, fixed, restored by the backup).
+// 2: HKCU class with a missing server (left unchecked).
+// 3: HKCU AppID with a missing surrogate: a value error (checked; the key keeps its other value).
+// 4: HKLM class removed by someone else between scan and fix (checked, counts as fixed).
+const Plant kPlants[] = {
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", ClassKey(1), ServerKey(1), L"(Default)"},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", ClassKey(2), ServerKey(2), L"(Default)"},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kAppId + Guid(3), kAppId + Guid(3), L"DllSurrogate"},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", ClassKey(4), ServerKey(4), L"(Default)"},
+};
+
+void PlantBrokenEntries() {
+    SetString(HKEY_LOCAL_MACHINE, ClassKey(1), L"", L"Mdr fix test one");
+    SetString(HKEY_LOCAL_MACHINE, ServerKey(1), L"", std::wstring(kMissing) + L"one.dll");
+    SetString(HKEY_LOCAL_MACHINE, ServerKey(1), L"ThreadingModel", L"Both");
+    SetString(HKEY_CURRENT_USER, ClassKey(2), L"", L"Mdr fix test two");
+    SetString(HKEY_CURRENT_USER, ServerKey(2), L"", std::wstring(kMissing) + L"two.dll");
+    SetString(HKEY_CURRENT_USER, kAppId + Guid(3), L"", L"Mdr fix test three");
+    SetString(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate",
+              std::wstring(kMissing) + L"surrogate.exe");
+    SetString(HKEY_LOCAL_MACHINE, ClassKey(4), L"", L"Mdr fix test four");
+    SetString(HKEY_LOCAL_MACHINE, ServerKey(4), L"", std::wstring(kMissing) + L"four.dll");
+}
+
+void RemoveBrokenEntries() {
+    for (int n = 1; n <= 5; ++n) {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            RegDeleteTreeW(root, ClassKey(n).c_str());
+            RegDeleteKeyW(root, ClassKey(n).c_str());
+            RegDeleteTreeW(root, (kAppId + Guid(n)).c_str());
+            RegDeleteKeyW(root, (kAppId + Guid(n)).c_str());
+        }
+    }
+}
+
+// ---- Files -------------------------------------------------------------------------------------
+
+std::set<std::wstring> BackupFiles() {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((BackupFolder() + L"*.reg").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+std::wstring BackupText(const std::wstring& path) {
+    const std::string bytes = ReadFileBytes(path);
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += static_cast<wchar_t>(static_cast<BYTE>(bytes[i]) |
+                                     (static_cast<BYTE>(bytes[i + 1]) << 8));
+    return text;
+}
+
+void ImportWithRegedit(const std::wstring& file) {
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    Process regedit =
+        Process::Start(std::wstring(windows) + L"\\regedit.exe", L"/s \"" + file + L"\"");
+    ASSERT_TRUE(regedit.Started());
+    ASSERT_TRUE(regedit.WaitExit(60000)) << "regedit did not finish";
+}
+
+void WriteConfig(int beforeFixing) {
+    std::array<bool, 18> zones{};
+    zones[kComArea - 1] = true;
+    // SelectItems 9 pre-checks nothing: the test checks its own rows.
+    const std::wstring text =
+        L"[MDRConfig]\r\nScanMode=0\r\nSelectItems=9\r\nBeforeFixing=" +
+        std::to_wstring(beforeFixing) +
+        L"\r\nDeleteBackups=1\r\nCreateLog=1\r\nSkipRemovable=1\r\nHighlightEntry=0\r\n"
+        L"EntryColor=16315117\r\nCurrentLanguage=Localization\\English.ini\r\n\r\n[MDRWindow]\r\n"
+        L"MainWinX=40\r\nMainWinY=30\r\nMainWinWidth=760\r\nMainWinHeight=520\r\n"
+        L"MainWinState=0\r\nScanZonesState=" +
+        mdr::FormatScanZones(zones) + L"\r\n\r\n[MDRExceptions]\r\n";
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(text)));
+}
+
+// ---- The running program -----------------------------------------------------------------------
+
+struct Gadgets {
+    HWND main = nullptr;
+    HWND list = nullptr;
+    HWND tree = nullptr;
+    HWND status = nullptr;
+    HWND toolbar = nullptr;
+};
+
+bool ButtonEnabled(const Gadgets& g, int id) {
+    return Send(g.toolbar, TB_ISBUTTONENABLED, static_cast<WPARAM>(id)).value_or(0) != 0;
+}
+
+bool ScanFinished(const Gadgets& g) {
+    if (ButtonEnabled(g, mdr::kBtnStop)) return false;
+    const std::wstring shown = ReadStatusBarPart(g.status, 0);
+    for (int seconds = 0; seconds < 600; ++seconds) {
+        const std::wstring took =
+            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
+        if (shown == mdr::ReplacePlaceholder(T(151), L"$TIMESTRING$", took)) return true;
+    }
+    return false;
+}
+
+// Row index of a planted entry, -1 when the list has no such row.
+int RowOf(const ListViewContent& content, const Plant& p) {
+    for (size_t i = 0; i < content.rows.size(); ++i) {
+        const auto& c = content.rows[i].cells;
+        if (c.size() >= 3 && c[0] == p.rootName && mdr::EqualsNoCase(c[1], p.rowKey) &&
+            c[2] == p.rowValue)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+class FixCommandTest : public DriverTest {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);
+    }
+
+    void SetUp() override {
+        const std::wstring folder = SettingsDir();
+        for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
+            CreateDirectoryW(folder.substr(0, i + 1).c_str(), nullptr);
+        hadConfig_ = FileExists(ConfigPath());
+        if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
+        DeleteFileW(LogPath().c_str());
+        backupsBefore_ = BackupFiles();
+        RemoveBrokenEntries();
+        PlantBrokenEntries();
+    }
+
+    void TearDown() override {
+        DriverTest::TearDown();
+        RemoveBrokenEntries();
+        for (const std::wstring& name : BackupFiles()) {
+            if (!backupsBefore_.count(name)) DeleteFileW((BackupFolder() + name).c_str());
+        }
+        if (hadConfig_)
+            WriteFileBytes(ConfigPath(), savedConfig_);
+        else
+            DeleteFileW(ConfigPath().c_str());
+        DeleteFileW(LogPath().c_str());
+    }
+
+    // Starts MDR with "-scan" and waits for the scan to end.
+    Gadgets StartAndScan(int beforeFixing) {
+        WriteConfig(beforeFixing);
+        Process& p = LaunchMdr(L"-scan");
+        process_ = &p;
+        Gadgets g;
+        g.main = WaitForWindow(p.Pid(), WindowQuery::Titled(kMainTitle));
+        EXPECT_NE(g.main, nullptr);
+        if (!g.main) return g;
+        g.list = FindDescendant(g.main, WC_LISTVIEWW);
+        g.tree = FindDescendant(g.main, WC_TREEVIEWW);
+        g.status = FindDescendant(g.main, STATUSCLASSNAMEW);
+        g.toolbar = FindDescendant(g.main, TOOLBARCLASSNAMEW);
+        EXPECT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000))
+            << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
+        return g;
+    }
+
+    // Waits for the next message box and checks its title and text.
+    MessageBoxInfo Expect(const std::wstring& title, const std::wstring& text) {
+        auto box = WaitForMessageBox(process_->Pid(), 60000);
+        EXPECT_TRUE(box.has_value()) << "no message box with: " << Narrow(text);
+        if (!box) return {};
+        EXPECT_EQ(box->title, title);
+        EXPECT_EQ(box->text, text);
+        return *box;
+    }
+    // Waits for the next message box and checks its title only.
+    MessageBoxInfo ExpectTitled(const std::wstring& title) {
+        auto box = WaitForMessageBox(process_->Pid(), 60000);
+        EXPECT_TRUE(box.has_value()) << "no message box titled " << Narrow(title);
+        if (!box) return {};
+        EXPECT_EQ(box->title, title);
+        return *box;
+    }
+    void Press(const MessageBoxInfo& box, int button) {
+        if (!box.window) return;
+        PressButton(box.window, button);
+        WaitUntil([&] { return !IsWindow(box.window); }, 5000);
+    }
+    void Answer(int titleEntry, int textEntry, int button) {
+        Press(Expect(T(titleEntry), T(textEntry)), button);
+    }
+
+    // The box that ends a fix; a restore point that cannot be made may speak first.
+    void AnswerFinal(int textEntry) {
+        for (int i = 0; i < 3; ++i) {
+            auto box = WaitForMessageBox(process_->Pid(), 60000);
+            ASSERT_TRUE(box.has_value()) << "no final message";
+            if (box->text == T(textEntry)) {
+                EXPECT_EQ(box->title, T(21));
+                Press(*box, IDOK);
+                return;
+            }
+            EXPECT_TRUE(box->text == T(20) || box->title == T(23))
+                << "unexpected box: " << Narrow(box->text);
+            Press(*box, IDOK);
+        }
+        FAIL() << "the final message did not come";
+    }
+
+    void Exit(const Gadgets& g) {
+        PostCommand(g.main, mdr::kCmdExit);
+        Answer(71, 216, IDYES);
+        EXPECT_TRUE(process_->WaitExit(10000));
+    }
+
+    Process* process_ = nullptr;
+    std::set<std::wstring> backupsBefore_;
+
+  private:
+    bool hadConfig_ = false;
+    std::string savedConfig_;
+};
+
+struct Mode {
+    int beforeFixing;
+    int question;   // 0 = none asked
+    bool answerYes; // to the question
+    bool backup;    // a backup file is expected
+    int command;    // the way the fix is started
+};
+
+} // namespace
+
+TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
+    const Mode modes[] = {
+        {0, 0, true, true, mdr::kCmdFix},     {1, 0, true, true, mdr::kCmdListFix},
+        {2, 0, true, false, mdr::kBtnFix},    {3, 99, true, true, mdr::kCmdFix},
+        {4, 100, false, false, mdr::kCmdFix}, {5, 101, true, false, mdr::kCmdFix},
+    };
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE("BeforeFixing " + std::to_string(mode.beforeFixing));
+        RemoveBrokenEntries();
+        PlantBrokenEntries();
+        const std::set<std::wstring> backupsBefore = BackupFiles();
+        Gadgets g = StartAndScan(mode.beforeFixing);
+        ASSERT_TRUE(g.main && g.list && g.tree && g.status && g.toolbar);
+        EXPECT_TRUE(ButtonEnabled(g, mdr::kBtnFix)) << "the fix button is available";
+
+        const ListViewContent before = ReadListView(g.list);
+        std::array<int, 4> rows{};
+        for (int i = 0; i < 4; ++i) {
+            rows[i] = RowOf(before, kPlants[i]);
+            ASSERT_GE(rows[i], 0) << "planted entry " << i + 1 << " not listed";
+        }
+        for (size_t r = 0; r < before.rows.size(); ++r)
+            ASSERT_FALSE(before.rows[r].checked) << "nothing is pre-checked";
+        // Check 1, 3 and 4; leave 2 alone.
+        for (int i : {0, 2, 3})
+            ASSERT_TRUE(SetListViewCheck(g.list, rows[i], true));
+        const int total = static_cast<int>(before.rows.size());
+        const std::wstring foundText = ReadStatusBarPart(g.status, 2);
+
+        // Someone else removes class 4 meanwhile.
+        ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, ClassKey(4).c_str()), ERROR_SUCCESS);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, ClassKey(4).c_str());
+
+        PostCommand(g.main, mode.command);
+        Answer(71, 96, IDYES);
+        if (mode.question) Answer(71, mode.question, mode.answerYes ? IDYES : IDNO);
+        AnswerFinal(107);
+        EXPECT_TRUE(WaitForNoWindow(process_->Pid(), WindowQuery::OfClass(kRepairClass), 5000));
+        EXPECT_TRUE(IsWindowEnabled(g.main)) << "the main window is enabled again";
+
+        // Registry: what was checked is gone; the rest is as it was.
+        EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+        EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(1))) << "only the server key goes";
+        EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, ServerKey(2)));
+        EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate"));
+        EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, kAppId + Guid(3), L""));
+        EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(4)));
+
+        // Rows: the three fixed ones are gone, every other row is still there and unchecked.
+        const ListViewContent after = ReadListView(g.list);
+        EXPECT_EQ(static_cast<int>(after.rows.size()), total - 3);
+        EXPECT_GE(RowOf(after, kPlants[1]), 0);
+        for (int i : {0, 2, 3})
+            EXPECT_LT(RowOf(after, kPlants[i]), 0) << "row of planted entry " << i + 1;
+        for (const ListViewRow& row : after.rows)
+            EXPECT_FALSE(row.checked);
+
+        // Counters and labels: every checked row was fixed.
+        EXPECT_EQ(ReadStatusBarPart(g.status, 0), T(155));
+        EXPECT_EQ(ReadStatusBarPart(g.status, 2), foundText) << "field 2 keeps the scan's count";
+        EXPECT_EQ(ReadStatusBarPart(g.status, 3),
+                  mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"3"));
+        const std::vector<TreeItem> items = ReadTreeView(g.tree);
+        ASSERT_EQ(items.size(), 19u);
+        EXPECT_EQ(items[kComArea].text, T(kComArea) + L" (" + std::to_wstring(total - 3) + L")");
+
+        // The backup: a new file exactly when one was chosen.
+        std::vector<std::wstring> added;
+        for (const std::wstring& name : BackupFiles()) {
+            if (!backupsBefore.count(name)) added.push_back(name);
+        }
+        const std::wstring log = mdr::FromUtf8(ReadFileBytes(LogPath()));
+        EXPECT_NE(log.find(L"Status: 3 of 3 errors fixed"), std::wstring::npos);
+        if (!mode.backup) {
+            EXPECT_TRUE(added.empty()) << Narrow(added.empty() ? L"" : added[0]);
+        } else {
+            ASSERT_EQ(added.size(), 1u);
+            EXPECT_TRUE(added[0].starts_with(L"MDR_")) << Narrow(added[0]);
+            const std::wstring text = BackupText(BackupFolder() + added[0]);
+            EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n"));
+            EXPECT_NE(text.find(L"[HKEY_LOCAL_MACHINE\\" + ServerKey(1) + L"]"),
+                      std::wstring::npos);
+            EXPECT_EQ(text.find(ServerKey(4)), std::wstring::npos) << "nothing of what was gone";
+            EXPECT_EQ(text.find(ServerKey(2)), std::wstring::npos) << "nothing unchecked";
+            // Importing it gives back exactly what the fix removed.
+            ImportWithRegedit(BackupFolder() + added[0]);
+            EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, ServerKey(1), L""),
+                      std::wstring(kMissing) + L"one.dll");
+            EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, ServerKey(1), L"ThreadingModel"), L"Both");
+            EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate"),
+                      std::wstring(kMissing) + L"surrogate.exe");
+            EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(4))) << "nothing comes back twice";
+        }
+        if (mode.beforeFixing == 0) {
+            // Every checked row was fixed: a new scan does not ask about unfixed errors, even
+            // with unchecked rows left in the list.
+            PostCommand(g.main, mdr::kCmdStartScan);
+            EXPECT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000))
+                << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
+        }
+        Exit(g);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST_F(FixCommandTest, WhatTheBackupCannotGiveBackIsKeptUnlessTheUserAgrees) {
+    // The class's server key holds a string without its terminating NUL.
+    SetUnterminated(HKEY_LOCAL_MACHINE, ServerKey(1), L"Odd", L"no end");
+    Gadgets g = StartAndScan(1);
+    ASSERT_TRUE(g.main && g.list);
+    ListViewContent content = ReadListView(g.list);
+    int row = RowOf(content, kPlants[0]);
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(SetListViewCheck(g.list, row, true));
+
+    PostCommand(g.main, mdr::kCmdFix);
+    Answer(71, 96, IDYES);
+    // The question comes from the repair window, with the main window disabled behind it.
+    MessageBoxInfo box = ExpectTitled(T(71));
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_NE(box.text.find(L"HKEY_LOCAL_MACHINE\\" + ServerKey(1) + L" -> Odd"),
+              std::wstring::npos)
+        << Narrow(box.text);
+    HWND repair = GetWindow(box.window, GW_OWNER);
+    EXPECT_EQ(ClassOf(repair), kRepairClass);
+    EXPECT_EQ(GetText(repair), T(102));
+    EXPECT_EQ(GetText(FindDescendant(repair, L"Static", 202)), T(104));
+    EXPECT_EQ(GetText(FindDescendant(repair, L"Static", 200)), T(103));
+    EXPECT_NE(FindDescendant(repair, PROGRESS_CLASSW, 201), nullptr);
+    EXPECT_EQ(ClientSize(repair).cx, 372);
+    EXPECT_EQ(ClientSize(repair).cy, 100);
+    EXPECT_FALSE(IsWindowEnabled(g.main));
+    SaveScreenshot(ScreenshotPath(L"fix_repair_window_question"));
+    Press(box, IDNO);
+    AnswerFinal(108);
+
+    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    content = ReadListView(g.list);
+    row = RowOf(content, kPlants[0]);
+    ASSERT_GE(row, 0) << "the row stays";
+    EXPECT_TRUE(content.rows[row].checked) << "and stays checked";
+    EXPECT_EQ(ReadStatusBarPart(g.status, 3),
+              mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"0"));
+    // A checked row was left unfixed: a new scan asks first (and No keeps the list).
+    PostCommand(g.main, mdr::kCmdStartScan);
+    Answer(137, 138, IDNO);
+    EXPECT_GE(RowOf(ReadListView(g.list), kPlants[0]), 0);
+
+    // Again, and this time the user agrees.
+    PostCommand(g.main, mdr::kCmdFix);
+    Answer(71, 96, IDYES);
+    box = ExpectTitled(T(71));
+    Press(box, IDYES);
+    AnswerFinal(107);
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    EXPECT_LT(RowOf(ReadListView(g.list), kPlants[0]), 0);
+    EXPECT_EQ(ReadStatusBarPart(g.status, 3),
+              mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"1"));
+    Exit(g);
+}
+
+TEST_F(FixCommandTest, NothingCheckedOrNoAnswerChangesNothing) {
+    Gadgets g = StartAndScan(0);
+    ASSERT_TRUE(g.main && g.list);
+    const size_t rows = ReadListView(g.list).rows.size();
+
+    // No: nothing happens.
+    PostCommand(g.main, mdr::kCmdFix);
+    Answer(71, 96, IDNO);
+    // Yes, but nothing is checked.
+    PostCommand(g.main, mdr::kBtnFix);
+    Answer(71, 96, IDYES);
+    Answer(21, 97, IDOK);
+
+    EXPECT_EQ(ReadListView(g.list).rows.size(), rows);
+    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    EXPECT_EQ(BackupFiles(), backupsBefore_);
+    Exit(g);
+}
