@@ -1,20 +1,21 @@
 #include "app/first_run_backup.h"
 
 #include "common/trace.h"
+#include "repair/full_backup.h"
+#include "repair/restore_point.h"
 
 MDR_TRACE_MODULE(MDR);
 
 namespace mdr {
 
-// Replaced by calls into the full-backup and restore-point code once those modules exist.
 int FirstRunFullBackup() {
     MDR_HERE();
-    return 0;
+    return FullbackupWindow();
 }
 
 int FirstRunRestorePoint() {
     MDR_HERE();
-    return 0;
+    return SetRestorePoint(0);
 }
 
 } // namespace mdr

@@ -6,7 +6,10 @@
 
 #include "app/startup.h"
 #include "app/tools.h"
+#include "repair/backup_manager.h"
 #include "repair/fix_errors.h"
+#include "repair/full_backup.h"
+#include "repair/restore_point.h"
 #include "ui/about_window.h"
 #include "ui/command_hooks.h"
 #include "ui/export_list.h"
@@ -31,6 +34,10 @@ int RunMainWindowWithTools() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     mdr::RegisterFixCommand();
+    mdr::SetCommandHandler(mdr::HookedCommand::BackupManager,
+                           [] { mdr::ManageBackupWindow(mdr::MainWindowHandle()); });
+    mdr::SetCommandHandler(mdr::HookedCommand::FullBackup, [] { mdr::FullbackupWindow(); });
+    mdr::SetCommandHandler(mdr::HookedCommand::RestorePoint, [] { mdr::SetRestorePoint(0); });
     mdr::SetCommandHandler(mdr::HookedCommand::Export, mdr::ExportErrorListCommand);
     mdr::SetCommandHandler(mdr::HookedCommand::About, [] { mdr::AboutWindow(); });
     mdr::SetRegistryJumpHandler(mdr::StartRegistryJump);

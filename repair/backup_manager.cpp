@@ -1,0 +1,372 @@
+// The backup manager window, the listing of the backup folder and restoring through the
+// registry editor.
+#include "repair/backup_manager.h"
+
+#include <commctrl.h>
+#include <cwchar>
+#include <algorithm>
+#include <utility>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/resources.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "common/format.h"
+#include "common/handles.h"
+#include "common/ini.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "repair/backup_ui.h"
+#include "repair/message_box.h"
+
+MDR_TRACE_MODULE(RestoreEngine);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kManagerClass[] = L"VeltraneMendoraBackupManager";
+
+// Window 2 and its controls.
+constexpr int kClientWidth = 415;
+constexpr int kClientHeight = 260;
+constexpr int kTextId = 100;
+constexpr int kListId = 101;
+constexpr int kSeparatorId = 102;
+constexpr int kCloseId = 103;
+constexpr int kRemoveId = 104;
+constexpr int kRestoreId = 105;
+constexpr int kBackupFileIcon = 28;
+
+// The header is on the first line; this much of the file is plenty to read it.
+constexpr DWORD kHeaderBytes = 4096;
+
+enum class Command { None, Close, Remove, Restore };
+
+struct ManagerState {
+    HWND window = nullptr;
+    HWND list = nullptr;
+    std::vector<BackupEntry> entries;
+    Command pending = Command::None;
+    bool done = false;
+};
+
+std::wstring LocalDateText(const FILETIME& utcTime) {
+    SYSTEMTIME utc{}, local{};
+    if (!FileTimeToSystemTime(&utcTime, &utc)) return {};
+    // The time zone rules of that date, not today's daylight saving bias.
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+    return BackupDateText(local);
+}
+
+// ---- The window ----
+
+ManagerState* StateOf(HWND window) {
+    return reinterpret_cast<ManagerState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// Commands run from the window's loop, outside any window procedure. A click sent from another
+// thread arrives inside GetMessage: the posted WM_NULL then wakes the loop.
+LRESULT Request(HWND window, ManagerState* state, Command command) {
+    if (state) state->pending = command;
+    PostMessageW(window, WM_NULL, 0, 0);
+    return 0;
+}
+
+LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (message == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        ManagerState* state = StateOf(window);
+        switch (message) {
+        case WM_COMMAND:
+            if (!state || HIWORD(wParam) > 1) break; // only clicks, menus and accelerators
+            switch (LOWORD(wParam)) {
+            case kCloseId:
+            case IDCANCEL: // Esc
+                return Request(window, state, Command::Close);
+            case kRemoveId:
+                return Request(window, state, Command::Remove);
+            case kRestoreId:
+                return Request(window, state, Command::Restore);
+            }
+            break;
+        case WM_CLOSE:
+            return Request(window, state, Command::Close);
+        case DM_GETDEFID:
+            return MAKELRESULT(kRestoreId, DC_HASDEFID);
+        case WM_DRAWITEM:
+            if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            break;
+        }
+    } catch (...) {
+        // Nothing may escape into the system's dispatch.
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool BuildManagerWindow(ManagerState& state, HWND owner) {
+    MDR_HERE();
+    if (!RegisterModalClass(kManagerClass, ManagerProc)) return false;
+    state.window = CreateModalWindow(kManagerClass, LangText(115),
+                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+                                     kClientWidth, kClientHeight, owner, &state);
+    if (!state.window) return false;
+    HWND w = state.window;
+    bool ok = AddControl(w, L"STATIC", LangText(116), SS_LEFT | SS_NOPREFIX, 5, 10, 400, 20,
+                         kTextId) != nullptr;
+    // One file at a time is restored or removed, so one row is selected at a time.
+    state.list = AddControl(w, WC_LISTVIEWW, L"",
+                            WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
+                                LVS_SHAREIMAGELISTS,
+                            5, 35, 405, 175, kListId, WS_EX_CLIENTEDGE);
+    ok = ok && state.list;
+    ok = ok && AddSeparator(w, 5, 220, 405, 10, kSeparatorId);
+    ok = ok && AddControl(w, L"BUTTON", LangText(120), WS_TABSTOP | BS_PUSHBUTTON, 5, 230, 100, 25,
+                          kCloseId);
+    ok = ok && AddControl(w, L"BUTTON", LangText(121), WS_TABSTOP | BS_PUSHBUTTON, 205, 230, 100,
+                          25, kRemoveId);
+    ok = ok && AddControl(w, L"BUTTON", LangText(122), WS_TABSTOP | BS_DEFPUSHBUTTON, 310, 230, 100,
+                          25, kRestoreId);
+    if (!ok) {
+        DestroyWindow(w);
+        state.window = nullptr;
+        return false;
+    }
+
+    ListView_SetExtendedListViewStyle(state.list, LVS_EX_FULLROWSELECT);
+    // Shared with the rest of the program: LVS_SHAREIMAGELISTS keeps the list from destroying it.
+    if (HIMAGELIST icons = AppIconList()) ListView_SetImageList(state.list, icons, LVSIL_SMALL);
+    const int titles[] = {117, 118, 119};
+    const int widths[] = {150, 150, 100};
+    for (int column = 0; column < 3; ++column) {
+        std::wstring title = LangText(titles[column]);
+        LVCOLUMNW lvc{};
+        lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        lvc.pszText = title.data();
+        lvc.cx = widths[column];
+        lvc.iSubItem = column;
+        ListView_InsertColumn(state.list, column, &lvc);
+    }
+    return true;
+}
+
+void FillList(const ManagerState& state) {
+    MDR_HERE();
+    int row = 0;
+    for (const BackupEntry& entry : state.entries) {
+        std::wstring name = entry.name;
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = row;
+        item.pszText = name.data();
+        item.iImage = kBackupFileIcon;
+        const int index = ListView_InsertItem(state.list, &item);
+        if (index < 0) continue;
+        std::wstring date = entry.dateText, size = entry.sizeText;
+        ListView_SetItemText(state.list, index, 1, date.data());
+        ListView_SetItemText(state.list, index, 2, size.data());
+        ++row;
+    }
+}
+
+void SelectRow(HWND list, int row) {
+    const int count = ListView_GetItemCount(list);
+    if (count == 0) return;
+    row = std::clamp(row, 0, count - 1);
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, row, FALSE);
+}
+
+// The entry of the selected row (found by its file name), or nullptr after telling the user
+// to select one. row receives the row.
+BackupEntry* SelectedEntry(ManagerState& state, int& row) {
+    MDR_HERE();
+    row = ListView_GetNextItem(state.list, -1, LVNI_SELECTED);
+    if (row < 0) {
+        ShowMessage(LangText(125), LangText(21), MB_ICONINFORMATION);
+        return nullptr;
+    }
+    wchar_t name[MAX_PATH + 1] = {};
+    ListView_GetItemText(state.list, row, 0, name, MAX_PATH);
+    if (!name[0]) return nullptr;
+    auto found = std::find_if(state.entries.begin(), state.entries.end(),
+                              [&](const BackupEntry& e) { return e.name == name; });
+    return found == state.entries.end() ? nullptr : &*found;
+}
+
+// Deletes the entry's file; its entry and row go with it. A file that is already gone counts
+// as deleted: otherwise its row could never be removed.
+void DeleteEntry(ManagerState& state, const BackupEntry* entry, int row) {
+    MDR_HERE();
+    if (!DeleteFileW(entry->path.c_str())) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            ShowMessage(LangText(124), LangText(19), MB_ICONWARNING);
+            return;
+        }
+    }
+    state.entries.erase(state.entries.begin() + (entry - state.entries.data()));
+    ListView_DeleteItem(state.list, row);
+    SelectRow(state.list, row);
+}
+
+void OnRemove(ManagerState& state) {
+    MDR_HERE();
+    int row = -1;
+    BackupEntry* entry = SelectedEntry(state, row);
+    if (!entry) return;
+    const std::wstring question =
+        ReplacePlaceholder(LangText(123), L"$REMOVEFILE$", L"\"" + entry->path + L"\"");
+    if (ShowMessage(question, LangText(71), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    DeleteEntry(state, entry, row);
+}
+
+void OnRestore(ManagerState& state) {
+    MDR_HERE();
+    int row = -1;
+    BackupEntry* entry = SelectedEntry(state, row);
+    if (!entry) return;
+    // Nothing else may be started from this window while the editor imports.
+    EnableWindow(state.window, FALSE);
+    const int restored = RestoreBackupFile(entry->path);
+    EnableWindow(state.window, TRUE);
+    SetActiveWindow(state.window);
+    if (restored != 1) {
+        ShowMessage(LangText(127), LangText(23), MB_ICONWARNING);
+        return;
+    }
+    ShowMessage(LangText(126), LangText(21), MB_ICONINFORMATION);
+    if (Settings().DeleteBackups == 1) DeleteEntry(state, entry, row);
+}
+
+void RunPending(ManagerState& state) {
+    const Command command = std::exchange(state.pending, Command::None);
+    switch (command) {
+    case Command::Close:
+        state.done = true;
+        break;
+    case Command::Remove:
+        OnRemove(state);
+        break;
+    case Command::Restore:
+        OnRestore(state);
+        break;
+    case Command::None:
+        break;
+    }
+}
+
+} // namespace
+
+std::wstring BackupDateText(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%02u/%02u/%02u, %02u:%02u:%02u", t.wDay, t.wMonth, t.wYear % 100u, t.wHour,
+             t.wMinute, t.wSecond);
+    return text;
+}
+
+std::wstring FirstLineOfText(std::string_view bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        std::wstring line;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const wchar_t c = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+            if (c == L'\r' || c == L'\n') break;
+            line += c;
+        }
+        return line;
+    }
+    const bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
+    if (utf8) bytes.remove_prefix(3);
+    bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
+    return utf8 ? FromUtf8(bytes) : FromAnsi(bytes);
+}
+
+bool IsRegFileHeader(std::wstring_view firstLine) {
+    const std::wstring header = ToLower(Trim(firstLine));
+    return header == L"windows registry editor version 5.00" || header == L"regedit4";
+}
+
+std::vector<BackupEntry> ListBackupFiles(const std::wstring& folder) {
+    MDR_HERE();
+    std::vector<BackupEntry> entries;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((folder + L"*.reg").c_str(), &data));
+    if (!find) return entries;
+    do {
+        MDR_HERE();
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The pattern also matches through short names ("notes.registry" is NOTES~1.REG).
+        if (!EndsWithNoCase(data.cFileName, L".reg")) continue;
+        const int64_t size = static_cast<int64_t>(
+            (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        entries.push_back({data.cFileName, folder + data.cFileName,
+                           LocalDateText(data.ftCreationTime), FormatByteSize(size, 2)});
+    } while (FindNextFileW(find.get(), &data));
+    return entries;
+}
+
+int HasRegFileHeader(const std::wstring& path) {
+    MDR_HERE();
+    if (path.empty() || FileSizeOf(path) <= 0) return 0;
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
+    std::string bytes(kHeaderBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data(), kHeaderBytes, &read, nullptr)) return 0;
+    bytes.resize(read);
+    return IsRegFileHeader(FirstLineOfText(bytes)) ? 1 : 0;
+}
+
+int RestoreBackupFile(const std::wstring& path) {
+    MDR_HERE();
+    if (!HasRegFileHeader(path)) return 0;
+    RegistryEditorRun editor;
+    if (!editor.Start(RegistryEditorPath(), L"/s \"" + path + L"\"")) return 0;
+    WaitDispatchingMessages(editor.Process(), nullptr);
+    editor.Release();
+    return 1;
+}
+
+int ManageBackupWindow(HWND owner) {
+    MDR_HERE();
+    Log(L"ManageBackupWindow()");
+    ManagerState state;
+    state.entries = ListBackupFiles(Paths().backupFolder);
+
+    if (owner) EnableWindow(owner, FALSE);
+    if (!BuildManagerWindow(state, owner)) {
+        ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
+        EndProgram();
+    }
+    FillList(state);
+    SelectRow(state.list, 0);
+    ShowWindow(state.window, SW_SHOW);
+    SetFocus(state.list);
+
+    MSG msg;
+    while (!state.done) {
+        MDR_HERE();
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that owns the quit
+            break;
+        }
+        if (got == -1) break;
+        DispatchModalMessage(msg, state.window);
+        RunPending(state);
+    }
+
+    CloseModalWindow(state.window, owner);
+    Log(L"ManageBackupWindow() -> retn");
+    return 1;
+}
+
+} // namespace mdr
