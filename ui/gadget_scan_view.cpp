@@ -1,6 +1,7 @@
 #include "ui/gadget_scan_view.h"
 
 #include <atomic>
+#include <iterator>
 #include <functional>
 #include <mutex>
 #include <utility>
@@ -20,7 +21,7 @@ namespace {
 
 // Beyond this many queued changes the scan waits for the window to catch up, so a window that
 // cannot keep pace does not make the queue grow without bound.
-constexpr size_t kMaxQueued = 4000;
+constexpr size_t kMaxQueued = 2000;
 
 class GadgetScanView final : public ScanView {
   public:
@@ -88,7 +89,10 @@ class GadgetScanView final : public ScanView {
         });
     }
 
-    void Flush() {
+    // Carries out queued changes. With a time budget it stops once the budget is spent and
+    // leaves the rest to a timer, whose message comes only after input and painting, so a
+    // flood of rows never keeps the window from answering the user.
+    void Flush(DWORD budgetMs = INFINITE) {
         MDR_HERE();
         std::vector<Change> batch;
         {
@@ -97,9 +101,14 @@ class GadgetScanView final : public ScanView {
             flushPosted_ = false;
         }
         if (batch.empty()) return;
+        const ULONGLONG deadline = GetTickCount64() + budgetMs;
         const bool many = batch.size() > 20;
         if (many) SendMessageW(Ui().list, WM_SETREDRAW, FALSE, 0);
-        for (Change& c : batch) {
+        size_t done = 0;
+        for (; done < batch.size(); ++done) {
+            if (budgetMs != INFINITE && done % 16 == 0 && done > 0 && GetTickCount64() >= deadline)
+                break;
+            Change& c = batch[done];
             c.apply();
             if (c.addedRows) {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -109,6 +118,14 @@ class GadgetScanView final : public ScanView {
         if (many) {
             SendMessageW(Ui().list, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(Ui().list, nullptr, FALSE);
+        }
+        if (done < batch.size()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            // Older changes go first; nothing new is posted until the timer has run.
+            queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin() + done),
+                          std::make_move_iterator(batch.end()));
+            flushPosted_ = true;
+            SetTimer(Ui().window, kFlushTimerId, USER_TIMER_MINIMUM, nullptr);
         }
     }
 
@@ -170,6 +187,10 @@ ScanView& MainWindowScanView() {
 
 void FlushScanViewQueue() {
     View().Flush();
+}
+
+void FlushScanViewQueueFor(DWORD budgetMs) {
+    View().Flush(budgetMs);
 }
 
 void SyncScanViewRowCount() {

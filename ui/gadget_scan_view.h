@@ -4,6 +4,8 @@
 // something (and the no-area notice) are carried out at once, after everything queued before.
 #pragma once
 
+#include <windows.h>
+
 #include "scan/scan_view.h"
 
 namespace mdr {
@@ -12,6 +14,8 @@ ScanView& MainWindowScanView();
 
 // Window's thread: carries out everything queued so far.
 void FlushScanViewQueue();
+// Window's thread: the same for at most about budgetMs; the rest follows on a timer.
+void FlushScanViewQueueFor(DWORD budgetMs);
 // Window's thread: the row count the scan sees, after rows were removed or cleared here.
 void SyncScanViewRowCount();
 

@@ -17,6 +17,7 @@ constexpr UINT kMsgRunOnUiThread = WM_APP + 1; // lParam: std::function<void()>*
 constexpr UINT kMsgTrayIcon = WM_APP + 2;      // the notification-area icon's callback
 constexpr UINT kMsgFlushScanView = WM_APP + 3; // the scan queued changes to the gadgets
 static_assert(kMsgQueryRowColor == WM_APP + 4);
+constexpr UINT_PTR kFlushTimerId = 1; // the rest of a long batch of scan changes
 
 constexpr int kTreeItemCount = 19; // root + 18 areas
 

@@ -48,6 +48,8 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
                                WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 constexpr wchar_t kTrayTitle[] = L"Veltrane Mendora";
 constexpr wchar_t kHelpTitle[] = L"Veltrane Mendora Help";
+// How long one batch of the scan's changes may hold the window before input and painting.
+constexpr DWORD kFlushBudgetMs = 15;
 
 bool g_showMaximizedOnRestore = false; // started with "-minimized" and saved maximized
 
@@ -298,7 +300,12 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         *result = static_cast<LRESULT>(ResultRowColor(static_cast<int>(wp)));
         return true;
     case kMsgFlushScanView:
-        FlushScanViewQueue();
+        FlushScanViewQueueFor(kFlushBudgetMs);
+        return true;
+    case WM_TIMER:
+        if (wp != kFlushTimerId) return false;
+        KillTimer(w, kFlushTimerId);
+        FlushScanViewQueueFor(kFlushBudgetMs);
         return true;
     case kMsgTrayIcon:
         OnTrayIcon(lp);
