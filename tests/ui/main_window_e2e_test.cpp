@@ -232,9 +232,12 @@ void DragSplitter(HWND splitter, int fromX, int toX) {
     POINT to{toX, 60};
     ClientToScreen(splitter, &from);
     ClientToScreen(splitter, &to);
+    // The pointer's own motion reaches the window a little later: let it arrive first.
     SetCursorPos(from.x, from.y);
+    Sleep(150);
     Send(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, 60));
     SetCursorPos(to.x, to.y);
+    Sleep(150);
     Send(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(toX, 60));
     Send(splitter, WM_LBUTTONUP, 0, MAKELPARAM(toX, 60));
 }
@@ -541,31 +544,24 @@ TEST_F(MainWindowTest, SelectionCommandsFollowSafety) {
         for (size_t i = 0; i < rows.size(); ++i)
             EXPECT_EQ(rows[i].second, rule(rows[i].first, i)) << what << ", row " << i;
     };
-    auto settle = [] { Sleep(300); };
+    // Sent, not posted: each command has run when the call returns.
+    auto run = [&](int id) { ASSERT_TRUE(Send(g.main, WM_COMMAND, id, 0, 10000).has_value()); };
 
-    PostCommand(g.main, mdr::kCmdDeselectAll);
-    settle();
+    run(mdr::kCmdDeselectAll);
     expectAll([](bool, size_t) { return false; }, "deselect all");
-    PostCommand(g.main, mdr::kCmdSelectUnsafe);
-    settle();
+    run(mdr::kCmdSelectUnsafe);
     expectAll([](bool safe, size_t) { return !safe; }, "select unsafe");
-    PostCommand(g.main, mdr::kCmdListSelectSafe);
-    settle();
+    run(mdr::kCmdListSelectSafe);
     expectAll([](bool, size_t) { return true; }, "select safe");
-    PostCommand(g.main, mdr::kCmdDeselectUnsafe);
-    settle();
+    run(mdr::kCmdDeselectUnsafe);
     expectAll([](bool safe, size_t) { return safe; }, "deselect unsafe");
-    PostCommand(g.main, mdr::kCmdInvertSelection);
-    settle();
+    run(mdr::kCmdInvertSelection);
     expectAll([](bool safe, size_t) { return !safe; }, "invert");
-    PostCommand(g.main, mdr::kCmdDeselectSafe);
-    settle();
+    run(mdr::kCmdDeselectSafe);
     expectAll([](bool safe, size_t) { return !safe; }, "deselect safe (none checked)");
-    PostCommand(g.main, mdr::kCmdListSelectAll);
-    settle();
+    run(mdr::kCmdListSelectAll);
     expectAll([](bool, size_t) { return true; }, "select all");
-    PostCommand(g.main, mdr::kCmdListInvert);
-    settle();
+    run(mdr::kCmdListInvert);
     expectAll([](bool, size_t) { return false; }, "invert all");
 
     // Ctrl+W while idle does nothing: the stop item is disabled and no question comes.
@@ -573,15 +569,13 @@ TEST_F(MainWindowTest, SelectionCommandsFollowSafety) {
     EXPECT_FALSE(WaitForMessageBox(pid_, 500).has_value());
 
     // Tick and untick every area from the tree's pop-up commands; the root keeps no box.
-    PostCommand(g.main, mdr::kCmdTreeUntickAll);
-    settle();
+    run(mdr::kCmdTreeUntickAll);
     for (const TreeItem& item : ReadTreeView(g.tree)) {
         if (item.level == 1) {
             EXPECT_FALSE(item.checked) << Narrow(item.text);
         }
     }
-    PostCommand(g.main, mdr::kCmdTickAllAreas);
-    settle();
+    run(mdr::kCmdTickAllAreas);
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
     for (int item = 1; item <= 18; ++item)
         EXPECT_TRUE(items[item].checked) << item;
@@ -687,13 +681,13 @@ TEST_F(MainWindowTest, WarnOrDieWithNothingFoundQuitsAndSavesTheWindowGroup) {
 TEST_F(MainWindowTest, WarnOrDieWithFindingsStaysInTheNotificationArea) {
     Gadgets g = Start(L"-minimized -scan -warnordie");
     ASSERT_TRUE(g.main && g.list && g.tree && g.status);
-    Sleep(3000);
+    ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000));
+    Sleep(500);
     EXPECT_TRUE(process_->Running());
     EXPECT_FALSE(IsWindowVisible(g.main));
+    EXPECT_GE(ListViewCount(g.list), kSharedDllCount + 2);
     PostCommand(g.main, mdr::kCmdTrayRestore);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(g.main) != FALSE; }, 5000));
-    EXPECT_TRUE(ScanFinished(g));
-    EXPECT_GE(ListViewCount(g.list), kSharedDllCount + 2);
     ExitByMenu(g);
 }
 
