@@ -273,13 +273,19 @@ class BackupManagerTest : public DriverTest {
         return manager;
     }
 
-    // Waits for a message box, checks its words and answers it; the box is gone on return.
-    void Answer(const std::wstring& text, const std::wstring& title, int button) {
+    // Waits for a message box, checks its words (and that owner is disabled behind it) and
+    // answers it; the box is gone on return.
+    void Answer(const std::wstring& text, const std::wstring& title, int button,
+                HWND owner = nullptr) {
         auto box = WaitForMessageBox(mdr_->Pid());
         ASSERT_TRUE(box) << "no message box; expected: " << mdr::ToUtf8(text);
         EXPECT_EQ(box->text, text);
         EXPECT_EQ(box->title, title);
         EXPECT_TRUE(box->hasIcon);
+        if (owner) {
+            EXPECT_EQ(GetWindow(box->window, GW_OWNER), owner);
+            EXPECT_FALSE(IsEnabled(owner)) << "the window behind the box takes clicks";
+        }
         ASSERT_TRUE(PressButton(box->window, button));
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); })) << "the box stayed";
     }
@@ -450,7 +456,7 @@ TEST_F(BackupManagerTest, ListsRestoresRefusesAndRemoves) {
     // Nothing selected: both buttons ask for a selection.
     ClearSelection(list);
     ASSERT_TRUE(PressButton(manager, kManagerRemove));
-    Answer(Lang(125), Lang(21), IDOK);
+    Answer(Lang(125), Lang(21), IDOK, manager);
     ASSERT_TRUE(PressButton(manager, kManagerRestore));
     Answer(Lang(125), Lang(21), IDOK);
 
@@ -466,7 +472,7 @@ TEST_F(BackupManagerTest, ListsRestoresRefusesAndRemoves) {
     // The backup puts the key back exactly; with DeleteBackups 1 the file goes.
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, good)));
     ASSERT_TRUE(PressButton(manager, kManagerRestore));
-    Answer(Lang(126), Lang(21), IDOK);
+    Answer(Lang(126), Lang(21), IDOK, manager);
     const auto after = ReadTree(HKEY_CURRENT_USER, key);
     ASSERT_TRUE(after) << "the key was not restored";
     EXPECT_EQ(*after, *before);
@@ -479,7 +485,7 @@ TEST_F(BackupManagerTest, ListsRestoresRefusesAndRemoves) {
         mdr::ReplaceAllNoCase(Lang(123), L"$REMOVEFILE$", L"\"" + backups_ + bad + L"\"");
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, bad)));
     ASSERT_TRUE(PressButton(manager, kManagerRemove));
-    Answer(question, Lang(71), IDNO);
+    Answer(question, Lang(71), IDNO, manager);
     EXPECT_TRUE(FileExists(backups_ + bad));
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, bad)));
     ASSERT_TRUE(PressButton(manager, kManagerRemove));
@@ -670,11 +676,11 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportKeepsPartialFile) {
 
     // No goes on waiting; Yes ends the editor and closes the window.
     ASSERT_TRUE(PressButton(window, kProgressCancel));
-    Answer(Lang(114), Lang(71), IDNO);
+    Answer(Lang(114), Lang(71), IDNO, window);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ASSERT_TRUE(PressButton(window, kProgressCancel));
-    Answer(Lang(114), Lang(71), IDYES);
+    Answer(Lang(114), Lang(71), IDYES, window);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << "the window stayed";
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0))
         << "the registry editor was left running";
@@ -694,6 +700,41 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportKeepsPartialFile) {
     const std::wstring partial = Utf16Text(ReadFileBytes(folder + hkcuFile()));
     EXPECT_EQ(partial.find(L"[HKEY_CURRENT_USER\\" + big + L"\\Z_Last]"), std::wstring::npos)
         << "the second export is complete";
+    CloseMdr(main);
+}
+
+// Puts the registry editor of this (throwaway) prefix aside and back again.
+class EditorAside {
+  public:
+    explicit EditorAside(std::wstring path) : path_(std::move(path)), aside_(path_ + L".aside") {
+        moved_ = MoveFileW(path_.c_str(), aside_.c_str()) != 0;
+    }
+    ~EditorAside() {
+        if (moved_) MoveFileW(aside_.c_str(), path_.c_str());
+    }
+    bool Moved() const { return moved_; }
+
+  private:
+    std::wstring path_, aside_;
+    bool moved_ = false;
+};
+
+TEST_F(BackupManagerTest, FullBackupWithoutRegistryEditorSaysSoAndAsksNothing) {
+    WriteConfig(1);
+    wchar_t windows[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, windows, CSIDL_WINDOWS, FALSE));
+    const std::wstring editor = std::wstring(windows) + L"\\regedit.exe";
+    HWND main = StartMdr();
+    ASSERT_NE(main, nullptr);
+    {
+        EditorAside aside(editor);
+        ASSERT_TRUE(aside.Moved());
+        ASSERT_TRUE(PostCommand(main, kCmdFullBackup));
+        Answer(mdr::ReplaceAllNoCase(Lang(110), L"$REGEDITEXE$", editor), Lang(19), IDOK, main);
+    }
+    EXPECT_TRUE(FileExists(editor));
+    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); }));
+    EXPECT_TRUE(TopLevelWindows(mdr_->Pid(), WindowQuery::Titled(Lang(111))).empty());
     CloseMdr(main);
 }
 
