@@ -1,5 +1,6 @@
 // Fixing selected errors: questions, backup, restore point, deletions and the bookkeeping after.
 #include "repair/fix_errors.h"
+#include "repair/reg_text.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -65,21 +66,6 @@ std::wstring Num(uint64_t n) {
 
 std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
-}
-
-// Names as the backup's omission list shows them: line breaks made visible.
-std::wstring ShownName(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (wchar_t c : text) {
-        if (c == L'\r')
-            out += L"\\r";
-        else if (c == L'\n')
-            out += L"\\n";
-        else
-            out += c;
-    }
-    return out;
 }
 
 std::wstring BackupFolder() {
@@ -435,11 +421,11 @@ std::wstring AreaLabel(const std::wstring& name, int errorCount) {
 bool OmissionConcerns(std::wstring_view omission, const DetectedError& error) {
     const std::wstring path = WithoutTrailingBackslash(error.keyPath);
     std::wstring key = RootKeyName(error.root);
-    if (!path.empty()) key += L"\\" + ShownName(path);
+    if (!path.empty()) key += L"\\" + OmissionName(path);
     // The key itself could not be read or named: nothing in it came along.
     if (EqualsNoCase(omission, key)) return true;
     if (error.entryType == kValueEntry)
-        return EqualsNoCase(omission, key + L" -> " + ShownName(error.valueName));
+        return EqualsNoCase(omission, key + L" -> " + OmissionName(error.valueName));
     return StartsWithNoCase(omission, key + L"\\") || StartsWithNoCase(omission, key + L" -> ");
 }
 

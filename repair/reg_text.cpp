@@ -163,4 +163,18 @@ bool RegValueRestoresExactly(DWORD type, const BYTE* data, size_t size) {
     return Utf16At(data, size / 2 - 1) == 0;
 }
 
+std::wstring OmissionName(std::wstring_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'\r')
+            out += L"\\r";
+        else if (c == L'\n')
+            out += L"\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace mdr

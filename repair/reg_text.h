@@ -48,4 +48,8 @@ std::wstring RegValueLine(std::wstring_view name, DWORD type, const BYTE* data, 
 // cannot be written any other way.
 bool RegValueRestoresExactly(DWORD type, const BYTE* data, size_t size);
 
+// A key or value name as the list of entries a backup cannot carry shows it: CR and LF made
+// visible as \r and \n.
+std::wstring OmissionName(std::wstring_view text);
+
 } // namespace mdr

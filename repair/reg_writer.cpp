@@ -72,26 +72,11 @@ class BackupFile {
 std::unique_ptr<BackupFile> g_file;
 std::vector<std::wstring> g_omissions;
 
-// Names as the omission list shows them: line breaks made visible.
-std::wstring Shown(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (wchar_t c : text) {
-        if (c == L'\r')
-            out += L"\\r";
-        else if (c == L'\n')
-            out += L"\\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::wstring KeyText(RootKey root, std::wstring_view keyPath) {
     std::wstring text = RootKeyName(root);
     if (!keyPath.empty()) {
         text += L'\\';
-        text += Shown(keyPath);
+        text += OmissionName(keyPath);
     }
     return text;
 }
@@ -128,12 +113,12 @@ void WriteValueLine(HKEY key, RootKey root, std::wstring_view keyPath, const std
     std::vector<BYTE> data;
     LONG rc = ReadValue(key, name, type, data);
     if (rc != ERROR_SUCCESS) {
-        if (rc != ERROR_FILE_NOT_FOUND) AddOmission(KeyText(root, keyPath) + L" -> " + Shown(name));
+        if (rc != ERROR_FILE_NOT_FOUND) AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(name));
         if (unreadableLine) g_file->Line(RegValueNameField(name) + L"=");
         return;
     }
     if (!RegValueRestoresExactly(type, data.data(), data.size()))
-        AddOmission(KeyText(root, keyPath) + L" -> " + Shown(name));
+        AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(name));
     g_file->Line(RegValueLine(name, type, data.data(), data.size()));
 }
 
@@ -259,14 +244,14 @@ int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view value
     if (!g_file) return 0;
     const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
     if (!WriteKeyLine(root, keyPath)) {
-        AddOmission(KeyText(root, keyPath) + L" -> " + Shown(valueName));
+        AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(valueName));
         return 0;
     }
     UniqueHkey key;
     LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put());
     if (rc != ERROR_SUCCESS) {
         if (rc != ERROR_FILE_NOT_FOUND)
-            AddOmission(KeyText(root, keyPath) + L" -> " + Shown(valueName));
+            AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(valueName));
         return 0;
     }
     WriteValueLine(key.get(), root, keyPath, std::wstring(valueName), true);

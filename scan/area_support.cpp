@@ -1,5 +1,6 @@
 #include "scan/area_support.h"
 
+#include "app/localization.h"
 #include "common/trace.h"
 #include "scan/scan_thread.h"
 
@@ -40,6 +41,15 @@ void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstri
 std::wstring JoinKey(const std::wstring& parent, const std::wstring& child) {
     if (parent.empty()) return child;
     return parent + L"\\" + child;
+}
+
+std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
+    return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
+}
+
+std::wstring LastComponent(const std::wstring& keyPath) {
+    size_t slash = keyPath.rfind(L'\\');
+    return slash == std::wstring::npos ? keyPath : keyPath.substr(slash + 1);
 }
 
 } // namespace mdr

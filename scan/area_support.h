@@ -21,4 +21,11 @@ void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstri
 // Joins a key path and a child name ("" parent gives the child alone).
 std::wstring JoinKey(const std::wstring& parent, const std::wstring& child);
 
+// Language entry n with its placeholder replaced by the text in double quotes: the description
+// every area stores with a report.
+std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text);
+
+// The last component of a key path (the whole path when it has no "\").
+std::wstring LastComponent(const std::wstring& keyPath);
+
 } // namespace mdr

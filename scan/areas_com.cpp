@@ -43,11 +43,6 @@ constexpr ServerKey kServerKeys[] = {
 
 constexpr const wchar_t* kProxyStubKeys[] = {L"ProxyStubClsid32", L"ProxyStubClsid"};
 
-// Language entry n with its placeholder replaced by the text in double quotes.
-std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
-    return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
-}
-
 std::wstring DefaultValue(RootKey root, const std::wstring& keyPath) {
     return ReadValueAsText(root, keyPath, L"");
 }

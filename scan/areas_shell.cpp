@@ -45,16 +45,6 @@ constexpr wchar_t kCatBho[] = L"IE BHO";
 constexpr wchar_t kCatIeExtensions[] = L"IE Extensions";
 constexpr wchar_t kCatIeToolbars[] = L"IE Toolbars";
 
-// Language entry n with its placeholder replaced by the quoted text.
-std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
-    return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
-}
-
-std::wstring LastComponent(const std::wstring& keyPath) {
-    size_t slash = keyPath.rfind(L'\\');
-    return slash == std::wstring::npos ? keyPath : keyPath.substr(slash + 1);
-}
-
 bool HasDigit(std::wstring_view s) {
     for (wchar_t c : s)
         if (c >= L'0' && c <= L'9') return true;

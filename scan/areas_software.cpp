@@ -43,16 +43,6 @@ constexpr int kTextStartup = 257;
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr wchar_t kRunOnceExKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
 
-// Language entry n with its placeholder replaced by the text in double quotes.
-std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
-    return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
-}
-
-std::wstring LastComponent(const std::wstring& keyPath) {
-    size_t slash = keyPath.rfind(L'\\');
-    return slash == std::wstring::npos ? keyPath : keyPath.substr(slash + 1);
-}
-
 std::wstring Read(RootKey root, const std::wstring& keyPath, std::wstring_view name) {
     return ReadValueAsText(root, keyPath, name);
 }

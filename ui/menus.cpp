@@ -28,20 +28,20 @@ struct ItemSpec {
     int icon;
 };
 
-bool AddItem(HMENU menu, const ItemSpec& spec) {
+bool AddItem(HMENU menu, const ItemSpec& item) {
     MENUITEMINFOW mii{};
     mii.cbSize = sizeof(mii);
-    if (spec.id == static_cast<int>(kSeparatorId)) {
+    if (item.id == static_cast<int>(kSeparatorId)) {
         mii.fMask = MIIM_FTYPE | MIIM_ID;
         mii.fType = MFT_SEPARATOR;
         mii.wID = kSeparatorId;
     } else {
-        std::wstring text = MenuItemText(Text(spec.caption), spec.shortcut ? spec.shortcut : L"");
-        mii.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA | (spec.icon >= 0 ? MIIM_BITMAP : 0);
-        mii.wID = static_cast<UINT>(spec.id);
+        std::wstring text = MenuItemText(Text(item.caption), item.shortcut ? item.shortcut : L"");
+        mii.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA | (item.icon >= 0 ? MIIM_BITMAP : 0);
+        mii.wID = static_cast<UINT>(item.id);
         mii.dwTypeData = text.data();
-        mii.dwItemData = static_cast<ULONG_PTR>(spec.icon);
-        if (spec.icon >= 0) mii.hbmpItem = HBMMENU_CALLBACK;
+        mii.dwItemData = static_cast<ULONG_PTR>(item.icon);
+        if (item.icon >= 0) mii.hbmpItem = HBMMENU_CALLBACK;
         return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii) != FALSE;
     }
     return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii) != FALSE;

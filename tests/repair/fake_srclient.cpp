@@ -44,9 +44,9 @@ extern "C" __declspec(dllexport) BOOL WINAPI
         status->llSequenceNumber = info->llSequenceNumber;
         return TRUE;
     }
-    std::wstring spec = Env(L"MDR_FAKE_SR");
+    std::wstring wanted = Env(L"MDR_FAKE_SR");
     wchar_t* end = nullptr;
-    unsigned long result = wcstoul(spec.c_str(), &end, 0);
+    unsigned long result = wcstoul(wanted.c_str(), &end, 0);
     unsigned long code = *end == L',' ? wcstoul(end + 1, &end, 0) : 0;
     long long sequence = *end == L',' ? static_cast<long long>(wcstoull(end + 1, &end, 0)) : 0;
     status->nStatus = code;
