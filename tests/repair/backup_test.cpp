@@ -18,6 +18,7 @@
 #include "common/text.h"
 #include "repair/reg_text.h"
 #include "repair/reg_writer.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace mdr;
 
@@ -26,7 +27,7 @@ namespace {
 const std::wstring kBase = L"Software\\MDRTests\\RepairBackup";
 const std::wstring kBaseLine = L"[HKEY_CURRENT_USER\\" + kBase;
 
-using Bytes = std::vector<BYTE>;
+using mdr::test::Bytes;
 
 Bytes Utf16(std::wstring_view text) {
     Bytes bytes;
@@ -51,45 +52,12 @@ Bytes Pattern(size_t n, unsigned seed) {
     return bytes;
 }
 
-struct Value {
-    DWORD type = 0;
-    Bytes data;
-    bool operator==(const Value&) const = default;
-};
-
-// A recursive copy of a key: names exactly as stored, raw value types and bytes.
-struct Tree {
-    std::map<std::wstring, Value> values;
-    std::map<std::wstring, Tree> keys;
-    bool operator==(const Tree&) const = default;
-};
+using Value = mdr::test::RegValue;
+using Tree = mdr::test::RegTree;
+using mdr::test::ImportWithRegedit;
 
 bool ReadTree(HKEY root, const std::wstring& path, Tree& tree) {
-    UniqueHkey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-    std::vector<wchar_t> name(32768);
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size()), type = 0, size = 0;
-        LONG rc = RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) break;
-        Value value{type, Bytes(size)};
-        std::wstring valueName(name.data(), length);
-        DWORD got = size;
-        if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &value.type,
-                             size ? value.data.data() : nullptr, &got) == ERROR_SUCCESS) {
-            value.data.resize(got);
-        }
-        tree.values[valueName] = value;
-    }
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::wstring child(name.data(), length);
-        ReadTree(root, path + L"\\" + child, tree.keys[child]);
-    }
-    return true;
+    return mdr::test::ReadRegTree(root, path, tree);
 }
 
 std::string Shown(std::wstring_view s) {
@@ -171,25 +139,6 @@ std::wstring TempFolder() {
 }
 
 // Imports a .reg file with the system registry editor and waits for it.
-void ImportWithRegedit(const std::wstring& file) {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring regedit = std::wstring(windows) + L"\\regedit.exe";
-    std::wstring command = L"\"" + regedit + L"\" /s \"" + file + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(regedit.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi))
-        << GetLastError();
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
-    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 5000);
-        FAIL() << "regedit did not finish";
-    }
-}
-
 std::wstring ReadBackupText(const std::wstring& path) {
     std::string bytes;
     EXPECT_EQ(ReadFileBytes(path, bytes), FileState::Ok);

@@ -27,6 +27,7 @@
 #include "repair/reg_writer.h"
 #include "scan/detected_errors.h"
 #include "scan/scan_thread.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace mdr;
 
@@ -156,44 +157,11 @@ bool ValueThere(const std::wstring& path, const std::wstring& name) {
            ERROR_SUCCESS;
 }
 
-struct Value {
-    DWORD type = 0;
-    Bytes data;
-    bool operator==(const Value&) const = default;
-};
-struct Tree {
-    std::map<std::wstring, Value> values;
-    std::map<std::wstring, Tree> keys;
-    bool operator==(const Tree&) const = default;
-};
+using Tree = mdr::test::RegTree;
+using mdr::test::ImportWithRegedit;
 
 bool ReadTree(const std::wstring& path, Tree& tree) {
-    UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return false;
-    std::vector<wchar_t> name(32768);
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size()), type = 0, size = 0;
-        if (RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            break;
-        Value value{type, Bytes(size)};
-        std::wstring valueName(name.data(), length);
-        DWORD got = size;
-        if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &value.type,
-                             size ? value.data.data() : nullptr, &got) == ERROR_SUCCESS)
-            value.data.resize(got);
-        tree.values[valueName] = value;
-    }
-    for (DWORD i = 0;; ++i) {
-        DWORD length = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        std::wstring child(name.data(), length);
-        ReadTree(path + L"\\" + child, tree.keys[child]);
-    }
-    return true;
+    return mdr::test::ReadRegTree(HKEY_CURRENT_USER, path, tree);
 }
 
 // Sets a key's DACL (SDDL text).
@@ -209,34 +177,6 @@ void SetKeyDacl(const std::wstring& path, const wchar_t* sddl) {
 }
 constexpr wchar_t kEveryoneFull[] = L"D:(A;;KA;;;WD)";
 constexpr wchar_t kNoReading[] = L"D:(D;;KR;;;WD)(A;;KA;;;WD)";
-
-void ImportWithRegedit(const std::wstring& file) {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring regedit = std::wstring(windows) + L"\\regedit.exe";
-    std::wstring command = L"\"" + regedit + L"\" /s \"" + file + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(regedit.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi));
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
-    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        FAIL() << "regedit did not finish";
-    }
-}
-
-std::vector<std::wstring> LogLines(const std::wstring& path) {
-    std::string bytes;
-    std::vector<std::wstring> lines;
-    if (ReadFileBytes(path, bytes) != FileState::Ok) return lines;
-    for (auto& line : Split(FromUtf8(bytes), L'\n')) {
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
 
 } // namespace
 
@@ -616,7 +556,7 @@ class FixRun : public testing::Test {
     std::vector<std::wstring> Log() const {
         constexpr size_t kStamp = 24;
         std::vector<std::wstring> lines;
-        for (const std::wstring& line : LogLines(Paths().logFile)) {
+        for (const std::wstring& line : mdr::test::ReadLines(Paths().logFile)) {
             if (line.size() >= kStamp && line[0] == L'#') lines.push_back(line.substr(kStamp));
         }
         return lines;

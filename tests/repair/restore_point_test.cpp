@@ -13,6 +13,7 @@
 #include "common/ini.h"
 #include "common/text.h"
 #include "repair/restore_point.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace mdr;
 
@@ -34,16 +35,7 @@ bool UnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-std::vector<std::wstring> ReadLines(const std::wstring& path) {
-    std::string bytes;
-    std::vector<std::wstring> lines;
-    if (ReadFileBytes(path, bytes) != FileState::Ok) return lines;
-    for (auto& line : Split(FromUtf8(bytes), L'\n')) {
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-    }
-    return lines;
-}
+using mdr::test::ReadLines;
 
 void WriteText(const std::wstring& path, const std::string& text) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

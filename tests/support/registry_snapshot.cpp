@@ -1,0 +1,69 @@
+#include "tests/support/registry_snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include "common/handles.h"
+#include "common/ini.h"
+#include "common/text.h"
+
+namespace mdr::test {
+
+bool ReadRegTree(HKEY root, const std::wstring& path, RegTree& tree) {
+    UniqueHkey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    std::vector<wchar_t> name(32768);
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(name.size()), type = 0, size = 0;
+        if (RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            break;
+        RegValue value{type, Bytes(size)};
+        std::wstring valueName(name.data(), length);
+        DWORD got = size;
+        if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &value.type,
+                             size ? value.data.data() : nullptr, &got) == ERROR_SUCCESS)
+            value.data.resize(got);
+        tree.values[valueName] = value;
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        std::wstring child(name.data(), length);
+        ReadRegTree(root, path + L"\\" + child, tree.keys[child]);
+    }
+    return true;
+}
+
+void ImportWithRegedit(const std::wstring& file) {
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring regedit = std::wstring(windows) + L"\\regedit.exe";
+    std::wstring command = L"\"" + regedit + L"\" /s \"" + file + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(regedit.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi))
+        << GetLastError();
+    UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
+        FAIL() << "regedit did not finish";
+    }
+}
+
+std::vector<std::wstring> ReadLines(const std::wstring& path) {
+    std::string bytes;
+    std::vector<std::wstring> lines;
+    if (ReadFileBytes(path, bytes) != FileState::Ok) return lines;
+    for (auto& line : Split(FromUtf8(bytes), L'\n')) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace mdr::test
