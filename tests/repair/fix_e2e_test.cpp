@@ -16,7 +16,7 @@
 
 #include "app/localization.h"
 #include "common/text.h"
-#include "tests/driver/driver.h"
+#include "tests/driver/mdr_fixtures.h"
 #include "ui/command_ids.h"
 #include "ui/ui_logic.h"
 
@@ -24,7 +24,6 @@ using namespace mdr::driver;
 
 namespace {
 
-constexpr wchar_t kMainTitle[] = L"Veltrane Registry Cleaner";
 constexpr wchar_t kRepairClass[] = L"MDR_RepairWindow";
 constexpr int kComArea = 1; // tree item of "ActiveX / COM"
 
@@ -38,77 +37,18 @@ std::wstring Guid(int n) {
     return kGuidStem + std::to_wstring(n) + L"}";
 }
 
-const std::wstring& T(int n) {
-    return mdr::LangText(n);
-}
-
-std::string Narrow(const std::wstring& s) {
-    return mdr::ToUtf8(s);
-}
-
-std::wstring ConfigPath() {
-    return SettingsDir() + L"Config.ini";
-}
-std::wstring LogPath() {
-    return SettingsDir() + L"MDRLog.log";
-}
 std::wstring BackupFolder() {
     return DistDir() + L"Backup\\";
 }
 
 // ---- Registry ----------------------------------------------------------------------------------
 
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& data) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS)
-        << Narrow(key);
-    RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-}
-
 // String data stored without its terminating NUL: no .reg file can give it back exactly.
 void SetUnterminated(HKEY root, const std::wstring& key, const std::wstring& name,
                      const std::wstring& data) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS);
-    std::wstring padded = data + L"\xEEEE";
-    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(padded.c_str()),
-                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-    RegCloseKey(k);
-}
-
-bool KeyThere(HKEY root, const std::wstring& key) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-bool ValueThere(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    const bool there = RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
-                                        nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(k);
-    return there;
-}
-
-std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name) {
-    wchar_t buffer[512] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"";
-    RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
-                     reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(k);
-    return buffer;
+    const std::wstring padded = data + L"\xEEEE";
+    SetValue(root, key, name, REG_SZ, padded.c_str(),
+             static_cast<DWORD>(data.size() * sizeof(wchar_t)));
 }
 
 // The planted entries and what becomes of them.
@@ -154,10 +94,8 @@ void PlantBrokenEntries() {
 void RemoveBrokenEntries() {
     for (int n = 1; n <= 5; ++n) {
         for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            RegDeleteTreeW(root, ClassKey(n).c_str());
-            RegDeleteKeyW(root, ClassKey(n).c_str());
-            RegDeleteTreeW(root, (kAppId + Guid(n)).c_str());
-            RegDeleteKeyW(root, (kAppId + Guid(n)).c_str());
+            DeleteTree(root, ClassKey(n));
+            DeleteTree(root, kAppId + Guid(n));
         }
     }
 }
@@ -194,44 +132,14 @@ void ImportWithRegedit(const std::wstring& file) {
     ASSERT_TRUE(regedit.WaitExit(60000)) << "regedit did not finish";
 }
 
+// SelectItems 9 pre-checks nothing: the test checks its own rows.
 void WriteConfig(int beforeFixing) {
-    std::array<bool, 18> zones{};
-    zones[kComArea - 1] = true;
-    // SelectItems 9 pre-checks nothing: the test checks its own rows.
-    const std::wstring text =
-        L"[MDRConfig]\r\nScanMode=0\r\nSelectItems=9\r\nBeforeFixing=" +
-        std::to_wstring(beforeFixing) +
-        L"\r\nDeleteBackups=1\r\nCreateLog=1\r\nSkipRemovable=1\r\nHighlightEntry=0\r\n"
-        L"EntryColor=16315117\r\nCurrentLanguage=Localization\\English.ini\r\n\r\n[MDRWindow]\r\n"
-        L"MainWinX=40\r\nMainWinY=30\r\nMainWinWidth=760\r\nMainWinHeight=520\r\n"
-        L"MainWinState=0\r\nScanZonesState=" +
-        mdr::FormatScanZones(zones) + L"\r\n\r\n[MDRExceptions]\r\n";
-    ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(text)));
-}
-
-// ---- The running program -----------------------------------------------------------------------
-
-struct Gadgets {
-    HWND main = nullptr;
-    HWND list = nullptr;
-    HWND tree = nullptr;
-    HWND status = nullptr;
-    HWND toolbar = nullptr;
-};
-
-bool ButtonEnabled(const Gadgets& g, int id) {
-    return Send(g.toolbar, TB_ISBUTTONENABLED, static_cast<WPARAM>(id)).value_or(0) != 0;
-}
-
-bool ScanFinished(const Gadgets& g) {
-    if (ButtonEnabled(g, mdr::kBtnStop)) return false;
-    const std::wstring shown = ReadStatusBarPart(g.status, 0);
-    for (int seconds = 0; seconds < 600; ++seconds) {
-        const std::wstring took =
-            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
-        if (shown == mdr::ReplacePlaceholder(T(151), L"$TIMESTRING$", took)) return true;
-    }
-    return false;
+    ConfigValues v;
+    v.selectItems = 9;
+    v.beforeFixing = beforeFixing;
+    v.columns = false;
+    v.zones = Zones({kComArea});
+    mdr::driver::WriteConfig(v);
 }
 
 // Row index of a planted entry, -1 when the list has no such row.
@@ -245,50 +153,27 @@ int RowOf(const ListViewContent& content, const Plant& p) {
     return -1;
 }
 
-class FixCommandTest : public DriverTest {
+class FixCommandTest : public MdrTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);
-    }
-
     void SetUp() override {
-        const std::wstring folder = SettingsDir();
-        for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
-            CreateDirectoryW(folder.substr(0, i + 1).c_str(), nullptr);
-        hadConfig_ = FileExists(ConfigPath());
-        if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
-        DeleteFileW(LogPath().c_str());
+        MdrTest::SetUp();
         backupsBefore_ = BackupFiles();
         RemoveBrokenEntries();
         PlantBrokenEntries();
     }
 
-    void TearDown() override {
-        DriverTest::TearDown();
+    void CleanUp() override {
         RemoveBrokenEntries();
         for (const std::wstring& name : BackupFiles()) {
             if (!backupsBefore_.count(name)) DeleteFileW((BackupFolder() + name).c_str());
         }
-        if (hadConfig_)
-            WriteFileBytes(ConfigPath(), savedConfig_);
-        else
-            DeleteFileW(ConfigPath().c_str());
-        DeleteFileW(LogPath().c_str());
     }
 
     // Starts MDR with "-scan" and waits for the scan to end.
     Gadgets StartAndScan(int beforeFixing) {
         WriteConfig(beforeFixing);
-        Process& p = LaunchMdr(L"-scan");
-        process_ = &p;
-        Gadgets g;
-        g.main = WaitForWindow(p.Pid(), WindowQuery::Titled(kMainTitle));
-        EXPECT_NE(g.main, nullptr);
+        Gadgets g = StartMain(L"-scan");
         if (!g.main) return g;
-        g.list = FindDescendant(g.main, WC_LISTVIEWW);
-        g.tree = FindDescendant(g.main, WC_TREEVIEWW);
-        g.status = FindDescendant(g.main, STATUSCLASSNAMEW);
-        g.toolbar = FindDescendant(g.main, TOOLBARCLASSNAMEW);
         EXPECT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000))
             << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
         return g;
@@ -343,12 +228,7 @@ class FixCommandTest : public DriverTest {
         EXPECT_TRUE(process_->WaitExit(10000));
     }
 
-    Process* process_ = nullptr;
     std::set<std::wstring> backupsBefore_;
-
-  private:
-    bool hadConfig_ = false;
-    std::string savedConfig_;
 };
 
 struct Mode {
@@ -402,12 +282,12 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
         EXPECT_TRUE(IsWindowEnabled(g.main)) << "the main window is enabled again";
 
         // Registry: what was checked is gone; the rest is as it was.
-        EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
-        EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(1))) << "only the server key goes";
-        EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, ServerKey(2)));
-        EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate"));
-        EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, kAppId + Guid(3), L""));
-        EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(4)));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(1))) << "only the server key goes";
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ServerKey(2)));
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate"));
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAppId + Guid(3), L""));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(4)));
 
         // Rows: the three fixed ones are gone, every other row is still there and unchecked.
         const ListViewContent after = ReadListView(g.list);
@@ -452,7 +332,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
             EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, ServerKey(1), L"ThreadingModel"), L"Both");
             EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kAppId + Guid(3), L"DllSurrogate"),
                       std::wstring(kMissing) + L"surrogate.exe");
-            EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ClassKey(4))) << "nothing comes back twice";
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(4))) << "nothing comes back twice";
         }
         if (mode.beforeFixing == 0) {
             // Every checked row was fixed: a new scan does not ask about unfixed errors, even
@@ -497,7 +377,7 @@ TEST_F(FixCommandTest, WhatTheBackupCannotGiveBackIsKeptUnlessTheUserAgrees) {
     Press(box, IDNO);
     AnswerFinal(108);
 
-    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
     content = ReadListView(g.list);
     row = RowOf(content, kPlants[0]);
     ASSERT_GE(row, 0) << "the row stays";
@@ -515,7 +395,7 @@ TEST_F(FixCommandTest, WhatTheBackupCannotGiveBackIsKeptUnlessTheUserAgrees) {
     box = ExpectTitled(T(71));
     Press(box, IDYES);
     AnswerFinal(107);
-    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
     EXPECT_LT(RowOf(ReadListView(g.list), kPlants[0]), 0);
     EXPECT_EQ(ReadStatusBarPart(g.status, 3),
               mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"1"));
@@ -536,7 +416,7 @@ TEST_F(FixCommandTest, NothingCheckedOrNoAnswerChangesNothing) {
     Answer(21, 97, IDOK);
 
     EXPECT_EQ(ReadListView(g.list).rows.size(), rows);
-    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, ServerKey(1)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
     EXPECT_EQ(BackupFiles(), backupsBefore_);
     Exit(g);
 }

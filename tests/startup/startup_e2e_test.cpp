@@ -9,7 +9,7 @@
 
 #include "common/ini.h"
 #include "common/text.h"
-#include "tests/driver/driver.h"
+#include "tests/driver/mdr_fixtures.h"
 
 using namespace mdr::driver;
 using mdr::IniFile;
@@ -18,19 +18,6 @@ namespace {
 
 constexpr wchar_t kMainTitle[] = L"Veltrane Registry Cleaner";
 constexpr wchar_t kVersionText[] = L"1.0 BETA (32 bit edition)";
-
-std::wstring ConfigPath() {
-    return SettingsDir() + L"Config.ini";
-}
-std::wstring LogPath() {
-    return SettingsDir() + L"MDRLog.log";
-}
-
-IniFile LoadIni(const std::wstring& path) {
-    IniFile ini;
-    EXPECT_EQ(ini.Load(path), mdr::FileState::Ok) << "cannot read " << mdr::ToUtf8(path);
-    return ini;
-}
 
 // Text of a file as lines; each line must have ended in CR LF.
 std::vector<std::string> CrLfLines(const std::string& bytes) {
@@ -73,34 +60,12 @@ std::string LanguageLine(int n, const std::string& text) {
     return line;
 }
 
-class StartupTest : public DriverTest {
+class StartupTest : public MdrTest {
   protected:
     void SetUp() override {
-        CreateFolders();
+        MdrTest::SetUp();
+        // Every test starts as a first run unless it writes its own Config.ini.
         DeleteFileW(ConfigPath().c_str());
-        DeleteFileW(LogPath().c_str());
-    }
-    void TearDown() override {
-        DriverTest::TearDown();
-        DeleteFileW(ConfigPath().c_str());
-        DeleteFileW(LogPath().c_str());
-        for (const std::wstring& folder : copies_)
-            RemoveTree(folder);
-    }
-
-    static void CreateFolders() {
-        std::wstring path = SettingsDir();
-        for (size_t i = path.find(L'\\'); i != std::wstring::npos; i = path.find(L'\\', i + 1)) {
-            CreateDirectoryW(path.substr(0, i + 1).c_str(), nullptr);
-        }
-    }
-
-    // A copy of the install folder that the test may change; removed at tear-down.
-    std::wstring CopyOfInstall() {
-        std::wstring folder = MakeTempDir(L"mdr_install");
-        copies_.push_back(folder);
-        EXPECT_TRUE(CopyTree(DistDir(), folder));
-        return folder;
     }
 
     // An existing Config.ini (not a first run) with the given text.
@@ -151,8 +116,6 @@ class StartupTest : public DriverTest {
 
     static constexpr char kPlainConfig[] =
         "[MDRConfig]\r\nCreateLog=0\r\n[MDRWindow]\r\nMainWinX=30\r\nMainWinY=40\r\n";
-
-    std::vector<std::wstring> copies_;
 };
 
 TEST_F(StartupTest, MissingSkipMapIsRefusedBeforeAnyWindow) {

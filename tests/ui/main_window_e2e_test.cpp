@@ -15,7 +15,7 @@
 #include "app/localization.h"
 #include "common/ini.h"
 #include "common/text.h"
-#include "tests/driver/driver.h"
+#include "tests/driver/mdr_fixtures.h"
 #include "ui/command_ids.h"
 #include "ui/main_ui.h"
 #include "ui/ui_logic.h"
@@ -48,88 +48,16 @@ std::wstring SharedDllName(int i) {
     return std::wstring(kMissingFolder) + L"shared" + std::to_wstring(i) + L".dll";
 }
 
-std::wstring ConfigPath() {
-    return SettingsDir() + L"Config.ini";
-}
-std::wstring LogPath() {
-    return SettingsDir() + L"MDRLog.log";
-}
-
-const std::wstring& T(int n) {
-    return mdr::LangText(n);
-}
-
-std::wstring Zones(std::initializer_list<int> items) {
-    std::array<bool, 18> ticks{};
-    for (int item : items)
-        ticks[item - 1] = true;
-    return mdr::FormatScanZones(ticks);
-}
-
-struct ConfigValues {
-    int scanMode = 0;
-    int selectItems = 0;
-    int highlight = 1;
-    int createLog = 1;
-    int splitterWidth = 200;
-    std::wstring zones = Zones({kDriversArea, kSharedDllsArea, kSoundsArea});
-    bool windowGroup = true;
-};
-
-void WriteConfig(const ConfigValues& v) {
-    std::wstring text =
-        L"[MDRConfig]\r\nScanMode=" + std::to_wstring(v.scanMode) + L"\r\nSelectItems=" +
-        std::to_wstring(v.selectItems) + L"\r\nBeforeFixing=0\r\nDeleteBackups=1\r\nCreateLog=" +
-        std::to_wstring(v.createLog) + L"\r\nSkipRemovable=1\r\nHighlightEntry=" +
-        std::to_wstring(v.highlight) + L"\r\nEntryColor=" + std::to_wstring(kEntryColor) +
-        L"\r\nCurrentLanguage=Localization\\English.ini\r\n\r\n[MDRWindow]\r\n";
-    if (v.windowGroup) {
-        text += L"MainWinX=40\r\nMainWinY=30\r\nMainWinWidth=760\r\nMainWinHeight=520\r\n"
-                L"MainWinState=0\r\nColumnWidth0=150\r\nColumnWidth1=260\r\nColumnWidth2=100\r\n"
-                L"ColumnWidth3=200\r\nColumnWidth4=110\r\nSplitterWidth=" +
-                std::to_wstring(v.splitterWidth) + L"\r\n";
-    }
-    text += L"ScanZonesState=" + v.zones + L"\r\n\r\n[MDRExceptions]\r\n";
-    ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(text)));
-}
-
-IniFile LoadConfig() {
-    IniFile ini;
-    EXPECT_EQ(ini.Load(ConfigPath()), mdr::FileState::Ok);
-    return ini;
+// Config.ini of these tests: highlighting on, the areas of the planted entries ticked.
+ConfigValues Defaults() {
+    ConfigValues v;
+    v.highlight = 1;
+    v.color = kEntryColor;
+    v.zones = Zones({kDriversArea, kSharedDllsArea, kSoundsArea});
+    return v;
 }
 
 // ---- Registry planting ------------------------------------------------------------------------
-
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& data) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS);
-    RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-}
-
-void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS);
-    RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                   sizeof(data));
-    RegCloseKey(k);
-}
-
-void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
-        RegDeleteValueW(k, name.c_str());
-        RegCloseKey(k);
-    }
-}
 
 void PlantBrokenEntries() {
     SetString(HKEY_LOCAL_MACHINE, kDriversKey, kDriverValue,
@@ -148,60 +76,10 @@ void RemoveBrokenEntries() {
 
 // ---- The running program's gadgets ------------------------------------------------------------
 
-struct Gadgets {
-    HWND main = nullptr;
-    HWND list = nullptr;
-    HWND tree = nullptr;
-    HWND status = nullptr;
-    HWND toolbar = nullptr;
-    HWND progress = nullptr;
-    HWND details = nullptr;
-    HWND treeSplitter = nullptr;
-};
-
-Gadgets FindGadgets(HWND main) {
-    Gadgets g;
-    g.main = main;
-    g.list = FindDescendant(main, WC_LISTVIEWW);
-    g.tree = FindDescendant(main, WC_TREEVIEWW);
-    g.status = FindDescendant(main, STATUSCLASSNAMEW);
-    g.toolbar = FindDescendant(main, TOOLBARCLASSNAMEW);
-    g.progress = FindDescendant(main, PROGRESS_CLASSW);
-    g.details = FindDescendant(main, L"Edit");
-    g.treeSplitter = FindDescendant(main, L"", mdr::kGadgetIdBase + mdr::kGadgetTreeSplitter);
-    return g;
-}
-
 // Image index of tree item n (0..18), -1 when the tree cannot be read.
 int TreeImage(const Gadgets& g, int item) {
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
     return item < static_cast<int>(items.size()) ? items[item].image : -1;
-}
-
-bool ButtonEnabled(const Gadgets& g, int id) {
-    return Send(g.toolbar, TB_ISBUTTONENABLED, static_cast<WPARAM>(id)).value_or(0) != 0;
-}
-
-bool Scanning(const Gadgets& g) {
-    return ButtonEnabled(g, mdr::kBtnStop);
-}
-
-// Text with "$TIMESTRING$" matched against a short duration.
-bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
-    for (int seconds = 0; seconds < 600; ++seconds) {
-        const std::wstring took =
-            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
-        if (shown == mdr::ReplacePlaceholder(pattern, L"$TIMESTRING$", took)) return true;
-    }
-    return false;
-}
-
-bool ScanFinished(const Gadgets& g) {
-    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(151));
-}
-
-bool ScanCancelled(const Gadgets& g) {
-    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(150));
 }
 
 // Rows whose data point into the missing folder (the planted ones), with their positions.
@@ -215,14 +93,6 @@ std::vector<std::pair<int, ListViewRow>> PlantedRows(const ListViewContent& cont
         if (planted) rows.emplace_back(static_cast<int>(i), r);
     }
     return rows;
-}
-
-std::string Narrow(const std::wstring& s) {
-    return mdr::ToUtf8(s);
-}
-
-std::wstring LogText() {
-    return mdr::FromUtf8(ReadFileBytes(LogPath()));
 }
 
 // A mouse drag on a splitter's bar along y = 60. The real cursor goes along too: the splitter
@@ -242,35 +112,16 @@ void DragSplitter(HWND splitter, int fromX, int toX) {
     Send(splitter, WM_LBUTTONUP, 0, MAKELPARAM(toX, 60));
 }
 
-class MainWindowTest : public DriverTest {
+class MainWindowTest : public MdrTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);
-    }
-
     void SetUp() override {
-        // The settings folder chain, as MDR makes it.
-        const std::wstring folder = SettingsDir();
-        for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
-            CreateDirectoryW(folder.substr(0, i + 1).c_str(), nullptr);
-        hadConfig_ = FileExists(ConfigPath());
-        if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
-        DeleteFileW(LogPath().c_str());
+        MdrTest::SetUp();
         PlantBrokenEntries();
     }
-
-    void TearDown() override {
-        DriverTest::TearDown();
-        RemoveBrokenEntries();
-        if (hadConfig_)
-            WriteFileBytes(ConfigPath(), savedConfig_);
-        else
-            DeleteFileW(ConfigPath().c_str());
-        DeleteFileW(LogPath().c_str());
-    }
+    void CleanUp() override { RemoveBrokenEntries(); }
 
     // Starts MDR with the given Config.ini and waits for its main window (visible or not).
-    Gadgets Start(const std::wstring& arguments, const ConfigValues& config = {}) {
+    Gadgets Start(const std::wstring& arguments, const ConfigValues& config = Defaults()) {
         WriteConfig(config);
         Process& p = LaunchMdr(arguments);
         pid_ = p.Pid();
@@ -304,13 +155,6 @@ class MainWindowTest : public DriverTest {
         Answer(71, 216, IDYES);
         EXPECT_TRUE(process_->WaitExit(10000));
     }
-
-    DWORD pid_ = 0;
-    Process* process_ = nullptr;
-
-  private:
-    bool hadConfig_ = false;
-    std::string savedConfig_;
 };
 
 // ---- Tests ------------------------------------------------------------------------------------
@@ -428,7 +272,7 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
 }
 
 TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.scanMode = 20; // slow enough to stop halfway through the COM classes
     config.zones = Zones({kComArea, kDriversArea, kSharedDllsArea, kSoundsArea});
     Gadgets g = Start(L"-scan", config);
@@ -489,7 +333,7 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
 }
 
 TEST_F(MainWindowTest, ExitFromTheNotificationMenuDuringAScanStopsAndSaves) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.scanMode = 10;
     config.zones = Zones({kComArea});
     config.windowGroup = false;
@@ -499,7 +343,7 @@ TEST_F(MainWindowTest, ExitFromTheNotificationMenuDuringAScanStopsAndSaves) {
     PostCommand(g.main, mdr::kCmdTrayExit);
     Answer(71, 216, IDYES);
     ASSERT_TRUE(process_->WaitExit(10000));
-    const IniFile ini = LoadConfig();
+    const IniFile ini = LoadIni(ConfigPath());
     for (const wchar_t* key : {L"MainWinX", L"MainWinWidth", L"ColumnWidth4", L"SplitterWidth"})
         EXPECT_TRUE(ini.HasKey(L"MDRWindow", key)) << Narrow(key);
     const std::wstring log = LogText();
@@ -613,7 +457,7 @@ TEST_F(MainWindowTest, AddToExceptionsDropsTheRowAndRewritesConfig) {
     ASSERT_TRUE(WaitUntil([&] { return ListViewCount(g.list) == rows - 1; }, 5000));
     planted = PlantedRows(ReadListView(g.list));
     EXPECT_EQ(planted.size(), static_cast<size_t>(kSharedDllCount + 1));
-    const IniFile ini = LoadConfig();
+    const IniFile ini = LoadIni(ConfigPath());
     const std::wstring key = std::wstring(L"HKEY_LOCAL_MACHINE\\") + kSharedDllsKey;
     EXPECT_EQ(ini.Keys(L"MDRExceptions"), std::vector<std::wstring>{key});
     EXPECT_EQ(ini.GetString(L"MDRExceptions", key), L"Exception0");
@@ -664,12 +508,12 @@ TEST_F(MainWindowTest, MinimizedStartGoesToTheNotificationArea) {
 }
 
 TEST_F(MainWindowTest, WarnOrDieWithNothingFoundQuitsAndSavesTheWindowGroup) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.zones = Zones({kIeToolbarsArea});
     config.windowGroup = false;
     ASSERT_TRUE(Start(L"-scan -minimized -warnordie", config).main);
     ASSERT_TRUE(process_->WaitExit(30000)) << "it should end by itself";
-    const IniFile ini = LoadConfig();
+    const IniFile ini = LoadIni(ConfigPath());
     for (const wchar_t* key :
          {L"MainWinX", L"MainWinY", L"MainWinWidth", L"MainWinHeight", L"MainWinState",
           L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2", L"ColumnWidth3", L"ColumnWidth4",
@@ -712,7 +556,7 @@ TEST_F(MainWindowTest, SplitterColumnsAndTicksSurviveARestart) {
     SetTreeCheck(g.tree, items[1].handle, true);
     ExitByMenu(g);
 
-    const IniFile ini = LoadConfig();
+    const IniFile ini = LoadIni(ConfigPath());
     EXPECT_EQ(ini.GetString(L"MDRWindow", L"SplitterWidth"), L"260");
     EXPECT_EQ(ini.GetString(L"MDRWindow", L"ColumnWidth1"), L"321");
     EXPECT_EQ(ini.GetString(L"MDRWindow", L"ColumnWidth4"), L"77");
@@ -748,7 +592,7 @@ TEST_F(MainWindowTest, EndingTheSessionKeepsTheWindowState) {
     Send(g.list, LVM_SETCOLUMNWIDTH, 4, 88);
     // Windows ends the process right after WM_ENDSESSION; the state must be on disk by then.
     ASSERT_TRUE(Send(g.main, WM_ENDSESSION, TRUE, 0).has_value());
-    const IniFile ini = LoadConfig();
+    const IniFile ini = LoadIni(ConfigPath());
     EXPECT_EQ(ini.GetString(L"MDRWindow", L"ColumnWidth4"), L"88");
     EXPECT_EQ(ini.GetString(L"MDRWindow", L"MainWinWidth"), L"760");
 }
@@ -770,7 +614,7 @@ TEST_F(MainWindowTest, StaysResponsiveWhileAScanAddsThousandsOfRows) {
             DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, name(i));
     }};
 
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.zones = Zones({kSharedDllsArea});
     config.createLog = 0;
     Gadgets g = Start(L"-scan", config);

@@ -93,7 +93,7 @@ TEST_F(AboutTest, ShowsProductVersionAndMemoryAndClosesBackToTheMainWindow) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 5000));
     EXPECT_TRUE(WaitUntil([&] { return IsEnabled(g.main); }, 5000));
 
-    const std::wstring log = mdr::FromUtf8(ReadFileBytes(SettingsDir() + L"MDRLog.log"));
+    const std::wstring log = LogText();
     EXPECT_NE(log.find(L"AboutWindow()"), std::wstring::npos);
     EXPECT_NE(log.find(L"AboutWindow() -> retn"), std::wstring::npos);
     Exit(g);

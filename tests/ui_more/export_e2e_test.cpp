@@ -203,7 +203,7 @@ TEST_F(ExportTest, WritesTheListedErrorsInTheReportLayout) {
     }
     EXPECT_EQ(file, expected);
 
-    const std::wstring log = mdr::FromUtf8(ReadFileBytes(SettingsDir() + L"MDRLog.log"));
+    const std::wstring log = LogText();
     EXPECT_NE(log.find(L"ExportListWindow()"), std::wstring::npos);
     EXPECT_NE(log.find(L"ExportListWindow() -> retn"), std::wstring::npos);
     Exit(g);

@@ -6,12 +6,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <winioctl.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,13 +18,16 @@
 #include "app/tools.h"
 #include "common/ini.h"
 #include "common/text.h"
-#include "tests/driver/driver.h"
+#include "tests/driver/mdr_fixtures.h"
+#include "tests/support/wine_drive.h"
 #include "ui/command_ids.h"
 #include "ui/settings_window.h"
 #include "ui/ui_logic.h"
 
 using namespace mdr::driver;
 using mdr::IniFile;
+using mdr::test::DefineWineDrive;
+using mdr::test::UnixPathOf;
 
 namespace {
 
@@ -72,97 +73,18 @@ enum : int {
 };
 enum RootIndex : int { kRootHkcr, kRootHkcu, kRootHklm, kRootHku, kRootHkcc };
 
-const std::wstring& T(int n) {
-    return mdr::LangText(n);
-}
-std::string Narrow(const std::wstring& s) {
-    return mdr::ToUtf8(s);
-}
-std::wstring ConfigPath() {
-    return SettingsDir() + L"Config.ini";
-}
-std::wstring LogPath() {
-    return SettingsDir() + L"MDRLog.log";
-}
-std::wstring LogText() {
-    return mdr::FromUtf8(ReadFileBytes(LogPath()));
-}
-IniFile LoadIni(const std::wstring& path) {
-    IniFile ini;
-    EXPECT_EQ(ini.Load(path), mdr::FileState::Ok) << Narrow(path);
-    return ini;
-}
-
-std::wstring Zones(std::initializer_list<int> items) {
-    std::array<bool, 18> ticks{};
-    for (int item : items)
-        ticks[item - 1] = true;
-    return mdr::FormatScanZones(ticks);
-}
-
-struct ConfigValues {
-    int scanMode = 0;
-    int selectItems = 0;
-    int beforeFixing = 0;
-    int deleteBackups = 1;
-    int createLog = 1;
-    int skipRemovable = 1;
-    int highlight = 0;
-    COLORREF color = kEntryColor;
-    std::wstring language = L"Localization\\English.ini";
-    std::wstring zones = Zones({kSharedDllsArea, kSoundsArea});
-    std::vector<std::wstring> exceptions; // "HKEY_...\subkey"
-};
-
-void WriteConfig(const ConfigValues& v) {
-    std::wstring text =
-        L"[MDRConfig]\r\nScanMode=" + std::to_wstring(v.scanMode) + L"\r\nSelectItems=" +
-        std::to_wstring(v.selectItems) + L"\r\nBeforeFixing=" + std::to_wstring(v.beforeFixing) +
-        L"\r\nDeleteBackups=" + std::to_wstring(v.deleteBackups) + L"\r\nCreateLog=" +
-        std::to_wstring(v.createLog) + L"\r\nSkipRemovable=" + std::to_wstring(v.skipRemovable) +
-        L"\r\nHighlightEntry=" + std::to_wstring(v.highlight) + L"\r\nEntryColor=" +
-        std::to_wstring(v.color) + L"\r\nCurrentLanguage=" + v.language +
-        L"\r\n\r\n[MDRWindow]\r\nMainWinX=20\r\nMainWinY=20\r\nMainWinWidth=760\r\n"
-        L"MainWinHeight=520\r\nMainWinState=0\r\nScanZonesState=" +
-        v.zones + L"\r\n\r\n[MDRExceptions]\r\n";
-    for (size_t i = 0; i < v.exceptions.size(); ++i)
-        text += v.exceptions[i] + L"=Exception" + std::to_wstring(i) + L"\r\n";
-    ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(text)));
+// Config.ini of these tests: the areas of the planted entries ticked, no column widths.
+ConfigValues Defaults() {
+    ConfigValues v;
+    v.color = kEntryColor;
+    v.windowX = 20;
+    v.windowY = 20;
+    v.columns = false;
+    v.zones = Zones({kSharedDllsArea, kSoundsArea});
+    return v;
 }
 
 // ---- Registry planting ------------------------------------------------------------------------
-
-void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-              const void* data, DWORD size) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS);
-    RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, type,
-                   static_cast<const BYTE*>(data), size);
-    RegCloseKey(k);
-}
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& data) {
-    SetValue(root, key, name, REG_SZ, data.c_str(),
-             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-}
-void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
-    SetValue(root, key, name, REG_DWORD, &data, sizeof(data));
-}
-void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
-        RegDeleteValueW(k, name.c_str());
-        RegCloseKey(k);
-    }
-}
-bool KeyPresent(HKEY root, const std::wstring& key) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
 
 std::wstring SharedDllName(int i) {
     return std::wstring(kMissingFolder) + L"shared" + std::to_wstring(i) + L".dll";
@@ -179,83 +101,7 @@ void RemoveBrokenEntries() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSoundsParent);
 }
 
-// ---- A CD-ROM drive through Wine's mount manager (as winecfg adds one) ------------------------
-
-struct WineUnixDrive {
-    ULONG size;
-    ULONG type;
-    ULONG fsType;
-    DWORD serial;
-    ULONGLONG unixDev;
-    WCHAR letter;
-    USHORT mountPointOffset;
-    USHORT deviceOffset;
-    USHORT labelOffset;
-};
-constexpr DWORD kDefineUnixDrive =
-    CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-
-bool DefineWineDrive(wchar_t letter, UINT type, const std::string& unixPath) {
-    HANDLE manager =
-        CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE) return false;
-    std::vector<char> buffer(sizeof(WineUnixDrive) + unixPath.size() + 1, 0);
-    auto* drive = reinterpret_cast<WineUnixDrive*>(buffer.data());
-    drive->letter = static_cast<WCHAR>(towlower(letter));
-    drive->type = type;
-    if (!unixPath.empty()) {
-        drive->mountPointOffset = sizeof(WineUnixDrive);
-        std::memcpy(buffer.data() + sizeof(WineUnixDrive), unixPath.c_str(), unixPath.size());
-    } else {
-        buffer.resize(sizeof(WineUnixDrive));
-    }
-    drive->size = static_cast<ULONG>(buffer.size());
-    DWORD got = 0;
-    const bool ok = DeviceIoControl(manager, kDefineUnixDrive, buffer.data(),
-                                    static_cast<DWORD>(buffer.size()), nullptr, 0, &got, nullptr);
-    CloseHandle(manager);
-    return ok;
-}
-
-std::string UnixPathOf(const std::wstring& path) {
-    using Convert = char*(CDECL*)(LPCWSTR);
-    auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert) return "";
-    char* unix = convert(path.c_str());
-    if (!unix) return "";
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
 // ---- The running program ----------------------------------------------------------------------
-
-struct Gadgets {
-    HWND main = nullptr;
-    HWND list = nullptr;
-    HWND status = nullptr;
-    HWND toolbar = nullptr;
-};
-
-bool ButtonEnabled(const Gadgets& g, int id) {
-    return Send(g.toolbar, TB_ISBUTTONENABLED, static_cast<WPARAM>(id)).value_or(0) != 0;
-}
-
-bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
-    for (int seconds = 0; seconds < 600; ++seconds) {
-        const std::wstring took =
-            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
-        if (shown == mdr::ReplacePlaceholder(pattern, L"$TIMESTRING$", took)) return true;
-    }
-    return false;
-}
-
-bool ScanFinished(const Gadgets& g) {
-    return !ButtonEnabled(g, mdr::kBtnStop) &&
-           MatchesTimeText(ReadStatusBarPart(g.status, 0), T(151));
-}
 
 // Rows with a cell containing text.
 std::vector<int> RowsWith(const ListViewContent& content, const std::wstring& text) {
@@ -315,54 +161,23 @@ std::wstring TabCaption(HWND tabs, int index) {
     return buffer.ReadString(sizeof(TCITEMW), 256) + L"|" + std::to_wstring(item.iImage);
 }
 
-class SettingsTest : public DriverTest {
+class SettingsTest : public MdrTest {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);
-    }
-
     void SetUp() override {
-        const std::wstring folder = SettingsDir();
-        for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
-            CreateDirectoryW(folder.substr(0, i + 1).c_str(), nullptr);
-        hadConfig_ = FileExists(ConfigPath());
-        if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
-        DeleteFileW(LogPath().c_str());
+        MdrTest::SetUp();
         PlantBrokenEntries();
         temp_ = MakeTempDir(L"MdrSettings");
         ASSERT_FALSE(temp_.empty());
     }
-
-    void TearDown() override {
-        DriverTest::TearDown();
+    void CleanUp() override {
         RemoveBrokenEntries();
-        if (hadConfig_)
-            WriteFileBytes(ConfigPath(), savedConfig_);
-        else
-            DeleteFileW(ConfigPath().c_str());
-        DeleteFileW(LogPath().c_str());
         RemoveTree(temp_);
     }
 
-    // Starts MDR as it is configured now and waits for its main window.
-    Gadgets Launch(const std::wstring& arguments, const std::wstring& distDir = L"") {
-        Process& p = LaunchMdr(arguments, distDir);
-        pid_ = p.Pid();
-        process_ = &p;
-        Gadgets g;
-        g.main = WaitForWindow(pid_, WindowQuery::OfClass(mdr::kMainWindowClass));
-        EXPECT_NE(g.main, nullptr) << "no main window";
-        if (!g.main) return g;
-        g.list = FindDescendant(g.main, WC_LISTVIEWW);
-        g.status = FindDescendant(g.main, STATUSCLASSNAMEW);
-        g.toolbar = FindDescendant(g.main, TOOLBARCLASSNAMEW);
-        EXPECT_TRUE(g.list && g.status && g.toolbar);
-        return g;
-    }
     Gadgets Start(const std::wstring& arguments, const ConfigValues& config,
                   const std::wstring& distDir = L"") {
         WriteConfig(config);
-        return Launch(arguments, distDir);
+        return StartMain(arguments, distDir);
     }
 
     void WaitScanFinished(const Gadgets& g) {
@@ -483,19 +298,13 @@ class SettingsTest : public DriverTest {
         EXPECT_TRUE(process_->WaitExit(10000));
     }
 
-    DWORD pid_ = 0;
-    Process* process_ = nullptr;
     std::wstring temp_;
-
-  private:
-    bool hadConfig_ = false;
-    std::string savedConfig_;
 };
 
 // ---- Tests ------------------------------------------------------------------------------------
 
 TEST_F(SettingsTest, OpensWithTheStoredValuesAndCancelKeepsEverything) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.scanMode = 1;
     config.selectItems = 2;
     config.beforeFixing = 3;
@@ -603,7 +412,7 @@ TEST_F(SettingsTest, OpensWithTheStoredValuesAndCancelKeepsEverything) {
 }
 
 TEST_F(SettingsTest, OkSavesTheValuesAndTheResultsListFollowsThem) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.selectItems = 0; // safe errors only
     config.highlight = 0;
     Gadgets g = Start(L"-scan", config);
@@ -717,7 +526,7 @@ TEST_F(SettingsTest, RemovableDrivesAndScanSpeedReachTheScan) {
     SetDword(HKEY_LOCAL_MACHINE, kSharedDllsKey, cdFile, 1);
 
     // Items that cost the scan next to nothing: MUI cache entries it skips by name.
-    const bool hadMuiCache = KeyPresent(HKEY_CURRENT_USER, kMuiCacheKey);
+    const bool hadMuiCache = KeyExists(HKEY_CURRENT_USER, kMuiCacheKey);
     auto muiName = [](int i) { return L"@mdrsettings" + std::to_wstring(i); };
     for (int i = 0; i < kMuiItems; ++i)
         SetString(HKEY_CURRENT_USER, kMuiCacheKey, muiName(i), L"x");
@@ -735,7 +544,7 @@ TEST_F(SettingsTest, RemovableDrivesAndScanSpeedReachTheScan) {
         DefineWineDrive(letter, DRIVE_NO_ROOT_DIR, "");
     }};
 
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.scanMode = 0;
     config.skipRemovable = 1;
     config.zones = Zones({kMuiCacheArea, kSharedDllsArea});
@@ -768,7 +577,7 @@ TEST_F(SettingsTest, RemovableDrivesAndScanSpeedReachTheScan) {
 }
 
 TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.zones = Zones({kSoundsArea});
     Gadgets g = Start(L"-scan", config);
     ASSERT_TRUE(g.main);
@@ -828,7 +637,7 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
     ExitByMenu(g);
 
     // ... and after a restart.
-    g = Launch(L"-scan");
+    g = StartMain(L"-scan");
     ASSERT_TRUE(g.main);
     WaitScanFinished(g);
     EXPECT_TRUE(RowsWith(ReadListView(g.list), kSoundKey).empty());
@@ -841,7 +650,7 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
 }
 
 TEST_F(SettingsTest, ExportAndImportThroughTheFileDialogs) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.exceptions = {L"HKEY_LOCAL_MACHINE\\Software\\MdrSettingsSaved1",
                          L"HKEY_CURRENT_USER\\Software\\MdrSettingsSaved2\\*"};
     Gadgets g = Start(L"", config);
@@ -927,7 +736,7 @@ TEST_F(SettingsTest, ExportAndImportThroughTheFileDialogs) {
 }
 
 TEST_F(SettingsTest, OkWithoutALanguageSavesNothing) {
-    Gadgets g = Start(L"", ConfigValues{});
+    Gadgets g = Start(L"", Defaults());
     ASSERT_TRUE(g.main);
     const std::string configBefore = ReadFileBytes(ConfigPath());
     HWND dialog = OpenSettings(g);
@@ -952,8 +761,7 @@ TEST_F(SettingsTest, OkWithoutALanguageSavesNothing) {
 }
 
 TEST_F(SettingsTest, ALanguageChangeShowsItsNotice) {
-    const std::wstring dist = temp_ + L"dist\\";
-    ASSERT_TRUE(CopyTree(DistDir(), dist));
+    const std::wstring dist = CopyOfInstall();
     std::string english = ReadFileBytes(dist + L"Localization\\English.ini");
     const size_t name = english.find("Name=English");
     ASSERT_NE(name, std::string::npos);
@@ -963,7 +771,7 @@ TEST_F(SettingsTest, ALanguageChangeShowsItsNotice) {
     english.replace(author, 15, "Author=Tester");
     ASSERT_TRUE(WriteFileBytes(dist + L"Localization\\Zeta.ini", english));
 
-    Gadgets g = Start(L"", ConfigValues{}, dist);
+    Gadgets g = Start(L"", Defaults(), dist);
     ASSERT_TRUE(g.main);
     HWND dialog = OpenSettings(g);
     ASSERT_TRUE(dialog);
@@ -993,7 +801,7 @@ TEST_F(SettingsTest, ALanguageChangeShowsItsNotice) {
 }
 
 TEST_F(SettingsTest, SettingsThatCannotBeSavedStayInEffectUntilTheEnd) {
-    ConfigValues config;
+    ConfigValues config = Defaults();
     config.highlight = 0;
     Gadgets g = Start(L"-scan", config);
     ASSERT_TRUE(g.main);
@@ -1043,8 +851,7 @@ TEST_F(SettingsTest, SettingsThatCannotBeSavedStayInEffectUntilTheEnd) {
 // ---- Tools ------------------------------------------------------------------------------------
 
 TEST_F(SettingsTest, ToolsFromPluginsStartInListingOrderOrComplain) {
-    const std::wstring dist = temp_ + L"dist\\";
-    ASSERT_TRUE(CopyTree(DistDir(), dist));
+    const std::wstring dist = CopyOfInstall();
     const std::wstring plugins = dist + L"Plugins\\";
     // Only the two descriptions of this test.
     WIN32_FIND_DATAW found{};
@@ -1074,7 +881,7 @@ TEST_F(SettingsTest, ToolsFromPluginsStartInListingOrderOrComplain) {
         (tool.menuName == L"Probe tool" ? probeId : absentId) = tool.menuId;
     ASSERT_EQ(probeId + absentId, 200 + 201);
 
-    Gadgets g = Start(L"", ConfigValues{}, dist);
+    Gadgets g = Start(L"", Defaults(), dist);
     ASSERT_TRUE(g.main);
     EXPECT_TRUE(ButtonEnabled(g, mdr::kBtnTools));
 

@@ -1,0 +1,217 @@
+#include "tests/driver/mdr_fixtures.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+#include "app/localization.h"
+#include "common/text.h"
+#include "ui/command_ids.h"
+#include "ui/ui_logic.h"
+
+namespace mdr::driver {
+
+void CreateSettingsDir() {
+    const std::wstring folder = SettingsDir();
+    for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
+        CreateDirectoryW(folder.substr(0, i + 1).c_str(), nullptr);
+}
+
+std::wstring ConfigPath() {
+    return SettingsDir() + L"Config.ini";
+}
+std::wstring LogPath() {
+    return SettingsDir() + L"MDRLog.log";
+}
+std::wstring LogText() {
+    return mdr::FromUtf8(ReadFileBytes(LogPath()));
+}
+IniFile LoadIni(const std::wstring& path) {
+    IniFile ini;
+    EXPECT_EQ(ini.Load(path), mdr::FileState::Ok) << "cannot read " << Narrow(path);
+    return ini;
+}
+
+const std::wstring& T(int n) {
+    return mdr::LangText(n);
+}
+std::string Narrow(const std::wstring& s) {
+    return mdr::ToUtf8(s);
+}
+
+std::wstring Zones(std::initializer_list<int> items) {
+    std::array<bool, 18> ticks{};
+    for (int item : items)
+        ticks[item - 1] = true;
+    return mdr::FormatScanZones(ticks);
+}
+
+std::wstring ConfigText(const ConfigValues& v) {
+    std::wstring text =
+        L"[MDRConfig]\r\nScanMode=" + std::to_wstring(v.scanMode) + L"\r\nSelectItems=" +
+        std::to_wstring(v.selectItems) + L"\r\nBeforeFixing=" + std::to_wstring(v.beforeFixing) +
+        L"\r\nDeleteBackups=" + std::to_wstring(v.deleteBackups) + L"\r\nCreateLog=" +
+        std::to_wstring(v.createLog) + L"\r\nSkipRemovable=" + std::to_wstring(v.skipRemovable) +
+        L"\r\nHighlightEntry=" + std::to_wstring(v.highlight) + L"\r\nEntryColor=" +
+        std::to_wstring(v.color) + L"\r\nCurrentLanguage=" + v.language +
+        L"\r\n\r\n[MDRWindow]\r\n";
+    if (v.windowGroup) {
+        text += L"MainWinX=" + std::to_wstring(v.windowX) + L"\r\nMainWinY=" +
+                std::to_wstring(v.windowY) +
+                L"\r\nMainWinWidth=760\r\nMainWinHeight=520\r\nMainWinState=0\r\n";
+        if (v.columns) {
+            text += L"ColumnWidth0=150\r\nColumnWidth1=260\r\nColumnWidth2=100\r\n"
+                    L"ColumnWidth3=200\r\nColumnWidth4=110\r\nSplitterWidth=" +
+                    std::to_wstring(v.splitterWidth) + L"\r\n";
+        }
+    }
+    text += L"ScanZonesState=" + v.zones + L"\r\n\r\n[MDRExceptions]\r\n";
+    for (size_t i = 0; i < v.exceptions.size(); ++i)
+        text += v.exceptions[i] + L"=Exception" + std::to_wstring(i) + L"\r\n";
+    return text;
+}
+
+void WriteConfig(const ConfigValues& v) {
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(ConfigText(v))));
+}
+
+// ---- Registry ----------------------------------------------------------------------------------
+
+void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+              const void* data, DWORD size) {
+    HKEY k = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+        ERROR_SUCCESS)
+        << Narrow(key);
+    const LONG rc = RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, type,
+                                   static_cast<const BYTE*>(data), size);
+    RegCloseKey(k);
+    ASSERT_EQ(rc, ERROR_SUCCESS) << Narrow(name);
+}
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& data) {
+    SetValue(root, key, name, REG_SZ, data.c_str(),
+             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
+    SetValue(root, key, name, REG_DWORD, &data, sizeof(data));
+}
+void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
+        RegDeleteValueW(k, name.c_str());
+        RegCloseKey(k);
+    }
+}
+void DeleteTree(HKEY root, const std::wstring& key) {
+    RegDeleteTreeW(root, key.c_str());
+    RegDeleteKeyW(root, key.c_str());
+}
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    const bool there = RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
+                                        nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return there;
+}
+std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name) {
+    wchar_t buffer[512] = {};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"";
+    RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
+                     reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(k);
+    return buffer;
+}
+
+// ---- The main window ---------------------------------------------------------------------------
+
+Gadgets FindGadgets(HWND main) {
+    Gadgets g;
+    g.main = main;
+    g.list = FindDescendant(main, WC_LISTVIEWW);
+    g.tree = FindDescendant(main, WC_TREEVIEWW);
+    g.status = FindDescendant(main, STATUSCLASSNAMEW);
+    g.toolbar = FindDescendant(main, TOOLBARCLASSNAMEW);
+    g.progress = FindDescendant(main, PROGRESS_CLASSW);
+    g.details = FindDescendant(main, L"Edit");
+    g.treeSplitter = FindDescendant(main, L"", mdr::kGadgetIdBase + mdr::kGadgetTreeSplitter);
+    return g;
+}
+
+bool ButtonEnabled(const Gadgets& g, int id) {
+    return Send(g.toolbar, TB_ISBUTTONENABLED, static_cast<WPARAM>(id)).value_or(0) != 0;
+}
+bool Scanning(const Gadgets& g) {
+    return ButtonEnabled(g, mdr::kBtnStop);
+}
+bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
+    for (int seconds = 0; seconds < 600; ++seconds) {
+        const std::wstring took =
+            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
+        if (shown == mdr::ReplacePlaceholder(pattern, L"$TIMESTRING$", took)) return true;
+    }
+    return false;
+}
+bool ScanFinished(const Gadgets& g) {
+    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(151));
+}
+bool ScanCancelled(const Gadgets& g) {
+    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(150));
+}
+
+// ---- Base fixture ------------------------------------------------------------------------------
+
+void MdrTest::SetUpTestSuite() {
+    ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);
+}
+
+void MdrTest::SetUp() {
+    CreateSettingsDir();
+    hadConfig_ = FileExists(ConfigPath());
+    if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
+    DeleteFileW(LogPath().c_str());
+}
+
+void MdrTest::TearDown() {
+    DriverTest::TearDown();
+    CleanUp();
+    for (const std::wstring& folder : copies_)
+        RemoveTree(folder);
+    copies_.clear();
+    if (hadConfig_)
+        WriteFileBytes(ConfigPath(), savedConfig_);
+    else
+        DeleteFileW(ConfigPath().c_str());
+    DeleteFileW(LogPath().c_str());
+}
+
+Gadgets MdrTest::StartMain(const std::wstring& arguments, const std::wstring& distDir) {
+    Process& p = LaunchMdr(arguments, distDir);
+    pid_ = p.Pid();
+    process_ = &p;
+    HWND main = WaitForWindow(pid_, WindowQuery::OfClass(mdr::kMainWindowClass));
+    EXPECT_NE(main, nullptr) << "no main window";
+    if (!main) return {};
+    Gadgets g = FindGadgets(main);
+    EXPECT_TRUE(g.list && g.status && g.toolbar);
+    return g;
+}
+
+std::wstring MdrTest::CopyOfInstall() {
+    std::wstring folder = MakeTempDir(L"mdr_install");
+    copies_.push_back(folder);
+    EXPECT_TRUE(CopyTree(DistDir(), folder));
+    return folder;
+}
+
+} // namespace mdr::driver

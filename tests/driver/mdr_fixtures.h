@@ -1,0 +1,126 @@
+// Shared set-up of the end-to-end tests of MDR.exe: its settings folder and Config.ini kept as
+// they were, Config.ini written for a run, registry entries planted and removed, the main
+// window's gadgets, and the scan states read from its toolbar and status bar.
+//
+//   class MyTest : public mdr::driver::MdrTest { void CleanUp() override { ... } };
+//   WriteConfig(ConfigValues{});
+//   Gadgets g = StartMain(L"-scan");
+//   ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000));
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "common/ini.h"
+#include "tests/driver/driver.h"
+
+namespace mdr::driver {
+
+// ---- Settings --------------------------------------------------------------------------------
+
+// Creates the settings folder chain, as MDR makes it.
+void CreateSettingsDir();
+// SettingsDir() + "Config.ini" / "MDRLog.log"; the log as text.
+std::wstring ConfigPath();
+std::wstring LogPath();
+std::wstring LogText();
+// Loads an ini file, expecting it to be there and readable.
+IniFile LoadIni(const std::wstring& path);
+
+// Language entry n of the language loaded by MdrTest (the shipped English file).
+const std::wstring& T(int n);
+std::string Narrow(const std::wstring& s);
+
+// ScanZonesState with the given tree items (1..18) ticked.
+std::wstring Zones(std::initializer_list<int> items);
+
+// The values of a Config.ini written for a run. The [MDRWindow] group holds the window place,
+// optionally the column widths and splitter, and the ticked areas; windowGroup false leaves out
+// everything of it but ScanZonesState.
+struct ConfigValues {
+    int scanMode = 0;
+    int selectItems = 0;
+    int beforeFixing = 0;
+    int deleteBackups = 1;
+    int createLog = 1;
+    int skipRemovable = 1;
+    int highlight = 0;
+    COLORREF color = RGB(237, 242, 248);
+    std::wstring language = L"Localization\\English.ini";
+    bool windowGroup = true;
+    int windowX = 40;
+    int windowY = 30;
+    bool columns = true; // ColumnWidth0..4 and SplitterWidth
+    int splitterWidth = 200;
+    std::wstring zones;
+    std::vector<std::wstring> exceptions; // "HKEY_...\subkey"
+};
+std::wstring ConfigText(const ConfigValues& v);
+void WriteConfig(const ConfigValues& v);
+
+// ---- Registry (each write asserts success) -----------------------------------------------------
+
+void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
+              const void* data, DWORD size);
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& data);
+void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data);
+void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name);
+// Removes a key with everything below it.
+void DeleteTree(HKEY root, const std::wstring& key);
+bool KeyExists(HKEY root, const std::wstring& key);
+bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
+// A string value ("" when it is missing).
+std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name);
+
+// ---- The main window -------------------------------------------------------------------------
+
+struct Gadgets {
+    HWND main = nullptr;
+    HWND list = nullptr;
+    HWND tree = nullptr;
+    HWND status = nullptr;
+    HWND toolbar = nullptr;
+    HWND progress = nullptr;
+    HWND details = nullptr;
+    HWND treeSplitter = nullptr;
+};
+Gadgets FindGadgets(HWND main);
+
+bool ButtonEnabled(const Gadgets& g, int id);
+bool Scanning(const Gadgets& g);
+// Text with "$TIMESTRING$" matched against a duration under ten minutes.
+bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern);
+// Not scanning, and the status line says the scan ended (entry 151) or was stopped (150).
+bool ScanFinished(const Gadgets& g);
+bool ScanCancelled(const Gadgets& g);
+
+// Base fixture: loads the English language file, keeps Config.ini as it was and removes the log
+// before and after each test; CleanUp runs after the started processes have ended, before the
+// copies of the install folder are removed and Config.ini is put back.
+class MdrTest : public DriverTest {
+  protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+    virtual void CleanUp() {}
+
+    // Starts MDR as it is configured now and waits for its visible main window and the list,
+    // status bar and toolbar in it.
+    Gadgets StartMain(const std::wstring& arguments, const std::wstring& distDir = L"");
+    // A copy of the install folder ("...\") that the test may change; removed at tear-down.
+    std::wstring CopyOfInstall();
+
+    DWORD pid_ = 0;
+    Process* process_ = nullptr;
+
+  private:
+    bool hadConfig_ = false;
+    std::string savedConfig_;
+    std::vector<std::wstring> copies_;
+};
+
+} // namespace mdr::driver
