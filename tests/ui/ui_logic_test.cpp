@@ -95,57 +95,52 @@ TEST(NotifyIconSizeTest, FollowsTheShellVersion) {
     EXPECT_EQ(NotifyIconDataSize(40), 152u);
 }
 
-TEST(ResizeRuleTest, FixedSidesStayWhereTheyAre) {
-    const GadgetBox box{5, 10, 100, 50};
-    const ResizeRule r = MakeResizeRule(700, 480, box, 1, 1, 1, 1);
-    const GadgetBox out = ApplyResizeRule(r, 900, 600, box);
-    EXPECT_EQ(out.x, 5);
-    EXPECT_EQ(out.y, 10);
-    EXPECT_EQ(out.w, 100);
-    EXPECT_EQ(out.h, 50);
+// Rules made for a 700 x 480 window, then applied at another size.
+TEST(ResizeRuleTest, GadgetsFollowTheEdgesTheirRuleNames) {
+    struct Case {
+        const char* what;
+        GadgetBox box;
+        int topFixed, heightFixed, leftFixed, widthFixed;
+        int width, height; // the new inner size
+        GadgetBox expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"fixed sides stay where they are",
+         {5, 10, 100, 50}, 1, 1, 1, 1, 900, 600, {5, 10, 100, 50}},
+        // The splitters: top and left fixed, height and width follow the window.
+        {"growing gadget keeps its distances to the right and bottom edges",
+         {0, 40, 700, 392}, 1, 0, 1, 0, 1000, 700, {0, 40, 1000, 612}},
+        // The progress bar: follows the bottom edge, keeps its height, grows in width.
+        {"bottom-anchored gadget moves and keeps its height",
+         {5, 441, 690, 15}, 0, 1, 1, 0, 800, 500, {5, 461, 790, 15}},
+        {"right-anchored gadget moves with the right edge",
+         {600, 10, 80, 20}, 1, 1, 0, 1, 650, 480, {550, 10, 80, 20}},
+        {"sizes never go negative",
+         {0, 40, 700, 392}, 1, 0, 1, 0, 0, 0, {0, 40, 0, 0}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ResizeRule r =
+            MakeResizeRule(700, 480, c.box, c.topFixed, c.heightFixed, c.leftFixed, c.widthFixed);
+        const GadgetBox out = ApplyResizeRule(r, c.width, c.height, c.box);
+        EXPECT_EQ(out.x, c.expected.x);
+        EXPECT_EQ(out.y, c.expected.y);
+        EXPECT_EQ(out.w, c.expected.w);
+        EXPECT_EQ(out.h, c.expected.h);
+    }
 }
 
-TEST(ResizeRuleTest, GrowingGadgetKeepsItsDistancesToTheRightAndBottomEdges) {
-    // The splitters: top and left fixed, height and width follow the window.
-    const GadgetBox box{0, 40, 700, 392};
-    const ResizeRule r = MakeResizeRule(700, 480, box, 1, 0, 1, 0);
-    EXPECT_EQ(r.b, 48);
-    EXPECT_EQ(r.d, 0);
-    const GadgetBox out = ApplyResizeRule(r, 1000, 700, box);
-    EXPECT_EQ(out.x, 0);
-    EXPECT_EQ(out.y, 40);
-    EXPECT_EQ(out.w, 1000);
-    EXPECT_EQ(out.h, 612);
-}
-
-TEST(ResizeRuleTest, BottomAnchoredGadgetMovesAndKeepsItsHeight) {
-    // The progress bar: follows the bottom edge, keeps its height, grows in width.
-    const GadgetBox box{5, 441, 690, 15};
-    const ResizeRule r = MakeResizeRule(700, 480, box, 0, 1, 1, 0);
-    EXPECT_EQ(r.a, 39);
-    EXPECT_EQ(r.d, 5);
-    const GadgetBox out = ApplyResizeRule(r, 800, 500, box);
-    EXPECT_EQ(out.x, 5);
-    EXPECT_EQ(out.y, 461);
-    EXPECT_EQ(out.w, 790);
-    EXPECT_EQ(out.h, 15);
-}
-
-TEST(ResizeRuleTest, RightAnchoredGadgetMovesWithTheRightEdge) {
-    const GadgetBox box{600, 10, 80, 20};
-    const ResizeRule r = MakeResizeRule(700, 480, box, 1, 1, 0, 1);
-    EXPECT_EQ(r.c, 100);
-    const GadgetBox out = ApplyResizeRule(r, 650, 480, box);
-    EXPECT_EQ(out.x, 550);
-    EXPECT_EQ(out.w, 80);
-}
-
-TEST(ResizeRuleTest, SizesNeverGoNegative) {
-    const GadgetBox box{0, 40, 700, 392};
-    const ResizeRule r = MakeResizeRule(700, 480, box, 1, 0, 1, 0);
-    const GadgetBox out = ApplyResizeRule(r, 0, 0, box);
-    EXPECT_EQ(out.w, 0);
-    EXPECT_EQ(out.h, 0);
+TEST(ResizeRuleTest, RecordsTheDistancesToTheRightAndBottomEdges) {
+    const ResizeRule splitter = MakeResizeRule(700, 480, {0, 40, 700, 392}, 1, 0, 1, 0);
+    EXPECT_EQ(splitter.b, 48);
+    EXPECT_EQ(splitter.d, 0);
+    const ResizeRule progress = MakeResizeRule(700, 480, {5, 441, 690, 15}, 0, 1, 1, 0);
+    EXPECT_EQ(progress.a, 39);
+    EXPECT_EQ(progress.d, 5);
+    const ResizeRule right = MakeResizeRule(700, 480, {600, 10, 80, 20}, 1, 1, 0, 1);
+    EXPECT_EQ(right.c, 100);
 }
 
 } // namespace
