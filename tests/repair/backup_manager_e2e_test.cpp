@@ -20,6 +20,7 @@
 #include "common/text.h"
 #include "repair/reg_writer.h"
 #include "tests/driver/driver.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace mdr::driver;
 using mdr::IniFile;
@@ -142,17 +143,7 @@ void SetFileTimes(const std::wstring& path, const SYSTEMTIME& local) {
     ASSERT_TRUE(SetFileTime(file.get(), &time, &time, &time));
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    mdr::UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (FindNextFileW(find.get(), &data));
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using mdr::test::FilesIn;
 
 // ---- Processes ----
 

@@ -76,17 +76,7 @@ void RemoveFolder(const std::wstring& folder) {
     SHFileOperationW(&op);
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (FindNextFileW(find.get(), &data));
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using mdr::test::FilesIn;
 
 bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/text.h"
@@ -64,6 +66,18 @@ std::vector<std::wstring> ReadLines(const std::wstring& path) {
         if (!line.empty()) lines.push_back(line);
     }
     return lines;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileW(find.get(), &data));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace mdr::test

@@ -1,6 +1,6 @@
 // Registry and file evidence for the repair tests: a recursive copy of a key (names as stored,
 // raw value types and bytes) to compare before and after, the real registry editor importing a
-// .reg file, and the non-empty lines of a UTF-8 text file.
+// .reg file, the non-empty lines of a UTF-8 text file and the files in a folder.
 #pragma once
 
 #include <windows.h>
@@ -33,5 +33,7 @@ void ImportWithRegedit(const std::wstring& file);
 
 // The non-empty lines of a UTF-8 file, without their line ends (none when it cannot be read).
 std::vector<std::wstring> ReadLines(const std::wstring& path);
+// The names of the files (not folders) directly in folder ("...\\"), sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
 } // namespace mdr::test
