@@ -33,30 +33,8 @@ namespace mdr {
 
 namespace {
 
-// Control numbers of window 6.
-enum SettingsControl : int {
-    kCancel = 300,
-    kOk = 301,
-    kTabs = 302,
-    kScanMode = 304,
-    kSelectItems = 306,
-    kBeforeFixing = 308,
-    kDeleteBackups = 309,
-    kCreateLog = 310,
-    kSkipRemovable = 311,
-    kHighlight = 313,
-    kSwatch = 314,
-    kChooseColor = 315,
-    kResetColor = 316,
-    kLanguages = 318,
-    kExceptionList = 319,
-    kNewRoot = 321,
-    kNewSubkey = 323,
-    kAdd = 324,
-    kRemove = 325,
-    kExport = 326,
-    kImport = 327,
-};
+using namespace settings_controls;
+
 
 constexpr int kInnerWidth = 451;
 constexpr int kInnerHeight = 338;

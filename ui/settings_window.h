@@ -12,6 +12,33 @@
 
 namespace mdr {
 
+// Control numbers of the Settings window (window 6); tests drive it by these.
+namespace settings_controls {
+enum SettingsControl : int {
+    kCancel = 300,
+    kOk = 301,
+    kTabs = 302,
+    kScanMode = 304,
+    kSelectItems = 306,
+    kBeforeFixing = 308,
+    kDeleteBackups = 309,
+    kCreateLog = 310,
+    kSkipRemovable = 311,
+    kHighlight = 313,
+    kSwatch = 314,
+    kChooseColor = 315,
+    kResetColor = 316,
+    kLanguages = 318,
+    kExceptionList = 319,
+    kNewRoot = 321,
+    kNewSubkey = 323,
+    kAdd = 324,
+    kRemove = 325,
+    kExport = 326,
+    kImport = 327,
+};
+} // namespace settings_controls
+
 class IniFile;
 
 // Window class of window 6 (not a dialog class: message boxes are found by theirs).

@@ -40,8 +40,8 @@ const ButtonSpec* SpecOf(int id) {
 
 TBBUTTON Button(int id) {
     TBBUTTON b{};
-    const ButtonSpec* spec = SpecOf(id);
-    b.iBitmap = spec ? spec->icon : 0;
+    const ButtonSpec* button = SpecOf(id);
+    b.iBitmap = button ? button->icon : 0;
     b.idCommand = id;
     b.fsState = TBSTATE_ENABLED;
     b.fsStyle = BTNS_BUTTON;
@@ -141,9 +141,9 @@ bool OnToolbarNotify(NMHDR* hdr, LRESULT* result) {
     MDR_HERE();
     if (hdr->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(hdr);
-        const ButtonSpec* spec = SpecOf(static_cast<int>(hdr->idFrom));
-        if (!spec) return false;
-        g_tooltip = Text(spec->tooltip);
+        const ButtonSpec* button = SpecOf(static_cast<int>(hdr->idFrom));
+        if (!button) return false;
+        g_tooltip = Text(button->tooltip);
         info->lpszText = g_tooltip.data();
         info->hinst = nullptr;
         *result = 0;

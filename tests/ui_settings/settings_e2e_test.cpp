@@ -25,6 +25,7 @@
 #include "ui/ui_logic.h"
 
 using namespace mdr::driver;
+using namespace mdr::settings_controls;
 using mdr::IniFile;
 using mdr::test::DefineWineDrive;
 using mdr::test::UnixPathOf;
@@ -47,30 +48,6 @@ constexpr int kMuiCacheArea = 12;
 constexpr int kSharedDllsArea = 15;
 constexpr int kSoundsArea = 16;
 
-// Controls of window 6.
-enum : int {
-    kCancel = 300,
-    kOk = 301,
-    kTabs = 302,
-    kScanMode = 304,
-    kSelectItems = 306,
-    kBeforeFixing = 308,
-    kDeleteBackups = 309,
-    kCreateLog = 310,
-    kSkipRemovable = 311,
-    kHighlight = 313,
-    kSwatch = 314,
-    kChooseColor = 315,
-    kResetColor = 316,
-    kLanguages = 318,
-    kExceptionList = 319,
-    kNewRoot = 321,
-    kNewSubkey = 323,
-    kAdd = 324,
-    kRemove = 325,
-    kExport = 326,
-    kImport = 327,
-};
 enum RootIndex : int { kRootHkcr, kRootHkcu, kRootHklm, kRootHku, kRootHkcc };
 
 // Config.ini of these tests: the areas of the planted entries ticked, no column widths.
