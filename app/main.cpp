@@ -7,7 +7,7 @@
 #include "app/startup.h"
 #include "app/tools.h"
 #include "repair/backup_manager.h"
-#include "repair/fix_errors.h"
+#include "ui/fix_command.h"
 #include "repair/full_backup.h"
 #include "repair/restore_point.h"
 #include "ui/about_window.h"

@@ -10,21 +10,22 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/crash_handler.h"
+#include "core/config.h"
+#include "core/crash_handler.h"
 #include "app/first_run_backup.h"
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/os_version.h"
-#include "app/resources.h"
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/os_version.h"
+#include "core/program_end.h"
+#include "core/resources.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 #include "app/startup_checks.h"
 #include "app/tools.h"
 #include "common/debug_privilege.h"
 #include "common/handles.h"
 #include "common/trace.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 #include "version.h"
 
@@ -33,7 +34,6 @@ MDR_TRACE_MODULE(MDR);
 namespace mdr {
 namespace {
 
-bool g_comInitialized = false;
 // The single-instance mutex: held, never closed, until the process ends.
 HANDLE g_instanceMutex = nullptr;
 
@@ -80,15 +80,6 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void ReleaseRuntime() {
-    MDR_HERE();
-    ReleaseAppResources();
-    if (g_comInitialized) {
-        CoUninitialize();
-        g_comInitialized = false;
-    }
-}
-
 // Shows the refusal and releases what was made so far; the caller then ends with exit code 0.
 int Refuse(Refusal refusal, std::wstring_view detail = {}) {
     MDR_HERE();
@@ -123,7 +114,7 @@ void InitializeCom() {
     // Apartment-threaded: this thread owns every window, and the shell's file and folder
     // dialogs and ShellExecuteEx need a single-threaded apartment. The security blanket is
     // what the restore-point call needs.
-    g_comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) NoteComInitialized();
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
                          RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
 }
@@ -253,12 +244,6 @@ int StartUp(MainWindowRunner runner) {
     if (runner() == 1) SaveSettingsAtExit();
     ReleaseRuntime();
     return 0;
-}
-
-void EndProgram(int exitCode) {
-    MDR_HERE();
-    ReleaseRuntime();
-    ExitProcess(static_cast<UINT>(exitCode));
 }
 
 } // namespace mdr

@@ -13,9 +13,4 @@ using MainWindowRunner = int (*)();
 // The command line has been parsed into Flags() (and logged) when runner is called.
 int StartUp(MainWindowRunner runner);
 
-// Ends the process at once after a failure the user has been told about (a window or thread
-// that could not be made): releases COM, fonts and icons and exits with exitCode. Settings are
-// not saved.
-[[noreturn]] void EndProgram(int exitCode = 0);
-
 } // namespace mdr

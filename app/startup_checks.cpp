@@ -1,6 +1,6 @@
 #include "app/startup_checks.h"
 
-#include "app/product.h"
+#include "core/product.h"
 #include "common/text.h"
 #include "common/trace.h"
 

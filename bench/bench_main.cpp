@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "bench/bench_clock.h"
 #include "bench/bench_sandbox.h"
 #include "bench/call_replay.h"
@@ -23,7 +23,7 @@
 #include "common/trace.h"
 #include "scan/detected_errors.h"
 #include "scan/headless_view.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(Misc);

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/resources.h"
-#include "app/settings.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/resources.h"
+#include "core/settings.h"
+#include "core/program_end.h"
 #include "common/format.h"
 #include "common/handles.h"
 #include "common/ini.h"

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <exception>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/settings.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
@@ -19,11 +19,6 @@
 #include "repair/reg_writer.h"
 #include "repair/restore_point.h"
 #include "scan/scan_thread.h"
-#include "ui/area_tree.h"
-#include "ui/command_hooks.h"
-#include "ui/main_ui.h"
-#include "ui/main_window.h"
-#include "ui/results_list.h"
 
 MDR_TRACE_MODULE(BackupEngine);
 
@@ -55,8 +50,6 @@ constexpr wchar_t kInexactQuestionHead[] =
 constexpr wchar_t kInexactQuestionTail[] =
     L"\r\n\r\nRemove them anyway?\r\n\r\nChoose No to leave them in the registry; the other "
     L"selected errors are fixed.";
-constexpr wchar_t kUnexpectedErrorText[] =
-    L"Fixing stopped because of an unexpected error. The errors still listed were not fixed.";
 
 bool g_fixRunning = false;
 
@@ -312,40 +305,6 @@ bool ConfirmInexactRemoval(const std::vector<std::wstring>& items) {
     return ShowMessage(text, LangText(71), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-// ---- The main window's side ----
-
-class MainWindowView final : public FixView {
-  public:
-    HWND Window() override { return MainWindowHandle(); }
-    int RowCount() override { return ResultRowCount(); }
-    uint32_t RowId(int row) override { return ResultRowId(row); }
-    bool IsRowChecked(int row) override { return IsResultRowChecked(row); }
-    void RemoveRow(int row) override { RemoveResultRow(row); }
-    void SetAreaLabel(int item, const std::wstring& text, bool normalIcon) override {
-        SetAreaItemText(item, text);
-        if (normalIcon) SetAreaItemIcon(item, AreaIcon::Normal);
-    }
-    void RefreshDetails() override { ShowSelectedDetails(); }
-    void SetStatusText(const std::wstring& text) override { ::mdr::SetStatusText(0, text); }
-    // Field 3 counts the errors fixed since the list was filled; a scan starts it at 0 again.
-    void AddFixedErrors(uint64_t fixed) override { SetErrorsFixedCount(Ui().fixedCount + fixed); }
-};
-
-void OnFixCommand() {
-    MDR_HERE();
-    // The window procedure that runs this must never see an exception.
-    try {
-        if (Ui().scanning) return;
-        FixErrorsWindow();
-    } catch (const std::exception& e) {
-        Log(L"Fixing stopped by an unexpected error: " + FromUtf8(e.what()));
-        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
-    } catch (...) {
-        Log(L"Fixing stopped by an unexpected error");
-        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
-    }
-}
-
 } // namespace
 
 // ---- Pure steps ----
@@ -511,19 +470,6 @@ int DeleteRegistryValue(RootKey root, std::wstring_view keyPath, std::wstring_vi
 }
 
 // ---- The fix ----
-
-FixView& MainWindowFixView() {
-    static MainWindowView view;
-    return view;
-}
-
-void RegisterFixCommand() {
-    SetCommandHandler(HookedCommand::Fix, OnFixCommand);
-}
-
-int FixErrorsWindow() {
-    return FixErrorsWindow(MainWindowFixView());
-}
 
 int FixErrorsWindow(FixView& view) {
     MDR_HERE();

@@ -12,18 +12,14 @@
 #include <vector>
 
 #include "scan/detected_errors.h"
-#include "scan/registry.h"
+#include "common/registry.h"
 
 namespace mdr {
 
 // ---- The command -------------------------------------------------------------------------------
 
-// Installs the fix as the main window's command (menu 14, pop-up 106, toolbar 503). Call before
-// the main window is built.
-void RegisterFixCommand();
-
-// What fixing reads and changes outside itself. MainWindowFixView() is the main window's
-// results list, scan-area tree and status bar; tests supply their own.
+// What fixing reads and changes outside itself: the main window's results list, scan-area tree
+// and status bar (ui/fix_command.h); tests supply their own.
 class FixView {
   public:
     virtual ~FixView() = default;
@@ -41,12 +37,10 @@ class FixView {
     // Status field 3 after a run: fixed more errors were removed from the list.
     virtual void AddFixedErrors(uint64_t fixed) = 0;
 };
-FixView& MainWindowFixView();
 
 // Fixes the checked rows. 1 when the fix ran to its end (also when some rows could not be
 // fixed); 0 when it stopped early: nothing to fix, cancelled, nothing checked, the backup file
 // not created, or the backup not written completely (then nothing was deleted).
-int FixErrorsWindow();
 int FixErrorsWindow(FixView& view);
 
 // Deletes the key with all its subkeys and values. 1 when it is gone (also when it was gone

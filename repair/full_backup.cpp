@@ -7,9 +7,9 @@
 #include <cwchar>
 #include <cmath>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/trace.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/registry.h"
+#include "common/registry.h"
 
 namespace mdr {
 

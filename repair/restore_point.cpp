@@ -4,9 +4,9 @@
 #include <srrestoreptapi.h>
 #include <cwchar>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/os_version.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/os_version.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "repair/message_box.h"

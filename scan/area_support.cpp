@@ -1,6 +1,6 @@
 #include "scan/area_support.h"
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/trace.h"
 #include "scan/scan_thread.h"
 

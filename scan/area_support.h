@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 
 namespace mdr {
 

@@ -4,12 +4,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "scan/area_support.h"
 #include "scan/areas.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(ScanEngine);

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "scan/area_support.h"
 #include "scan/areas.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(ScanEngine);

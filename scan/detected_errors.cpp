@@ -5,10 +5,10 @@
 #include <random>
 #include <unordered_set>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 #include "common/trace.h"
 #include "scan/scan_thread.h"
 #include "scan/scan_view.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 
 namespace mdr {
 

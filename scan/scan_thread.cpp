@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/localization.h"
-#include "app/logging.h"
+#include "core/localization.h"
+#include "core/logging.h"
 #include "common/trace.h"
 #include "scan/areas.h"
 #include "scan/scan_view.h"

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/os_version.h"
-#include "app/product.h"
-#include "app/resources.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/os_version.h"
+#include "core/product.h"
+#include "core/resources.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "resource_ids.h"

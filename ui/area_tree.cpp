@@ -2,7 +2,7 @@
 // never shows one. Each item's parameter is its number (0 root, 1..18 areas).
 #include "ui/area_tree.h"
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/trace.h"
 #include "ui/command_ids.h"
 #include "ui/main_ui.h"

@@ -9,10 +9,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/product.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/product.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"

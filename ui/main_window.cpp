@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/product.h"
-#include "app/settings.h"
+#include "core/config.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/product.h"
+#include "core/settings.h"
 #include "common/resize.h"
 #include "common/text.h"
 #include "common/trace.h"

@@ -7,7 +7,7 @@
 
 namespace mdr {
 
-// A MainWindowRunner (app/startup.h): builds the window, runs the loop until quit is requested,
+// The runner that start-up calls: builds the window, runs the loop until quit is requested,
 // stores the window state in Settings() and returns 1 (0 when the window could not be built).
 int RunMainWindow();
 

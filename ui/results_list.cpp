@@ -6,10 +6,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/config.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/config.h"
+#include "core/logging.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 #include "common/trace.h"
 #include "scan/detected_errors.h"
 #include "ui/command_hooks.h"

@@ -9,14 +9,14 @@
 
 #include <atomic>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/settings.h"
-#include "app/startup.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/settings.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "scan/detected_errors.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 #include "ui/gadget_scan_view.h"
 #include "ui/main_ui.h"

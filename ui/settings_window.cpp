@@ -11,17 +11,17 @@
 #include <exception>
 #include <utility>
 
-#include "app/config.h"
-#include "app/logging.h"
-#include "app/resources.h"
-#include "app/settings.h"
-#include "app/startup.h"
+#include "core/config.h"
+#include "core/logging.h"
+#include "core/resources.h"
+#include "core/settings.h"
+#include "core/program_end.h"
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "scan/detected_errors.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "ui/command_hooks.h"
 #include "ui/main_ui.h"
 #include "ui/main_window.h"

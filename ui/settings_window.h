@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/localization.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/skip_rules.h"
 
 namespace mdr {
 

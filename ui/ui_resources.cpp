@@ -4,7 +4,7 @@
 #include <array>
 #include <iterator>
 
-#include "app/resources.h"
+#include "core/resources.h"
 #include "common/handles.h"
 #include "common/trace.h"
 #include "resource_ids.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/os_version.h"
+#include "core/os_version.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "ui/ui_logic.h"

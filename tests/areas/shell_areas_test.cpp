@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/text.h"
 #include "scan/areas.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 #include "tests/support/registry_sandbox.h"
 

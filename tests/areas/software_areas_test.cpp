@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "scan/areas.h"
 #include "scan/detected_errors.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 #include "scan/headless_view.h"
 #include "tests/support/registry_sandbox.h"

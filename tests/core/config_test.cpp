@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/config.h"
+#include "core/config.h"
 #include "common/ini.h"
 #include "common/text.h"
 #include "tests/core/test_files.h"

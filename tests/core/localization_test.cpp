@@ -5,7 +5,7 @@
 #include <map>
 #include <regex>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/ini.h"
 #include "common/text.h"
 #include "tests/core/test_files.h"

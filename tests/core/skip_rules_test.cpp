@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/skip_rules.h"
+#include "core/skip_rules.h"
 #include "common/text.h"
 #include "tests/core/test_files.h"
 

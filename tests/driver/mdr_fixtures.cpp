@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/text.h"
 #include "ui/command_ids.h"
 #include "ui/ui_logic.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/text.h"
 #include "tests/driver/mdr_fixtures.h"
 #include "ui/command_ids.h"

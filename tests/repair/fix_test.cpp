@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/settings.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/settings.h"
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/text.h"

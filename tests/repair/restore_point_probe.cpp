@@ -6,9 +6,9 @@
 #include <shellapi.h>
 #include <string>
 
-#include "app/localization.h"
-#include "app/logging.h"
-#include "app/settings.h"
+#include "core/localization.h"
+#include "core/logging.h"
+#include "core/settings.h"
 #include "common/text.h"
 #include "repair/message_box.h"
 #include "repair/restore_point.h"

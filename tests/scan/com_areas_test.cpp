@@ -8,15 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/localization.h"
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 #include "common/text.h"
 #include "scan/area_support.h"
 #include "scan/areas.h"
 #include "scan/detected_errors.h"
 #include "scan/headless_view.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 #include "tests/scan/scan_test_env.h"
 #include "tests/support/registry_sandbox.h"

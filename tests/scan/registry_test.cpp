@@ -12,7 +12,7 @@
 
 #include "common/handles.h"
 #include "common/text.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "tests/scan/scan_test_env.h"
 #include "tests/support/registry_sandbox.h"
 #include "tests/support/wine_drive.h"

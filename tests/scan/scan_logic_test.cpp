@@ -1,7 +1,7 @@
 // The pure text steps of the registry and path helpers, and the scan thread's progress rounding.
 #include <gtest/gtest.h>
 
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "scan/scan_thread.h"
 
 using namespace mdr;

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/localization.h"
-#include "app/settings.h"
+#include "core/localization.h"
+#include "core/settings.h"
 #include "common/text.h"
 
 namespace mdr::test {

@@ -6,7 +6,7 @@
 #include <shellapi.h>
 #include <string>
 
-#include "app/crash_handler.h"
+#include "core/crash_handler.h"
 #include "common/trace.h"
 
 MDR_TRACE_MODULE(ScanEngine);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/os_version.h"
+#include "core/os_version.h"
 #include "common/text.h"
 #include "tests/driver/driver.h"
 

@@ -5,10 +5,10 @@
 #include <windows.h>
 #include <string>
 
-#include "app/crash_handler.h"
-#include "app/logging.h"
-#include "app/os_version.h"
-#include "app/settings.h"
+#include "core/crash_handler.h"
+#include "core/logging.h"
+#include "core/os_version.h"
+#include "core/settings.h"
 #include "app/startup_checks.h"
 #include "common/debug_privilege.h"
 #include "common/text.h"

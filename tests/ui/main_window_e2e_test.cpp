@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "common/ini.h"
 #include "common/text.h"
 #include "tests/driver/mdr_fixtures.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "app/tools.h"
 #include "common/ini.h"
 #include "common/text.h"

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/localization.h"
-#include "app/skip_rules.h"
+#include "core/localization.h"
+#include "core/skip_rules.h"
 #include "app/tools.h"
 #include "common/ini.h"
 #include "common/text.h"
-#include "scan/registry.h"
+#include "scan/engine_state.h"
 #include "tests/driver/driver.h"
 #include "ui/settings_window.h"
 

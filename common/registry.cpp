@@ -1,4 +1,4 @@
-#include "scan/registry.h"
+#include "common/registry.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -40,24 +40,11 @@ LONG OpenKey(HKEY from, const std::wstring& subkey, REGSAM access, UniqueHkey& k
     return RegOpenKeyExW(from, subkey.c_str(), 0, access, key.put());
 }
 
-struct EngineState {
-    EnginePaths paths;
-    std::atomic<ProgressCallback> progress{nullptr};
-    std::atomic<ErrorReportCallback> errorReport{nullptr};
-    std::atomic<int> scanDelay{0};
-    std::atomic<int> skipRemovable{1};
-};
+// Called after each walked item; the scan engine installs its pause (scan delay) here.
+std::atomic<WalkPause> g_walkPause{nullptr};
 
-EngineState& State() {
-    static EngineState state;
-    return state;
-}
-
-// Alertable, so a scan with delay 0 still yields. A negative delay read from a hand-edited
-// Config.ini would be INFINITE as a DWORD and freeze the scan; it counts as 0.
 void PauseAfterItem() {
-    int delay = GetScanDelay();
-    SleepEx(delay > 0 ? static_cast<DWORD>(delay) : 0, TRUE);
+    if (WalkPause pause = g_walkPause.load()) pause();
 }
 
 // EnumerateSubkeys below its first level: `from`/`openName` open the key, `path` names it.
@@ -183,37 +170,6 @@ bool SingleNameExists(std::wstring_view name) {
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW(cut.c_str(), &data));
     return static_cast<bool>(find);
-}
-
-bool AnyWordPrefixExists(std::wstring_view text) {
-    for (const std::wstring& candidate : WordPrefixes(text))
-        if (PathExists(candidate)) return true;
-    return false;
-}
-
-struct PidlFree {
-    void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
-};
-
-std::wstring SpecialFolder(int csidl) {
-    ITEMIDLIST* raw = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)) || !raw) return L"";
-    std::unique_ptr<ITEMIDLIST, PidlFree> pidl(raw);
-    wchar_t buffer[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(pidl.get(), buffer)) return L"";
-    std::wstring folder(buffer);
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-std::wstring EnvironmentValue(const wchar_t* name) {
-    DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
-    if (need == 0) return L"";
-    std::wstring value(need, L'\0');
-    DWORD got = GetEnvironmentVariableW(name, value.data(), need);
-    if (got == 0 || got >= need) return L"";
-    value.resize(got);
-    return value;
 }
 
 } // namespace
@@ -423,109 +379,8 @@ bool PathExists(std::wstring_view path) {
     return comma != std::wstring_view::npos && SingleNameExists(path.substr(0, comma));
 }
 
-int FileReferenceExists(std::wstring_view input) {
-    MDR_HERE();
-    if (Trim(input).empty()) return 0;
-    std::wstring text(input);
-    if (text.front() == L'@') text.erase(0, 1);
-    if (PathExists(text)) return 1;
-    text = Trim(LongPathOf(text));
-    text = LongPathOf(RewriteReferenceText(text, ScanEnginePaths().windowsFolder));
-    if (PathExists(text)) return 1;
-    // An unquoted command line whose program sits in a folder with blanks in its name.
-    if (AnyWordPrefixExists(text)) return 1;
-    for (const std::wstring& folder : ScanEnginePaths().searchFolders) {
-        std::wstring candidate = folder + text;
-        if (PathExists(candidate) || AnyWordPrefixExists(candidate)) return 1;
-    }
-    if (GetSkipRemovable() == 1 && IsOnRemovableDrive(text)) return 1;
-    return 0;
-}
-
-int IsOnRemovableDrive(std::wstring_view path) {
-    const std::vector<std::wstring>& roots = ScanEnginePaths().removableRoots;
-    if (roots.empty()) return 0;
-    std::wstring head = Trim(ToLower(path.substr(0, 3)));
-    for (const std::wstring& root : roots)
-        if (head == Trim(ToLower(root))) return 1;
-    return 0;
-}
-
-// ---- Start-up state ----
-
-const EnginePaths& ScanEnginePaths() {
-    return State().paths;
-}
-
-void InitScanEnginePaths() {
-    MDR_HERE();
-    EnginePaths p;
-    std::wstring windir = EnvironmentValue(L"windir");
-    if (windir.empty()) {
-        // Without the variable the system still knows its folder.
-        wchar_t buffer[MAX_PATH] = {};
-        UINT got = GetWindowsDirectoryW(buffer, MAX_PATH);
-        if (got > 0 && got < MAX_PATH) windir.assign(buffer, got);
-    }
-    if (windir.empty() || windir.back() != L'\\') windir += L'\\';
-    p.windowsFolder = windir;
-    p.systemFolder = windir + L"system32\\";
-    p.driversFolder = windir + L"system32\\drivers\\";
-    p.fontsFolder = SpecialFolder(CSIDL_FONTS);
-    p.recentFolder = SpecialFolder(CSIDL_RECENT);
-
-    std::wstring searchPath =
-        EnvironmentValue(L"Path") + L";" + EnvironmentValue(L"TEMP") + L";" + p.driversFolder;
-    for (const std::wstring& field : SearchPathFields(searchPath))
-        p.searchFolders.push_back(LongPathOf(ExpandEnvironment(field)));
-    p.searchFolders.push_back(p.windowsFolder + L"Media\\");
-    p.searchFolders.push_back(p.windowsFolder + L"Help\\");
-
-    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
-        wchar_t root[] = {letter, L':', L'\\', L'\0'};
-        UINT type = GetDriveTypeW(root);
-        if (type == DRIVE_REMOVABLE || type == DRIVE_CDROM) p.removableRoots.push_back(root);
-    }
-    State().paths = std::move(p);
-}
-
-void SetSearchFolders(std::vector<std::wstring> folders) {
-    State().paths.searchFolders = std::move(folders);
-}
-
-void SetRemovableRoots(std::vector<std::wstring> roots) {
-    State().paths.removableRoots = std::move(roots);
-}
-
-// ---- Settings ----
-
-int SetProgressCallback(ProgressCallback cb) {
-    State().progress = cb;
-    return 1;
-}
-int SetErrorReportCallback(ErrorReportCallback cb) {
-    State().errorReport = cb;
-    return 1;
-}
-int SetScanDelay(int milliseconds) {
-    State().scanDelay = milliseconds;
-    return 1;
-}
-int SetSkipRemovable(int flag) {
-    State().skipRemovable = flag;
-    return 1;
-}
-ProgressCallback GetProgressCallback() {
-    return State().progress;
-}
-ErrorReportCallback GetErrorReportCallback() {
-    return State().errorReport;
-}
-int GetScanDelay() {
-    return State().scanDelay;
-}
-int GetSkipRemovable() {
-    return State().skipRemovable;
+void SetWalkPause(WalkPause pause) {
+    g_walkPause = pause;
 }
 
 } // namespace mdr

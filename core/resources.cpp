@@ -1,4 +1,4 @@
-#include "app/resources.h"
+#include "core/resources.h"
 
 #include <array>
 

@@ -2,13 +2,13 @@
 // there are thread-local); the window then runs on a fresh thread with a stack of its own, so
 // a stack overflow can still be reported and none of the program's own windows is pumped again
 // on a thread whose state is broken.
-#include "app/crash_handler.h"
+#include "core/crash_handler.h"
 
 #include <atomic>
 #include <cstdio>
 
-#include "app/os_version.h"
-#include "app/product.h"
+#include "core/os_version.h"
+#include "core/product.h"
 #include "common/trace.h"
 #include "version.h"
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/skip_rules.h"
+#include "core/settings.h"
+#include "core/skip_rules.h"
 
 namespace mdr {
 

@@ -1,7 +1,6 @@
-// Registry and path helpers: walks over keys and values, reading values as text, existence
-// tests, and the decision whether path-like registry data names something on disk. Also holds
-// the scan engine's start-up state (folders, search folders, removable roots) and its four
-// settings. Linked into MDR and the tools (library mdr_reghelpers).
+// Registry and path helpers shared by all five programs: walks over keys and values, reading
+// values as text, existence tests of keys, values, files and folders, and the text steps of
+// path-like registry data.
 #pragma once
 
 #include <windows.h>
@@ -52,9 +51,6 @@ std::wstring ExpandEnvironment(std::wstring_view text);
 std::wstring LongPathOf(std::wstring_view path);
 // File, folder or drive root exists (or the part before the first ",").
 bool PathExists(std::wstring_view path);
-// 1 = exists (or is excused), 0 = missing.
-int FileReferenceExists(std::wstring_view text);
-int IsOnRemovableDrive(std::wstring_view path);
 
 // Pure text steps of the helpers above (no registry or file-system access), for tests.
 // One trailing "\" removed, as every operation does with its key path.
@@ -75,36 +71,8 @@ std::vector<std::wstring> SearchPathFields(std::wstring_view text);
 // A name of two or three characters whose second is ":" (tested as a drive root).
 bool IsDriveRootName(std::wstring_view name);
 
-// Start-up state, built once by InitScanEnginePaths before any scan.
-struct EnginePaths {
-    std::wstring windowsFolder; // ends in "\"
-    std::wstring systemFolder;
-    std::wstring driversFolder;
-    std::wstring fontsFolder;
-    std::wstring recentFolder;
-    std::vector<std::wstring> searchFolders;
-    std::vector<std::wstring> removableRoots;
-};
-const EnginePaths& ScanEnginePaths();
-void InitScanEnginePaths();
-// For tests: replace the lists wholesale.
-void SetSearchFolders(std::vector<std::wstring> folders);
-void SetRemovableRoots(std::vector<std::wstring> roots);
-
-// The engine's four settings, handed over by the user interface.
-// Progress: receives each examined item's text; returns 0 to stop the scan.
-using ProgressCallback = int (*)(const std::wstring& itemText);
-using ErrorReportCallback = int (*)(RootKey root, const std::wstring& keyPath,
-                                    const std::wstring& valueName, const std::wstring& valueData,
-                                    const std::wstring& category, const std::wstring& description,
-                                    int safety, int entryType);
-int SetProgressCallback(ProgressCallback cb);
-int SetErrorReportCallback(ErrorReportCallback cb);
-int SetScanDelay(int milliseconds);
-int SetSkipRemovable(int flag);
-ProgressCallback GetProgressCallback();
-ErrorReportCallback GetErrorReportCallback();
-int GetScanDelay();
-int GetSkipRemovable();
+// Called after every item a walk visits (the scan engine's delay); nullptr for none.
+using WalkPause = void (*)();
+void SetWalkPause(WalkPause pause);
 
 } // namespace mdr

@@ -1,4 +1,4 @@
-#include "app/skip_rules.h"
+#include "core/skip_rules.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
 // The diagnostic log: each call opens the file, appends whole lines and closes it again, so the
 // log survives a crash up to the last line written. The scan thread and the main thread both
 // log; one lock keeps their lines whole (an append is not atomic everywhere, Wine tears lines).
-#include "app/logging.h"
+#include "core/logging.h"
 
 #include <windows.h>
 #include <cstdio>
 #include <mutex>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
