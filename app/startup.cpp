@@ -209,7 +209,8 @@ int StartUp(MainWindowRunner runner) {
     }
 
     InitializeCom();
-    if (IsSixtyFourBitWindows()) return Refuse(Refusal::SixtyFourBit);
+    // Only the 32-bit edition refuses: it would see the redirected registry and system folder.
+    if (sizeof(void*) == 4 && IsSixtyFourBitWindows()) return Refuse(Refusal::SixtyFourBit);
     if (!IsAdministrator()) return Refuse(Refusal::NotAdministrator);
     if (!EnableDebugPrivilege()) return Refuse(Refusal::NoDebugPrivilege);
 

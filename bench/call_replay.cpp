@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "bench/bench_clock.h"
+#include "common/registry.h"
 #include "common/trace.h"
 
 MDR_TRACE_MODULE(Misc);
@@ -371,7 +372,7 @@ ReplayResult Replay(const Recording& rec, bool timePerCall) {
     WIN32_FILE_ATTRIBUTE_DATA fad;
     FILETIME ft;
     auto key = [&](uint32_t ref) -> HKEY {
-        if (ref >= 0x80000000u) return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(ref));
+        if (ref >= 0x80000000u) return ToHkey(static_cast<RootKey>(ref));
         return ref < keys.size() ? keys[ref] : nullptr;
     };
     auto text = [&](uint32_t t) -> const wchar_t* {

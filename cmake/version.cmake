@@ -1,5 +1,9 @@
 # The one place that holds the product version.
-set(MDR_VERSION_TEXT "1.0 BETA (32 bit edition)")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(MDR_VERSION_TEXT "1.0 BETA (64 bit edition)")
+else()
+    set(MDR_VERSION_TEXT "1.0 BETA (32 bit edition)")
+endif()
 set(MDR_VERSION_MAJOR 1)
 set(MDR_VERSION_MINOR 0)
 set(MDR_VERSION_PATCH 0)

@@ -12,14 +12,17 @@
 
 namespace mdr {
 
-// Root keys travel as their predefined 32-bit handle values.
+// Root keys travel as their predefined 32-bit handle values. The predefined handles are
+// sign-extended LONG values, so a 64-bit program gets 0xFFFFFFFF80000002 for HKEY_LOCAL_MACHINE.
 using RootKey = uint32_t;
 constexpr RootKey kHkcr = 0x80000000u;
 constexpr RootKey kHkcu = 0x80000001u;
 constexpr RootKey kHklm = 0x80000002u;
 constexpr RootKey kHku = 0x80000003u;
 constexpr RootKey kHkcc = 0x80000005u;
-inline HKEY ToHkey(RootKey r) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(r)); }
+inline HKEY ToHkey(RootKey r) {
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(r)));
+}
 
 // "HKEY_CLASSES_ROOT" ... for the five roots, "" for anything else.
 std::wstring RootKeyName(RootKey root);

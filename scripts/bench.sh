@@ -4,13 +4,15 @@
 # Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${MDR_BUILD:-$root/build}"
 sh "$root/scripts/deps.sh"
+. "$root/scripts/edition.sh"
+build="$MDR_BUILD"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw$MDR_EDITION.cmake"
 fi
 cmake --build "$build" --target mdr_bench mdr_data -j 2
 sh "$root/scripts/test-env.sh" up "$build"
 trap 'sh "$root/scripts/test-env.sh" down "$build" >/dev/null' EXIT INT TERM
 . "$build/testenv/env"
-wine "$build/bench/MDRBench.exe" "$@"
+"$MDR_WINE" "$build/bench/MDRBench.exe" "$@"

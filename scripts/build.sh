@@ -1,10 +1,12 @@
 #!/bin/sh
-# Configures and builds into ${MDR_BUILD:-build}. The install folder is build/dist.
+# Configures and builds the edition this machine can run (scripts/edition.sh) into $MDR_BUILD.
+# The install folder is $MDR_BUILD/dist.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${MDR_BUILD:-$root/build}"
 sh "$root/scripts/deps.sh"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
+. "$root/scripts/edition.sh"
+if [ ! -f "$MDR_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$MDR_BUILD" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw$MDR_EDITION.cmake"
 fi
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$MDR_BUILD" -j "$(nproc)"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only when some are missing.
 set -eu
-packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest icoutils tango-icon-theme \
-wine wine32:i386 xvfb xauth x11-utils imagemagick"
+packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix \
+binutils-mingw-w64-x86-64 googletest icoutils tango-icon-theme \
+wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,17 +1,19 @@
 #!/bin/sh
-# Builds MDR and starts it under Wine (prefix build/userprefix). On a display it runs until
-# you close it. With no display, it runs on Xvfb, saves a screenshot to build/screenshot.png
-# after a few seconds (MDR_SCREENSHOT_DELAY) and then ends the program.
+# Builds MDR and starts it under Wine (prefix $MDR_BUILD/userprefix; the edition and build folder
+# come from scripts/edition.sh). On a display it runs until you close it. With no display, it runs
+# on Xvfb, saves a screenshot to $MDR_BUILD/screenshot.png after a few seconds
+# (MDR_SCREENSHOT_DELAY) and then ends the program.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${MDR_BUILD:-$root/build}"
-MDR_BUILD="$build" sh "$root/scripts/build.sh"
-export WINEPREFIX="${WINEPREFIX:-$build/userprefix}" WINEARCH=win32 WINEDEBUG=-all
+sh "$root/scripts/build.sh"
+. "$root/scripts/edition.sh"
+build="$MDR_BUILD"
+export WINEPREFIX="${WINEPREFIX:-$build/userprefix}" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -n "${DISPLAY:-}" ]; then
-    [ -d "$WINEPREFIX" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
-    exec wine "$build/dist/MDR.exe" "$@"
+    [ -d "$WINEPREFIX" ] || { "$MDR_WINE" wineboot -i >/dev/null 2>&1; wineserver -w; }
+    exec "$MDR_WINE" "$build/dist/MDR.exe" "$@"
 fi
 
 n=77
@@ -24,9 +26,9 @@ i=0
 while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
 # The Wine server must start with the display in place, so the prefix is made here.
 if [ ! -d "$WINEPREFIX" ]; then
-    wineboot -i >/dev/null 2>&1
+    "$MDR_WINE" wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
-wine "$build/dist/MDR.exe" "$@" &
+"$MDR_WINE" "$build/dist/MDR.exe" "$@" &
 sleep "${MDR_SCREENSHOT_DELAY:-8}"
 import -window root "$build/screenshot.png" && echo "Screenshot: $build/screenshot.png"

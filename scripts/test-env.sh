@@ -1,7 +1,8 @@
 #!/bin/sh
 # test-env.sh up|down BUILD_DIR
-# up: a fresh 32-bit Wine prefix under the build tree, a persistent wineserver for it, and
-#     Xvfb when no display is set. down: ends exactly what up started.
+# up: a fresh Wine prefix of the build's edition (32 or 64 bit, from scripts/edition.sh) under the
+#     build tree, a persistent wineserver for it, and Xvfb when no display is set.
+# down: ends exactly what up started.
 set -eu
 action="$1"
 build="$(cd "$2" && pwd)"
@@ -24,18 +25,22 @@ up)
         i=0
         while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
     fi
+    root="$(cd "$(dirname "$0")/.." && pwd)"
+    . "$root/scripts/edition.sh"
     cat >"$state/env" <<ENV
 export WINEPREFIX="$prefix"
-export WINEARCH=win32
+export WINEARCH=$WINEARCH
+export MDR_WINE=$MDR_WINE
+export WINELOADER=$MDR_WINE
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY="$display"
 ENV
     . "$state/env"
     setsid wineserver -p </dev/null >/dev/null 2>&1 &
-    wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
+    "$MDR_WINE" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
     # Make sure first-boot work is finished before the first test.
-    wine cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+    "$MDR_WINE" cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
     echo "Wine prefix ready: $prefix (DISPLAY=$display)"
     ;;
 down)

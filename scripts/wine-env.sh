@@ -3,4 +3,4 @@
 set -eu
 build="${MDR_BUILD_DIR:?MDR_BUILD_DIR not set}"
 . "$build/testenv/env"
-exec wine "$@"
+exec "$MDR_WINE" "$@"

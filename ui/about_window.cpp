@@ -270,8 +270,11 @@ bool ThemedFrameWanted() {
     UniqueHmodule uxtheme(LoadLibraryW(path.c_str()));
     if (!uxtheme) return false;
     using Query = BOOL(WINAPI*)();
-    auto isThemeActive = reinterpret_cast<Query>(GetProcAddress(uxtheme.get(), "IsThemeActive"));
-    auto isAppThemed = reinterpret_cast<Query>(GetProcAddress(uxtheme.get(), "IsAppThemed"));
+    // Through void*: FARPROC has no parameters, so a direct cast draws a warning.
+    auto isThemeActive = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme.get(), "IsThemeActive")));
+    auto isAppThemed = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme.get(), "IsAppThemed")));
     if (!isThemeActive || !isAppThemed) return false;
     return UseThemedFrame(osCode, isThemeActive() ? 1 : 0, isAppThemed() ? 1 : 0);
 }

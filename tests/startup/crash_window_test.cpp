@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/edition.h"
 #include "core/os_version.h"
 #include "common/text.h"
 #include "tests/driver/driver.h"
@@ -76,7 +77,7 @@ class CrashWindowTest : public DriverTest {
         EXPECT_TRUE(mdr::StartsWithNoCase(lines[0], L"Log generated on: "));
         EXPECT_EQ(lines[0].size(),
                   std::wstring(L"Log generated on: 2009/03/05 at 14:07:09").size());
-        EXPECT_EQ(lines[1], L"MDR version: 1.0 BETA (32 bit edition)");
+        EXPECT_EQ(lines[1], std::wstring(L"MDR version: ") + mdr::test::kVersionText);
         EXPECT_EQ(lines[2], L"OS version: " + std::to_wstring(mdr::OperatingSystemCode()));
         return window;
     }

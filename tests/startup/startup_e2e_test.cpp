@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/edition.h"
 #include "common/ini.h"
 #include "common/text.h"
 #include "tests/driver/mdr_fixtures.h"
@@ -17,7 +18,7 @@ using mdr::IniFile;
 namespace {
 
 constexpr wchar_t kMainTitle[] = L"Veltrane Registry Cleaner";
-constexpr wchar_t kVersionText[] = L"1.0 BETA (32 bit edition)";
+using mdr::test::kVersionText;
 
 // Text of a file as lines; each line must have ended in CR LF.
 std::vector<std::string> CrLfLines(const std::string& bytes) {
@@ -348,7 +349,8 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
     EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
     std::vector<std::string> lines = CrLfLines(bytes);
 
-    const std::string header = "<<< Veltrane Mendora v. 1.0 BETA (32 bit edition) >>>";
+    const std::string header =
+        std::string("<<< Veltrane Mendora v. ") + mdr::test::kVersionTextUtf8 + " >>>";
     const std::vector<std::string> expected = {"Initializing program...", "Parameter -> -warnordie",
                                                "Parameter -> -unknown",   "Quit signal received",
                                                "Saving settings",         "Done saving settings"};
