@@ -15,6 +15,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "repair/backup_names.h"
 #include "repair/message_box.h"
 #include "repair/reg_writer.h"
 #include "repair/restore_point.h"
@@ -34,7 +35,6 @@ constexpr int kProgressBar = 201;
 constexpr int kHeadlineText = 202;
 constexpr int kStepTextWidth = 300;
 constexpr DWORD kRowPauseMs = 10;
-constexpr int kMaxBackupAttempts = 9999;
 constexpr size_t kOmissionsListed = 10;
 constexpr wchar_t kEllipsis[] = L"\\..\\";
 
@@ -328,37 +328,17 @@ FixChoice FixChoiceFor(int beforeFixing) {
 }
 
 std::wstring BackupFileName(const SYSTEMTIME& localTime, int attempt) {
-    std::wstring name = RestorePointName(localTime); // "MDR_dd_mm_yy_(hhmmss)"
-    if (attempt > 1) name += L"_" + std::to_wstring(attempt);
-    return name + L".reg";
+    return BackupFileName(L"MDR", localTime, attempt);
 }
 
 std::wstring FreeBackupFilePath(const std::wstring& folder, const SYSTEMTIME& localTime,
                                 const std::function<bool(const std::wstring&)>& taken) {
-    for (int attempt = 1; attempt <= kMaxBackupAttempts; ++attempt) {
-        std::wstring path = folder + BackupFileName(localTime, attempt);
-        if (!taken(path)) return path;
-    }
-    return L"";
+    return FreeBackupFilePath(folder, L"MDR", localTime, taken);
 }
 
 std::wstring ReserveBackupFile(const std::wstring& folder, const SYSTEMTIME& localTime) {
     MDR_HERE();
-    std::wstring reserved;
-    FreeBackupFilePath(folder, localTime, [&](const std::wstring& path) {
-        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            reserved = path;
-            return false;
-        }
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return true;
-        // Something else in the way (a folder of that name, a file being deleted): next name.
-        // Nothing there at all means the folder takes no files; stop.
-        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    });
-    return reserved;
+    return ReserveBackupFile(folder, L"MDR", localTime);
 }
 
 std::vector<int> RowsBottomUp(const std::vector<bool>& checked) {

@@ -76,6 +76,7 @@ struct FixChoice {
 };
 FixChoice FixChoiceFor(int beforeFixing);
 
+// MDR's own backup names (repair/backup_names.h with the program "MDR"):
 // "MDR_dd_mm_yy_(hhmmss).reg" for attempt 1, with "_<attempt>" before ".reg" from attempt 2 on.
 std::wstring BackupFileName(const SYSTEMTIME& localTime, int attempt);
 // folder + the first BackupFileName that taken() refuses, for attempts 1 to 9999; "" when all

@@ -1,5 +1,6 @@
 // System restore points.
 #include "repair/restore_point.h"
+#include "repair/backup_names.h"
 
 #include <srrestoreptapi.h>
 #include <cwchar>
@@ -69,10 +70,7 @@ const Outcome& OutcomeOf(int code) {
 } // namespace
 
 std::wstring RestorePointName(const SYSTEMTIME& t) {
-    wchar_t buf[40];
-    swprintf(buf, 40, L"MDR_%02u_%02u_%02u_(%02u%02u%02u)", t.wDay, t.wMonth, t.wYear % 100u,
-             t.wHour, t.wMinute, t.wSecond);
-    return buf;
+    return DatedName(L"MDR", t);
 }
 
 int SystemRestoreAvailable() {

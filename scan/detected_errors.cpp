@@ -1,9 +1,6 @@
 #include "scan/detected_errors.h"
 
 #include <atomic>
-#include <mutex>
-#include <random>
-#include <unordered_set>
 
 #include "core/localization.h"
 #include "core/logging.h"
@@ -23,32 +20,8 @@ namespace {
 // seen half-written on a 32-bit system.
 std::atomic<uint64_t> g_errorsFound{0};
 
-constexpr uint32_t kMaxRecordId = 99999999;
 constexpr UINT kSafeIcon = 7;
 constexpr UINT kUnsafeIcon = 8;
-
-struct IdPool {
-    std::mutex lock;
-    std::unordered_set<uint32_t> inUse;
-    std::mt19937 random{Seed()};
-
-    static std::mt19937::result_type Seed() {
-        LARGE_INTEGER counter{};
-        QueryPerformanceCounter(&counter);
-        std::seed_seq seq{
-            static_cast<uint32_t>(counter.LowPart), static_cast<uint32_t>(counter.HighPart),
-            static_cast<uint32_t>(GetTickCount()), static_cast<uint32_t>(GetCurrentProcessId()),
-            static_cast<uint32_t>(GetCurrentThreadId())};
-        std::mt19937::result_type seed[1];
-        seq.generate(seed, seed + 1);
-        return seed[0];
-    }
-};
-
-IdPool& Ids() {
-    static IdPool pool;
-    return pool;
-}
 
 void LogSkip(RootKey root, const std::wstring& keyPath, const wchar_t* reason) {
     Log(L"Skipped key: " + RootKeyName(root) + L"\\" + keyPath + L". Reason: " + reason);
@@ -80,22 +53,6 @@ int InSkipMap(RootKey root, const std::wstring& keyPath) {
     for (const SkipMapEntry& entry : SkipMap())
         if (SameSkipEntry(entry, root, path)) return 1;
     return 0;
-}
-
-uint32_t NewRecordId() {
-    IdPool& pool = Ids();
-    std::lock_guard<std::mutex> guard(pool.lock);
-    std::uniform_int_distribution<uint32_t> draw(0, kMaxRecordId);
-    for (;;) {
-        uint32_t id = draw(pool.random);
-        if (pool.inUse.insert(id).second) return id;
-    }
-}
-
-void ReleaseRecordId(uint32_t id) {
-    IdPool& pool = Ids();
-    std::lock_guard<std::mutex> guard(pool.lock);
-    pool.inUse.erase(id);
 }
 
 void ClearRecords() {

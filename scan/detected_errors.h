@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/record_ids.h"
 #include "scan/engine_state.h"
 
 namespace mdr {
@@ -34,8 +35,6 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
 int InExceptions(RootKey root, const std::wstring& keyPath);
 int InSkipMap(RootKey root, const std::wstring& keyPath);
 
-uint32_t NewRecordId();
-void ReleaseRecordId(uint32_t id);
 // Releases every identifier and empties the record list (before a scan).
 void ClearRecords();
 
