@@ -1,0 +1,159 @@
+// Ostrel's model against the real registry, shell links and files of the test prefix: what is
+// listed, what a rescan keeps, and removal with its backup brought back by the registry editor.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/registry.h"
+#include "common/text.h"
+#include "tests/core/test_files.h"
+#include "tests/support/registry_snapshot.h"
+#include "tools/startup/startup_entries.h"
+
+namespace mdr {
+namespace {
+
+using test::TempFolder;
+
+constexpr wchar_t kPlanted[] = L"MDRTestOstrel";
+
+class StartupEntriesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        run_.put(), nullptr);
+        ASSERT_TRUE(run_);
+        CreateDirectoryW(backup_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        for (const wchar_t* name : {kPlanted, L"MDRTestOstrel2", L""})
+            RegDeleteValueW(run_.get(), name);
+        CoUninitialize();
+    }
+    void Plant(const wchar_t* name, const std::wstring& data, DWORD type = REG_SZ) {
+        RegSetValueExW(run_.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+    std::vector<StartupEntry> Ours(const std::vector<StartupEntry>& all) {
+        std::vector<StartupEntry> ours;
+        for (const StartupEntry& e : all)
+            if (e.name.starts_with(kPlanted) || e.type == kFolderType) ours.push_back(e);
+        return ours;
+    }
+
+    UniqueHkey run_;
+    TempFolder temp_;
+    std::wstring startup_ = temp_ / L"";
+    std::wstring backup_ = temp_ / L"Backup\\";
+};
+
+TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
+    Plant(kPlanted, L"%SystemRoot%\\system32\\notepad.exe /a", REG_EXPAND_SZ);
+    Plant(L"", L"C:\\unnamed.exe"); // the default value is no entry
+    const std::wstring notepad = L"C:\\windows\\system32\\notepad.exe";
+    ASSERT_TRUE(CreateShortcut(notepad, startup_ + L"App.lnk", L"-tray", L"", L"C:\\", 1, notepad,
+                               0));
+    test::WriteBytes(startup_ + L"desktop.ini", "[x]");
+    test::WriteBytes(startup_ + L"Script.bat", "");
+
+    auto first = Ours(ScanStartupEntries({}, startup_));
+    std::sort(first.begin(), first.end(),
+              [](const StartupEntry& a, const StartupEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].name, L"App");
+    EXPECT_EQ(first[0].startupString, L"\"" + startup_ + L"App.lnk\" \"-tray\"");
+    EXPECT_EQ(first[0].root, 0u);
+    EXPECT_FALSE(first[0].fileMissing);
+    EXPECT_EQ(first[1].name, kPlanted);
+    EXPECT_EQ(first[1].startupString, notepad + L" /a");
+    EXPECT_EQ(first[1].type, kRegistryType);
+    EXPECT_EQ(first[1].location, kRunKey);
+    EXPECT_FALSE(first[1].fileMissing);
+    EXPECT_EQ(first[2].name, L"Script");
+    EXPECT_EQ(first[2].startupString, L"\"" + startup_ + L"Script.bat\"");
+
+    // Desktop.ini in another case is an ordinary file.
+    ASSERT_TRUE(DeleteFileW((startup_ + L"desktop.ini").c_str()));
+    test::WriteBytes(startup_ + L"Desktop.ini", "[x]");
+    Plant(L"MDRTestOstrel2", L"C:\\nowhere\\missing.exe");
+    auto second = Ours(ScanStartupEntries(first, startup_));
+    ASSERT_EQ(second.size(), 5u);
+    for (const StartupEntry& e : second) {
+        auto same = std::find_if(first.begin(), first.end(), [&](const StartupEntry& f) {
+            return EntryIdentity(f) == EntryIdentity(e);
+        });
+        // Records found again keep their ids; new ones get fresh ones.
+        if (same != first.end()) {
+            EXPECT_EQ(same->id, e.id) << ToUtf8(e.name);
+        } else {
+            EXPECT_TRUE(e.name == L"Desktop" || e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+        }
+        EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+    }
+}
+
+TEST_F(StartupEntriesTest, RemovalBacksUpFirstAndTheBackupBringsTheValueBack) {
+    Plant(kPlanted, L"C:\\Tools\\tray.exe /min \"quoted\"");
+    StartupEntry entry;
+    entry.root = kHkcu;
+    entry.location = kRunKey;
+    entry.name = kPlanted;
+    entry.type = kRegistryType;
+
+    // No folder to write the backup into: nothing is deleted.
+    EXPECT_EQ(RemoveStartupEntry(entry, temp_ / L"NoSuchFolder\\").outcome,
+              RemoveResult::BackupFailed);
+    EXPECT_EQ(ValueExists(kHkcu, kRunKey, kPlanted), 1);
+
+    const RemoveResult removed = RemoveStartupEntry(entry, backup_);
+    ASSERT_EQ(removed.outcome, RemoveResult::Removed);
+    EXPECT_EQ(ValueExists(kHkcu, kRunKey, kPlanted), 0);
+    EXPECT_EQ(removed.backupFile.substr(0, backup_.size() + 7), backup_ + L"Ostrel_");
+    EXPECT_EQ(test::FilesIn(backup_).size(), 1u);
+
+    test::ImportWithRegedit(removed.backupFile);
+    EXPECT_EQ(ReadValueAsText(kHkcu, kRunKey, kPlanted), L"C:\\Tools\\tray.exe /min \"quoted\"");
+
+    // Gone meanwhile: reported as not removed, and no backup is written.
+    RegDeleteValueW(run_.get(), kPlanted);
+    EXPECT_EQ(RemoveStartupEntry(entry, backup_).outcome, RemoveResult::NotRemoved);
+    EXPECT_EQ(test::FilesIn(backup_).size(), 1u);
+}
+
+TEST_F(StartupEntriesTest, FolderEntriesGoToTheRecycleBin) {
+    test::WriteBytes(startup_ + L"Old.bat", "x");
+    StartupEntry entry;
+    entry.location = startup_ + L"Old.bat";
+    entry.type = kFolderType;
+    EXPECT_EQ(RemoveStartupEntry(entry, backup_).outcome, RemoveResult::Removed);
+    EXPECT_FALSE(test::FileExists(startup_ + L"Old.bat"));
+}
+
+TEST(StartupCommands, AddedCommandsAndWrites) {
+    EXPECT_EQ(AddedCommand(L"C:\\a b\\x.exe", L""), L"\"C:\\a b\\x.exe\"");
+    EXPECT_EQ(AddedCommand(L"C:\\x.exe", L"-a \"b\""), L"\"C:\\x.exe\" -a \"b\"");
+    // The key is never created.
+    EXPECT_FALSE(WriteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey\\", L"a", L"b"));
+    EXPECT_FALSE(DeleteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey", L"a"));
+}
+
+TEST(StartupExport, RecordLinesOfAnEntryWhoseFileIsMissing) {
+    StartupEntry entry;
+    entry.name = L"Tray";
+    entry.startupString = L"C:\\nowhere\\tray.exe /min";
+    entry.type = kRegistryType;
+    EXPECT_EQ(ExportRecordLines(entry),
+              (std::vector<std::wstring>{L"Entry name: Tray",
+                                         L"Startup string: C:\\nowhere\\tray.exe /min",
+                                         L"Entry type: Registry", L"File information:",
+                                         L"Path : n/a", L"File size : n/a"}));
+}
+
+} // namespace
+} // namespace mdr
