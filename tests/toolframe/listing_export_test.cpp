@@ -1,0 +1,52 @@
+// The tools' listing export and clipboard texts.
+#include <gtest/gtest.h>
+
+#include "tests/support/edition.h"
+#include "toolframe/listing_export.h"
+
+namespace mdr {
+namespace {
+
+TEST(ListingExport, FileNameRule) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"list.TXT", L"list.TXT"},
+        {L"list", L"list.txt"},
+        {L"list.txt.bak", L"list.txt.bak.txt"},
+        {L"list.txt ", L"list.txt .txt"},
+        {L"C:\\a\\b.txt", L"C:\\a\\b.txt"},
+        {L"txt", L"txt.txt"},
+    };
+    for (const auto& [chosen, used] : cases)
+        EXPECT_EQ(ExportFileName(chosen), used);
+}
+
+TEST(ListingExport, HeaderProgressAndBytes) {
+    SYSTEMTIME t{};
+    t.wYear = 2009;
+    t.wMonth = 5;
+    t.wDay = 17;
+    t.wHour = 14;
+    t.wMinute = 3;
+    t.wSecond = 9;
+    const std::wstring line(69, L'-');
+    EXPECT_EQ(ExportHeaderLines(kSevrid, t, 3),
+              (std::vector<std::wstring>{line, L"MDR Sevrid Export",
+                                         std::wstring(L"Veltrane Mendora ") + test::kVersionText,
+                                         L"Website: https://www.veltrane.example/mendora", line,
+                                         L"Generated on: 2009/05/17 at 14:03:09", line, L"",
+                                         L"Total detected services: 3", L""}));
+    EXPECT_EQ(ExportProgressPosition(0, 3), 33);
+    EXPECT_EQ(ExportProgressPosition(1, 3), 67);
+    EXPECT_EQ(ExportProgressPosition(2, 3), 100);
+    EXPECT_EQ(ExportProgressText(ExportProgress(0, 3)), L"Exporting list... 33.33%");
+    EXPECT_EQ(ExportBytes({L"a\u00e4", L""}), "a\xC3\xA4\r\n\r\n");
+}
+
+TEST(ListingExport, ClipboardTexts) {
+    EXPECT_EQ(ClipboardLine({L"a", L"b c", L""}), L"a     b c     ");
+    EXPECT_EQ(ClipboardAll({}), L"");
+    EXPECT_EQ(ClipboardAll({{L"a", L"b"}, {L"c", L"d"}}), L"a     b\r\nc     d\r\n");
+}
+
+} // namespace
+} // namespace mdr
