@@ -33,7 +33,8 @@ bool RegisterWindowClass(const WindowClassSpec& spec) {
 void* BindWindowContext(HWND window, UINT message, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     return reinterpret_cast<void*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
@@ -84,10 +85,10 @@ HWND CreateModalWindow(const ModalSpec& spec, HWND owner, void* context) {
     if (owner) EnableWindow(owner, FALSE);
     const RECT frame =
         CentredFrame(owner, spec.clientWidth, spec.clientHeight, spec.style, spec.exStyle);
-    return CreateWindowExW(spec.exStyle, spec.className, spec.title.c_str(), spec.style & ~WS_VISIBLE,
-                           frame.left, frame.top, frame.right - frame.left,
-                           frame.bottom - frame.top, owner, nullptr, GetModuleHandleW(nullptr),
-                           context);
+    return CreateWindowExW(spec.exStyle, spec.className, spec.title.c_str(),
+                           spec.style & ~WS_VISIBLE, frame.left, frame.top,
+                           frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
+                           GetModuleHandleW(nullptr), context);
 }
 
 void ShowModalWindow(HWND window, HWND focus) {

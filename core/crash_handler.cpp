@@ -105,18 +105,18 @@ const wchar_t* DescriptionOf(DWORD exceptionCode) {
 void WriteCrashReport(FixedText& out, DWORD exceptionCode, const SYSTEMTIME& when,
                       std::wstring_view versionText, int osCode, std::wstring_view module,
                       int line) {
+    // "yyyy/mm/dd at hh:mm:ss"
+    const struct {
+        WORD value;
+        int digits;
+        const wchar_t* after;
+    } stamp[] = {{when.wYear, 4, L"/"}, {when.wMonth, 2, L"/"},  {when.wDay, 2, L" at "},
+                 {when.wHour, 2, L":"}, {when.wMinute, 2, L":"}, {when.wSecond, 2, L""}};
     out.Add(L"Log generated on: ");
-    out.AddNumber(when.wYear, 4);
-    out.Add(L"/");
-    out.AddNumber(when.wMonth, 2);
-    out.Add(L"/");
-    out.AddNumber(when.wDay, 2);
-    out.Add(L" at ");
-    out.AddNumber(when.wHour, 2);
-    out.Add(L":");
-    out.AddNumber(when.wMinute, 2);
-    out.Add(L":");
-    out.AddNumber(when.wSecond, 2);
+    for (const auto& field : stamp) {
+        out.AddNumber(field.value, field.digits);
+        out.Add(field.after);
+    }
     out.Add(L"\r\nMDR version: ");
     out.Add(versionText);
     out.Add(L"\r\nOS version: ");

@@ -115,7 +115,6 @@ class RepairWindow {
     }
 
   private:
-
     HWND owner_ = nullptr;
     HWND window_ = nullptr;
     HWND progress_ = nullptr;
@@ -580,8 +579,7 @@ void UpdateView(FixRun& run, RepairWindow& window) {
     run.view.SetStatusText(LangText(155));
     for (int item = 1; item <= kAreaCount; ++item) {
         const AreaEntry& area = AreaTable()[item - 1];
-        run.view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound),
-                              area.errorsFound <= 0);
+        run.view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound), area.errorsFound <= 0);
     }
     Log(L"Closing registry repair window");
     SetErrorsFound(ErrorsLeftAfterFix(run.checkedCount, run.fixed));

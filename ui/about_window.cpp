@@ -67,8 +67,9 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
 }
 
 bool RegisterFrameClass() {
-    return RegisterWindowClass({kFrameClass, FrameProc, 0, IDC_ARROW,
-                                reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNSHADOW + 1))});
+    return RegisterWindowClass(
+        {kFrameClass, FrameProc, 0, IDC_ARROW,
+         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNSHADOW + 1))});
 }
 
 // ---- About window ----------------------------------------------------------------------------
@@ -170,9 +171,11 @@ HWND ThemedTextBox(HWND parent, int number, int x, int y, int width, int height,
     MDR_HERE();
     const DWORD style = ES_MULTILINE | ES_READONLY | flags;
     if (ThemedFrameWanted() && RegisterFrameClass()) {
-        HWND frame = AddControl(parent, kFrameClass, L"", 0, {x - 1, y - 1, width + 2, height + 2}, 0);
+        HWND frame =
+            AddControl(parent, kFrameClass, L"", 0, {x - 1, y - 1, width + 2, height + 2}, 0);
         if (!frame) return nullptr;
-        HWND box = AddControl(frame, L"EDIT", L"", style, {1, 1, width, height}, number, 0, FontOr(1));
+        HWND box =
+            AddControl(frame, L"EDIT", L"", style, {1, 1, width, height}, number, 0, FontOr(1));
         if (!box) DestroyWindow(frame);
         return box;
     }
@@ -263,9 +266,13 @@ int AboutWindow() {
     HWND main = MainWindowHandle();
     AboutState state;
     HWND window = nullptr;
-    const WindowClassSpec aboutClass{kAboutClass, AboutProc, 0, IDC_ARROW,
-                                     GetSysColorBrush(COLOR_BTNFACE),
-                                     LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))};
+    const WindowClassSpec aboutClass{
+        kAboutClass,
+        AboutProc,
+        0,
+        IDC_ARROW,
+        GetSysColorBrush(COLOR_BTNFACE),
+        LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))};
     if (RegisterWindowClass(aboutClass)) {
         window = CreateModalWindow({kAboutClass, LangText(130) + L" " + kProductName, kAboutWidth,
                                     kAboutHeight, kModalStyle, 0},

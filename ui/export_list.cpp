@@ -71,10 +71,10 @@ struct ProgressWindow {
 ProgressWindow OpenProgressWindow(HWND owner) {
     MDR_HERE();
     ProgressWindow p;
-    if (RegisterWindowClass({kProgressClass, ProgressProc, 0, IDC_ARROW,
-                             GetSysColorBrush(COLOR_BTNFACE)})) {
-        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth,
-                                      kProgressHeight, WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
+    if (RegisterWindowClass(
+            {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
+        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth, kProgressHeight,
+                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
                                      owner);
     } else if (owner) {
         EnableWindow(owner, FALSE);

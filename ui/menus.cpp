@@ -126,16 +126,16 @@ bool BuildMenus() {
     ok = ok && AddItems(ui.popups[1].get(),
                         {{kCmdTreeTickAll, 182, nullptr, 5}, {kCmdTreeUntickAll, 183, nullptr, 9}});
     ok = ok && AddItems(ui.popups[2].get(), {{kCmdListSelectAll, 184, nullptr, 6},
-                                       {kCmdListSelectSafe, 185, nullptr, 7},
-                                       {kCmdListSelectUnsafe, 186, nullptr, 8},
-                                       kSep,
-                                       {kCmdListInvert, 187, nullptr, 10},
-                                       {kCmdListDeselectAll, 188, nullptr, 9},
-                                       kSep,
-                                       {kCmdListAddException, 189, nullptr, 21},
-                                       kSep,
-                                       {kCmdListFix, 190, nullptr, 12},
-                                       {kCmdListOpenInRegedit, 191, nullptr, 11}});
+                                             {kCmdListSelectSafe, 185, nullptr, 7},
+                                             {kCmdListSelectUnsafe, 186, nullptr, 8},
+                                             kSep,
+                                             {kCmdListInvert, 187, nullptr, 10},
+                                             {kCmdListDeselectAll, 188, nullptr, 9},
+                                             kSep,
+                                             {kCmdListAddException, 189, nullptr, 21},
+                                             kSep,
+                                             {kCmdListFix, 190, nullptr, 12},
+                                             {kCmdListOpenInRegedit, 191, nullptr, 11}});
     ok = ok && AddItems(ui.popups[3].get(),
                         {{kCmdTrayRestore, 192, nullptr, 22}, {kCmdTrayExit, 193, nullptr, 4}});
     for (const ToolMenuEntry& tool : ToolMenu()) {

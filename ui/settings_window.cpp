@@ -103,7 +103,7 @@ HWND IconButton(HWND parent, int id, int icon, Place place) {
 HWND DropDown(HWND parent, int id, Place place, const std::vector<std::wstring>& items) {
     place.height += 160;
     HWND box = AddControl(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                           place, id);
+                          place, id);
     if (!box) return nullptr;
     for (const std::wstring& item : items)
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
@@ -118,8 +118,8 @@ std::vector<std::wstring> Entries(int first, int last) {
 HWND TwoColumnList(HWND parent, int id, Place place, int title0, int width0, int title1,
                    int width1) {
     HWND list = AddControl(parent, WC_LISTVIEWW, L"",
-                            LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, place, id,
-                            WS_EX_CLIENTEDGE);
+                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, place, id,
+                           WS_EX_CLIENTEDGE);
     if (!list) return nullptr;
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(AppFont(0)), FALSE);
     ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -225,7 +225,7 @@ bool MakeGeneralPage(HWND page) {
 bool MakeAppearancePage(HWND page) {
     bool ok = CheckBox(page, kHighlight, 41, {8, 13, 210, 15}) &&
               AddControl(page, L"EDIT", L"", ES_READONLY, {218, 13, 150, 15}, kSwatch,
-                          WS_EX_CLIENTEDGE) &&
+                         WS_EX_CLIENTEDGE) &&
               IconButton(page, kChooseColor, 32, {373, 8, 25, 25}) &&
               IconButton(page, kResetColor, 33, {403, 8, 25, 25});
     ok = ok && Label(page, 42, {8, 43, 420, 15}) &&
@@ -242,7 +242,7 @@ bool MakeExceptionsPage(HWND page) {
               DropDown(page, kNewRoot, {178, 193, 250, 20}, roots) &&
               Label(page, 49, {8, 223, 165, 15}) &&
               AddControl(page, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {178, 218, 250, 20},
-                          kNewSubkey, WS_EX_CLIENTEDGE);
+                         kNewSubkey, WS_EX_CLIENTEDGE);
     ok = ok && AddButton(page, kAdd, Text(50), {8, 243, 100, 20}) &&
          AddButton(page, kRemove, Text(51), {115, 243, 100, 20}) &&
          AddButton(page, kExport, Text(52), {222, 243, 100, 20}) &&
@@ -584,12 +584,12 @@ LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 bool CreateSettingsWindow(Dialog& d) {
     MDR_HERE();
     if (!RegisterWindowClass({kSettingsWindowClass, SettingsProc})) return false;
-    d.window = CreateModalWindow({kSettingsWindowClass, Text(30), kInnerWidth, kInnerHeight},
-                                 d.owner, &d);
+    d.window =
+        CreateModalWindow({kSettingsWindowClass, Text(30), kInnerWidth, kInnerHeight}, d.owner, &d);
     if (!d.window) return false;
 
     d.tabs = AddControl(d.window, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN,
-                         {5, 5, 440, 300}, kTabs, WS_EX_CONTROLPARENT);
+                        {5, 5, 440, 300}, kTabs, WS_EX_CONTROLPARENT);
     if (!d.tabs) return false;
     TabCtrl_SetImageList(d.tabs, AppIconList());
     const std::pair<int, int> tabs[kPageCount] = {{34, 29}, {263, 30}, {45, 31}};
