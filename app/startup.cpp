@@ -62,9 +62,9 @@ std::wstring ProfileFolder() {
     std::wstring folder;
     LPITEMIDLIST list = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROFILE, &list)) && list) {
+        const UniqueCoTaskMem owned(list);
         wchar_t path[MAX_PATH] = {};
         if (SHGetPathFromIDListW(list, path)) folder = path;
-        CoTaskMemFree(list);
     }
     if (folder.empty()) {
         // Without a profile the settings would land relative to the current directory.
@@ -123,10 +123,10 @@ std::vector<std::wstring> ProgramArguments() {
     std::vector<std::wstring> arguments;
     int count = 0;
     LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    const UniqueLocalMem owned(list);
     if (!list) return arguments;
     for (int i = 1; i < count; ++i)
         arguments.emplace_back(list[i]);
-    LocalFree(list);
     return arguments;
 }
 

@@ -29,7 +29,8 @@ std::wstring RootKeyName(RootKey root);
 
 // Check procedures: return -1 to stop the walk, anything else to go on.
 using SubkeyCheck = int (*)(RootKey root, const std::wstring& keyPath);
-using ValueCheck = int (*)(RootKey root, const std::wstring& keyPath, const std::wstring& valueName);
+using ValueCheck = int (*)(RootKey root, const std::wstring& keyPath,
+                           const std::wstring& valueName);
 
 struct ValueRef {
     RootKey root;

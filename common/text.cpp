@@ -6,7 +6,9 @@
 namespace mdr {
 
 namespace {
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 wchar_t LowerChar(wchar_t c) {
     // CharLowerBuffW handles the whole BMP the way the rest of Windows does.
     CharLowerBuffW(&c, 1);
@@ -16,8 +18,10 @@ wchar_t LowerChar(wchar_t c) {
 
 std::wstring Trim(std::wstring_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
     return std::wstring(s.substr(b, e - b));
 }
 
@@ -100,7 +104,8 @@ std::vector<std::wstring> Split(std::wstring_view s, wchar_t sep) {
 
 size_t CountChar(std::wstring_view s, wchar_t c) {
     size_t n = 0;
-    for (wchar_t ch : s) n += (ch == c);
+    for (wchar_t ch : s)
+        n += (ch == c);
     return n;
 }
 
@@ -142,7 +147,11 @@ static std::wstring FromCodePage(UINT cp, std::string_view s) {
     return r;
 }
 
-std::wstring FromUtf8(std::string_view s) { return FromCodePage(CP_UTF8, s); }
-std::wstring FromAnsi(std::string_view s) { return FromCodePage(CP_ACP, s); }
+std::wstring FromUtf8(std::string_view s) {
+    return FromCodePage(CP_UTF8, s);
+}
+std::wstring FromAnsi(std::string_view s) {
+    return FromCodePage(CP_ACP, s);
+}
 
 } // namespace mdr

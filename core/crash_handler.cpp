@@ -5,11 +5,12 @@
 #include "core/crash_handler.h"
 
 #include <atomic>
-#include <cstdio>
+#include <iterator>
 
 #include "core/os_version.h"
 #include "core/product.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "version.h"
 
 MDR_TRACE_MODULE(ErrorHandler);
@@ -55,7 +56,79 @@ constexpr int kInnerHeight = 185;
 std::atomic<DWORD> g_reportingThread{0};
 std::atomic<DWORD> g_windowThread{0};
 DWORD g_exitCode = 0;
-std::wstring* g_report = nullptr;
+// Filled inside the filter, which must not allocate: the faulting thread may hold the heap lock.
+int g_osCode = 0; // looked up at installation
+wchar_t g_report[1024] = {};
+
+// Text written into a fixed buffer; what does not fit is dropped. Never allocates.
+class FixedText {
+  public:
+    FixedText(wchar_t* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
+        if (capacity_) buffer_[0] = L'\0';
+    }
+    void Add(std::wstring_view text) {
+        for (wchar_t c : text) {
+            if (size_ + 1 >= capacity_) return;
+            buffer_[size_++] = c;
+        }
+        buffer_[size_] = L'\0';
+    }
+    // value in decimal with at least minDigits digits (zeros in front).
+    void AddNumber(long long value, int minDigits = 1) {
+        wchar_t digits[24];
+        int n = 0;
+        unsigned long long magnitude =
+            value < 0 ? 0ull - static_cast<unsigned long long>(value) : value;
+        do {
+            digits[n++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0 || n < minDigits);
+        if (value < 0) Add(L"-");
+        while (n > 0)
+            Add(std::wstring_view(&digits[--n], 1));
+    }
+    size_t size() const { return size_; }
+
+  private:
+    wchar_t* buffer_;
+    size_t capacity_;
+    size_t size_ = 0;
+};
+
+const wchar_t* DescriptionOf(DWORD exceptionCode) {
+    for (const FaultText& entry : kFaultTexts) {
+        if (entry.code == exceptionCode) return entry.text;
+    }
+    return L"Unknown error code";
+}
+
+void WriteCrashReport(FixedText& out, DWORD exceptionCode, const SYSTEMTIME& when,
+                      std::wstring_view versionText, int osCode, std::wstring_view module,
+                      int line) {
+    // "yyyy/mm/dd at hh:mm:ss"
+    const struct {
+        WORD value;
+        int digits;
+        const wchar_t* after;
+    } stamp[] = {{when.wYear, 4, L"/"}, {when.wMonth, 2, L"/"},  {when.wDay, 2, L" at "},
+                 {when.wHour, 2, L":"}, {when.wMinute, 2, L":"}, {when.wSecond, 2, L""}};
+    out.Add(L"Log generated on: ");
+    for (const auto& field : stamp) {
+        out.AddNumber(field.value, field.digits);
+        out.Add(field.after);
+    }
+    out.Add(L"\r\nMDR version: ");
+    out.Add(versionText);
+    out.Add(L"\r\nOS version: ");
+    out.AddNumber(osCode);
+    out.Add(L"\r\nError description: ");
+    out.Add(DescriptionOf(exceptionCode));
+    out.Add(L"\r\nModule name: ");
+    out.Add(module);
+    out.Add(L"\r\nError line: ");
+    out.AddNumber(line);
+    out.Add(L"\r\n");
+}
 
 [[noreturn]] void EndAfterCrash() {
     // TerminateProcess rather than ExitProcess: the faulting thread may hold the loader or heap
@@ -83,7 +156,12 @@ void CopyToClipboard(HWND window, HWND edit) {
     if (memory) GlobalFree(memory);
 }
 
+struct CrashWindowState {
+    bool quit = false;
+};
+
 LRESULT CALLBACK CrashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CrashWindowState* state = WindowContext<CrashWindowState>(window, message, lParam);
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kCrashCopyId) {
@@ -91,78 +169,51 @@ LRESULT CALLBACK CrashWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return 0;
         }
         if (LOWORD(wParam) == kCrashQuitId) {
-            PostQuitMessage(0);
+            if (state) state->quit = true;
             return 0;
         }
         break;
     case WM_CLOSE:
-        PostQuitMessage(0);
+        if (state) state->quit = true;
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle,
-                int x, int y, int w, int h, int id) {
-    HWND control = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h,
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
-    if (control) {
-        SendMessageW(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    }
-    return control;
-}
-
 // Shows the report window and returns when the user quits; false when it could not open.
 bool RunCrashWindow(const std::wstring& report) {
     MDR_HERE();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = CrashWindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kWindowClass;
-    RegisterClassExW(&wc); // a failure shows up as CreateWindowExW failing
+    // A failure to register shows up as CreateWindowExW failing.
+    RegisterWindowClass({kWindowClass, CrashWindowProc});
 
+    // At a fixed place with no owner: the program's own windows are hidden or broken.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     RECT frame{0, 0, kInnerWidth, kInnerHeight};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
+    CrashWindowState state;
     HWND window = CreateWindowExW(0, kWindowClass, kCrashWindowTitle, style, kWindowX, kWindowY,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                  nullptr, instance, nullptr);
+                                  nullptr, GetModuleHandleW(nullptr), &state);
     if (!window) return false;
 
-    AddControl(window, L"STATIC", CrashIntroText().c_str(), 0, 0, 10, 5, 370, 40, kCrashTextId);
-    HWND edit = AddControl(window, L"EDIT", report.c_str(),
+    AddLabel(window, CrashIntroText(), {10, 5, 370, 40}, kCrashTextId, 0);
+    HWND edit = AddControl(window, L"EDIT", report,
                            WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                           WS_EX_CLIENTEDGE, 10, 50, 365, 100, kCrashReportId);
-    HWND copy = AddControl(window, L"BUTTON", L"Copy to clipboard", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                           170, 155, 100, 25, kCrashCopyId);
-    HWND quit = AddControl(window, L"BUTTON", L"Quit", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 275, 155,
-                           100, 25, kCrashQuitId);
+                           {10, 50, 365, 100}, kCrashReportId, WS_EX_CLIENTEDGE);
+    HWND copy = AddButton(window, kCrashCopyId, L"Copy to clipboard", {170, 155, 100, 25});
+    HWND quit = AddButton(window, kCrashQuitId, L"Quit", {275, 155, 100, 25}, BS_DEFPUSHBUTTON);
     if (!edit || !copy || !quit) {
         DestroyWindow(window);
         return false;
     }
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-    SetFocus(quit);
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(window, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    ShowModalWindow(window, quit);
+    RunModalLoop(window, [&] { return state.quit; });
     return true;
 }
 
-[[noreturn]] void ShowReportAndEnd(const std::wstring& report) {
+[[noreturn]] void ShowReportAndEnd(const wchar_t* report) {
     if (!RunCrashWindow(report)) {
-        MessageBoxW(nullptr, report.c_str(), L"Error detected",
+        MessageBoxW(nullptr, report, L"Error detected",
                     MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
     }
     EndAfterCrash();
@@ -170,7 +221,7 @@ bool RunCrashWindow(const std::wstring& report) {
 
 DWORD WINAPI CrashWindowThread(void*) {
     g_windowThread = GetCurrentThreadId();
-    ShowReportAndEnd(*g_report);
+    ShowReportAndEnd(g_report);
 }
 
 // Hides the program's window in front so that the report is what the user sees and nothing is
@@ -206,13 +257,15 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
 
     SYSTEMTIME now;
     GetLocalTime(&now);
-    g_report =
-        new std::wstring(FormatCrashReport(code, now, MDR_VERSION_TEXT, OperatingSystemCode(),
-                                           point.module ? point.module : L"", point.line));
+    FixedText report(g_report, std::size(g_report));
+    WriteCrashReport(report, code, now, MDR_VERSION_TEXT, g_osCode,
+                     point.module ? point.module : L"", point.line);
     HideForegroundWindow();
 
+    // The window (which does allocate) runs on a thread of its own; only when none can be made
+    // does this thread show the report as it can.
     HANDLE thread = CreateThread(nullptr, 256 * 1024, CrashWindowThread, nullptr, 0, nullptr);
-    if (!thread) ShowReportAndEnd(*g_report);
+    if (!thread) ShowReportAndEnd(g_report);
     WaitForSingleObject(thread, INFINITE);
     EndAfterCrash();
 }
@@ -220,28 +273,17 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
 } // namespace
 
 std::wstring FaultDescription(DWORD exceptionCode) {
-    for (const FaultText& entry : kFaultTexts) {
-        if (entry.code == exceptionCode) return entry.text;
-    }
-    return L"Unknown error code";
+    return DescriptionOf(exceptionCode);
 }
 
 std::wstring FormatCrashReport(DWORD exceptionCode, const SYSTEMTIME& when,
                                std::wstring_view versionText, int osCode, std::wstring_view module,
                                int line) {
-    wchar_t stamp[48];
-    swprintf(stamp, 48, L"%04u/%02u/%02u at %02u:%02u:%02u", when.wYear, when.wMonth, when.wDay,
-             when.wHour, when.wMinute, when.wSecond);
-    std::wstring report = L"Log generated on: ";
-    report += stamp;
-    report += L"\r\nMDR version: ";
-    report += versionText;
-    report += L"\r\nOS version: " + std::to_wstring(osCode);
-    report += L"\r\nError description: " + FaultDescription(exceptionCode);
-    report += L"\r\nModule name: ";
-    report += module;
-    report += L"\r\nError line: " + std::to_wstring(line) + L"\r\n";
-    return report;
+    std::wstring buffer(std::size(g_report) + module.size() + versionText.size(), L'\0');
+    FixedText out(buffer.data(), buffer.size());
+    WriteCrashReport(out, exceptionCode, when, versionText, osCode, module, line);
+    buffer.resize(out.size());
+    return buffer;
 }
 
 std::wstring CrashIntroText() {
@@ -253,6 +295,7 @@ std::wstring CrashIntroText() {
 
 void InstallCrashHandler() {
     MDR_HERE();
+    g_osCode = OperatingSystemCode();
     SetUnhandledExceptionFilter(CrashFilter);
 }
 

@@ -14,7 +14,7 @@ namespace {
 struct Resources {
     std::array<UniqueHfont, 2> fonts;
     std::array<UniqueHicon, ICON_TABLE_COUNT> icons;
-    HIMAGELIST list = nullptr;
+    UniqueHimagelist list;
 };
 
 Resources& Res() {
@@ -23,9 +23,8 @@ Resources& Res() {
 }
 
 HFONT MakeArial(int points) {
-    HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    const int height = -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, L"Arial");
@@ -44,7 +43,7 @@ HICON AppIcon(int index) {
 }
 
 HIMAGELIST AppIconList() {
-    return Res().list;
+    return Res().list.get();
 }
 
 bool CreateAppResources() {
@@ -55,10 +54,10 @@ bool CreateAppResources() {
     bool ok = r.fonts[0] && r.fonts[1];
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    r.list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, ICON_TABLE_COUNT, 0);
+    r.list.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, ICON_TABLE_COUNT, 0));
     // Sized first so that every icon keeps its index even if one failed to load.
-    if (r.list) ImageList_SetImageCount(r.list, ICON_TABLE_COUNT);
-    ok = ok && r.list;
+    if (r.list) ImageList_SetImageCount(r.list.get(), ICON_TABLE_COUNT);
+    ok = ok && static_cast<bool>(r.list);
     for (int i = 0; i < ICON_TABLE_COUNT; ++i) {
         MDR_HERE();
         r.icons[i].reset(static_cast<HICON>(LoadImageW(
@@ -67,15 +66,14 @@ bool CreateAppResources() {
             ok = false;
             continue;
         }
-        if (r.list) ImageList_ReplaceIcon(r.list, i, r.icons[i].get());
+        if (r.list) ImageList_ReplaceIcon(r.list.get(), i, r.icons[i].get());
     }
     return ok;
 }
 
 void ReleaseAppResources() {
     Resources& r = Res();
-    if (r.list) ImageList_Destroy(r.list);
-    r.list = nullptr;
+    r.list.reset();
     for (auto& icon : r.icons)
         icon.reset();
     for (auto& font : r.fonts)

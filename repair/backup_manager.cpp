@@ -17,7 +17,8 @@
 #include "common/ini.h"
 #include "common/text.h"
 #include "common/trace.h"
-#include "repair/backup_ui.h"
+#include "common/window.h"
+#include "repair/registry_editor.h"
 #include "repair/message_box.h"
 
 MDR_TRACE_MODULE(RestoreEngine);
@@ -28,7 +29,7 @@ namespace {
 
 constexpr wchar_t kManagerClass[] = L"VeltraneMendoraBackupManager";
 
-// Window 2 and its controls.
+// The backup manager window and its controls.
 constexpr int kClientWidth = 415;
 constexpr int kClientHeight = 260;
 constexpr int kTextId = 100;
@@ -62,10 +63,6 @@ std::wstring LocalDateText(const FILETIME& utcTime) {
 
 // ---- The window ----
 
-ManagerState* StateOf(HWND window) {
-    return reinterpret_cast<ManagerState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
 // Commands run from the window's loop, outside any window procedure. A click sent from another
 // thread arrives inside GetMessage: the posted WM_NULL then wakes the loop.
 LRESULT Request(HWND window, ManagerState* state, Command command) {
@@ -76,12 +73,7 @@ LRESULT Request(HWND window, ManagerState* state, Command command) {
 
 LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        ManagerState* state = StateOf(window);
+        ManagerState* state = WindowContext<ManagerState>(window, message, lParam);
         switch (message) {
         case WM_COMMAND:
             if (!state || HIWORD(wParam) > 1) break; // only clicks, menus and accelerators
@@ -111,27 +103,22 @@ LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 bool BuildManagerWindow(ManagerState& state, HWND owner) {
     MDR_HERE();
-    if (!RegisterModalClass(kManagerClass, ManagerProc)) return false;
-    state.window = CreateModalWindow(kManagerClass, LangText(115),
-                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                                     kClientWidth, kClientHeight, owner, &state);
+    if (!RegisterWindowClass({kManagerClass, ManagerProc})) return false;
+    state.window = CreateModalWindow({kManagerClass, LangText(115), kClientWidth, kClientHeight},
+                                     owner, &state);
     if (!state.window) return false;
     HWND w = state.window;
-    bool ok = AddControl(w, L"STATIC", LangText(116), SS_LEFT | SS_NOPREFIX, 5, 10, 400, 20,
-                         kTextId) != nullptr;
+    bool ok = AddLabel(w, LangText(116), {5, 10, 400, 20}, kTextId) != nullptr;
     // One file at a time is restored or removed, so one row is selected at a time.
     state.list = AddControl(w, WC_LISTVIEWW, L"",
                             WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
                                 LVS_SHAREIMAGELISTS,
-                            5, 35, 405, 175, kListId, WS_EX_CLIENTEDGE);
+                            {5, 35, 405, 175}, kListId, WS_EX_CLIENTEDGE);
     ok = ok && state.list;
-    ok = ok && AddSeparator(w, 5, 220, 405, 10, kSeparatorId);
-    ok = ok && AddControl(w, L"BUTTON", LangText(120), WS_TABSTOP | BS_PUSHBUTTON, 5, 230, 100, 25,
-                          kCloseId);
-    ok = ok && AddControl(w, L"BUTTON", LangText(121), WS_TABSTOP | BS_PUSHBUTTON, 205, 230, 100,
-                          25, kRemoveId);
-    ok = ok && AddControl(w, L"BUTTON", LangText(122), WS_TABSTOP | BS_DEFPUSHBUTTON, 310, 230, 100,
-                          25, kRestoreId);
+    ok = ok && AddSeparator(w, {5, 220, 405, 10}, kSeparatorId);
+    ok = ok && AddButton(w, kCloseId, LangText(120), {5, 230, 100, 25});
+    ok = ok && AddButton(w, kRemoveId, LangText(121), {205, 230, 100, 25});
+    ok = ok && AddButton(w, kRestoreId, LangText(122), {310, 230, 100, 25}, BS_DEFPUSHBUTTON);
     if (!ok) {
         DestroyWindow(w);
         state.window = nullptr;
@@ -341,30 +328,16 @@ int ManageBackupWindow(HWND owner) {
     ManagerState state;
     state.entries = ListBackupFiles(Paths().backupFolder);
 
-    if (owner) EnableWindow(owner, FALSE);
     if (!BuildManagerWindow(state, owner)) {
         ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
         EndProgram();
     }
     FillList(state);
     SelectRow(state.list, 0);
-    ShowWindow(state.window, SW_SHOW);
-    SetFocus(state.list);
-
-    MSG msg;
-    while (!state.done) {
-        MDR_HERE();
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that owns the quit
-            break;
-        }
-        if (got == -1) break;
-        DispatchModalMessage(msg, state.window);
-        RunPending(state);
-    }
-
-    CloseModalWindow(state.window, owner);
+    ShowModalWindow(state.window, state.list);
+    RunModalLoop(
+        state.window, [&] { return state.done; }, [&] { RunPending(state); });
+    CloseModal(state.window, owner);
     Log(L"ManageBackupWindow() -> retn");
     return 1;
 }

@@ -11,8 +11,8 @@ constexpr int kMaxBackupAttempts = 9999;
 
 std::wstring DatedName(std::wstring_view program, const SYSTEMTIME& t) {
     wchar_t date[40];
-    swprintf(date, 40, L"_%02u_%02u_%02u_(%02u%02u%02u)", t.wDay, t.wMonth, t.wYear % 100u,
-             t.wHour, t.wMinute, t.wSecond);
+    swprintf(date, 40, L"_%02u_%02u_%02u_(%02u%02u%02u)", t.wDay, t.wMonth, t.wYear % 100u, t.wHour,
+             t.wMinute, t.wSecond);
     return std::wstring(program) + date;
 }
 

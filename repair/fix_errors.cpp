@@ -15,6 +15,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "repair/backup_names.h"
 #include "repair/message_box.h"
 #include "repair/reg_writer.h"
@@ -66,77 +67,12 @@ std::wstring BackupFolder() {
     return paths.backupFolder.empty() ? paths.programFolder + L"Backup\\" : paths.backupFolder;
 }
 
-// ---- Message handling while the fix runs ----
-
-// Hands every waiting message of this thread to its window, so the program keeps painting and
-// answering while the fix works. A quit message is put back for the loop that owns it.
-class MessagePump {
-  public:
-    MessagePump() = default;
-    MessagePump(const MessagePump&) = delete;
-    MessagePump& operator=(const MessagePump&) = delete;
-    ~MessagePump() {
-        if (quit_) PostQuitMessage(quitCode_);
-    }
-
-    void Drain() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quit_ = true;
-                quitCode_ = static_cast<int>(msg.wParam);
-                continue;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-    // Waits ms milliseconds, handling messages meanwhile.
-    void Pause(DWORD ms) {
-        const ULONGLONG end = GetTickCount64() + ms;
-        for (;;) {
-            Drain();
-            const ULONGLONG now = GetTickCount64();
-            if (now >= end) return;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now),
-                                      QS_ALLINPUT);
-        }
-    }
-
-  private:
-    bool quit_ = false;
-    int quitCode_ = 0;
-};
-
-// ---- The repair window (window 4) ----
+// ---- The repair window ----
 
 LRESULT CALLBACK RepairWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     // No close box and no Alt+F4: the window goes when the fix is done.
     if (msg == WM_CLOSE) return 0;
     return DefWindowProcW(window, msg, wp, lp);
-}
-
-bool RegisterRepairWindowClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = RepairWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_WAIT);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kRepairWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-// Top-left corner that centres a window of this outer size on the owner's monitor.
-POINT CentredPosition(HWND owner, int width, int height) {
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    HMONITOR monitor = MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY);
-    if (monitor && GetMonitorInfoW(monitor, &info)) area = info.rcWork;
-    return {area.left + (area.right - area.left - width) / 2,
-            area.top + (area.bottom - area.top - height) / 2};
 }
 
 // The progress window with its owner disabled; Close (or the destructor) enables the owner
@@ -151,37 +87,17 @@ class RepairWindow {
     bool Open(HWND owner) {
         MDR_HERE();
         owner_ = owner;
-        if (owner_) EnableWindow(owner_, FALSE);
-        if (!RegisterRepairWindowClass()) return false;
-        const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-        const DWORD exStyle = WS_EX_DLGMODALFRAME;
-        RECT rc{0, 0, kRepairWidth, kRepairHeight};
-        AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-        const int width = rc.right - rc.left;
-        const int height = rc.bottom - rc.top;
-        const POINT at = CentredPosition(owner_, width, height);
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        window_ = CreateWindowExW(exStyle, kRepairWindowClass, LangText(102).c_str(), style, at.x,
-                                  at.y, width, height, owner_, nullptr, instance, nullptr);
+        if (!RegisterWindowClass({kRepairWindowClass, RepairWindowProc, 0, IDC_WAIT})) return false;
+        window_ = CreateModalWindow({kRepairWindowClass, LangText(102), kRepairWidth, kRepairHeight,
+                                     WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME},
+                                    owner_);
         if (!window_) return false;
-        auto control = [&](const wchar_t* cls, const std::wstring& text, DWORD extra, int x, int y,
-                           int w, int h, int id) {
-            HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | extra, x, y, w,
-                                     h, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     instance, nullptr);
-            if (c) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-            return c;
-        };
-        // Paths may hold "&": no mnemonics in the texts.
-        HWND headline = control(L"STATIC", LangText(104), SS_LEFT | SS_NOPREFIX, 10, 10, 355, 35,
-                                kHeadlineText);
-        progress_ = control(PROGRESS_CLASSW, L"", PBS_SMOOTH, 10, 45, 355, 20, kProgressBar);
-        step_ = control(L"STATIC", LangText(103), SS_LEFTNOWORDWRAP | SS_NOPREFIX, 10, 75, 355, 15,
-                        kStepText);
+        HWND headline = AddLabel(window_, LangText(104), {10, 10, 355, 35}, kHeadlineText);
+        progress_ = AddProgressBar(window_, kProgressBar, {10, 45, 355, 20}, PBS_SMOOTH);
+        step_ = AddLabel(window_, LangText(103), {10, 75, 355, 15}, kStepText,
+                         SS_LEFTNOWORDWRAP | SS_NOPREFIX);
         if (!headline || !progress_ || !step_) return false;
-        SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
-        ShowWindow(window_, SW_SHOW);
-        UpdateWindow(window_);
+        ShowModalWindow(window_);
         return true;
     }
 
@@ -194,16 +110,11 @@ class RepairWindow {
 
     void Close() {
         MDR_HERE();
-        // The owner first, so that Windows hands the activation back to it.
-        if (owner_) EnableWindow(owner_, TRUE);
-        if (window_) DestroyWindow(window_);
-        if (owner_) SetActiveWindow(owner_);
+        if (owner_ || window_) CloseModal(window_, owner_);
         owner_ = window_ = progress_ = step_ = nullptr;
     }
 
   private:
-    static HFONT Font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
-
     HWND owner_ = nullptr;
     HWND window_ = nullptr;
     HWND progress_ = nullptr;
@@ -398,19 +309,17 @@ std::wstring FitPathToWidth(std::wstring_view text, int width, const TextWidth& 
 
 std::wstring FitPathToWidth(HWND window, std::wstring_view text, int width) {
     MDR_HERE();
-    HDC dc = GetDC(window);
-    if (!dc) return std::wstring(text);
+    const WindowDc windowDc(window);
+    if (!windowDc) return std::wstring(text);
     HFONT font = window ? reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)) : nullptr;
     if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    HGDIOBJ previous = SelectObject(dc, font);
-    std::wstring fitted = FitPathToWidth(text, width, [dc](std::wstring_view s) {
+    HDC dc = windowDc.get();
+    const SelectedObject selected(dc, font);
+    return FitPathToWidth(text, width, [dc](std::wstring_view s) {
         SIZE size{};
         GetTextExtentPoint32W(dc, s.data(), static_cast<int>(s.size()), &size);
         return static_cast<int>(size.cx);
     });
-    SelectObject(dc, previous);
-    ReleaseDC(window, dc);
-    return fitted;
 }
 
 // ---- Registry ----
@@ -451,54 +360,67 @@ int DeleteRegistryValue(RootKey root, std::wstring_view keyPath, std::wstring_vi
 
 // ---- The fix ----
 
-int FixErrorsWindow(FixView& view) {
-    MDR_HERE();
-    // A command that reaches the window while the fix pumps messages must not start a second.
-    if (g_fixRunning) return 0;
-    g_fixRunning = true;
-    ScopeExit running([] { g_fixRunning = false; });
+namespace {
 
-    // 1.
-    Log(L"FixErrorsWindow()");
+// What one fix works on, from the question to the report.
+struct FixRun {
+    explicit FixRun(FixView& v) : view(v) {}
+
+    FixView& view;
     SYSTEMTIME now{};
-    GetLocalTime(&now);
-    const std::wstring folder = BackupFolder();
-    std::wstring backupPath = folder + BackupFileName(now, 1);
+    std::wstring folder;
+    std::wstring backupPath;
+    // The checked rows and their records' identifiers, taken once: both passes work on exactly
+    // these, so nothing is deleted that was not backed up first.
+    int rowCount = 0;
+    std::vector<bool> checked;
+    std::vector<uint32_t> ids;
+    std::vector<int> targets;
+    uint64_t checkedCount = 0;
+    bool backup = false;
+    bool restorePoint = false;
+    BackupFileGuard backupFile;
+    bool backupComplete = true;
+    std::vector<bool> inexact;
+    bool removeInexact = false;
+    uint64_t fixed = 0;
+};
 
-    // 2. and 3.
+// Asks whether to fix at all and takes the checked rows; false when there is nothing to do.
+bool AskToFix(FixRun& run) {
     if (Records().empty()) {
         Log(L"No errors to fix");
         ShowMessage(LangText(95), LangText(21), MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return false;
     }
     if (ShowMessage(LangText(96), LangText(71), MB_YESNO | MB_ICONQUESTION) != IDYES) {
         Log(L"User cancelled fixing...");
-        return 0;
+        return false;
     }
-
-    // 4. The checked rows and their records' identifiers, taken once: both passes work on
-    // exactly these, so nothing is deleted that was not backed up first.
     MDR_HERE();
-    const int rowCount = view.RowCount();
-    std::vector<bool> checked(rowCount);
-    std::vector<uint32_t> ids(rowCount);
-    for (int row = 0; row < rowCount; ++row) {
-        checked[row] = view.IsRowChecked(row);
-        if (checked[row]) ids[row] = view.RowId(row);
+    run.rowCount = run.view.RowCount();
+    run.checked.assign(run.rowCount, false);
+    run.ids.assign(run.rowCount, 0);
+    for (int row = 0; row < run.rowCount; ++row) {
+        run.checked[row] = run.view.IsRowChecked(row);
+        if (run.checked[row]) run.ids[row] = run.view.RowId(row);
     }
-    const std::vector<int> targets = RowsBottomUp(checked);
-    const uint64_t checkedCount = targets.size();
-    Log(L"Total entries selected for fix: " + Num(checkedCount));
-    if (checkedCount == 0) {
+    run.targets = RowsBottomUp(run.checked);
+    run.checkedCount = run.targets.size();
+    Log(L"Total entries selected for fix: " + Num(run.checkedCount));
+    if (run.checkedCount == 0) {
         Log(L"No error entries selected, returning");
         ShowMessage(LangText(97), LangText(21), MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return false;
     }
+    return true;
+}
 
-    // 5.
+// The backup and restore point the settings ask for, or the user's answer when they ask.
+void AskForSafeguards(FixRun& run) {
     const FixChoice choice = FixChoiceFor(Settings().BeforeFixing);
-    bool backup = choice.backup;
-    bool restorePoint = choice.restorePoint;
+    run.backup = choice.backup;
+    run.restorePoint = choice.restorePoint;
     if (choice.question != 0) {
         Log(choice.askingLog);
         if (ShowMessage(LangText(choice.question), LangText(71), MB_YESNO | MB_ICONQUESTION) ==
@@ -506,157 +428,191 @@ int FixErrorsWindow(FixView& view) {
             Log(choice.chosenLog);
         } else {
             Log(choice.skippedLog);
-            backup = restorePoint = false;
+            run.backup = run.restorePoint = false;
         }
     } else if (choice.chosenLog) {
         Log(choice.chosenLog);
     }
+}
 
-    BackupFileGuard backupFile;
-    if (backup) {
-        MDR_HERE();
-        CreateDirectoryW(folder.c_str(), nullptr); // the user may have removed it
-        const std::wstring reserved = ReserveBackupFile(folder, now);
-        if (!reserved.empty()) backupPath = reserved;
-        if (reserved.empty() || CreateBackupFile(backupPath) != 1) {
-            if (!reserved.empty()) DeleteFileW(reserved.c_str());
-            ShowMessage(
-                ReplacePlaceholder(LangText(98), L"$BACKUPFILELOCATION$", Quoted(backupPath)),
-                LangText(19), MB_OK | MB_ICONERROR);
-            return 0;
-        }
-        backupFile.open = true;
+// Opens a backup file of its own; false (the user told) when none could be made.
+bool OpenBackup(FixRun& run) {
+    MDR_HERE();
+    CreateDirectoryW(run.folder.c_str(), nullptr); // the user may have removed it
+    const std::wstring reserved = ReserveBackupFile(run.folder, run.now);
+    if (!reserved.empty()) run.backupPath = reserved;
+    if (reserved.empty() || CreateBackupFile(run.backupPath) != 1) {
+        if (!reserved.empty()) DeleteFileW(reserved.c_str());
+        ShowMessage(
+            ReplacePlaceholder(LangText(98), L"$BACKUPFILELOCATION$", Quoted(run.backupPath)),
+            LangText(19), MB_OK | MB_ICONERROR);
+        return false;
     }
+    run.backupFile.open = true;
+    return true;
+}
 
-    // 6.
+// The repair window over the window that is active now; the program ends when it cannot open.
+void OpenRepairWindow(FixRun& run, RepairWindow& window) {
     HWND owner = GetActiveWindow();
-    if (!owner) owner = view.Window();
-    RepairWindow window;
-    if (!window.Open(owner)) {
-        window.Close();
-        if (backupFile.open) {
-            CloseBackupFile();
-            DeleteFileW(backupPath.c_str()); // nothing was removed, so it backs up nothing
-        }
-        ShowMessage(LangText(31), LangText(19), MB_OK | MB_ICONERROR);
-        EndProgram(0);
+    if (!owner) owner = run.view.Window();
+    if (window.Open(owner)) return;
+    window.Close();
+    if (run.backupFile.open) {
+        CloseBackupFile();
+        DeleteFileW(run.backupPath.c_str()); // nothing was removed, so it backs up nothing
     }
-    MessagePump pump;
-    pump.Drain();
+    ShowMessage(LangText(31), LangText(19), MB_OK | MB_ICONERROR);
+    EndProgram(0);
+}
 
-    // 7. and 8.
-    bool backupComplete = true;
-    std::vector<bool> inexact(rowCount, false);
-    if (backup) {
+// Writes every checked row's entry to the backup file, then closes it.
+void BackUpRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
+    MDR_HERE();
+    Log(L"Created backup file, saving registry data");
+    for (int row = run.rowCount - 1; row >= 0; --row) {
         MDR_HERE();
-        Log(L"Created backup file, saving registry data");
-        for (int row = rowCount - 1; row >= 0; --row) {
-            MDR_HERE();
-            pump.Drain();
-            if (checked[row]) {
-                auto record = FindRecord(ids[row]);
-                if (record != Records().end()) BackUp(*record);
-            }
-            window.SetProgress(ProgressPercent(rowCount - row, rowCount));
-            pump.Pause(kRowPauseMs);
+        pump.Drain();
+        if (run.checked[row]) {
+            auto record = FindRecord(run.ids[row]);
+            if (record != Records().end()) BackUp(*record);
         }
-        Log(L"Closing backup file");
-        window.SetStep(LangText(105));
-        backupFile.open = false;
-        backupComplete = CloseBackupFile() == 1;
-        window.SetStep(LangText(103));
-        Log(L"Backup file closed");
+        window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
+        pump.Pause(kRowPauseMs);
     }
+    Log(L"Closing backup file");
+    window.SetStep(LangText(105));
+    run.backupFile.open = false;
+    run.backupComplete = CloseBackupFile() == 1;
+    window.SetStep(LangText(103));
+    Log(L"Backup file closed");
+}
 
-    // What the backup cannot give back: never deleted without the user's word.
-    bool removeInexact = false;
-    if (backup && !backupComplete) {
+// What the backup cannot give back: never deleted without the user's word. An incomplete
+// backup removes nothing at all.
+void ConfirmInexactRows(FixRun& run) {
+    if (run.backup && !run.backupComplete) {
         Log(L"The backup file could not be written completely, nothing will be removed");
-        DeleteFileW(backupPath.c_str()); // it backs up nothing that is removed
-    } else if (backup && !BackupOmissions().empty()) {
-        MDR_HERE();
-        const std::vector<std::wstring>& omissions = BackupOmissions();
-        bool any = false;
-        for (int row : targets) {
-            auto record = FindRecord(ids[row]);
-            if (record == Records().end()) continue;
-            inexact[row] =
-                std::any_of(omissions.begin(), omissions.end(),
-                            [&](const std::wstring& o) { return OmissionConcerns(o, *record); });
-            any = any || inexact[row];
-        }
-        for (const std::wstring& item : omissions)
-            Log(L"The backup cannot restore exactly: " + item);
-        if (any) {
-            removeInexact = ConfirmInexactRemoval(omissions);
-            Log(removeInexact ? L"User chose to remove them all the same"
+        DeleteFileW(run.backupPath.c_str()); // it backs up nothing that is removed
+        return;
+    }
+    if (!run.backup || BackupOmissions().empty()) return;
+    MDR_HERE();
+    const std::vector<std::wstring>& omissions = BackupOmissions();
+    bool any = false;
+    for (int row : run.targets) {
+        auto record = FindRecord(run.ids[row]);
+        if (record == Records().end()) continue;
+        run.inexact[row] =
+            std::any_of(omissions.begin(), omissions.end(),
+                        [&](const std::wstring& o) { return OmissionConcerns(o, *record); });
+        any = any || run.inexact[row];
+    }
+    for (const std::wstring& item : omissions)
+        Log(L"The backup cannot restore exactly: " + item);
+    if (any) {
+        run.removeInexact = ConfirmInexactRemoval(omissions);
+        Log(run.removeInexact ? L"User chose to remove them all the same"
                               : L"User chose to keep them");
-        }
     }
-    const std::vector<bool> allowed = RowsToDelete(backup, backupComplete, inexact, removeInexact);
+}
 
-    uint64_t fixed = 0;
-    if (!backup || backupComplete) {
-        // 9.
-        if (restorePoint) {
-            Log(L"SetRestorePoint(1)");
-            SetRestorePoint(1);
-            pump.Drain();
-        }
-
-        // 10.
+// The restore point when chosen, then the deletions, bottom row first.
+void DeleteRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
+    const std::vector<bool> allowed =
+        RowsToDelete(run.backup, run.backupComplete, run.inexact, run.removeInexact);
+    if (run.backup && !run.backupComplete) return;
+    if (run.restorePoint) {
+        Log(L"SetRestorePoint(1)");
+        SetRestorePoint(1);
+        pump.Drain();
+    }
+    MDR_HERE();
+    Log(L"Beginning to fix the errors");
+    window.SetProgress(0);
+    HWND measureWindow = run.view.Window();
+    for (int row = run.rowCount - 1; row >= 0; --row) {
         MDR_HERE();
-        Log(L"Beginning to fix the errors");
-        window.SetProgress(0);
-        HWND measureWindow = view.Window();
-        for (int row = rowCount - 1; row >= 0; --row) {
-            MDR_HERE();
-            pump.Drain();
-            if (checked[row]) {
-                auto record = FindRecord(ids[row]);
-                if (record == Records().end()) {
-                    // Nothing to go by: the row stays.
-                } else if (!allowed[row]) {
-                    Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
-                } else if (Delete(*record, window, measureWindow)) {
-                    Forget(view, row, record);
-                    ++fixed;
-                }
+        pump.Drain();
+        if (run.checked[row]) {
+            auto record = FindRecord(run.ids[row]);
+            if (record == Records().end()) {
+                // Nothing to go by: the row stays.
+            } else if (!allowed[row]) {
+                Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
+            } else if (Delete(*record, window, measureWindow)) {
+                Forget(run.view, row, record);
+                ++run.fixed;
             }
-            window.SetProgress(ProgressPercent(rowCount - row, rowCount));
-            pump.Pause(kRowPauseMs);
         }
+        window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
+        pump.Pause(kRowPauseMs);
     }
+}
 
-    // 11. and 12.
+// The main window's details, status and area labels after the fix, the counts, and the
+// repair window closed.
+void UpdateView(FixRun& run, RepairWindow& window) {
     MDR_HERE();
     Log(L"Registry fixed...");
-    view.RefreshDetails();
-    view.SetStatusText(LangText(155));
+    run.view.RefreshDetails();
+    run.view.SetStatusText(LangText(155));
     for (int item = 1; item <= kAreaCount; ++item) {
         const AreaEntry& area = AreaTable()[item - 1];
-        view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound), area.errorsFound <= 0);
+        run.view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound), area.errorsFound <= 0);
     }
-
-    // 13. and 14.
     Log(L"Closing registry repair window");
-    SetErrorsFound(ErrorsLeftAfterFix(checkedCount, fixed));
-    view.AddFixedErrors(fixed);
+    SetErrorsFound(ErrorsLeftAfterFix(run.checkedCount, run.fixed));
+    run.view.AddFixedErrors(run.fixed);
     window.Close();
+}
 
-    // 15. to 17.
-    Log(L"Status: " + Num(fixed) + L" of " + Num(checkedCount) + L" errors fixed");
-    if (backup && !backupComplete) {
-        ShowMessage(
-            ReplacePlaceholder(kBackupIncompleteText, L"$BACKUPFILELOCATION$", Quoted(backupPath)),
-            LangText(19), MB_OK | MB_ICONERROR);
+// Tells the user how it went; 1 when the fix ran through, 0 after an incomplete backup.
+int Report(const FixRun& run) {
+    Log(L"Status: " + Num(run.fixed) + L" of " + Num(run.checkedCount) + L" errors fixed");
+    if (run.backup && !run.backupComplete) {
+        ShowMessage(ReplacePlaceholder(kBackupIncompleteText, L"$BACKUPFILELOCATION$",
+                                       Quoted(run.backupPath)),
+                    LangText(19), MB_OK | MB_ICONERROR);
         Log(L"FixErrorsWindow() -> retn");
         return 0;
     }
-    ShowMessage(LangText(fixed == checkedCount ? 107 : 108), LangText(21),
+    ShowMessage(LangText(run.fixed == run.checkedCount ? 107 : 108), LangText(21),
                 MB_OK | MB_ICONINFORMATION);
     Log(L"FixErrorsWindow() -> retn");
     return 1;
+}
+
+} // namespace
+
+int FixErrorsWindow(FixView& view) {
+    MDR_HERE();
+    // A command that reaches the window while the fix pumps messages must not start a second.
+    if (g_fixRunning) return 0;
+    g_fixRunning = true;
+    ScopeExit running([] { g_fixRunning = false; });
+
+    Log(L"FixErrorsWindow()");
+    FixRun run(view);
+    GetLocalTime(&run.now);
+    run.folder = BackupFolder();
+    run.backupPath = run.folder + BackupFileName(run.now, 1);
+
+    if (!AskToFix(run)) return 0;
+    AskForSafeguards(run);
+    if (run.backup && !OpenBackup(run)) return 0;
+
+    RepairWindow window;
+    OpenRepairWindow(run, window);
+    MessagePump pump;
+    pump.Drain();
+
+    run.inexact.assign(run.rowCount, false);
+    if (run.backup) BackUpRows(run, window, pump);
+    ConfirmInexactRows(run);
+    DeleteRows(run, window, pump);
+    UpdateView(run, window);
+    return Report(run);
 }
 
 } // namespace mdr

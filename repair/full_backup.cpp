@@ -13,7 +13,8 @@
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/trace.h"
-#include "repair/backup_ui.h"
+#include "common/window.h"
+#include "repair/registry_editor.h"
 #include "repair/message_box.h"
 
 MDR_TRACE_MODULE(BackupEngine);
@@ -24,7 +25,7 @@ namespace {
 
 constexpr wchar_t kProgressClass[] = L"VeltraneMendoraFullBackup";
 
-// Window 3 and its controls.
+// The progress window and its controls.
 constexpr int kClientWidth = 372;
 constexpr int kClientHeight = 141;
 constexpr int kStateTextId = 150;
@@ -42,12 +43,7 @@ struct ProgressState {
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* state = reinterpret_cast<ProgressState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        ProgressState* state = WindowContext<ProgressState>(window, message, lParam);
         switch (message) {
         case WM_COMMAND:
             // The button, Esc (IDCANCEL) and Enter (the default button) all mean Cancel.
@@ -74,27 +70,24 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 bool BuildProgressWindow(ProgressState& state, HWND owner) {
     MDR_HERE();
-    if (!RegisterModalClass(kProgressClass, ProgressProc)) return false;
+    if (!RegisterWindowClass({kProgressClass, ProgressProc})) return false;
     // A caption without a system menu: the window closes only through Cancel.
-    state.window = CreateModalWindow(kProgressClass, LangText(111), WS_POPUP | WS_CAPTION,
-                                     kClientWidth, kClientHeight, owner, &state);
+    state.window = CreateModalWindow(
+        {kProgressClass, LangText(111), kClientWidth, kClientHeight, WS_POPUP | WS_CAPTION}, owner,
+        &state);
     if (!state.window) return false;
     HWND w = state.window;
-    bool ok = AddControl(w, L"STATIC", LangText(113), SS_LEFT | SS_NOPREFIX, 10, 10, 355, 35,
-                         kIntroTextId) != nullptr;
-    state.progress = AddControl(w, PROGRESS_CLASSW, L"", 0, 10, 45, 355, 20, kProgressId);
-    state.stateText = AddControl(w, L"STATIC", LangText(112), SS_LEFT | SS_NOPREFIX, 10, 75, 375,
-                                 15, kStateTextId);
+    bool ok = AddLabel(w, LangText(113), {10, 10, 355, 35}, kIntroTextId) != nullptr;
+    state.progress = AddProgressBar(w, kProgressId, {10, 45, 355, 20});
+    state.stateText = AddLabel(w, LangText(112), {10, 75, 375, 15}, kStateTextId);
     ok = ok && state.progress && state.stateText;
-    ok = ok && AddSeparator(w, 10, 100, 355, 10, kSeparatorId);
-    ok = ok && AddControl(w, L"BUTTON", LangText(32), WS_TABSTOP | BS_DEFPUSHBUTTON, 260, 110, 105,
-                          25, kCancelId);
+    ok = ok && AddSeparator(w, {10, 100, 355, 10}, kSeparatorId);
+    ok = ok && AddButton(w, kCancelId, LangText(32), {260, 110, 105, 25}, BS_DEFPUSHBUTTON);
     if (!ok) {
         DestroyWindow(w);
         state.window = nullptr;
         return false;
     }
-    SendMessageW(state.progress, PBM_SETRANGE32, 0, 100);
     return true;
 }
 
@@ -121,10 +114,11 @@ DWORD WINAPI PickerThread(void* parameter) {
         info.hwndOwner = request->owner;
         info.lpszTitle = request->prompt.c_str();
         info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-        if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info)) {
+        const UniqueCoTaskMem chosen(SHBrowseForFolderW(&info));
+        if (chosen) {
             wchar_t path[MAX_PATH] = {};
-            if (SHGetPathFromIDListW(chosen, path)) request->folder = path;
-            CoTaskMemFree(chosen);
+            if (SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(chosen.get()), path))
+                request->folder = path;
         }
         if (SUCCEEDED(com)) CoUninitialize();
     } catch (...) {
@@ -206,14 +200,12 @@ int FullbackupWindow() {
     const std::vector<FullBackupJob> jobs = FullBackupJobs(folder, timeText);
 
     if (owner && !IsWindow(owner)) owner = nullptr;
-    if (owner) EnableWindow(owner, FALSE);
     ProgressState state;
     if (!BuildProgressWindow(state, owner)) {
         ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
         EndProgram();
     }
-    ShowWindow(state.window, SW_SHOW);
-    UpdateWindow(state.window);
+    ShowModalWindow(state.window);
 
     RegistryEditorRun run;
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -223,7 +215,7 @@ int FullbackupWindow() {
                                                         [&] { return CancelConfirmed(state); });
             if (end == WaitEnd::Stopped) {
                 run.Release(); // terminates the editor; its file stays as far as it got
-                CloseModalWindow(state.window, owner);
+                CloseModal(state.window, owner);
                 Log(L"FullbackupWindow() -> retn");
                 return 1;
             }
@@ -232,7 +224,7 @@ int FullbackupWindow() {
         SendMessageW(state.progress, PBM_SETPOS,
                      FullBackupProgress(static_cast<int>(i) + 1, static_cast<int>(jobs.size())), 0);
     }
-    CloseModalWindow(state.window, owner);
+    CloseModal(state.window, owner);
     run.Release();
     Log(L"FullbackupWindow() -> retn");
     return 1;

@@ -113,7 +113,8 @@ void WriteValueLine(HKEY key, RootKey root, std::wstring_view keyPath, const std
     std::vector<BYTE> data;
     LONG rc = ReadValue(key, name, type, data);
     if (rc != ERROR_SUCCESS) {
-        if (rc != ERROR_FILE_NOT_FOUND) AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(name));
+        if (rc != ERROR_FILE_NOT_FOUND)
+            AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(name));
         if (unreadableLine) g_file->Line(RegValueNameField(name) + L"=");
         return;
     }

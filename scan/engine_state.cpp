@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -44,16 +45,12 @@ bool AnyWordPrefixExists(std::wstring_view text) {
     return false;
 }
 
-struct PidlFree {
-    void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
-};
-
 std::wstring SpecialFolder(int csidl) {
     ITEMIDLIST* raw = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw)) || !raw) return L"";
-    std::unique_ptr<ITEMIDLIST, PidlFree> pidl(raw);
+    const UniqueCoTaskMem pidl(raw);
     wchar_t buffer[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(pidl.get(), buffer)) return L"";
+    if (!SHGetPathFromIDListW(raw, buffer)) return L"";
     std::wstring folder(buffer);
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     return folder;

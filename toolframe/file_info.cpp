@@ -93,8 +93,8 @@ std::wstring QueryVersionString(const std::wstring& path, unsigned fields, bool 
     std::wstring languageName;
     void* pointer = nullptr;
     UINT length = 0;
-    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &pointer, &length) &&
-        pointer && length >= 4) {
+    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &pointer, &length) && pointer &&
+        length >= 4) {
         const WORD* words = static_cast<const WORD*>(pointer);
         translation = Hex4(words[0]) + Hex4(words[1]);
         wchar_t name[128] = {};
@@ -114,8 +114,7 @@ std::wstring QueryVersionString(const std::wstring& path, unsigned fields, bool 
             append(field.resourceName, languageName);
             continue;
         }
-        const std::wstring query =
-            L"\\StringFileInfo\\" + translation + L"\\" + field.resourceName;
+        const std::wstring query = L"\\StringFileInfo\\" + translation + L"\\" + field.resourceName;
         pointer = nullptr;
         length = 0;
         if (VerQueryValueW(block.data(), query.c_str(), &pointer, &length) && pointer) {

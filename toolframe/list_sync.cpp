@@ -23,8 +23,7 @@ std::vector<ListSyncStep> PlanListSync(const std::vector<std::wstring>& rowKeys,
     int lastKept = -1;
     for (int row = 0; row < static_cast<int>(rowKeys.size()); ++row) {
         auto it = targetIndex.find(rowKeys[row]);
-        if (it == targetIndex.end() || kept.count(rowKeys[row]) || it->second < lastKept)
-            continue;
+        if (it == targetIndex.end() || kept.count(rowKeys[row]) || it->second < lastKept) continue;
         kept.insert(rowKeys[row]);
         keep[row] = true;
         lastKept = it->second;

@@ -8,21 +8,37 @@
 
 namespace mdr {
 
-const ToolIdentity kOstrel = {L"Ostrel", L"MDR - Startup manager", L"MDR - Ostrel plugin",
-                              L"MDR Ostrel Export", L"Total detected entries: ",
-                              L"Save startup listing", L"Ostrel.chm",
+const ToolIdentity kOstrel = {L"Ostrel",
+                              L"MDR - Startup manager",
+                              L"MDR - Ostrel plugin",
+                              L"MDR Ostrel Export",
+                              L"Total detected entries: ",
+                              L"Save startup listing",
+                              L"Ostrel.chm",
                               L"Would you like to exit MDR Ostrel?"};
-const ToolIdentity kPellick = {L"Pellick", L"MDR - Process manager", L"MDR - Pellick plugin",
-                               L"MDR Pellick Export", L"Total detected processes: ",
-                               L"Save process listing", L"Pellick.chm",
+const ToolIdentity kPellick = {L"Pellick",
+                               L"MDR - Process manager",
+                               L"MDR - Pellick plugin",
+                               L"MDR Pellick Export",
+                               L"Total detected processes: ",
+                               L"Save process listing",
+                               L"Pellick.chm",
                                L"Would you like to exit MDR Pellick?"};
-const ToolIdentity kQuorran = {L"Quorran", L"MDR - Uninstall manager", L"MDR - Quorran plugin",
-                               L"MDR Quorran Export", L"Total detected entries: ",
-                               L"Save uninstall listing", L"Quorran.chm",
+const ToolIdentity kQuorran = {L"Quorran",
+                               L"MDR - Uninstall manager",
+                               L"MDR - Quorran plugin",
+                               L"MDR Quorran Export",
+                               L"Total detected entries: ",
+                               L"Save uninstall listing",
+                               L"Quorran.chm",
                                L"Would you like to exit MDR Quorran?"};
-const ToolIdentity kSevrid = {L"Sevrid", L"MDR - Services manager", L"MDR - Sevrid plugin",
-                              L"MDR Sevrid Export", L"Total detected services: ",
-                              L"Save services listing", L"Sevrid.chm",
+const ToolIdentity kSevrid = {L"Sevrid",
+                              L"MDR - Services manager",
+                              L"MDR - Sevrid plugin",
+                              L"MDR Sevrid Export",
+                              L"Total detected services: ",
+                              L"Save services listing",
+                              L"Sevrid.chm",
                               L"Would you like to exit MDR Sevrid?"};
 
 std::wstring ExportFileName(std::wstring_view chosen) {

@@ -12,13 +12,13 @@ namespace mdr {
 
 // What differs between the four tools' exports.
 struct ToolIdentity {
-    const wchar_t* program;     // "Ostrel"
-    const wchar_t* title;       // main window title before the first refresh
-    const wchar_t* aboutLine;   // "MDR - Ostrel plugin"
-    const wchar_t* exportLine;  // "MDR Ostrel Export"
-    const wchar_t* countLabel;  // "Total detected entries: "
-    const wchar_t* saveTitle;   // "Save startup listing"
-    const wchar_t* helpFile;    // "Ostrel.chm"
+    const wchar_t* program;    // "Ostrel"
+    const wchar_t* title;      // main window title before the first refresh
+    const wchar_t* aboutLine;  // "MDR - Ostrel plugin"
+    const wchar_t* exportLine; // "MDR Ostrel Export"
+    const wchar_t* countLabel; // "Total detected entries: "
+    const wchar_t* saveTitle;  // "Save startup listing"
+    const wchar_t* helpFile;   // "Ostrel.chm"
     const wchar_t* exitQuestion;
 };
 extern const ToolIdentity kOstrel;

@@ -1,4 +1,4 @@
-// The About window and the pieces the main program's modal windows share.
+// The About window, its banner and its themed text box.
 #include "ui/about_window.h"
 
 #include <shellapi.h>
@@ -14,8 +14,8 @@
 #include "core/program_end.h"
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "resource_ids.h"
-#include "ui/main_ui.h"
 #include "ui/main_window.h"
 #include "version.h"
 
@@ -43,10 +43,6 @@ constexpr int kCloseButtonId = 53;
 constexpr COLORREF kBannerLeft = RGB(16, 42, 92);
 constexpr COLORREF kBannerRight = RGB(40, 146, 168);
 
-HMENU ControlId(int id) {
-    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
-}
-
 HFONT FontOr(int number) {
     if (HFONT f = AppFont(number)) return f;
     return reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -71,14 +67,9 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
 }
 
 bool RegisterFrameClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNSHADOW + 1));
-    wc.lpszClassName = kFrameClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterWindowClass(
+        {kFrameClass, FrameProc, 0, IDC_ARROW,
+         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNSHADOW + 1))});
 }
 
 // ---- About window ----------------------------------------------------------------------------
@@ -93,13 +84,8 @@ void OpenWebSite(HWND owner) {
 }
 
 LRESULT CALLBACK AboutProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    auto* state = reinterpret_cast<AboutState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    AboutState* state = WindowContext<AboutState>(window, message, lp);
     switch (message) {
-    case WM_NCCREATE: {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        break;
-    }
     case WM_COMMAND:
         switch (LOWORD(wp)) {
         case kWebButtonId:
@@ -126,18 +112,6 @@ LRESULT CALLBACK AboutProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(window, message, wp, lp);
 }
 
-bool RegisterAboutClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = AboutProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
-    wc.lpszClassName = kAboutClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 uint64_t TotalPhysicalMemory() {
     // The extended query: the old one stops at 2 or 4 GB and would understate today's machines.
     MEMORYSTATUSEX status{};
@@ -151,105 +125,19 @@ uint64_t TotalPhysicalMemory() {
 
 bool CreateAboutControls(HWND window, HBITMAP banner, const std::wstring& text) {
     MDR_HERE();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND picture = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 470,
-                                   35, window, ControlId(kBannerId), instance, nullptr);
+    HWND picture = AddControl(window, L"STATIC", L"", SS_BITMAP, {0, 0, 470, 35}, kBannerId);
     if (picture && banner)
         SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner));
     HWND box = ThemedTextBox(window, kTextBoxId, 5, 45, 457, 154, 0);
-    HWND web = CreateWindowExW(0, L"BUTTON", LangText(131).c_str(),
-                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 222, 207, 118,
-                               26, window, ControlId(kWebButtonId), instance, nullptr);
-    HWND close = CreateWindowExW(0, L"BUTTON", LangText(120).c_str(),
-                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 344, 207,
-                                 118, 26, window, ControlId(kCloseButtonId), instance, nullptr);
+    HWND web = AddButton(window, kWebButtonId, LangText(131), {222, 207, 118, 26});
+    HWND close =
+        AddButton(window, kCloseButtonId, LangText(120), {344, 207, 118, 26}, BS_DEFPUSHBUTTON);
     if (!picture || !box || !web || !close) return false;
-    const HFONT buttonFont = reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SendMessageW(web, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont), FALSE);
-    SendMessageW(close, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont), FALSE);
     SetWindowTextW(box, text.c_str());
     return true;
 }
 
-void RunAboutLoop(HWND window, const AboutState& state) {
-    MDR_HERE();
-    MSG msg;
-    while (!state.done) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            RequestQuit();
-            break;
-        }
-        if (!IsDialogMessageW(window, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
 } // namespace
-
-// ---- Shared pieces of modal windows ------------------------------------------------------------
-
-namespace dialogs {
-
-RECT CentredFrame(HWND owner, int innerWidth, int innerHeight, DWORD style, DWORD exStyle) {
-    RECT frame{0, 0, innerWidth, innerHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-
-    RECT area{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (owner && GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor))
-        area = monitor.rcWork;
-    RECT around = area;
-    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
-
-    int x = around.left + ((around.right - around.left) - width) / 2;
-    int y = around.top + ((around.bottom - around.top) - height) / 2;
-    // Keep the title bar reachable when the owner hangs over a screen edge.
-    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
-    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
-    return RECT{x, y, x + width, y + height};
-}
-
-void PumpPendingMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            RequestQuit();
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-void PauseWithMessages(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-        PumpPendingMessages();
-    }
-}
-
-void CloseModalWindow(HWND window, HWND owner) {
-    if (owner) EnableWindow(owner, TRUE);
-    if (window) DestroyWindow(window);
-    if (owner) {
-        SetActiveWindow(owner);
-        SetForegroundWindow(owner);
-    }
-}
-
-} // namespace dialogs
 
 // ---- Text box ----------------------------------------------------------------------------------
 
@@ -281,26 +169,18 @@ bool ThemedFrameWanted() {
 
 HWND ThemedTextBox(HWND parent, int number, int x, int y, int width, int height, DWORD flags) {
     MDR_HERE();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | flags;
-    HWND box = nullptr;
+    const DWORD style = ES_MULTILINE | ES_READONLY | flags;
     if (ThemedFrameWanted() && RegisterFrameClass()) {
-        HWND frame = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE, x - 1, y - 1,
-                                     width + 2, height + 2, parent, nullptr, instance, nullptr);
+        HWND frame =
+            AddControl(parent, kFrameClass, L"", 0, {x - 1, y - 1, width + 2, height + 2}, 0);
         if (!frame) return nullptr;
-        box = CreateWindowExW(0, L"EDIT", L"", style, 1, 1, width, height, frame, ControlId(number),
-                              instance, nullptr);
-        if (!box) {
-            DestroyWindow(frame);
-            return nullptr;
-        }
-    } else {
-        box = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, x, y, width, height, parent,
-                              ControlId(number), instance, nullptr);
-        if (!box) return nullptr;
+        HWND box =
+            AddControl(frame, L"EDIT", L"", style, {1, 1, width, height}, number, 0, FontOr(1));
+        if (!box) DestroyWindow(frame);
+        return box;
     }
-    SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(FontOr(1)), FALSE);
-    return box;
+    return AddControl(parent, L"EDIT", L"", style, {x, y, width, height}, number, WS_EX_CLIENTEDGE,
+                      FontOr(1));
 }
 
 // ---- Banner ------------------------------------------------------------------------------------
@@ -340,22 +220,23 @@ HBITMAP CreateBannerBitmap(int width, int height) {
     for (int y = 1; y < height; ++y)
         std::memcpy(row0 + y * stride, row0, stride);
 
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    UniqueHdc dc;
+    {
+        const WindowDc screen(nullptr);
+        dc.reset(CreateCompatibleDC(screen.get()));
+    }
     if (dc) {
-        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        const SelectedObject selectedBitmap(dc.get(), bitmap);
         UniqueHfont font(CreateFontW(-(height * 3) / 5, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                      ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
-        HGDIOBJ oldFont = font ? SelectObject(dc, font.get()) : nullptr;
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(255, 255, 255));
+        // Declared after the font, so the font is deselected before it is deleted.
+        const SelectedObject selectedFont(dc.get(), font.get());
+        SetBkMode(dc.get(), TRANSPARENT);
+        SetTextColor(dc.get(), RGB(255, 255, 255));
         RECT text{12, 0, width - 12, height};
-        DrawTextW(dc, kProductName, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        if (oldFont) SelectObject(dc, oldFont);
-        SelectObject(dc, oldBitmap);
-        DeleteDC(dc);
+        DrawTextW(dc.get(), kProductName, -1, &text,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     GdiFlush();
     return bitmap;
@@ -383,18 +264,21 @@ int AboutWindow() {
     UniqueGdi banner(CreateBannerBitmap(kBannerWidth, kBannerHeight));
 
     HWND main = MainWindowHandle();
-    if (main) EnableWindow(main, FALSE);
     AboutState state;
     HWND window = nullptr;
-    {
-        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-        const RECT frame = dialogs::CentredFrame(main, kAboutWidth, kAboutHeight, style, 0);
-        const std::wstring title = LangText(130) + L" " + kProductName;
-        if (RegisterAboutClass()) {
-            window = CreateWindowExW(0, kAboutClass, title.c_str(), style, frame.left, frame.top,
-                                     frame.right - frame.left, frame.bottom - frame.top, main,
-                                     nullptr, GetModuleHandleW(nullptr), &state);
-        }
+    const WindowClassSpec aboutClass{
+        kAboutClass,
+        AboutProc,
+        0,
+        IDC_ARROW,
+        GetSysColorBrush(COLOR_BTNFACE),
+        LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))};
+    if (RegisterWindowClass(aboutClass)) {
+        window = CreateModalWindow({kAboutClass, LangText(130) + L" " + kProductName, kAboutWidth,
+                                    kAboutHeight, kModalStyle, 0},
+                                   main, &state);
+    } else if (main) {
+        EnableWindow(main, FALSE);
     }
     if (!window) {
         MessageBoxW(main, LangText(31).c_str(), LangText(19).c_str(), MB_OK | MB_ICONERROR);
@@ -402,13 +286,11 @@ int AboutWindow() {
     }
     {
         // The main window comes back however the loop ends.
-        ScopeExit close([&] { dialogs::CloseModalWindow(window, main); });
+        ScopeExit close([&] { CloseModal(window, main); });
         const std::wstring text = AboutText(LangText(128), MDR_VERSION_TEXT, LangText(129), memory);
         if (CreateAboutControls(window, static_cast<HBITMAP>(banner.get()), text)) {
-            ShowWindow(window, SW_SHOW);
-            SetForegroundWindow(window);
-            SetFocus(GetDlgItem(window, kCloseButtonId));
-            RunAboutLoop(window, state);
+            ShowModalWindow(window, GetDlgItem(window, kCloseButtonId));
+            RunModalLoop(window, [&] { return state.done; });
         } else {
             Log(L"The About window's controls could not be made");
         }

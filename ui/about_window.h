@@ -1,6 +1,5 @@
 // The About window: a banner drawn at run time, product, maker, version and physical memory in a
-// themed text box, and buttons for the web site and for closing. Also the small pieces the main
-// program's modal windows share (placing, pumping, closing).
+// themed text box, and buttons for the web site and for closing.
 #pragma once
 
 #include <windows.h>
@@ -33,21 +32,5 @@ HWND ThemedTextBox(HWND parent, int number, int x, int y, int width, int height,
 HBITMAP CreateBannerBitmap(int width, int height);
 // Colour of the gradient at column x of width columns.
 COLORREF BannerGradientColor(int x, int width);
-
-// Pieces shared by the main program's small modal windows (About, export progress).
-namespace dialogs {
-
-// Window rectangle for a window of this inner size and style centred on owner (on the work
-// area without a visible owner), kept on owner's monitor.
-RECT CentredFrame(HWND owner, int innerWidth, int innerHeight, DWORD style, DWORD exStyle);
-// Dispatches the messages waiting now (a quit message becomes the program's quit request).
-void PumpPendingMessages();
-// Waits about milliseconds while keeping the windows painted.
-void PauseWithMessages(DWORD milliseconds);
-// Ends a modal window: enables its owner first (so the owner gets the activation back), then
-// destroys the window and brings the owner forward.
-void CloseModalWindow(HWND window, HWND owner);
-
-} // namespace dialogs
 
 } // namespace mdr

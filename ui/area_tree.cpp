@@ -3,6 +3,7 @@
 #include "ui/area_tree.h"
 
 #include "core/localization.h"
+#include "common/handles.h"
 #include "common/trace.h"
 #include "ui/command_ids.h"
 #include "ui/main_ui.h"
@@ -55,12 +56,12 @@ HWND CreateAreaTree(HWND parent) {
 bool FillAreaTree(const std::array<bool, 18>& ticks) {
     MDR_HERE();
     MainUi& ui = Ui();
-    ui.treeImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+    ui.treeImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0));
     if (!ui.treeImages) return false;
     for (int i = 0; i < 3; ++i)
-        ui.treeIconIndex[i] = ImageList_AddIcon(ui.treeImages, TableIcon(kAreaIcons[i]));
-    const int rootImage = ImageList_AddIcon(ui.treeImages, TableIcon(kRootIcon));
-    TreeView_SetImageList(ui.tree, ui.treeImages, TVSIL_NORMAL);
+        ui.treeIconIndex[i] = ImageList_AddIcon(ui.treeImages.get(), TableIcon(kAreaIcons[i]));
+    const int rootImage = ImageList_AddIcon(ui.treeImages.get(), TableIcon(kRootIcon));
+    TreeView_SetImageList(ui.tree, ui.treeImages.get(), TVSIL_NORMAL);
     SendMessageW(ui.tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
     SetWindowLongW(ui.tree, GWL_STYLE, GetWindowLongW(ui.tree, GWL_STYLE) | TVS_CHECKBOXES);
 
@@ -198,8 +199,8 @@ void HideAreaCheckboxes() {
     MDR_HERE();
     HWND tree = Ui().tree;
     SetWindowLongW(tree, GWL_STYLE, GetWindowLongW(tree, GWL_STYLE) & ~TVS_CHECKBOXES);
-    HIMAGELIST old = TreeView_SetImageList(tree, nullptr, TVSIL_STATE);
-    if (old) ImageList_Destroy(old);
+    // The tree made the check-box images itself and leaves them to whoever takes them back.
+    UniqueHimagelist checkImages(TreeView_SetImageList(tree, nullptr, TVSIL_STATE));
     InvalidateRect(tree, nullptr, TRUE);
 }
 

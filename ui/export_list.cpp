@@ -16,7 +16,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
-#include "ui/about_window.h"
+#include "common/window.h"
 #include "ui/main_ui.h"
 #include "ui/main_window.h"
 
@@ -62,48 +62,31 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(window, message, wp, lp);
 }
 
-bool RegisterProgressClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = ProgressProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kProgressClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 struct ProgressWindow {
     HWND window = nullptr;
     HWND bar = nullptr;
 };
 
+// Disables owner and shows the progress window over it.
 ProgressWindow OpenProgressWindow(HWND owner) {
     MDR_HERE();
     ProgressWindow p;
-    if (!RegisterProgressClass()) return p;
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-    const RECT frame = dialogs::CentredFrame(owner, kProgressWidth, kProgressHeight, style, 0);
-    p.window = CreateWindowExW(0, kProgressClass, LangText(84).c_str(), style, frame.left,
-                               frame.top, frame.right - frame.left, frame.bottom - frame.top, owner,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (RegisterWindowClass(
+            {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
+        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth, kProgressHeight,
+                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
+                                     owner);
+    } else if (owner) {
+        EnableWindow(owner, FALSE);
+    }
     if (!p.window) return p;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND label = CreateWindowExW(
-        0, L"STATIC", LangText(85).c_str(), WS_CHILD | WS_VISIBLE, 10, 10, 325, 15, p.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLabelId)), instance, nullptr);
-    p.bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 10, 35, 325, 20,
-                            p.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
-                            instance, nullptr);
+    HWND label = AddLabel(p.window, LangText(85), {10, 10, 325, 15}, kProgressLabelId, 0);
+    p.bar = AddProgressBar(p.window, kProgressBarId, {10, 35, 325, 20});
     if (!label || !p.bar) {
         DestroyWindow(p.window);
         return ProgressWindow{};
     }
-    if (HFONT font = reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)))
-        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageW(p.bar, PBM_SETRANGE32, 0, 100);
-    ShowWindow(p.window, SW_SHOW);
-    UpdateWindow(p.window);
+    ShowModalWindow(p.window);
     return p;
 }
 
@@ -154,14 +137,15 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
     const std::wstring& statusLabel = LangText(86);
     SetStatusText(0, statusLabel + L" 0%");
     bool written = WriteText(file.get(), ExportHeaderText(labels, generatedOn, records.size()));
+    MessagePump pump;
     for (size_t i = 0; written && i < records.size(); ++i) {
         MDR_HERE();
-        dialogs::PumpPendingMessages();
+        pump.Drain();
         const double percent = ExportPercent(i, records.size());
         SetStatusText(0, ExportProgressText(statusLabel, percent));
         SendMessageW(progress.bar, PBM_SETPOS, static_cast<WPARAM>(std::lround(percent)), 0);
         written = WriteText(file.get(), ExportRecordText(labels, records[i]));
-        dialogs::PauseWithMessages(kPauseAfterRecordMs);
+        pump.Pause(kPauseAfterRecordMs);
     }
     const bool closed = CloseHandle(file.release()) != 0;
     if (!written || !closed) {
@@ -270,7 +254,6 @@ int ExportListWindow(const std::wstring& path) {
     const std::vector<DetectedError> records = Records();
     const std::wstring generatedOn = NowText();
     HWND main = MainWindowHandle();
-    if (main) EnableWindow(main, FALSE);
     ProgressWindow progress = OpenProgressWindow(main);
     if (!progress.window) {
         MessageTo(main, 19, 31, MB_OK | MB_ICONERROR);
@@ -278,7 +261,7 @@ int ExportListWindow(const std::wstring& path) {
     }
     {
         // The main window comes back even when the write loop is left early.
-        ScopeExit close([&] { dialogs::CloseModalWindow(progress.window, main); });
+        ScopeExit close([&] { CloseModal(progress.window, main); });
         WriteReport(path, records, generatedOn, progress);
     }
     Log(L"ExportListWindow() -> retn");

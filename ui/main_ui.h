@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "common/handles.h"
 #include "ui/command_ids.h"
 
 namespace mdr {
@@ -31,15 +32,16 @@ struct MainUi {
     HWND tree = nullptr;
     HWND treeSplitter = nullptr;
     HWND progress = nullptr;
-    HMENU menuBar = nullptr;
-    HMENU popups[5] = {};
-    HACCEL accelerators = nullptr;
+    HMENU menuBar = nullptr; // attached to the window, destroyed with it
+    UniqueHmenu popups[5];
+    UniqueHaccel accelerators;
     HTREEITEM treeItems[kTreeItemCount] = {};
     int treeIconIndex[3] = {}; // image-list indices for normal, scanning and errors-found
-    HIMAGELIST treeImages = nullptr;
-    HIMAGELIST listImages = nullptr;
-    HIMAGELIST toolbarImages = nullptr;
-    HBRUSH detailsBrush = nullptr;
+    // Shared with their controls, which never destroy them: they go once the window has gone.
+    UniqueHimagelist treeImages;
+    UniqueHimagelist listImages;
+    UniqueHimagelist toolbarImages;
+    UniqueHbrush detailsBrush;
     DWORD threadId = 0;
     bool scanning = false;
     bool hasToolsButton = false;

@@ -16,6 +16,7 @@
 #include "common/resize.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "resource_ids.h"
 #include "scan/detected_errors.h"
 #include "scan/scan_view.h"
@@ -30,7 +31,7 @@
 #include "ui/tools_menu.h"
 #include "ui/ui_logic.h"
 #include "ui/ui_resources.h"
-#include "ui/window_helpers.h"
+#include "ui/tray_icon.h"
 #include "version.h"
 
 MDR_TRACE_MODULE(MDR);
@@ -86,6 +87,9 @@ struct Command {
     // Set for commands carried out by another module: without its handler the command is
     // disabled.
     int hook; // -1 = none, else a HookedCommand
+    // What the command does while a scan runs; nothing when not given. Only stopping, the
+    // notification area and exit work then.
+    void (*whileScanning)() = nullptr;
 };
 
 constexpr int kNoHook = -1;
@@ -95,12 +99,12 @@ constexpr int kJumpHook = 100;
 const Command kCommands[] = {
     {kCmdStartScan, [] { StartScan(); }, kNoHook},
     {kBtnScan, [] { StartScan(); }, kNoHook},
-    {kCmdStopScan, ConfirmStopScan, kNoHook},
-    {kBtnStop, ConfirmStopScan, kNoHook},
-    {kCmdMinimizeToTray, MinimizeToTray, kNoHook},
+    {kCmdStopScan, ConfirmStopScan, kNoHook, ConfirmStopScan},
+    {kBtnStop, ConfirmStopScan, kNoHook, ConfirmStopScan},
+    {kCmdMinimizeToTray, MinimizeToTray, kNoHook, MinimizeToTray},
     {kCmdExit, ConfirmExit, kNoHook},
     {kBtnExit, ConfirmExit, kNoHook},
-    {kCmdTrayExit, ConfirmExit, kNoHook},
+    {kCmdTrayExit, ConfirmExit, kNoHook, ConfirmQuitDuringScan},
     {kCmdTickAllAreas, [] { SetAllAreaTicks(true); }, kNoHook},
     {kCmdTreeTickAll, [] { SetAllAreaTicks(true); }, kNoHook},
     {kCmdUntickAllAreas, [] { SetAllAreaTicks(false); }, kNoHook},
@@ -141,7 +145,7 @@ const Command kCommands[] = {
     {kCmdAbout, [] { RunHook(HookedCommand::About); }, static_cast<int>(HookedCommand::About)},
     {kBtnAbout, [] { RunHook(HookedCommand::About); }, static_cast<int>(HookedCommand::About)},
     {kCmdListAddException, AddSelectedToExceptions, kNoHook},
-    {kCmdTrayRestore, RestoreFromTray, kNoHook},
+    {kCmdTrayRestore, RestoreFromTray, kNoHook, RestoreFromTray},
 };
 
 const Command* FindCommand(int id) {
@@ -164,32 +168,16 @@ bool CommandAvailable(int id) {
 
 void OnCommand(int id) {
     MDR_HERE();
-    if (Ui().scanning) {
-        // While scanning only stopping, the notification area and exit work.
-        switch (id) {
-        case kCmdStopScan:
-        case kBtnStop:
-            ConfirmStopScan();
-            break;
-        case kCmdMinimizeToTray:
-            MinimizeToTray();
-            break;
-        case kCmdTrayRestore:
-            RestoreFromTray();
-            break;
-        case kCmdTrayExit:
-            ConfirmQuitDuringScan();
-            break;
-        default:
-            break;
+    const bool scanning = Ui().scanning;
+    if (const Command* c = FindCommand(id)) {
+        if (scanning) {
+            if (c->whileScanning) c->whileScanning();
+        } else if (CommandAvailable(*c)) {
+            c->run();
         }
         return;
     }
-    if (const Command* c = FindCommand(id)) {
-        if (CommandAvailable(*c)) c->run();
-        return;
-    }
-    if (id >= kFirstToolId) {
+    if (!scanning && id >= kFirstToolId) {
         if (ToolLauncher launch = ToolMenuLauncher()) launch(id);
     }
 }
@@ -283,7 +271,7 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
             HDC dc = reinterpret_cast<HDC>(wp);
             SetBkColor(dc, RGB(255, 255, 255));
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-            *result = reinterpret_cast<LRESULT>(ui.detailsBrush);
+            *result = reinterpret_cast<LRESULT>(ui.detailsBrush.get());
             return true;
         }
         return false;
@@ -362,20 +350,15 @@ void PlaceWindow(HWND w, int x, int y, int innerWidth, int innerHeight) {
 }
 
 bool RegisterMainClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    wc.hIconSm = static_cast<HICON>(
-        LoadImageW(wc.hInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    // Shared icons: the class keeps them for the life of the process.
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WindowClassSpec spec{kMainWindowClass, MainWindowProc, CS_DBLCLKS};
+    spec.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXICON),
+                                              GetSystemMetrics(SM_CYICON), LR_SHARED));
+    spec.smallIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, LR_SHARED));
+    return RegisterWindowClass(spec);
 }
 
 int HeightOf(HWND w) {
@@ -419,7 +402,7 @@ void ConfigureGadgets() {
     AddResultColumns();
     SendMessageW(ui.details, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
     SendMessageW(ui.tree, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
-    ui.detailsBrush = CreateSolidBrush(RGB(255, 255, 255));
+    ui.detailsBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
     SetSplitterMinimums(ui.listSplitter, 80, 80);
     SetSplitterPosition(ui.listSplitter, 300);
     SetSplitterMinimums(ui.treeSplitter, 190, 200);
@@ -438,8 +421,8 @@ bool AddAccelerators() {
         {FCONTROL | FVIRTKEY, 'E', kCmdExport},
         {FVIRTKEY, VK_F1, kCmdHelp},
     };
-    Ui().accelerators = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
-    return Ui().accelerators != nullptr;
+    Ui().accelerators.reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
+    return static_cast<bool>(Ui().accelerators);
 }
 
 void ShowMainWindow() {
@@ -500,16 +483,7 @@ void DestroyMainWindow() {
     if (Flags().trayIconShown) RemoveTrayIcon(ui.window, kTrayIconId);
     SetScanView(nullptr);
     if (ui.window) DestroyWindow(ui.window);
-    for (int i = 1; i <= 4; ++i) {
-        if (ui.popups[i]) DestroyMenu(ui.popups[i]);
-        ui.popups[i] = nullptr;
-    }
-    if (ui.accelerators) DestroyAcceleratorTable(ui.accelerators);
-    for (HIMAGELIST list : {ui.treeImages, ui.listImages, ui.toolbarImages}) {
-        if (list) ImageList_Destroy(list);
-    }
-    if (ui.detailsBrush) DeleteObject(ui.detailsBrush);
-    ui = MainUi{};
+    ui = MainUi{}; // the menus, accelerators, image lists and brush go with it
 }
 
 } // namespace
@@ -632,14 +606,15 @@ void ShowPopupMenu(int menu, POINT screen) {
     // Without the foreground the menu of the notification-area icon would not close when the
     // user clicks elsewhere.
     SetForegroundWindow(ui.window);
-    TrackPopupMenu(ui.popups[menu], TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+    TrackPopupMenu(ui.popups[menu].get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
                    ui.window, nullptr);
     PostMessageW(ui.window, WM_NULL, 0, 0);
 }
 
 void DispatchWindowMessage(MSG& msg) {
     MainUi& ui = Ui();
-    if (ui.accelerators && ui.window && TranslateAcceleratorW(ui.window, ui.accelerators, &msg))
+    if (ui.accelerators && ui.window &&
+        TranslateAcceleratorW(ui.window, ui.accelerators.get(), &msg))
         return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -672,7 +647,7 @@ bool BuildMainWindow() {
                                               ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
 
-    // 1. The window, hidden until it is complete.
+    // The window, hidden until it is complete.
     const SIZE outer = OuterSizeFor(kInnerWidth, kInnerHeight);
     if (RegisterMainClass()) {
         ui.window = CreateWindowExW(0, kMainWindowClass, WindowTitle().c_str(), kWindowStyle,
@@ -685,13 +660,13 @@ bool BuildMainWindow() {
     }
     ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 
-    // 2. The scan engine's settings and the scan view.
+    // The scan engine's settings and the scan view.
     Log(L"Opened main window, setting callbacks");
     HandScanEngineSettings();
     SetScanView(&MainWindowScanView());
     Log(L"Callbacks set");
 
-    // 3. Status bar.
+    // Status bar.
     Log(L"Creating statusbar");
     ui.statusBar = CreateWindowExW(
         0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, ui.window,
@@ -710,21 +685,21 @@ bool BuildMainWindow() {
     SetStatusText(3, ErrorsFixedText(0));
     Log(L"Statusbar created successfully");
 
-    // 4. Menus.
+    // Menus.
     Log(L"Creating menus");
     if (!BuildMenus()) {
         ShowError(19, 156);
         return false;
     }
 
-    // 5. Toolbar.
+    // Toolbar.
     Log(L"Creating toolbar");
     if (!BuildToolbar()) {
         ShowError(19, 194);
         return false;
     }
 
-    // 6. and 7. Gadgets.
+    // Gadgets: the results list, details, tree, splitters and progress bar.
     Log(L"Creating gadgets");
     if (!CreateGadgets()) {
         ShowError(19, 31);
@@ -733,29 +708,29 @@ bool BuildMainWindow() {
     Log(L"Configuring gadgets");
     ConfigureGadgets();
 
-    // 8. The scan-area tree.
+    // The scan-area tree.
     if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
         ShowError(19, 31);
         return false;
     }
 
-    // 9. The splitters grow with the window; the progress bar keeps to the bottom edge.
+    // The splitters grow with the window; the progress bar keeps to the bottom edge.
     Log(L"Adding auto resize support");
     RegisterResize(ui.window, ui.listSplitter, 1, 0, 1, 0);
     RegisterResize(ui.window, ui.treeSplitter, 1, 0, 1, 0);
     RegisterResize(ui.window, ui.progress, 0, 1, 1, 0);
 
-    // 10. Keyboard shortcuts.
+    // Keyboard shortcuts.
     Log(L"Adding keyboard shortcuts");
     AddAccelerators();
     EnableControlsForScan(false);
 
-    // 11. and 12. Command line, then show the window or go to the notification area.
+    // Command line, then show the window or go to the notification area.
     // Start-up has already read the parameters into Flags().
     Log(L"Checking for program parameters");
     ShowMainWindow();
 
-    // 13.
+    // What the command line asked for: a scan, then the balloon or the end without errors.
     if (Flags().cmdScan) StartScan();
     if (Flags().cmdWarnOrDie && !Flags().quitRequested) {
         if (ErrorsFound() > 0) {

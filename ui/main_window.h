@@ -11,8 +11,8 @@ namespace mdr {
 // stores the window state in Settings() and returns 1 (0 when the window could not be built).
 int RunMainWindow();
 
-// Construction steps 1 to 13 (window, engine settings, status bar, menus, toolbar, gadgets,
-// tree, resizing, shortcuts, command line, showing, "-scan"/"-warnordie"). False after telling
+// Builds the window in order: window, engine settings, status bar, menus, toolbar, gadgets,
+// tree, resizing, shortcuts, command line, showing, "-scan"/"-warnordie". False after telling
 // the user why the window could not be built.
 bool BuildMainWindow();
 // The main event loop; returns once quit is requested.

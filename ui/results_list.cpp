@@ -265,15 +265,15 @@ void AddResultColumns() {
         col.iSubItem = c;
         ListView_InsertColumn(list, c, &col);
     }
-    Ui().listImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 34, 0);
+    Ui().listImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 34, 0));
     for (int i = 0; i < 34; ++i) {
         HICON icon = TableIcon(i);
         if (icon)
-            ImageList_AddIcon(Ui().listImages, icon);
+            ImageList_AddIcon(Ui().listImages.get(), icon);
         else
-            ImageList_Add(Ui().listImages, nullptr, nullptr); // keep the indices aligned
+            ImageList_Add(Ui().listImages.get(), nullptr, nullptr); // keep the indices aligned
     }
-    ListView_SetImageList(list, Ui().listImages, LVSIL_SMALL);
+    ListView_SetImageList(list, Ui().listImages.get(), LVSIL_SMALL);
 }
 
 void AppendResultRow(const ResultRow& row, const std::wstring& description) {

@@ -15,6 +15,7 @@
 #include "core/program_end.h"
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "scan/detected_errors.h"
 #include "scan/engine_state.h"
 #include "scan/scan_thread.h"
@@ -22,7 +23,7 @@
 #include "ui/main_ui.h"
 #include "ui/results_list.h"
 #include "ui/ui_logic.h"
-#include "ui/window_helpers.h"
+#include "ui/tray_icon.h"
 
 MDR_TRACE_MODULE(MDR);
 

@@ -20,6 +20,7 @@
 #include "common/ini.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "scan/detected_errors.h"
 #include "scan/engine_state.h"
 #include "ui/command_hooks.h"
@@ -35,11 +36,8 @@ namespace {
 
 using namespace settings_controls;
 
-
 constexpr int kInnerWidth = 451;
 constexpr int kInnerHeight = 338;
-constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr COLORREF kDefaultEntryColor = RGB(237, 242, 248);
 constexpr int kPageCount = 3;
 constexpr std::array<RootKey, 5> kRoots = {kHkcr, kHkcu, kHklm, kHku, kHkcc};
@@ -58,39 +56,29 @@ struct Dialog {
     bool done = false;
 };
 
-Dialog* g_dialog = nullptr;
 COLORREF g_customColors[16] = {}; // the colour chooser's custom colours, kept for the session
 
 // ---- Message boxes owned by the dialog ----
-// Owned by window 6, not by the disabled main window: a box re-enables its owner when it
+// Owned by the Settings window, not by the disabled main window: a box re-enables its owner when it
 // closes, which would free the main window while the dialog is still open.
 
-int Box(int titleEntry, int textEntry, UINT flags) {
-    HWND owner = g_dialog ? g_dialog->window : nullptr;
-    return MessageBoxW(owner, Text(textEntry).c_str(), Text(titleEntry).c_str(), flags);
+int Box(const Dialog& d, int titleEntry, int textEntry, UINT flags) {
+    return MessageBoxW(d.window, Text(textEntry).c_str(), Text(titleEntry).c_str(), flags);
 }
-void Info(int titleEntry, int textEntry) {
-    Box(titleEntry, textEntry, MB_OK | MB_ICONINFORMATION);
+void Info(const Dialog& d, int titleEntry, int textEntry) {
+    Box(d, titleEntry, textEntry, MB_OK | MB_ICONINFORMATION);
 }
-void Warn(int titleEntry, int textEntry) {
-    Box(titleEntry, textEntry, MB_OK | MB_ICONEXCLAMATION);
+void Warn(const Dialog& d, int titleEntry, int textEntry) {
+    Box(d, titleEntry, textEntry, MB_OK | MB_ICONEXCLAMATION);
 }
-void Fail(int titleEntry, int textEntry) {
-    Box(titleEntry, textEntry, MB_OK | MB_ICONERROR);
+void Fail(const Dialog& d, int titleEntry, int textEntry) {
+    Box(d, titleEntry, textEntry, MB_OK | MB_ICONERROR);
 }
-bool Ask(int titleEntry, int textEntry) {
-    return Box(titleEntry, textEntry, MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool Ask(const Dialog& d, int titleEntry, int textEntry) {
+    return Box(d, titleEntry, textEntry, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // ---- Controls ----
-
-// Where a control goes inside its page or window.
-struct Place {
-    int x;
-    int y;
-    int width;
-    int height;
-};
 
 HWND Item(const Dialog& d, int id) {
     for (HWND page : d.pages) {
@@ -99,30 +87,14 @@ HWND Item(const Dialog& d, int id) {
     return GetDlgItem(d.window, id);
 }
 
-HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::wstring& text, DWORD style,
-                 Place place, int id, DWORD exStyle = 0) {
-    HWND control = CreateWindowExW(
-        exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.x, place.y,
-        place.width, place.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (control)
-        SendMessageW(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    return control;
-}
-
 HWND Label(HWND parent, int textEntry, Place place) {
-    return MakeControl(parent, L"STATIC", Text(textEntry), SS_LEFT | SS_NOPREFIX, place, -1);
+    return AddLabel(parent, Text(textEntry), place);
 }
 HWND CheckBox(HWND parent, int id, int textEntry, Place place) {
-    return MakeControl(parent, L"BUTTON", Text(textEntry), BS_AUTOCHECKBOX | WS_TABSTOP, place, id);
-}
-HWND Button(HWND parent, int id, const std::wstring& text, Place place, DWORD style = 0) {
-    return MakeControl(parent, L"BUTTON", text, BS_PUSHBUTTON | WS_TABSTOP | style, place, id);
+    return AddControl(parent, L"BUTTON", Text(textEntry), BS_AUTOCHECKBOX | WS_TABSTOP, place, id);
 }
 HWND IconButton(HWND parent, int id, int icon, Place place) {
-    HWND button =
-        MakeControl(parent, L"BUTTON", L"", BS_PUSHBUTTON | BS_ICON | WS_TABSTOP, place, id);
+    HWND button = AddButton(parent, id, L"", place, BS_ICON);
     if (button)
         SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(AppIcon(icon)));
     return button;
@@ -130,8 +102,8 @@ HWND IconButton(HWND parent, int id, int icon, Place place) {
 // A drop-down list; the height given is that of the closed box, the list opens below it.
 HWND DropDown(HWND parent, int id, Place place, const std::vector<std::wstring>& items) {
     place.height += 160;
-    HWND box = MakeControl(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                           place, id);
+    HWND box = AddControl(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                          place, id);
     if (!box) return nullptr;
     for (const std::wstring& item : items)
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
@@ -145,9 +117,9 @@ std::vector<std::wstring> Entries(int first, int last) {
 }
 HWND TwoColumnList(HWND parent, int id, Place place, int title0, int width0, int title1,
                    int width1) {
-    HWND list = MakeControl(parent, WC_LISTVIEWW, L"",
-                            LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, place, id,
-                            WS_EX_CLIENTEDGE);
+    HWND list = AddControl(parent, WC_LISTVIEWW, L"",
+                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, place, id,
+                           WS_EX_CLIENTEDGE);
     if (!list) return nullptr;
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(AppFont(0)), FALSE);
     ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -252,8 +224,8 @@ bool MakeGeneralPage(HWND page) {
 
 bool MakeAppearancePage(HWND page) {
     bool ok = CheckBox(page, kHighlight, 41, {8, 13, 210, 15}) &&
-              MakeControl(page, L"EDIT", L"", ES_READONLY, {218, 13, 150, 15}, kSwatch,
-                          WS_EX_CLIENTEDGE) &&
+              AddControl(page, L"EDIT", L"", ES_READONLY, {218, 13, 150, 15}, kSwatch,
+                         WS_EX_CLIENTEDGE) &&
               IconButton(page, kChooseColor, 32, {373, 8, 25, 25}) &&
               IconButton(page, kResetColor, 33, {403, 8, 25, 25});
     ok = ok && Label(page, 42, {8, 43, 420, 15}) &&
@@ -269,12 +241,12 @@ bool MakeExceptionsPage(HWND page) {
               Label(page, 48, {8, 198, 165, 15}) &&
               DropDown(page, kNewRoot, {178, 193, 250, 20}, roots) &&
               Label(page, 49, {8, 223, 165, 15}) &&
-              MakeControl(page, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {178, 218, 250, 20},
-                          kNewSubkey, WS_EX_CLIENTEDGE);
-    ok = ok && Button(page, kAdd, Text(50), {8, 243, 100, 20}) &&
-         Button(page, kRemove, Text(51), {115, 243, 100, 20}) &&
-         Button(page, kExport, Text(52), {222, 243, 100, 20}) &&
-         Button(page, kImport, Text(53), {329, 243, 100, 20});
+              AddControl(page, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {178, 218, 250, 20},
+                         kNewSubkey, WS_EX_CLIENTEDGE);
+    ok = ok && AddButton(page, kAdd, Text(50), {8, 243, 100, 20}) &&
+         AddButton(page, kRemove, Text(51), {115, 243, 100, 20}) &&
+         AddButton(page, kExport, Text(52), {222, 243, 100, 20}) &&
+         AddButton(page, kImport, Text(53), {329, 243, 100, 20});
     if (ok) SendMessageW(GetDlgItem(page, kNewRoot), CB_SETCURSEL, 0, 0);
     return ok;
 }
@@ -363,11 +335,11 @@ void OnAdd(Dialog& d) {
     const RootKey root = kRoots[index >= 0 && index < static_cast<int>(kRoots.size()) ? index : 0];
     const std::wstring subkey = ExceptionSubkeyFromInput(WindowText(Item(d, kNewSubkey)));
     if (subkey.empty()) {
-        Info(21, 70);
+        Info(d, 21, 70);
         return;
     }
     if (HasExceptionRow(d.rows, root, subkey)) {
-        Info(21, 69);
+        Info(d, 21, 69);
         return;
     }
     d.rows.push_back(SkipMapEntry{root, subkey});
@@ -380,10 +352,10 @@ void OnRemove(Dialog& d) {
     HWND list = Item(d, kExceptionList);
     const int row = SelectedListRow(list);
     if (row < 0 || row >= static_cast<int>(d.rows.size())) {
-        Info(21, 73);
+        Info(d, 21, 73);
         return;
     }
-    if (!Ask(71, 72)) return;
+    if (!Ask(d, 71, 72)) return;
     d.rows.erase(d.rows.begin() + row);
     ListView_DeleteItem(list, row);
 }
@@ -414,18 +386,18 @@ std::wstring AskFileName(Dialog& d, int titleEntry, bool save) {
 void OnExport(Dialog& d) {
     MDR_HERE();
     if (Exceptions().empty()) {
-        Info(21, 80);
+        Info(d, 21, 80);
         return;
     }
     const std::wstring chosen = AskFileName(d, 74, true);
     if (chosen.empty()) return;
     const std::wstring path = WithMdrExtension(chosen);
-    if (FileSizeOf(path) > 0 && !Ask(71, 77)) return;
+    if (FileSizeOf(path) > 0 && !Ask(d, 71, 77)) return;
     if (!ExceptionFileFor(d.rows).Save(path)) {
-        Fail(19, 79);
+        Fail(d, 19, 79);
         return;
     }
-    Info(21, 78);
+    Info(d, 21, 78);
 }
 
 void OnImport(Dialog& d) {
@@ -434,7 +406,7 @@ void OnImport(Dialog& d) {
     if (path.empty()) return;
     IniFile file;
     if (file.Load(path) != FileState::Ok) {
-        Fail(19, 83);
+        Fail(d, 19, 83);
         return;
     }
     HWND list = Item(d, kExceptionList);
@@ -445,7 +417,7 @@ void OnImport(Dialog& d) {
         AppendListRow(list, RootKeyName(e.root), e.subkey);
         d.rows.push_back(std::move(e));
     }
-    Info(21, 82);
+    Info(d, 21, 82);
 }
 
 void ApplyResultRowColors() {
@@ -463,7 +435,7 @@ void OnOk(Dialog& d) {
     HWND languageList = Item(d, kLanguages);
     const int languageRow = SelectedListRow(languageList);
     if (languageRow < 0) {
-        Info(21, 68);
+        Info(d, 21, 68);
         return;
     }
     AppSettings& s = Settings();
@@ -499,14 +471,14 @@ void OnOk(Dialog& d) {
     // the exception list in use changes only together with the file.
     if (!SaveConfigAndExceptions(Paths().configFile, s, exceptions)) {
         Log(L"Could not save settings");
-        Warn(23, 67);
+        Warn(d, 23, 67);
         return;
     }
     Exceptions().clear();
     for (const SkipMapEntry& e : exceptions)
         AddException(e.root, e.subkey);
 
-    if (!EqualsNoCase(chosenLanguage, d.openingLanguage)) Info(21, 66);
+    if (!EqualsNoCase(chosenLanguage, d.openingLanguage)) Info(d, 21, 66);
     Finish(d);
 }
 
@@ -553,8 +525,9 @@ template <typename F> bool Guarded(F f) {
     return false;
 }
 
-INT_PTR CALLBACK PageProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
-    Dialog* d = g_dialog;
+// The pages share the settings window's context.
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* d = BoundContext<Dialog>(GetAncestor(page, GA_ROOT));
     if (!d) return FALSE;
     switch (message) {
     case WM_INITDIALOG:
@@ -574,8 +547,8 @@ INT_PTR CALLBACK PageProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Dialog* d = g_dialog;
-    if (d && d->window == window) {
+    Dialog* d = WindowContext<Dialog>(window, message, lParam);
+    if (d) {
         switch (message) {
         case WM_COMMAND:
             Guarded([&] { OnCommand(*d, LOWORD(wParam), HIWORD(wParam)); });
@@ -608,47 +581,15 @@ LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterSettingsClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = SettingsProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kSettingsWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-// Centred on the owner (or the screen), kept on the owner's monitor.
-POINT CentredOrigin(HWND owner, SIZE outer) {
-    RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (owner) GetWindowRect(owner, &around);
-    POINT origin{around.left + (around.right - around.left - outer.cx) / 2,
-                 around.top + (around.bottom - around.top - outer.cy) / 2};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (GetMonitorInfoW(MonitorFromRect(&around, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        const RECT& work = monitor.rcWork;
-        origin.x = std::max(work.left, std::min(origin.x, work.right - outer.cx));
-        origin.y = std::max(work.top, std::min(origin.y, work.bottom - outer.cy));
-    }
-    return origin;
-}
-
 bool CreateSettingsWindow(Dialog& d) {
     MDR_HERE();
-    if (!RegisterSettingsClass()) return false;
-    RECT frame{0, 0, kInnerWidth, kInnerHeight};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    const SIZE outer{frame.right - frame.left, frame.bottom - frame.top};
-    const POINT origin = CentredOrigin(d.owner, outer);
-    d.window = CreateWindowExW(kWindowExStyle, kSettingsWindowClass, Text(30).c_str(), kWindowStyle,
-                               origin.x, origin.y, outer.cx, outer.cy, d.owner, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+    if (!RegisterWindowClass({kSettingsWindowClass, SettingsProc})) return false;
+    d.window =
+        CreateModalWindow({kSettingsWindowClass, Text(30), kInnerWidth, kInnerHeight}, d.owner, &d);
     if (!d.window) return false;
 
-    d.tabs = MakeControl(d.window, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN,
-                         {5, 5, 440, 300}, kTabs, WS_EX_CONTROLPARENT);
+    d.tabs = AddControl(d.window, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN,
+                        {5, 5, 440, 300}, kTabs, WS_EX_CONTROLPARENT);
     if (!d.tabs) return false;
     TabCtrl_SetImageList(d.tabs, AppIconList());
     const std::pair<int, int> tabs[kPageCount] = {{34, 29}, {263, 30}, {45, 31}};
@@ -667,26 +608,8 @@ bool CreateSettingsWindow(Dialog& d) {
     if (!MakeGeneralPage(d.pages[0]) || !MakeAppearancePage(d.pages[1]) ||
         !MakeExceptionsPage(d.pages[2]))
         return false;
-    return Button(d.window, kCancel, Text(32), {230, 309, 105, 25}) &&
-           Button(d.window, kOk, Text(33), {340, 309, 105, 25}, BS_DEFPUSHBUTTON);
-}
-
-void RunDialogLoop(Dialog& d) {
-    MDR_HERE();
-    MSG msg;
-    while (!d.done && !Flags().quitRequested) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // Leave the quit request for the main loop.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (got == -1) break;
-        if (!IsDialogMessageW(d.window, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    return AddButton(d.window, kCancel, Text(32), {230, 309, 105, 25}) &&
+           AddButton(d.window, kOk, Text(33), {340, 309, 105, 25}, BS_DEFPUSHBUTTON);
 }
 
 } // namespace
@@ -695,19 +618,12 @@ void RunDialogLoop(Dialog& d) {
 
 int SettingsWindow() {
     MDR_HERE();
-    if (g_dialog) return 1; // already open: one dialog at a time
+    // Already open: one dialog at a time.
+    if (FindThreadWindow(kSettingsWindowClass)) return 1;
     Log(L"SettingsWindow()");
     Dialog dialog;
     dialog.owner = MainWindowHandle();
-    if (dialog.owner) EnableWindow(dialog.owner, FALSE);
-    g_dialog = &dialog;
-    ScopeExit close([&] {
-        // The owner first, so that activation passes to it and not to another program.
-        if (dialog.owner) EnableWindow(dialog.owner, TRUE);
-        if (dialog.window) DestroyWindow(dialog.window);
-        g_dialog = nullptr;
-        if (dialog.owner) SetActiveWindow(dialog.owner);
-    });
+    ScopeExit close([&] { CloseModal(dialog.window, dialog.owner); });
 
     if (!CreateSettingsWindow(dialog)) {
         MessageBoxW(nullptr, Text(31).c_str(), Text(19).c_str(), MB_OK | MB_ICONERROR);
@@ -717,9 +633,8 @@ int SettingsWindow() {
     FillSettings(dialog);
     FillExceptions(dialog);
     ShowPage(dialog, 0);
-    ShowWindow(dialog.window, SW_SHOW);
-    SetFocus(dialog.tabs);
-    RunDialogLoop(dialog);
+    ShowModalWindow(dialog.window, dialog.tabs);
+    RunModalLoop(dialog.window, [&] { return dialog.done || Flags().quitRequested; });
 
     Log(L"SettingsWindow() -> retn");
     return 1;

@@ -1,4 +1,4 @@
-// The Settings window (window 6): general options, appearance and language, and the user's
+// The Settings window: general options, appearance and language, and the user's
 // exceptions with import and export as .mdr files. Nothing is saved before OK; Cancel discards.
 #pragma once
 
@@ -12,7 +12,7 @@
 
 namespace mdr {
 
-// Control numbers of the Settings window (window 6); tests drive it by these.
+// Control numbers of the Settings window; tests drive it by these.
 namespace settings_controls {
 enum SettingsControl : int {
     kCancel = 300,
@@ -41,7 +41,7 @@ enum SettingsControl : int {
 
 class IniFile;
 
-// Window class of window 6 (not a dialog class: message boxes are found by theirs).
+// Window class of the Settings window (not a dialog class: message boxes are found by theirs).
 inline constexpr wchar_t kSettingsWindowClass[] = L"MDRSettingsWindow";
 
 // Runs the modal dialog on the main thread until it closes; returns 1.

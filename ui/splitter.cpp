@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/trace.h"
+#include "common/window.h"
 #include "ui/ui_logic.h"
 
 MDR_TRACE_MODULE(MDR);
@@ -170,18 +171,8 @@ LRESULT CALLBACK SplitterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void RegisterSplitterClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = SplitterProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = nullptr;
-        wc.lpszClassName = kSplitterClass;
-        return RegisterClassExW(&wc) != 0;
-    }();
-    (void)registered;
+    RegisterWindowClass(
+        {kSplitterClass, SplitterProc, CS_HREDRAW | CS_VREDRAW, IDC_ARROW, nullptr});
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "common/trace.h"
 #include "ui/command_ids.h"
 #include "ui/main_ui.h"
@@ -59,12 +60,12 @@ TBBUTTON Separator() {
 void SetLabel(HWND toolbar, int id, const std::wstring& label) {
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(toolbar, WM_GETFONT, 0, 0));
     if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    HDC dc = GetDC(toolbar);
-    HGDIOBJ old = SelectObject(dc, font);
     SIZE size{};
-    GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(toolbar, dc);
+    {
+        const WindowDc dc(toolbar);
+        const SelectedObject selected(dc.get(), font);
+        GetTextExtentPoint32W(dc.get(), label.c_str(), static_cast<int>(label.size()), &size);
+    }
     std::wstring text = label;
     TBBUTTONINFOW info{};
     info.cbSize = sizeof(info);
@@ -91,15 +92,15 @@ bool BuildToolbar() {
     ui.toolbar = tb;
     SendMessageW(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(tb, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    ui.toolbarImages = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 34, 0);
+    ui.toolbarImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 34, 0));
     for (int i = 0; i < 34; ++i) {
         HICON icon = TableIcon(i);
         if (icon)
-            ImageList_AddIcon(ui.toolbarImages, icon);
+            ImageList_AddIcon(ui.toolbarImages.get(), icon);
         else
-            ImageList_Add(ui.toolbarImages, nullptr, nullptr);
+            ImageList_Add(ui.toolbarImages.get(), nullptr, nullptr);
     }
-    SendMessageW(tb, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ui.toolbarImages));
+    SendMessageW(tb, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ui.toolbarImages.get()));
     // One long blank string in the pool makes every button reserve a text row; the labels
     // replace it per button.
     static const wchar_t kPlaceholder[] = L"                                        \0";

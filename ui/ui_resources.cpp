@@ -34,7 +34,8 @@ HICON MakeGreyIcon(HICON icon) {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     DWORD pixels[16 * 16] = {};
-    HDC screen = GetDC(nullptr);
+    const WindowDc screenDc(nullptr);
+    HDC screen = screenDc.get();
     const int rows =
         GetDIBits(screen, static_cast<HBITMAP>(color.get()), 0, 16, pixels, &bi, DIB_RGB_COLORS);
     bool hasAlpha = false;
@@ -49,7 +50,6 @@ HICON MakeGreyIcon(HICON icon) {
     }
     void* bits = nullptr;
     UniqueGdi grey(CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ReleaseDC(nullptr, screen);
     if (rows != 16 || !grey || !bits) return nullptr;
     std::copy(std::begin(pixels), std::end(pixels), static_cast<DWORD*>(bits));
     ICONINFO out{};

@@ -57,7 +57,8 @@ class ComAreas : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         mdr::test::LoadEnglishTexts();
-        for (int item = 1; item <= kAreaCount; ++item) AreaTable()[item - 1].name = LangText(item);
+        for (int item = 1; item <= kAreaCount; ++item)
+            AreaTable()[item - 1].name = LangText(item);
         InitScanEnginePaths();
     }
 

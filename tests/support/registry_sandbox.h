@@ -45,7 +45,7 @@ class RegistrySandbox {
   private:
     void Undo();
 
-    std::wstring base_;   // HKCU\Software\MDRTests\<name> on the real hive
+    std::wstring base_; // HKCU\Software\MDRTests\<name> on the real hive
     std::wstring folder_;
     HKEY overridden_[3] = {};
     std::vector<std::pair<HKEY, std::wstring>> denied_;

@@ -55,7 +55,8 @@ TEST(VersionStrings, OwnProgramAndAResourceWithoutTranslation) {
     const std::wstring mdr = test::DistFolder() + L"MDR.exe";
     EXPECT_EQ(QueryVersionString(mdr, kFileVersion, false), test::kVersionText);
     EXPECT_EQ(QueryVersionString(mdr, kCompanyName | kFileVersion | kComments, true),
-              std::wstring(L"FileVersion : \t") + test::kVersionText + L"\nCompanyName : \tVeltrane");
+              std::wstring(L"FileVersion : \t") + test::kVersionText +
+                  L"\nCompanyName : \tVeltrane");
     EXPECT_EQ(QueryVersionString(mdr, kVersionLanguage, false), L"English");
 
     const std::wstring bare = BuildFolder() + L"tests\\no_translation.dll";

@@ -57,8 +57,8 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     Plant(kPlanted, L"%SystemRoot%\\system32\\notepad.exe /a", REG_EXPAND_SZ);
     Plant(L"", L"C:\\unnamed.exe"); // the default value is no entry
     const std::wstring notepad = L"C:\\windows\\system32\\notepad.exe";
-    ASSERT_TRUE(CreateShortcut(notepad, startup_ + L"App.lnk", L"-tray", L"", L"C:\\", 1, notepad,
-                               0));
+    ASSERT_TRUE(
+        CreateShortcut(notepad, startup_ + L"App.lnk", L"-tray", L"", L"C:\\", 1, notepad, 0));
     test::WriteBytes(startup_ + L"desktop.ini", "[x]");
     test::WriteBytes(startup_ + L"Script.bat", "");
 

@@ -103,7 +103,8 @@ const std::vector<StartupSource>& StartupSources() {
         {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
         {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
         {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
-        {kHklm, L"System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\Rdpwd\\StartupPrograms"},
+        {kHklm,
+         L"System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\Rdpwd\\StartupPrograms"},
         {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Userinit"},
         {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"},
         {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UIHost"},
@@ -119,9 +120,9 @@ const std::wstring& UserStartupFolder() {
     return folder;
 }
 
-int EnumerateRunValues(RootKey root, std::wstring_view key,
-                       const std::function<void(RootKey, const std::wstring&, const std::wstring&)>&
-                           found) {
+int EnumerateRunValues(
+    RootKey root, std::wstring_view key,
+    const std::function<void(RootKey, const std::wstring&, const std::wstring&)>& found) {
     const std::wstring path = WithoutLeadingBackslash(key);
     UniqueHkey opened;
     if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_QUERY_VALUE, opened.put()) !=
@@ -215,8 +216,7 @@ bool WriteRunValue(RootKey root, std::wstring_view key, const std::wstring& name
     const std::wstring path = WithoutTrailingBackslash(key);
     UniqueHkey opened;
     // Never created: a missing Run key means something is wrong with the system.
-    if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_SET_VALUE, opened.put()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_SET_VALUE, opened.put()) != ERROR_SUCCESS)
         return false;
     const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(opened.get(), name.c_str(), 0, REG_SZ,
@@ -252,8 +252,7 @@ bool DeleteRunValue(RootKey root, std::wstring_view key, const std::wstring& nam
     const std::wstring path = WithoutTrailingBackslash(key);
     if (!KeyExists(root, path)) return false;
     UniqueHkey opened;
-    if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_SET_VALUE, opened.put()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_SET_VALUE, opened.put()) != ERROR_SUCCESS)
         return false;
     return RegDeleteValueW(opened.get(), name.c_str()) == ERROR_SUCCESS;
 }
@@ -279,7 +278,8 @@ RemoveResult RemoveStartupEntry(const StartupEntry& entry, const std::wstring& b
     }
 
     // Gone already (its key deleted meanwhile): nothing to back up or delete.
-    if (!ValueExists(entry.root, entry.location, entry.name)) return {RemoveResult::NotRemoved, L""};
+    if (!ValueExists(entry.root, entry.location, entry.name))
+        return {RemoveResult::NotRemoved, L""};
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const std::wstring file =

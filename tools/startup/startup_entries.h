@@ -20,11 +20,11 @@ inline constexpr wchar_t kFolderType[] = L"Startup folder entry";
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct StartupEntry {
-    RootKey root = 0;         // 0 for a startup-folder entry
-    std::wstring location;    // key path, or the file's full path
-    std::wstring name;        // value name, or the file name without its extension
+    RootKey root = 0;      // 0 for a startup-folder entry
+    std::wstring location; // key path, or the file's full path
+    std::wstring name;     // value name, or the file name without its extension
     std::wstring startupString;
-    std::wstring type;        // kRegistryType or kFolderType
+    std::wstring type; // kRegistryType or kFolderType
     uint32_t id = 0;
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
     bool fileMissing = false;          // the file it starts does not exist
@@ -40,9 +40,9 @@ const std::vector<StartupSource>& StartupSources();
 const std::wstring& UserStartupFolder();
 
 // Calls found(root, key, valueName) for every named value of the key. 1 when the key was opened.
-int EnumerateRunValues(RootKey root, std::wstring_view key,
-                       const std::function<void(RootKey, const std::wstring&, const std::wstring&)>&
-                           found);
+int EnumerateRunValues(
+    RootKey root, std::wstring_view key,
+    const std::function<void(RootKey, const std::wstring&, const std::wstring&)>& found);
 // what 0: the shortcut's target path; 1: its arguments. "" when it cannot be read.
 std::wstring ResolveShortcut(const std::wstring& path, int what);
 

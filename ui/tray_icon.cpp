@@ -1,11 +1,11 @@
-#include "ui/window_helpers.h"
+// The notification-area icon and its balloon.
+#include "ui/tray_icon.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
 
 #include "core/os_version.h"
-#include "common/text.h"
 #include "common/trace.h"
 #include "ui/ui_logic.h"
 #include "ui/ui_resources.h"
@@ -35,14 +35,6 @@ void CopyText(wchar_t* dest, size_t capacity, const std::wstring& text) {
 
 } // namespace
 
-int EnableCloseCommand(HWND window, int enable) {
-    if ((enable != 0 && enable != 1) || !IsWindow(window)) return 1;
-    HMENU sys = GetSystemMenu(window, FALSE);
-    if (sys) EnableMenuItem(sys, SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
-    DrawMenuBar(window);
-    return 1;
-}
-
 bool AddTrayIcon(HWND window, UINT iconId, UINT callbackMessage) {
     MDR_HERE();
     NOTIFYICONDATAW nid = IconData(window, iconId);
@@ -71,25 +63,6 @@ int ShowBalloon(UINT iconId, HWND window, const std::wstring& title, const std::
     nid.uTimeout = timeout;
     nid.dwInfoFlags = infoFlags;
     return Shell_NotifyIconW(NIM_MODIFY, &nid);
-}
-
-int ActivateWindowByTitle(const std::wstring& title) {
-    MDR_HERE();
-    HWND w = GetWindow(GetDesktopWindow(), GW_CHILD);
-    while (w) {
-        if (IsWindowVisible(w)) {
-            wchar_t buffer[1025] = {};
-            GetWindowTextW(w, buffer, 1024);
-            if (FindNoCase(buffer, title) != std::wstring_view::npos) {
-                ShowWindow(w, SW_SHOW);
-                ShowWindow(w, SW_RESTORE);
-                SetForegroundWindow(w);
-                return 1;
-            }
-        }
-        w = GetWindow(w, GW_HWNDNEXT);
-    }
-    return 0;
 }
 
 } // namespace mdr

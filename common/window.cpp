@@ -1,0 +1,263 @@
+// The window kit: classes, modal windows, loops and pumps, contexts and common controls.
+#include "common/window.h"
+
+#include <commctrl.h>
+#include <algorithm>
+
+#include "common/text.h"
+#include "common/trace.h"
+
+MDR_TRACE_MODULE(Window);
+
+namespace mdr {
+
+bool RegisterWindowClass(const WindowClassSpec& spec) {
+    MDR_HERE();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, spec.name, &existing)) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = spec.style;
+    wc.lpfnWndProc = spec.procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, spec.cursor);
+    wc.hbrBackground = spec.background;
+    wc.hIcon = spec.icon;
+    wc.hIconSm = spec.smallIcon;
+    wc.lpszClassName = spec.name;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void* BindWindowContext(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<void*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+HWND FindThreadWindow(const wchar_t* className) {
+    struct Search {
+        const wchar_t* className;
+        HWND found;
+    } search{className, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, static_cast<int>(std::size(name)));
+            if (lstrcmpiW(name, s->className) != 0) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (owner && GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor))
+        area = monitor.rcWork;
+    RECT around = area;
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+
+    int x = around.left + ((around.right - around.left) - width) / 2;
+    int y = around.top + ((around.bottom - around.top) - height) / 2;
+    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
+    return RECT{x, y, x + width, y + height};
+}
+
+HWND CreateModalWindow(const ModalSpec& spec, HWND owner, void* context) {
+    MDR_HERE();
+    if (owner) EnableWindow(owner, FALSE);
+    const RECT frame =
+        CentredFrame(owner, spec.clientWidth, spec.clientHeight, spec.style, spec.exStyle);
+    return CreateWindowExW(spec.exStyle, spec.className, spec.title.c_str(),
+                           spec.style & ~WS_VISIBLE, frame.left, frame.top,
+                           frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
+                           GetModuleHandleW(nullptr), context);
+}
+
+void ShowModalWindow(HWND window, HWND focus) {
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    if (focus) SetFocus(focus);
+}
+
+ModalEnd RunModalLoop(HWND window, const std::function<bool()>& done,
+                      const std::function<void()>& afterMessage) {
+    MDR_HERE();
+    MSG msg;
+    while (!done()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that owns the quit
+            return ModalEnd::Quit;
+        }
+        if (got == -1) return ModalEnd::Failed;
+        DispatchDialogMessage(msg, window);
+        if (afterMessage) afterMessage();
+    }
+    return ModalEnd::Done;
+}
+
+void CloseModal(HWND window, HWND owner) {
+    MDR_HERE();
+    if (owner) EnableWindow(owner, TRUE);
+    if (window) DestroyWindow(window);
+    if (owner) {
+        SetActiveWindow(owner);
+        SetForegroundWindow(owner);
+    }
+}
+
+void DispatchDialogMessage(MSG& msg, HWND dialog) {
+    if (dialog && IsWindow(dialog) && IsDialogMessageW(dialog, &msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+MessagePump::~MessagePump() {
+    if (quit_) PostQuitMessage(quitCode_);
+}
+
+void MessagePump::Drain() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit_ = true;
+            quitCode_ = static_cast<int>(msg.wParam);
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void MessagePump::Pause(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        Drain();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+WaitEnd WaitDispatchingMessages(HANDLE handle, HWND dialog, const std::function<bool()>& stop) {
+    MDR_HERE();
+    bool quitSeen = false;
+    WPARAM quitCode = 0;
+    WaitEnd end = WaitEnd::Signalled;
+    for (;;) {
+        if (stop && stop()) {
+            end = WaitEnd::Stopped;
+            break;
+        }
+        const DWORD r =
+            MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // WAIT_FAILED (a handle that cannot be waited on) ends the wait rather than spinning.
+        if (r != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quitSeen = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            DispatchDialogMessage(msg, dialog);
+            // A stream of messages must not hide the end of the process.
+            if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) break;
+        }
+    }
+    if (quitSeen) PostQuitMessage(static_cast<int>(quitCode));
+    return end;
+}
+
+int EnableCloseCommand(HWND window, int enable) {
+    if ((enable != 0 && enable != 1) || !IsWindow(window)) return 1;
+    HMENU sys = GetSystemMenu(window, FALSE);
+    if (sys) EnableMenuItem(sys, SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(window);
+    return 1;
+}
+
+int ActivateWindowByTitle(const std::wstring& title) {
+    MDR_HERE();
+    HWND w = GetWindow(GetDesktopWindow(), GW_CHILD);
+    while (w) {
+        if (IsWindowVisible(w)) {
+            wchar_t buffer[1025] = {};
+            GetWindowTextW(w, buffer, 1024);
+            if (FindNoCase(buffer, title) != std::wstring_view::npos) {
+                ShowWindow(w, SW_SHOW);
+                ShowWindow(w, SW_RESTORE);
+                SetForegroundWindow(w);
+                return 1;
+            }
+        }
+        w = GetWindow(w, GW_HWNDNEXT);
+    }
+    return 0;
+}
+
+HFONT DialogFont() {
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HWND AddControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
+                Place place, int id, DWORD exStyle, HFONT font) {
+    HWND control = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style,
+                                   place.x, place.y, place.width, place.height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleW(nullptr), nullptr);
+    if (control)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : DialogFont()),
+                     FALSE);
+    return control;
+}
+
+HWND AddLabel(HWND parent, const std::wstring& text, Place place, int id, DWORD style) {
+    return AddControl(parent, L"STATIC", text, style, place, id);
+}
+
+HWND AddButton(HWND parent, int id, const std::wstring& text, Place place, DWORD style) {
+    return AddControl(parent, L"BUTTON", text, BS_PUSHBUTTON | WS_TABSTOP | style, place, id);
+}
+
+HWND AddProgressBar(HWND parent, int id, Place place, DWORD style) {
+    HWND bar = AddControl(parent, PROGRESS_CLASSW, L"", style, place, id);
+    if (bar) SendMessageW(bar, PBM_SETRANGE32, 0, 100);
+    return bar;
+}
+
+HWND AddSeparator(HWND parent, Place place, int id) {
+    return AddControl(parent, L"STATIC", L"", SS_OWNERDRAW, place, id);
+}
+
+bool DrawSeparator(const DRAWITEMSTRUCT* dis) {
+    if (!dis || dis->CtlType != ODT_STATIC) return false;
+    RECT line = dis->rcItem;
+    line.top += (line.bottom - line.top) / 2 - 1;
+    line.bottom = line.top + 2;
+    FillRect(dis->hDC, &dis->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(dis->hDC, &line, EDGE_ETCHED, BF_TOP);
+    return true;
+}
+
+} // namespace mdr
