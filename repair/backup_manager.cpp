@@ -110,10 +110,9 @@ bool BuildManagerWindow(ManagerState& state, HWND owner) {
     HWND w = state.window;
     bool ok = AddLabel(w, LangText(116), {5, 10, 400, 20}, kTextId) != nullptr;
     // One file at a time is restored or removed, so one row is selected at a time.
-    state.list = AddControl(w, WC_LISTVIEWW, L"",
-                            WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
-                                LVS_SHAREIMAGELISTS,
-                            {5, 35, 405, 175}, kListId, WS_EX_CLIENTEDGE);
+    state.list = AddReportList(w, kListId, {5, 35, 405, 175},
+                               LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS,
+                               {{LangText(117), 150}, {LangText(118), 150}, {LangText(119), 100}});
     ok = ok && state.list;
     ok = ok && AddSeparator(w, {5, 220, 405, 10}, kSeparatorId);
     ok = ok && AddButton(w, kCloseId, LangText(120), {5, 230, 100, 25});
@@ -125,20 +124,8 @@ bool BuildManagerWindow(ManagerState& state, HWND owner) {
         return false;
     }
 
-    ListView_SetExtendedListViewStyle(state.list, LVS_EX_FULLROWSELECT);
     // Shared with the rest of the program: LVS_SHAREIMAGELISTS keeps the list from destroying it.
     if (HIMAGELIST icons = AppIconList()) ListView_SetImageList(state.list, icons, LVSIL_SMALL);
-    const int titles[] = {117, 118, 119};
-    const int widths[] = {150, 150, 100};
-    for (int column = 0; column < 3; ++column) {
-        std::wstring title = LangText(titles[column]);
-        LVCOLUMNW lvc{};
-        lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        lvc.pszText = title.data();
-        lvc.cx = widths[column];
-        lvc.iSubItem = column;
-        ListView_InsertColumn(state.list, column, &lvc);
-    }
     return true;
 }
 
