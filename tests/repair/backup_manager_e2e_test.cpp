@@ -506,9 +506,9 @@ TEST_F(BackupManagerTest, KeepsRestoredFileWhenAskedAndReportsUndeletableFiles) 
     ASSERT_EQ(mdr::BackupKey(mdr::kHkcu, key), 1);
     ASSERT_EQ(mdr::CloseBackupFile(), 1);
     ASSERT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
-    // "regedit4" in any case and padding is a registry file too.
+    // The old "REGEDIT4" form in ANSI is a registry file too.
     const std::wstring old = L"MDR_regedit4.reg";
-    ASSERT_TRUE(WriteFileBytes(backups_ + old, "  regedit4 \r\n\r\n[HKEY_CURRENT_USER\\" +
+    ASSERT_TRUE(WriteFileBytes(backups_ + old, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" +
                                                    mdr::ToUtf8(kTestRoot) +
                                                    "\\Old]\r\n\"Four\"=\"4\"\r\n\r\n"));
 
