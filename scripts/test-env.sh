@@ -33,7 +33,7 @@ export WINEARCH=$WINEARCH
 export MDR_WINE=$MDR_WINE
 export WINELOADER=$MDR_WINE
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export DISPLAY="$display"
 ENV
     . "$state/env"

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/edition.h"
 #include "common/handles.h"
 #include "common/ini.h"
 #include "common/text.h"
@@ -154,7 +155,7 @@ std::wstring ReadBackupText(const std::wstring& path) {
     return text;
 }
 
-const std::wstring kHeader = RegFileHeader(L"1.0 BETA (32 bit edition)");
+const std::wstring kHeader = RegFileHeader(mdr::test::kVersionText);
 
 // What the registry editor gives back for a value written by the backup. String-typed data
 // (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) whose last whole UTF-16 character is not NUL gets a NUL
@@ -353,7 +354,7 @@ TEST_F(Backup, RoundTripOfEveryValueKind) {
     for (int i = 0; i < 12000; ++i)
         manyStrings += L"item" + std::to_wstring(i) + L'\0';
 
-    const std::vector<Kind> kinds = {
+    std::vector<Kind> kinds = {
         {L"", REG_SZ, Sz(L"the default value"), Import::Exact},
         {L"sz", REG_SZ, Sz(L"C:\\Program Files\\\"quoted\"\\x.exe /a"), Import::Exact},
         {L"sz empty", REG_SZ, Sz(L""), Import::Exact},
@@ -367,7 +368,6 @@ TEST_F(Backup, RoundTripOfEveryValueKind) {
         {L"sz odd size, whole characters end in nul", REG_SZ, {0x61, 0, 0, 0, 0x78}, Import::Exact},
         {L"sz no nul", REG_SZ, Utf16(L"abc"), Import::NulAppended},
         {L"sz odd size", REG_SZ, {0x61, 0, 0x62}, Import::OddByteLost},
-        {L"sz one byte", REG_SZ, {0x61}, Import::Undefined},
         {L"sz over 100 KB", REG_SZ, Sz(longText), Import::Exact},
         {L"sz lines over 100 KB", REG_SZ, Sz(longLines), Import::Exact},
         {L"expand", REG_EXPAND_SZ, Sz(L"%SystemRoot%\\x.dll"), Import::Exact},
@@ -404,6 +404,9 @@ TEST_F(Backup, RoundTripOfEveryValueKind) {
         {L"custom 0x7fffffff", 0x7FFFFFFF, {}, Import::Exact},
         {L"custom 0xffffffff", 0xFFFFFFFF, Pattern(2, 13), Import::Exact},
     };
+    // Wine's 64-bit regedit reads before the data of a one-byte string value and crashes,
+    // losing the rest of the import; its 32-bit one reads a stray byte instead.
+    if (sizeof(void*) == 4) kinds.push_back({L"sz one byte", REG_SZ, {0x61}, Import::Undefined});
     {
         auto key = CreateKey(Path(L"Kinds"));
         for (const Kind& kind : kinds)
