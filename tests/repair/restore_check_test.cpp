@@ -179,7 +179,7 @@ TEST_F(RestoreCheck, OnlyWhatComesBackIsRestored) {
     ASSERT_EQ(CreateBackupFile(good), 1);
     ASSERT_EQ(BackupKey(kHkcu, key), 1);
     ASSERT_EQ(CloseBackupFile(), 1);
-    ASSERT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()), DWORD{ERROR_SUCCESS});
 
     const std::wstring body = L"\r\n\r\n[" + kBaseText + L"\\Lost]\r\n\"v\"=\"1\"\r\n";
     const std::wstring longKey = kBaseText + L"\\" + std::wstring(32000, L'k');
