@@ -1,6 +1,7 @@
 #include "core/skip_rules.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "common/ini.h"
 #include "common/text.h"
@@ -57,9 +58,10 @@ bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntr
     return true;
 }
 
-std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
+bool ParseSkipMapText(std::wstring_view text, std::vector<SkipMapEntry>& entries,
+                      size_t maxEntries) {
     MDR_HERE();
-    std::vector<SkipMapEntry> entries;
+    entries.clear();
     uint32_t previousRoot = 0;
     size_t pos = 0;
     const size_t n = text.size();
@@ -68,11 +70,18 @@ std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
         if (end == std::wstring_view::npos) end = n;
         SkipMapEntry entry;
         if (ParseSkipLine(text.substr(pos, end - pos), previousRoot, entry)) {
+            if (entries.size() >= maxEntries) return false;
             previousRoot = entry.root;
             entries.push_back(std::move(entry));
         }
         pos = end + 1;
     }
+    return true;
+}
+
+std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
+    std::vector<SkipMapEntry> entries;
+    ParseSkipMapText(text, entries, static_cast<size_t>(-1));
     return entries;
 }
 
@@ -83,12 +92,16 @@ SkipMapLoad LoadSkipMapFile(const std::wstring& path, std::vector<SkipMapEntry>&
     case FileState::Missing:
         return SkipMapLoad::Missing;
     case FileState::Unreadable:
+    case FileState::Undecodable:
         return SkipMapLoad::Unreadable;
     case FileState::Ok:
         break;
     }
     // The skip map's encoding is decided by its byte-order mark alone.
-    entries = ParseSkipMapText(DecodeText(bytes, /*sniffUtf8=*/false));
+    std::vector<SkipMapEntry> parsed;
+    if (!ParseSkipMapText(DecodeText(bytes, /*sniff=*/false), parsed))
+        return SkipMapLoad::Unreadable;
+    entries = std::move(parsed);
     return SkipMapLoad::Ok;
 }
 
@@ -110,6 +123,12 @@ bool ExceptionMatches(const SkipMapEntry& rule, uint32_t root, std::wstring_view
 
 bool SameSkipEntry(const SkipMapEntry& a, uint32_t root, std::wstring_view subkey) {
     return a.root == root && SameTrimmedNoCase(a.subkey, subkey);
+}
+
+std::wstring SkipEntryKey(uint32_t root, std::wstring_view subkey) {
+    wchar_t rootText[12];
+    swprintf(rootText, 12, L"%08x|", static_cast<unsigned>(root));
+    return rootText + ToLower(Trim(subkey));
 }
 
 std::vector<SkipMapEntry>& SkipMap() {

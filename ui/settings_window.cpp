@@ -10,6 +10,7 @@
 #include <array>
 #include <exception>
 #include <utility>
+#include <unordered_set>
 
 #include "core/config.h"
 #include "core/logging.h"
@@ -437,9 +438,11 @@ void OnOk(Dialog& d) {
     // A row imported twice is kept once: the file can hold each key only once anyway.
     std::vector<SkipMapEntry> exceptions;
     exceptions.reserve(d.rows.size());
+    std::unordered_set<std::wstring> seen; // hashed: OK stays quick with many exceptions
+    seen.reserve(d.rows.size());
     for (const SkipMapEntry& row : d.rows) {
         std::wstring subkey = WithoutTrailingBackslash(row.subkey);
-        if (!HasExceptionRow(exceptions, row.root, subkey))
+        if (seen.insert(SkipEntryKey(row.root, subkey)).second)
             exceptions.push_back(SkipMapEntry{row.root, std::move(subkey)});
     }
     // One write for both groups: a file that cannot be read or written stays as it was, and

@@ -96,12 +96,12 @@ TEST(BackupTexts, FirstLineByByteOrderMark) {
     EXPECT_FALSE(IsRegFileHeader(FirstLineOfText(Utf16Bytes(header))));
 }
 
-TEST(BackupTexts, HeaderAcceptsBothFormatsInAnyCaseAndPadding) {
+TEST(BackupTexts, HeaderIsExactlyOneOfTheTwoLines) {
     EXPECT_TRUE(IsRegFileHeader(L"Windows Registry Editor Version 5.00"));
-    EXPECT_TRUE(IsRegFileHeader(L"WINDOWS REGISTRY EDITOR VERSION 5.00"));
+    EXPECT_FALSE(IsRegFileHeader(L"WINDOWS REGISTRY EDITOR VERSION 5.00"));
     EXPECT_TRUE(IsRegFileHeader(L"REGEDIT4"));
-    EXPECT_TRUE(IsRegFileHeader(L"regedit4"));
-    EXPECT_TRUE(IsRegFileHeader(L"  ReGeDiT4 \t"));
+    EXPECT_FALSE(IsRegFileHeader(L"regedit4"));
+    EXPECT_FALSE(IsRegFileHeader(L"  ReGeDiT4 \t"));
     EXPECT_FALSE(IsRegFileHeader(L""));
     EXPECT_FALSE(IsRegFileHeader(L"REGEDIT5"));
     EXPECT_FALSE(IsRegFileHeader(L"REGEDIT"));

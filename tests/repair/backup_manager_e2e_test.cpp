@@ -506,9 +506,9 @@ TEST_F(BackupManagerTest, KeepsRestoredFileWhenAskedAndReportsUndeletableFiles) 
     ASSERT_EQ(mdr::BackupKey(mdr::kHkcu, key), 1);
     ASSERT_EQ(mdr::CloseBackupFile(), 1);
     ASSERT_EQ(SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
-    // "regedit4" in any case and padding is a registry file too.
+    // The old "REGEDIT4" form in ANSI is a registry file too.
     const std::wstring old = L"MDR_regedit4.reg";
-    ASSERT_TRUE(WriteFileBytes(backups_ + old, "  regedit4 \r\n\r\n[HKEY_CURRENT_USER\\" +
+    ASSERT_TRUE(WriteFileBytes(backups_ + old, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" +
                                                    mdr::ToUtf8(kTestRoot) +
                                                    "\\Old]\r\n\"Four\"=\"4\"\r\n\r\n"));
 
@@ -741,6 +741,35 @@ TEST_F(BackupManagerTest, FirstRunOffersFullBackupAndRestorePoint) {
     ExpectFiveExports(folder);
     HWND main = WaitForWindow(mdr_->Pid(), WindowQuery::Titled(kMainTitle));
     ASSERT_NE(main, nullptr);
+    CloseMdr(main);
+}
+
+TEST_F(BackupManagerTest, IncompleteRestoreKeepsTheFileAndNamesWhatDidNotComeBack) {
+    WriteConfig(1);
+    // A key name no registry takes: the editor runs, and nothing comes back.
+    const std::wstring key = L"HKEY_CURRENT_USER\\" + kTestRoot + L"\\" + std::wstring(300, L'k');
+    const std::wstring text =
+        L"Windows Registry Editor Version 5.00\r\n\r\n[" + key + L"]\r\n\"v\"=\"1\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text)
+        bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    const std::wstring name = L"MDR_lost.reg";
+    ASSERT_TRUE(WriteFileBytes(backups_ + name, bytes));
+
+    HWND main = StartMdr();
+    ASSERT_NE(main, nullptr);
+    HWND manager = OpenManager(main);
+    ASSERT_NE(manager, nullptr);
+    HWND list = FindDescendant(manager, L"SysListView32", kManagerList);
+    ASSERT_TRUE(SelectListViewRow(list, RowOf(list, name)));
+    ASSERT_TRUE(PressButton(manager, kManagerRestore));
+    const std::wstring shown = key.substr(0, 120) + L"...";
+    Answer(Lang(127) + L"\r\n\r\n2 entries of the backup did not come back:\r\n" + shown + L"\r\n" +
+               shown,
+           Lang(23), IDOK);
+    EXPECT_TRUE(FileExists(backups_ + name)) << "DeleteBackups=1 took the only copy";
+    EXPECT_EQ(Rows(list).count(name), 1u);
+    ASSERT_TRUE(PostClose(manager));
     CloseMdr(main);
 }
 

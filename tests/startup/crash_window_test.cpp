@@ -153,4 +153,16 @@ TEST_F(CrashWindowTest, DivisionByZeroIsDescribed) {
     EXPECT_EQ(code, 0xC0000094u);
 }
 
+TEST_F(CrashWindowTest, UncaughtCppExceptionShowsTheWindow) {
+    Process& probe = StartProbe(L"throw");
+    std::vector<std::wstring> lines;
+    HWND window = ExpectCrashWindow(probe, lines);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(L"ScanEngine " + lines[5].substr(std::wstring(L"Error line: ").size()), Marker());
+    ASSERT_TRUE(PressButtonByText(window, L"Quit"));
+    DWORD code = 0;
+    ASSERT_TRUE(probe.WaitExit(kDefaultTimeout, &code));
+    EXPECT_EQ(code, 0xE0000003u);
+}
+
 } // namespace
