@@ -33,17 +33,6 @@ FakeKeys Machine() {
     return f;
 }
 
-TEST(JumpPlan, RootNames) {
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"HKEY_CLASSES_ROOT"), 0x80000000u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"hkey_current_user"), 0x80000001u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"  HKEY_Local_Machine\t"), 0x80000002u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"HKEY_USERS"), 0x80000003u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"HKEY_CURRENT_CONFIG"), 0x80000005u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"HKLM"), 0u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L"HKEY_PERFORMANCE_DATA"), 0u);
-    EXPECT_EQ(mdr::RootKeyFromLongName(L""), 0u);
-}
-
 TEST(JumpPlan, SplitRemovesOneTrailingBackslash) {
     EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b\\"),
               (std::vector<std::wstring>{L"HKEY_USERS", L"a", L"b"}));

@@ -50,18 +50,6 @@ TEST(ExceptionInput, DuplicatesIgnoreCaseAndBlanksButNotTheRoot) {
     EXPECT_FALSE(mdr::HasExceptionRow({}, mdr::kHkcu, L"Software\\Foo"));
 }
 
-TEST(ExceptionInput, RootNamesOfFilesAreExact) {
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CLASSES_ROOT"), mdr::kHkcr);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CURRENT_USER"), mdr::kHkcu);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_LOCAL_MACHINE"), mdr::kHklm);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_USERS"), mdr::kHku);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CURRENT_CONFIG"), mdr::kHkcc);
-    EXPECT_EQ(mdr::RootFromExactName(L"hkey_current_user"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKCU"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_PERFORMANCE_DATA"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L""), 0u);
-}
-
 // ---- .mdr files ----
 
 TEST(ExceptionFile, NamesGetTheExtensionOnce) {
