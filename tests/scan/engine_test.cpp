@@ -81,61 +81,6 @@ class EngineTest : public ::testing::Test {
 
 // ---- ReportDetectedError ----
 
-TEST_F(EngineTest, StoresTheRecordAsReportedAndShowsItsRow) {
-    LogCapture log;
-    ASSERT_EQ(Report(kHklm, L"Software\\MDR\\Key"), 1);
-    ASSERT_EQ(Report(kHkcu, L"Software\\MDR\\Other", 0, L"Setting", L"C:\\gone.exe", 1, L"d2"), 1);
-
-    ASSERT_EQ(Records().size(), 2u);
-    const DetectedError& a = Records()[0];
-    EXPECT_EQ(a.root, kHklm);
-    EXPECT_EQ(a.keyPath, L"Software\\MDR\\Key");
-    EXPECT_EQ(a.valueName, L""); // "(Default)" is only shown, never stored
-    EXPECT_EQ(a.valueData, L"");
-    EXPECT_EQ(a.category, L"Application paths");
-    EXPECT_EQ(a.areaIndex, 1);
-    EXPECT_EQ(a.description, L"description");
-    EXPECT_EQ(a.safety, 1);
-    EXPECT_EQ(a.entryType, 0);
-    EXPECT_LE(a.id, 99999999u);
-    const DetectedError& b = Records()[1];
-    EXPECT_EQ(b.valueName, L"Setting");
-    EXPECT_EQ(b.valueData, L"C:\\gone.exe");
-    EXPECT_EQ(b.entryType, 1);
-    EXPECT_NE(a.id, b.id);
-
-    EXPECT_EQ(ErrorsFound(), 2u);
-    EXPECT_EQ(AreaTable()[1].errorsFound, 2);
-    EXPECT_EQ(view_.Tree(2).text, LangText(2) + L" (2)");
-
-    auto rows = view_.Rows();
-    ASSERT_EQ(rows.size(), 2u);
-    const ResultRow& r0 = rows[0].row;
-    EXPECT_EQ(r0.columns[0], L"HKEY_LOCAL_MACHINE");
-    EXPECT_EQ(r0.columns[1], L"Software\\MDR\\Key");
-    EXPECT_EQ(r0.columns[2], L"(Default)");
-    EXPECT_EQ(r0.columns[3], LangText(88));
-    EXPECT_EQ(r0.columns[4], L"Application paths");
-    EXPECT_EQ(r0.image, 7);
-    EXPECT_EQ(r0.id, a.id);
-    const ResultRow& r1 = rows[1].row;
-    EXPECT_EQ(r1.columns[0], L"HKEY_CURRENT_USER");
-    EXPECT_EQ(r1.columns[2], L"Setting");
-    EXPECT_EQ(r1.columns[3], L"C:\\gone.exe");
-    EXPECT_EQ(r1.image, 8);
-    EXPECT_EQ(r1.id, b.id);
-
-    std::vector<std::wstring> expected = {
-        L"---> Error detected", L"Main key: HKEY_LOCAL_MACHINE", L"Subkey: Software\\MDR\\Key",
-        L"Value: (Default)",    L"Value data: " + LangText(88),  L"Category: Application paths",
-        L"Safety: 1",           L"Entry type: " + LangText(132), L"Item is safe, selecting",
-        L"---> Error detected", L"Main key: HKEY_CURRENT_USER",  L"Subkey: Software\\MDR\\Other",
-        L"Value: Setting",      L"Value data: C:\\gone.exe",     L"Category: Application paths",
-        L"Safety: 0",           L"Entry type: " + LangText(133),
-    };
-    EXPECT_EQ(log.Lines(), expected);
-}
-
 TEST_F(EngineTest, ExceptionsComeBeforeTheSkipMap) {
     LogCapture log;
     AddException(kHkcu, L"Software\\Both");
@@ -195,108 +140,6 @@ TEST_F(EngineTest, SkipMapEntriesProtectExactlyOneKey) {
     EXPECT_EQ(Report(kHklm, L"Software\\Classes\\CLSID\\{A}\\InprocServer32"), 1);
     EXPECT_EQ(log.Lines()[0], L"Skipped key: HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A}. "
                               L"Reason: Key is on default blacklist.");
-}
-
-TEST_F(EngineTest, HighlightingColoursEvenRowsOnly) {
-    Settings().HighlightEntry = 1;
-    Settings().EntryColor = 0x123456;
-    for (int i = 0; i < 5; ++i)
-        Report(kHklm, L"Software\\K" + std::to_wstring(i));
-    auto rows = view_.Rows();
-    ASSERT_EQ(rows.size(), 5u);
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        if (i % 2 == 0) {
-            ASSERT_TRUE(rows[i].color.has_value());
-            EXPECT_EQ(*rows[i].color, static_cast<COLORREF>(0x123456));
-        } else {
-            EXPECT_FALSE(rows[i].color.has_value());
-        }
-    }
-    view_.Clear();
-    Settings().HighlightEntry = 0;
-    Report(kHklm, L"Software\\Plain");
-    EXPECT_FALSE(view_.Rows()[0].color.has_value());
-}
-
-TEST_F(EngineTest, TheFirstErrorShowsItsDetailsAndIsSelected) {
-    Report(kHklm, L"Software\\One", 1, L"", L"", 0, L"first description");
-    Report(kHklm, L"Software\\Two", 1, L"", L"", 0, L"second description");
-    Report(kHklm, L"Software\\Three", 1, L"", L"", 0, L"third description");
-    EXPECT_EQ(view_.Details(), L"first description");
-    EXPECT_EQ(view_.SelectedRow(), 0);
-    int shows = 0, selections = 0;
-    for (const std::wstring& call : view_.Journal()) {
-        shows += call == L"ShowDetails";
-        selections += StartsWithNoCase(call, L"SelectRow");
-    }
-    EXPECT_EQ(shows, 1);
-    EXPECT_EQ(selections, 1);
-}
-
-TEST_F(EngineTest, RowsArePreCheckedBySelectItems) {
-    struct Case {
-        int selectItems;
-        std::vector<bool> checked; // rows: safe, unsafe, safe
-        const wchar_t* logLine;
-    };
-    const Case cases[] = {
-        {0, {true, false, true}, L"Item is safe, selecting"},
-        {1, {false, true, false}, L"Item is unsafe, selecting"},
-        {2, {true, true, true}, L"Selecting item"},
-        {3, {false, false, false}, nullptr},
-        {7, {false, false, false}, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.selectItems);
-        LogCapture log;
-        view_.Clear();
-        ClearRecords();
-        SetErrorsFound(0);
-        Settings().SelectItems = c.selectItems;
-        Report(kHklm, L"Software\\Safe1", 1);
-        Report(kHklm, L"Software\\Unsafe", 0);
-        Report(kHklm, L"Software\\Safe2", 1);
-        auto rows = view_.Rows();
-        ASSERT_EQ(rows.size(), 3u);
-        size_t checkedRows = 0;
-        for (size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(rows[i].checked, c.checked[i]) << "row " << i;
-            checkedRows += rows[i].checked;
-        }
-        size_t selectionLines = 0;
-        for (const std::wstring& line : log.Lines())
-            selectionLines += line.find(L"elect") != std::wstring::npos;
-        EXPECT_EQ(selectionLines, checkedRows);
-        if (c.logLine) {
-            EXPECT_NE(FindLine(log.Lines(), c.logLine), -1);
-        }
-        // Checking keeps the row's other state: the first row is still the selected one.
-        EXPECT_EQ(view_.SelectedRow(), 0);
-    }
-}
-
-TEST_F(EngineTest, WithoutAViewTheRecordIsStillKept) {
-    SetScanView(nullptr);
-    EXPECT_EQ(Report(kHklm, L"Software\\Headless"), 1);
-    EXPECT_EQ(Records().size(), 1u);
-    EXPECT_EQ(ErrorsFound(), 1u);
-}
-
-TEST(RecordIds, InRangeAndUniqueAmongLiveRecords) {
-    std::set<uint32_t> seen;
-    std::vector<uint32_t> ids;
-    for (int i = 0; i < 3000; ++i) {
-        uint32_t id = NewRecordId();
-        EXPECT_LE(id, 99999999u);
-        EXPECT_TRUE(seen.insert(id).second) << "duplicate " << id;
-        ids.push_back(id);
-    }
-    // Spread over the range, not a counter.
-    EXPECT_GT(*seen.rbegin() - *seen.begin(), 90000000u);
-    ReleaseRecordId(100000000u); // unknown: nothing happens
-    for (uint32_t id : ids)
-        ReleaseRecordId(id);
 }
 
 // ---- The scan thread ----
@@ -384,22 +227,6 @@ class ScanThreadTest : public EngineTest {
     std::unique_ptr<RegistrySandbox> box_;
 };
 
-TEST_F(ScanThreadTest, NothingTickedShowsTheNoticeAndChangesNothing) {
-    LogCapture log;
-    Tick({});
-    view_.SetText(2, L"Application paths (3)"); // left from an earlier scan
-    EXPECT_EQ(RunScanThread(), 0);
-    auto notices = view_.Notices();
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].text, LangText(136));
-    EXPECT_EQ(notices[0].title, LangText(21));
-    EXPECT_TRUE(view_.CheckboxesVisible());
-    EXPECT_EQ(view_.Tree(2).text, L"Application paths (3)");
-    EXPECT_EQ(view_.Journal().size(), 1u); // the notice only
-    EXPECT_EQ(log.Lines(), (std::vector<std::wstring>{L"Entered the scan thread",
-                                                      L"No areas selected, returning"}));
-}
-
 TEST_F(ScanThreadTest, AreasTwoAndEighteenOnly) {
     LogCapture log;
     PlantBrokenAppPath(L"gone.exe");
@@ -485,48 +312,6 @@ TEST_F(ScanThreadTest, AreasTwoAndEighteenOnly) {
     EXPECT_EQ(FindLine(lines, L"-> Entering ScanDrivers()"), -1);
 }
 
-TEST_F(ScanThreadTest, AnAreaWhoseErrorsAreAllSkippedKeepsItsPlainName) {
-    LogCapture log;
-    PlantBrokenAppPath(L"one.exe");
-    PlantBrokenAppPath(L"two.exe");
-    AddException(kHklm, std::wstring(kAppPaths) + L"\\*");
-    Tick({2});
-    EXPECT_EQ(RunScanThread(), 1);
-    EXPECT_EQ(view_.Tree(2).icon, AreaIcon::Normal);
-    EXPECT_EQ(view_.Tree(2).text, LangText(2));
-    EXPECT_TRUE(Records().empty());
-    EXPECT_EQ(view_.ProgressHistory(), std::vector<int>{100});
-    auto lines = log.Lines();
-    // The exit line counts what the checks found, skipped errors included.
-    EXPECT_NE(FindLine(lines, L"-> Exiting ScanApplicationPaths(), 2"), -1);
-    EXPECT_NE(FindLine(lines, L"Skipped key: HKEY_LOCAL_MACHINE\\" + std::wstring(kAppPaths) +
-                                  L"\\one.exe. Reason: Key is on blacklist."),
-              -1);
-}
-
-TEST_F(ScanThreadTest, ASecondScanShowsThePlainNamesBeforeAnyAreaRuns) {
-    PlantBrokenAppPath(L"gone.exe");
-    Tick({2, 3});
-    EXPECT_EQ(RunScanThread(), 1);
-    EXPECT_EQ(view_.Tree(2).text, LangText(2) + L" (1)");
-    EXPECT_EQ(view_.Tree(2).icon, AreaIcon::ErrorsFound);
-
-    view_.Clear();
-    ClearRecords();
-    SetErrorsFound(0);
-    EXPECT_EQ(RunScanThread(), 1);
-    int plain = JournalIndex(L"SetAreaText 2 " + LangText(2));
-    int normal = JournalIndex(L"SetAreaIcon 2 Normal");
-    int running = JournalIndex(L"SetAreaIcon 2 Scanning");
-    ASSERT_NE(plain, -1);
-    ASSERT_NE(normal, -1);
-    EXPECT_LT(plain, running);
-    EXPECT_LT(normal, running);
-    // Counts start again from 0 in every scan.
-    EXPECT_EQ(view_.Tree(2).text, LangText(2) + L" (1)");
-    EXPECT_EQ(AreaTable()[1].errorsFound, 1);
-}
-
 TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     LogCapture log;
     // Area 1: one broken class; area 2: one broken application path; area 3: two broken
@@ -563,18 +348,6 @@ TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     EXPECT_EQ(FindLine(lines, L"-> ScanDrivers() -> return"), -1);
     EXPECT_EQ(FindLine(lines, L"->Entering ScanHelp()"), -1);
     EXPECT_EQ(FindLine(lines, L"->Exiting from the scan thread"), -1);
-}
-
-TEST_F(ScanThreadTest, AnAreaCancelledBeforeItStoredAnythingKeepsTheNormalIcon) {
-    box_->SetString(HKEY_LOCAL_MACHINE, kDrivers32, L"aa.drv", Gone(L"aa.drv"));
-    g_stopSuffix = L"\\aa.drv";
-    Tick({3, 4});
-    EXPECT_EQ(RunScanThread(), 0);
-    EXPECT_EQ(view_.Tree(3).icon, AreaIcon::Normal);
-    EXPECT_EQ(view_.Tree(3).text, LangText(3));
-    EXPECT_TRUE(view_.ProgressHistory().empty());
-    EXPECT_TRUE(Records().empty());
-    EXPECT_TRUE(view_.Tree(3).checked);
 }
 
 } // namespace
