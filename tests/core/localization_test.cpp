@@ -18,33 +18,6 @@ void WriteText(const std::wstring& path, std::wstring_view text) {
 
 } // namespace
 
-TEST(Languages, DiscoveryListsNamedFilesOnly) {
-    TempFolder program;
-    EXPECT_FALSE(DiscoverLanguages(program.Path())); // no Localization folder at all
-    CreateDirectoryW((program / L"Localization").c_str(), nullptr);
-    EXPECT_TRUE(DiscoverLanguages(program.Path())); // empty folder lists fine
-    EXPECT_TRUE(Languages().empty());
-
-    WriteText(program / L"Localization\\Deutsch.ini",
-              L"[MDRLanguageInfo]\r\nName=Deutsch\r\nAuthor=J\u00FCrgen\r\n[MDRLanguageData]\r\n"
-              L"l0=Registrierung\r\n");
-    WriteText(program / L"Localization\\Nameless.ini",
-              L"[MDRLanguageInfo]\r\nName=\r\nAuthor=Someone\r\n[MDRLanguageData]\r\nl0=x\r\n");
-    WriteText(program / L"Localization\\NoInfo.ini", L"[MDRLanguageData]\r\nl0=x\r\n");
-    WriteText(program / L"Localization\\Notes.txt", L"[MDRLanguageInfo]\r\nName=Text\r\n");
-    CreateDirectoryW((program / L"Localization\\Folder.ini").c_str(), nullptr);
-
-    ASSERT_TRUE(DiscoverLanguages(program.Path()));
-    ASSERT_EQ(Languages().size(), 1u);
-    EXPECT_EQ(Languages()[0].name, L"Deutsch");
-    EXPECT_EQ(Languages()[0].author, L"J\u00FCrgen");
-    EXPECT_EQ(Languages()[0].path, L"Localization\\Deutsch.ini");
-
-    // A nameless language is not listed but still loads when named directly.
-    EXPECT_EQ(LoadLanguage(program.Path(), L"Localization\\Nameless.ini"), 1);
-    EXPECT_EQ(LangText(0), L"x");
-}
-
 TEST(Languages, TableByNumberWithGapsAndLineBreaks) {
     TempFolder program;
     const std::wstring path = program / L"lang.ini";

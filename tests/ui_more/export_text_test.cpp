@@ -133,20 +133,4 @@ TEST(ExportText, LineBreaksInsideNamesDoNotBreakTheBlock) {
     EXPECT_EQ(lines[4], L"Category: Cat gory");
 }
 
-TEST(ExportText, UnknownRootGivesAnEmptyRootName) {
-    const DetectedError r = Record(0x12345678u, L"x", L"v", L"d", L"c", 0);
-    EXPECT_EQ(Lines(mdr::ExportRecordText(Labels(), r))[0], L"Root key: ");
-}
-
-TEST(ExportText, FileNameGetsTxtUnlessItEndsInIt) {
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list"), L"C:\\a\\list.txt");
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.txt"), L"C:\\a\\list.txt");
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.TXT"), L"C:\\a\\list.TXT");
-    EXPECT_EQ(mdr::ExportFileName(L"list.txt.bak"), L"list.txt.bak.txt");
-    // The last four characters are trimmed after being taken: "txt " is not ".txt".
-    EXPECT_EQ(mdr::ExportFileName(L"list.txt "), L"list.txt .txt");
-    EXPECT_EQ(mdr::ExportFileName(L"a "), L"a .txt");
-    EXPECT_EQ(mdr::ExportFileName(L".txt"), L".txt");
-}
-
 } // namespace
