@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "common/ini.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -90,7 +91,7 @@ void WriteExceptionsGroup(IniFile& ini, const std::vector<SkipMapEntry>& excepti
     int number = 0;
     for (const SkipMapEntry& e : exceptions) {
         MDR_HERE();
-        std::wstring key = RootLongName(e.root) + L"\\" + e.subkey;
+        std::wstring key = RootKeyName(e.root) + L"\\" + e.subkey;
         if (ini.Set(kExceptionsGroup, key, L"Exception" + std::to_wstring(number))) ++number;
     }
 }

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/ini.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -13,34 +14,11 @@ namespace mdr {
 
 namespace {
 
-struct RootName {
-    const wchar_t* name;
-    uint32_t root;
-};
-constexpr RootName kRoots[] = {
-    {L"HKEY_CLASSES_ROOT", 0x80000000u},   {L"HKEY_CURRENT_USER", 0x80000001u},
-    {L"HKEY_LOCAL_MACHINE", 0x80000002u},  {L"HKEY_USERS", 0x80000003u},
-    {L"HKEY_CURRENT_CONFIG", 0x80000005u},
-};
-
 bool SameTrimmedNoCase(std::wstring_view a, std::wstring_view b) {
     return EqualsNoCase(Trim(a), Trim(b));
 }
 
 } // namespace
-
-uint32_t RootFromName(std::wstring_view name) {
-    std::wstring n = Trim(name);
-    for (const RootName& r : kRoots)
-        if (EqualsNoCase(n, r.name)) return r.root;
-    return 0;
-}
-
-std::wstring RootLongName(uint32_t root) {
-    for (const RootName& r : kRoots)
-        if (r.root == root) return r.name;
-    return {};
-}
 
 bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntry& entry) {
     std::wstring line = Trim(rawLine);
@@ -49,7 +27,7 @@ bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntr
     size_t slash = line.find(L'\\');
     std::wstring rootName = Trim(std::wstring_view(line).substr(0, slash));
     if (rootName.empty()) return false;
-    uint32_t root = RootFromName(rootName);
+    uint32_t root = RootKeyFromName(rootName);
     entry.root = root != 0 ? root : previousRoot;
 
     // Everything after the first "\", even when blanks stand between the root name and it.

@@ -18,12 +18,6 @@ struct SkipMapEntry {
     std::wstring subkey;
 };
 
-// Root handle for a long root name in any letter case, blanks around it ignored
-// ("hkey_local_machine" ...); 0 if unknown. There are no short forms such as HKLM.
-uint32_t RootFromName(std::wstring_view name);
-// "HKEY_CLASSES_ROOT" ... for the five roots, "" for anything else.
-std::wstring RootLongName(uint32_t root);
-
 // Parses one skip-map / exception line (already trimmed) into entry, following the skip-map
 // rules: an unknown root name keeps `previousRoot`. Returns false when the line is to be skipped
 // (empty, comment, empty root name).

@@ -291,16 +291,6 @@ DWORD WINAPI JumpThread(void*) {
 
 } // namespace
 
-RootKey RootKeyFromLongName(std::wstring_view name) {
-    const std::wstring n = Trim(ToLower(name));
-    if (n == L"hkey_classes_root") return kHkcr;
-    if (n == L"hkey_current_user") return kHkcu;
-    if (n == L"hkey_local_machine") return kHklm;
-    if (n == L"hkey_users") return kHku;
-    if (n == L"hkey_current_config") return kHkcc;
-    return 0;
-}
-
 std::vector<std::wstring> SplitJumpPath(std::wstring_view keyPath) {
     const std::wstring path = WithoutTrailingBackslash(keyPath);
     if (path.empty()) return {};
@@ -311,7 +301,7 @@ JumpPlan PlanJump(std::wstring_view keyPath, const KeyExistsFn& keyExists) {
     JumpPlan plan;
     const std::vector<std::wstring> parts = SplitJumpPath(keyPath);
     if (parts.empty()) return plan;
-    plan.root = RootKeyFromLongName(parts[0]);
+    plan.root = RootKeyFromName(parts[0]);
     plan.treeText = parts[0] + L"\\";
     plan.complete = plan.root != 0;
     for (size_t i = 1; plan.complete && i < parts.size(); ++i) {

@@ -637,10 +637,8 @@ bool HasExceptionRow(const std::vector<SkipMapEntry>& rows, uint32_t root,
 }
 
 uint32_t RootFromExactName(std::wstring_view name) {
-    for (RootKey root : kRoots) {
-        if (RootKeyName(root) == name) return root;
-    }
-    return 0;
+    const RootKey root = RootKeyFromName(name);
+    return RootKeyName(root) == name ? root : 0;
 }
 
 std::wstring WithMdrExtension(std::wstring_view fileName) {

@@ -12,7 +12,8 @@
 #include "core/config.h"
 #include "core/localization.h"
 #include "core/skip_rules.h"
-#include "tests/core/test_files.h"
+#include "common/registry.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 using namespace mdr::test;
@@ -48,7 +49,7 @@ const wchar_t kTwoGroups[] = L"[MDRExceptions]\r\nHKEY_CURRENT_USER\\Software\\O
 std::vector<std::wstring> Subkeys(const std::vector<SkipMapEntry>& entries) {
     std::vector<std::wstring> out;
     for (const SkipMapEntry& e : entries)
-        out.push_back(RootLongName(e.root) + L"\\" + e.subkey);
+        out.push_back(RootKeyName(e.root) + L"\\" + e.subkey);
     return out;
 }
 
@@ -70,7 +71,7 @@ TEST(ConfigInput, EveryEncodingAndEveryGroupOfANameIsRead) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
         const std::wstring path = dir / L"Config.ini";
-        WriteBytes(path, c.bytes);
+        WriteFileBytes(path, c.bytes);
         AppSettings s;
         std::vector<SkipMapEntry> exceptions;
         ASSERT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Read);
@@ -82,7 +83,7 @@ TEST(ConfigInput, EveryEncodingAndEveryGroupOfANameIsRead) {
         std::vector<SkipMapEntry> again;
         ASSERT_EQ(ReadOrCreateConfig(path, s, again), ConfigOutcome::Read);
         EXPECT_EQ(Subkeys(again), both);
-        EXPECT_EQ(IniFile::Parse(FromUtf8(ReadBytes(path))).GroupNames().size(), 2u);
+        EXPECT_EQ(IniFile::Parse(FromUtf8(ReadFileBytes(path))).GroupNames().size(), 2u);
     }
 }
 
@@ -99,7 +100,7 @@ TEST(ConfigInput, UndecodableOrHugeFileIsSetAsideNeverRewritten) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
         const std::wstring path = dir / L"Config.ini";
-        WriteBytes(path, c.bytes);
+        WriteFileBytes(path, c.bytes);
         // Writers refuse it while it is there.
         EXPECT_FALSE(SaveWindowGroup(path, AppSettings{}, false));
         EXPECT_FALSE(SaveConfigAndExceptions(path, AppSettings{}, {}));
@@ -114,7 +115,7 @@ TEST(ConfigInput, UndecodableOrHugeFileIsSetAsideNeverRewritten) {
         GetLocalTime(&now);
         EXPECT_EQ(aside, SetAsideName(path, now, false));
         EXPECT_TRUE(aside.starts_with(path + L".bad-"));
-        EXPECT_EQ(ReadBytes(aside), c.bytes);
+        EXPECT_EQ(ReadFileBytes(aside), c.bytes);
         // A fresh file with the settings in use takes its place; the next start reads it.
         EXPECT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Read);
         EXPECT_EQ(s.ScanMode, 3);
@@ -134,7 +135,7 @@ TEST(ConfigInput, UnpairedSurrogatesInAnExceptionSurviveASave) {
     std::vector<SkipMapEntry> read;
     ASSERT_EQ(ReadOrCreateConfig(path, s, read), ConfigOutcome::Created);
     ASSERT_TRUE(SaveExceptions(path, written));
-    EXPECT_EQ(ReadBytes(path).find("\xEF\xBF\xBD"), std::string::npos) << "U+FFFD written";
+    EXPECT_EQ(ReadFileBytes(path).find("\xEF\xBF\xBD"), std::string::npos) << "U+FFFD written";
     ASSERT_EQ(ReadOrCreateConfig(path, s, read), ConfigOutcome::Read);
     ASSERT_EQ(read.size(), written.size());
     for (size_t i = 0; i < read.size(); ++i)
@@ -154,16 +155,16 @@ TEST(LanguageInput, FilesWithoutTextsAreRefusedAndLongTextsCut) {
         {"empty group", "[MDRLanguageInfo]\r\nName=X\r\n[MDRLanguageData]\r\n"},
         {"binary", Bytes("[MDRLanguageData]\r\nl0=\0\0\0")},
     };
-    WriteBytes(path, ToUtf8(L"[MDRLanguageData]\r\nl0=kept\r\n"));
+    WriteFileBytes(path, ToUtf8(L"[MDRLanguageData]\r\nl0=kept\r\n"));
     ASSERT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 1);
     for (const auto& c : refused) {
-        WriteBytes(path, c.bytes);
+        WriteFileBytes(path, c.bytes);
         EXPECT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 0) << c.name;
     }
     EXPECT_EQ(LangText(0), L"kept");
 
-    WriteBytes(path, "[MDRLanguageData]\r\nl0=" + std::string(20000, 'x') + "\r\nl1=<br>" +
-                         std::string(5000, 'y') + "\r\n");
+    WriteFileBytes(path, "[MDRLanguageData]\r\nl0=" + std::string(20000, 'x') + "\r\nl1=<br>" +
+                             std::string(5000, 'y') + "\r\n");
     ASSERT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 1);
     EXPECT_EQ(LangText(0), std::wstring(4096, L'x'));
     EXPECT_EQ(LangText(1), L"\r\n" + std::wstring(4092, L'y'));

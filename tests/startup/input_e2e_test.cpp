@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/text.h"
-#include "tests/driver/mdr_fixtures.h"
+#include "tests/support/mdr_fixtures.h"
 
 using namespace mdr::driver;
 
