@@ -225,7 +225,13 @@ int StartUp(MainWindowRunner runner) {
 
     CreateFolderChain(paths.settingsFolder);
     Settings() = DefaultSettingsForThisDesktop();
-    ReadOrCreateConfig();
+    std::wstring setAsideAs;
+    const ConfigOutcome config = ReadOrCreateConfig(&setAsideAs);
+    if (config == ConfigOutcome::SetAside || config == ConfigOutcome::Undecodable) {
+        // Before the language file: this text is not localized, like the other start-up texts.
+        MessageBoxW(nullptr, ConfigSetAsideMessage(config, setAsideAs).c_str(), L"Warning",
+                    MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    }
 
     MDR_HERE();
     const std::wstring language = Settings().CurrentLanguage;

@@ -23,20 +23,35 @@ function(mdr_add_program target)
         RUNTIME_OUTPUT_DIRECTORY "${MDR_DIST_DIR}/${P_DESTINATION}")
 endfunction()
 
-# mdr_add_test_program(<target> SOURCES...) : a console program that runs under the test prefix.
+# mdr_add_wine_test(<target> LABEL unit|wine|e2e SOURCES <files...> [LIBS <libs...>]
+#                   [LOCKS <resources...>])
+# A console test program run under the test prefix, as one ctest entry with its layer's label:
+#   unit  pure logic and files, fast;  wine  the real API under Wine;  e2e  drives a program.
+# LOCKS names the prefix state the test shares with others (so ctest -j never runs two users of
+# it at once): mdr_settings (Config.ini, the log, the registry entries the end-to-end tests plant
+# and the install folder's Backup\), regedit (the registry editor, which one test puts aside, and
+# what it imports or exports), screen (windows whose pixels a test reads off the screen).
 function(mdr_add_wine_test target)
-    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "" "LABEL" "SOURCES;LIBS;LOCKS" ${ARGN})
+    if(NOT T_LABEL MATCHES "^(unit|wine|e2e)$")
+        message(FATAL_ERROR "${target}: LABEL must be unit, wine or e2e")
+    endif()
     add_executable(${target} ${T_SOURCES})
     target_link_libraries(${target} PRIVATE ${T_LIBS} mdr_gtest)
     set_target_properties(${target} PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
         CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-env.sh")
     add_test(NAME ${target} COMMAND ${target})
+    set(timeout 600)
+    if(T_LABEL STREQUAL "unit")
+        set(timeout 60)
+    endif()
     set_tests_properties(${target} PROPERTIES
         FIXTURES_REQUIRED wine_prefix
         ENVIRONMENT "MDR_BUILD_DIR=${CMAKE_BINARY_DIR};MDR_DIST_DIR=${MDR_DIST_DIR}"
-        TIMEOUT 600)
-    if(T_LABELS)
-        set_tests_properties(${target} PROPERTIES LABELS "${T_LABELS}")
+        LABELS ${T_LABEL}
+        TIMEOUT ${timeout})
+    if(T_LOCKS)
+        set_tests_properties(${target} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
     endif()
 endfunction()

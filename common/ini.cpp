@@ -70,7 +70,11 @@ FileState ReadFileBytes(const std::wstring& path, std::string& bytes) {
     return FileState::Ok;
 }
 
-bool IsValidUtf8(std::string_view bytes) {
+namespace {
+
+// UTF-8; with allowSurrogates also the three-byte form of surrogates that ToUtf8 writes for
+// unpaired ones.
+bool ValidUtf8(std::string_view bytes, bool allowSurrogates) {
     size_t i = 0, n = bytes.size();
     while (i < n) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
@@ -99,30 +103,81 @@ bool IsValidUtf8(std::string_view bytes) {
             cp = (cp << 6) | (t & 0x3F);
         }
         if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;                               // overlong or out of range
-        if (cp >= 0xD800 && cp <= 0xDFFF) return false; // encoded surrogate
+            return false; // overlong or out of range
+        if (!allowSurrogates && cp >= 0xD800 && cp <= 0xDFFF) return false; // encoded surrogate
         i += len;
     }
     return true;
 }
 
-std::wstring DecodeText(std::string_view bytes, bool sniffUtf8) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::wstring text;
-        text.reserve((bytes.size() - 2) / 2);
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                                (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        }
-        return text;
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    return ValidUtf8(bytes, false);
+}
+
+namespace {
+
+std::wstring FromUtf16(std::string_view bytes, bool bigEndian) {
+    std::wstring text;
+    text.reserve(bytes.size() / 2);
+    const int high = bigEndian ? 0 : 1;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i + 1 - high]) |
+                                            (static_cast<unsigned char>(bytes[i + high]) << 8)));
     }
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-        static_cast<unsigned char>(bytes[1]) == 0xBB &&
-        static_cast<unsigned char>(bytes[2]) == 0xBF)
-        return FromUtf8(bytes.substr(3));
-    if (sniffUtf8 && IsValidUtf8(bytes)) return FromUtf8(bytes);
+    return text;
+}
+
+// UTF-16 without a BOM: text of ours is mostly ASCII, so one byte of nearly every pair is NUL,
+// always the same one. 0: not UTF-16; 1: little-endian; 2: big-endian.
+int SniffUtf16(std::string_view bytes) {
+    const size_t pairs = std::min<size_t>(bytes.size(), 8192) / 2;
+    if (pairs == 0) return 0;
+    size_t evenNul = 0, oddNul = 0;
+    for (size_t i = 0; i < pairs; ++i) {
+        evenNul += bytes[2 * i] == '\0';
+        oddNul += bytes[2 * i + 1] == '\0';
+    }
+    if (oddNul * 2 >= pairs && evenNul * 8 <= oddNul) return 1;
+    if (evenNul * 2 >= pairs && oddNul * 8 <= evenNul) return 2;
+    return 0;
+}
+
+bool StartsWithBytes(std::string_view bytes, std::string_view mark) {
+    return bytes.substr(0, mark.size()) == mark;
+}
+
+} // namespace
+
+std::wstring DecodeText(std::string_view bytes, bool sniff) {
+    if (StartsWithBytes(bytes, "\xFF\xFE")) return FromUtf16(bytes.substr(2), false);
+    if (StartsWithBytes(bytes, "\xEF\xBB\xBF")) return FromUtf8(bytes.substr(3));
+    if (!sniff) return FromAnsi(bytes);
+    if (StartsWithBytes(bytes, "\xFE\xFF")) return FromUtf16(bytes.substr(2), true);
+    if (int utf16 = SniffUtf16(bytes)) return FromUtf16(bytes, utf16 == 2);
+    if (ValidUtf8(bytes, true)) return FromUtf8(bytes);
     return FromAnsi(bytes);
+}
+
+bool DecodeTextChecked(std::string_view bytes, std::wstring& text) {
+    if (StartsWithBytes(bytes, "\xEF\xBB\xBF") && !ValidUtf8(bytes.substr(3), true)) return false;
+    text = DecodeText(bytes, true);
+    return text.find(L'\0') == std::wstring::npos;
+}
+
+size_t CountTextLines(std::wstring_view text, size_t limit) {
+    size_t lines = 0;
+    bool blank = true;
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n') {
+            if (!blank && ++lines > limit) return lines;
+            blank = true;
+        } else if (c != L' ' && c != L'\t') {
+            blank = false;
+        }
+    }
+    return lines + (blank ? 0 : 1);
 }
 
 bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
@@ -167,30 +222,42 @@ long long FileSizeOf(const std::wstring& path) {
 
 // ---- IniFile ----
 
-IniFile IniFile::Parse(std::wstring_view text) {
+IniFile IniFile::Parse(std::wstring_view text, std::wstring_view onlyGroup) {
     MDR_HERE();
     IniFile ini;
-    std::vector<IniLine>* target = &ini.preamble_;
+    const bool filtered = !onlyGroup.empty();
+    const std::wstring wanted = Trim(onlyGroup);
+    std::vector<IniLine>* target = filtered ? nullptr : &ini.preamble_;
     const size_t n = text.size();
     size_t pos = 0;
     while (pos < n) {
         size_t end = text.find_first_of(L"\r\n", pos);
         if (end == std::wstring_view::npos) end = n;
-        std::wstring line = Trim(text.substr(pos, end - pos));
+        std::wstring_view raw = text.substr(pos, end - pos);
         // CR LF, LF and a lone CR all end a line.
         pos = end;
         if (pos < n) pos += (text[pos] == L'\r' && pos + 1 < n && text[pos + 1] == L'\n') ? 2 : 1;
 
-        if (line.empty()) continue;
-        if (line[0] == L'[') {
+        size_t first = raw.find_first_not_of(L" \t");
+        if (first == std::wstring_view::npos) continue;
+        if (raw[first] == L'[') {
+            std::wstring line = Trim(raw);
             size_t close = line.find(L']');
-            IniGroup group;
-            group.name = Trim(std::wstring_view(line).substr(
+            std::wstring name = Trim(std::wstring_view(line).substr(
                 1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            if (filtered && !EqualsNoCase(name, wanted)) {
+                target = nullptr;
+                continue;
+            }
+            IniGroup group;
+            group.name = std::move(name);
             ini.groups_.push_back(std::move(group));
             target = &ini.groups_.back().lines;
             continue;
         }
+        // Lines of groups that are not wanted cost nothing.
+        if (!target) continue;
+        std::wstring line = Trim(raw);
         IniLine entry;
         size_t eq = line.find(L'=');
         if (line[0] != L';' && eq != std::wstring::npos && target != &ini.preamble_) {
@@ -227,15 +294,20 @@ std::wstring IniFile::ToText() const {
     return out;
 }
 
-FileState IniFile::Load(const std::wstring& path) {
+FileState IniFile::Load(const std::wstring& path, std::wstring_view onlyGroup) {
     MDR_HERE();
+    *this = IniFile();
     std::string bytes;
     FileState state = ReadFileBytes(path, bytes);
-    if (state == FileState::Ok)
-        *this = Parse(DecodeText(bytes));
-    else
-        *this = IniFile();
-    return state;
+    if (state != FileState::Ok) return state;
+    std::wstring text;
+    const bool decoded = DecodeTextChecked(bytes, text);
+    bytes = std::string();
+    // Counted before anything is kept: a file of millions of tiny lines is refused, not parsed.
+    if (!decoded || CountTextLines(text, kMaxIniLines) > kMaxIniLines)
+        return FileState::Undecodable;
+    *this = Parse(text, onlyGroup);
+    return FileState::Ok;
 }
 
 bool IniFile::Save(const std::wstring& path) const {
@@ -243,43 +315,59 @@ bool IniFile::Save(const std::wstring& path) const {
     return WriteFileReplacing(path, ToUtf8(ToText()));
 }
 
-IniGroup* IniFile::FindGroup(std::wstring_view group) {
-    for (IniGroup& g : groups_)
-        if (EqualsNoCase(g.name, group)) return &g;
-    return nullptr;
+void IniFile::BuildIndex() const {
+    MDR_HERE();
+    groupIndex_.clear();
+    keyIndex_.clear();
+    for (uint32_t g = 0; g < groups_.size(); ++g) {
+        const std::wstring name = ToLower(groups_[g].name);
+        groupIndex_[name].push_back(g);
+        const std::vector<IniLine>& lines = groups_[g].lines;
+        for (uint32_t l = 0; l < lines.size(); ++l) {
+            if (!lines[l].isKey) continue;
+            keyIndex_.try_emplace(name + L'\n' + ToLower(lines[l].key), KeyRef{g, l});
+        }
+    }
+    indexed_ = true;
 }
 
-const IniGroup* IniFile::FindGroup(std::wstring_view group) const {
-    for (const IniGroup& g : groups_)
-        if (EqualsNoCase(g.name, group)) return &g;
-    return nullptr;
+void IniFile::DropIndex() {
+    indexed_ = false;
+    groupIndex_.clear();
+    keyIndex_.clear();
+}
+
+const std::vector<uint32_t>& IniFile::GroupsNamed(std::wstring_view group) const {
+    static const std::vector<uint32_t> none;
+    if (!indexed_) BuildIndex();
+    auto found = groupIndex_.find(ToLower(Trim(group)));
+    return found == groupIndex_.end() ? none : found->second;
+}
+
+const IniFile::KeyRef* IniFile::FindKey(std::wstring_view group, std::wstring_view key) const {
+    if (!indexed_) BuildIndex();
+    auto found = keyIndex_.find(ToLower(Trim(group)) + L'\n' + ToLower(key));
+    return found == keyIndex_.end() ? nullptr : &found->second;
 }
 
 bool IniFile::HasGroup(std::wstring_view group) const {
-    return FindGroup(group) != nullptr;
+    return !GroupsNamed(group).empty();
 }
 
 bool IniFile::HasKey(std::wstring_view group, std::wstring_view key) const {
-    const IniGroup* g = FindGroup(group);
-    if (!g) return false;
-    for (const IniLine& l : g->lines)
-        if (l.isKey && EqualsNoCase(l.key, key)) return true;
-    return false;
+    return FindKey(group, key) != nullptr;
 }
 
 std::wstring IniFile::GetString(std::wstring_view group, std::wstring_view key,
                                 std::wstring_view defaultValue) const {
-    if (const IniGroup* g = FindGroup(group)) {
-        for (const IniLine& l : g->lines)
-            if (l.isKey && EqualsNoCase(l.key, key)) return l.value;
-    }
+    if (const KeyRef* ref = FindKey(group, key)) return groups_[ref->group].lines[ref->line].value;
     return std::wstring(defaultValue);
 }
 
 std::vector<std::wstring> IniFile::Keys(std::wstring_view group) const {
     std::vector<std::wstring> keys;
-    if (const IniGroup* g = FindGroup(group)) {
-        for (const IniLine& l : g->lines)
+    for (uint32_t g : GroupsNamed(group)) {
+        for (const IniLine& l : groups_[g].lines)
             if (l.isKey) keys.push_back(l.key);
     }
     return keys;
@@ -287,8 +375,8 @@ std::vector<std::wstring> IniFile::Keys(std::wstring_view group) const {
 
 int IniFile::CountNamedKeys(std::wstring_view group) const {
     int n = 0;
-    if (const IniGroup* g = FindGroup(group)) {
-        for (const IniLine& l : g->lines)
+    for (uint32_t g : GroupsNamed(group)) {
+        for (const IniLine& l : groups_[g].lines)
             if (l.isKey && !l.key.empty()) ++n;
     }
     return n;
@@ -307,19 +395,19 @@ bool IniFile::Set(std::wstring_view group, std::wstring_view key, std::wstring_v
         ValueHoldsLineBreak(k) || ValueHoldsLineBreak(value) || ValueHoldsLineBreak(group) ||
         group.find(L']') != std::wstring_view::npos)
         return false;
-    AddGroup(group);
-    IniGroup* g = FindGroup(group);
-    for (IniLine& l : g->lines) {
-        if (l.isKey && EqualsNoCase(l.key, k)) {
-            l.value = Trim(value);
-            return true;
-        }
+    if (const KeyRef* ref = FindKey(group, k)) {
+        groups_[ref->group].lines[ref->line].value = Trim(value);
+        return true;
     }
+    AddGroup(group);
+    const uint32_t g = GroupsNamed(group).front();
     IniLine line;
     line.isKey = true;
-    line.key = std::move(k);
     line.value = Trim(value);
-    g->lines.push_back(std::move(line));
+    keyIndex_.try_emplace(ToLower(Trim(group)) + L'\n' + ToLower(k),
+                          KeyRef{g, static_cast<uint32_t>(groups_[g].lines.size())});
+    line.key = std::move(k);
+    groups_[g].lines.push_back(std::move(line));
     return true;
 }
 
@@ -328,24 +416,30 @@ bool IniFile::SetInt(std::wstring_view group, std::wstring_view key, int value) 
 }
 
 void IniFile::AddGroup(std::wstring_view group) {
-    if (FindGroup(group)) return;
+    if (HasGroup(group)) return;
     IniGroup g;
     g.name = Trim(group);
+    groupIndex_[ToLower(g.name)].push_back(static_cast<uint32_t>(groups_.size()));
     groups_.push_back(std::move(g));
 }
 
 bool IniFile::RemoveKey(std::wstring_view group, std::wstring_view key) {
-    IniGroup* g = FindGroup(group);
-    if (!g) return false;
-    size_t before = g->lines.size();
-    std::erase_if(g->lines, [&](const IniLine& l) { return l.isKey && EqualsNoCase(l.key, key); });
-    return g->lines.size() != before;
+    bool removed = false;
+    for (uint32_t g : GroupsNamed(group)) {
+        removed |= std::erase_if(groups_[g].lines, [&](const IniLine& l) {
+                       return l.isKey && EqualsNoCase(l.key, key);
+                   }) > 0;
+    }
+    if (removed) DropIndex();
+    return removed;
 }
 
 bool IniFile::RemoveGroup(std::wstring_view group) {
     size_t before = groups_.size();
     std::erase_if(groups_, [&](const IniGroup& g) { return EqualsNoCase(g.name, group); });
-    return groups_.size() != before;
+    if (groups_.size() == before) return false;
+    DropIndex();
+    return true;
 }
 
 } // namespace mdr

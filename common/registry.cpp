@@ -252,6 +252,14 @@ std::wstring RootKeyName(RootKey root) {
     }
 }
 
+RootKey RootKeyFromName(std::wstring_view name) {
+    const std::wstring trimmed = Trim(name);
+    for (RootKey root : {kHkcr, kHkcu, kHklm, kHku, kHkcc}) {
+        if (EqualsNoCase(trimmed, RootKeyName(root))) return root;
+    }
+    return 0;
+}
+
 // ---- Walks ----
 
 int EnumerateSubkeys(RootKey root, std::wstring_view keyPath, bool recursive, SubkeyCheck check) {

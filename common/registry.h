@@ -26,6 +26,9 @@ inline HKEY ToHkey(RootKey r) {
 
 // "HKEY_CLASSES_ROOT" ... for the five roots, "" for anything else.
 std::wstring RootKeyName(RootKey root);
+// The root of one of those five long names in any letter case, blanks around it ignored; 0 for
+// anything else (there are no short forms such as HKLM).
+RootKey RootKeyFromName(std::wstring_view name);
 
 // Check procedures: return -1 to stop the walk, anything else to go on.
 using SubkeyCheck = int (*)(RootKey root, const std::wstring& keyPath);

@@ -129,13 +129,88 @@ int ParseInt(std::wstring_view s) {
     return static_cast<int>(static_cast<unsigned long long>(v) & 0xFFFFFFFFu);
 }
 
+// UTF-8 written by hand rather than with WideCharToMultiByte: that replaces an unpaired
+// surrogate with U+FFFD, so a registry key name holding one would change on every save. An
+// unpaired surrogate is written as its own three-byte form and read back as it was.
 std::string ToUtf8(std::wstring_view s) {
-    if (s.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string r(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), r.data(), n, nullptr,
-                        nullptr);
+    std::string r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned cp = static_cast<unsigned>(s[i]) & 0xFFFFu;
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size()) {
+            const unsigned low = static_cast<unsigned>(s[i + 1]) & 0xFFFFu;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (cp < 0x80) {
+            r += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            r += static_cast<char>(0xC0 | (cp >> 6));
+            r += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            r += static_cast<char>(0xE0 | (cp >> 12));
+            r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            r += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            r += static_cast<char>(0xF0 | (cp >> 18));
+            r += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            r += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            r += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return r;
+}
+
+// The inverse of ToUtf8, surrogates in three-byte form included; any other invalid sequence
+// gives U+FFFD per byte, as MultiByteToWideChar does.
+std::wstring FromUtf8(std::string_view s) {
+    std::wstring r;
+    r.reserve(s.size());
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            r += static_cast<wchar_t>(c);
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        unsigned cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        }
+        bool ok = len != 0 && i + len <= n;
+        for (size_t k = 1; ok && k < len; ++k) {
+            const unsigned char t = static_cast<unsigned char>(s[i + k]);
+            ok = (t & 0xC0) == 0x80;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+            ok = false;
+        if (!ok) {
+            r += L'\xFFFD';
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            r += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            r += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            r += static_cast<wchar_t>(cp);
+        }
+        i += len;
+    }
     return r;
 }
 
@@ -147,9 +222,6 @@ static std::wstring FromCodePage(UINT cp, std::string_view s) {
     return r;
 }
 
-std::wstring FromUtf8(std::string_view s) {
-    return FromCodePage(CP_UTF8, s);
-}
 std::wstring FromAnsi(std::string_view s) {
     return FromCodePage(CP_ACP, s);
 }

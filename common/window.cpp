@@ -39,22 +39,33 @@ void* BindWindowContext(HWND window, UINT message, LPARAM lParam) {
     return reinterpret_cast<void*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+namespace {
+
+struct ClassSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ClassSearch*>(param);
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    if (!EqualsNoCase(name, search->className)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+} // namespace
+
 HWND FindThreadWindow(const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t name[256] = {};
-            GetClassNameW(window, name, static_cast<int>(std::size(name)));
-            if (lstrcmpiW(name, s->className) != 0) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ClassSearch search{className, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindDescendantWindow(HWND parent, const wchar_t* className) {
+    ClassSearch search{className, nullptr};
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -238,6 +249,38 @@ HWND AddLabel(HWND parent, const std::wstring& text, Place place, int id, DWORD 
 
 HWND AddButton(HWND parent, int id, const std::wstring& text, Place place, DWORD style) {
     return AddControl(parent, L"BUTTON", text, BS_PUSHBUTTON | WS_TABSTOP | style, place, id);
+}
+
+HWND AddCheckBox(HWND parent, int id, const std::wstring& text, Place place) {
+    return AddControl(parent, L"BUTTON", text, BS_AUTOCHECKBOX | WS_TABSTOP, place, id);
+}
+
+HWND AddDropDown(HWND parent, int id, Place place, const std::vector<std::wstring>& items) {
+    place.height += 160;
+    HWND box = AddControl(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                          place, id);
+    if (!box) return nullptr;
+    for (const std::wstring& item : items)
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    return box;
+}
+
+HWND AddReportList(HWND parent, int id, Place place, DWORD style,
+                   const std::vector<ListColumn>& columns, HFONT font) {
+    HWND list = AddControl(parent, WC_LISTVIEWW, L"", LVS_REPORT | WS_TABSTOP | style, place, id,
+                           WS_EX_CLIENTEDGE, font);
+    if (!list) return nullptr;
+    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        std::wstring title = columns[c].title;
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = title.data();
+        column.cx = columns[c].width;
+        column.iSubItem = static_cast<int>(c);
+        ListView_InsertColumn(list, static_cast<int>(c), &column);
+    }
+    return list;
 }
 
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style) {

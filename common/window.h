@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace mdr {
 
@@ -41,6 +42,8 @@ template <typename T> T* BoundContext(HWND window) {
 
 // This thread's top-level window of className, nullptr when there is none.
 HWND FindThreadWindow(const wchar_t* className);
+// The first window of className anywhere below parent (children, their children, ...).
+HWND FindDescendantWindow(HWND parent, const wchar_t* className);
 
 // ---- Modal windows ----
 
@@ -143,6 +146,18 @@ HWND AddLabel(HWND parent, const std::wstring& text, Place place, int id = -1,
               DWORD style = SS_LEFT | SS_NOPREFIX);
 // A push button that takes the focus with Tab; style adds BS_DEFPUSHBUTTON and the like.
 HWND AddButton(HWND parent, int id, const std::wstring& text, Place place, DWORD style = 0);
+// A check box that takes the focus with Tab.
+HWND AddCheckBox(HWND parent, int id, const std::wstring& text, Place place);
+// A drop-down list of items; place.height is that of the closed box, the list opens below it.
+HWND AddDropDown(HWND parent, int id, Place place, const std::vector<std::wstring>& items);
+struct ListColumn {
+    std::wstring title;
+    int width;
+};
+// A report list view with a sunken edge, full-row selection and these columns; style adds list
+// view styles (LVS_SINGLESEL and the like).
+HWND AddReportList(HWND parent, int id, Place place, DWORD style,
+                   const std::vector<ListColumn>& columns, HFONT font = nullptr);
 // A progress bar from 0 to 100.
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style = 0);
 // A horizontal separator of the given band (drawn as one etched line across its middle).

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <unordered_set>
+
 #include "common/ini.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -87,7 +91,7 @@ void WriteExceptionsGroup(IniFile& ini, const std::vector<SkipMapEntry>& excepti
     int number = 0;
     for (const SkipMapEntry& e : exceptions) {
         MDR_HERE();
-        std::wstring key = RootLongName(e.root) + L"\\" + e.subkey;
+        std::wstring key = RootKeyName(e.root) + L"\\" + e.subkey;
         if (ini.Set(kExceptionsGroup, key, L"Exception" + std::to_wstring(number))) ++number;
     }
 }
@@ -125,6 +129,10 @@ void ReadSettings(const IniFile& ini, AppSettings& s) {
 
 void ReadExceptions(const IniFile& ini, std::vector<SkipMapEntry>& exceptions) {
     MDR_HERE();
+    std::unordered_set<std::wstring> known;
+    known.reserve(exceptions.size());
+    for (const SkipMapEntry& e : exceptions)
+        known.insert(SkipEntryKey(e.root, e.subkey));
     uint32_t previousRoot = 0;
     for (const std::wstring& key : ini.Keys(kExceptionsGroup)) {
         MDR_HERE();
@@ -133,19 +141,33 @@ void ReadExceptions(const IniFile& ini, std::vector<SkipMapEntry>& exceptions) {
         previousRoot = entry.root;
         // Only true duplicates are dropped: a narrower exception below a branch rule is kept,
         // so removing the branch rule later does not silently lose it.
-        bool known = false;
-        for (const SkipMapEntry& e : exceptions) {
-            if (SameSkipEntry(e, entry.root, entry.subkey)) {
-                known = true;
-                break;
-            }
-        }
-        if (!known) exceptions.push_back(std::move(entry));
+        if (known.insert(SkipEntryKey(entry.root, entry.subkey)).second)
+            exceptions.push_back(std::move(entry));
     }
 }
 
+std::wstring SetAsideName(const std::wstring& path, const SYSTEMTIME& t, bool withTime) {
+    wchar_t suffix[40];
+    if (withTime) {
+        swprintf(suffix, 40, L".bad-%04u-%02u-%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay,
+                 t.wHour, t.wMinute, t.wSecond);
+    } else {
+        swprintf(suffix, 40, L".bad-%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
+    }
+    return path + suffix;
+}
+
+std::wstring ConfigSetAsideMessage(ConfigOutcome outcome, const std::wstring& setAsideAs) {
+    if (outcome == ConfigOutcome::SetAside) {
+        return L"The settings file Config.ini could not be read. It was kept as \"" + setAsideAs +
+               L"\" and the default settings are used.";
+    }
+    return L"The settings file Config.ini could not be read. It is left as it is and the "
+           L"default settings are used.";
+}
+
 ConfigOutcome ReadOrCreateConfig(const std::wstring& path, AppSettings& s,
-                                 std::vector<SkipMapEntry>& exceptions) {
+                                 std::vector<SkipMapEntry>& exceptions, std::wstring* setAsideAs) {
     MDR_HERE();
     IniFile ini;
     switch (ini.Load(path)) {
@@ -153,6 +175,19 @@ ConfigOutcome ReadOrCreateConfig(const std::wstring& path, AppSettings& s,
         return NewConfigIni(s).Save(path) ? ConfigOutcome::Created : ConfigOutcome::CreateFailed;
     case FileState::Unreadable:
         return ConfigOutcome::Unreadable;
+    case FileState::Undecodable: {
+        // Renamed, not rewritten: whatever the user's exceptions are, they stay in that file.
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        for (bool withTime : {false, true}) {
+            const std::wstring aside = SetAsideName(path, now, withTime);
+            if (!MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) continue;
+            if (setAsideAs) *setAsideAs = aside;
+            NewConfigIni(s).Save(path);
+            return ConfigOutcome::SetAside;
+        }
+        return ConfigOutcome::Undecodable;
+    }
     case FileState::Ok:
         break;
     }
@@ -161,8 +196,9 @@ ConfigOutcome ReadOrCreateConfig(const std::wstring& path, AppSettings& s,
     return ConfigOutcome::Read;
 }
 
-ConfigOutcome ReadOrCreateConfig() {
-    ConfigOutcome outcome = ReadOrCreateConfig(Paths().configFile, Settings(), Exceptions());
+ConfigOutcome ReadOrCreateConfig(std::wstring* setAsideAs) {
+    ConfigOutcome outcome =
+        ReadOrCreateConfig(Paths().configFile, Settings(), Exceptions(), setAsideAs);
     Flags().firstRun = outcome == ConfigOutcome::Created || outcome == ConfigOutcome::CreateFailed;
     return outcome;
 }

@@ -7,6 +7,7 @@
 // one step (see common/ini.h).
 #pragma once
 
+#include <windows.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +43,9 @@ IniFile NewConfigIni(const AppSettings& s);
 // Reads every key of MDRConfig and MDRWindow with the current field as default; numbers that
 // are not decimal text read as 0; ScanZonesState is taken as stored.
 void ReadSettings(const IniFile& ini, AppSettings& s);
-// Appends the keys of MDRExceptions, parsed like skip-map lines, unless an entry with the same
-// root and subkey (ignoring case and surrounding blanks) is already in the list.
+// Appends the keys of MDRExceptions (every group of that name), parsed like skip-map lines,
+// unless an entry with the same root and subkey (ignoring case and surrounding blanks) is
+// already in the list. Hashed: linear in the number of keys.
 void ReadExceptions(const IniFile& ini, std::vector<SkipMapEntry>& exceptions);
 
 // ---- File operations ----
@@ -53,14 +55,23 @@ enum class ConfigOutcome {
     CreateFailed, // the file did not exist and could not be written (still a first run)
     Read,         // settings and exceptions read from the file
     Unreadable,   // the file exists but cannot be read: nothing changed
+    SetAside,     // the file is not text we can read (or far too long): renamed to
+                  // SetAsideName, and a new file written with the settings
+    Undecodable,  // the same, but it could not be renamed: left as it is, never written
 };
 // Start-up: creates the file from `s` when missing, otherwise reads it into `s` and appends its
-// exceptions to `exceptions`.
+// exceptions to `exceptions`. A file that cannot be decoded is never rewritten: it is set aside
+// (setAsideAs receives its new path) so the user's exceptions in it can still be recovered.
 ConfigOutcome ReadOrCreateConfig(const std::wstring& path, AppSettings& s,
-                                 std::vector<SkipMapEntry>& exceptions);
+                                 std::vector<SkipMapEntry>& exceptions,
+                                 std::wstring* setAsideAs = nullptr);
 // The same on Paths().configFile, Settings() and Exceptions(); sets Flags().firstRun when the
 // file did not exist and clears it otherwise.
-ConfigOutcome ReadOrCreateConfig();
+ConfigOutcome ReadOrCreateConfig(std::wstring* setAsideAs = nullptr);
+// "Config.ini.bad-yyyy-mm-dd" beside path for that date (a time is added when taken).
+std::wstring SetAsideName(const std::wstring& path, const SYSTEMTIME& date, bool withTime);
+// What the user is told once about an undecodable Config.ini (SetAside or Undecodable).
+std::wstring ConfigSetAsideMessage(ConfigOutcome outcome, const std::wstring& setAsideAs);
 
 // Shutdown: writes the MDRWindow group only (position keys skipped when minimizedAtExit).
 // False when the file cannot be read or written.

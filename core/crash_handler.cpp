@@ -5,6 +5,8 @@
 #include "core/crash_handler.h"
 
 #include <atomic>
+#include <cstdio>
+#include <exception>
 #include <iterator>
 
 #include "core/os_version.h"
@@ -293,10 +295,25 @@ std::wstring CrashIntroText() {
            kSupportEmail + L" for investigation.";
 }
 
+// A C++ failure nobody catches (std::bad_alloc, a throw from a noexcept function) ends in
+// std::terminate, which would abort with no word to the user: report it like a fault instead.
+[[noreturn]] static void OnTerminate() noexcept {
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = kCppTerminationCode;
+    record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
+    CONTEXT context{};
+    EXCEPTION_POINTERS pointers{&record, &context};
+    CrashFilter(&pointers);
+    TerminateProcess(GetCurrentProcess(), kCppTerminationCode);
+    for (;;)
+        Sleep(INFINITE);
+}
+
 void InstallCrashHandler() {
     MDR_HERE();
     g_osCode = OperatingSystemCode();
     SetUnhandledExceptionFilter(CrashFilter);
+    std::set_terminate(OnTerminate);
 }
 
 } // namespace mdr

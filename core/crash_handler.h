@@ -27,7 +27,12 @@ std::wstring FormatCrashReport(DWORD exceptionCode, const SYSTEMTIME& when,
 // The text above the report, naming the support address.
 std::wstring CrashIntroText();
 
-// Installs the handler for every thread of the process (SetUnhandledExceptionFilter).
+// The code reported (and the exit code) when the C++ runtime terminates the program, for
+// example on an exception nobody caught.
+constexpr DWORD kCppTerminationCode = 0xE0000003;
+
+// Installs the handler for every thread of the process (SetUnhandledExceptionFilter), and for
+// C++ termination (std::set_terminate).
 void InstallCrashHandler();
 
 } // namespace mdr

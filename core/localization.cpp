@@ -49,7 +49,7 @@ bool DiscoverLanguages(const std::wstring& programFolder) {
         std::wstring path = L"Localization\\" + name;
         if (Trim(path).empty()) continue;
         IniFile ini;
-        if (ini.Load(programFolder + path) != FileState::Ok) continue;
+        if (ini.Load(programFolder + path, L"MDRLanguageInfo") != FileState::Ok) continue;
         LanguageInfo info;
         info.name = ini.GetString(L"MDRLanguageInfo", L"Name");
         info.author = ini.GetString(L"MDRLanguageInfo", L"Author");
@@ -70,16 +70,21 @@ int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
     std::wstring fullPath = IsAbsolutePath(path) ? path : programFolder + path;
     if (FileSizeOf(fullPath) <= 0) return 0;
     IniFile ini;
-    if (ini.Load(fullPath) != FileState::Ok) return 0;
+    if (ini.Load(fullPath, group) != FileState::Ok) return 0;
 
-    // Texts are found by number, not by position: N counts every named key of the group.
+    // Texts are found by number, not by position: N counts every named key of the group. A file
+    // without any (random bytes, a BOM alone, no group) would start the program with blank
+    // menus: refused like an empty file.
     int count = ini.CountNamedKeys(group);
+    if (count <= 0) return 0;
     std::vector<std::wstring> table;
     table.reserve(static_cast<size_t>(count) + 1);
     for (int i = 0; i < count; ++i) {
         MDR_HERE();
-        table.push_back(
-            ReplaceAllNoCase(ini.GetString(group, L"l" + std::to_wstring(i)), L"<br>", L"\r\n"));
+        std::wstring text = ini.GetString(group, L"l" + std::to_wstring(i));
+        // No text of ours is near this long; a huge one would freeze the window that shows it.
+        if (text.size() > kMaxLanguageText) text.resize(kMaxLanguageText);
+        table.push_back(ReplaceAllNoCase(text, L"<br>", L"\r\n"));
     }
     TextTable() = std::move(table);
     return 1;

@@ -18,8 +18,12 @@ struct LanguageInfo {
 bool DiscoverLanguages(const std::wstring& programFolder);
 const std::vector<LanguageInfo>& Languages();
 
+// Longest text kept from a language file (characters before "<br>" is replaced).
+inline constexpr size_t kMaxLanguageText = 4096;
+
 // Loads the group's texts from path (relative paths are taken relative to programFolder).
-// Returns 1 on success, 0 on failure.
+// Returns 1 on success, 0 on failure: the file is missing, empty, not text, past kMaxIniLines
+// lines, or has no named key in the group.
 int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
                  const std::wstring& group = L"MDRLanguageData");
 

@@ -1,8 +1,10 @@
 #include "core/skip_rules.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "common/ini.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -12,34 +14,11 @@ namespace mdr {
 
 namespace {
 
-struct RootName {
-    const wchar_t* name;
-    uint32_t root;
-};
-constexpr RootName kRoots[] = {
-    {L"HKEY_CLASSES_ROOT", 0x80000000u},   {L"HKEY_CURRENT_USER", 0x80000001u},
-    {L"HKEY_LOCAL_MACHINE", 0x80000002u},  {L"HKEY_USERS", 0x80000003u},
-    {L"HKEY_CURRENT_CONFIG", 0x80000005u},
-};
-
 bool SameTrimmedNoCase(std::wstring_view a, std::wstring_view b) {
     return EqualsNoCase(Trim(a), Trim(b));
 }
 
 } // namespace
-
-uint32_t RootFromName(std::wstring_view name) {
-    std::wstring n = Trim(name);
-    for (const RootName& r : kRoots)
-        if (EqualsNoCase(n, r.name)) return r.root;
-    return 0;
-}
-
-std::wstring RootLongName(uint32_t root) {
-    for (const RootName& r : kRoots)
-        if (r.root == root) return r.name;
-    return {};
-}
 
 bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntry& entry) {
     std::wstring line = Trim(rawLine);
@@ -48,7 +27,7 @@ bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntr
     size_t slash = line.find(L'\\');
     std::wstring rootName = Trim(std::wstring_view(line).substr(0, slash));
     if (rootName.empty()) return false;
-    uint32_t root = RootFromName(rootName);
+    uint32_t root = RootKeyFromName(rootName);
     entry.root = root != 0 ? root : previousRoot;
 
     // Everything after the first "\", even when blanks stand between the root name and it.
@@ -57,9 +36,10 @@ bool ParseSkipLine(std::wstring_view rawLine, uint32_t previousRoot, SkipMapEntr
     return true;
 }
 
-std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
+bool ParseSkipMapText(std::wstring_view text, std::vector<SkipMapEntry>& entries,
+                      size_t maxEntries) {
     MDR_HERE();
-    std::vector<SkipMapEntry> entries;
+    entries.clear();
     uint32_t previousRoot = 0;
     size_t pos = 0;
     const size_t n = text.size();
@@ -68,11 +48,18 @@ std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
         if (end == std::wstring_view::npos) end = n;
         SkipMapEntry entry;
         if (ParseSkipLine(text.substr(pos, end - pos), previousRoot, entry)) {
+            if (entries.size() >= maxEntries) return false;
             previousRoot = entry.root;
             entries.push_back(std::move(entry));
         }
         pos = end + 1;
     }
+    return true;
+}
+
+std::vector<SkipMapEntry> ParseSkipMapText(std::wstring_view text) {
+    std::vector<SkipMapEntry> entries;
+    ParseSkipMapText(text, entries, static_cast<size_t>(-1));
     return entries;
 }
 
@@ -83,12 +70,16 @@ SkipMapLoad LoadSkipMapFile(const std::wstring& path, std::vector<SkipMapEntry>&
     case FileState::Missing:
         return SkipMapLoad::Missing;
     case FileState::Unreadable:
+    case FileState::Undecodable:
         return SkipMapLoad::Unreadable;
     case FileState::Ok:
         break;
     }
     // The skip map's encoding is decided by its byte-order mark alone.
-    entries = ParseSkipMapText(DecodeText(bytes, /*sniffUtf8=*/false));
+    std::vector<SkipMapEntry> parsed;
+    if (!ParseSkipMapText(DecodeText(bytes, /*sniff=*/false), parsed))
+        return SkipMapLoad::Unreadable;
+    entries = std::move(parsed);
     return SkipMapLoad::Ok;
 }
 
@@ -110,6 +101,12 @@ bool ExceptionMatches(const SkipMapEntry& rule, uint32_t root, std::wstring_view
 
 bool SameSkipEntry(const SkipMapEntry& a, uint32_t root, std::wstring_view subkey) {
     return a.root == root && SameTrimmedNoCase(a.subkey, subkey);
+}
+
+std::wstring SkipEntryKey(uint32_t root, std::wstring_view subkey) {
+    wchar_t rootText[12];
+    swprintf(rootText, 12, L"%08x|", static_cast<unsigned>(root));
+    return rootText + ToLower(Trim(subkey));
 }
 
 std::vector<SkipMapEntry>& SkipMap() {

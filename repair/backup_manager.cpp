@@ -20,6 +20,7 @@
 #include "common/window.h"
 #include "repair/registry_editor.h"
 #include "repair/message_box.h"
+#include "repair/reg_reader.h"
 
 MDR_TRACE_MODULE(RestoreEngine);
 
@@ -42,6 +43,8 @@ constexpr int kBackupFileIcon = 28;
 
 // The header is on the first line; this much of the file is plenty to read it.
 constexpr DWORD kHeaderBytes = 4096;
+// Entries named in the message when a restore is incomplete.
+constexpr size_t kShownMissing = 5;
 
 enum class Command { None, Close, Remove, Restore };
 
@@ -110,10 +113,9 @@ bool BuildManagerWindow(ManagerState& state, HWND owner) {
     HWND w = state.window;
     bool ok = AddLabel(w, LangText(116), {5, 10, 400, 20}, kTextId) != nullptr;
     // One file at a time is restored or removed, so one row is selected at a time.
-    state.list = AddControl(w, WC_LISTVIEWW, L"",
-                            WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
-                                LVS_SHAREIMAGELISTS,
-                            {5, 35, 405, 175}, kListId, WS_EX_CLIENTEDGE);
+    state.list = AddReportList(w, kListId, {5, 35, 405, 175},
+                               LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS,
+                               {{LangText(117), 150}, {LangText(118), 150}, {LangText(119), 100}});
     ok = ok && state.list;
     ok = ok && AddSeparator(w, {5, 220, 405, 10}, kSeparatorId);
     ok = ok && AddButton(w, kCloseId, LangText(120), {5, 230, 100, 25});
@@ -125,20 +127,8 @@ bool BuildManagerWindow(ManagerState& state, HWND owner) {
         return false;
     }
 
-    ListView_SetExtendedListViewStyle(state.list, LVS_EX_FULLROWSELECT);
     // Shared with the rest of the program: LVS_SHAREIMAGELISTS keeps the list from destroying it.
     if (HIMAGELIST icons = AppIconList()) ListView_SetImageList(state.list, icons, LVSIL_SMALL);
-    const int titles[] = {117, 118, 119};
-    const int widths[] = {150, 150, 100};
-    for (int column = 0; column < 3; ++column) {
-        std::wstring title = LangText(titles[column]);
-        LVCOLUMNW lvc{};
-        lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        lvc.pszText = title.data();
-        lvc.cx = widths[column];
-        lvc.iSubItem = column;
-        ListView_InsertColumn(state.list, column, &lvc);
-    }
     return true;
 }
 
@@ -220,11 +210,12 @@ void OnRestore(ManagerState& state) {
     if (!entry) return;
     // Nothing else may be started from this window while the editor imports.
     EnableWindow(state.window, FALSE);
-    const int restored = RestoreBackupFile(entry->path);
+    const RestoreOutcome outcome = RestoreBackupFileChecked(entry->path);
     EnableWindow(state.window, TRUE);
     SetActiveWindow(state.window);
-    if (restored != 1) {
-        ShowMessage(LangText(127), LangText(23), MB_ICONWARNING);
+    if (!outcome.restored) {
+        // The file stays whatever DeleteBackups says: it may be the only copy of what was fixed.
+        ShowMessage(LangText(127) + RestoreMissingText(outcome), LangText(23), MB_ICONWARNING);
         return;
     }
     ShowMessage(LangText(126), LangText(21), MB_ICONINFORMATION);
@@ -275,8 +266,7 @@ std::wstring FirstLineOfText(std::string_view bytes) {
 }
 
 bool IsRegFileHeader(std::wstring_view firstLine) {
-    const std::wstring header = ToLower(Trim(firstLine));
-    return header == L"windows registry editor version 5.00" || header == L"regedit4";
+    return firstLine == L"Windows Registry Editor Version 5.00" || firstLine == L"REGEDIT4";
 }
 
 std::vector<BackupEntry> ListBackupFiles(const std::wstring& folder) {
@@ -309,17 +299,65 @@ int HasRegFileHeader(const std::wstring& path) {
     DWORD read = 0;
     if (!ReadFile(file.get(), bytes.data(), kHeaderBytes, &read, nullptr)) return 0;
     bytes.resize(read);
-    return IsRegFileHeader(FirstLineOfText(bytes)) ? 1 : 0;
+    return IsRegImportHeader(bytes) ? 1 : 0;
+}
+
+RestoreOutcome RestoreBackupFileChecked(const std::wstring& path) {
+    MDR_HERE();
+    RestoreOutcome outcome;
+    outcome.refused = true;
+    std::string bytes;
+    if (path.empty() || FileSizeOf(path) <= 0 || ReadFileBytes(path, bytes) != FileState::Ok)
+        return outcome;
+    const bool importable = IsRegImportHeader(bytes);
+    // Read as the editor would: UTF-16LE after its mark, otherwise ANSI.
+    const std::vector<RegFileEntry> entries = ParseRegFileText(
+        DecodeText(bytes, /*sniff=*/false), importable && bytes.substr(0, 2) != "\xFF\xFE");
+    bytes = std::string();
+    outcome.named = entries.size();
+
+    std::vector<size_t> missing;
+    if (importable) {
+        RegistryEditorRun editor;
+        if (editor.Start(RegistryEditorPath(), L"/s \"" + path + L"\"")) {
+            outcome.refused = false;
+            WaitDispatchingMessages(editor.Process(), nullptr);
+            editor.Release();
+            missing = EntriesNotInRegistry(entries);
+        }
+    }
+    if (outcome.refused) {
+        // Nothing was imported: every key and value the file holds is still to come back.
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].kind != RegFileEntry::Kind::Unreadable) missing.push_back(i);
+        }
+    }
+    outcome.missing = missing.size();
+    for (size_t i = 0; i < missing.size() && i < kShownMissing; ++i)
+        outcome.firstMissing.push_back(RegEntryText(entries[missing[i]]));
+    outcome.restored = !outcome.refused && outcome.named > 0 && missing.empty();
+    if (!outcome.refused)
+        Log(L"Restore of " + path + L": " + std::to_wstring(outcome.named - outcome.missing) +
+            L" of " + std::to_wstring(outcome.named) + L" entries in the registry");
+    return outcome;
 }
 
 int RestoreBackupFile(const std::wstring& path) {
-    MDR_HERE();
-    if (!HasRegFileHeader(path)) return 0;
-    RegistryEditorRun editor;
-    if (!editor.Start(RegistryEditorPath(), L"/s \"" + path + L"\"")) return 0;
-    WaitDispatchingMessages(editor.Process(), nullptr);
-    editor.Release();
-    return 1;
+    return RestoreBackupFileChecked(path).restored ? 1 : 0;
+}
+
+std::wstring RestoreMissingText(const RestoreOutcome& outcome) {
+    if (outcome.missing == 0) {
+        if (outcome.refused || outcome.named > 0) return {};
+        return L"\r\n\r\nThe file names no registry key.";
+    }
+    std::wstring text = L"\r\n\r\n" + std::to_wstring(outcome.missing) +
+                        (outcome.missing == 1 ? L" entry" : L" entries") +
+                        L" of the backup did not come back:";
+    for (const std::wstring& line : outcome.firstMissing)
+        text += L"\r\n" + line;
+    if (outcome.missing > outcome.firstMissing.size()) text += L"\r\n...";
+    return text;
 }
 
 int ManageBackupWindow(HWND owner) {

@@ -26,8 +26,8 @@ std::wstring BackupDateText(const SYSTEMTIME& localTime);
 // names (UTF-16LE, UTF-8; none: the ANSI code page), without the line end.
 std::wstring FirstLineOfText(std::string_view leadingBytes);
 
-// True for the first line of a registry-editor import file: trimmed and ignoring case,
-// "Windows Registry Editor Version 5.00" or "REGEDIT4".
+// True for the first line of a registry-editor import file as the editor takes it: exactly
+// "Windows Registry Editor Version 5.00" or "REGEDIT4" (no other letter case, no blanks).
 bool IsRegFileHeader(std::wstring_view firstLine);
 
 // ---- Files and the registry editor ----
@@ -36,13 +36,27 @@ bool IsRegFileHeader(std::wstring_view firstLine);
 // folder cannot be listed.
 std::vector<BackupEntry> ListBackupFiles(const std::wstring& folder);
 
-// 1 when path is a non-empty, readable file whose first line is a registry-editor header.
+// 1 when path is a non-empty, readable file that starts with a header the registry editor
+// imports (IsRegImportHeader: the 5.00 header in UTF-16LE with a BOM, REGEDIT4 in ANSI).
 int HasRegFileHeader(const std::wstring& path);
 
+struct RestoreOutcome {
+    bool restored = false; // the editor ran and the registry holds everything the file names
+    bool refused = false;  // not a file the editor imports (or unreadable): nothing was run
+    size_t named = 0;      // keys, values and unreadable lines the file holds
+    size_t missing = 0;    // of those, how many are not in the registry as the file says
+    std::vector<std::wstring> firstMissing; // the first few of them, as RegEntryText shows them
+};
+
 // Imports the file with "regedit /s" once HasRegFileHeader holds, keeping this thread's windows
-// responsive until the editor has ended. 1 when the editor was started and has ended, else 0
-// (nothing was run). Whether the editor took every line is not known.
+// responsive until the editor has ended, then reads back every key and value the file names.
+// A refused file is read too, to name what it holds. A file that names nothing is not restored.
+RestoreOutcome RestoreBackupFileChecked(const std::wstring& path);
+// 1 when RestoreBackupFileChecked restored the file, else 0.
 int RestoreBackupFile(const std::wstring& path);
+// The lines added under the "not restored" message: how many entries did not come back and the
+// first few of them; "" when there is nothing to name.
+std::wstring RestoreMissingText(const RestoreOutcome& outcome);
 
 // The modal backup manager window over the files of Paths().backupFolder, owned by and centred
 // on owner (the main window), which is disabled meanwhile. Ends the program after a message

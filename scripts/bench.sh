@@ -2,6 +2,8 @@
 # Builds MDRBench and runs it under Wine in a throwaway prefix inside the build folder
 # (the same prefix the tests use: do not run it while that folder's tests run).
 # Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
+# "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
+# and with a 100,000-key language file instead.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -11,8 +13,15 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw$MDR_EDITION.cmake"
 fi
-cmake --build "$build" --target mdr_bench mdr_data -j 2
+program=MDRBench
+targets="mdr_bench mdr_data"
+if [ "${1:-}" = "--startup" ]; then
+    shift
+    program=MDRStartupBench
+    targets="mdr_startup_bench mdr_exe mdr_data"
+fi
+cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"
 trap 'sh "$root/scripts/test-env.sh" down "$build" >/dev/null' EXIT INT TERM
 . "$build/testenv/env"
-"$MDR_WINE" "$build/bench/MDRBench.exe" "$@"
+"$MDR_WINE" "$build/bench/$program.exe" "$@"

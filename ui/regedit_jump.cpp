@@ -12,6 +12,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/window.h"
 
 MDR_TRACE_MODULE(Regedit);
 
@@ -79,30 +80,6 @@ bool TypeChar(HWND window, wchar_t c) {
 
 HWND FindEditorWindow() {
     return FindWindowW(kEditorClass, nullptr);
-}
-
-struct DescendantSearch {
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND window, LPARAM lp) {
-    auto* search = reinterpret_cast<DescendantSearch*>(lp);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (EqualsNoCase(name, search->className)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The first window of a class anywhere below parent: the editor keeps its tree and list inside
-// a frame window, not directly under its main window.
-HWND FindDescendant(HWND parent, const wchar_t* className) {
-    DescendantSearch search{className, nullptr};
-    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 std::wstring EditorProgram() {
@@ -314,16 +291,6 @@ DWORD WINAPI JumpThread(void*) {
 
 } // namespace
 
-RootKey RootKeyFromLongName(std::wstring_view name) {
-    const std::wstring n = Trim(ToLower(name));
-    if (n == L"hkey_classes_root") return kHkcr;
-    if (n == L"hkey_current_user") return kHkcu;
-    if (n == L"hkey_local_machine") return kHklm;
-    if (n == L"hkey_users") return kHku;
-    if (n == L"hkey_current_config") return kHkcc;
-    return 0;
-}
-
 std::vector<std::wstring> SplitJumpPath(std::wstring_view keyPath) {
     const std::wstring path = WithoutTrailingBackslash(keyPath);
     if (path.empty()) return {};
@@ -334,7 +301,7 @@ JumpPlan PlanJump(std::wstring_view keyPath, const KeyExistsFn& keyExists) {
     JumpPlan plan;
     const std::vector<std::wstring> parts = SplitJumpPath(keyPath);
     if (parts.empty()) return plan;
-    plan.root = RootKeyFromLongName(parts[0]);
+    plan.root = RootKeyFromName(parts[0]);
     plan.treeText = parts[0] + L"\\";
     plan.complete = plan.root != 0;
     for (size_t i = 1; plan.complete && i < parts.size(); ++i) {
@@ -375,7 +342,8 @@ int JumpToKey(const std::wstring& keyPath, const std::wstring& valueName) {
     if (!Deliver(editor, WM_NULL, 0, 0)) return 0;
     BringForward(editor);
 
-    HWND tree = FindDescendant(editor, kTreeClass);
+    // The editor keeps its tree and list inside a frame window, not directly under its main one.
+    HWND tree = FindDescendantWindow(editor, kTreeClass);
     if (!tree) return 0;
     FocusOtherWindow(tree);
     for (int i = 0; i < kCollapseKeys; ++i) {
@@ -408,7 +376,7 @@ int JumpToKey(const std::wstring& keyPath, const std::wstring& valueName) {
     if (!valueName.empty() && plan.complete && reached &&
         ValueExists(plan.root, plan.reachedSubkey, valueName)) {
         MDR_HERE();
-        HWND list = FindDescendant(editor, kListClass);
+        HWND list = FindDescendantWindow(editor, kListClass);
         if (!list) return 0;
         FocusOtherWindow(list);
         Sleep(kSettleMs);
@@ -430,13 +398,12 @@ void StartRegistryJump(const std::wstring& keyPath, const std::wstring& valueNam
         std::lock_guard<std::mutex> hold(queue.lock);
         queue.pending.emplace(keyPath, valueName);
         if (queue.running) return; // the running worker takes it next
-        HANDLE thread = CreateThread(nullptr, 0, JumpThread, nullptr, 0, nullptr);
+        const UniqueHandle thread(CreateThread(nullptr, 0, JumpThread, nullptr, 0, nullptr));
         if (!thread) {
             queue.pending.reset();
             return;
         }
         queue.running = true;
-        CloseHandle(thread);
     } catch (...) {
         // Called from the window procedure: nothing may leave it.
     }

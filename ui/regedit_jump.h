@@ -14,10 +14,6 @@
 
 namespace mdr {
 
-// The root of a long root name ("hkey_local_machine" ...; case and blanks around it ignored),
-// 0 for anything else.
-RootKey RootKeyFromLongName(std::wstring_view name);
-
 // What is typed for a key path (one trailing "\" removed; root long name first).
 struct JumpPlan {
     RootKey root = 0;

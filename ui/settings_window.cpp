@@ -10,6 +10,7 @@
 #include <array>
 #include <exception>
 #include <utility>
+#include <unordered_set>
 
 #include "core/config.h"
 #include "core/logging.h"
@@ -91,23 +92,13 @@ HWND Label(HWND parent, int textEntry, Place place) {
     return AddLabel(parent, Text(textEntry), place);
 }
 HWND CheckBox(HWND parent, int id, int textEntry, Place place) {
-    return AddControl(parent, L"BUTTON", Text(textEntry), BS_AUTOCHECKBOX | WS_TABSTOP, place, id);
+    return AddCheckBox(parent, id, Text(textEntry), place);
 }
 HWND IconButton(HWND parent, int id, int icon, Place place) {
     HWND button = AddButton(parent, id, L"", place, BS_ICON);
     if (button)
         SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(AppIcon(icon)));
     return button;
-}
-// A drop-down list; the height given is that of the closed box, the list opens below it.
-HWND DropDown(HWND parent, int id, Place place, const std::vector<std::wstring>& items) {
-    place.height += 160;
-    HWND box = AddControl(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                          place, id);
-    if (!box) return nullptr;
-    for (const std::wstring& item : items)
-        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-    return box;
 }
 std::vector<std::wstring> Entries(int first, int last) {
     std::vector<std::wstring> items;
@@ -117,23 +108,8 @@ std::vector<std::wstring> Entries(int first, int last) {
 }
 HWND TwoColumnList(HWND parent, int id, Place place, int title0, int width0, int title1,
                    int width1) {
-    HWND list = AddControl(parent, WC_LISTVIEWW, L"",
-                           LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, place, id,
-                           WS_EX_CLIENTEDGE);
-    if (!list) return nullptr;
-    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(AppFont(0)), FALSE);
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const std::pair<int, int> columns[2] = {{title0, width0}, {title1, width1}};
-    for (int c = 0; c < 2; ++c) {
-        std::wstring title = Text(columns[c].first);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = title.data();
-        column.cx = columns[c].second;
-        column.iSubItem = c;
-        ListView_InsertColumn(list, c, &column);
-    }
-    return list;
+    return AddReportList(parent, id, place, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                         {{Text(title0), width0}, {Text(title1), width1}}, AppFont(0));
 }
 void AppendListRow(HWND list, const std::wstring& first, const std::wstring& second) {
     std::wstring text0 = first;
@@ -211,11 +187,11 @@ HWND MakePage(HWND tabs) {
 
 bool MakeGeneralPage(HWND page) {
     bool ok = Label(page, 35, {8, 13, 420, 15}) &&
-              DropDown(page, kScanMode, {8, 33, 420, 20}, Entries(54, 55));
+              AddDropDown(page, kScanMode, {8, 33, 420, 20}, Entries(54, 55));
     ok = ok && Label(page, 36, {8, 68, 420, 15}) &&
-         DropDown(page, kSelectItems, {8, 88, 420, 20}, Entries(56, 59));
+         AddDropDown(page, kSelectItems, {8, 88, 420, 20}, Entries(56, 59));
     ok = ok && Label(page, 37, {8, 118, 420, 15}) &&
-         DropDown(page, kBeforeFixing, {8, 138, 420, 20}, Entries(60, 65));
+         AddDropDown(page, kBeforeFixing, {8, 138, 420, 20}, Entries(60, 65));
     ok = ok && CheckBox(page, kDeleteBackups, 38, {8, 173, 420, 15}) &&
          CheckBox(page, kCreateLog, 39, {8, 198, 420, 15}) &&
          CheckBox(page, kSkipRemovable, 40, {8, 223, 420, 15});
@@ -239,7 +215,7 @@ bool MakeExceptionsPage(HWND page) {
         roots.push_back(RootKeyName(root));
     bool ok = TwoColumnList(page, kExceptionList, {8, 13, 420, 175}, 46, 160, 47, 255) &&
               Label(page, 48, {8, 198, 165, 15}) &&
-              DropDown(page, kNewRoot, {178, 193, 250, 20}, roots) &&
+              AddDropDown(page, kNewRoot, {178, 193, 250, 20}, roots) &&
               Label(page, 49, {8, 223, 165, 15}) &&
               AddControl(page, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {178, 218, 250, 20},
                          kNewSubkey, WS_EX_CLIENTEDGE);
@@ -462,9 +438,11 @@ void OnOk(Dialog& d) {
     // A row imported twice is kept once: the file can hold each key only once anyway.
     std::vector<SkipMapEntry> exceptions;
     exceptions.reserve(d.rows.size());
+    std::unordered_set<std::wstring> seen; // hashed: OK stays quick with many exceptions
+    seen.reserve(d.rows.size());
     for (const SkipMapEntry& row : d.rows) {
         std::wstring subkey = WithoutTrailingBackslash(row.subkey);
-        if (!HasExceptionRow(exceptions, row.root, subkey))
+        if (seen.insert(SkipEntryKey(row.root, subkey)).second)
             exceptions.push_back(SkipMapEntry{row.root, std::move(subkey)});
     }
     // One write for both groups: a file that cannot be read or written stays as it was, and
@@ -659,10 +637,8 @@ bool HasExceptionRow(const std::vector<SkipMapEntry>& rows, uint32_t root,
 }
 
 uint32_t RootFromExactName(std::wstring_view name) {
-    for (RootKey root : kRoots) {
-        if (RootKeyName(root) == name) return root;
-    }
-    return 0;
+    const RootKey root = RootKeyFromName(name);
+    return RootKeyName(root) == name ? root : 0;
 }
 
 std::wstring WithMdrExtension(std::wstring_view fileName) {

@@ -32,7 +32,7 @@ struct SplitterState {
 };
 
 SplitterState* StateOf(HWND w) {
-    return reinterpret_cast<SplitterState*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    return BoundContext<SplitterState>(w);
 }
 
 int TotalOf(HWND w, const SplitterState& s) {
@@ -103,13 +103,8 @@ void PaintBar(HWND w, const SplitterState& s) {
 }
 
 LRESULT CALLBACK SplitterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    SplitterState* s = StateOf(w);
+    SplitterState* s = WindowContext<SplitterState>(w, msg, lp);
     switch (msg) {
-    case WM_NCCREATE: {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        break;
-    }
     case WM_NCDESTROY:
         delete s;
         SetWindowLongPtrW(w, GWLP_USERDATA, 0);

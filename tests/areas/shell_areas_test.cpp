@@ -13,10 +13,14 @@
 #include "scan/areas.h"
 #include "scan/engine_state.h"
 #include "scan/scan_thread.h"
+#include "tests/scan/scan_test_env.h"
 #include "tests/support/registry_sandbox.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
-using mdr::test::RegistrySandbox;
+using mdr::test::g_items;
+using mdr::test::g_stopAfter;
+using mdr::test::WriteFileBytes;
 
 namespace {
 
@@ -40,19 +44,12 @@ struct Report {
 };
 
 std::vector<Report> g_reports;
-std::vector<std::wstring> g_items;
-int g_stopAt = -1; // 1-based progress call that answers "stop"; -1 never
 
 int CaptureReport(RootKey root, const std::wstring& key, const std::wstring& value,
                   const std::wstring& data, const std::wstring& category,
                   const std::wstring& description, int safety, int type) {
     g_reports.push_back({root, key, value, data, category, description, safety, type});
     return 1;
-}
-
-int RecordProgress(const std::wstring& item) {
-    g_items.push_back(item);
-    return (g_stopAt > 0 && static_cast<int>(g_items.size()) >= g_stopAt) ? 0 : 1;
 }
 
 // The language texts carry their placeholder in another letter case than the code asks for.
@@ -89,15 +86,6 @@ std::wstring Expected(int n, const std::wstring& quotedText) {
     return line.substr(0, a) + L"\"" + quotedText + L"\"" + line.substr(b + 1);
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-}
-
 // A REG_BINARY MRU datum: UTF-16 text, its NUL, then whatever the shell stores after it.
 std::vector<BYTE> MruBinary(const std::wstring& first, const std::wstring& rest) {
     std::wstring all = first + L'\0' + rest + L'\0';
@@ -108,15 +96,12 @@ std::vector<BYTE> MruBinary(const std::wstring& first, const std::wstring& rest)
     return bytes;
 }
 
-class ShellAreas : public ::testing::Test {
+// Reports are captured as the areas hand them on, with descriptions from a language file of
+// this test whose placeholders are in other letter cases than the code asks for.
+class ShellAreas : public mdr::test::AreaTest {
   protected:
-    static void SetUpTestSuite() {
-        // Shell folders are looked up in the real user hive, before any redirection.
-        InitScanEnginePaths();
-    }
-
     void SetUp() override {
-        box_ = std::make_unique<RegistrySandbox>(L"ShellAreas");
+        AreaTest::SetUp();
         std::string lang = "[MDRLanguageInfo]\r\nName=Test\r\n[MDRLanguageData]\r\n";
         for (int n = 0; n <= 263; ++n) {
             lang += 'l';
@@ -125,27 +110,17 @@ class ShellAreas : public ::testing::Test {
             lang += ToUtf8(LangLine(n));
             lang += "\r\n";
         }
-        WriteBytes(box_->Folder() + L"Test.ini", lang);
-        ASSERT_EQ(LoadLanguage(box_->Folder(), box_->Folder() + L"Test.ini"), 1);
-        ASSERT_EQ(LangText(234), LangLine(234));
-
-        SetSearchFolders({box_->Folder()});
-        SetRemovableRoots({});
-        SetSkipRemovable(1);
-        SetScanDelay(0);
-        SetProgressCallback(RecordProgress);
+        WriteFileBytes(dir_ + L"Test.ini", lang);
+        ASSERT_EQ(LoadLanguage(dir_, dir_ + L"Test.ini"), 1);
+        SetSearchFolders({dir_});
         SetErrorReportCallback(CaptureReport);
         g_reports.clear();
-        g_items.clear();
-        g_stopAt = -1;
     }
 
     void TearDown() override {
-        SetProgressCallback(nullptr);
-        SetErrorReportCallback(nullptr);
         for (const std::wstring& f : recentFiles_)
             DeleteFileW(f.c_str());
-        box_.reset();
+        AreaTest::TearDown();
     }
 
     // A shortcut in the user's real Recent folder, removed after the test.
@@ -173,7 +148,6 @@ class ShellAreas : public ::testing::Test {
         EXPECT_EQ(r.type, type) << "report " << i;
     }
 
-    std::unique_ptr<RegistrySandbox> box_;
     std::vector<std::wstring> recentFiles_;
 };
 
@@ -215,80 +189,6 @@ TEST_F(ShellAreas, FileExtensionsReportOnlyTypesRegisteredNowhere) {
 
 // ---- History lists --------------------------------------------------------------------------
 
-TEST_F(ShellAreas, RecentDocumentsTestTheShortcutInTheRecentFolder) {
-    ASSERT_FALSE(ScanEnginePaths().recentFolder.empty());
-    CreateDirectoryW(ScanEnginePaths().recentFolder.c_str(), nullptr);
-    const std::wstring recent = kRecentDocs;
-    auto kept = MruBinary(L"mdr kept, 2020.txt", L"mdr kept.lnk");
-    auto gone = MruBinary(L"mdr gone.txt", L"mdr gone.lnk");
-    auto bookkeeping = MruBinary(L"C:\\nowhere\\missing.txt", L"");
-    MakeRecentLink(L"mdr kept, 2020.txt.lnk");
-    box_->SetBinary(HKEY_CURRENT_USER, recent, L"0", kept.data(), (DWORD)kept.size());
-    box_->SetBinary(HKEY_CURRENT_USER, recent, L"1", gone.data(), (DWORD)gone.size());
-    box_->SetBinary(HKEY_CURRENT_USER, recent, L"2", "\0\0", 2); // no name: nothing to test
-    // Names without a digit are the list's bookkeeping and never tested.
-    box_->SetBinary(HKEY_CURRENT_USER, recent, L"MRUListEx", bookkeeping.data(),
-                    (DWORD)bookkeeping.size());
-    box_->SetString(HKEY_CURRENT_USER, recent, L"ViewStream", L"C:\\nowhere\\x.txt");
-    // Per-type subkeys are not walked.
-    box_->SetBinary(HKEY_CURRENT_USER, recent + L"\\.txt", L"0", gone.data(), (DWORD)gone.size());
-
-    EXPECT_EQ(ScanHistory(), 1);
-    ASSERT_EQ(g_reports.size(), 1u);
-    std::wstring link = ScanEnginePaths().recentFolder + L"mdr gone.txt.lnk";
-    ExpectReport(0, kHkcu, recent, L"1", L"mdr gone.txt", L"History list (MRU)",
-                 Expected(237, link), 1);
-    EXPECT_EQ(g_items.size(), 5u); // every value is examined, whether tested or not
-}
-
-TEST_F(ShellAreas, OpenSaveListsReportEveryStaleEntry) {
-    const std::wstring lists = kOpenSave;
-    std::wstring present = box_->MakeFile(L"docs\\present.txt");
-    std::wstring missing1 = box_->Folder() + L"docs\\gone1.txt";
-    std::wstring missing2 = box_->Folder() + L"docs\\gone2.txt";
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\txt", L"a", missing1);
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\txt", L"b", present);
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\txt", L"c", missing2);
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\txt", L"d", L""); // empty: reported
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\txt", L"MRUList", L"dcba");
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\*", L"a", present);
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\*", L"MRUList", L"a");
-    // The order index in another letter case is still the order index.
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\doc", L"mrulist", L"a");
-    box_->SetString(HKEY_CURRENT_USER, lists + L"\\doc", L"a", present);
-
-    EXPECT_EQ(ScanHistory(), 3);
-    ASSERT_EQ(g_reports.size(), 3u);
-    const std::wstring key = lists + L"\\txt";
-    ExpectReport(0, kHkcu, key, L"a", missing1, L"History List (MRU)", Expected(238, missing1), 1);
-    ExpectReport(1, kHkcu, key, L"c", missing2, L"History List (MRU)", Expected(238, missing2), 1);
-    ExpectReport(2, kHkcu, key, L"d", L"", L"History List (MRU)", Expected(238, L""), 1);
-    EXPECT_EQ(g_items.size(), 3u); // one progress item per list
-}
-
-TEST_F(ShellAreas, LastVisitedListTestsTheProgram) {
-    const std::wstring list = kLastVisited;
-    box_->MakeFile(L"onpath.exe"); // the search folders hold the sandbox folder
-    std::wstring registered = box_->MakeFile(L"apps\\registered.exe");
-    box_->SetString(HKEY_LOCAL_MACHINE,
-                    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\registered.exe", L"",
-                    registered);
-    auto onPath = MruBinary(L"onpath.exe", L"C:\\data");
-    auto viaAppPaths = MruBinary(L"registered.exe", L"C:\\data");
-    auto gone = MruBinary(L"gone.exe", L"C:\\data");
-    box_->SetBinary(HKEY_CURRENT_USER, list, L"a", onPath.data(), (DWORD)onPath.size());
-    box_->SetBinary(HKEY_CURRENT_USER, list, L"b", gone.data(), (DWORD)gone.size());
-    box_->SetString(HKEY_CURRENT_USER, list, L"c", L""); // empty: reported as missing
-    box_->SetBinary(HKEY_CURRENT_USER, list, L"d", viaAppPaths.data(), (DWORD)viaAppPaths.size());
-    box_->SetString(HKEY_CURRENT_USER, list, L"MRUList", L"dcba");
-
-    EXPECT_EQ(ScanHistory(), 2);
-    ASSERT_EQ(g_reports.size(), 2u);
-    ExpectReport(0, kHkcu, list, L"b", L"gone.exe", L"History List (MRU)",
-                 Expected(239, L"gone.exe"), 1);
-    ExpectReport(1, kHkcu, list, L"c", L"", L"History List (MRU)", Expected(239, L""), 1);
-}
-
 TEST_F(ShellAreas, HistoryCountsAllThreeListsInOrder) {
     CreateDirectoryW(ScanEnginePaths().recentFolder.c_str(), nullptr);
     auto gone = MruBinary(L"mdr order.txt", L"");
@@ -313,7 +213,7 @@ TEST_F(ShellAreas, CancelDuringHistoryStopsTheAreaWithNoCount) {
     box_->SetBinary(HKEY_CURRENT_USER, kRecentDocs, L"0", gone.data(), (DWORD)gone.size());
     box_->SetString(HKEY_CURRENT_USER, std::wstring(kOpenSave) + L"\\txt", L"a", L"C:\\no\\1.txt");
     box_->SetString(HKEY_CURRENT_USER, kLastVisited, L"a", L"gone.exe");
-    g_stopAt = 2; // the user stops while the open/save lists are examined
+    g_stopAfter = 1; // the user stops while the open/save lists are examined
 
     EXPECT_EQ(ScanHistory(), -1);
     EXPECT_EQ(AreaErrorCount(), 0);
@@ -323,98 +223,7 @@ TEST_F(ShellAreas, CancelDuringHistoryStopsTheAreaWithNoCount) {
 
 // ---- Browser helper objects -----------------------------------------------------------------
 
-TEST_F(ShellAreas, HelperObjectsNeedTheirClass) {
-    const std::wstring bho = kBho;
-    const std::wstring machineClass = L"{11111111-0000-0000-0000-000000000001}";
-    const std::wstring userClass = L"{11111111-0000-0000-0000-000000000002}";
-    const std::wstring stale = L"{11111111-0000-0000-0000-000000000003}";
-    const std::wstring emptyStale = L"{11111111-0000-0000-0000-000000000004}";
-    const std::wstring emptyWorking = L"{11111111-0000-0000-0000-000000000005}";
-    const std::wstring deepValue = L"{11111111-0000-0000-0000-000000000006}";
-    box_->SetString(HKEY_LOCAL_MACHINE, Join(bho, machineClass), L"", L"Machine helper");
-    box_->CreateKey(HKEY_LOCAL_MACHINE, kClsid + machineClass);
-    box_->SetDword(HKEY_LOCAL_MACHINE, Join(bho, userClass), L"NoExplorer", 1);
-    box_->CreateKey(HKEY_CURRENT_USER, kClsid + userClass);
-    box_->SetString(HKEY_LOCAL_MACHINE, Join(bho, stale), L"", L"Stale helper");
-    box_->CreateKey(HKEY_LOCAL_MACHINE, Join(bho, emptyStale));
-    // Registered the usual way, as a bare key named by a working class: must stay.
-    box_->CreateKey(HKEY_LOCAL_MACHINE, Join(bho, emptyWorking));
-    box_->SetString(HKEY_LOCAL_MACHINE, kClsid + emptyWorking + L"\\InprocServer32", L"",
-                    box_->MakeFile(L"helper.dll"));
-    // A value below the key makes it non-empty.
-    box_->SetString(HKEY_LOCAL_MACHINE, Join(bho, deepValue) + L"\\Settings", L"x", L"1");
-
-    EXPECT_EQ(ScanIEBHOs(), 3);
-    ASSERT_EQ(g_reports.size(), 3u);
-    ExpectReport(0, kHklm, Join(bho, stale), L"", L"Stale helper", L"IE BHO", Expected(240, stale),
-                 0);
-    ExpectReport(1, kHklm, Join(bho, emptyStale), L"", L"", L"IE BHO",
-                 Expected(253, Join(bho, emptyStale)), 0);
-    ExpectReport(2, kHklm, Join(bho, deepValue), L"", L"", L"IE BHO", Expected(240, deepValue), 0);
-}
-
 // ---- Browser extensions ---------------------------------------------------------------------
-
-TEST_F(ShellAreas, BrowserExtensionsFirstFailingTestWins) {
-    const std::wstring ext = kExtensions;
-    const std::wstring handler = L"{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}";
-    const std::wstring userHandler = L"{22222222-0000-0000-0000-000000000001}";
-    const std::wstring machineExtClass = L"{22222222-0000-0000-0000-000000000002}";
-    const std::wstring userExtClass = L"{22222222-0000-0000-0000-000000000003}";
-    const std::wstring noClass = L"{22222222-0000-0000-0000-0000000000FF}";
-    box_->CreateKey(HKEY_LOCAL_MACHINE, kClsid + handler);
-    box_->CreateKey(HKEY_CURRENT_USER, kClsid + userHandler);
-    box_->CreateKey(HKEY_LOCAL_MACHINE, kClsid + machineExtClass);
-    box_->CreateKey(HKEY_CURRENT_USER, kClsid + userExtClass);
-    std::wstring icon = box_->MakeFile(L"ext\\button.ico");
-    std::wstring program = box_->MakeFile(L"ext\\tool.exe");
-    std::wstring gone = box_->Folder() + L"ext\\gone.ico";
-    auto plant = [&](const std::wstring& name, const wchar_t* value, const std::wstring& data) {
-        box_->SetString(HKEY_LOCAL_MACHINE, Join(ext, name), value, data);
-    };
-    // e01: everything present (icon with a resource number, class only for the user).
-    plant(L"e01", L"CLSID", userHandler);
-    plant(L"e01", L"Icon", icon + L",201");
-    plant(L"e01", L"Exec", program);
-    // e02: no value at all.
-    box_->CreateKey(HKEY_LOCAL_MACHINE, Join(ext, L"e02"));
-    // e03: class and icon both missing: one report, for the class.
-    plant(L"e03", L"CLSID", noClass);
-    plant(L"e03", L"Icon", gone);
-    // e04, e05, e06: the extension class registered for the machine, the user, or a file.
-    plant(L"e04", L"CLSIDExtension", machineExtClass);
-    plant(L"e05", L"CLSIDExtension", userExtClass);
-    plant(L"e06", L"CLSIDExtension", program);
-    // e07: neither a file nor a class.
-    plant(L"e07", L"CLSID", handler);
-    plant(L"e07", L"CLSIDExtension", noClass);
-    // e08 - e11: one missing file each.
-    plant(L"e08", L"Icon", gone);
-    plant(L"e09", L"Icon", icon);
-    plant(L"e09", L"HotIcon", gone);
-    plant(L"e10", L"Exec", box_->Folder() + L"ext\\gone.exe");
-    plant(L"e11", L"Script", box_->Folder() + L"ext\\gone.htm");
-    // e12: a button that opens a web page names no file.
-    plant(L"e12", L"CLSID", handler);
-    plant(L"e12", L"Exec", L"http://www.example.com/start");
-    plant(L"e12", L"Icon", icon);
-    // e13: empty class text and other values only.
-    plant(L"e13", L"CLSID", L"");
-    plant(L"e13", L"ButtonText", L"Go");
-
-    EXPECT_EQ(ScanIEExtensions(), 7);
-    ASSERT_EQ(g_reports.size(), 7u);
-    const std::wstring cat = L"IE Extensions";
-    ExpectReport(0, kHklm, Join(ext, L"e02"), L"", L"", cat, Expected(253, Join(ext, L"e02")), 0);
-    ExpectReport(1, kHklm, Join(ext, L"e03"), L"", noClass, cat, Expected(241, noClass), 0);
-    ExpectReport(2, kHklm, Join(ext, L"e07"), L"", noClass, cat, Expected(242, noClass), 0);
-    ExpectReport(3, kHklm, Join(ext, L"e08"), L"", gone, cat, Expected(243, gone), 0);
-    ExpectReport(4, kHklm, Join(ext, L"e09"), L"", gone, cat, Expected(244, gone), 0);
-    std::wstring exec = box_->Folder() + L"ext\\gone.exe";
-    ExpectReport(5, kHklm, Join(ext, L"e10"), L"", exec, cat, Expected(245, exec), 0);
-    std::wstring script = box_->Folder() + L"ext\\gone.htm";
-    ExpectReport(6, kHklm, Join(ext, L"e11"), L"", script, cat, Expected(246, script), 0);
-}
 
 // ---- Browser toolbars -----------------------------------------------------------------------
 
@@ -452,23 +261,6 @@ TEST_F(ShellAreas, ToolbarsNeedTheirClassAndServer) {
     ExpectReport(1, kHklm, bar, id(5), L"", cat, Expected(247, id(5)), 1);
     ExpectReport(2, kHklm, bar, id(6), L"", cat, Expected(248, id(6)), 1);
     ExpectReport(3, kHklm, bar, id(8), L"", cat, Expected(247, id(8)), 1);
-}
-
-TEST_F(ShellAreas, MissingStartKeysAreNoErrors) {
-    EXPECT_EQ(ScanExtensions(), 0);
-    EXPECT_EQ(ScanHistory(), 0);
-    EXPECT_EQ(ScanIEBHOs(), 0);
-    EXPECT_EQ(ScanIEExtensions(), 0);
-    EXPECT_EQ(ScanIEToolbars(), 0);
-    EXPECT_TRUE(g_reports.empty());
-    EXPECT_TRUE(g_items.empty());
-}
-
-TEST_F(ShellAreas, ReportsWithoutACallbackStillCount) {
-    SetErrorReportCallback(nullptr);
-    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kFileExts) + L"\\.mdrgone");
-    EXPECT_EQ(ScanExtensions(), 1);
-    EXPECT_TRUE(g_reports.empty());
 }
 
 } // namespace

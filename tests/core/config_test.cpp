@@ -3,7 +3,7 @@
 #include "core/config.h"
 #include "common/ini.h"
 #include "common/text.h"
-#include "tests/core/test_files.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 using namespace mdr::test;
@@ -53,29 +53,13 @@ struct GlobalsGuard {
 
 } // namespace
 
-TEST(ConfigDefaults, CentredOnTheDesktop) {
-    AppSettings s = DefaultSettings(1280, 1024);
-    EXPECT_EQ(s.MainWinX, 295);
-    EXPECT_EQ(s.MainWinY, 277);
-    EXPECT_EQ(s.MainWinWidth, 690);
-    EXPECT_EQ(s.MainWinHeight, 470);
-    EXPECT_EQ(s.EntryColor, 237 | (242 << 8) | (248 << 16));
-    EXPECT_EQ(s.CurrentLanguage, L"Localization\\English.ini");
-    // Odd sizes round toward zero; a desktop smaller than the window gives negative offsets.
-    EXPECT_EQ(DefaultSettings(1025, 769).MainWinX, 167);
-    EXPECT_EQ(DefaultSettings(640, 480).MainWinX, -25);
-    EXPECT_EQ(DefaultSettings(640, 480).MainWinY, 5);
-    AppSettings here = DefaultSettingsForThisDesktop();
-    EXPECT_EQ(here.MainWinX, (GetSystemMetrics(SM_CXSCREEN) - 690) / 2);
-}
-
 TEST(ConfigFile, CreatedWhenMissingWithEveryKeyInOrder) {
     TempFolder dir;
     const std::wstring path = dir / L"Config.ini";
     AppSettings s = DefaultSettings(1280, 1024);
     std::vector<SkipMapEntry> exceptions;
     EXPECT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Created);
-    EXPECT_EQ(ReadBytes(path), ToUtf8(kNewConfigText));
+    EXPECT_EQ(ReadFileBytes(path), ToUtf8(kNewConfigText));
     EXPECT_TRUE(exceptions.empty());
 
     IniFile ini;
@@ -88,7 +72,7 @@ TEST(ConfigFile, CreatedWhenMissingWithEveryKeyInOrder) {
     AppSettings again = DefaultSettings(800, 600);
     EXPECT_EQ(ReadOrCreateConfig(path, again, exceptions), ConfigOutcome::Read);
     EXPECT_EQ(again.MainWinX, 295);
-    EXPECT_EQ(ReadBytes(path), ToUtf8(kNewConfigText));
+    EXPECT_EQ(ReadFileBytes(path), ToUtf8(kNewConfigText));
 }
 
 TEST(ConfigFile, FirstRunFlagFollowsTheFile) {
@@ -121,17 +105,17 @@ TEST(ConfigFile, FirstRunFlagFollowsTheFile) {
 TEST(ConfigFile, ReadingKeepsDefaultsForMissingKeysAndZeroForText) {
     TempFolder dir;
     const std::wstring path = dir / L"Config.ini";
-    WriteBytes(path, ToUtf8(L"[mdrconfig]\r\n"
-                            L"scanmode=5\r\n"
-                            L"SelectItems=two\r\n"
-                            L"BeforeFixing=3x\r\n"
-                            L"CreateLog=\r\n"
-                            L"EntryColor=-1\r\n"
-                            L"CurrentLanguage=Localization\\Fran\u00E7ais.ini\r\n"
-                            L"[MDRWindow]\r\n"
-                            L"MainWinState=16777216\r\n"
-                            L"ColumnWidth3= 250 \r\n"
-                            L"ScanZonesState=1,0,1\r\n"));
+    WriteFileBytes(path, ToUtf8(L"[mdrconfig]\r\n"
+                                L"scanmode=5\r\n"
+                                L"SelectItems=two\r\n"
+                                L"BeforeFixing=3x\r\n"
+                                L"CreateLog=\r\n"
+                                L"EntryColor=-1\r\n"
+                                L"CurrentLanguage=Localization\\Fran\u00E7ais.ini\r\n"
+                                L"[MDRWindow]\r\n"
+                                L"MainWinState=16777216\r\n"
+                                L"ColumnWidth3= 250 \r\n"
+                                L"ScanZonesState=1,0,1\r\n"));
     AppSettings s = DefaultSettings(1280, 1024);
     s.CreateLog = 1;
     std::vector<SkipMapEntry> exceptions;
@@ -156,14 +140,14 @@ TEST(ConfigFile, ReadingKeepsDefaultsForMissingKeysAndZeroForText) {
 TEST(ConfigFile, ExceptionsAreParsedAndDeduplicated) {
     TempFolder dir;
     const std::wstring path = dir / L"Config.ini";
-    WriteBytes(path, ToUtf8(L"[MDRExceptions]\r\n"
-                            L"HKEY_CURRENT_USER\\Software\\Example=Exception0\r\n"
-                            L"hkey_current_user\\SOFTWARE\\example\\=Exception1\r\n"
-                            L"HKLM\\Software\\Short=Exception2\r\n"
-                            L"HKEY_LOCAL_MACHINE\\Software\\Branch\\*=Exception3\r\n"
-                            L"HKEY_LOCAL_MACHINE\\Software\\Branch\\Below=Exception4\r\n"
-                            L"\\NoRoot=Exception5\r\n"
-                            L"HKEY_USERS\\.DEFAULT\\Known=Exception6\r\n"));
+    WriteFileBytes(path, ToUtf8(L"[MDRExceptions]\r\n"
+                                L"HKEY_CURRENT_USER\\Software\\Example=Exception0\r\n"
+                                L"hkey_current_user\\SOFTWARE\\example\\=Exception1\r\n"
+                                L"HKLM\\Software\\Short=Exception2\r\n"
+                                L"HKEY_LOCAL_MACHINE\\Software\\Branch\\*=Exception3\r\n"
+                                L"HKEY_LOCAL_MACHINE\\Software\\Branch\\Below=Exception4\r\n"
+                                L"\\NoRoot=Exception5\r\n"
+                                L"HKEY_USERS\\.DEFAULT\\Known=Exception6\r\n"));
     AppSettings s;
     std::vector<SkipMapEntry> exceptions = {{0x80000003u, L"  .default\\KNOWN "}};
     ASSERT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Read);
@@ -243,18 +227,19 @@ TEST(ConfigSave, RefusesMissingOrUnreadableFiles) {
 TEST(ConfigSave, ExceptionsGroupIsRewrittenInOrder) {
     TempFolder dir;
     const std::wstring path = dir / L"Config.ini";
-    WriteBytes(path, ToUtf8(L"[MDRExceptions]\r\nHKEY_USERS\\Old=Exception0\r\n"
-                            L"[MDRConfig]\r\n; hand-written note\r\nScanMode=1\r\n"));
+    WriteFileBytes(path, ToUtf8(L"[MDRExceptions]\r\nHKEY_USERS\\Old=Exception0\r\n"
+                                L"[MDRConfig]\r\n; hand-written note\r\nScanMode=1\r\n"));
     std::vector<SkipMapEntry> list = {
         {0x80000000u, L"CLSID\\{0001}"},
         {0x80000002u, L"Software\\Has=Equals"}, // cannot be a key name in the file
         {0x80000005u, L"Software\\\u00C4rger"},
     };
     ASSERT_TRUE(SaveExceptions(path, list));
-    EXPECT_EQ(ReadBytes(path), ToUtf8(L"[MDRConfig]\r\n; hand-written note\r\nScanMode=1\r\n\r\n"
-                                      L"[MDRExceptions]\r\n"
-                                      L"HKEY_CLASSES_ROOT\\CLSID\\{0001}=Exception0\r\n"
-                                      L"HKEY_CURRENT_CONFIG\\Software\\\u00C4rger=Exception1\r\n"));
+    EXPECT_EQ(ReadFileBytes(path),
+              ToUtf8(L"[MDRConfig]\r\n; hand-written note\r\nScanMode=1\r\n\r\n"
+                     L"[MDRExceptions]\r\n"
+                     L"HKEY_CLASSES_ROOT\\CLSID\\{0001}=Exception0\r\n"
+                     L"HKEY_CURRENT_CONFIG\\Software\\\u00C4rger=Exception1\r\n"));
 
     AppSettings s;
     s.ScanMode = 3;

@@ -4,7 +4,7 @@
 
 #include "common/ini.h"
 #include "common/text.h"
-#include "tests/core/test_files.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 using namespace mdr::test;
@@ -120,7 +120,7 @@ TEST(IniFiles, RoundTripsInEveryEncoding) {
         SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
         ASSERT_FALSE(c.bytes.empty());
         std::wstring path = dir / c.name;
-        WriteBytes(path, c.bytes);
+        WriteFileBytes(path, c.bytes);
         IniFile ini;
         ASSERT_EQ(ini.Load(path), FileState::Ok);
         // Keys match ignoring case beyond ASCII too.
@@ -129,7 +129,7 @@ TEST(IniFiles, RoundTripsInEveryEncoding) {
         // Saved back as UTF-8 without BOM, CR LF, and read back the same.
         ASSERT_TRUE(ini.Set(L"Gruppe " + kWestern, kWide, kWide));
         ASSERT_TRUE(ini.Save(path));
-        std::string saved = ReadBytes(path);
+        std::string saved = ReadFileBytes(path);
         EXPECT_NE(saved.substr(0, 3), "\xEF\xBB\xBF");
         EXPECT_EQ(saved, ToUtf8(text + kWide + L"=" + kWide + L"\r\n"));
         IniFile again;
@@ -149,7 +149,7 @@ TEST(IniFiles, LoadStatesAndFailedSaves) {
     EXPECT_EQ(ini.Load(dir / L"no folder\\x.ini"), FileState::Missing);
     CreateDirectoryW((dir / L"folder.ini").c_str(), nullptr);
     EXPECT_EQ(ini.Load(dir / L"folder.ini"), FileState::Unreadable);
-    WriteBytes(dir / L"empty.ini", "");
+    WriteFileBytes(dir / L"empty.ini", "");
     EXPECT_EQ(ini.Load(dir / L"empty.ini"), FileState::Ok);
     EXPECT_TRUE(ini.Groups().empty());
 

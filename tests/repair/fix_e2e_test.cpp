@@ -1,7 +1,7 @@
 // The fix command of the real MDR.exe, driven from outside: a scan over planted broken COM
-// registrations, the checked rows fixed under every BeforeFixing choice (questions answered by
-// pressing their buttons), then the registry, the backup file (imported again by the real
-// registry editor), the rows, the counters and the tree labels.
+// registrations, the checked rows fixed with a backup and without one (the other BeforeFixing
+// choices are the fix tests'), then the registry, the backup file imported again by the real
+// registry editor, the rows and the counters.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,9 +16,9 @@
 
 #include "core/localization.h"
 #include "common/text.h"
-#include "tests/driver/mdr_fixtures.h"
+#include "tests/support/mdr_fixtures.h"
+#include "tests/support/registry_snapshot.h"
 #include "ui/command_ids.h"
-#include "ui/ui_logic.h"
 
 using namespace mdr::driver;
 
@@ -42,14 +42,6 @@ std::wstring BackupFolder() {
 }
 
 // ---- Registry ----------------------------------------------------------------------------------
-
-// String data stored without its terminating NUL: no .reg file can give it back exactly.
-void SetUnterminated(HKEY root, const std::wstring& key, const std::wstring& name,
-                     const std::wstring& data) {
-    const std::wstring padded = data + L"\xEEEE";
-    SetValue(root, key, name, REG_SZ, padded.c_str(),
-             static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-}
 
 // The planted entries and what becomes of them.
 struct Plant {
@@ -103,15 +95,8 @@ void RemoveBrokenEntries() {
 // ---- Files -------------------------------------------------------------------------------------
 
 std::set<std::wstring> BackupFiles() {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((BackupFolder() + L"*.reg").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
+    const std::vector<std::wstring> files = mdr::test::FilesIn(BackupFolder());
+    return {files.begin(), files.end()};
 }
 
 std::wstring BackupText(const std::wstring& path) {
@@ -121,15 +106,6 @@ std::wstring BackupText(const std::wstring& path) {
         text += static_cast<wchar_t>(static_cast<BYTE>(bytes[i]) |
                                      (static_cast<BYTE>(bytes[i + 1]) << 8));
     return text;
-}
-
-void ImportWithRegedit(const std::wstring& file) {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    Process regedit =
-        Process::Start(std::wstring(windows) + L"\\regedit.exe", L"/s \"" + file + L"\"");
-    ASSERT_TRUE(regedit.Started());
-    ASSERT_TRUE(regedit.WaitExit(60000)) << "regedit did not finish";
 }
 
 // SelectItems 9 pre-checks nothing: the test checks its own rows.
@@ -179,30 +155,9 @@ class FixCommandTest : public MdrTest {
         return g;
     }
 
-    // Waits for the next message box and checks its title and text.
-    MessageBoxInfo Expect(const std::wstring& title, const std::wstring& text) {
-        auto box = WaitForMessageBox(process_->Pid(), 60000);
-        EXPECT_TRUE(box.has_value()) << "no message box with: " << Narrow(text);
-        if (!box) return {};
-        EXPECT_EQ(box->title, title);
-        EXPECT_EQ(box->text, text);
-        return *box;
-    }
-    // Waits for the next message box and checks its title only.
-    MessageBoxInfo ExpectTitled(const std::wstring& title) {
-        auto box = WaitForMessageBox(process_->Pid(), 60000);
-        EXPECT_TRUE(box.has_value()) << "no message box titled " << Narrow(title);
-        if (!box) return {};
-        EXPECT_EQ(box->title, title);
-        return *box;
-    }
     void Press(const MessageBoxInfo& box, int button) {
-        if (!box.window) return;
         PressButton(box.window, button);
-        WaitUntil([&] { return !IsWindow(box.window); }, 5000);
-    }
-    void Answer(int titleEntry, int textEntry, int button) {
-        Press(Expect(T(titleEntry), T(textEntry)), button);
+        WaitUntil([&] { return !IsWindow(box.window); });
     }
 
     // The box that ends a fix; a restore point that cannot be made may speak first.
@@ -222,12 +177,6 @@ class FixCommandTest : public MdrTest {
         FAIL() << "the final message did not come";
     }
 
-    void Exit(const Gadgets& g) {
-        PostCommand(g.main, mdr::kCmdExit);
-        Answer(71, 216, IDYES);
-        EXPECT_TRUE(process_->WaitExit(10000));
-    }
-
     std::set<std::wstring> backupsBefore_;
 };
 
@@ -241,12 +190,9 @@ struct Mode {
 
 } // namespace
 
-TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
-    const Mode modes[] = {
-        {0, 0, true, true, mdr::kCmdFix},     {1, 0, true, true, mdr::kCmdListFix},
-        {2, 0, true, false, mdr::kBtnFix},    {3, 99, true, true, mdr::kCmdFix},
-        {4, 100, false, false, mdr::kCmdFix}, {5, 101, true, false, mdr::kCmdFix},
-    };
+TEST_F(FixCommandTest, FixesTheCheckedRowsWithAndWithoutABackup) {
+    // 0: backup and restore point without a question; 4: the backup question answered No.
+    const Mode modes[] = {{0, 0, true, true, mdr::kCmdFix}, {4, 100, false, false, mdr::kBtnFix}};
     for (const Mode& mode : modes) {
         SCOPED_TRACE("BeforeFixing " + std::to_string(mode.beforeFixing));
         RemoveBrokenEntries();
@@ -301,11 +247,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
         // Counters and labels: every checked row was fixed.
         EXPECT_EQ(ReadStatusBarPart(g.status, 0), T(155));
         EXPECT_EQ(ReadStatusBarPart(g.status, 2), foundText) << "field 2 keeps the scan's count";
-        EXPECT_EQ(ReadStatusBarPart(g.status, 3),
-                  mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"3"));
-        const std::vector<TreeItem> items = ReadTreeView(g.tree);
-        ASSERT_EQ(items.size(), 19u);
-        EXPECT_EQ(items[kComArea].text, T(kComArea) + L" (" + std::to_wstring(total - 3) + L")");
+        EXPECT_EQ(ReadStatusBarPart(g.status, 3), Fill(T(106), L"$ERRORSFIXED$", L"3"));
 
         // The backup: a new file exactly when one was chosen.
         std::vector<std::wstring> added;
@@ -326,7 +268,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
             EXPECT_EQ(text.find(ServerKey(4)), std::wstring::npos) << "nothing of what was gone";
             EXPECT_EQ(text.find(ServerKey(2)), std::wstring::npos) << "nothing unchecked";
             // Importing it gives back exactly what the fix removed.
-            ImportWithRegedit(BackupFolder() + added[0]);
+            mdr::test::ImportWithRegedit(BackupFolder() + added[0]);
             EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, ServerKey(1), L""),
                       std::wstring(kMissing) + L"one.dll");
             EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, ServerKey(1), L"ThreadingModel"), L"Both");
@@ -344,79 +286,4 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsUnderEveryBeforeFixingChoice) {
         Exit(g);
         if (HasFatalFailure()) return;
     }
-}
-
-TEST_F(FixCommandTest, WhatTheBackupCannotGiveBackIsKeptUnlessTheUserAgrees) {
-    // The class's server key holds a string without its terminating NUL.
-    SetUnterminated(HKEY_LOCAL_MACHINE, ServerKey(1), L"Odd", L"no end");
-    Gadgets g = StartAndScan(1);
-    ASSERT_TRUE(g.main && g.list);
-    ListViewContent content = ReadListView(g.list);
-    int row = RowOf(content, kPlants[0]);
-    ASSERT_GE(row, 0);
-    ASSERT_TRUE(SetListViewCheck(g.list, row, true));
-
-    PostCommand(g.main, mdr::kCmdFix);
-    Answer(71, 96, IDYES);
-    // The question comes from the repair window, with the main window disabled behind it.
-    MessageBoxInfo box = ExpectTitled(T(71));
-    ASSERT_NE(box.window, nullptr);
-    EXPECT_NE(box.text.find(L"HKEY_LOCAL_MACHINE\\" + ServerKey(1) + L" -> Odd"),
-              std::wstring::npos)
-        << Narrow(box.text);
-    HWND repair = GetWindow(box.window, GW_OWNER);
-    EXPECT_EQ(ClassOf(repair), kRepairClass);
-    EXPECT_EQ(GetText(repair), T(102));
-    EXPECT_EQ(GetText(FindDescendant(repair, L"Static", 202)), T(104));
-    EXPECT_EQ(GetText(FindDescendant(repair, L"Static", 200)), T(103));
-    EXPECT_NE(FindDescendant(repair, PROGRESS_CLASSW, 201), nullptr);
-    EXPECT_EQ(ClientSize(repair).cx, 372);
-    EXPECT_EQ(ClientSize(repair).cy, 100);
-    EXPECT_FALSE(IsWindowEnabled(g.main));
-    SaveScreenshot(ScreenshotPath(L"fix_repair_window_question"));
-    Press(box, IDNO);
-    AnswerFinal(108);
-
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
-    content = ReadListView(g.list);
-    row = RowOf(content, kPlants[0]);
-    ASSERT_GE(row, 0) << "the row stays";
-    EXPECT_TRUE(content.rows[row].checked) << "and stays checked";
-    EXPECT_EQ(ReadStatusBarPart(g.status, 3),
-              mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"0"));
-    // A checked row was left unfixed: a new scan asks first (and No keeps the list).
-    PostCommand(g.main, mdr::kCmdStartScan);
-    Answer(137, 138, IDNO);
-    EXPECT_GE(RowOf(ReadListView(g.list), kPlants[0]), 0);
-
-    // Again, and this time the user agrees.
-    PostCommand(g.main, mdr::kCmdFix);
-    Answer(71, 96, IDYES);
-    box = ExpectTitled(T(71));
-    Press(box, IDYES);
-    AnswerFinal(107);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
-    EXPECT_LT(RowOf(ReadListView(g.list), kPlants[0]), 0);
-    EXPECT_EQ(ReadStatusBarPart(g.status, 3),
-              mdr::ReplacePlaceholder(T(106), L"$ERRORSFIXED$", L"1"));
-    Exit(g);
-}
-
-TEST_F(FixCommandTest, NothingCheckedOrNoAnswerChangesNothing) {
-    Gadgets g = StartAndScan(0);
-    ASSERT_TRUE(g.main && g.list);
-    const size_t rows = ReadListView(g.list).rows.size();
-
-    // No: nothing happens.
-    PostCommand(g.main, mdr::kCmdFix);
-    Answer(71, 96, IDNO);
-    // Yes, but nothing is checked.
-    PostCommand(g.main, mdr::kBtnFix);
-    Answer(71, 96, IDYES);
-    Answer(21, 97, IDOK);
-
-    EXPECT_EQ(ReadListView(g.list).rows.size(), rows);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ServerKey(1)));
-    EXPECT_EQ(BackupFiles(), backupsBefore_);
-    Exit(g);
 }

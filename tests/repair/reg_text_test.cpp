@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "repair/reg_text.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 
@@ -17,12 +18,8 @@ std::vector<BYTE> Sequence(size_t n) {
 }
 
 std::vector<BYTE> Utf16(std::wstring_view text) {
-    std::vector<BYTE> bytes;
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<BYTE>(c & 0xFF));
-        bytes.push_back(static_cast<BYTE>(c >> 8));
-    }
-    return bytes;
+    const std::string bytes = mdr::test::Utf16Bytes(text);
+    return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 
 // UTF-16 text with its terminating NUL, as REG_SZ data is normally stored.

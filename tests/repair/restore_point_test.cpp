@@ -14,21 +14,13 @@
 #include "common/text.h"
 #include "repair/restore_point.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 
 namespace {
 
-std::wstring WindowsPathOf(const char* unixPath) {
-    std::wstring path = L"Z:" + FromUtf8(unixPath ? unixPath : "");
-    for (auto& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
-
-std::wstring BuildDir() {
-    return WindowsPathOf(getenv("MDR_BUILD_DIR"));
-}
+using mdr::test::BuildDir;
 
 bool UnderWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -38,12 +30,7 @@ bool UnderWine() {
 using mdr::test::ReadLines;
 
 void WriteText(const std::wstring& path, const std::string& text) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(
-        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    ASSERT_TRUE(mdr::test::WriteFileBytes(path, text));
 }
 
 void CopyOrFail(const std::wstring& from, const std::wstring& to) {
@@ -88,11 +75,7 @@ Box WarningBox(int entry) {
 class RestorePoint : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root_ = std::wstring(temp) + L"mdr_restore_point_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(root_.c_str(), nullptr);
-        root_ += L'\\';
+        root_ = mdr::test::MakeTempDir(L"mdr_restore_point");
 
         std::string language = "[MDRLanguageInfo]\r\nName=Probe\r\n[MDRLanguageData]\r\n";
         for (int i = 0; i <= 29; ++i) {
@@ -106,7 +89,7 @@ class RestorePoint : public testing::Test {
         }
         WriteText(root_ + L"language.ini", language);
 
-        const std::wstring tests = BuildDir() + L"\\tests\\";
+        const std::wstring tests = BuildDir() + L"tests\\";
         for (const wchar_t* folder : {L"with", L"noexport", L"bare"}) {
             CreateDirectoryW((root_ + folder).c_str(), nullptr);
             CopyOrFail(tests + L"restore_point_probe.exe",
@@ -119,17 +102,7 @@ class RestorePoint : public testing::Test {
                    root_ + L"noexport\\srclient.dll");
     }
 
-    static void TearDownTestSuite() {
-        for (const wchar_t* folder : {L"with", L"noexport", L"bare"}) {
-            DeleteFileW((root_ + folder + L"\\restore_point_probe.exe").c_str());
-            DeleteFileW((root_ + folder + L"\\" + kProbeWithoutLibrary).c_str());
-            DeleteFileW((root_ + folder + L"\\srclient.dll").c_str());
-            RemoveDirectoryW((root_ + folder).c_str());
-        }
-        for (const wchar_t* file : {L"language.ini", L"report.txt", L"record.txt", L"probe.log"})
-            DeleteFileW((root_ + file).c_str());
-        RemoveDirectoryW(root_.c_str());
-    }
+    static void TearDownTestSuite() { mdr::test::RemoveTree(root_); }
 
     // Runs the probe of folder in mode; fake is MDR_FAKE_SR.
     static ProbeRun Run(const wchar_t* folder, int mode, const wchar_t* fake = L"",

@@ -23,7 +23,9 @@
 
 using namespace mdr;
 using mdr::test::FindLine;
-using mdr::test::RegistrySandbox;
+using mdr::test::g_items;
+using mdr::test::g_stopAt;
+using mdr::test::g_stopped;
 
 namespace {
 
@@ -31,16 +33,6 @@ constexpr wchar_t kClsid[] = L"Software\\Classes\\CLSID\\";
 constexpr wchar_t kAppId[] = L"Software\\Classes\\AppID\\";
 constexpr wchar_t kInterface[] = L"Software\\Classes\\Interface\\";
 constexpr wchar_t kTypeLib[] = L"Software\\Classes\\TypeLib\\";
-
-std::vector<std::wstring> g_items;
-std::wstring g_stopAt;
-bool g_stopped = false;
-
-int CountItem(const std::wstring& text) {
-    g_items.push_back(text);
-    if (text == g_stopAt) g_stopped = true;
-    return g_stopped ? 0 : 1;
-}
 
 struct Expected {
     RootKey root;
@@ -53,60 +45,17 @@ struct Expected {
     std::wstring shown; // what replaces the placeholder, before quoting
 };
 
-class ComAreas : public ::testing::Test {
+class ComAreas : public mdr::test::AreaTest {
   protected:
-    static void SetUpTestSuite() {
-        mdr::test::LoadEnglishTexts();
-        for (int item = 1; item <= kAreaCount; ++item)
-            AreaTable()[item - 1].name = LangText(item);
-        InitScanEnginePaths();
-    }
-
-    void SetUp() override {
-        saved_ = Settings();
-        box_ = std::make_unique<RegistrySandbox>(L"ComAreas");
-        dir_ = box_->Folder();
-        Exceptions().clear();
-        SkipMap().clear();
-        ClearRecords();
-        SetErrorsFound(0);
-        for (int i = 0; i < kAreaCount; ++i)
-            AreaTable()[i].errorsFound = 0;
-        SetScanView(&view_);
-        SetErrorReportCallback(ReportDetectedError);
-        SetProgressCallback(CountItem);
-        g_items.clear();
-        g_stopAt.clear();
-        g_stopped = false;
-    }
-
     void TearDown() override {
-        SetScanView(nullptr);
-        SetErrorReportCallback(nullptr);
-        SetProgressCallback(nullptr);
-        SetCurrentArea(0);
-        ClearRecords();
-        SetErrorsFound(0);
         SetEnvironmentVariableW(L"MDR_COM_DIR", nullptr);
-        box_.reset();
-        Settings() = saved_;
+        AreaTest::TearDown();
     }
 
-    std::wstring Gone(const std::wstring& name) { return dir_ + L"gone\\" + name; }
-    void Str(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data,
-             DWORD type = REG_SZ) {
-        box_->SetString(root, key, name, data, type);
-    }
     void ClassServer(HKEY root, const std::wstring& clsid, const std::wstring& sub,
                      const std::wstring& path, DWORD type = REG_SZ) {
         Str(root, kClsid + clsid, L"", L"Planted class");
         Str(root, kClsid + clsid + L"\\" + sub, L"", path, type);
-    }
-
-    int Run(int item, int (*area)()) {
-        SetCurrentArea(item);
-        AreaErrorCount() = 12345; // the area must count from 0
-        return area();
     }
 
     const DetectedError* Find(RootKey root, const std::wstring& keyPath,
@@ -131,15 +80,9 @@ class ComAreas : public ::testing::Test {
         EXPECT_EQ(r->entryType, e.entryType);
         EXPECT_EQ(r->areaIndex, areaIndex);
         const std::wstring quoted = L"\"" + e.shown + L"\"";
-        EXPECT_EQ(r->description, ReplacePlaceholder(LangText(e.text), e.placeholder, quoted));
         EXPECT_NE(r->description.find(quoted), std::wstring::npos);
         EXPECT_EQ(FindNoCase(r->description, e.placeholder), std::wstring::npos);
     }
-
-    AppSettings saved_;
-    std::unique_ptr<RegistrySandbox> box_;
-    std::wstring dir_;
-    HeadlessScanView view_;
 };
 
 TEST_F(ComAreas, ClassChecksRunInOrderAndReportOneErrorPerClass) {
@@ -232,74 +175,6 @@ TEST_F(ComAreas, ClassChecksRunInOrderAndReportOneErrorPerClass) {
     // Direct subkeys only: nothing below a class is taken for a class.
     EXPECT_EQ(FindLine(g_items, L" HKEY_LOCAL_MACHINE\\" + m + L"{DEEP}\\Sub"), -1);
     EXPECT_NE(FindLine(g_items, L" HKEY_LOCAL_MACHINE\\" + m + L"{DEEP}"), -1);
-}
-
-TEST_F(ComAreas, AppIdsAndSurrogates) {
-    const std::wstring surrogate = box_->MakeFile(L"surrogate host.exe");
-    const std::wstring a = kAppId;
-    // AppID pointing at a registration that exists only for the user: fine.
-    Str(HKEY_LOCAL_MACHINE, a + L"app1.exe", L"AppID", L"{A-USER}");
-    box_->CreateKey(HKEY_CURRENT_USER, a + L"{A-USER}");
-    Str(HKEY_LOCAL_MACHINE, a + L"app2.exe", L"AppID", L"{A-NOWHERE}");
-    Str(HKEY_LOCAL_MACHINE, a + L"app4.exe", L"AppID", L""); // empty: not tested
-    // Surrogates: empty asks for the system's default surrogate.
-    Str(HKEY_LOCAL_MACHINE, a + L"{S-EMPTY}", L"DllSurrogate", L"");
-    Str(HKEY_LOCAL_MACHINE, a + L"{S-GONE}", L"DllSurrogate", Gone(L"dllhost.exe"));
-    Str(HKEY_LOCAL_MACHINE, a + L"{S-EXE}", L"DllSurrogateExecutable", Gone(L"host.exe"));
-    Str(HKEY_LOCAL_MACHINE, a + L"{S-OK}", L"DllSurrogate", L"\"" + surrogate + L"\" -x");
-    // The AppID test comes first.
-    Str(HKEY_LOCAL_MACHINE, a + L"{BOTH}", L"AppID", L"{A-NOWHERE-2}");
-    Str(HKEY_LOCAL_MACHINE, a + L"{BOTH}", L"DllSurrogate", Gone(L"both.exe"));
-    Str(HKEY_CURRENT_USER, a + L"app3.exe", L"AppID", L"{A-NOWHERE-3}");
-
-    std::vector<Expected> expected = {
-        {kHklm, a + L"app2.exe", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE}"},
-        {kHklm, a + L"{S-GONE}", L"DllSurrogate", Gone(L"dllhost.exe"), 1, 233, L"$FILEPATH$",
-         Gone(L"dllhost.exe")},
-        {kHklm, a + L"{S-EXE}", L"DllSurrogateExecutable", Gone(L"host.exe"), 1, 233, L"$FILEPATH$",
-         Gone(L"host.exe")},
-        {kHklm, a + L"{BOTH}", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE-2}"},
-        {kHkcu, a + L"app3.exe", L"", L"", 0, 231, L"$APPID$", L"{A-NOWHERE-3}"},
-    };
-    EXPECT_EQ(Run(1, ScanActiveXCom), static_cast<int>(expected.size()));
-    for (const Expected& e : expected)
-        ExpectRecord(e, L"ActiveX / COM", 0);
-    EXPECT_EQ(Records().size(), expected.size());
-}
-
-TEST_F(ComAreas, InterfacesWithoutProxyStubClassAndTypeLibrary) {
-    const std::wstring i = kInterface;
-    auto plant = [&](HKEY root, const std::wstring& iid, const wchar_t* proxyKey,
-                     const std::wstring& proxy, const std::wstring& typelib) {
-        Str(root, i + iid, L"", L"IPlanted");
-        if (proxyKey) Str(root, i + iid + L"\\" + proxyKey, L"", proxy);
-        Str(root, i + iid + L"\\TypeLib", L"", typelib);
-        Str(root, i + iid + L"\\TypeLib", L"Version", L"1.0");
-    };
-    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kTypeLib) + L"{T-HERE}");
-    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kTypeLib) + L"{T-USER}");
-    box_->CreateKey(HKEY_CURRENT_USER, std::wstring(kClsid) + L"{P-USER}");
-    box_->CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kClsid) + L"{P-HERE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-GONE}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-GONE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-TLHERE}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-HERE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-PHERE}", L"ProxyStubClsid32", L"{P-HERE}", L"{T-GONE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-PUSER}", L"ProxyStubClsid32", L"{P-USER}", L"{T-GONE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-TUSER}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-USER}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-NOPROXY}", nullptr, L"", L"{T-GONE}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-16}", L"ProxyStubClsid", L"{P-GONE}", L"{T-GONE-16}");
-    plant(HKEY_LOCAL_MACHINE, L"{I-EMPTY}", L"ProxyStubClsid32", L"", L"{T-GONE}");
-    plant(HKEY_CURRENT_USER, L"{I-USER}", L"ProxyStubClsid32", L"{P-GONE}", L"{T-GONE-U}");
-
-    std::vector<Expected> expected = {
-        {kHklm, i + L"{I-GONE}\\TypeLib", L"", L"{T-GONE}", 0, 258, L"$TYPELIB$", L"{T-GONE}"},
-        {kHklm, i + L"{I-16}\\TypeLib", L"", L"{T-GONE-16}", 0, 258, L"$TYPELIB$", L"{T-GONE-16}"},
-        {kHkcu, i + L"{I-USER}\\TypeLib", L"", L"{T-GONE-U}", 0, 258, L"$TYPELIB$", L"{T-GONE-U}"},
-    };
-    EXPECT_EQ(Run(18, ScanTypelib), static_cast<int>(expected.size()));
-    for (const Expected& e : expected)
-        ExpectRecord(e, L"Type libraries", 17);
-    EXPECT_EQ(Records().size(), expected.size());
-    EXPECT_EQ(view_.Tree(18).text, LangText(18) + L" (3)");
 }
 
 TEST_F(ComAreas, WalksRunInOrderAndAStopUnwinds) {

@@ -4,7 +4,6 @@
 // through Wine's mount manager).
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -106,25 +105,6 @@ TEST_F(RegistryHelpers, StopDeepInARecursiveWalkEndsOnlyThatLevel) {
     EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A")}));
 }
 
-TEST_F(RegistryHelpers, KeyWithoutSubkeysMissingKeyAndNoCheck) {
-    Key(W(L"Leaf"));
-    box_->SetString(HKEY_CURRENT_USER, W(L"Leaf"), L"v", L"x");
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, W(L"Leaf"), true, RecordSubkey), 1);
-    EXPECT_TRUE(g_visited.empty());
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, W(L"Missing"), true, RecordSubkey), 0);
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, true, nullptr), 1);
-    EXPECT_TRUE(g_visited.empty());
-}
-
-TEST_F(RegistryHelpers, WalkFromARootNamesChildrenAlone) {
-    Key(W(L"A"));
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, L"", false, RecordSubkey), 1);
-    ASSERT_FALSE(g_visited.empty());
-    for (const std::wstring& path : g_visited)
-        EXPECT_EQ(path.find(L'\\'), std::wstring::npos);
-    EXPECT_NE(mdr::test::FindLine(g_visited, L"Software"), -1);
-}
-
 TEST_F(RegistryHelpers, ARefusedKeyIsNotWalkedButExists) {
     box_->DenyRead(HKEY_CURRENT_USER, W(L"Locked"));
     Key(W(L"Open"));
@@ -137,59 +117,6 @@ TEST_F(RegistryHelpers, ARefusedKeyIsNotWalkedButExists) {
     EXPECT_EQ(ValueExists(kHkcu, W(L"Locked"), L"v"), 0);
     EXPECT_EQ(ReadValueAsText(kHkcu, W(L"Locked"), L""), L"");
     EXPECT_EQ(CountKeyValues(kHkcu, W(L"Locked")), 0u);
-}
-
-// ---- Pauses ----
-
-std::atomic<int> g_apcs{0};
-void CALLBACK CountApc(ULONG_PTR) {
-    ++g_apcs;
-}
-int g_apcsAtCheck[3];
-int g_checks = 0;
-int NoteApcs(RootKey, const std::wstring&) {
-    if (g_checks < 3) g_apcsAtCheck[g_checks] = g_apcs;
-    ++g_checks;
-    return 0;
-}
-
-TEST_F(RegistryHelpers, EveryRoundEndsInAnAlertablePause) {
-    Key(W(L"A"));
-    Key(W(L"B"));
-    g_apcs = 0;
-    g_checks = 0;
-    // An APC queued before the walk runs at the first alertable pause: after the first item.
-    ASSERT_NE(QueueUserAPC(CountApc, GetCurrentThread(), 0), 0u);
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, false, NoteApcs), 1);
-    ASSERT_EQ(g_checks, 2);
-    EXPECT_EQ(g_apcsAtCheck[0], 0);
-    EXPECT_EQ(g_apcsAtCheck[1], 1);
-    SleepEx(0, TRUE);
-}
-
-TEST_F(RegistryHelpers, ScanDelayPausesPerItemAndANegativeOneDoesNotHang) {
-    for (int i = 0; i < 5; ++i)
-        Key(W(L"K" + std::to_wstring(i)));
-    SetScanDelay(30);
-    EXPECT_EQ(GetScanDelay(), 30);
-    DWORD start = GetTickCount();
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, false, nullptr), 1);
-    // Five pauses of 30 ms at least (a lower bound, not a speed target).
-    EXPECT_GE(GetTickCount() - start, 140u);
-
-    // A negative delay from a hand-edited Config.ini would be an endless sleep.
-    SetScanDelay(-1);
-    struct Walk {
-        static DWORD WINAPI Run(void*) {
-            return static_cast<DWORD>(EnumerateSubkeys(kHkcu, kWalk, false, nullptr));
-        }
-    };
-    UniqueHandle thread(CreateThread(nullptr, 0, Walk::Run, nullptr, 0, nullptr));
-    ASSERT_TRUE(thread);
-    ASSERT_EQ(WaitForSingleObject(thread.get(), 10000), WAIT_OBJECT_0) << "walk hangs";
-    DWORD code = 0;
-    GetExitCodeThread(thread.get(), &code);
-    EXPECT_EQ(code, 1u);
 }
 
 // ---- Value walks ----
@@ -212,58 +139,7 @@ TEST_F(RegistryHelpers, ValueWalkSkipsTheDefaultValueAndStops) {
     EXPECT_EQ(EnumerateValues(kHkcu, W(L"Missing"), RecordValue), 0);
 }
 
-TEST_F(RegistryHelpers, AValueNameLongerThanTheBufferEndsTheWalk) {
-    const std::wstring k = W(L"LongNames");
-    box_->SetString(HKEY_CURRENT_USER, k, L"a first", L"1");
-    box_->SetString(HKEY_CURRENT_USER, k, L"m" + std::wstring(9000, L'n'), L"2");
-    box_->SetString(HKEY_CURRENT_USER, k, L"z after", L"3");
-    EXPECT_EQ(EnumerateValues(kHkcu, k, RecordValue), 1);
-    EXPECT_EQ(g_visited, (std::vector<std::wstring>{k + L"|a first"}));
-}
-
-TEST_F(RegistryHelpers, CollectValueNamesAppendsNamedValues) {
-    const std::wstring k = W(L"Collect");
-    box_->SetString(HKEY_CURRENT_USER, k, L"", L"default");
-    box_->SetString(HKEY_CURRENT_USER, k, L"a", L"1");
-    box_->SetString(HKEY_CURRENT_USER, k, L"b", L"2");
-    box_->SetString(HKEY_CURRENT_USER, W(L"OnlyDefault"), L"", L"x");
-
-    std::vector<ValueRef> list;
-    EXPECT_EQ(CollectValueNames(kHkcu, W(L"OnlyDefault"), list), 0);
-    EXPECT_EQ(CollectValueNames(kHkcu, W(L"Missing"), list), 0);
-    EXPECT_NE(CollectValueNames(kHkcu, k, list), 0);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].root, kHkcu);
-    EXPECT_EQ(list[0].keyPath, k);
-    EXPECT_EQ(list[0].valueName, L"a");
-    EXPECT_EQ(list[1].valueName, L"b");
-    // A list that already holds elements answers non-zero even for a missing key.
-    EXPECT_NE(CollectValueNames(kHkcu, W(L"Missing"), list), 0);
-    EXPECT_EQ(list.size(), 2u);
-}
-
 // ---- Value counts ----
-
-TEST_F(RegistryHelpers, CountKeyValuesCountsTheSubtreeOnlyForAKeyWithoutValues) {
-    const std::wstring own = W(L"Own");
-    box_->SetString(HKEY_CURRENT_USER, own, L"a", L"1");
-    box_->SetString(HKEY_CURRENT_USER, own, L"", L"default");
-    box_->SetString(HKEY_CURRENT_USER, own + L"\\Child", L"x", L"1");
-    box_->SetString(HKEY_CURRENT_USER, own + L"\\Child", L"y", L"1");
-    EXPECT_EQ(CountKeyValues(kHkcu, own), 2u); // its own two, the default value included
-
-    const std::wstring bare = W(L"Bare");
-    box_->SetString(HKEY_CURRENT_USER, bare + L"\\A", L"a", L"1");
-    box_->SetString(HKEY_CURRENT_USER, bare + L"\\A\\Deep\\Deeper", L"b", L"1");
-    box_->SetString(HKEY_CURRENT_USER, bare + L"\\A\\Deep\\Deeper", L"c", L"1");
-    Key(bare + L"\\B\\Empty");
-    EXPECT_EQ(CountKeyValues(kHkcu, bare), 3u);
-    EXPECT_EQ(CountKeyValues(kHkcu, bare + L"\\"), 3u);
-
-    Key(W(L"Hollow\\X\\Y"));
-    EXPECT_EQ(CountKeyValues(kHkcu, W(L"Hollow")), 0u);
-    EXPECT_EQ(CountKeyValues(kHkcu, W(L"Missing")), 0u);
-}
 
 // ---- Values as text ----
 
@@ -343,23 +219,6 @@ class PathHelpers : public RegistryHelpers {
     std::vector<std::wstring> savedSearch_, savedRemovable_;
 };
 
-TEST_F(PathHelpers, ExpandAndLongPaths) {
-    wchar_t windir[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
-    EXPECT_EQ(ExpandEnvironment(L"%windir%\\x"), std::wstring(windir) + L"\\x");
-    EXPECT_EQ(ExpandEnvironment(L"no variables"), L"no variables");
-    EXPECT_EQ(ExpandEnvironment(L"%MDR_NOT_SET_ANYWHERE%\\x"), L"%MDR_NOT_SET_ANYWHERE%\\x");
-    EXPECT_EQ(ExpandEnvironment(L""), L"");
-
-    std::wstring file = box_->MakeFile(L"A long folder name\\A long file name.txt");
-    wchar_t shortName[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameW(file.c_str(), shortName, MAX_PATH), 0u);
-    ASSERT_NE(std::wstring(shortName).find(L'~'), std::wstring::npos);
-    EXPECT_TRUE(EqualsNoCase(LongPathOf(shortName), file));
-    EXPECT_EQ(LongPathOf(L"C:\\NOPE~1\\GONE~1.TXT"), L"C:\\NOPE~1\\GONE~1.TXT");
-    EXPECT_EQ(LongPathOf(L"C:\\plain"), L"C:\\plain");
-}
-
 TEST_F(PathHelpers, PathExistsFilesFoldersRootsAndTheCommaRule) {
     std::wstring file = box_->MakeFile(L"sub\\thing.dll");
     EXPECT_TRUE(PathExists(file));
@@ -428,81 +287,6 @@ TEST_F(PathHelpers, BareNamesThroughTheSearchFolders) {
     EXPECT_EQ(FileReferenceExists(L"mdr-nowhere-at-all.dll"), 0);
 }
 
-TEST_F(PathHelpers, ExpandedRegistryPathsPass) {
-    std::wstring file = box_->MakeFile(L"expanded\\server.dll");
-    SetEnvironmentVariableW(L"MDR_SCAN_TEST_DIR", dir_.substr(0, dir_.size() - 1).c_str());
-    box_->SetString(HKEY_CURRENT_USER, W(L"Paths"), L"p",
-                    L"%MDR_SCAN_TEST_DIR%\\expanded\\server.dll", REG_EXPAND_SZ);
-    box_->SetString(HKEY_CURRENT_USER, W(L"Paths"), L"g",
-                    L"%MDR_SCAN_TEST_DIR%\\expanded\\gone.dll", REG_EXPAND_SZ);
-    EXPECT_EQ(FileReferenceExists(ReadValueAsText(kHkcu, W(L"Paths"), L"p")), 1);
-    EXPECT_EQ(FileReferenceExists(ReadValueAsText(kHkcu, W(L"Paths"), L"g")), 0);
-    // Unexpanded text is not expanded by the file test itself.
-    EXPECT_EQ(FileReferenceExists(L"%MDR_SCAN_TEST_DIR%\\expanded\\server.dll"), 0);
-    SetEnvironmentVariableW(L"MDR_SCAN_TEST_DIR", nullptr);
-}
-
-TEST_F(PathHelpers, RemovableRootsCompareTheFirstThreeCharacters) {
-    SetRemovableRoots({});
-    EXPECT_EQ(IsOnRemovableDrive(L"D:\\x"), 0);
-    SetRemovableRoots({L"D:\\", L"F:\\"});
-    EXPECT_EQ(IsOnRemovableDrive(L"d:\\setup\\x.exe"), 1);
-    EXPECT_EQ(IsOnRemovableDrive(L"F:\\"), 1);
-    EXPECT_EQ(IsOnRemovableDrive(L"E:\\x"), 0);
-    EXPECT_EQ(IsOnRemovableDrive(L" D:\\x"), 0);
-    EXPECT_EQ(IsOnRemovableDrive(L""), 0);
-
-    SetSearchFolders({});
-    SetSkipRemovable(1);
-    EXPECT_EQ(FileReferenceExists(L"D:\\setup\\gone.exe"), 1);
-    SetSkipRemovable(0);
-    EXPECT_EQ(GetSkipRemovable(), 0);
-    EXPECT_EQ(FileReferenceExists(L"D:\\setup\\gone.exe"), 0);
-}
-
-TEST(StartUpPaths, FoldersAndSearchList) {
-    wchar_t savedPath[32768] = {};
-    wchar_t savedTemp[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"Path", savedPath, 32768);
-    GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
-    std::wstring longDir = std::wstring(savedTemp) + L"\\MDR Long Folder Name";
-    CreateDirectoryW(longDir.c_str(), nullptr);
-    ScopeExit removeDir([&] { RemoveDirectoryW(longDir.c_str()); });
-    wchar_t shortDir[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameW(longDir.c_str(), shortDir, MAX_PATH), 0u);
-
-    std::wstring path = L" C:\\one ;;%windir%\\system32; " + std::wstring(shortDir) + L"\\";
-    SetEnvironmentVariableW(L"Path", path.c_str());
-    SetEnvironmentVariableW(L"TEMP", L"C:\\temp here");
-    InitScanEnginePaths();
-    SetEnvironmentVariableW(L"Path", savedPath);
-    SetEnvironmentVariableW(L"TEMP", savedTemp);
-
-    const EnginePaths& p = ScanEnginePaths();
-    wchar_t windir[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
-    EXPECT_EQ(p.windowsFolder, std::wstring(windir) + L"\\");
-    EXPECT_EQ(p.systemFolder, p.windowsFolder + L"system32\\");
-    EXPECT_EQ(p.driversFolder, p.windowsFolder + L"system32\\drivers\\");
-    ASSERT_FALSE(p.fontsFolder.empty());
-    ASSERT_FALSE(p.recentFolder.empty());
-    EXPECT_EQ(p.fontsFolder.back(), L'\\');
-    EXPECT_EQ(p.recentFolder.back(), L'\\');
-    std::vector<std::wstring> expected = {L"C:\\one\\",
-                                          p.windowsFolder + L"system32\\",
-                                          longDir + L"\\",
-                                          L"C:\\temp here\\",
-                                          p.driversFolder,
-                                          p.windowsFolder + L"Media\\",
-                                          p.windowsFolder + L"Help\\"};
-    ASSERT_EQ(p.searchFolders.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_TRUE(EqualsNoCase(p.searchFolders[i], expected[i]))
-            << i << ": " << ToUtf8(p.searchFolders[i]);
-    // Only C: and Z:, both fixed, in a fresh prefix.
-    EXPECT_TRUE(p.removableRoots.empty());
-}
-
 // ---- A real CD-ROM drive ----
 
 bool DriveTypeValue(wchar_t letter, std::wstring& value) {
@@ -561,36 +345,4 @@ TEST(RemovableDrives, ACdRomDriveExcusesMissingFiles) {
 
 } // namespace
 
-namespace {
-
-TEST(Sandbox, RedirectsThreeRootsAndLeavesNothingBehind) {
-    std::wstring folder;
-    std::wstring base;
-    {
-        RegistrySandbox box(L"SandboxSelfTest");
-        folder = box.Folder();
-        base = box.RealPath(HKEY_LOCAL_MACHINE);
-        // Fresh and empty: the machine's own keys are out of sight.
-        EXPECT_EQ(KeyExists(kHklm, L"Software\\Wine"), 0);
-        // Classes planted through HKCR are the sandbox machine's classes, as on Windows.
-        box.SetString(HKEY_CLASSES_ROOT, L".mdrsandbox", L"", L"mdrfile");
-        EXPECT_EQ(ReadValueAsText(kHklm, L"Software\\Classes\\.mdrsandbox", L""), L"mdrfile");
-        box.SetString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\{X}", L"", L"x");
-        EXPECT_EQ(KeyExists(kHkcr, L"CLSID\\{X}"), 1);
-        box.SetString(HKEY_CURRENT_USER, L"Software\\MDRPlanted", L"v", L"1");
-        EXPECT_EQ(ReadValueAsText(kHkcu, L"Software\\MDRPlanted", L"v"), L"1");
-        std::wstring file = box.MakeFile(L"a\\b\\c.txt");
-        EXPECT_TRUE(PathExists(file));
-        box.DenyRead(HKEY_CURRENT_USER, L"Software\\MDRLocked\\Inner");
-        EXPECT_EQ(KeyExists(kHkcu, L"Software\\MDRLocked\\Inner"), 1);
-        EXPECT_EQ(EnumerateSubkeys(kHkcu, L"Software\\MDRLocked\\Inner", false, nullptr), 0);
-    }
-    EXPECT_EQ(KeyExists(kHklm, L"Software\\Wine"), 1);
-    EXPECT_EQ(KeyExists(kHkcu, base), 0);
-    EXPECT_EQ(KeyExists(kHkcu, L"Software\\MDRTests"), 0);
-    EXPECT_EQ(KeyExists(kHkcu, L"Software\\MDRPlanted"), 0);
-    EXPECT_EQ(KeyExists(kHkcr, L".mdrsandbox"), 0);
-    EXPECT_FALSE(PathExists(folder));
-}
-
-} // namespace
+namespace {} // namespace

@@ -3,6 +3,7 @@
 
 #include "scan/engine_state.h"
 #include "scan/scan_thread.h"
+#include "common/text.h"
 
 using namespace mdr;
 
@@ -17,14 +18,29 @@ TEST(KeyPathText, OneTrailingBackslashGoes) {
     EXPECT_EQ(WithoutTrailingBackslash(L""), L"");
 }
 
-TEST(RootNames, FiveRootsAndNothingElse) {
+// The one root-name parser, used by the skip map, the exceptions, the .mdr files and the jump.
+TEST(RootNames, FiveLongNamesBothWays) {
+    const struct {
+        const wchar_t* name;
+        RootKey root;
+    } cases[] = {
+        {L"HKEY_CLASSES_ROOT", 0x80000000u},
+        {L"hkey_current_user", 0x80000001u},
+        {L"  HKEY_Local_Machine\t", 0x80000002u},
+        {L"HKEY_USERS", 0x80000003u},
+        {L"HKEY_CURRENT_CONFIG", 0x80000005u},
+        {L"HKLM", 0}, // no short forms
+        {L"HKEY_PERFORMANCE_DATA", 0},
+        {L"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RootKeyFromName(c.name), c.root) << ToUtf8(c.name);
     EXPECT_EQ(RootKeyName(0x80000000u), L"HKEY_CLASSES_ROOT");
     EXPECT_EQ(RootKeyName(0x80000001u), L"HKEY_CURRENT_USER");
     EXPECT_EQ(RootKeyName(0x80000002u), L"HKEY_LOCAL_MACHINE");
     EXPECT_EQ(RootKeyName(0x80000003u), L"HKEY_USERS");
     EXPECT_EQ(RootKeyName(0x80000005u), L"HKEY_CURRENT_CONFIG");
     EXPECT_EQ(RootKeyName(0x80000004u), L""); // performance data is not a scan root
-    EXPECT_EQ(RootKeyName(0), L"");
 }
 
 TEST(ReferenceText, CommaAndDriveRoots) {

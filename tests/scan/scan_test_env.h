@@ -1,11 +1,13 @@
-// Shared set-up of the scan engine tests: the shipped English texts, a captured program log, and
-// the Wine check for tests that use Wine's own drive manager.
+// Shared set-up of the scan engine and scan-area tests: the shipped English texts, a captured
+// program log, the Wine check for tests that use Wine's own drive manager, and the one fixture
+// of the area tests.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +17,13 @@
 #include "core/localization.h"
 #include "core/settings.h"
 #include "common/text.h"
+#include "core/skip_rules.h"
+#include "scan/detected_errors.h"
+#include "scan/engine_state.h"
+#include "scan/headless_view.h"
+#include "scan/scan_thread.h"
+#include "tests/support/registry_sandbox.h"
+#include "tests/support/test_files.h"
 
 namespace mdr::test {
 
@@ -23,22 +32,10 @@ inline bool RunningOnWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-// The install folder the build produced, as a Windows path ending in "\".
-inline std::wstring DistFolder() {
-    const char* dist = std::getenv("MDR_DIST_DIR");
-    if (!dist) return L"";
-    std::wstring path = FromUtf8(dist);
-    if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path;
-}
-
 // Loads the shipped English language file, as start-up does.
 inline void LoadEnglishTexts() {
-    ASSERT_EQ(LoadLanguage(DistFolder(), L"Localization\\English.ini"), 1)
-        << "English.ini not found under " << ToUtf8(DistFolder());
+    ASSERT_EQ(LoadLanguage(DistDir(), L"Localization\\English.ini"), 1)
+        << "English.ini not found under " << ToUtf8(DistDir());
     ASSERT_FALSE(LangText(1).empty());
 }
 
@@ -101,5 +98,96 @@ inline int FindLine(const std::vector<std::wstring>& lines, const std::wstring& 
         if (lines[static_cast<size_t>(i)] == line) return i;
     return -1;
 }
+
+// ---- The scan-area fixture -------------------------------------------------------------------
+
+// The items the areas examined (progress calls), in order; the progress answers "stop" once more
+// than g_stopAfter items were seen (-1: never) or from the item g_stopAt on, and from then on.
+inline std::vector<std::wstring> g_items;
+inline int g_stopAfter = -1;
+inline std::wstring g_stopAt;
+inline bool g_stopped = false;
+
+inline int AreaProgress(const std::wstring& item) {
+    g_items.push_back(item);
+    if ((g_stopAfter >= 0 && static_cast<int>(g_items.size()) > g_stopAfter) || item == g_stopAt)
+        g_stopped = true;
+    return g_stopped ? 0 : 1;
+}
+
+// The real areas run against a registry sandbox named after the suite and its folder, with the
+// shipped English texts, no scan delay, no removable drives and empty skip lists; what they report
+// is stored as a scan stores it, seen through the headless view. Settings are put back after.
+class AreaTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        LoadEnglishTexts();
+        for (int item = 1; item <= kAreaCount; ++item)
+            AreaTable()[item - 1].name = LangText(item);
+        InitScanEnginePaths();
+    }
+
+    void SetUp() override {
+        saved_ = Settings();
+        box_ = std::make_unique<RegistrySandbox>(
+            FromUtf8(::testing::UnitTest::GetInstance()->current_test_suite()->name()));
+        dir_ = box_->Folder();
+        SetRemovableRoots({});
+        SetSkipRemovable(1);
+        SetScanDelay(0);
+        Settings().CreateLog = 0;
+        Settings().HighlightEntry = 0;
+        Exceptions().clear();
+        SkipMap().clear();
+        ClearRecords();
+        SetErrorsFound(0);
+        for (int i = 0; i < kAreaCount; ++i)
+            AreaTable()[i].errorsFound = 0;
+        SetScanView(&view_);
+        SetErrorReportCallback(ReportDetectedError);
+        SetProgressCallback(AreaProgress);
+        g_items.clear();
+        g_stopAfter = -1;
+        g_stopAt.clear();
+        g_stopped = false;
+    }
+
+    void TearDown() override {
+        SetScanView(nullptr);
+        SetErrorReportCallback(nullptr);
+        SetProgressCallback(nullptr);
+        SetCurrentArea(0);
+        ClearRecords();
+        SetErrorsFound(0);
+        box_.reset();
+        Settings() = saved_;
+    }
+
+    void Str(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data,
+             DWORD type = REG_SZ) {
+        box_->SetString(root, key, name, data, type);
+    }
+    // A path in the sandbox's folder that does not exist.
+    std::wstring Gone(const std::wstring& name) const { return dir_ + L"gone\\" + name; }
+
+    // Runs one area as the scan thread would, with its tree item as the current area.
+    int Run(int item, int (*area)()) {
+        SetCurrentArea(item);
+        AreaErrorCount() = 12345; // the area must count from 0
+        return area();
+    }
+
+    const DetectedError* Find(const std::wstring& keyPath, const std::wstring& valueName = L"") {
+        for (const DetectedError& r : Records()) {
+            if (r.keyPath == keyPath && r.valueName == valueName) return &r;
+        }
+        return nullptr;
+    }
+
+    AppSettings saved_;
+    std::unique_ptr<RegistrySandbox> box_;
+    std::wstring dir_;
+    HeadlessScanView view_;
+};
 
 } // namespace mdr::test

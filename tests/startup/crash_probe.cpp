@@ -1,9 +1,10 @@
 // A program that faults on purpose with the crash handler installed, for the crash-window test.
-// Usage: crash_probe <main|thread|divide> <marker file>
+// Usage: crash_probe <main|thread|divide|throw> <marker file>
 // Before faulting it writes "<module> <line>" of its last recorded point to the marker file, so
 // the test can compare the report with what was really executed last.
 #include <windows.h>
 #include <shellapi.h>
+#include <new>
 #include <string>
 
 #include "core/crash_handler.h"
@@ -47,6 +48,15 @@ int DivideByZero() {
     return g_one / g_zero;
 }
 
+// Out of memory as a huge input file once caused it: std::bad_alloc that nobody catches.
+void ThrowUncaught() {
+    // clang-format off
+    MDR_HERE(); const int line = __LINE__;
+    // clang-format on
+    WriteMarker(line);
+    throw std::bad_alloc();
+}
+
 DWORD WINAPI FaultingThread(void*) {
     WriteThroughNull();
     return 0;
@@ -62,6 +72,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     g_marker = args[2];
     mdr::InstallCrashHandler();
     if (mode == L"divide") return DivideByZero();
+    if (mode == L"throw") ThrowUncaught();
     if (mode == L"thread") {
         // The main thread's own point differs from the faulting thread's.
         mdr::trace::Mark(L"MDR", 1);

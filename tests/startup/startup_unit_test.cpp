@@ -12,26 +12,16 @@
 #include "app/startup_checks.h"
 #include "common/debug_privilege.h"
 #include "common/text.h"
+#include "tests/support/test_files.h"
 
 using namespace mdr;
 
 namespace {
 
-std::string ReadAll(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
+using mdr::test::FileExists;
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+std::string ReadAll(const std::wstring& path) {
+    return mdr::test::ReadFileBytes(path);
 }
 
 struct LogJob {
@@ -49,19 +39,8 @@ DWORD WINAPI WriteLogLines(void* param) {
 // A log file in a folder of its own, removed afterwards.
 class LogFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"mdr_log_test_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        path_ = folder_ + L"\\MDRLog.log";
-        DeleteFileW(path_.c_str());
-    }
-    void TearDown() override {
-        DeleteFileW(path_.c_str());
-        RemoveDirectoryW(folder_.c_str());
-    }
-    std::wstring folder_;
+    void SetUp() override { path_ = folder_ / L"MDRLog.log"; }
+    mdr::test::TempFolder folder_;
     std::wstring path_;
 };
 
@@ -180,11 +159,6 @@ TEST(StartupChecks, ParametersAreTrimmedLowerCasedAndMayRepeat) {
     EXPECT_TRUE(ParseParameters({L"\t-WarnOrDie"}).warnOrDie);
 }
 
-TEST(DebugPrivilege, EnabledForAnAdministrator) {
-    // The test prefix runs as an administrator, as the program's users do.
-    EXPECT_EQ(EnableDebugPrivilege(), 1);
-}
-
 TEST(CrashReport, SixLinesWithCrLf) {
     SYSTEMTIME when{};
     when.wYear = 2009;
@@ -216,15 +190,6 @@ TEST(CrashReport, FaultDescriptions) {
     EXPECT_EQ(FaultDescription(0), L"Unknown error code");
 }
 
-TEST(CrashReport, IntroNamesTheSupportAddress) {
-    std::wstring intro = CrashIntroText();
-    EXPECT_TRUE(StartsWithNoCase(intro, L"We are sorry, but an error has been detected in the "
-                                        L"program. MDR has collected information about the "
-                                        L"error. Please send this log in an e-mail to "));
-    EXPECT_TRUE(EndsWithNoCase(intro, L" for investigation."));
-    EXPECT_NE(intro.find(L'@'), std::wstring::npos);
-}
-
 TEST(LogFormat, DatedLineAndBlankLine) {
     EXPECT_EQ(FormatLogLine(L"Saving settings", 5, 3, 2009, 14, 7, 9),
               L"#05/03/09 14:07:09      Saving settings");
@@ -234,7 +199,7 @@ TEST(LogFormat, DatedLineAndBlankLine) {
 
 TEST_F(LogFileTest, HeaderCreatesTheFileAndLinesAreAppended) {
     EXPECT_EQ(WriteLog(path_, L"before any header"), -1);
-    EXPECT_FALSE(Exists(path_));
+    EXPECT_FALSE(FileExists(path_));
 
     ASSERT_EQ(BeginLogFile(path_, L"Veltrane Mendora v. 1.0"), 1);
     EXPECT_EQ(ReadAll(path_), "\r\n<<< Veltrane Mendora v. 1.0 >>>\r\n\r\n");
@@ -270,8 +235,8 @@ TEST_F(LogFileTest, DeletedLogIsNotRecreated) {
     ASSERT_EQ(BeginLogFile(path_, L"run"), 1);
     ASSERT_TRUE(DeleteFileW(path_.c_str()));
     EXPECT_EQ(WriteLog(path_, L"after delete"), -1);
-    EXPECT_FALSE(Exists(path_));
-    EXPECT_EQ(BeginLogFile(folder_ + L"\\missing\\MDRLog.log", L"x"), -1);
+    EXPECT_FALSE(FileExists(path_));
+    EXPECT_EQ(BeginLogFile(folder_ / L"missing\\MDRLog.log", L"x"), -1);
 }
 
 TEST_F(LogFileTest, LogFollowsCreateLog) {

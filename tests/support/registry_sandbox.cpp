@@ -1,4 +1,5 @@
 #include "tests/support/registry_sandbox.h"
+#include "tests/support/test_files.h"
 
 #include <shlwapi.h>
 
@@ -42,25 +43,6 @@ void SetKeyDacl(HKEY key, bool readable) {
     if (rc != ERROR_SUCCESS) Fail(L"Setting a key's DACL", rc);
 }
 
-void DeleteTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
-    if (find) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + name;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path + L"\\");
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    RemoveDirectoryW(folder.c_str());
-}
-
 } // namespace
 
 RegistrySandbox::RegistrySandbox(std::wstring_view name)
@@ -88,7 +70,7 @@ RegistrySandbox::RegistrySandbox(std::wstring_view name)
         CreateDirectoryW(parent.c_str(), nullptr);
         folder_ =
             parent + std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        DeleteTree(folder_);
+        RemoveTree(folder_);
         if (!CreateDirectoryW(folder_.c_str(), nullptr))
             Fail(L"Creating " + folder_, static_cast<LONG>(GetLastError()));
     } catch (...) {
@@ -125,7 +107,7 @@ void RegistrySandbox::Undo() {
     // Only removed when no other test's sandbox is left in it.
     RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
     if (!folder_.empty()) {
-        DeleteTree(folder_);
+        RemoveTree(folder_);
         // The shared parent goes too once the last sandbox's folder is gone.
         std::wstring parent = folder_.substr(0, folder_.rfind(L'\\', folder_.size() - 2));
         RemoveDirectoryW(parent.c_str());

@@ -1,4 +1,5 @@
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -58,10 +59,8 @@ void ImportWithRegedit(const std::wstring& file) {
 }
 
 std::vector<std::wstring> ReadLines(const std::wstring& path) {
-    std::string bytes;
     std::vector<std::wstring> lines;
-    if (ReadFileBytes(path, bytes) != FileState::Ok) return lines;
-    for (auto& line : Split(FromUtf8(bytes), L'\n')) {
+    for (auto& line : Split(FromUtf8(ReadFileBytes(path)), L'\n')) {
         if (!line.empty() && line.back() == L'\r') line.pop_back();
         if (!line.empty()) lines.push_back(line);
     }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <cstdlib>
 #include <string>
 
-#include "tests/core/test_files.h"
+#include "tests/support/test_files.h"
 #include "tests/support/edition.h"
 #include "toolframe/file_info.h"
 
@@ -14,12 +13,7 @@ namespace mdr {
 namespace {
 
 using test::TempFolder;
-using test::WriteBytes;
-
-std::wstring BuildFolder() {
-    const char* build = std::getenv("MDR_BUILD_DIR");
-    return build ? test::WindowsFolderFromUnix(build) : L"";
-}
+using test::WriteFileBytes;
 
 TEST(FileMd5, KnownDigestsIncludingChunkBoundaries) {
     struct Case {
@@ -45,33 +39,33 @@ TEST(FileMd5, KnownDigestsIncludingChunkBoundaries) {
     TempFolder folder;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes.size());
-        WriteBytes(folder / L"data.bin", c.bytes);
+        WriteFileBytes(folder / L"data.bin", c.bytes);
         EXPECT_EQ(FileMd5(folder / L"data.bin"), c.digest);
     }
     EXPECT_EQ(FileMd5(folder / L"missing.bin"), L"");
 }
 
 TEST(VersionStrings, OwnProgramAndAResourceWithoutTranslation) {
-    const std::wstring mdr = test::DistFolder() + L"MDR.exe";
+    const std::wstring mdr = test::DistDir() + L"MDR.exe";
     EXPECT_EQ(QueryVersionString(mdr, kFileVersion, false), test::kVersionText);
     EXPECT_EQ(QueryVersionString(mdr, kCompanyName | kFileVersion | kComments, true),
               std::wstring(L"FileVersion : \t") + test::kVersionText +
                   L"\nCompanyName : \tVeltrane");
     EXPECT_EQ(QueryVersionString(mdr, kVersionLanguage, false), L"English");
 
-    const std::wstring bare = BuildFolder() + L"tests\\no_translation.dll";
+    const std::wstring bare = test::BuildDir() + L"tests\\no_translation.dll";
     EXPECT_EQ(QueryVersionString(bare, 0x1FFF, false), L"");
     const auto lines = FileInfoLines(bare);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], L"File name\nno_translation.dll");
-    EXPECT_EQ(lines[1], L"Path\n" + BuildFolder() + L"tests\\");
+    EXPECT_EQ(lines[1], L"Path\n" + test::BuildDir() + L"tests\\");
     EXPECT_EQ(lines[2].substr(0, 10), L"File size\n");
     EXPECT_EQ(lines[3].size(), 9u + 32u);
 }
 
 TEST(FileInfoLines, StartupAndProcessForms) {
     TempFolder folder;
-    WriteBytes(folder / L"plain.txt", "abc");
+    WriteFileBytes(folder / L"plain.txt", "abc");
     EXPECT_EQ(FileInfoLines(folder / L"plain.txt"),
               (std::vector<std::wstring>{L"File name\nplain.txt", L"Path\n" + folder.Path(),
                                          L"File size\n3 B",
@@ -83,7 +77,7 @@ TEST(FileInfoLines, StartupAndProcessForms) {
                                          L"File size\n-1 B", L"MD5 hash\n"}));
     EXPECT_EQ(ExportedInfoLine(L"File size\n3 B"), L"File size : 3 B");
 
-    const auto mdr = FileInfoLines(test::DistFolder() + L"MDR.exe");
+    const auto mdr = FileInfoLines(test::DistDir() + L"MDR.exe");
     ASSERT_GE(mdr.size(), 5u);
     EXPECT_EQ(mdr[4], std::wstring(L"File version\n") + test::kVersionText);
     EXPECT_EQ(mdr.back(), L"Language\nEnglish");
@@ -94,10 +88,10 @@ TEST(CommandToFilePath, ResolvesWhatACommandRuns) {
     const std::wstring t = root.Path();
     CreateDirectoryW((t + L"My Folder").c_str(), nullptr);
     CreateDirectoryW((t + L"search").c_str(), nullptr);
-    WriteBytes(t + L"My Folder\\app.exe", "x");
-    WriteBytes(t + L"prog.exe", "x");
-    WriteBytes(t + L"x.dll", "x");
-    WriteBytes(t + L"search\\tool.exe", "x");
+    WriteFileBytes(t + L"My Folder\\app.exe", "x");
+    WriteFileBytes(t + L"prog.exe", "x");
+    WriteFileBytes(t + L"x.dll", "x");
+    WriteFileBytes(t + L"search\\tool.exe", "x");
     const CommandSearch search{{t + L"search\\"}, L"C:\\sys\\"};
 
     struct Case {

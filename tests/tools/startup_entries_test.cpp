@@ -11,7 +11,7 @@
 
 #include "common/registry.h"
 #include "common/text.h"
-#include "tests/core/test_files.h"
+#include "tests/support/test_files.h"
 #include "tests/support/registry_snapshot.h"
 #include "tools/startup/startup_entries.h"
 
@@ -59,8 +59,8 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     const std::wstring notepad = L"C:\\windows\\system32\\notepad.exe";
     ASSERT_TRUE(
         CreateShortcut(notepad, startup_ + L"App.lnk", L"-tray", L"", L"C:\\", 1, notepad, 0));
-    test::WriteBytes(startup_ + L"desktop.ini", "[x]");
-    test::WriteBytes(startup_ + L"Script.bat", "");
+    test::WriteFileBytes(startup_ + L"desktop.ini", "[x]");
+    test::WriteFileBytes(startup_ + L"Script.bat", "");
 
     auto first = Ours(ScanStartupEntries({}, startup_));
     std::sort(first.begin(), first.end(),
@@ -80,7 +80,7 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
 
     // Desktop.ini in another case is an ordinary file.
     ASSERT_TRUE(DeleteFileW((startup_ + L"desktop.ini").c_str()));
-    test::WriteBytes(startup_ + L"Desktop.ini", "[x]");
+    test::WriteFileBytes(startup_ + L"Desktop.ini", "[x]");
     Plant(L"MDRTestOstrel2", L"C:\\nowhere\\missing.exe");
     auto second = Ours(ScanStartupEntries(first, startup_));
     ASSERT_EQ(second.size(), 5u);
@@ -127,7 +127,7 @@ TEST_F(StartupEntriesTest, RemovalBacksUpFirstAndTheBackupBringsTheValueBack) {
 }
 
 TEST_F(StartupEntriesTest, FolderEntriesGoToTheRecycleBin) {
-    test::WriteBytes(startup_ + L"Old.bat", "x");
+    test::WriteFileBytes(startup_ + L"Old.bat", "x");
     StartupEntry entry;
     entry.location = startup_ + L"Old.bat";
     entry.type = kFolderType;

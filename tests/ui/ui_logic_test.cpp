@@ -81,20 +81,6 @@ TEST(ScanZonesTest, RoundTripsEighteenFlags) {
     EXPECT_EQ(ParseScanZones(text), ticks);
 }
 
-TEST(MenuTextTest, AddsTheShortcutAfterATab) {
-    EXPECT_EQ(MenuItemText(L"Scan", L"Ctrl+S"), L"Scan\tCtrl+S");
-    EXPECT_EQ(MenuItemText(L"Settings", L""), L"Settings");
-}
-
-TEST(NotifyIconSizeTest, FollowsTheShellVersion) {
-    EXPECT_EQ(NotifyIconDataSize(100), 956u);
-    EXPECT_EQ(NotifyIconDataSize(70), 956u);
-    EXPECT_EQ(NotifyIconDataSize(65), 952u);
-    EXPECT_EQ(NotifyIconDataSize(60), 952u);
-    EXPECT_EQ(NotifyIconDataSize(50), 936u);
-    EXPECT_EQ(NotifyIconDataSize(40), 152u);
-}
-
 // Rules made for a 700 x 480 window, then applied at another size.
 TEST(ResizeRuleTest, GadgetsFollowTheEdgesTheirRuleNames) {
     struct Case {
@@ -130,17 +116,6 @@ TEST(ResizeRuleTest, GadgetsFollowTheEdgesTheirRuleNames) {
         EXPECT_EQ(out.w, c.expected.w);
         EXPECT_EQ(out.h, c.expected.h);
     }
-}
-
-TEST(ResizeRuleTest, RecordsTheDistancesToTheRightAndBottomEdges) {
-    const ResizeRule splitter = MakeResizeRule(700, 480, {0, 40, 700, 392}, 1, 0, 1, 0);
-    EXPECT_EQ(splitter.b, 48);
-    EXPECT_EQ(splitter.d, 0);
-    const ResizeRule progress = MakeResizeRule(700, 480, {5, 441, 690, 15}, 0, 1, 1, 0);
-    EXPECT_EQ(progress.a, 39);
-    EXPECT_EQ(progress.d, 5);
-    const ResizeRule right = MakeResizeRule(700, 480, {600, 10, 80, 20}, 1, 1, 0, 1);
-    EXPECT_EQ(right.c, 100);
 }
 
 } // namespace

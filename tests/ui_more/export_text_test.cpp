@@ -133,35 +133,4 @@ TEST(ExportText, LineBreaksInsideNamesDoNotBreakTheBlock) {
     EXPECT_EQ(lines[4], L"Category: Cat gory");
 }
 
-TEST(ExportText, UnknownRootGivesAnEmptyRootName) {
-    const DetectedError r = Record(0x12345678u, L"x", L"v", L"d", L"c", 0);
-    EXPECT_EQ(Lines(mdr::ExportRecordText(Labels(), r))[0], L"Root key: ");
-}
-
-TEST(ExportText, DateFormat) {
-    EXPECT_EQ(mdr::FormatExportDate(2009, 5, 17, 14, 3, 9), L"2009/05/17 at 14:03:09");
-    EXPECT_EQ(mdr::FormatExportDate(2031, 12, 1, 0, 0, 0), L"2031/12/01 at 00:00:00");
-}
-
-TEST(ExportText, FileNameGetsTxtUnlessItEndsInIt) {
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list"), L"C:\\a\\list.txt");
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.txt"), L"C:\\a\\list.txt");
-    EXPECT_EQ(mdr::ExportFileName(L"C:\\a\\list.TXT"), L"C:\\a\\list.TXT");
-    EXPECT_EQ(mdr::ExportFileName(L"list.txt.bak"), L"list.txt.bak.txt");
-    // The last four characters are trimmed after being taken: "txt " is not ".txt".
-    EXPECT_EQ(mdr::ExportFileName(L"list.txt "), L"list.txt .txt");
-    EXPECT_EQ(mdr::ExportFileName(L"a "), L"a .txt");
-    EXPECT_EQ(mdr::ExportFileName(L".txt"), L".txt");
-}
-
-TEST(ExportText, ProgressFigures) {
-    EXPECT_DOUBLE_EQ(mdr::ExportPercent(0, 4), 25.0);
-    EXPECT_DOUBLE_EQ(mdr::ExportPercent(3, 4), 100.0);
-    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", mdr::ExportPercent(0, 3)),
-              L"Exporting: 33.33%");
-    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", mdr::ExportPercent(1, 3)),
-              L"Exporting: 66.67%");
-    EXPECT_EQ(mdr::ExportProgressText(L"Exporting:", 100.0), L"Exporting: 100.00%");
-}
-
 } // namespace

@@ -11,13 +11,16 @@
 #include <vector>
 
 #include "common/text.h"
-#include "tests/ui_more/mdr_session.h"
+#include "tests/support/mdr_fixtures.h"
 #include "ui/command_ids.h"
 
-namespace mdr::uitest {
+namespace mdr::driver {
 namespace {
 
 constexpr wchar_t kEditorClass[] = L"RegEdit_RegEdit";
+constexpr wchar_t kMissingFolder[] = L"C:\\MdrKMissing\\";
+constexpr int kDriversArea = 3;
+constexpr int kSoundsArea = 16;
 constexpr wchar_t kDriversKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 constexpr wchar_t kAppsKey[] = L"AppEvents\\Schemes\\Apps";
 constexpr wchar_t kJumpApp[] = L"AppEvents\\Schemes\\Apps\\MdrKJump";
@@ -56,10 +59,10 @@ std::wstring SelectedValue(HWND list) {
     return L"";
 }
 
-class RegeditJumpTest : public MdrSession {
+class RegeditJumpTest : public MdrTest {
   protected:
     void SetUp() override {
-        MdrSession::SetUp();
+        MdrTest::SetUp();
         ASSERT_TRUE(TopLevelWindows(0, {kEditorClass, L"", false}).empty())
             << "a registry editor runs already; these tests must start their own";
         SetString(HKEY_LOCAL_MACHINE, kDriversKey, kZebra, std::wstring(kMissingFolder) + kZebra);
@@ -70,9 +73,8 @@ class RegeditJumpTest : public MdrSession {
                       std::wstring(kMissingFolder) + event + L".wav");
     }
 
-    void TearDown() override {
+    void CleanUp() override {
         CloseEditor();
-        MdrSession::TearDown();
         DeleteValue(HKEY_LOCAL_MACHINE, kDriversKey, kZebra);
         DeleteValue(HKEY_LOCAL_MACHINE, kDriversKey, kZeta);
         DeleteValue(HKEY_LOCAL_MACHINE, kDriversKey, kZetaTwo);
@@ -147,7 +149,7 @@ class RegeditJumpTest : public MdrSession {
 };
 
 TEST_F(RegeditJumpTest, StartsTheEditorAndSelectsKeyAndValue) {
-    Gadgets g = Start(L"-scan", {kDriversArea, kSoundsArea});
+    Gadgets g = Start(L"-scan", Ticking({kDriversArea, kSoundsArea}));
     ASSERT_TRUE(g.main && g.list);
     ASSERT_TRUE(WaitForScanEnd(g)) << Narrow(ReadStatusBarPart(g.status, 0));
 
@@ -181,7 +183,7 @@ TEST_F(RegeditJumpTest, StartsTheEditorAndSelectsKeyAndValue) {
 }
 
 TEST_F(RegeditJumpTest, AKeyRemovedSinceTheScanLeavesTheEditorAtItsParent) {
-    Gadgets g = Start(L"-scan", {kSoundsArea});
+    Gadgets g = Start(L"-scan", Ticking({kSoundsArea}));
     ASSERT_TRUE(g.main && g.list);
     ASSERT_TRUE(WaitForScanEnd(g)) << Narrow(ReadStatusBarPart(g.status, 0));
 
@@ -194,4 +196,4 @@ TEST_F(RegeditJumpTest, AKeyRemovedSinceTheScanLeavesTheEditorAtItsParent) {
 }
 
 } // namespace
-} // namespace mdr::uitest
+} // namespace mdr::driver

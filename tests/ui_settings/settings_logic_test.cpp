@@ -14,7 +14,7 @@
 #include "common/ini.h"
 #include "common/text.h"
 #include "scan/engine_state.h"
-#include "tests/driver/driver.h"
+#include "tests/support/driver.h"
 #include "ui/settings_window.h"
 
 namespace {
@@ -50,28 +50,7 @@ TEST(ExceptionInput, DuplicatesIgnoreCaseAndBlanksButNotTheRoot) {
     EXPECT_FALSE(mdr::HasExceptionRow({}, mdr::kHkcu, L"Software\\Foo"));
 }
 
-TEST(ExceptionInput, RootNamesOfFilesAreExact) {
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CLASSES_ROOT"), mdr::kHkcr);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CURRENT_USER"), mdr::kHkcu);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_LOCAL_MACHINE"), mdr::kHklm);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_USERS"), mdr::kHku);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_CURRENT_CONFIG"), mdr::kHkcc);
-    EXPECT_EQ(mdr::RootFromExactName(L"hkey_current_user"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKCU"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L"HKEY_PERFORMANCE_DATA"), 0u);
-    EXPECT_EQ(mdr::RootFromExactName(L""), 0u);
-}
-
 // ---- .mdr files ----
-
-TEST(ExceptionFile, NamesGetTheExtensionOnce) {
-    EXPECT_EQ(mdr::WithMdrExtension(L"C:\\lists\\mine"), L"C:\\lists\\mine.mdr");
-    EXPECT_EQ(mdr::WithMdrExtension(L"C:\\lists\\mine.mdr"), L"C:\\lists\\mine.mdr");
-    EXPECT_EQ(mdr::WithMdrExtension(L"C:\\lists\\MINE.MDR"), L"C:\\lists\\MINE.MDR");
-    EXPECT_EQ(mdr::WithMdrExtension(L"C:\\lists\\mine.txt"), L"C:\\lists\\mine.txt.mdr");
-    EXPECT_EQ(mdr::WithMdrExtension(L"C:\\lists.mdr\\mine"), L"C:\\lists.mdr\\mine.mdr");
-    EXPECT_EQ(mdr::WithMdrExtension(L"mdr"), L"mdr.mdr");
-}
 
 TEST(ExceptionFile, WritesOneNumberedGroupPerRowInOrder) {
     const std::vector<SkipMapEntry> rows = {{mdr::kHklm, L"Software\\Vendor\\App\\"},
@@ -141,28 +120,7 @@ TEST(ExceptionFile, RoundTripKeepsRowsAndOrder) {
     }
 }
 
-TEST(ExceptionFile, FilterHasFourNulTerminatedPartsAndAClosingNul) {
-    const std::wstring filter = mdr::ExceptionFileFilter(L"Exception lists", L"All files");
-    const std::wstring expected(L"Exception lists (*.mdr)\0*.mdr\0All files (*.*)\0*.*\0\0", 51);
-    EXPECT_EQ(filter, expected);
-}
-
 // ---- Languages ----
-
-TEST(LanguageRows, FoundByFileAndByNameIgnoringCase) {
-    const std::vector<mdr::LanguageInfo> languages = {
-        {L"English", L"Localization\\English.ini", L"Veltrane"},
-        {L"Deutsch", L"Localization\\Deutsch.ini", L"Someone"},
-        {L"english", L"Localization\\English2.ini", L"Copy"}};
-    EXPECT_EQ(mdr::LanguageIndexByFile(languages, L"localization\\DEUTSCH.ini"), 1);
-    EXPECT_EQ(mdr::LanguageIndexByFile(languages, L"Localization\\English.ini"), 0);
-    EXPECT_EQ(mdr::LanguageIndexByFile(languages, L"Localization\\Missing.ini"), -1);
-    EXPECT_EQ(mdr::LanguageIndexByFile(languages, L""), -1);
-    // The first of two equal names wins, as the list's selection does.
-    EXPECT_EQ(mdr::LanguageIndexByName(languages, L"ENGLISH"), 0);
-    EXPECT_EQ(mdr::LanguageIndexByName(languages, L"deutsch"), 1);
-    EXPECT_EQ(mdr::LanguageIndexByName(languages, L"Français"), -1);
-}
 
 // ---- Tool descriptions ----
 
@@ -187,14 +145,6 @@ TEST(ToolDescription, KeysAndDefaults) {
         IniFile::Parse(L"[mdrtool]\r\nmenuname=Cased\r\nexecutablepath=x.exe\r\n"), plugins, 202);
     EXPECT_EQ(cased.menuName, L"Cased");
     EXPECT_EQ(cased.executablePath, plugins + L"x.exe");
-}
-
-TEST(ToolDescription, MissingExecutableTextQuotesThePath) {
-    const std::wstring path = L"C:\\MDR\\Plugins\\Tools\\Ostrel.exe";
-    EXPECT_EQ(mdr::MissingToolText(L"The tool program $PLUGINFILE$ was not found.", path),
-              L"The tool program \"C:\\MDR\\Plugins\\Tools\\Ostrel.exe\" was not found.");
-    EXPECT_EQ(mdr::MissingToolText(L"Missing: $pluginFile$", path), L"Missing: \"" + path + L"\"");
-    EXPECT_EQ(mdr::MissingToolText(L"No placeholder", path), L"No placeholder");
 }
 
 // ---- Tool discovery over real files ----
@@ -278,27 +228,6 @@ TEST_F(ToolDiscovery, IdsFollowTheListingAndUnusableEntriesAreSkipped) {
     mdr::DiscoverTools(program_);
     ASSERT_EQ(mdr::Tools().size(), 2u);
     EXPECT_EQ(mdr::Tools()[1].menuId, 201);
-}
-
-TEST(ShippedTools, FourDescriptionsNameTheToolsBesidePlugins) {
-    const std::wstring dist = mdr::driver::DistDir();
-    mdr::DiscoverTools(dist);
-    const std::vector<mdr::ToolInfo>& tools = mdr::Tools();
-    ASSERT_EQ(tools.size(), 4u);
-    std::vector<std::wstring> names;
-    for (const mdr::ToolInfo& tool : tools) {
-        bool known = false;
-        for (const wchar_t* name : {L"Ostrel", L"Pellick", L"Quorran", L"Sevrid"}) {
-            if (mdr::FindNoCase(tool.menuName, name) == std::wstring::npos) continue;
-            known = true;
-            EXPECT_EQ(tool.executablePath,
-                      dist + L"Plugins\\Tools\\" + std::wstring(name) + L".exe");
-            names.push_back(name);
-        }
-        EXPECT_TRUE(known) << Narrow(tool.menuName);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"Ostrel", L"Pellick", L"Quorran", L"Sevrid"}));
 }
 
 } // namespace

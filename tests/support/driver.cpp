@@ -1,4 +1,4 @@
-#include "tests/driver/driver.h"
+#include "tests/support/driver.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -9,28 +9,6 @@
 
 namespace mdr::driver {
 namespace {
-
-std::wstring Widen(std::string_view s) {
-    if (s.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
-
-std::wstring WithSlash(std::wstring path) {
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path;
-}
-
-std::wstring FolderFromEnv(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) {
-        ADD_FAILURE() << name << " is not set";
-        return std::wstring();
-    }
-    return WithSlash(WinePath(value));
-}
 
 std::wstring StripMnemonics(std::wstring_view text) {
     std::wstring out;
@@ -50,118 +28,6 @@ bool EqualClass(HWND window, std::wstring_view className) {
 }
 
 } // namespace
-
-// ---- Folders ---------------------------------------------------------------------------------
-
-std::wstring WinePath(std::string_view unixPath) {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    return path;
-}
-
-std::wstring DistDir() {
-    return FolderFromEnv("MDR_DIST_DIR");
-}
-std::wstring BuildDir() {
-    return FolderFromEnv("MDR_BUILD_DIR");
-}
-
-std::wstring SettingsDir() {
-    wchar_t profile[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile))) {
-        ADD_FAILURE() << "no profile folder";
-        return std::wstring();
-    }
-    return WithSlash(profile) + L"Application Data\\Veltrane\\Veltrane Mendora\\";
-}
-
-std::wstring MakeTempDir(std::wstring_view prefix) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring folder = WithSlash(temp) + std::wstring(prefix) + L"_" +
-                              std::to_wstring(GetCurrentProcessId()) + L"_" +
-                              std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter);
-        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
-    }
-    ADD_FAILURE() << "could not create a temporary folder";
-    return std::wstring();
-}
-
-bool RemoveTree(const std::wstring& folder) {
-    if (folder.size() < 4) return false; // never a drive root
-    std::wstring base = WithSlash(folder);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = base + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    return RemoveDirectoryW(base.c_str()) != 0;
-}
-
-bool CopyTree(const std::wstring& from, const std::wstring& to) {
-    std::wstring source = WithSlash(from);
-    std::wstring target = WithSlash(to);
-    CreateDirectoryW(target.c_str(), nullptr);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((source + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ok = CopyTree(source + name, target + name) && ok;
-        } else {
-            ok = CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE) && ok;
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return ok;
-}
-
-bool FileExists(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
 
 // ---- Processes -------------------------------------------------------------------------------
 
@@ -223,7 +89,8 @@ void Process::Kill() {
 }
 
 Process StartMdr(const std::wstring& arguments, const std::wstring& distDir) {
-    std::wstring folder = distDir.empty() ? DistDir() : WithSlash(distDir);
+    std::wstring folder = distDir.empty() ? DistDir() : distDir;
+    if (folder.back() != L'\\') folder += L'\\';
     return Process::Start(folder + L"MDR.exe", arguments, folder);
 }
 
@@ -233,10 +100,6 @@ std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
     return name;
-}
-
-int ControlId(HWND window) {
-    return GetDlgCtrlID(window);
 }
 
 namespace {
@@ -333,12 +196,6 @@ RECT WindowRect(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
     return r;
-}
-
-SIZE ClientSize(HWND window) {
-    RECT r{};
-    GetClientRect(window, &r);
-    return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 bool IsEnabled(HWND window) {
@@ -583,21 +440,6 @@ std::vector<TreeItem> ReadTreeView(HWND tree) {
         if (HTREEITEM child = next(TVGN_CHILD, handle)) pending.push_back({child, level + 1});
     }
     return items;
-}
-
-bool SetTreeCheck(HWND tree, HTREEITEM handle, bool checked) {
-    RemoteBuffer remote(tree, kRemoteSize);
-    TVITEMW item{};
-    item.mask = TVIF_HANDLE | TVIF_STATE;
-    item.hItem = handle;
-    item.stateMask = TVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    return remote.Write(&item, sizeof(item)) &&
-           Send(tree, TVM_SETITEMW, 0, remote.Address()).value_or(0) != 0;
-}
-
-int StatusBarParts(HWND statusBar) {
-    return static_cast<int>(Send(statusBar, SB_GETPARTS, 0, 0).value_or(0));
 }
 
 std::wstring ReadStatusBarPart(HWND statusBar, int part) {

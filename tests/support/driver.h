@@ -21,29 +21,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_files.h"
+
 namespace mdr::driver {
+
+// The folder and file helpers are shared with every other test.
+using namespace mdr::test;
 
 // Default bound for every wait, in milliseconds.
 constexpr DWORD kDefaultTimeout = 10000;
-
-// ---- Folders ---------------------------------------------------------------------------------
-
-// "/a/b" -> "Z:\a\b" (how a Unix path is seen from inside Wine).
-std::wstring WinePath(std::string_view unixPath);
-// The install folder (MDR_DIST_DIR) and the build folder (MDR_BUILD_DIR), as Windows paths
-// ending in "\".
-std::wstring DistDir();
-std::wstring BuildDir();
-// C:\users\<user>\Application Data\Veltrane\Veltrane Mendora\ (where MDR keeps its settings).
-std::wstring SettingsDir();
-// A fresh, empty folder under %TEMP% ("...\"), and recursive removal of a folder.
-std::wstring MakeTempDir(std::wstring_view prefix);
-bool RemoveTree(const std::wstring& folder);
-bool CopyTree(const std::wstring& from, const std::wstring& to);
-// Whole-file helpers (bytes as they are on disk).
-bool FileExists(const std::wstring& path);
-std::string ReadFileBytes(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
 
 // ---- Processes -------------------------------------------------------------------------------
 
@@ -102,16 +88,13 @@ bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDef
 std::vector<HWND> Descendants(HWND parent, std::wstring_view className = L"");
 // The first descendant of that class ("" = any) and control id (-1 = any).
 HWND FindDescendant(HWND parent, std::wstring_view className, int id = -1);
-// The first descendant whose text equals text, ignoring "&" mnemonics and case.
-HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
 
 std::wstring ClassOf(HWND window);
-int ControlId(HWND window);
+// The first descendant whose text equals text, ignoring "&" mnemonics and case.
+HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
 // WM_GETTEXT (works for edits, statics, buttons and window titles of other processes).
 std::wstring GetText(HWND window);
 RECT WindowRect(HWND window);
-// The client area's size.
-SIZE ClientSize(HWND window);
 bool IsEnabled(HWND window);
 
 // ---- Message boxes ---------------------------------------------------------------------------
@@ -200,11 +183,9 @@ struct TreeItem {
 
 // Every item in display order (pre-order), collapsed branches included.
 std::vector<TreeItem> ReadTreeView(HWND tree);
-bool SetTreeCheck(HWND tree, HTREEITEM item, bool checked);
 
 // Text of status-bar part (SB_GETTEXTW) and the number of parts.
 std::wstring ReadStatusBarPart(HWND statusBar, int part);
-int StatusBarParts(HWND statusBar);
 
 // ---- Evidence --------------------------------------------------------------------------------
 

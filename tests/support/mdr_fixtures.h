@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/ini.h"
-#include "tests/driver/driver.h"
+#include "tests/support/driver.h"
 
 namespace mdr::driver {
 
@@ -33,6 +33,10 @@ IniFile LoadIni(const std::wstring& path);
 // Language entry n of the language loaded by MdrTest (the shipped English file).
 const std::wstring& T(int n);
 std::string Narrow(const std::wstring& s);
+
+// Entry n with placeholder replaced by value (written here, not taken from the program).
+std::wstring Fill(const std::wstring& text, const std::wstring& placeholder,
+                  const std::wstring& value);
 
 // ScanZonesState with the given tree items (1..18) ticked.
 std::wstring Zones(std::initializer_list<int> items);
@@ -59,6 +63,8 @@ struct ConfigValues {
     std::vector<std::wstring> exceptions; // "HKEY_...\subkey"
 };
 std::wstring ConfigText(const ConfigValues& v);
+// The default values with the given areas ticked.
+ConfigValues Ticking(std::initializer_list<int> areas);
 void WriteConfig(const ConfigValues& v);
 
 // ---- Registry (each write asserts success) -----------------------------------------------------
@@ -92,7 +98,7 @@ Gadgets FindGadgets(HWND main);
 
 bool ButtonEnabled(const Gadgets& g, int id);
 bool Scanning(const Gadgets& g);
-// Text with "$TIMESTRING$" matched against a duration under ten minutes.
+// Text of pattern with "$TIMESTRING$" filled by some duration (text around it as in pattern).
 bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern);
 // Not scanning, and the status line says the scan ended (entry 151) or was stopped (150).
 bool ScanFinished(const Gadgets& g);
@@ -108,9 +114,23 @@ class MdrTest : public DriverTest {
     void TearDown() override;
     virtual void CleanUp() {}
 
-    // Starts MDR as it is configured now and waits for its visible main window and the list,
-    // status bar and toolbar in it.
-    Gadgets StartMain(const std::wstring& arguments, const std::wstring& distDir = L"");
+    // Starts MDR as it is configured now and waits for its main window (visible unless
+    // visible is false) and every gadget in it.
+    Gadgets StartMain(const std::wstring& arguments, const std::wstring& distDir = L"",
+                      bool visible = true);
+    // Writes Config.ini from config, then StartMain.
+    Gadgets Start(const std::wstring& arguments, const ConfigValues& config, bool visible = true);
+    // Waits for MDR's next message box, checks its title and text (language entries; 0 leaves
+    // that one unchecked), presses button and waits for the box to go.
+    void Answer(int titleEntry, int textEntry, int button);
+    // The same with the texts written out ("" unchecked); when owner is given, the box must
+    // belong to it and keep it disabled.
+    void AnswerText(const std::wstring& title, const std::wstring& text, int button,
+                    HWND owner = nullptr, DWORD timeoutMs = kDefaultTimeout);
+    // Exits through the menu, answering the question with Yes, and waits for the process.
+    void Exit(const Gadgets& g);
+    // Waits (a minute at most) for the scan started by "-scan" to end.
+    bool WaitForScanEnd(const Gadgets& g);
     // A copy of the install folder ("...\") that the test may change; removed at tear-down.
     std::wstring CopyOfInstall();
 

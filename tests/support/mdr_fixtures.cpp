@@ -1,13 +1,13 @@
-#include "tests/driver/mdr_fixtures.h"
+#include "tests/support/mdr_fixtures.h"
 
 #include <commctrl.h>
 
-#include <array>
+#include <algorithm>
+#include <cwctype>
 
 #include "core/localization.h"
 #include "common/text.h"
 #include "ui/command_ids.h"
-#include "ui/ui_logic.h"
 
 namespace mdr::driver {
 
@@ -39,11 +39,21 @@ std::string Narrow(const std::wstring& s) {
     return mdr::ToUtf8(s);
 }
 
+std::wstring Fill(const std::wstring& text, const std::wstring& placeholder,
+                  const std::wstring& value) {
+    std::wstring out = text;
+    const size_t at = out.find(placeholder);
+    if (at != std::wstring::npos) out.replace(at, placeholder.size(), value);
+    return out;
+}
+
 std::wstring Zones(std::initializer_list<int> items) {
-    std::array<bool, 18> ticks{};
-    for (int item : items)
-        ticks[item - 1] = true;
-    return mdr::FormatScanZones(ticks);
+    std::wstring text;
+    for (int item = 1; item <= 18; ++item) {
+        if (item > 1) text += L',';
+        text += std::find(items.begin(), items.end(), item) != items.end() ? L'1' : L'0';
+    }
+    return text;
 }
 
 std::wstring ConfigText(const ConfigValues& v) {
@@ -69,6 +79,12 @@ std::wstring ConfigText(const ConfigValues& v) {
     for (size_t i = 0; i < v.exceptions.size(); ++i)
         text += v.exceptions[i] + L"=Exception" + std::to_wstring(i) + L"\r\n";
     return text;
+}
+
+ConfigValues Ticking(std::initializer_list<int> areas) {
+    ConfigValues v;
+    v.zones = Zones(areas);
+    return v;
 }
 
 void WriteConfig(const ConfigValues& v) {
@@ -155,12 +171,11 @@ bool Scanning(const Gadgets& g) {
     return ButtonEnabled(g, mdr::kBtnStop);
 }
 bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
-    for (int seconds = 0; seconds < 600; ++seconds) {
-        const std::wstring took =
-            mdr::FormatDuration(seconds, T(144), T(145), T(146), T(147), T(148), T(149));
-        if (shown == mdr::ReplacePlaceholder(pattern, L"$TIMESTRING$", took)) return true;
-    }
-    return false;
+    const size_t at = pattern.find(L"$TIMESTRING$");
+    if (at == std::wstring::npos) return shown == pattern;
+    const std::wstring before = pattern.substr(0, at), after = pattern.substr(at + 12);
+    return shown.size() > before.size() + after.size() && shown.starts_with(before) &&
+           shown.ends_with(after) && iswdigit(shown[before.size()]);
 }
 bool ScanFinished(const Gadgets& g) {
     return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(151));
@@ -195,16 +210,65 @@ void MdrTest::TearDown() {
     DeleteFileW(LogPath().c_str());
 }
 
-Gadgets MdrTest::StartMain(const std::wstring& arguments, const std::wstring& distDir) {
+Gadgets MdrTest::StartMain(const std::wstring& arguments, const std::wstring& distDir,
+                           bool visible) {
     Process& p = LaunchMdr(arguments, distDir);
     pid_ = p.Pid();
     process_ = &p;
-    HWND main = WaitForWindow(pid_, WindowQuery::OfClass(mdr::kMainWindowClass));
+    HWND main = WaitForWindow(
+        pid_, {.className = mdr::kMainWindowClass, .title = L"", .visibleOnly = visible});
     EXPECT_NE(main, nullptr) << "no main window";
     if (!main) return {};
-    Gadgets g = FindGadgets(main);
-    EXPECT_TRUE(g.list && g.status && g.toolbar);
+    Gadgets g;
+    // The window exists before its gadgets: wait for the last of them.
+    EXPECT_TRUE(WaitUntil([&] {
+        g = FindGadgets(main);
+        return g.list && g.tree && g.status && g.toolbar && g.progress && g.details &&
+               g.treeSplitter;
+    })) << "gadgets missing";
     return g;
+}
+
+Gadgets MdrTest::Start(const std::wstring& arguments, const ConfigValues& config, bool visible) {
+    WriteConfig(config);
+    return StartMain(arguments, L"", visible);
+}
+
+void MdrTest::Answer(int titleEntry, int textEntry, int button) {
+    AnswerText(titleEntry ? T(titleEntry) : L"", textEntry ? T(textEntry) : L"", button);
+}
+
+void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, int button,
+                         HWND owner, DWORD timeoutMs) {
+    auto box = WaitForMessageBox(pid_, timeoutMs);
+    ASSERT_TRUE(box.has_value()) << "no message box; expected " << Narrow(text);
+    // A box is found as soon as it exists; its words follow while it initialises.
+    EXPECT_TRUE(WaitUntil([&] {
+        box = ReadMessageBox(box->window);
+        return !box->text.empty();
+    })) << "the message box stayed empty";
+    if (!title.empty()) {
+        EXPECT_EQ(box->title, title);
+    }
+    if (!text.empty()) {
+        EXPECT_EQ(box->text, text);
+    }
+    if (owner) {
+        EXPECT_EQ(GetWindow(box->window, GW_OWNER), owner);
+        EXPECT_FALSE(IsEnabled(owner)) << "the window behind the box takes clicks";
+    }
+    ASSERT_TRUE(PressButton(box->window, button));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); })) << "the box stayed";
+}
+
+void MdrTest::Exit(const Gadgets& g) {
+    PostCommand(g.main, mdr::kCmdExit);
+    Answer(71, 216, IDYES);
+    EXPECT_TRUE(process_->WaitExit(10000)) << "MDR did not end";
+}
+
+bool MdrTest::WaitForScanEnd(const Gadgets& g) {
+    return WaitUntil([&] { return ScanFinished(g); }, 60000);
 }
 
 std::wstring MdrTest::CopyOfInstall() {

@@ -1,0 +1,89 @@
+// A benchmark, not a test: thousands of rows arrive while the real MDR.exe's window is asked to
+// answer and to change its size; prints the slowest answers. Run it like the tests (it needs
+// their prefix and MDR_DIST_DIR), for example with the 64-bit build folder:
+//   sh scripts/test-env.sh up build64 && . build64/testenv/env &&
+//   MDR_DIST_DIR=$PWD/build64/dist $MDR_WINE build64/bench/MDRRowsBench.exe;
+//   sh scripts/test-env.sh down build64
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "tests/support/mdr_fixtures.h"
+
+using namespace mdr::driver;
+
+namespace {
+
+constexpr wchar_t kMissingFolder[] = L"C:\\MdrUiTestMissing\\";
+constexpr wchar_t kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+constexpr int kSharedDllsArea = 15;
+
+class RowsBench : public MdrTest {};
+
+// A benchmark more than a check: thousands of rows arrive while the window is asked to answer
+// and to change its size. Prints the slowest answers; checks only that every row arrived.
+TEST_F(RowsBench, StaysResponsiveWhileAScanAddsThousandsOfRows) {
+    constexpr int kRows = 3000;
+    auto name = [](int i) {
+        return std::wstring(kMissingFolder) + L"bulk\\lib" + std::to_wstring(i) + L".dll";
+    };
+    for (int i = 0; i < kRows; ++i)
+        SetDword(HKEY_LOCAL_MACHINE, kSharedDllsKey, name(i), 1);
+    struct Cleanup {
+        std::function<void()> f;
+        ~Cleanup() { f(); }
+    } cleanup{[&] {
+        for (int i = 0; i < kRows; ++i)
+            DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, name(i));
+    }};
+
+    ConfigValues config = Ticking({kSharedDllsArea});
+    config.createLog = 0;
+    Gadgets g = Start(L"-scan", config);
+    ASSERT_TRUE(g.main && g.list && g.tree && g.status);
+    ASSERT_TRUE(WaitUntil([&] { return Scanning(g) || ScanFinished(g); }, 20000));
+    const ULONGLONG started = GetTickCount64();
+    ULONGLONG slowestPing = 0;
+    ULONGLONG slowestResize = 0;
+    int samples = 0;
+    bool grow = true;
+    while (Scanning(g) && GetTickCount64() - started < 120000) {
+        ULONGLONG t = GetTickCount64();
+        ASSERT_TRUE(Send(g.main, WM_NULL, 0, 0, 10000).has_value()) << "the window hung";
+        slowestPing = std::max(slowestPing, GetTickCount64() - t);
+        t = GetTickCount64();
+        SetWindowPos(g.main, nullptr, 0, 0, grow ? 900 : 780, grow ? 640 : 580,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        slowestResize = std::max(slowestResize, GetTickCount64() - t);
+        grow = !grow;
+        ++samples;
+        Sleep(20);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000));
+    std::printf("[ figure ] %d rows in %llu ms; over %d samples the slowest answer took %llu ms "
+                "and the slowest resize %llu ms\n",
+                ListViewCount(g.list), GetTickCount64() - started, samples, slowestPing,
+                slowestResize);
+    // The same resizes once the scan is over, for comparison.
+    ULONGLONG slowestIdleResize = 0;
+    for (int i = 0; i < 10; ++i) {
+        const ULONGLONG t = GetTickCount64();
+        SetWindowPos(g.main, nullptr, 0, 0, grow ? 900 : 780, grow ? 640 : 580,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        slowestIdleResize = std::max(slowestIdleResize, GetTickCount64() - t);
+        grow = !grow;
+    }
+    std::printf("[ figure ] the slowest of 10 resizes after the scan took %llu ms\n",
+                slowestIdleResize);
+    EXPECT_GE(ListViewCount(g.list), kRows);
+    EXPECT_EQ(ReadStatusBarPart(g.status, 2),
+              Fill(T(135), L"$ERRRORSDETECTED$", std::to_wstring(ListViewCount(g.list))));
+    Exit(g);
+}
+
+} // namespace

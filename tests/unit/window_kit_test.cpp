@@ -1,0 +1,112 @@
+// The handle owners and the window kit, against the real Win32 (under Wine).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "common/handles.h"
+#include "common/window.h"
+
+using namespace mdr;
+
+namespace {
+
+bool IsOpenHandle(HANDLE h) {
+    DWORD flags = 0;
+    return GetHandleInformation(h, &flags) != FALSE;
+}
+
+struct Seen {
+    void* atCreate = nullptr;
+    int closes = 0;
+};
+
+LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Seen* seen = WindowContext<Seen>(window, message, lParam);
+    if (message == WM_CREATE && seen) seen->atCreate = seen;
+    if (message == WM_CLOSE && seen) {
+        ++seen->closes;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+constexpr wchar_t kProbeClass[] = L"MdrWindowKitProbe";
+
+} // namespace
+
+TEST(Handles, OwnersCloseReleaseAndSpareTheRoots) {
+    HANDLE raw = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    {
+        UniqueHandle event(raw);
+        ASSERT_TRUE(event);
+    }
+    EXPECT_FALSE(IsOpenHandle(raw));
+
+    UniqueHandle kept(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE released = kept.release();
+    EXPECT_FALSE(kept);
+    EXPECT_TRUE(IsOpenHandle(released));
+    CloseHandle(released);
+
+    EXPECT_FALSE(UniqueFile(INVALID_HANDLE_VALUE)); // the file owners' "none"
+    { UniqueHkey root(HKEY_CURRENT_USER); }
+    UniqueHkey key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+}
+
+TEST(Handles, SelectedObjectPutsThePreviousBack) {
+    const WindowDc screen(nullptr);
+    ASSERT_TRUE(screen);
+    UniqueHdc dc(CreateCompatibleDC(screen.get()));
+    const HGDIOBJ before = GetCurrentObject(dc.get(), OBJ_FONT);
+    UniqueHfont font(CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                                 0, 0, L"Arial"));
+    {
+        const SelectedObject selected(dc.get(), font.get());
+        EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), font.get());
+    }
+    EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), before);
+}
+
+TEST(WindowKit, ModalWindowOwnedCentredHiddenAndClosed) {
+    ASSERT_TRUE(RegisterWindowClass({kProbeClass, ProbeProc}));
+    ASSERT_TRUE(RegisterWindowClass({kProbeClass, ProbeProc})); // once is enough
+    HWND owner =
+        CreateWindowExW(0, kProbeClass, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600,
+                        400, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+
+    Seen seen;
+    HWND modal = CreateModalWindow({kProbeClass, L"modal", 200, 100}, owner, &seen);
+    ASSERT_NE(modal, nullptr);
+    EXPECT_EQ(seen.atCreate, &seen); // bound before WM_CREATE
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    EXPECT_FALSE(IsWindowVisible(modal));
+    EXPECT_EQ(GetWindow(modal, GW_OWNER), owner);
+    EXPECT_NE(FindThreadWindow(kProbeClass), nullptr);
+    RECT o{}, m{};
+    GetWindowRect(owner, &o);
+    GetWindowRect(modal, &m);
+    EXPECT_LE(std::abs((o.left + o.right) - (m.left + m.right)), 1);
+    EXPECT_LE(std::abs((o.top + o.bottom) - (m.top + m.bottom)), 1);
+
+    HWND button = AddButton(modal, 7, L"OK", {10, 10, 80, 25}, BS_DEFPUSHBUTTON);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(button), 7);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)), DialogFont());
+
+    // The loop dispatches until done; a quit ends it and stays for the loop that owns it.
+    ShowModalWindow(modal, button);
+    PostMessageW(modal, WM_CLOSE, 0, 0);
+    EXPECT_EQ(RunModalLoop(modal, [&] { return seen.closes == 1; }), ModalEnd::Done);
+    PostQuitMessage(3);
+    EXPECT_EQ(RunModalLoop(modal, [] { return false; }), ModalEnd::Quit);
+    MSG msg{};
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+
+    CloseModal(modal, owner);
+    EXPECT_FALSE(IsWindow(modal));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
