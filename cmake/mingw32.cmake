@@ -1,12 +1,5 @@
-# Cross-compile for 32-bit Windows with the posix-thread MinGW-w64 toolchain.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compile for 32-bit Windows (the 32-bit edition).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(MDR_WINE_LOADER wine)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake")

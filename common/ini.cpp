@@ -75,35 +75,10 @@ namespace {
 // UTF-8; with allowSurrogates also the three-byte form of surrogates that ToUtf8 writes for
 // unpaired ones.
 bool ValidUtf8(std::string_view bytes, bool allowSurrogates) {
-    size_t i = 0, n = bytes.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t len;
-        unsigned cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false; // continuation byte, overlong lead (C0, C1) or beyond U+10FFFF
-        }
-        if (i + len > n) return false;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false; // overlong or out of range
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned cp = 0;
+        const size_t len = DecodeUtf8At(bytes, i, cp);
+        if (len == 0) return false;
         if (!allowSurrogates && cp >= 0xD800 && cp <= 0xDFFF) return false; // encoded surrogate
         i += len;
     }

@@ -163,41 +163,47 @@ std::string ToUtf8(std::wstring_view s) {
     return r;
 }
 
+size_t DecodeUtf8At(std::string_view s, size_t i, unsigned& cp) {
+    const size_t n = s.size();
+    if (i >= n) return 0;
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = 0;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0; // continuation byte, overlong lead (C0, C1) or beyond U+10FFFF
+    }
+    if (i + len > n) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned char t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0; // overlong or out of range
+    return len;
+}
+
 // The inverse of ToUtf8, surrogates in three-byte form included; any other invalid sequence
 // gives U+FFFD per byte, as MultiByteToWideChar does.
 std::wstring FromUtf8(std::string_view s) {
     std::wstring r;
     r.reserve(s.size());
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            r += static_cast<wchar_t>(c);
-            ++i;
-            continue;
-        }
-        size_t len = 0;
+    for (size_t i = 0; i < s.size();) {
         unsigned cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len != 0 && i + len <= n;
-        for (size_t k = 1; ok && k < len; ++k) {
-            const unsigned char t = static_cast<unsigned char>(s[i + k]);
-            ok = (t & 0xC0) == 0x80;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-            ok = false;
-        if (!ok) {
+        const size_t len = DecodeUtf8At(s, i, cp);
+        if (len == 0) {
             r += L'\xFFFD';
             ++i;
             continue;

@@ -26,6 +26,9 @@ int ParseInt(std::wstring_view s);
 
 std::string ToUtf8(std::wstring_view s);
 std::wstring FromUtf8(std::string_view s);
+// One UTF-8 sequence at s[i]: returns its length (1 to 4) with its code point in cp (the
+// three-byte form of a surrogate included); 0 for an invalid, overlong, cut or out-of-range one.
+size_t DecodeUtf8At(std::string_view s, size_t i, unsigned& cp);
 // Text in the ANSI code page to UTF-16.
 std::wstring FromAnsi(std::string_view s);
 
