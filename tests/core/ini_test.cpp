@@ -19,18 +19,10 @@ const std::wstring kWide = L"\u03A9 \u65E5\u672C \U0001F600";
 } // namespace
 
 TEST(IniParse, GroupsKeysAndLinesThatAreNotKeys) {
-    IniFile ini = IniFile::Parse(L"stray=before any group\r\n"
-                                 L"[ First ]\r\n"
-                                 L"  Alpha  =  one  \r\n"
-                                 L"; comment=not a key\r\n"
-                                 L"no equals sign here\n"
-                                 L"Empty=\n"
-                                 L"alpha=second alpha is shadowed\r"
-                                 L"=nameless\r\n"
-                                 L"url=a=b\r\n"
-                                 L"\r\n"
-                                 L"[Second]\n"
-                                 L"Beta=2");
+    IniFile ini = IniFile::Parse(L"stray=before any group\r\n[ First ]\r\n  Alpha  =  one  \r\n"
+                                 L"; comment=not a key\r\nno equals sign here\nEmpty=\n"
+                                 L"alpha=second alpha is shadowed\r=nameless\r\nurl=a=b\r\n\r\n"
+                                 L"[Second]\nBeta=2");
     EXPECT_EQ(ini.GroupNames(), (std::vector<std::wstring>{L"First", L"Second"}));
     EXPECT_EQ(ini.GetString(L"first", L"ALPHA"), L"one");
     EXPECT_EQ(ini.GetString(L"First", L"url"), L"a=b");
@@ -43,12 +35,10 @@ TEST(IniParse, GroupsKeysAndLinesThatAreNotKeys) {
     EXPECT_EQ(ini.Keys(L"FIRST"),
               (std::vector<std::wstring>{L"Alpha", L"Empty", L"alpha", L"", L"url"}));
     EXPECT_EQ(ini.CountNamedKeys(L"First"), 4);
-}
 
-TEST(IniParse, TextRoundTripKeepsCommentsAndNormalisesLayout) {
-    IniFile ini = IniFile::Parse(L"; header\n[A]\n; why\nk = v\n\n\n[B]\nx=1\n");
-    EXPECT_EQ(ini.ToText(), L"; header\r\n\r\n[A]\r\n; why\r\nk=v\r\n\r\n[B]\r\nx=1\r\n");
-    EXPECT_EQ(IniFile::Parse(ini.ToText()).ToText(), ini.ToText());
+    // Comments stay; the layout is normalised.
+    IniFile notes = IniFile::Parse(L"; header\n[A]\n; why\nk = v\n\n\n[B]\nx=1\n");
+    EXPECT_EQ(notes.ToText(), L"; header\r\n\r\n[A]\r\n; why\r\nk=v\r\n\r\n[B]\r\nx=1\r\n");
 }
 
 TEST(IniEdit, SetRemoveAndRefusals) {
@@ -67,8 +57,7 @@ TEST(IniEdit, SetRemoveAndRefusals) {
 
     EXPECT_TRUE(ini.RemoveKey(L"A", L"K2"));
     EXPECT_TRUE(ini.RemoveGroup(L"b"));
-    EXPECT_EQ(ini.GroupNames(), (std::vector<std::wstring>{L"A", L"C"}));
-    EXPECT_EQ(ini.Keys(L"A"), (std::vector<std::wstring>{L"k1", L"k3"}));
+    EXPECT_EQ(ini.ToText(), L"[A]\r\nk1=one\r\nk3=three\r\n\r\n[C]\r\nn=-5\r\n");
 }
 
 TEST(IniEncoding, DecodeByBomAndByContent) {
