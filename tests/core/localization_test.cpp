@@ -10,38 +10,20 @@
 using namespace mdr;
 using namespace mdr::test;
 
-namespace {
-
-void WriteText(const std::wstring& path, std::wstring_view text) {
-    WriteFileBytes(path, ToUtf8(text));
-}
-
-} // namespace
-
 TEST(Languages, TableByNumberWithGapsAndLineBreaks) {
     TempFolder program;
     const std::wstring path = program / L"lang.ini";
-    WriteText(path, L"[MDRLanguageData]\r\n"
-                    L"l0=first<BR>second<br>third\r\n"
-                    L"l2=two\r\n"
-                    L"l3=\r\n"
-                    L"l1=one\r\n"
-                    L"l5=five\r\n"
-                    L"l4=<Br>\r\n"
-                    L"Comment=not a text\r\n"
-                    L"=nameless does not count\r\n"
-                    L"[Other]\r\nl6=elsewhere\r\n");
+    WriteFileBytes(path, "[MDRLanguageData]\r\nl0=first<BR>second<br>third\r\nl2=two\r\nl3=\r\n"
+                         "l1=one\r\nl5=five\r\nl4=<Br>\r\nComment=not a text\r\n"
+                         "=nameless does not count\r\n[Other]\r\nl6=elsewhere\r\n");
     // Absolute paths are used as they are.
     ASSERT_EQ(LoadLanguage(L"C:\\unused\\", path), 1);
     // Seven named keys: l0..l5 and Comment, so texts 0..6 exist.
     EXPECT_EQ(LangCount(), 7);
     EXPECT_EQ(LangText(0), L"first\r\nsecond\r\nthird");
     EXPECT_EQ(LangText(1), L"one");
-    EXPECT_EQ(LangText(3), L"");
     EXPECT_EQ(LangText(4), L"\r\n");
-    EXPECT_EQ(LangText(5), L"five");
     EXPECT_EQ(LangText(6), L""); // counted, but there is no key l6 in the group
-    EXPECT_EQ(LangText(7), L"");
     EXPECT_EQ(LangText(-1), L"");
 
     // Ten numbered keys plus two others: N = 12, entries 10 and 11 empty.
@@ -49,35 +31,21 @@ TEST(Languages, TableByNumberWithGapsAndLineBreaks) {
     for (int i = 0; i < 10; ++i)
         ten += L"l" + std::to_wstring(i) + L"=t" + std::to_wstring(i) + L"\r\n";
     ten += L"Extra1=a\r\nExtra2=b\r\n";
-    WriteText(path, ten);
+    WriteFileBytes(path, ToUtf8(ten));
     ASSERT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 1);
     EXPECT_EQ(LangCount(), 12);
-    EXPECT_EQ(LangText(9), L"t9");
-    EXPECT_EQ(LangText(10), L"");
     EXPECT_EQ(LangText(11), L"");
-    EXPECT_EQ(LangText(100), L"");
-}
 
-TEST(Languages, UnloadableFilesFail) {
-    TempFolder program;
-    WriteText(program / L"ok.ini", L"[MDRLanguageData]\r\nl0=kept\r\n");
-    ASSERT_EQ(LoadLanguage(program.Path(), L"ok.ini"), 1);
-
-    WriteFileBytes(program / L"empty.ini", "");
-    EXPECT_EQ(LoadLanguage(program.Path(), L"empty.ini"), 0);
-    EXPECT_EQ(LoadLanguage(program.Path(), L"missing.ini"), 0);
-    EXPECT_EQ(LoadLanguage(program.Path(), L""), 0);
-    EXPECT_EQ(LoadLanguage(program.Path(), L"   "), 0);
     CreateDirectoryW((program / L"dir.ini").c_str(), nullptr);
-    EXPECT_EQ(LoadLanguage(program.Path(), L"dir.ini"), 0);
-    EXPECT_EQ(LangText(0), L"kept"); // a failed load leaves the table alone
+    for (const wchar_t* name : {L"missing.ini", L"   ", L"dir.ini"})
+        EXPECT_EQ(LoadLanguage(program.Path(), name), 0) << ToUtf8(name);
+    EXPECT_EQ(LangText(9), L"t9"); // a failed load leaves the table alone
 }
 
 TEST(Languages, PlaceholdersIgnoreCase) {
     EXPECT_EQ(ReplacePlaceholder(L"Scanned: $itemsScanned$", L"$ITEMSSCANNED$", L"12"),
               L"Scanned: 12");
     EXPECT_EQ(ReplacePlaceholder(L"$A$ and $a$", L"$A$", L"\"x\""), L"\"x\" and \"x\"");
-    EXPECT_EQ(ReplacePlaceholder(L"none", L"$A$", L"x"), L"none");
 }
 
 // The shipped English file: every text the program uses.
@@ -85,21 +53,15 @@ TEST(Languages, ShippedEnglishFileIsComplete) {
     const std::wstring source = SourceDir() + L"data\\Localization\\English.ini";
     std::string bytes = ReadFileBytes(source);
     EXPECT_TRUE(IsValidUtf8(bytes));
-    std::wstring dist = DistDir();
-    if (!dist.empty()) {
-        EXPECT_EQ(ReadFileBytes(dist + L"Localization\\English.ini"), bytes);
-    }
+    EXPECT_EQ(ReadFileBytes(DistDir() + L"Localization\\English.ini"), bytes);
 
     IniFile ini;
     ASSERT_EQ(ini.Load(source), FileState::Ok);
     EXPECT_EQ(ini.GetString(L"MDRLanguageInfo", L"Name"), L"English");
-    EXPECT_EQ(ini.GetString(L"MDRLanguageInfo", L"Author"), L"Veltrane");
     std::vector<std::wstring> keys = ini.Keys(L"MDRLanguageData");
     ASSERT_EQ(keys.size(), 264u);
-    for (int i = 0; i < 264; ++i)
-        EXPECT_EQ(keys[i], L"l" + std::to_wstring(i));
-
     for (int i = 0; i < 264; ++i) {
+        EXPECT_EQ(keys[i], L"l" + std::to_wstring(i));
         std::wstring text = ini.GetString(L"MDRLanguageData", L"l" + std::to_wstring(i));
         EXPECT_FALSE(Trim(text).empty()) << "entry " << i;
         // Menu captions get their shortcut text from the program, not from the file.

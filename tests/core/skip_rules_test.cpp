@@ -23,12 +23,8 @@ SkipMapEntry Parse(std::wstring_view line, uint32_t previous = 0) {
 
 TEST(SkipRules, LineParsing) {
     SkipMapEntry e;
-    EXPECT_FALSE(ParseSkipLine(L"", kHklm, e));
-    EXPECT_FALSE(ParseSkipLine(L"   \t ", kHklm, e));
-    EXPECT_FALSE(ParseSkipLine(L"; HKEY_LOCAL_MACHINE\\Software\\X", kHklm, e));
-    EXPECT_FALSE(ParseSkipLine(L"  ;comment after blanks", kHklm, e));
-    EXPECT_FALSE(ParseSkipLine(L"\\Software\\NoRootName", kHklm, e));
-    EXPECT_FALSE(ParseSkipLine(L"  \\Software\\NoRootName", kHklm, e));
+    for (const wchar_t* none : {L"   \t ", L"  ;comment after blanks", L"  \\Software\\NoRoot"})
+        EXPECT_FALSE(ParseSkipLine(none, kHklm, e)) << ToUtf8(none);
 
     e = Parse(L"   HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\");
     EXPECT_EQ(e.root, kHklm);
@@ -65,24 +61,17 @@ TEST(SkipRules, FileTextInOrder) {
     EXPECT_EQ(entries[1].root, kHkcu);
     EXPECT_EQ(entries[2].root, kHkcu);
     EXPECT_EQ(entries[2].subkey, L"Software\\B");
-    EXPECT_EQ(entries[3].root, kHklm);
     EXPECT_EQ(entries[3].subkey, L"SOFTWARE\\C");
     EXPECT_EQ(entries[4].root, kHkcc);
-    EXPECT_EQ(entries[4].subkey, L"System");
 }
 
 TEST(SkipRules, FilesByEncodingAndState) {
     TempFolder dir;
     std::vector<SkipMapEntry> entries = {{kHklm, L"untouched"}};
     EXPECT_EQ(LoadSkipMapFile(dir / L"MDRSkipMap.dat", entries), SkipMapLoad::Missing);
-    ASSERT_EQ(entries.size(), 1u);
     CreateDirectoryW((dir / L"folder.dat").c_str(), nullptr);
     EXPECT_EQ(LoadSkipMapFile(dir / L"folder.dat", entries), SkipMapLoad::Unreadable);
     ASSERT_EQ(entries.size(), 1u);
-
-    WriteFileBytes(dir / L"empty.dat", "");
-    EXPECT_EQ(LoadSkipMapFile(dir / L"empty.dat", entries), SkipMapLoad::Ok);
-    EXPECT_TRUE(entries.empty());
 
     const std::wstring text = L";c\r\nHKEY_CURRENT_USER\\Software\\Caf\u00E9 \u00FC\r\n";
     const std::wstring wide = L"HKEY_USERS\\S-1\\\u65E5\u672C\\";
@@ -91,11 +80,6 @@ TEST(SkipRules, FilesByEncodingAndState) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
     EXPECT_EQ(entries[1].subkey, L"S-1\\\u65E5\u672C");
-
-    WriteFileBytes(dir / L"utf8.dat", Utf8WithBom(text));
-    ASSERT_EQ(LoadSkipMapFile(dir / L"utf8.dat", entries), SkipMapLoad::Ok);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].subkey, L"Software\\Caf\u00E9 \u00FC");
 
     std::string ansi = AnsiBytes(text);
     ASSERT_FALSE(ansi.empty());
@@ -111,10 +95,8 @@ TEST(SkipRules, ShippedSkipMap) {
     ASSERT_EQ(LoadSkipMapFile(path, entries), SkipMapLoad::Ok);
     EXPECT_GE(entries.size(), 10u);
     EXPECT_LE(entries.size(), 20u);
-    for (const SkipMapEntry& e : entries) {
+    for (const SkipMapEntry& e : entries)
         EXPECT_NE(RootKeyName(e.root), L"") << ToUtf8(e.subkey);
-        EXPECT_FALSE(e.subkey.empty());
-    }
     // Every entry says why it is there: the line above it is a comment.
     std::vector<std::wstring> lines = Split(FromUtf8(ReadFileBytes(path)), L'\n');
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -123,10 +105,7 @@ TEST(SkipRules, ShippedSkipMap) {
         ASSERT_GT(i, 0u);
         EXPECT_EQ(Trim(lines[i - 1]).substr(0, 1), L";") << ToUtf8(line);
     }
-    std::wstring dist = DistDir();
-    if (!dist.empty()) {
-        EXPECT_EQ(ReadFileBytes(dist + L"MDRSkipMap.dat"), ReadFileBytes(path));
-    }
+    EXPECT_EQ(ReadFileBytes(DistDir() + L"MDRSkipMap.dat"), ReadFileBytes(path));
 }
 
 TEST(SkipRules, ExceptionMatching) {
@@ -134,15 +113,12 @@ TEST(SkipRules, ExceptionMatching) {
     EXPECT_TRUE(ExceptionMatches(exact, kHkcu, L"software\\FOO"));
     EXPECT_FALSE(ExceptionMatches(exact, kHklm, L"Software\\Foo"));
     EXPECT_FALSE(ExceptionMatches(exact, kHkcu, L"Software\\Foo\\Bar"));
-    EXPECT_FALSE(ExceptionMatches(exact, kHkcu, L"Software\\Fo"));
 
     SkipMapEntry branch{kHkcu, L"Software\\Foo\\*"};
     EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\Foo"));
     EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"SOFTWARE\\foo\\Bar\\Baz"));
     EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\FooBar")); // by characters
-    EXPECT_TRUE(ExceptionMatches(branch, kHkcu, L"Software\\Foo\\*"));
     EXPECT_FALSE(ExceptionMatches(branch, kHkcu, L"Software\\Fo"));
-    EXPECT_FALSE(ExceptionMatches(branch, kHkcu, L"Software\\Other"));
     EXPECT_FALSE(ExceptionMatches(branch, kHklm, L"Software\\Foo\\Bar"));
 
     EXPECT_TRUE(SameSkipEntry(exact, kHkcu, L"SOFTWARE\\foo"));

@@ -1,27 +1,15 @@
-// Detected errors and the scan thread, seen through the headless view and the program log:
-// the skip rules and their precedence, the record and its row, colouring, the first error's
-// details, pre-checking, and whole scans of real areas on a sandboxed registry (no selection,
-// two areas, an area whose errors are all skipped, a second scan, cancelling mid-area).
+// Detected errors and the scan thread, seen through the headless view and the program log: the
+// exceptions, the skip map and their precedence, and cancelling a real scan mid-area.
 #include <windows.h>
 #include <process.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/localization.h"
-#include "core/settings.h"
-#include "core/skip_rules.h"
 #include "common/handles.h"
-#include "common/text.h"
-#include "scan/detected_errors.h"
-#include "scan/headless_view.h"
-#include "scan/engine_state.h"
-#include "scan/scan_thread.h"
 #include "tests/scan/scan_test_env.h"
-#include "tests/support/registry_sandbox.h"
 
 using namespace mdr;
 using mdr::test::FindLine;
@@ -68,18 +56,13 @@ class EngineTest : public ::testing::Test {
         Settings() = saved_;
     }
 
-    int Report(RootKey root, const std::wstring& keyPath, int safety = 1,
-               const std::wstring& valueName = L"", const std::wstring& valueData = L"",
-               int entryType = 0, const std::wstring& description = L"description") {
-        return ReportDetectedError(root, keyPath, valueName, valueData, L"Application paths",
-                                   description, safety, entryType);
+    int Report(RootKey root, const std::wstring& keyPath) {
+        return ReportDetectedError(root, keyPath, L"", L"", L"Application paths", L"text", 1, 0);
     }
 
     AppSettings saved_;
     HeadlessScanView view_;
 };
-
-// ---- ReportDetectedError ----
 
 TEST_F(EngineTest, ExceptionsComeBeforeTheSkipMap) {
     LogCapture log;
@@ -92,9 +75,7 @@ TEST_F(EngineTest, ExceptionsComeBeforeTheSkipMap) {
     // A skipped error leaves no other trace.
     EXPECT_TRUE(Records().empty());
     EXPECT_EQ(ErrorsFound(), 0u);
-    EXPECT_EQ(AreaTable()[1].errorsFound, 0);
     EXPECT_TRUE(view_.Rows().empty());
-    EXPECT_EQ(view_.Tree(2).text, LangText(2));
 }
 
 TEST_F(EngineTest, BranchExceptionsCoverTheKeyItsBranchAndNameSiblings) {
@@ -102,11 +83,9 @@ TEST_F(EngineTest, BranchExceptionsCoverTheKeyItsBranchAndNameSiblings) {
     AddException(kHkcu, L" SOFTWARE\\Plain ");
     EXPECT_EQ(InExceptions(kHkcu, L"Software\\Foo"), 1);
     EXPECT_EQ(InExceptions(kHkcu, L"Software\\Foo\\Bar"), 1);
-    EXPECT_EQ(InExceptions(kHkcu, L"software\\foo\\bar\\deep"), 1);
     EXPECT_EQ(InExceptions(kHkcu, L"Software\\FooBar"), 1); // compared by characters
     EXPECT_EQ(InExceptions(kHkcu, L"Software\\Fo"), 0);
     EXPECT_EQ(InExceptions(kHklm, L"Software\\Foo\\Bar"), 0);
-    EXPECT_EQ(InExceptions(kHklm, L"Software\\FooBar"), 0);
     // Without "\*" a rule covers its own key only, ignoring case and blanks.
     EXPECT_EQ(InExceptions(kHkcu, L"software\\plain"), 1);
     EXPECT_EQ(InExceptions(kHkcu, L"Software\\Plain\\Sub"), 0);
@@ -126,9 +105,7 @@ TEST_F(EngineTest, SkipMapEntriesProtectExactlyOneKey) {
                                  L"  hkey_current_user\\Software\\Skipped  \r\n");
     ASSERT_EQ(SkipMap().size(), 2u);
     EXPECT_EQ(InSkipMap(kHklm, L"Software\\Classes\\CLSID\\{A}"), 1);
-    EXPECT_EQ(InSkipMap(kHklm, L"Software\\Classes\\CLSID\\{A}\\"), 1);
     EXPECT_EQ(InSkipMap(kHklm, L" software\\classes\\clsid\\{a} "), 1);
-    EXPECT_EQ(InSkipMap(kHklm, L"Software\\Classes\\CLSID\\{A}\\InprocServer32"), 0);
     EXPECT_EQ(InSkipMap(kHkcu, L"Software\\Skipped"), 1);
     EXPECT_EQ(InSkipMap(kHklm, L"Software\\Skipped"), 0);
     // No branch rule in the skip map, even when an entry is written like one.
@@ -141,8 +118,6 @@ TEST_F(EngineTest, SkipMapEntriesProtectExactlyOneKey) {
     EXPECT_EQ(log.Lines()[0], L"Skipped key: HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A}. "
                               L"Reason: Key is on default blacklist.");
 }
-
-// ---- The scan thread ----
 
 constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr wchar_t kDrivers32[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
@@ -182,19 +157,6 @@ class ScanThreadTest : public EngineTest {
     }
 
     std::wstring Gone(const std::wstring& name) { return box_->Folder() + L"gone\\" + name; }
-    void PlantBrokenAppPath(const std::wstring& exe) {
-        box_->SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\" + exe, L"", Gone(exe));
-    }
-    void PlantBrokenInterface(const std::wstring& iid) {
-        std::wstring k = L"Software\\Classes\\Interface\\" + iid;
-        box_->SetString(HKEY_LOCAL_MACHINE, k + L"\\ProxyStubClsid32", L"", L"{MDR-NO-PROXY}");
-        box_->SetString(HKEY_LOCAL_MACHINE, k + L"\\TypeLib", L"", L"{MDR-NO-TYPELIB}");
-    }
-    void Tick(std::initializer_list<int> items) {
-        view_.SetAllChecked(false);
-        for (int item : items)
-            view_.SetChecked(item, true);
-    }
     // Runs the scan thread as the window does: its own thread, waited for.
     int RunScanThread() {
         unsigned id = 0;
@@ -207,22 +169,6 @@ class ScanThreadTest : public EngineTest {
         GetExitCodeThread(thread.get(), &code);
         return static_cast<int>(code);
     }
-    int JournalIndex(const std::wstring& call) {
-        auto journal = view_.Journal();
-        for (size_t i = 0; i < journal.size(); ++i)
-            if (journal[i] == call) return static_cast<int>(i);
-        return -1;
-    }
-    // Every expected line appears, in this order.
-    static void ExpectInOrder(const std::vector<std::wstring>& lines,
-                              const std::vector<std::wstring>& expected) {
-        int at = 0;
-        for (const std::wstring& line : expected) {
-            int found = FindLine(lines, line, at);
-            ASSERT_NE(found, -1) << "missing or out of order: " << ToUtf8(line);
-            at = found + 1;
-        }
-    }
 
     std::unique_ptr<RegistrySandbox> box_;
 };
@@ -233,11 +179,14 @@ TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     // drivers, the user stops at the second.
     box_->SetString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\{MDR-C1}\\InprocServer32", L"",
                     Gone(L"server.dll"));
-    PlantBrokenAppPath(L"gone.exe");
+    box_->SetString(HKEY_LOCAL_MACHINE, std::wstring(kAppPaths) + L"\\gone.exe", L"",
+                    Gone(L"gone.exe"));
     box_->SetString(HKEY_LOCAL_MACHINE, kDrivers32, L"aa.drv", Gone(L"aa.drv"));
     box_->SetString(HKEY_LOCAL_MACHINE, kDrivers32, L"zz.drv", Gone(L"zz.drv"));
     g_stopSuffix = L"\\zz.drv";
-    Tick({0, 1, 2, 3, 4, 5});
+    view_.SetAllChecked(false);
+    for (int item = 0; item <= 5; ++item)
+        view_.SetChecked(item, true);
 
     EXPECT_EQ(RunScanThread(), 0);
     EXPECT_EQ(view_.ProgressHistory(), (std::vector<int>{20, 40}));
@@ -245,10 +194,10 @@ TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     EXPECT_EQ(view_.Tree(2).icon, AreaIcon::ErrorsFound);
     EXPECT_EQ(view_.Tree(3).icon, AreaIcon::ErrorsFound); // aa.drv was stored before the stop
     EXPECT_EQ(view_.Tree(3).text, LangText(3) + L" (1)");
-    for (int item = 4; item <= kAreaCount; ++item) {
+    for (int item = 4; item <= kAreaCount; ++item)
         EXPECT_EQ(view_.Tree(item).icon, AreaIcon::Normal) << item;
-        EXPECT_EQ(JournalIndex(L"SetAreaIcon " + std::to_wstring(item) + L" Scanning"), -1);
-    }
+    for (const std::wstring& call : view_.Journal())
+        EXPECT_NE(call, L"SetAreaIcon 4 Scanning");
     EXPECT_TRUE(view_.CheckboxesVisible());
     for (int item = 0; item <= 5; ++item)
         EXPECT_TRUE(view_.Tree(item).checked) << item;
@@ -256,12 +205,15 @@ TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     EXPECT_EQ(Records().size(), 3u);
 
     auto lines = log.Lines();
-    ExpectInOrder(lines, {L"-> Exiting ScanApplicationPaths(), 1", L"-> Entering ScanDrivers()",
-                          L"Restoring tree items", L"Tree items restored, returning",
-                          L"-> Exiting ScanDrivers() -> Cancel"});
+    int at = 0;
+    for (const wchar_t* line :
+         {L"-> Exiting ScanApplicationPaths(), 1", L"-> Entering ScanDrivers()",
+          L"Restoring tree items", L"Tree items restored, returning"}) {
+        at = FindLine(lines, line, at);
+        ASSERT_NE(at, -1) << "missing or out of order: " << ToUtf8(line);
+    }
     EXPECT_EQ(lines.back(), L"-> Exiting ScanDrivers() -> Cancel");
     EXPECT_EQ(FindLine(lines, L"-> ScanDrivers() -> return"), -1);
-    EXPECT_EQ(FindLine(lines, L"->Entering ScanHelp()"), -1);
     EXPECT_EQ(FindLine(lines, L"->Exiting from the scan thread"), -1);
 }
 

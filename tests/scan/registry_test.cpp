@@ -1,7 +1,6 @@
-// The registry and path helpers against the real registry and real files under Wine: walks, value
-// counts, values as text, existence tests (a refused key counts as existing), the file-reference
-// test with its edge cases, the start-up folders, and removable drives (a real CD-ROM drive made
-// through Wine's mount manager).
+// The registry and path helpers against the real registry and real files under Wine: walks,
+// values as text, existence (a refused key counts as existing), file references and a real CD-ROM
+// drive made through Wine's mount manager.
 #include <windows.h>
 
 #include <string>
@@ -11,9 +10,7 @@
 
 #include "common/handles.h"
 #include "common/text.h"
-#include "scan/engine_state.h"
 #include "tests/scan/scan_test_env.h"
-#include "tests/support/registry_sandbox.h"
 #include "tests/support/wine_drive.h"
 
 using namespace mdr;
@@ -67,8 +64,6 @@ std::wstring W(const std::wstring& sub) {
     return std::wstring(kWalk) + L"\\" + sub;
 }
 
-// ---- Subkey walks ----
-
 TEST_F(RegistryHelpers, SubkeyWalkIsPreOrderAndSkipsTheStartKey) {
     Key(W(L"A\\A1\\A11"));
     Key(W(L"A\\A2"));
@@ -80,11 +75,6 @@ TEST_F(RegistryHelpers, SubkeyWalkIsPreOrderAndSkipsTheStartKey) {
 
     g_visited.clear();
     EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, false, RecordSubkey), 1);
-    EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A"), W(L"B")}));
-
-    // One trailing backslash on the start key is dropped before the paths are joined.
-    g_visited.clear();
-    EXPECT_EQ(EnumerateSubkeys(kHkcu, std::wstring(kWalk) + L"\\", false, RecordSubkey), 1);
     EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A"), W(L"B")}));
 }
 
@@ -111,15 +101,10 @@ TEST_F(RegistryHelpers, ARefusedKeyIsNotWalkedButExists) {
     EXPECT_EQ(EnumerateSubkeys(kHkcu, W(L"Locked"), false, RecordSubkey), 0);
     EXPECT_EQ(KeyExists(kHkcu, W(L"Locked")), 1);
     EXPECT_EQ(KeyExists(kHkcu, W(L"Open")), 1);
-    EXPECT_EQ(KeyExists(kHkcu, W(L"Open\\")), 1);
     EXPECT_EQ(KeyExists(kHkcu, W(L"Gone")), 0);
     // A value of a key that cannot be opened is not there.
     EXPECT_EQ(ValueExists(kHkcu, W(L"Locked"), L"v"), 0);
-    EXPECT_EQ(ReadValueAsText(kHkcu, W(L"Locked"), L""), L"");
-    EXPECT_EQ(CountKeyValues(kHkcu, W(L"Locked")), 0u);
 }
-
-// ---- Value walks ----
 
 TEST_F(RegistryHelpers, ValueWalkSkipsTheDefaultValueAndStops) {
     const std::wstring k = W(L"Values");
@@ -139,64 +124,43 @@ TEST_F(RegistryHelpers, ValueWalkSkipsTheDefaultValueAndStops) {
     EXPECT_EQ(EnumerateValues(kHkcu, W(L"Missing"), RecordValue), 0);
 }
 
-// ---- Value counts ----
-
-// ---- Values as text ----
-
 TEST_F(RegistryHelpers, ReadValueAsTextRendersByType) {
     const std::wstring k = W(L"Types");
-    auto& b = *box_;
-    b.SetString(HKEY_CURRENT_USER, k, L"", L"the default");
-    b.SetString(HKEY_CURRENT_USER, k, L"sz", L"plain");
-    b.SetString(HKEY_CURRENT_USER, k, L"szvar", L"%windir%\\x");
-    b.SetString(HKEY_CURRENT_USER, k, L"expand", L"%windir%\\system32", REG_EXPAND_SZ);
-    b.SetDword(HKEY_CURRENT_USER, k, L"dword", 0xFFFFFFFFu);
-    b.SetDword(HKEY_CURRENT_USER, k, L"dword42", 42);
-    const wchar_t multi[] = L"ab\0c\u00E9\0\u0141\0";
-    b.SetBinary(HKEY_CURRENT_USER, k, L"multi", multi, sizeof(multi), REG_MULTI_SZ);
-    const wchar_t bin[] = L"abc\0xyz";
-    b.SetBinary(HKEY_CURRENT_USER, k, L"binary", bin, sizeof(bin));
-    const BYTE qword[8] = {'A', 0, 'B', 0, 0, 0, 'C', 0};
-    b.SetBinary(HKEY_CURRENT_USER, k, L"qword", qword, 8, REG_QWORD);
-    const wchar_t unterminated[] = L"open";
-    b.SetBinary(HKEY_CURRENT_USER, k, L"nonul", unterminated, 8, REG_SZ);
-    b.SetBinary(HKEY_CURRENT_USER, k, L"odd", "a\0b", 3, REG_SZ);
-    b.SetBinary(HKEY_CURRENT_USER, k, L"empty", nullptr, 0, REG_SZ);
-    b.SetBinary(HKEY_CURRENT_USER, k, L"none", "x\0", 2, REG_NONE);
-    b.SetBinary(HKEY_CURRENT_USER, k, L"link", L"C:\\x", 8, REG_LINK);
-
     wchar_t windir[MAX_PATH] = {};
     GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L""), L"the default");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k + L"\\", L"sz"), L"plain");
-    // Both string types are expanded.
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"szvar"), std::wstring(windir) + L"\\x");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"expand"), std::wstring(windir) + L"\\system32");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"dword"), L"-1");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"dword42"), L"42");
-    // Each byte is one character and zero bytes drop out: strings run together, and a character
-    // beyond Latin-1 falls apart into its two bytes.
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"multi"), std::wstring(L"abc\u00E9A\x01"));
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"binary"), L"abc");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"qword"), L"AB");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"nonul"), L"open");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"odd"), L"a");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"empty"), L"");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"none"), L"");
-    EXPECT_EQ(ReadValueAsText(kHkcu, k, L"link"), L"");
+    const wchar_t multi[] = L"ab\0c\u00E9\0\u0141\0";
+    const BYTE qword[8] = {'A', 0, 'B', 0, 0, 0, 'C', 0};
+    const DWORD minusOne = 0xFFFFFFFFu;
+    const struct {
+        const wchar_t* name;
+        const void* data;
+        DWORD size, type;
+        std::wstring text;
+    } cases[] = {
+        {L"", L"the default", 24, REG_SZ, L"the default"},
+        // Both string types are expanded.
+        {L"szvar", L"%windir%\\x", 22, REG_SZ, std::wstring(windir) + L"\\x"},
+        {L"expand", L"%windir%\\x", 22, REG_EXPAND_SZ, std::wstring(windir) + L"\\x"},
+        {L"dword", &minusOne, 4, REG_DWORD, L"-1"},
+        // Each byte is one character and zero bytes drop out: strings run together, and a
+        // character beyond Latin-1 falls apart into its two bytes.
+        {L"multi", multi, sizeof(multi), REG_MULTI_SZ, L"abc\u00E9A\x01"},
+        {L"binary", L"abc\0xyz", 16, REG_BINARY, L"abc"},
+        {L"qword", qword, 8, REG_QWORD, L"AB"},
+        {L"nonul", L"open", 8, REG_SZ, L"open"},
+        {L"empty", nullptr, 0, REG_SZ, L""},
+        {L"link", L"C:\\x", 8, REG_LINK, L""},
+    };
+    for (const auto& c : cases)
+        box_->SetBinary(HKEY_CURRENT_USER, k, c.name, c.data, c.size, c.type);
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadValueAsText(kHkcu, k, c.name), c.text) << ToUtf8(c.name);
     EXPECT_EQ(ReadValueAsText(kHkcu, k, L"absent"), L"");
-    EXPECT_EQ(ReadValueAsText(kHkcu, W(L"Missing"), L""), L"");
-
-    EXPECT_EQ(ValueExists(kHkcu, k, L"sz"), 1);
-    EXPECT_EQ(ValueExists(kHkcu, k, L""), 1);
     EXPECT_EQ(ValueExists(kHkcu, k, L"empty"), 1);
     EXPECT_EQ(ValueExists(kHkcu, k, L"absent"), 0);
-    EXPECT_EQ(ValueExists(kHkcu, W(L"Missing"), L"sz"), 0);
     Key(W(L"NoDefault"));
     EXPECT_EQ(ValueExists(kHkcu, W(L"NoDefault"), L""), 0);
 }
-
-// ---- Paths ----
 
 class PathHelpers : public RegistryHelpers {
   protected:
@@ -219,80 +183,50 @@ class PathHelpers : public RegistryHelpers {
     std::vector<std::wstring> savedSearch_, savedRemovable_;
 };
 
-TEST_F(PathHelpers, PathExistsFilesFoldersRootsAndTheCommaRule) {
-    std::wstring file = box_->MakeFile(L"sub\\thing.dll");
-    EXPECT_TRUE(PathExists(file));
-    EXPECT_TRUE(PathExists(dir_ + L"sub"));
-    EXPECT_TRUE(PathExists(dir_ + L"sub\\"));
-    EXPECT_TRUE(PathExists(dir_ + L"sub\\*.dll"));
-    EXPECT_TRUE(PathExists(file + L",-123"));
-    EXPECT_TRUE(PathExists(file + L",1,2"));
-    EXPECT_FALSE(PathExists(dir_ + L"sub\\gone.dll,1"));
-    EXPECT_FALSE(PathExists(dir_ + L"sub\\gone.dll"));
-    EXPECT_FALSE(PathExists(L""));
-    EXPECT_TRUE(PathExists(L"C:"));
-    EXPECT_TRUE(PathExists(L"c:\\"));
-    EXPECT_FALSE(PathExists(L"Q:"));
-    EXPECT_FALSE(PathExists(L"Q:\\"));
-}
-
-TEST_F(PathHelpers, FileReferenceEdgeCases) {
-    SetSearchFolders({});
+TEST_F(PathHelpers, PathsAndFileReferences) {
+    SetSearchFolders({dir_ + L"elsewhere\\", dir_ + L"path\\"});
     SetRemovableRoots({});
     std::wstring prog = box_->MakeFile(L"My Programs\\Tool Box\\tool.exe");
     std::wstring icons = box_->MakeFile(L"res.dll");
+    box_->MakeFile(L"path\\with blank.exe");
+    EXPECT_TRUE(PathExists(dir_ + L"My Programs"));
+    EXPECT_TRUE(PathExists(dir_ + L"*.dll"));
+    EXPECT_TRUE(PathExists(icons + L",-123"));
+    EXPECT_FALSE(PathExists(dir_ + L"gone.dll,1"));
+    EXPECT_TRUE(PathExists(L"C:"));
+    EXPECT_FALSE(PathExists(L"Q:\\"));
 
-    EXPECT_EQ(FileReferenceExists(L""), 0);
-    EXPECT_EQ(FileReferenceExists(L"   "), 0);
-    EXPECT_EQ(FileReferenceExists(L"\t"), 0);
-    EXPECT_EQ(FileReferenceExists(prog), 1);
-    EXPECT_EQ(FileReferenceExists(dir_ + L"gone.exe"), 0);
-    // Resource references.
-    EXPECT_EQ(FileReferenceExists(L"@" + icons + L",-123"), 1);
-    EXPECT_EQ(FileReferenceExists(icons + L",5"), 1);
-    EXPECT_EQ(FileReferenceExists(L"@" + dir_ + L"gone.dll,-123"), 0);
-    // Quoted program with arguments, unquoted program in folders with blanks, with arguments.
-    EXPECT_EQ(FileReferenceExists(L"\"" + prog + L"\" /background -x"), 1);
-    EXPECT_EQ(FileReferenceExists(L"\"" + prog + L"\""), 1);
-    EXPECT_EQ(FileReferenceExists(prog + L" /background -x value"), 1);
-    EXPECT_EQ(FileReferenceExists(L"\"" + dir_ + L"My Programs\\gone.exe\" /x"), 0);
-    EXPECT_EQ(FileReferenceExists(dir_ + L"My Programs\\gone.exe /x"), 0);
-    // Device and system-root prefixes, doubled backslashes.
-    EXPECT_EQ(FileReferenceExists(L"\\??\\" + prog), 1);
-    EXPECT_EQ(FileReferenceExists(L"\\SystemRoot\\System32\\kernel32.dll"), 1);
-    EXPECT_EQ(FileReferenceExists(L"\\SYSTEMROOT\\system32\\KERNEL32.DLL"), 1);
-    EXPECT_EQ(FileReferenceExists(L"\\SystemRoot\\System32\\mdr-gone.dll"), 0);
-    EXPECT_EQ(FileReferenceExists(ReplaceAll(prog, L"\\", L"\\\\")), 1);
-    // Short names.
+    const struct {
+        std::wstring text;
+        int exists;
+    } cases[] = {
+        {L"   ", 0},
+        {dir_ + L"gone.exe", 0},
+        {L"@" + icons + L",-123", 1},
+        {L"@" + dir_ + L"gone.dll,-123", 0},
+        // Quoted program with arguments, unquoted program in folders with blanks, with arguments.
+        {L"\"" + prog + L"\" /background -x", 1},
+        {prog + L" /background -x value", 1},
+        {L"\"" + dir_ + L"My Programs\\gone.exe\" /x", 0},
+        // Device and system-root prefixes, doubled backslashes.
+        {L"\\??\\" + prog, 1},
+        {L"\\SYSTEMROOT\\system32\\KERNEL32.DLL", 1},
+        {L"\\SystemRoot\\System32\\mdr-gone.dll", 0},
+        {ReplaceAll(prog, L"\\", L"\\\\"), 1},
+        // Bare names through the search folders.
+        {L"with blank.exe -x", 1},
+        {L"absent.exe", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileReferenceExists(c.text), c.exists) << ToUtf8(c.text);
     wchar_t shortName[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW(prog.c_str(), shortName, MAX_PATH), 0u);
     EXPECT_EQ(FileReferenceExists(std::wstring(L"\"") + shortName + L"\" -q"), 1);
-}
-
-TEST_F(PathHelpers, BareNamesThroughTheSearchFolders) {
-    box_->MakeFile(L"path\\bare.exe");
-    box_->MakeFile(L"path\\with blank.exe");
-    SetSearchFolders({dir_ + L"elsewhere\\", dir_ + L"path\\"});
-    SetRemovableRoots({});
-    EXPECT_EQ(FileReferenceExists(L"bare.exe"), 1);
-    EXPECT_EQ(FileReferenceExists(L"bare.exe /arg"), 1);
-    EXPECT_EQ(FileReferenceExists(L"with blank.exe -x"), 1);
-    EXPECT_EQ(FileReferenceExists(L"absent.exe"), 0);
-    SetSearchFolders({});
-    EXPECT_EQ(FileReferenceExists(L"bare.exe"), 0);
 
     // The real list: the system folder is on Wine's Path.
     InitScanEnginePaths();
     EXPECT_EQ(FileReferenceExists(L"kernel32.dll"), 1);
     EXPECT_EQ(FileReferenceExists(L"mdr-nowhere-at-all.dll"), 0);
-}
-
-// ---- A real CD-ROM drive ----
-
-bool DriveTypeValue(wchar_t letter, std::wstring& value) {
-    wchar_t name[] = {static_cast<wchar_t>(towlower(letter)), L':', 0};
-    value = ReadValueAsText(kHklm, L"Software\\Wine\\Drives", name);
-    return !value.empty();
 }
 
 TEST(RemovableDrives, ACdRomDriveExcusesMissingFiles) {
@@ -317,9 +251,6 @@ TEST(RemovableDrives, ACdRomDriveExcusesMissingFiles) {
             DefineWineDrive(letter, DRIVE_NO_ROOT_DIR, "");
             RemoveDirectoryW(media.c_str());
         });
-        std::wstring type;
-        EXPECT_TRUE(DriveTypeValue(letter, type));
-        EXPECT_EQ(type, L"cdrom");
         ASSERT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_CDROM));
 
         InitScanEnginePaths();
@@ -332,17 +263,11 @@ TEST(RemovableDrives, ACdRomDriveExcusesMissingFiles) {
         EXPECT_EQ(FileReferenceExists(std::wstring(1, towlower(letter)) + L":\\gone.exe"), 1);
         SetSkipRemovable(0);
         EXPECT_EQ(FileReferenceExists(root + L"setup\\gone.exe"), 0);
-        EXPECT_EQ(PathExists(root), true);
         SetSkipRemovable(1);
     }
-    // Both the link and the type entry are gone again.
-    std::wstring type;
-    EXPECT_FALSE(DriveTypeValue(letter, type));
     EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
     InitScanEnginePaths();
     EXPECT_TRUE(ScanEnginePaths().removableRoots.empty());
 }
 
 } // namespace
-
-namespace {} // namespace

@@ -1,22 +1,17 @@
-// Shared set-up of the scan engine and scan-area tests: the shipped English texts, a captured
-// program log, the Wine check for tests that use Wine's own drive manager, and the one fixture
-// of the area tests.
+// Shared set-up of the scan engine and area tests: English texts, a captured log, the area fixture.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "core/localization.h"
 #include "core/settings.h"
-#include "common/text.h"
 #include "core/skip_rules.h"
 #include "scan/detected_errors.h"
 #include "scan/engine_state.h"
@@ -32,45 +27,28 @@ inline bool RunningOnWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-// Loads the shipped English language file, as start-up does.
 inline void LoadEnglishTexts() {
     ASSERT_EQ(LoadLanguage(DistDir(), L"Localization\\English.ini"), 1)
         << "English.ini not found under " << ToUtf8(DistDir());
-    ASSERT_FALSE(LangText(1).empty());
 }
 
-// Turns the program log on into a fresh empty file (the log is never created by a write) and
-// reads back its lines without their date stamps. Restores the settings afterwards.
+// The program log into a fresh empty file (a write never creates it), read back without the date
+// stamps ("#dd/mm/yy hh:mm:ss      "); the settings are put back after.
 class LogCapture {
   public:
-    LogCapture() {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path_ =
-            std::wstring(temp) + L"MDRScanTest_" + std::to_wstring(GetCurrentProcessId()) + L".log";
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        savedLog_ = Settings().CreateLog;
-        savedPath_ = Paths().logFile;
+    LogCapture() : savedLog_(Settings().CreateLog), savedPath_(Paths().logFile) {
+        WriteFileBytes(path_, "");
         Settings().CreateLog = 1;
         Paths().logFile = path_;
     }
     ~LogCapture() {
         Settings().CreateLog = savedLog_;
         Paths().logFile = savedPath_;
-        DeleteFileW(path_.c_str());
     }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
 
-    // The texts of the dated lines, in order ("#dd/mm/yy hh:mm:ss      " removed).
     std::vector<std::wstring> Lines() const {
-        std::ifstream in(path_.c_str(), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
         std::vector<std::wstring> lines;
-        for (const std::wstring& raw : Split(FromUtf8(all.str()), L'\n')) {
+        for (const std::wstring& raw : Split(FromUtf8(ReadFileBytes(path_)), L'\n')) {
             std::wstring line = raw;
             if (!line.empty() && line.back() == L'\r') line.pop_back();
             if (line.empty()) continue;
@@ -79,16 +57,12 @@ class LogCapture {
         }
         return lines;
     }
-    void Clear() {
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
 
   private:
-    std::wstring path_;
+    TempFolder dir_;
+    std::wstring path_ = dir_ / L"MDR.log";
+    int savedLog_;
     std::wstring savedPath_;
-    int savedLog_ = 0;
 };
 
 // Position of `line` in `lines` at or after `from`, or -1.
@@ -98,8 +72,6 @@ inline int FindLine(const std::vector<std::wstring>& lines, const std::wstring& 
         if (lines[static_cast<size_t>(i)] == line) return i;
     return -1;
 }
-
-// ---- The scan-area fixture -------------------------------------------------------------------
 
 // The items the areas examined (progress calls), in order; the progress answers "stop" once more
 // than g_stopAfter items were seen (-1: never) or from the item g_stopAt on, and from then on.
@@ -115,9 +87,8 @@ inline int AreaProgress(const std::wstring& item) {
     return g_stopped ? 0 : 1;
 }
 
-// The real areas run against a registry sandbox named after the suite and its folder, with the
-// shipped English texts, no scan delay, no removable drives and empty skip lists; what they report
-// is stored as a scan stores it, seen through the headless view. Settings are put back after.
+// The real areas against a registry sandbox named after the suite, with English texts, no scan
+// delay, no removable drives and empty skip lists; reports are stored as a scan stores them.
 class AreaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -167,7 +138,6 @@ class AreaTest : public ::testing::Test {
              DWORD type = REG_SZ) {
         box_->SetString(root, key, name, data, type);
     }
-    // A path in the sandbox's folder that does not exist.
     std::wstring Gone(const std::wstring& name) const { return dir_ + L"gone\\" + name; }
 
     // Runs one area as the scan thread would, with its tree item as the current area.
