@@ -170,7 +170,7 @@ TEST_F(LogFileTest, HeaderCreatesTheFileAndLinesAreAppended) {
     // No byte-order mark; UTF-8 text; an empty message is a blank line without date.
     std::string text = ReadFileBytes(path_);
     const std::string head = "\r\n<<< Veltrane Mendora v. 1.0 >>>\r\n\r\n";
-    const std::string tail = "\r\n\r\n<<< second run >>>\r\n\r\n";
+    const std::string tail = "\r\n\r\n\r\n<<< second run >>>\r\n\r\n";
     ASSERT_GT(text.size(), head.size() + tail.size());
     EXPECT_EQ(text.substr(0, head.size()), head);
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
