@@ -1,8 +1,6 @@
 #include "tests/support/driver.h"
 
 #include <commctrl.h>
-#include <shlobj.h>
-#include <cstdio>
 #include <cstdlib>
 #include <cwctype>
 #include <utility>
@@ -28,8 +26,6 @@ bool EqualClass(HWND window, std::wstring_view className) {
 }
 
 } // namespace
-
-// ---- Processes -------------------------------------------------------------------------------
 
 Process::Process(Process&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
@@ -93,8 +89,6 @@ Process StartMdr(const std::wstring& arguments, const std::wstring& distDir) {
     if (folder.back() != L'\\') folder += L'\\';
     return Process::Start(folder + L"MDR.exe", arguments, folder);
 }
-
-// ---- Windows ---------------------------------------------------------------------------------
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
@@ -202,8 +196,6 @@ bool IsEnabled(HWND window) {
     return IsWindowEnabled(window) != 0;
 }
 
-// ---- Message boxes ---------------------------------------------------------------------------
-
 MessageBoxInfo ReadMessageBox(HWND box) {
     MessageBoxInfo info;
     info.window = box;
@@ -236,8 +228,6 @@ std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeoutMs) {
     return info;
 }
 
-// ---- Input -----------------------------------------------------------------------------------
-
 bool PressButton(HWND window, int id) {
     HWND button = GetDlgItem(window, id);
     if (!button) button = FindDescendant(window, L"Button", id);
@@ -266,8 +256,6 @@ std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     return static_cast<LRESULT>(result);
 }
-
-// ---- Controls of another process -------------------------------------------------------------
 
 RemoteBuffer::RemoteBuffer(HWND owner, size_t size) : size_(size) {
     DWORD pid = 0;
@@ -333,20 +321,6 @@ ListViewContent ReadListView(HWND list) {
     if (auto header = Send(list, LVM_GETHEADER); header && *header) {
         columns =
             static_cast<int>(Send(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT).value_or(1));
-    }
-    for (int c = 0; c < columns; ++c) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT;
-        column.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
-        column.cchTextMax = kTextChars;
-        remote.Write(&column, sizeof(column));
-        std::wstring title;
-        if (Send(list, LVM_GETCOLUMNW, c, remote.Address()).value_or(0)) {
-            title = remote.ReadString(kRecordSpace, kTextChars);
-        }
-        content.columnTitles.push_back(title);
-        content.columnWidths.push_back(
-            static_cast<int>(Send(list, LVM_GETCOLUMNWIDTH, c).value_or(0)));
     }
     const int count = ListViewCount(list);
     for (int i = 0; i < count; ++i) {
@@ -418,19 +392,17 @@ std::vector<TreeItem> ReadTreeView(HWND tree) {
         TVITEMW item{};
         item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM | TVIF_IMAGE;
         item.hItem = handle;
-        item.stateMask = TVIS_STATEIMAGEMASK | TVIS_EXPANDED | TVIS_SELECTED;
+        item.stateMask = TVIS_STATEIMAGEMASK | TVIS_SELECTED;
         item.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
         item.cchTextMax = kTextChars;
         remote.Write(&item, sizeof(item));
         TreeItem out;
-        out.handle = handle;
         out.level = level;
         if (Send(tree, TVM_GETITEMW, 0, remote.Address()).value_or(0) &&
             remote.Read(&item, sizeof(item))) {
             out.text = remote.ReadString(kRecordSpace, kTextChars);
             out.stateImage = static_cast<int>((item.state & TVIS_STATEIMAGEMASK) >> 12);
             out.checked = out.stateImage == 2;
-            out.expanded = (item.state & TVIS_EXPANDED) != 0;
             out.selected = (item.state & TVIS_SELECTED) != 0;
             out.image = item.iImage;
             out.data = item.lParam;
@@ -451,60 +423,6 @@ std::wstring ReadStatusBarPart(HWND statusBar, int part) {
     return remote.ReadString(kRecordSpace, LOWORD(*length));
 }
 
-// ---- Evidence --------------------------------------------------------------------------------
-
-bool SaveScreenshot(const std::wstring& path) {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return false;
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height; // bottom-up, as .bmp files store rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (memory && bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-        const DWORD imageSize = stride * static_cast<DWORD>(height);
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42; // "BM"
-        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-        file.bfSize = file.bfOffBits + imageSize;
-        info.bmiHeader.biSizeImage = imageSize;
-        std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
-        bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
-        bytes.append(static_cast<const char*>(bits), imageSize);
-        ok = WriteFileBytes(path, bytes);
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
-std::wstring ScreenshotPath(std::wstring_view name) {
-    std::wstring folder = BuildDir() + L"screenshots\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring file(name);
-    for (wchar_t& c : file) {
-        if (wcschr(L"\\/:*?\"<>|", c)) c = L'_';
-    }
-    return folder + file + L".bmp";
-}
-
-// ---- Fixture ---------------------------------------------------------------------------------
-
 Process& DriverTest::LaunchMdr(const std::wstring& arguments, const std::wstring& distDir) {
     processes_.push_back(StartMdr(arguments, distDir));
     return processes_.back();
@@ -517,15 +435,6 @@ Process& DriverTest::Launch(const std::wstring& exe, const std::wstring& argumen
 }
 
 void DriverTest::TearDown() {
-    if (HasFailure()) {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(test->test_suite_name()) + "." + test->name();
-        std::wstring path = ScreenshotPath(std::wstring(name.begin(), name.end()));
-        if (SaveScreenshot(path)) {
-            std::string shown(path.begin(), path.end());
-            std::printf("Screenshot saved: %s\n", shown.c_str());
-        }
-    }
     for (Process& process : processes_)
         process.Kill();
     processes_.clear();

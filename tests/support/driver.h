@@ -1,13 +1,6 @@
 // End-to-end test driver: starts the real programs of the install folder as child processes of
-// the test and drives their windows from outside, the way a user (or Windows itself) would:
-// find windows, read message boxes, press buttons, send menu commands, and read list views,
-// tree views, status bars and edits of another process. Every wait is bounded.
-//
-//   mdr::driver::Process mdr = mdr::driver::StartMdr(L"-scan");
-//   HWND main = WaitForWindow(mdr.Pid(), WindowQuery::Titled(L"Veltrane Registry Cleaner"));
-//   auto box = mdr::driver::WaitForMessageBox(mdr.Pid());
-//   mdr::driver::PressButton(box->window, IDNO);
-//   EXPECT_TRUE(mdr.WaitExit(5000));
+// the test and drives their windows from outside, the way a user would, reading the controls
+// of another process. Every wait is bounded.
 #pragma once
 
 #include <windows.h>
@@ -25,13 +18,9 @@
 
 namespace mdr::driver {
 
-// The folder and file helpers are shared with every other test.
 using namespace mdr::test;
 
-// Default bound for every wait, in milliseconds.
 constexpr DWORD kDefaultTimeout = 10000;
-
-// ---- Processes -------------------------------------------------------------------------------
 
 // A started child process. The destructor kills it (only this PID) when it still runs.
 class Process {
@@ -44,7 +33,7 @@ class Process {
     ~Process();
 
     // CreateProcessW(exe, "\"exe\" " + arguments); workDir "" = the exe's folder. On failure
-    // the returned object is empty (Started() false) and the test gets a failure.
+    // the test gets a failure.
     static Process Start(const std::wstring& exe, const std::wstring& arguments = L"",
                          const std::wstring& workDir = L"");
 
@@ -52,9 +41,7 @@ class Process {
     DWORD Pid() const { return pid_; }
     HANDLE Handle() const { return process_; }
     bool Running() const;
-    // True when the process ended within timeoutMs; exitCode receives its exit code.
     bool WaitExit(DWORD timeoutMs = kDefaultTimeout, DWORD* exitCode = nullptr);
-    // Ends the process when it still runs and waits (bounded) for it to be gone.
     void Kill();
 
   private:
@@ -64,8 +51,6 @@ class Process {
 
 // Starts DistDir() + "MDR.exe" (or distDir + "MDR.exe" for a copied install folder).
 Process StartMdr(const std::wstring& arguments = L"", const std::wstring& distDir = L"");
-
-// ---- Windows ---------------------------------------------------------------------------------
 
 struct WindowQuery {
     std::wstring_view className; // ignoring case, "" = any
@@ -79,7 +64,6 @@ struct WindowQuery {
 
 // Top-level windows of process pid matching the query (pid 0 = any process).
 std::vector<HWND> TopLevelWindows(DWORD pid, const WindowQuery& query = WindowQuery::Any());
-// The first matching top-level window; nullptr after timeoutMs.
 HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
 // True when no matching window exists within timeoutMs (windows that should go away).
 bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
@@ -92,12 +76,9 @@ HWND FindDescendant(HWND parent, std::wstring_view className, int id = -1);
 std::wstring ClassOf(HWND window);
 // The first descendant whose text equals text, ignoring "&" mnemonics and case.
 HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
-// WM_GETTEXT (works for edits, statics, buttons and window titles of other processes).
 std::wstring GetText(HWND window);
 RECT WindowRect(HWND window);
 bool IsEnabled(HWND window);
-
-// ---- Message boxes ---------------------------------------------------------------------------
 
 struct MessageBoxInfo {
     HWND window = nullptr;
@@ -111,21 +92,14 @@ struct MessageBoxInfo {
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD pid, DWORD timeoutMs = kDefaultTimeout);
 MessageBoxInfo ReadMessageBox(HWND box);
 
-// ---- Input -----------------------------------------------------------------------------------
-
-// BM_CLICK on the button with this id (IDOK, IDYES, IDNO, ...) inside window.
 bool PressButton(HWND window, int id);
 // BM_CLICK on the first button whose caption matches (ignoring "&" and case).
 bool PressButtonByText(HWND window, std::wstring_view caption);
-// Posts WM_COMMAND(id) as a menu / accelerator command (notification code 0).
 bool PostCommand(HWND window, int id);
-// Posts WM_CLOSE.
 bool PostClose(HWND window);
 // SendMessageTimeoutW with a bounded wait; the result, or nullopt when it timed out or failed.
 std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
                             DWORD timeoutMs = 5000);
-
-// ---- Controls of another process -------------------------------------------------------------
 
 // Memory in another process for messages whose parameters are pointers.
 class RemoteBuffer {
@@ -136,7 +110,6 @@ class RemoteBuffer {
     RemoteBuffer& operator=(const RemoteBuffer&) = delete;
 
     bool Valid() const { return address_ != nullptr; }
-    // The address as seen by the other process (to pass as a message parameter).
     LPARAM Address(size_t offset = 0) const;
     bool Write(const void* data, size_t size, size_t offset = 0);
     bool Read(void* data, size_t size, size_t offset = 0) const;
@@ -157,8 +130,6 @@ struct ListViewRow {
 };
 
 struct ListViewContent {
-    std::vector<std::wstring> columnTitles;
-    std::vector<int> columnWidths;
     std::vector<ListViewRow> rows;
 };
 
@@ -166,16 +137,13 @@ ListViewContent ReadListView(HWND list);
 int ListViewCount(HWND list);
 // Sets or clears a row's check box (LVM_SETITEMSTATE), as a click would.
 bool SetListViewCheck(HWND list, int row, bool checked);
-// Selects and focuses one row.
 bool SelectListViewRow(HWND list, int row);
 
 struct TreeItem {
-    HTREEITEM handle = nullptr;
     int level = 0; // 0 for the roots
     std::wstring text;
     bool checked = false; // state image 2
     int stateImage = 0;   // 0 none, 1 unchecked, 2 checked
-    bool expanded = false;
     bool selected = false;
     int image = -1;
     LPARAM data = 0;
@@ -184,15 +152,7 @@ struct TreeItem {
 // Every item in display order (pre-order), collapsed branches included.
 std::vector<TreeItem> ReadTreeView(HWND tree);
 
-// Text of status-bar part (SB_GETTEXTW) and the number of parts.
 std::wstring ReadStatusBarPart(HWND statusBar, int part);
-
-// ---- Evidence --------------------------------------------------------------------------------
-
-// Captures the whole screen into a 24-bit .bmp file.
-bool SaveScreenshot(const std::wstring& path);
-// BuildDir() + "screenshots\" + name + ".bmp" (the folder is created).
-std::wstring ScreenshotPath(std::wstring_view name);
 
 // Polls condition every 20 ms until it holds or timeoutMs has passed.
 template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = kDefaultTimeout) {
@@ -205,7 +165,7 @@ template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = kDefaultTime
 }
 
 // Base fixture for end-to-end tests: keeps the processes a test starts and ends those still
-// running at tear-down; on failure it first saves a screenshot named after the test.
+// running at tear-down.
 class DriverTest : public ::testing::Test {
   protected:
     // Starts MDR (see StartMdr) and keeps it for tear-down; returns the kept process.

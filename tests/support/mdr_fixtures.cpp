@@ -91,8 +91,6 @@ void WriteConfig(const ConfigValues& v) {
     ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(ConfigText(v))));
 }
 
-// ---- Registry ----------------------------------------------------------------------------------
-
 void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
               const void* data, DWORD size) {
     HKEY k = nullptr;
@@ -149,8 +147,6 @@ std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& 
     return buffer;
 }
 
-// ---- The main window ---------------------------------------------------------------------------
-
 Gadgets FindGadgets(HWND main) {
     Gadgets g;
     g.main = main;
@@ -170,7 +166,8 @@ bool ButtonEnabled(const Gadgets& g, int id) {
 bool Scanning(const Gadgets& g) {
     return ButtonEnabled(g, mdr::kBtnStop);
 }
-bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
+// Text of pattern with "$TIMESTRING$" filled by some duration.
+static bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern) {
     const size_t at = pattern.find(L"$TIMESTRING$");
     if (at == std::wstring::npos) return shown == pattern;
     const std::wstring before = pattern.substr(0, at), after = pattern.substr(at + 12);
@@ -183,8 +180,6 @@ bool ScanFinished(const Gadgets& g) {
 bool ScanCancelled(const Gadgets& g) {
     return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(150));
 }
-
-// ---- Base fixture ------------------------------------------------------------------------------
 
 void MdrTest::SetUpTestSuite() {
     ASSERT_EQ(mdr::LoadLanguage(DistDir(), L"Localization\\English.ini"), 1);

@@ -1,11 +1,6 @@
 // Shared set-up of the end-to-end tests of MDR.exe: its settings folder and Config.ini kept as
 // they were, Config.ini written for a run, registry entries planted and removed, the main
 // window's gadgets, and the scan states read from its toolbar and status bar.
-//
-//   class MyTest : public mdr::driver::MdrTest { void CleanUp() override { ... } };
-//   WriteConfig(ConfigValues{});
-//   Gadgets g = StartMain(L"-scan");
-//   ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000));
 #pragma once
 
 #include <windows.h>
@@ -19,15 +14,12 @@
 
 namespace mdr::driver {
 
-// ---- Settings --------------------------------------------------------------------------------
-
 // Creates the settings folder chain, as MDR makes it.
 void CreateSettingsDir();
 // SettingsDir() + "Config.ini" / "MDRLog.log"; the log as text.
 std::wstring ConfigPath();
 std::wstring LogPath();
 std::wstring LogText();
-// Loads an ini file, expecting it to be there and readable.
 IniFile LoadIni(const std::wstring& path);
 
 // Language entry n of the language loaded by MdrTest (the shipped English file).
@@ -67,22 +59,16 @@ std::wstring ConfigText(const ConfigValues& v);
 ConfigValues Ticking(std::initializer_list<int> areas);
 void WriteConfig(const ConfigValues& v);
 
-// ---- Registry (each write asserts success) -----------------------------------------------------
-
 void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
               const void* data, DWORD size);
 void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
                const std::wstring& data);
 void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data);
 void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name);
-// Removes a key with everything below it.
 void DeleteTree(HKEY root, const std::wstring& key);
 bool KeyExists(HKEY root, const std::wstring& key);
 bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
-// A string value ("" when it is missing).
 std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name);
-
-// ---- The main window -------------------------------------------------------------------------
 
 struct Gadgets {
     HWND main = nullptr;
@@ -98,8 +84,6 @@ Gadgets FindGadgets(HWND main);
 
 bool ButtonEnabled(const Gadgets& g, int id);
 bool Scanning(const Gadgets& g);
-// Text of pattern with "$TIMESTRING$" filled by some duration (text around it as in pattern).
-bool MatchesTimeText(const std::wstring& shown, const std::wstring& pattern);
 // Not scanning, and the status line says the scan ended (entry 151) or was stopped (150).
 bool ScanFinished(const Gadgets& g);
 bool ScanCancelled(const Gadgets& g);
@@ -118,7 +102,6 @@ class MdrTest : public DriverTest {
     // visible is false) and every gadget in it.
     Gadgets StartMain(const std::wstring& arguments, const std::wstring& distDir = L"",
                       bool visible = true);
-    // Writes Config.ini from config, then StartMain.
     Gadgets Start(const std::wstring& arguments, const ConfigValues& config, bool visible = true);
     // Waits for MDR's next message box, checks its title and text (language entries; 0 leaves
     // that one unchecked), presses button and waits for the box to go.
@@ -127,7 +110,6 @@ class MdrTest : public DriverTest {
     // belong to it and keep it disabled.
     void AnswerText(const std::wstring& title, const std::wstring& text, int button,
                     HWND owner = nullptr, DWORD timeoutMs = kDefaultTimeout);
-    // Exits through the menu, answering the question with Yes, and waits for the process.
     void Exit(const Gadgets& g);
     // Waits (a minute at most) for the scan started by "-scan" to end.
     bool WaitForScanEnd(const Gadgets& g);

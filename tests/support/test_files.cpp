@@ -32,8 +32,6 @@ std::wstring FolderFromEnv(const char* name) {
 
 } // namespace
 
-// ---- Folders ---------------------------------------------------------------------------------
-
 std::wstring WinePath(std::string_view unixPath) {
     std::wstring path = L"Z:" + FromUtf8(unixPath);
     for (wchar_t& c : path) {

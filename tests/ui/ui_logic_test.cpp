@@ -12,73 +12,48 @@ std::wstring Duration(int64_t t) {
     return FormatDuration(t, L"hour", L"hours", L"minute", L"minutes", L"second", L"seconds");
 }
 
-TEST(FormatDurationTest, UsesSingularOnlyForExactlyOne) {
-    EXPECT_EQ(Duration(0), L"0 seconds");
-    EXPECT_EQ(Duration(1), L"1 second");
-    EXPECT_EQ(Duration(2), L"2 seconds");
-    EXPECT_EQ(Duration(61), L"1 minute 1 second");
-    EXPECT_EQ(Duration(65), L"1 minute 5 seconds");
-    EXPECT_EQ(Duration(120), L"2 minutes 0 seconds");
-    EXPECT_EQ(Duration(3600), L"1 hour 0 seconds");
-    EXPECT_EQ(Duration(3661), L"1 hour 1 minute 1 second");
-    EXPECT_EQ(Duration(7322), L"2 hours 2 minutes 2 seconds");
-}
-
-TEST(FormatDurationTest, HoursWrapAfterSixtyAsTheStatusLineAlwaysDid) {
-    EXPECT_EQ(Duration(59 * 3600 + 59 * 60 + 59), L"59 hours 59 minutes 59 seconds");
-    EXPECT_EQ(Duration(216000), L"0 seconds");
-    EXPECT_EQ(Duration(216000 + 3601), L"1 hour 1 second");
-}
-
-TEST(FormatDurationTest, TakesTheWordsItIsGiven) {
+TEST(FormatDurationTest, SingularOnlyForOneAndHoursWrapAfterSixty) {
+    const std::pair<int64_t, const wchar_t*> cases[] = {
+        {0, L"0 seconds"},
+        {1, L"1 second"},
+        {61, L"1 minute 1 second"},
+        {120, L"2 minutes 0 seconds"},
+        {3600, L"1 hour 0 seconds"},
+        {7322, L"2 hours 2 minutes 2 seconds"},
+        {59 * 3600 + 59 * 60 + 59, L"59 hours 59 minutes 59 seconds"},
+        {216000, L"0 seconds"},
+        {216000 + 3601, L"1 hour 1 second"}};
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(Duration(seconds), text) << seconds;
     EXPECT_EQ(
         FormatDuration(3725, L"Stunde", L"Stunden", L"Minute", L"Minuten", L"Sekunde", L"Sekunden"),
         L"1 Stunde 2 Minuten 5 Sekunden");
-    // Empty words leave no trailing blank.
-    EXPECT_EQ(FormatDuration(5, L"", L"", L"", L"", L"", L""), L"5");
+    EXPECT_EQ(FormatDuration(5, L"", L"", L"", L"", L"", L""), L"5"); // no trailing blank
 }
 
 TEST(StatusPartsTest, SplitsTheRightHalfInThirds) {
     EXPECT_EQ(StatusPartEdges(700), (std::array<int, 4>{350, 466, 582, 698}));
-    EXPECT_EQ(StatusPartEdges(601), (std::array<int, 4>{300, 400, 500, 600}));
     EXPECT_EQ(StatusPartEdges(0), (std::array<int, 4>{0, 0, 0, 0}));
     EXPECT_EQ(InitialStatusPartEdges(), (std::array<int, 4>{300, 375, 450, 525}));
 }
 
-TEST(SplitterTest, KeepsBothMinimumsWhenThereIsRoom) {
+TEST(SplitterTest, KeepsBothMinimumsWhenThereIsRoomElseTheFirst) {
     // total 600, bar 6: the first pane may range from 190 to 600 - 6 - 200 = 394.
     EXPECT_EQ(ClampSplitterPosition(200, 600, 6, 190, 200), 200);
     EXPECT_EQ(ClampSplitterPosition(10, 600, 6, 190, 200), 190);
     EXPECT_EQ(ClampSplitterPosition(500, 600, 6, 190, 200), 394);
-}
-
-TEST(SplitterTest, FirstMinimumWinsWhenBothCannotBeMet) {
     EXPECT_EQ(ClampSplitterPosition(300, 300, 6, 190, 200), 190);
-    EXPECT_EQ(ClampSplitterPosition(0, 0, 6, 80, 80), 80);
 }
 
-TEST(ScanZonesTest, ReadsExactlyOneAsTicked) {
-    const auto all = ParseScanZones(L"1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1");
-    for (bool b : all)
-        EXPECT_TRUE(b);
-    const auto some = ParseScanZones(L"1,0, 1,yes,1");
-    EXPECT_TRUE(some[0]);
-    EXPECT_FALSE(some[1]);
-    EXPECT_FALSE(some[2]); // " 1" is not "1"
-    EXPECT_FALSE(some[3]);
-    EXPECT_TRUE(some[4]);
-    for (size_t i = 5; i < some.size(); ++i)
-        EXPECT_FALSE(some[i]) << i; // missing fields
-    for (bool b : ParseScanZones(L""))
-        EXPECT_FALSE(b);
-}
-
-TEST(ScanZonesTest, RoundTripsEighteenFlags) {
+TEST(ScanZonesTest, ReadsExactlyOneAsTickedAndRoundTrips) {
+    std::array<bool, 18> some{};
+    some[0] = some[4] = true; // " 1" is not "1"; missing fields are unticked
+    EXPECT_EQ(ParseScanZones(L"1,0, 1,yes,1"), some);
+    EXPECT_EQ(ParseScanZones(L""), (std::array<bool, 18>{}));
     std::array<bool, 18> ticks{};
     ticks[0] = ticks[2] = ticks[17] = true;
-    const std::wstring text = FormatScanZones(ticks);
-    EXPECT_EQ(text, L"1,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1");
-    EXPECT_EQ(ParseScanZones(text), ticks);
+    EXPECT_EQ(FormatScanZones(ticks), L"1,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1");
+    EXPECT_EQ(ParseScanZones(L"1,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1"), ticks);
 }
 
 // Rules made for a 700 x 480 window, then applied at another size.

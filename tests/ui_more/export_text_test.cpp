@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/text.h"
@@ -32,13 +33,8 @@ ExportLabels Labels() {
 DetectedError Record(mdr::RootKey root, std::wstring key, std::wstring name, std::wstring data,
                      std::wstring category, int safety) {
     DetectedError r;
-    r.root = root;
-    r.keyPath = std::move(key);
-    r.valueName = std::move(name);
-    r.valueData = std::move(data);
-    r.category = std::move(category);
-    r.safety = safety;
-    r.description = L"not part of the report";
+    std::tie(r.root, r.keyPath, r.valueName, r.valueData, r.category, r.safety, r.description) =
+        std::tie(root, key, name, data, category, safety, L"not part of the report");
     return r;
 }
 
@@ -100,23 +96,15 @@ TEST(ExportText, WholeReportLineByLine) {
     EXPECT_EQ(text.substr(text.size() - 4), L"\r\n\r\n") << "the last block ends in an empty line";
 }
 
-TEST(ExportText, HeaderCountsEveryRecordAndTheFileIsPlainUtf8) {
-    std::vector<DetectedError> records;
-    for (int i = 0; i < 12; ++i)
-        records.push_back(Record(mdr::kHkcr, L"CLSID\\{" + std::to_wstring(i) + L"}", L"",
-                                 L"C:\\Programme\\Ärger\\x.dll", L"ActiveX/COM", i % 2));
+TEST(ExportText, CountIsOfEveryRecordAndTheTextIsPlainUtf8) {
+    const std::vector<DetectedError> records(
+        12, Record(mdr::kHkcr, L"CLSID\\{1}", L"", L"C:\\Programme\\Ärger\\x.dll", L"COM", 0));
     const std::wstring text =
         mdr::ErrorListExportText(Labels(), L"2024/01/02 at 03:04:05", records);
     const std::vector<std::wstring> lines = Lines(text);
     ASSERT_EQ(lines.size(), 10u + 9u * records.size());
-    EXPECT_EQ(lines[8], L"Total detected errors: 12") << "placeholder replaced in any case";
-    int blocks = 0;
-    for (const std::wstring& line : lines)
-        blocks += line.starts_with(L"Root key: ") ? 1 : 0;
-    EXPECT_EQ(blocks, 12);
-
+    EXPECT_EQ(lines[8], L"Total detected errors: 12");
     const std::string bytes = mdr::ToUtf8(text);
-    ASSERT_GE(bytes.size(), 3u);
     EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no byte-order mark";
     EXPECT_NE(bytes.find("\xC3\x84rger"), std::string::npos) << "UTF-8 encoding";
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "ui/regedit_jump.h"
 
 namespace {
@@ -34,55 +35,49 @@ FakeKeys Machine() {
 }
 
 TEST(JumpPlan, SplitRemovesOneTrailingBackslash) {
-    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b\\"),
-              (std::vector<std::wstring>{L"HKEY_USERS", L"a", L"b"}));
-    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b"),
-              (std::vector<std::wstring>{L"HKEY_USERS", L"a", L"b"}));
+    const std::vector<std::wstring> abc = {L"HKEY_USERS", L"a", L"b"};
+    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b\\"), abc);
+    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b"), abc);
     EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\\\"),
               (std::vector<std::wstring>{L"HKEY_USERS", L"a", L""}));
-    EXPECT_TRUE(mdr::SplitJumpPath(L"").empty());
     EXPECT_TRUE(mdr::SplitJumpPath(L"\\").empty());
 }
 
-TEST(JumpPlan, ExistingPathIsTypedWholeWithAnExpandAfterEachComponent) {
-    const FakeKeys keys = Machine();
-    const JumpPlan plan = PlanJump(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App", std::cref(keys));
-    EXPECT_EQ(plan.root, mdr::kHklm);
-    EXPECT_EQ(plan.treeText, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App\\");
-    EXPECT_EQ(plan.reachedSubkey, L"SOFTWARE\\Vendor\\App");
-    EXPECT_TRUE(plan.complete);
+// The tree text typed (an expand after each component), how deep the descent got, and whether
+// the value is looked for: the descent stops at a missing key, an empty component or a root
+// that is not known.
+TEST(JumpPlan, DescentStopsAtTheDeepestExistingKey) {
+    const struct {
+        const wchar_t* path;
+        const wchar_t* treeText;
+        const wchar_t* reached;
+        bool complete;
+    } cases[] = {
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App\\", L"SOFTWARE\\Vendor\\App", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Gone\\Deeper",
+         L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\", L"SOFTWARE\\Vendor", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\\\Vendor", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\", L"SOFTWARE",
+         false},
+        {L"HKEY_CURRENT_USER", L"HKEY_CURRENT_USER\\", L"", true},
+        {L"HKLM\\SOFTWARE", L"HKLM\\", L"", false},
+    };
+    for (const auto& c : cases) {
+        FakeKeys keys = Machine();
+        const JumpPlan plan = PlanJump(c.path, std::cref(keys));
+        EXPECT_EQ(plan.treeText, c.treeText);
+        EXPECT_EQ(plan.reachedSubkey, c.reached) << mdr::ToUtf8(c.path);
+        EXPECT_EQ(plan.complete, c.complete) << mdr::ToUtf8(c.path);
+        if (std::wstring_view(c.path).starts_with(L"HKLM\\")) {
+            EXPECT_TRUE(keys.asked.empty()) << "no registry question for an unknown root";
+        }
+    }
     // Each level is asked about once, from the top down.
+    FakeKeys keys = Machine();
+    EXPECT_EQ(PlanJump(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App", std::cref(keys)).root,
+              mdr::kHklm);
     EXPECT_EQ(keys.asked, (std::vector<std::wstring>{L"SOFTWARE", L"SOFTWARE\\Vendor",
                                                      L"SOFTWARE\\Vendor\\App"}));
-}
-
-TEST(JumpPlan, MissingComponentStopsAtTheDeepestExistingKey) {
-    // The third component is gone: the editor stays at the second.
-    const JumpPlan plan =
-        PlanJump(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Gone\\Deeper", Machine());
-    EXPECT_EQ(plan.treeText, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\");
-    EXPECT_EQ(plan.reachedSubkey, L"SOFTWARE\\Vendor");
-    EXPECT_FALSE(plan.complete) << "the value is not looked for below a missing key";
-}
-
-TEST(JumpPlan, RootOnlyAndUnknownRoots) {
-    const JumpPlan root = PlanJump(L"HKEY_CURRENT_USER", Machine());
-    EXPECT_EQ(root.treeText, L"HKEY_CURRENT_USER\\");
-    EXPECT_EQ(root.reachedSubkey, L"");
-    EXPECT_TRUE(root.complete);
-
-    FakeKeys keys = Machine();
-    const JumpPlan unknown = PlanJump(L"HKLM\\SOFTWARE", std::cref(keys));
-    EXPECT_EQ(unknown.root, 0u);
-    EXPECT_EQ(unknown.treeText, L"HKLM\\");
-    EXPECT_FALSE(unknown.complete);
-    EXPECT_TRUE(keys.asked.empty()) << "no registry question for a root we do not know";
-}
-
-TEST(JumpPlan, EmptyComponentEndsTheDescent) {
-    const JumpPlan plan = PlanJump(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\\\Vendor", Machine());
-    EXPECT_EQ(plan.treeText, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\");
-    EXPECT_FALSE(plan.complete);
 }
 
 } // namespace
