@@ -248,27 +248,6 @@ std::wstring BackupDateText(const SYSTEMTIME& t) {
     return text;
 }
 
-std::wstring FirstLineOfText(std::string_view bytes) {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        std::wstring line;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            const wchar_t c = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (c == L'\r' || c == L'\n') break;
-            line += c;
-        }
-        return line;
-    }
-    const bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
-    if (utf8) bytes.remove_prefix(3);
-    bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
-    return utf8 ? FromUtf8(bytes) : FromAnsi(bytes);
-}
-
-bool IsRegFileHeader(std::wstring_view firstLine) {
-    return firstLine == L"Windows Registry Editor Version 5.00" || firstLine == L"REGEDIT4";
-}
-
 std::vector<BackupEntry> ListBackupFiles(const std::wstring& folder) {
     MDR_HERE();
     std::vector<BackupEntry> entries;

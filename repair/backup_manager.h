@@ -22,14 +22,6 @@ struct BackupEntry {
 // "dd/mm/yy, hh:ii:ss" of a local time, for example "06/12/26, 05:41:12".
 std::wstring BackupDateText(const SYSTEMTIME& localTime);
 
-// The first line of a text file from its leading bytes, in the encoding its byte-order mark
-// names (UTF-16LE, UTF-8; none: the ANSI code page), without the line end.
-std::wstring FirstLineOfText(std::string_view leadingBytes);
-
-// True for the first line of a registry-editor import file as the editor takes it: exactly
-// "Windows Registry Editor Version 5.00" or "REGEDIT4" (no other letter case, no blanks).
-bool IsRegFileHeader(std::wstring_view firstLine);
-
 // ---- Files and the registry editor ----
 
 // The files (not folders) named *.reg in folder ("...\"), in directory order; empty when the
