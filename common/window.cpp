@@ -11,22 +11,22 @@ MDR_TRACE_MODULE(Window);
 
 namespace mdr {
 
-bool RegisterWindowClass(const WindowClassSpec& spec) {
+bool RegisterWindowClass(const WindowClassSpec& params) {
     MDR_HERE();
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(instance, spec.name, &existing)) return true;
+    if (GetClassInfoExW(instance, params.name, &existing)) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = spec.style;
-    wc.lpfnWndProc = spec.procedure;
+    wc.style = params.style;
+    wc.lpfnWndProc = params.procedure;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, spec.cursor);
-    wc.hbrBackground = spec.background;
-    wc.hIcon = spec.icon;
-    wc.hIconSm = spec.smallIcon;
-    wc.lpszClassName = spec.name;
+    wc.hCursor = LoadCursorW(nullptr, params.cursor);
+    wc.hbrBackground = params.background;
+    wc.hIcon = params.icon;
+    wc.hIconSm = params.smallIcon;
+    wc.lpszClassName = params.name;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
@@ -91,13 +91,13 @@ RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DW
     return RECT{x, y, x + width, y + height};
 }
 
-HWND CreateModalWindow(const ModalSpec& spec, HWND owner, void* context) {
+HWND CreateModalWindow(const ModalSpec& params, HWND owner, void* context) {
     MDR_HERE();
     if (owner) EnableWindow(owner, FALSE);
     const RECT frame =
-        CentredFrame(owner, spec.clientWidth, spec.clientHeight, spec.style, spec.exStyle);
-    return CreateWindowExW(spec.exStyle, spec.className, spec.title.c_str(),
-                           spec.style & ~WS_VISIBLE, frame.left, frame.top,
+        CentredFrame(owner, params.clientWidth, params.clientHeight, params.style, params.exStyle);
+    return CreateWindowExW(params.exStyle, params.className, params.title.c_str(),
+                           params.style & ~WS_VISIBLE, frame.left, frame.top,
                            frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
                            GetModuleHandleW(nullptr), context);
 }

@@ -24,7 +24,7 @@ struct WindowClassSpec {
 };
 
 // Registers the class in this module; true when it is registered now or was already.
-bool RegisterWindowClass(const WindowClassSpec& spec);
+bool RegisterWindowClass(const WindowClassSpec& params);
 
 // ---- Context ----
 
@@ -66,7 +66,7 @@ RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DW
 // Disables owner (when given) and creates the window owned by it, centred on it and hidden;
 // context is bound to it (WindowContext). nullptr when it could not be made; the owner then
 // stays disabled until CloseModal.
-HWND CreateModalWindow(const ModalSpec& spec, HWND owner, void* context = nullptr);
+HWND CreateModalWindow(const ModalSpec& params, HWND owner, void* context = nullptr);
 
 // Shows a filled modal window, brings it forward and puts the focus on focus when given.
 void ShowModalWindow(HWND window, HWND focus = nullptr);

@@ -352,13 +352,13 @@ void PlaceWindow(HWND w, int x, int y, int innerWidth, int innerHeight) {
 bool RegisterMainClass() {
     // Shared icons: the class keeps them for the life of the process.
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WindowClassSpec spec{kMainWindowClass, MainWindowProc, CS_DBLCLKS};
-    spec.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON),
-                                              GetSystemMetrics(SM_CYICON), LR_SHARED));
-    spec.smallIcon = static_cast<HICON>(
+    WindowClassSpec params{kMainWindowClass, MainWindowProc, CS_DBLCLKS};
+    params.icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXICON),
+                                                GetSystemMetrics(SM_CYICON), LR_SHARED));
+    params.smallIcon = static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 16, 16, LR_SHARED));
-    return RegisterWindowClass(spec);
+    return RegisterWindowClass(params);
 }
 
 int HeightOf(HWND w) {
