@@ -31,12 +31,7 @@ class EngineTest : public ::testing::Test {
         saved_ = Settings();
         Settings().SelectItems = 0;
         Settings().HighlightEntry = 0;
-        Exceptions().clear();
-        SkipMap().clear();
-        ClearRecords();
-        SetErrorsFound(0);
-        for (int i = 0; i < kAreaCount; ++i)
-            AreaTable()[i].errorsFound = 0;
+        test::ResetScanRecords();
         for (int item = 0; item <= kAreaCount; ++item)
             view_.SetText(item, item == 0 ? L"Scan areas" : AreaTable()[item - 1].name);
         SetScanView(&view_);

@@ -89,6 +89,16 @@ inline int AreaProgress(const std::wstring& item) {
 
 // The real areas against a registry sandbox named after the suite, with English texts, no scan
 // delay, no removable drives and empty skip lists; reports are stored as a scan stores them.
+// No exceptions, skip map, records or error counts left from an earlier test.
+inline void ResetScanRecords() {
+    Exceptions().clear();
+    SkipMap().clear();
+    ClearRecords();
+    SetErrorsFound(0);
+    for (int i = 0; i < kAreaCount; ++i)
+        AreaTable()[i].errorsFound = 0;
+}
+
 class AreaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -108,12 +118,7 @@ class AreaTest : public ::testing::Test {
         SetScanDelay(0);
         Settings().CreateLog = 0;
         Settings().HighlightEntry = 0;
-        Exceptions().clear();
-        SkipMap().clear();
-        ClearRecords();
-        SetErrorsFound(0);
-        for (int i = 0; i < kAreaCount; ++i)
-            AreaTable()[i].errorsFound = 0;
+        ResetScanRecords();
         SetScanView(&view_);
         SetErrorReportCallback(ReportDetectedError);
         SetProgressCallback(AreaProgress);
