@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <algorithm>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
 
@@ -301,6 +302,46 @@ bool DrawSeparator(const DRAWITEMSTRUCT* dis) {
     FillRect(dis->hDC, &dis->rcItem, GetSysColorBrush(COLOR_BTNFACE));
     DrawEdge(dis->hDC, &line, EDGE_ETCHED, BF_TOP);
     return true;
+}
+
+void SetToolbarCaption(HWND toolbar, int button, const std::wstring& text) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(toolbar, WM_GETFONT, 0, 0));
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    {
+        const WindowDc dc(toolbar);
+        const SelectedObject selected(dc.get(), font);
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    }
+    std::wstring caption = text;
+    TBBUTTONINFOW info{};
+    info.cbSize = sizeof(info);
+    info.dwMask = TBIF_TEXT | TBIF_SIZE;
+    info.pszText = caption.data();
+    info.cx = static_cast<WORD>(size.cx + 10);
+    SendMessageW(toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(button),
+                 reinterpret_cast<LPARAM>(&info));
+    SendMessageW(toolbar, TB_AUTOSIZE, 0, 0);
+}
+
+bool SetClipboardText(HWND owner, const std::wstring& text) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (!memory) return false;
+    if (auto* target = static_cast<wchar_t*>(GlobalLock(memory))) {
+        std::copy(text.c_str(), text.c_str() + text.size() + 1, target);
+        GlobalUnlock(memory);
+    }
+    bool done = false;
+    if (OpenClipboard(owner)) {
+        EmptyClipboard();
+        if (SetClipboardData(CF_UNICODETEXT, memory)) {
+            memory = nullptr; // the clipboard owns it now
+            done = true;
+        }
+        CloseClipboard();
+    }
+    if (memory) GlobalFree(memory);
+    return done;
 }
 
 } // namespace mdr

@@ -125,6 +125,9 @@ int EnableCloseCommand(HWND window, int enable);
 // title (ignoring case). 1 when one was found, 0 otherwise.
 int ActivateWindowByTitle(const std::wstring& title);
 
+// Puts text on the clipboard as Unicode text, replacing what it held; false when it could not.
+bool SetClipboardText(HWND owner, const std::wstring& text);
+
 // ---- Controls ----
 
 // Where a control goes inside its parent.
@@ -160,6 +163,9 @@ HWND AddReportList(HWND parent, int id, Place place, DWORD style,
                    const std::vector<ListColumn>& columns, HFONT font = nullptr);
 // A progress bar from 0 to 100.
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style = 0);
+// Puts text on a toolbar button and makes the button as wide as the text in the toolbar's font
+// plus 10 pixels, then lets the toolbar lay itself out again.
+void SetToolbarCaption(HWND toolbar, int button, const std::wstring& text);
 // A horizontal separator of the given band (drawn as one etched line across its middle).
 HWND AddSeparator(HWND parent, Place place, int id);
 // Draws a separator made by AddSeparator; true when dis was one (WM_DRAWITEM).

@@ -142,20 +142,10 @@ void WriteCrashReport(FixedText& out, DWORD exceptionCode, const SYSTEMTIME& whe
 
 void CopyToClipboard(HWND window, HWND edit) {
     MDR_HERE();
-    int length = GetWindowTextLengthW(edit);
-    HGLOBAL memory =
-        GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t));
-    if (!memory) return;
-    if (auto* text = static_cast<wchar_t*>(GlobalLock(memory))) {
-        GetWindowTextW(edit, text, length + 1);
-        GlobalUnlock(memory);
-    }
-    if (OpenClipboard(window)) {
-        EmptyClipboard();
-        if (SetClipboardData(CF_UNICODETEXT, memory)) memory = nullptr; // owned by the clipboard
-        CloseClipboard();
-    }
-    if (memory) GlobalFree(memory);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    SetClipboardText(window, text);
 }
 
 struct CrashWindowState {

@@ -41,23 +41,6 @@ const ToolIdentity kSevrid = {L"Sevrid",
                               L"Sevrid.chm",
                               L"Would you like to exit MDR Sevrid?"};
 
-std::wstring ExportFileName(std::wstring_view chosen) {
-    const std::wstring_view tail = chosen.size() > 4 ? chosen.substr(chosen.size() - 4) : chosen;
-    if (Trim(ToLower(tail)) == L".txt") return std::wstring(chosen);
-    return std::wstring(chosen) + L".txt";
-}
-
-std::wstring ExportDateText(const SYSTEMTIME& t) {
-    wchar_t text[40];
-    swprintf(text, 40, L"%04u/%02u/%02u at %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
-             t.wMinute, t.wSecond);
-    return text;
-}
-
-std::wstring ExportSeparator() {
-    return std::wstring(69, L'-');
-}
-
 std::vector<std::wstring> ExportHeaderLines(const ToolIdentity& tool, const SYSTEMTIME& localTime,
                                             size_t recordCount) {
     return {ExportSeparator(),
@@ -72,12 +55,8 @@ std::vector<std::wstring> ExportHeaderLines(const ToolIdentity& tool, const SYST
             L""};
 }
 
-double ExportProgress(size_t index, size_t count) {
-    return count == 0 ? 100.0 : static_cast<double>(index + 1) / static_cast<double>(count) * 100.0;
-}
-
 int ExportProgressPosition(size_t index, size_t count) {
-    return static_cast<int>(std::lround(ExportProgress(index, count)));
+    return static_cast<int>(std::lround(ExportPercent(index, count)));
 }
 
 std::wstring ExportProgressText(double percent) {

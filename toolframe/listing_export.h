@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/export_text.h"
+
 namespace mdr {
 
 // What differs between the four tools' exports.
@@ -28,19 +30,10 @@ extern const ToolIdentity kSevrid;
 
 inline constexpr wchar_t kMakerWebsite[] = L"https://www.veltrane.example/mendora";
 
-// The chosen name with ".txt" appended unless its last four characters, lower-cased and
-// trimmed, are ".txt".
-std::wstring ExportFileName(std::wstring_view chosen);
-// "yyyy/mm/dd at hh:ii:ss".
-std::wstring ExportDateText(const SYSTEMTIME& localTime);
 // The header lines, from the first separator to the empty line after the count.
 std::vector<std::wstring> ExportHeaderLines(const ToolIdentity& tool, const SYSTEMTIME& localTime,
                                             size_t recordCount);
-// The separator line: 69 hyphen-minus characters.
-std::wstring ExportSeparator();
-// Progress of record index (from 0) of count, in percent before rounding.
-double ExportProgress(size_t index, size_t count);
-// The progress bar's position: ExportProgress rounded to the nearest integer.
+// The progress bar's position: ExportPercent rounded to the nearest integer.
 int ExportProgressPosition(size_t index, size_t count);
 // "Exporting list... 33.33%".
 std::wstring ExportProgressText(double percent);

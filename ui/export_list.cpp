@@ -26,9 +26,6 @@ namespace mdr {
 
 namespace {
 
-constexpr wchar_t kSeparator[] =
-    L"---------------------------------------------------------------------";
-static_assert(sizeof(kSeparator) / sizeof(wchar_t) - 1 == 69);
 constexpr wchar_t kCrLf[] = L"\r\n";
 constexpr wchar_t kProductLine[] = L"Veltrane Mendora, the registry cleaner by Veltrane";
 
@@ -115,7 +112,7 @@ bool WriteText(HANDLE file, std::wstring_view text) {
 std::wstring NowText() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    return FormatExportDate(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return ExportDateText(t);
 }
 
 int MessageTo(HWND owner, int titleEntry, int textEntry, UINT flags) {
@@ -178,23 +175,16 @@ ExportLabels ExportLabelsFromLanguage() {
     return l;
 }
 
-std::wstring FormatExportDate(int year, int month, int day, int hour, int minute, int second) {
-    wchar_t buffer[64];
-    swprintf(buffer, 64, L"%04d/%02d/%02d at %02d:%02d:%02d", year, month, day, hour, minute,
-             second);
-    return buffer;
-}
-
 std::wstring ExportHeaderText(const ExportLabels& labels, std::wstring_view generatedOn,
                               size_t recordCount) {
     std::wstring text;
-    AddLine(text, kSeparator);
+    AddLine(text, ExportSeparator());
     AddLine(text, L"MDR Error List Export");
     AddLine(text, kProductLine);
     AddLine(text, std::wstring(L"Website: ") + kMakerWebAddress);
-    AddLine(text, kSeparator);
+    AddLine(text, ExportSeparator());
     AddLine(text, L"Generated on: " + std::wstring(generatedOn));
-    AddLine(text, kSeparator);
+    AddLine(text, ExportSeparator());
     AddLine(text, L"");
     AddLine(text, ReplacePlaceholder(labels.totalErrors, L"$TOTALDETECTEDERRORS$",
                                      std::to_wstring(recordCount)));
@@ -213,7 +203,7 @@ std::wstring ExportRecordText(const ExportLabels& labels, const DetectedError& r
     AddLine(text, labels.category + L" " + OneLine(record.category));
     AddLine(text, labels.safety + L" " + (record.safety == 1 ? labels.safe : labels.unsafe));
     AddLine(text, L"");
-    AddLine(text, kSeparator);
+    AddLine(text, ExportSeparator());
     AddLine(text, L"");
     return text;
 }
@@ -224,17 +214,6 @@ std::wstring ErrorListExportText(const ExportLabels& labels, std::wstring_view g
     for (const DetectedError& record : records)
         text += ExportRecordText(labels, record);
     return text;
-}
-
-std::wstring ExportFileName(std::wstring_view chosen) {
-    const std::wstring_view tail = chosen.size() >= 4 ? chosen.substr(chosen.size() - 4) : chosen;
-    if (Trim(ToLower(tail)) == L".txt") return std::wstring(chosen);
-    return std::wstring(chosen) + L".txt";
-}
-
-double ExportPercent(size_t index, size_t count) {
-    if (count == 0) return 100.0;
-    return static_cast<double>(index + 1) / static_cast<double>(count) * 100.0;
 }
 
 std::wstring ExportProgressText(std::wstring_view label, double percent) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/export_text.h"
 #include "scan/detected_errors.h"
 
 namespace mdr {
@@ -25,9 +26,6 @@ struct ExportLabels {
 };
 ExportLabels ExportLabelsFromLanguage();
 
-// "2009/05/17 at 14:03:09".
-std::wstring FormatExportDate(int year, int month, int day, int hour, int minute, int second);
-
 // The ten header lines and one record's nine lines, each line ended by CR LF. A field holding
 // line breaks has them turned into spaces, so every record keeps its nine lines.
 std::wstring ExportHeaderText(const ExportLabels& labels, std::wstring_view generatedOn,
@@ -37,13 +35,7 @@ std::wstring ExportRecordText(const ExportLabels& labels, const DetectedError& r
 std::wstring ErrorListExportText(const ExportLabels& labels, std::wstring_view generatedOn,
                                  const std::vector<DetectedError>& records);
 
-// The name the save dialog returned, completed with ".txt" unless its last four characters,
-// lower-cased and trimmed, already are ".txt".
-std::wstring ExportFileName(std::wstring_view chosen);
-
-// Progress after record i (0-based) of n, in percent, and the status-bar text for it
-// ("<label> 12.50%").
-double ExportPercent(size_t index, size_t count);
+// The status-bar text for a progress in percent ("<label> 12.50%").
 std::wstring ExportProgressText(std::wstring_view label, double percent);
 
 // Writes the record list to path (already completed with ".txt"), asking first when a non-empty

@@ -27,7 +27,7 @@
 #include "ui/main_ui.h"
 #include "ui/results_list.h"
 #include "ui/scan_control.h"
-#include "ui/splitter.h"
+#include "common/splitter.h"
 #include "ui/tools_menu.h"
 #include "ui/ui_logic.h"
 #include "ui/ui_resources.h"

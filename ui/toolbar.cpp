@@ -8,6 +8,7 @@
 
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "ui/command_ids.h"
 #include "ui/main_ui.h"
 #include "ui/tools_menu.h"
@@ -54,26 +55,6 @@ TBBUTTON Separator() {
     TBBUTTON b{};
     b.fsStyle = BTNS_SEP;
     return b;
-}
-
-// Sets a button's label and makes the button as wide as the label plus 10 pixels.
-void SetLabel(HWND toolbar, int id, const std::wstring& label) {
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(toolbar, WM_GETFONT, 0, 0));
-    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    SIZE size{};
-    {
-        const WindowDc dc(toolbar);
-        const SelectedObject selected(dc.get(), font);
-        GetTextExtentPoint32W(dc.get(), label.c_str(), static_cast<int>(label.size()), &size);
-    }
-    std::wstring text = label;
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT | TBIF_SIZE;
-    info.pszText = text.data();
-    info.cx = static_cast<WORD>(size.cx + 10);
-    SendMessageW(toolbar, TB_SETBUTTONINFOW, static_cast<WPARAM>(id),
-                 reinterpret_cast<LPARAM>(&info));
 }
 
 std::wstring g_tooltip; // the text handed to the tooltip must outlive the notification
@@ -126,7 +107,7 @@ bool BuildToolbar() {
         return false;
     for (const ButtonSpec& b : kButtons) {
         if (b.id == kBtnTools && !ui.hasToolsButton) continue;
-        SetLabel(tb, b.id, Text(b.label));
+        SetToolbarCaption(tb, b.id, Text(b.label));
     }
     SendMessageW(tb, TB_AUTOSIZE, 0, 0);
     EnableToolbarButton(kBtnStop, false);

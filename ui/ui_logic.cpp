@@ -43,12 +43,6 @@ std::array<int, 4> InitialStatusPartEdges() {
     return {300, 375, 450, 525};
 }
 
-int ClampSplitterPosition(int position, int total, int barSize, int minFirst, int minSecond) {
-    const int upper = total - barSize - minSecond;
-    position = std::min(position, upper);
-    return std::max(position, minFirst);
-}
-
 std::array<bool, 18> ParseScanZones(std::wstring_view text) {
     std::array<bool, 18> ticked{};
     const std::vector<std::wstring> fields = Split(text, L',');

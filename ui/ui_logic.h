@@ -21,10 +21,6 @@ std::array<int, 4> StatusPartEdges(int width);
 // The fields' right edges as created: 300, 75, 75 and 75 pixels wide.
 std::array<int, 4> InitialStatusPartEdges();
 
-// The divider position (size of the first pane) kept within the two minimum sizes; when both
-// cannot be met the first pane's minimum wins.
-int ClampSplitterPosition(int position, int total, int barSize, int minFirst, int minSecond);
-
 // ScanZonesState: field i (0..17) ticked when it is exactly "1"; missing fields are unticked.
 std::array<bool, 18> ParseScanZones(std::wstring_view text);
 std::wstring FormatScanZones(const std::array<bool, 18>& ticked);

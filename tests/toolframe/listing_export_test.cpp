@@ -38,7 +38,7 @@ TEST(ListingExport, HeaderProgressAndBytes) {
     EXPECT_EQ(ExportProgressPosition(0, 3), 33);
     EXPECT_EQ(ExportProgressPosition(1, 3), 67);
     EXPECT_EQ(ExportProgressPosition(2, 3), 100);
-    EXPECT_EQ(ExportProgressText(ExportProgress(0, 3)), L"Exporting list... 33.33%");
+    EXPECT_EQ(ExportProgressText(ExportPercent(0, 3)), L"Exporting list... 33.33%");
     EXPECT_EQ(ExportBytes({L"a\u00e4", L""}), "a\xC3\xA4\r\n\r\n");
 }
 

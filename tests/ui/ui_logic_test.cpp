@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/resize.h"
+#include "common/splitter.h"
 #include "ui/ui_logic.h"
 
 namespace mdr {

@@ -1,17 +1,22 @@
 // The splitter gadget. Its state lives in a small record attached to the window; layout is
 // redone on every size change so the panes always fill it.
-#include "ui/splitter.h"
+#include "common/splitter.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "common/trace.h"
 #include "common/window.h"
-#include "ui/ui_logic.h"
 
 MDR_TRACE_MODULE(MDR);
 
 namespace mdr {
+
+int ClampSplitterPosition(int position, int total, int barSize, int minFirst, int minSecond) {
+    const int upper = total - barSize - minSecond;
+    position = std::min(position, upper);
+    return std::max(position, minFirst);
+}
 
 namespace {
 
@@ -182,7 +187,8 @@ HWND CreateSplitter(HWND parent, int id, bool vertical, HWND first, HWND second,
     state->first = first;
     state->second = second;
     state->position = (vertical ? width : height) / 2;
-    HWND w = CreateWindowExW(0, kSplitterClass, L"",
+    // A control parent, so that Tab walks into the panes.
+    HWND w = CreateWindowExW(WS_EX_CONTROLPARENT, kSplitterClass, L"",
                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, width,
                              height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), state.get());

@@ -18,4 +18,8 @@ void SetSplitterMinimums(HWND splitter, int minFirst, int minSecond);
 void SetSplitterPosition(HWND splitter, int position);
 int GetSplitterPosition(HWND splitter);
 
+// The divider position (size of the first pane) kept within the two minimum sizes; when both
+// cannot be met the first pane's minimum wins.
+int ClampSplitterPosition(int position, int total, int barSize, int minFirst, int minSecond);
+
 } // namespace mdr

@@ -1,0 +1,79 @@
+// The report lists of the tools: making them, reading their rows, the clipboard copies, and
+// keeping their rows in step with the tool's records by identity, each row with its record's
+// id as item data and its record's icon.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+#include "common/window.h"
+
+namespace mdr {
+
+// A report list with single selection, the selection always shown and full-row selection;
+// main lists also activate an item on the second click.
+HWND CreateToolList(HWND parent, int id, Place place, const std::vector<ListColumn>& columns,
+                    bool mainList);
+
+int ColumnCount(HWND list);
+int RowCount(HWND list);
+int SelectedRow(HWND list); // -1 when none
+std::wstring CellText(HWND list, int row, int column);
+std::vector<std::wstring> RowTexts(HWND list, int row);
+// The item data of a row (the record id), or -1 without such a row.
+int64_t RowId(HWND list, int row);
+// Selects and focuses a row and scrolls it into view.
+void SelectRow(HWND list, int row);
+// Where a context menu of list opens from the keyboard: below the selected row, else the
+// list's top-left corner (screen coordinates).
+POINT KeyboardMenuPoint(HWND list);
+
+// The selected row's texts joined by five spaces; false (clipboard untouched) without one.
+bool CopyRowToClipboard(HWND list, int row);
+// Every row's line with CR LF; an empty list puts an empty text on the clipboard.
+bool CopyAllToClipboard(HWND list);
+
+// A plain list filled anew (an information panel): one row per line of "label LF value".
+void FillInfoList(HWND list, const std::vector<std::wstring>& lines);
+
+// A row as the tool wants it to be.
+struct RowContent {
+    std::wstring key; // identity (IdentityKey)
+    std::vector<std::wstring> texts;
+    uint32_t id = 0;
+    HICON icon = nullptr; // nullptr: the default row icon
+    bool emphasised = false;
+};
+
+// A list whose rows follow the tool's records. Rows that still match keep their place (so the
+// selection and scroll position survive), vanished rows go, new ones are inserted where the
+// records put them, and only the texts, icons and ids that changed are written.
+class SyncedList {
+  public:
+    SyncedList() = default;
+    void Attach(HWND list, HICON defaultIcon);
+    HWND Handle() const { return list_; }
+
+    // Brings the rows in step; returns the number of rows written (inserted or changed).
+    int Sync(const std::vector<RowContent>& records);
+    // Whether the row is drawn emphasised (NM_CUSTOMDRAW).
+    bool Emphasised(int row) const;
+    // Answers the list's NM_CUSTOMDRAW: emphasised rows in colour; true when it handled it.
+    bool CustomDraw(LPARAM lParam, LRESULT& result) const;
+
+  private:
+    int ImageFor(uint32_t id, HICON icon);
+    void ReleaseImage(uint32_t id);
+
+    HWND list_ = nullptr;
+    UniqueHimagelist images_;
+    std::vector<RowContent> rows_;
+    std::map<uint32_t, int> imageOfId_; // image slot of each row's record
+    std::vector<int> freeImages_;
+};
+
+} // namespace mdr

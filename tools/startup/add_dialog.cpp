@@ -1,0 +1,177 @@
+// The Add dialog: a name, a kind (machine or user Run value, or a shortcut in the user's
+// startup folder), a program and its parameters.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "core/resources.h"
+#include "toolframe/tool_frame.h"
+#include "tools/startup/ostrel_window.h"
+#include "tools/startup/startup_entries.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kAddClass[] = L"VeltraneMendoraOstrelAdd";
+enum Gadget {
+    kNameLabel = 50,
+    kName = 51,
+    kKindLabel = 52,
+    kKind = 53,
+    kPathLabel = 54,
+    kPath = 55,
+    kBrowse = 56,
+    kParametersLabel = 57,
+    kParameters = 58,
+    kCancel = 59,
+    kAddButton = 60,
+};
+constexpr int kBrowsePicture = 24; // a folder
+
+struct AddState {
+    HWND window = nullptr;
+    bool done = false;
+    bool attempted = false;
+};
+
+std::wstring TextOf(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Browse(HWND dialog) {
+    std::vector<wchar_t> name(4096, L'\0');
+    static const wchar_t kFilter[] =
+        L"Executable (*.exe)\0*.exe;*.bat;*.cmd;*.com;*.scr;*.lnk;*.cpl;*.msi;*.reg;*.vbs\0"
+        L"All files (*.*)\0*.*\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = dialog;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = L"Open executable";
+    // A shortcut is the file the user picked, not its target.
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR |
+                OFN_NODEREFERENCELINKS;
+    if (GetOpenFileNameW(&ofn)) SetDlgItemTextW(dialog, kPath, name.data());
+}
+
+void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
+    MessageBoxW(dialog, text, title, MB_OK | icon);
+}
+
+// The Add button: the checks in order, then the entry of the chosen kind.
+void Add(AddState& state) {
+    HWND dialog = state.window;
+    const std::wstring name = TextOf(dialog, kName);
+    const int kind = static_cast<int>(SendDlgItemMessageW(dialog, kKind, CB_GETCURSEL, 0, 0));
+    const std::wstring path = TextOf(dialog, kPath);
+    const std::wstring parameters = TextOf(dialog, kParameters);
+    if (Trim(name).empty()) {
+        Tell(dialog, L"Please enter the name of the startup entry.", kTitleInformation,
+             MB_ICONINFORMATION);
+        return;
+    }
+    if (Trim(path).empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Tell(dialog, L"Please enter a valid file path.", kTitleInformation, MB_ICONINFORMATION);
+        return;
+    }
+    state.attempted = true;
+    if (kind == 0 || kind == 1) {
+        if (!WriteRunValue(kind == 0 ? kHklm : kHkcu, kRunKey, name,
+                           AddedCommand(path, parameters)))
+            Tell(dialog, L"The registry value could not be created.", kTitleWarning,
+                 MB_ICONWARNING);
+    } else {
+        const size_t slash = path.find_last_of(L'\\');
+        const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+        if (!CreateShortcut(path, UserStartupFolder() + name + L".lnk", parameters, L"", folder,
+                            SW_SHOWNORMAL, path, 0))
+            Tell(dialog, L"The shortcut could not be created.", kTitleWarning, MB_ICONWARNING);
+    }
+    state.done = true;
+}
+
+LRESULT CALLBACK AddProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    AddState* state = WindowContext<AddState>(w, message, lp);
+    switch (message) {
+    case WM_COMMAND:
+        if (!state || HIWORD(wp) > 1) break;
+        try {
+            switch (LOWORD(wp)) {
+            case kBrowse:
+                Browse(w);
+                break;
+            case kAddButton:
+            case IDOK:
+                Add(*state);
+                break;
+            case kCancel:
+            case IDCANCEL:
+                state->done = true;
+                break;
+            }
+        } catch (...) {
+            state->done = true; // nothing may leave the window procedure
+        }
+        return 0;
+    case WM_CLOSE:
+        if (state) state->done = true;
+        return 0;
+    }
+    return DefWindowProcW(w, message, wp, lp);
+}
+
+} // namespace
+
+bool ShowAddDialog(HWND owner) {
+    MDR_HERE();
+    RegisterWindowClass({.name = kAddClass, .procedure = AddProc});
+    AddState state;
+    HWND w = CreateModalWindow({.className = kAddClass,
+                                .title = L"Add new startup item",
+                                .clientWidth = 415,
+                                .clientHeight = 246},
+                               owner, &state);
+    if (!w) {
+        EnableWindow(owner, TRUE);
+        MessageBoxW(owner, L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    state.window = w;
+    AddLabel(w, L"Startup entry name:", {10, 10, 395, 15}, kNameLabel);
+    HWND name = AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 30, 395, 20}, kName,
+                           WS_EX_CLIENTEDGE);
+    AddLabel(w, L"Startup type:", {10, 60, 395, 15}, kKindLabel);
+    HWND kinds = AddDropDown(w, kKind, {10, 80, 395, 20},
+                             {L"Registry startup (machine)", L"Registry startup (user)",
+                              L"Startup folder entry (user)"});
+    SendMessageW(kinds, CB_SETCURSEL, 0, 0);
+    AddLabel(w, L"Full executable path:", {10, 115, 395, 15}, kPathLabel);
+    AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 135, 365, 20}, kPath,
+               WS_EX_CLIENTEDGE);
+    HWND browse = AddButton(w, kBrowse, L"", {380, 133, 25, 25}, BS_ICON);
+    SendMessageW(browse, BM_SETIMAGE, IMAGE_ICON,
+                 reinterpret_cast<LPARAM>(AppIcon(kBrowsePicture)));
+    AddLabel(w, L"Parameters:", {10, 165, 395, 15}, kParametersLabel);
+    AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 185, 395, 20}, kParameters,
+               WS_EX_CLIENTEDGE);
+    AddButton(w, kCancel, L"Cancel", {180, 215, 110, 25});
+    AddButton(w, kAddButton, L"Add", {295, 215, 110, 25}, BS_DEFPUSHBUTTON);
+    ShowModalWindow(w, name);
+    RunModalLoop(w, [&] { return state.done; });
+    CloseModal(w, owner);
+    return state.attempted;
+}
+
+} // namespace mdr
