@@ -331,8 +331,15 @@ bool SetClipboardText(HWND owner, const std::wstring& text) {
         std::copy(text.c_str(), text.c_str() + text.size() + 1, target);
         GlobalUnlock(memory);
     }
+    // Another program (a clipboard viewer, a copy in progress) may hold the clipboard for a
+    // moment: try for half a second before giving up.
+    bool open = OpenClipboard(owner) != FALSE;
+    for (int attempt = 0; !open && attempt < 20; ++attempt) {
+        Sleep(25);
+        open = OpenClipboard(owner) != FALSE;
+    }
     bool done = false;
-    if (OpenClipboard(owner)) {
+    if (open) {
         EmptyClipboard();
         if (SetClipboardData(CF_UNICODETEXT, memory)) {
             memory = nullptr; // the clipboard owns it now

@@ -356,8 +356,9 @@ bool PreTranslateKey(HWND main, const MSG& msg) {
         MoveFocus(main, GetKeyState(VK_SHIFT) < 0);
         return true;
     }
+    // The key's window is the one with the keyboard focus.
     const int command =
-        FrameAccess::ToolOf().KeyCommand(GetFocus(), static_cast<UINT>(msg.wParam), control);
+        FrameAccess::ToolOf().KeyCommand(msg.hwnd, static_cast<UINT>(msg.wParam), control);
     if (command < 0) return false;
     SendMessageW(main, WM_COMMAND, static_cast<WPARAM>(command), 0);
     return true;

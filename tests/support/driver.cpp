@@ -440,4 +440,55 @@ void DriverTest::TearDown() {
     processes_.clear();
 }
 
+bool AnswerFileDialog(DWORD pid, std::wstring_view title, const std::wstring& path) {
+    HWND dialog = WaitForWindow(pid, {L"#32770", title, true});
+    if (!dialog) {
+        ADD_FAILURE() << "no file dialog";
+        return false;
+    }
+    HWND edit = nullptr;
+    WaitUntil([&] {
+        edit = FindDescendant(dialog, L"Edit", 0x47c); // the file-name box
+        if (!edit) edit = FindDescendant(dialog, L"Edit", 0x480);
+        if (!edit) {
+            if (HWND combo = FindDescendant(dialog, L"ComboBox", 0x47c))
+                edit = FindDescendant(combo, L"Edit");
+        }
+        return edit != nullptr;
+    });
+    if (!edit) {
+        ADD_FAILURE() << "no file-name box in the file dialog";
+        return false;
+    }
+    Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    for (wchar_t c : path)
+        Send(edit, WM_CHAR, c, 1);
+    PressButton(dialog, IDOK);
+    if (!WaitUntil([&] { return !IsWindow(dialog); })) {
+        ADD_FAILURE() << "the file dialog stayed";
+        return false;
+    }
+    return true;
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void ClearClipboard() {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
 } // namespace mdr::driver

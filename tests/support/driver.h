@@ -154,6 +154,14 @@ std::vector<TreeItem> ReadTreeView(HWND tree);
 
 std::wstring ReadStatusBarPart(HWND statusBar, int part);
 
+// Waits for process pid's file dialog titled title, types path into its file-name box and
+// presses its OK button; false (with the reason as a test failure) when any step failed.
+bool AnswerFileDialog(DWORD pid, std::wstring_view title, const std::wstring& path);
+
+// The clipboard's Unicode text ("" when it holds none); ClearClipboard empties it.
+std::wstring ClipboardText();
+void ClearClipboard();
+
 // Polls condition every 20 ms until it holds or timeoutMs has passed.
 template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = kDefaultTimeout) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;

@@ -1,0 +1,299 @@
+// Ostrel driven from outside as a user would: the listing and its refresh, the Add dialog, the
+// removal with its backup, the export and the clipboard, and the start from MDR's tools menu.
+// Ostrel runs from a copy of the install folder, so its backups land in the test's own folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "tests/support/mdr_fixtures.h"
+#include "tests/support/registry_snapshot.h"
+
+namespace mdr::driver {
+namespace {
+
+constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kNotepad[] = L"C:\\windows\\system32\\notepad.exe";
+constexpr wchar_t kPrefix[] = L"MDRTestOstrel";
+constexpr wchar_t kConfirm[] = L"Please confirm";
+
+struct Ostrel {
+    HWND main = nullptr;
+    HWND entries = nullptr;
+    HWND info = nullptr;
+    HWND status = nullptr;
+};
+
+class OstrelTest : public MdrTest {
+  protected:
+    void SetUp() override {
+        MdrTest::SetUp();
+        CoInitialize(nullptr);
+        CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
+        CreateDirectoryW((temp_ / L"Plugins\\Tools").c_str(), nullptr);
+        ASSERT_TRUE(
+            CopyFileW((DistDir() + L"Plugins\\Tools\\Ostrel.exe").c_str(), exe_.c_str(), FALSE));
+        wchar_t startMenu[MAX_PATH] = {};
+        SHGetFolderPathW(nullptr, CSIDL_STARTMENU, nullptr, 0, startMenu);
+        startup_ = std::wstring(startMenu) + L"\\Programs\\Startup\\";
+        SHCreateDirectoryExW(nullptr, startup_.c_str(), nullptr);
+    }
+    void CleanUp() override {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            for (const wchar_t* name : {L"A", L"Missing", L"Added", L"Remove", L"Export"})
+                DeleteValue(root, kRun, kPrefix + std::wstring(name));
+        for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat"})
+            DeleteFileW((startup_ + kPrefix + file).c_str());
+        CoUninitialize();
+    }
+
+    Ostrel Start() {
+        Process& p = Launch(exe_);
+        pid_ = p.Pid();
+        Ostrel o;
+        o.main = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Startup manager ("), 20000);
+        if (!o.main) return o;
+        o.entries = FindDescendant(o.main, L"SysListView32", 200);
+        o.info = FindDescendant(o.main, L"SysListView32", 201);
+        o.status = FindDescendant(o.main, L"msctls_statusbar32");
+        return o;
+    }
+    // The rows this test planted, by name.
+    static std::vector<ListViewRow> Planted(HWND list) {
+        std::vector<ListViewRow> rows;
+        for (ListViewRow& row : ReadListView(list).rows)
+            if (row.cells[0].starts_with(kPrefix)) rows.push_back(std::move(row));
+        return rows;
+    }
+    static int RowNamed(HWND list, const std::wstring& name) {
+        const auto rows = ReadListView(list).rows;
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].cells[0] == name) return static_cast<int>(i);
+        return -1;
+    }
+    static void Key(HWND list, UINT key) { PostMessageW(list, WM_KEYDOWN, key, 1); }
+
+    TempFolder temp_;
+    std::wstring exe_ = temp_ / L"Plugins\\Tools\\Ostrel.exe";
+    std::wstring startup_;
+};
+
+TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
+    const std::wstring a = kPrefix + std::wstring(L"A");
+    SetString(HKEY_CURRENT_USER, kRun, a, std::wstring(kNotepad) + L" /a");
+    SetString(HKEY_LOCAL_MACHINE, kRun, a, std::wstring(kNotepad) + L" /a"); // the same entry
+    SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"), L"C:\\nowhere\\g.exe");
+    IShellLinkW* link = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               reinterpret_cast<void**>(&link)),
+              S_OK);
+    link->SetPath(kNotepad);
+    link->SetArguments(L"-tray");
+    IPersistFile* file = nullptr;
+    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    const std::wstring shortcut = startup_ + kPrefix + L"App.lnk";
+    ASSERT_EQ(file->Save(shortcut.c_str(), TRUE), S_OK);
+    file->Release();
+    link->Release();
+
+    Ostrel o = Start();
+    ASSERT_TRUE(o.main && o.entries && o.info && o.status);
+    auto rows = Planted(o.entries);
+    ASSERT_EQ(rows.size(), 3u);
+    // Scan order: the machine's Run key, the user's, then the startup folder.
+    EXPECT_EQ(rows[0].cells, (std::vector<std::wstring>{a, L"C:\\windows\\system32\\notepad.exe /a",
+                                                        L"Registry"}));
+    EXPECT_EQ(rows[1].cells[0], kPrefix + std::wstring(L"Missing"));
+    EXPECT_EQ(rows[2].cells, (std::vector<std::wstring>{kPrefix + std::wstring(L"App"),
+                                                        L"\"" + shortcut + L"\" \"-tray\"",
+                                                        L"Startup folder entry"}));
+    EXPECT_NE(rows[0].image, 0) << "notepad's own icon";
+    EXPECT_EQ(rows[1].image, 0) << "the default icon for a missing file";
+    // The duplicate shows once but counts.
+    const int total = ListViewCount(o.entries) + 1;
+    EXPECT_EQ(GetText(o.main),
+              L"MDR - Startup manager (" + std::to_wstring(total) + L" startup items)");
+    EXPECT_EQ(ReadStatusBarPart(o.status, 0), L"Total startup items: " + std::to_wstring(total));
+    EXPECT_TRUE(ReadListView(o.entries).rows[0].selected) << "row 0 selected at start";
+
+    // The facts of a missing file say so.
+    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, rows[1].cells[0])));
+    ASSERT_TRUE(WaitUntil([&] {
+        auto info = ReadListView(o.info).rows;
+        return !info.empty() && info[0].cells[0] == L"File status";
+    }));
+
+    // One entry goes, one comes; F5 refreshes. Rows found again keep their ids and pictures.
+    DeleteValue(HKEY_LOCAL_MACHINE, kRun, a);
+    DeleteValue(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"));
+    SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Added"), L"C:\\nowhere\\n.exe");
+    Key(o.entries, VK_F5);
+    ASSERT_TRUE(
+        WaitUntil([&] { return RowNamed(o.entries, kPrefix + std::wstring(L"Added")) >= 0; }));
+    const auto after = Planted(o.entries);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].data, rows[0].data);
+    EXPECT_EQ(after[0].image, rows[0].image);
+    EXPECT_EQ(after[1].cells[0], kPrefix + std::wstring(L"Added"));
+    EXPECT_EQ(after[2].data, rows[2].data);
+    EXPECT_EQ(ReadStatusBarPart(o.status, 0),
+              L"Total startup items: " + std::to_wstring(ListViewCount(o.entries)));
+}
+
+struct AddCase {
+    int kind;
+    HKEY root; // nullptr: a shortcut in the startup folder
+};
+
+TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
+    Ostrel o = Start();
+    ASSERT_TRUE(o.main);
+    const std::wstring name = kPrefix + std::wstring(L"Added");
+    for (const AddCase& c :
+         {AddCase{0, HKEY_LOCAL_MACHINE}, AddCase{1, HKEY_CURRENT_USER}, AddCase{2, nullptr}}) {
+        SCOPED_TRACE(c.kind);
+        PostCommand(o.main, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
+        HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new startup item"));
+        ASSERT_TRUE(dialog);
+        EXPECT_FALSE(IsEnabled(o.main));
+        auto set = [&](int id, const std::wstring& text) {
+            Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        };
+        if (c.kind == 0) {
+            // The refusals, in order; the dialog stays open after each.
+            PressButton(dialog, 60);
+            AnswerText(L"Information", L"Please enter the name of the startup entry.", IDOK);
+            set(51, L"   ");
+            PressButton(dialog, 60);
+            AnswerText(L"Information", L"Please enter the name of the startup entry.", IDOK);
+            set(51, name);
+            set(55, L"C:\\nowhere\\x.exe");
+            PressButton(dialog, 60);
+            AnswerText(L"Information", L"Please enter a valid file path.", IDOK);
+        }
+        set(51, name);
+        Send(GetDlgItem(dialog, 53), CB_SETCURSEL, static_cast<WPARAM>(c.kind));
+        set(55, kNotepad);
+        set(58, L"-x \"y\"");
+        PressButton(dialog, 60);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(o.main); }));
+        if (c.root) {
+            EXPECT_EQ(ReadString(c.root, kRun, name),
+                      L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"");
+        }
+        const int row = RowNamed(o.entries, name);
+        ASSERT_GE(row, 0);
+        const auto cells = ReadListView(o.entries).rows[static_cast<size_t>(row)].cells;
+        EXPECT_EQ(cells[1], c.root ? L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\""
+                                   : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
+        if (c.root) DeleteValue(c.root, kRun, name);
+    }
+}
+
+TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
+    const std::wstring name = kPrefix + std::wstring(L"Remove");
+    SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\Tools\\tray.exe /min \"q\"");
+    WriteFileBytes(startup_ + kPrefix + L"Old.bat", "@echo off\r\n");
+    Ostrel o = Start();
+    ASSERT_TRUE(o.main);
+
+    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, name)));
+    const std::wstring question =
+        L"Are you sure you want to remove the following startup entry?\r\n\r\n" + name +
+        L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
+        L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT.";
+    PostCommand(o.main, 1);
+    AnswerText(kConfirm, question, IDNO, o.main);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, name));
+    Key(o.entries, VK_DELETE);
+    AnswerText(kConfirm, question, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(o.entries, name) < 0; }));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, name));
+    const auto backups = FilesIn(temp_ / L"Backup\\");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].starts_with(L"Ostrel_")) << Narrow(backups[0]);
+    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, name), L"C:\\Tools\\tray.exe /min \"q\"");
+
+    // A startup-folder file goes to the Recycle Bin.
+    const std::wstring bat = kPrefix + std::wstring(L"Old");
+    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, bat)));
+    PostCommand(o.main, 51);
+    AnswerText(kConfirm, L"", IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(o.entries, bat) < 0; }));
+    EXPECT_FALSE(FileExists(startup_ + kPrefix + L"Old.bat"));
+}
+
+TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
+    const std::wstring name = kPrefix + std::wstring(L"Export");
+    SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\nowhere\\x.exe /q");
+    Ostrel o = Start();
+    ASSERT_TRUE(o.main);
+    const int count = ListViewCount(o.entries);
+
+    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, name)));
+    ClearClipboard();
+    PostCommand(o.main, 53);
+    EXPECT_TRUE(WaitUntil([&] {
+        return ClipboardText() == name + L"     C:\\nowhere\\x.exe /q     Registry";
+    })) << Narrow(ClipboardText());
+    PostCommand(o.main, 54);
+    std::wstring all;
+    EXPECT_TRUE(WaitUntil([&] {
+        all = ClipboardText();
+        return std::count(all.begin(), all.end(), L'\n') == count;
+    }));
+    EXPECT_NE(all.find(L"\r\n" + name + L"     C:\\nowhere\\x.exe /q     Registry\r\n"),
+              std::wstring::npos);
+    PostCommand(o.main, 54); // copied again, not added to
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == all; }));
+
+    // "listing" gets its ".txt"; an existing empty file is replaced without a question.
+    WriteFileBytes(temp_ / L"listing.txt", "");
+    PostCommand(o.main, 4);
+    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save startup listing", temp_ / L"listing"));
+    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
+    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
+    const std::string rule(69, '-');
+    const std::string head = rule + "\r\nMDR Ostrel Export\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const size_t generated = text.find("Generated on: ");
+    ASSERT_NE(generated, std::string::npos);
+    // "Generated on: yyyy/mm/dd at hh:ii:ss": the date is left unchecked, its shape is not.
+    EXPECT_EQ(text.substr(generated + 18, 1), "/");
+    EXPECT_EQ(text.substr(generated + 24, 4), " at ");
+    EXPECT_NE(text.find("\r\n" + rule + "\r\n\r\nTotal detected entries: " + std::to_string(count) +
+                        "\r\n\r\n"),
+              std::string::npos);
+    const std::string block = "\r\n\r\nEntry name: " + Narrow(name) +
+                              "\r\nStartup string: C:\\nowhere\\x.exe /q\r\nEntry type: "
+                              "Registry\r\nFile information:\r\nPath : n/a\r\nFile size : "
+                              "n/a\r\n\r\n" +
+                              rule + "\r\n\r\n";
+    EXPECT_NE(text.find(block), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - rule.size() - 6), "\r\n" + rule + "\r\n\r\n");
+    EXPECT_TRUE(IsEnabled(o.main));
+}
+
+TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {
+    Gadgets g = MdrTest::Start(L"", ConfigValues{});
+    ASSERT_TRUE(g.main);
+    // The tools are found in the order the folder lists Plugins\*.ini; Ostrel's is the first.
+    PostCommand(g.main, 200);
+    HWND tool = WaitForWindow(0, WindowQuery::Titled(L"MDR - Startup manager ("), 20000);
+    ASSERT_TRUE(tool) << "Ostrel did not start";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tool, &pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    ASSERT_TRUE(process);
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+    Exit(g);
+}
+
+} // namespace
+} // namespace mdr::driver
