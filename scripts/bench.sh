@@ -3,7 +3,8 @@
 # (the same prefix the tests use: do not run it while that folder's tests run).
 # Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
 # "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
-# and with a 100,000-key language file instead.
+# and with a 100,000-key language file instead; "scripts/bench.sh --ostrel" times Ostrel's refresh
+# with 1,000 Run values and 100 startup-folder shortcuts.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -19,6 +20,10 @@ if [ "${1:-}" = "--startup" ]; then
     shift
     program=MDRStartupBench
     targets="mdr_startup_bench mdr_exe mdr_data"
+elif [ "${1:-}" = "--ostrel" ]; then
+    shift
+    program=MDROstrelBench
+    targets="mdr_ostrel_bench"
 fi
 cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"

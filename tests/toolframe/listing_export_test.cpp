@@ -3,6 +3,7 @@
 
 #include "tests/support/edition.h"
 #include "toolframe/listing_export.h"
+#include "toolframe/tool_frame.h"
 
 namespace mdr {
 namespace {
@@ -46,6 +47,24 @@ TEST(ListingExport, ClipboardTexts) {
     EXPECT_EQ(ClipboardLine({L"a", L"b c", L""}), L"a     b c     ");
     EXPECT_EQ(ClipboardAll({}), L"");
     EXPECT_EQ(ClipboardAll({{L"a", L"b"}, {L"c", L"d"}}), L"a     b\r\nc     d\r\n");
+}
+
+} // namespace
+} // namespace mdr
+
+namespace mdr {
+namespace {
+
+TEST(ToolStartup, WarningsForEachMissingRight) {
+    const std::wstring admin = L"You need to run this tool under an administrator account.";
+    const std::wstring debug =
+        L"Could not assign the debug priviledge. Are you sure you are administrator?";
+    EXPECT_EQ(StartupWarnings(true, true), std::vector<std::wstring>{});
+    EXPECT_EQ(StartupWarnings(false, true), std::vector<std::wstring>{admin});
+    EXPECT_EQ(StartupWarnings(true, false), std::vector<std::wstring>{debug});
+    EXPECT_EQ(StartupWarnings(false, false), (std::vector<std::wstring>{admin, debug}));
+    // This prefix runs everything as an administrator.
+    EXPECT_TRUE(CheckAdministrator());
 }
 
 } // namespace

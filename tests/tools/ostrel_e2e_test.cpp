@@ -50,8 +50,8 @@ class OstrelTest : public MdrTest {
     }
 
     Ostrel Start() {
-        Process& p = Launch(exe_);
-        pid_ = p.Pid();
+        process_ = &Launch(exe_);
+        pid_ = process_->Pid();
         Ostrel o;
         o.main = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Startup manager ("), 20000);
         if (!o.main) return o;
@@ -140,6 +140,20 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     EXPECT_EQ(after[2].data, rows[2].data);
     EXPECT_EQ(ReadStatusBarPart(o.status, 0),
               L"Total startup items: " + std::to_wstring(ListViewCount(o.entries)));
+
+    // About, then Exit with its question: No keeps the tool, Yes ends it.
+    PostCommand(o.main, 6);
+    HWND about = WaitForWindow(pid_, WindowQuery::Titled(L"About"));
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(FindDescendantByText(about, L"Static", L"MDR - Ostrel plugin"));
+    EXPECT_FALSE(IsEnabled(o.main));
+    PressButtonByText(about, L"Close");
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsEnabled(o.main); }));
+    for (int answer : {IDNO, IDYES}) {
+        PostCommand(o.main, 7);
+        AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, o.main);
+    }
+    EXPECT_TRUE(process_->WaitExit());
 }
 
 struct AddCase {
