@@ -294,6 +294,15 @@ LRESULT CALLBACK MainProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    default:
+        if (g_frame.Window() == w) {
+            LRESULT result = 0;
+            try {
+                if (FrameAccess::ToolOf().OtherMessage(message, wp, lp, result)) return result;
+            } catch (...) {
+            }
+        }
+        break;
     }
     return DefWindowProcW(w, message, wp, lp);
 }

@@ -51,6 +51,12 @@ class Tool {
     virtual void ContextMenu(HWND list, POINT at) = 0;
     // The command a key pressed in focus runs, -1 for none (the key then goes on as usual).
     virtual int KeyCommand(HWND focus, UINT key, bool control) = 0;
+    // Any other message of the main window (timers, for example); true when the tool handled
+    // it and set result.
+    virtual bool OtherMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        (void)message, (void)wParam, (void)lParam, (void)result;
+        return false;
+    }
 };
 
 // The main window and what hangs off it; one per process.
