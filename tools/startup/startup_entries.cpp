@@ -9,10 +9,9 @@
 
 #include "common/record_ids.h"
 #include "common/text.h"
-#include "repair/backup_names.h"
-#include "repair/reg_writer.h"
 #include "toolframe/file_info.h"
 #include "toolframe/list_sync.h"
+#include "toolframe/tool_backup.h"
 
 namespace mdr {
 namespace {
@@ -265,32 +264,17 @@ std::wstring AddedCommand(const std::wstring& path, const std::wstring& paramete
 
 RemoveResult RemoveStartupEntry(const StartupEntry& entry, const std::wstring& backupFolder) {
     if (entry.type == kFolderType) {
-        // To the Recycle Bin, so a wrong removal can be undone from there.
-        std::wstring from = entry.location;
-        from.push_back(L'\0'); // the list ends with two NULs
-        SHFILEOPSTRUCTW op{};
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.c_str();
-        op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-        const bool gone = SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
-                          GetFileAttributesW(entry.location.c_str()) == INVALID_FILE_ATTRIBUTES;
-        return {gone ? RemoveResult::Removed : RemoveResult::NotRemoved, L""};
+        return {MoveToRecycleBin(entry.location) ? RemoveResult::Removed : RemoveResult::NotRemoved,
+                L""};
     }
 
     // Gone already (its key deleted meanwhile): nothing to back up or delete.
     if (!ValueExists(entry.root, entry.location, entry.name))
         return {RemoveResult::NotRemoved, L""};
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    const std::wstring file =
-        backupFolder.empty() ? L"" : ReserveBackupFile(backupFolder, L"Ostrel", now);
-    if (file.empty() || CreateBackupFile(file) != 1) return {RemoveResult::BackupFailed, file};
-    const int written = BackupValue(entry.root, entry.location, entry.name);
-    const bool exact = BackupOmissions().empty();
-    if (CloseBackupFile() != 1 || written != 1 || !exact) {
-        DeleteFileW(file.c_str());
-        return {RemoveResult::BackupFailed, L""};
-    }
+    const ToolBackup backup =
+        WriteToolBackup(L"Ostrel", backupFolder, {{entry.root, entry.location, entry.name}});
+    if (!backup.written) return {RemoveResult::BackupFailed, L""};
+    const std::wstring& file = backup.file;
     if (!DeleteRunValue(entry.root, entry.location, entry.name) ||
         ValueExists(entry.root, entry.location, entry.name))
         return {RemoveResult::NotRemoved, file};
