@@ -71,7 +71,11 @@ int ToolFrame::Message(const std::wstring& text, const wchar_t* title, UINT flag
 
 UniqueHmenu ToolFrame::MakePopupMenu(const std::vector<ToolItem>& items) const {
     UniqueHmenu menu(CreatePopupMenu());
-    if (!menu) return menu;
+    if (menu && !AppendMenuItems(menu.get(), items)) menu.reset();
+    return menu;
+}
+
+bool ToolFrame::AppendMenuItems(HMENU menu, const std::vector<ToolItem>& items) const {
     for (const ToolItem& item : items) {
         MENUITEMINFOW mii{};
         mii.cbSize = sizeof(mii);
@@ -87,9 +91,9 @@ UniqueHmenu ToolFrame::MakePopupMenu(const std::vector<ToolItem>& items) const {
             mii.dwItemData = reinterpret_cast<ULONG_PTR>(AppIcon(item.icon));
             if (item.icon >= 0) mii.hbmpItem = HBMMENU_CALLBACK;
         }
-        if (!InsertMenuItemW(menu.get(), GetMenuItemCount(menu.get()), TRUE, &mii)) return {};
+        if (!InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii)) return false;
     }
-    return menu;
+    return true;
 }
 
 void ToolFrame::ShowPopupMenu(HMENU menu, POINT at) const {

@@ -77,6 +77,8 @@ class ToolFrame {
 
     // A popup menu of items with their pictures; empty when it could not be made.
     UniqueHmenu MakePopupMenu(const std::vector<ToolItem>& items) const;
+    // Appends items to a menu; false when one could not be added.
+    bool AppendMenuItems(HMENU menu, const std::vector<ToolItem>& items) const;
     // Opens menu at a screen point; its command arrives as WM_COMMAND.
     void ShowPopupMenu(HMENU menu, POINT at) const;
 

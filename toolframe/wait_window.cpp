@@ -52,22 +52,35 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 } // namespace
 
-WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
-                       bool progress)
-    : owner_(owner) {
+bool WaitWindow::Open(const std::wstring& title, int width, int height) {
     RegisterWindowClass({.name = kWaitClass, .procedure = WaitProc});
     window_ = CreateModalWindow({.className = kWaitClass,
                                  .title = title,
-                                 .clientWidth = 343,
-                                 .clientHeight = 64,
+                                 .clientWidth = width,
+                                 .clientHeight = height,
                                  .style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN},
-                                owner);
-    if (!window_) {
-        if (owner_) EnableWindow(owner_, TRUE);
-        return;
-    }
+                                owner_);
+    if (!window_ && owner_) EnableWindow(owner_, TRUE);
+    return window_ != nullptr;
+}
+
+WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
+                       bool progress)
+    : owner_(owner) {
+    if (!Open(title, 343, 64)) return;
     AddLabel(window_, text, {10, 10, 325, 15}, kWaitTextId);
     if (progress) bar_ = AddProgressBar(window_, kWaitBarId, {10, 35, 325, 20});
+    ShowModalWindow(window_);
+    UpdateWindow(window_);
+}
+
+WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
+                       HICON picture)
+    : owner_(owner) {
+    if (!Open(title, 333, 57)) return;
+    HWND image = AddControl(window_, L"STATIC", L"", SS_ICON, {10, 20, 16, 16}, -1);
+    SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(picture), 0);
+    AddLabel(window_, text, {35, 20, 290, 20}, kWaitTextId);
     ShowModalWindow(window_);
     UpdateWindow(window_);
 }

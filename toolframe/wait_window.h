@@ -16,6 +16,8 @@ class WaitWindow {
     // Opens the window centred on owner; Opened() is false when it could not be made (the
     // owner is then enabled again at once).
     WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text, bool progress);
+    // The form with a 16x16 picture before the text (333x57, no progress bar).
+    WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text, HICON picture);
     ~WaitWindow();
     WaitWindow(const WaitWindow&) = delete;
     WaitWindow& operator=(const WaitWindow&) = delete;
@@ -25,6 +27,8 @@ class WaitWindow {
     void SetProgress(int percent) const;
 
   private:
+    bool Open(const std::wstring& title, int width, int height);
+
     HWND owner_;
     HWND window_ = nullptr;
     HWND bar_ = nullptr;
