@@ -41,6 +41,13 @@ ENV
     "$MDR_WINE" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
     # Make sure first-boot work is finished before the first test.
     "$MDR_WINE" cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
+    # A first boot can leave two service managers behind (a client that found the first one busy
+    # starts another), and services created through one are unknown to the other. Start the
+    # prefix once more, cleanly, with one.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    "$MDR_WINE" cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
     echo "Wine prefix ready: $prefix (DISPLAY=$display)"
     ;;
 down)

@@ -1,0 +1,203 @@
+// Sevrid driven from outside on real services of the test prefix: the listing with its texts
+// and twins, the export, and every command with its questions, refusals and messages, the
+// delete with its backup brought back by the registry editor.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <tuple>
+
+#include "tests/support/mdr_fixtures.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/tools/services/planted_service.h"
+
+namespace mdr::driver {
+namespace {
+
+using test::PlantedService;
+
+constexpr wchar_t kServices[] = L"System\\CurrentControlSet\\Services\\";
+constexpr wchar_t kInfo[] = L"Information";
+
+class SevridTest : public MdrTest {
+  protected:
+    void SetUp() override {
+        MdrTest::SetUp();
+        CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
+        CreateDirectoryW((temp_ / L"Plugins\\Tools").c_str(), nullptr);
+        ASSERT_TRUE(
+            CopyFileW((DistDir() + L"Plugins\\Tools\\Sevrid.exe").c_str(), exe_.c_str(), FALSE));
+    }
+
+    HWND Start() {
+        process_ = &Launch(exe_);
+        pid_ = process_->Pid();
+        main_ = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Services manager ("), 20000);
+        list_ = main_ ? FindDescendant(main_, L"SysListView32", 200) : nullptr;
+        return list_;
+    }
+    // Rows whose column 0 is display, in list order.
+    std::vector<int> RowsShowing(const std::wstring& display) const {
+        std::vector<int> rows;
+        const auto all = ReadListView(list_).rows;
+        for (size_t i = 0; i < all.size(); ++i)
+            if (all[i].cells[0] == display) rows.push_back(static_cast<int>(i));
+        return rows;
+    }
+    std::vector<std::wstring> Row(const std::wstring& display) const {
+        const auto rows = RowsShowing(display);
+        return rows.empty() ? std::vector<std::wstring>{}
+                            : ReadListView(list_).rows[static_cast<size_t>(rows[0])].cells;
+    }
+    void Select(const std::wstring& display) {
+        const auto rows = RowsShowing(display);
+        ASSERT_FALSE(rows.empty()) << Narrow(display);
+        ASSERT_TRUE(SelectListViewRow(list_, rows[0]));
+    }
+    // Runs a command and answers its boxes in order: (title, text, button) each.
+    void Run(int command,
+             std::initializer_list<std::tuple<const wchar_t*, std::wstring, int>> boxes) {
+        PostCommand(main_, command);
+        for (const auto& [title, text, button] : boxes)
+            AnswerText(title, text, button, nullptr, 30000);
+        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main_); }));
+    }
+
+    TempFolder temp_;
+    std::wstring exe_ = temp_ / L"Plugins\\Tools\\Sevrid.exe";
+    HWND main_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
+    const std::wstring dll = test::ServiceStringsDll();
+    PlantedService plain(L"MDRTestSvcPlain", L"MDR Test Plain");
+    PlantedService quoted(L"MDRTestSvcQuoted", L"MDR Test Quoted");
+    PlantedService lines(L"MDRTestSvcLines", L"MDR Test Lines");
+    PlantedService indirect(L"MDRTestSvcIndirect", L"MDR Test Indirect");
+    PlantedService none(L"MDRTestSvcNone", L"MDR Test None");
+    PlantedService withDll(L"MDRTestSvcDll", L"MDR Test Dll");
+    // Two services that show the same display name: one through an indirect string.
+    PlantedService twinA(L"MDRTestSvcTwinA", L"@" + dll + L",-101");
+    PlantedService twinB(L"MDRTestSvcTwinB", L"Planted service description");
+    auto describe = [](const PlantedService& s, const std::wstring& text) {
+        SetString(HKEY_LOCAL_MACHINE, kServices + s.Name(), L"Description", text);
+    };
+    describe(plain, L"Plain description");
+    describe(quoted, L"\"Quoted\" description");
+    describe(lines, L"one\ntwo");
+    describe(indirect, L"@" + dll + L",-101");
+    SetString(HKEY_LOCAL_MACHINE, kServices + withDll.Name() + L"\\Parameters", L"ServiceDll", dll);
+    twinA.Start();
+    twinB.Start();
+
+    ASSERT_TRUE(Start());
+    const std::wstring command = L"\"" + test::TestServiceExe() + L"\" ";
+    struct Expected {
+        std::wstring display, description;
+    };
+    for (const Expected& e :
+         std::vector<Expected>{{L"MDR Test Plain", L"Plain description"},
+                               {L"MDR Test Quoted", L"Quoted description"},
+                               {L"MDR Test Lines", L"onetwo"},
+                               {L"MDR Test Indirect", L"Planted service description"},
+                               {L"MDR Test None", L"MDR Test None"}})
+        EXPECT_EQ(Row(e.display), (std::vector<std::wstring>{e.display, L"Stopped", L"Demand start",
+                                                             command, e.description}));
+    const std::vector<int> twins = RowsShowing(L"Planted service description");
+    ASSERT_EQ(twins.size(), 2u);
+    EXPECT_EQ(GetText(main_), L"MDR - Services manager (" + std::to_wstring(ListViewCount(list_)) +
+                                  L" services found)");
+
+    // Stop acts on the twin selected, and only on it.
+    ASSERT_TRUE(SelectListViewRow(list_, twins[1]));
+    Run(1,
+        {{kInfo, L"Are you sure you want to stop the Planted service description service?", IDYES},
+         {kInfo, L"The service was stopped successfully.", IDOK}});
+    const auto rows = ReadListView(list_).rows;
+    EXPECT_EQ(rows[static_cast<size_t>(twins[1])].cells[1], L"Stopped");
+    EXPECT_EQ(rows[static_cast<size_t>(twins[0])].cells[1], L"Running");
+    EXPECT_EQ((twinA.State() == SERVICE_STOPPED) + (twinB.State() == SERVICE_STOPPED), 1);
+
+    PostCommand(main_, 6);
+    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save services listing", temp_ / L"services.txt"));
+    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
+    const std::string text = ReadFileBytes(temp_ / L"services.txt");
+    EXPECT_EQ(ReadStatusBarPart(FindDescendant(main_, L"msctls_statusbar32"), 0),
+              L"The list was exported...");
+    const std::string exe = Narrow(test::TestServiceExe());
+    const size_t block = text.find("Service name: MDRTestSvcDll\r\n");
+    ASSERT_NE(block, std::string::npos);
+    const std::string expected = "Service name: MDRTestSvcDll\r\nDisplay name: MDR Test Dll\r\n"
+                                 "Description: MDR Test Dll\r\nImage path: \"" +
+                                 exe + "\" \r\nImage path MD5: ";
+    EXPECT_EQ(text.substr(block, expected.size()), expected);
+    const size_t dllLine =
+        text.find("\r\nService DLL: " + Narrow(dll) + "\r\nService DLL MD5: ", block);
+    ASSERT_NE(dllLine, std::string::npos);
+    const std::string tail = "\r\nStartup type: Demand start\r\nCurrent state: Stopped\r\n\r\n" +
+                             std::string(69, '-') + "\r\n\r\n";
+    EXPECT_EQ(text.substr(dllLine + 34 + Narrow(dll).size() + 32, tail.size()), tail);
+}
+
+TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
+    PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
+    ASSERT_TRUE(Start());
+    const std::wstring display = L"MDR Test Cmd";
+    auto state = [&] { return Row(display)[1]; };
+    ASSERT_NO_FATAL_FAILURE(Select(display));
+
+    Run(1, {{kInfo, L"This service cannot be stopped because it isn't running.", IDOK}});
+    Run(2, {{kInfo, L"This service cannot be restarted because it isn't running.", IDOK}});
+    Run(0, {{kInfo, L"Are you sure you want to start the MDR Test Cmd service?", IDNO}});
+    EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    Run(50, {{kInfo, L"Are you sure you want to start the MDR Test Cmd service?", IDYES},
+             {kInfo, L"The service was started successfully.", IDOK}});
+    EXPECT_EQ(state(), L"Running");
+    Run(0, {{kInfo, L"This service cannot be started because it is already running.", IDOK}});
+    Run(52, {{kInfo, L"Are you sure you want to restart the MDR Test Cmd service?", IDYES},
+             {kInfo, L"The service was restarted successfully.", IDOK}});
+    EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_RUNNING));
+    Run(51, {{kInfo, L"Are you sure you want to stop the MDR Test Cmd service?", IDYES},
+             {kInfo, L"The service was stopped successfully.", IDOK}});
+    EXPECT_EQ(state(), L"Stopped");
+
+    for (int item : {55, 54, 53}) {
+        Run(item, {{kInfo, L"Operation completed successfully.", IDOK}});
+        EXPECT_EQ(Row(display)[2], item == 55   ? L"Disabled"
+                                   : item == 54 ? L"Demand start"
+                                                : L"Auto start");
+        if (item == 55)
+            Run(0, {{kInfo,
+                     L"This service is disabled, please enable it first. (Right click -> Startup "
+                     L"type -> Automatic or Demand)",
+                     IDOK}});
+    }
+
+    test::RegTree before;
+    ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), before));
+    const std::wstring question =
+        L"Are you sure you want to remove the following service?\r\n\r\nMDRTestSvcCmd (MDR Test "
+        L"Cmd)\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate "
+        L"service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that the executable "
+        L"itself will not be deleted. Only the\r\nreference to the service will be removed.";
+    Run(3, {{L"Please confirm", question, IDNO}});
+    EXPECT_NE(svc.State(), 0u);
+    PostMessageW(list_, WM_KEYDOWN, VK_DELETE, 1);
+    AnswerText(L"Please confirm", question, IDYES);
+    AnswerText(kInfo, L"The service was deleted successfully.", IDOK, nullptr, 30000);
+    EXPECT_TRUE(WaitUntil([&] { return RowsShowing(display).empty(); }));
+    EXPECT_EQ(svc.State(), 0u);
+    const auto backups = FilesIn(temp_ / L"Backup\\");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].starts_with(L"Sevrid_")) << Narrow(backups[0]);
+    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    test::RegTree after;
+    ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), after));
+    EXPECT_EQ(after, before);
+    DeleteTree(HKEY_LOCAL_MACHINE, kServices + svc.Name());
+}
+
+} // namespace
+} // namespace mdr::driver

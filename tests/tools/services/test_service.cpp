@@ -1,0 +1,58 @@
+// A real Win32 service for the tests, one per process. Its command line chooses how it behaves:
+//   (nothing)   starts, runs until stopped
+//   stuckstart  stays in START_PENDING with a check point that never moves
+//   refusestop  runs and does not accept the stop control
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+SERVICE_STATUS_HANDLE g_handle = nullptr;
+SERVICE_STATUS g_status{};
+HANDLE g_stop = nullptr;
+bool g_stuckStart = false;
+bool g_refuseStop = false;
+
+void Report(DWORD state, DWORD accepted) {
+    g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    g_status.dwCurrentState = state;
+    g_status.dwControlsAccepted = accepted;
+    g_status.dwCheckPoint = state == SERVICE_START_PENDING ? 1 : 0;
+    g_status.dwWaitHint = state == SERVICE_START_PENDING ? 1000 : 0;
+    SetServiceStatus(g_handle, &g_status);
+}
+
+DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
+    if (control == SERVICE_CONTROL_STOP && !g_refuseStop && !g_stuckStart) {
+        Report(SERVICE_STOP_PENDING, 0);
+        SetEvent(g_stop);
+    }
+    return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, LPWSTR*) {
+    g_handle = RegisterServiceCtrlHandlerExW(L"", Handler, nullptr);
+    if (!g_handle) return;
+    if (g_stuckStart) {
+        Report(SERVICE_START_PENDING, 0);
+        WaitForSingleObject(g_stop, INFINITE); // until the test ends the process
+        return;
+    }
+    Report(SERVICE_RUNNING, g_refuseStop ? 0 : SERVICE_ACCEPT_STOP);
+    WaitForSingleObject(g_stop, INFINITE);
+    Report(SERVICE_STOPPED, 0);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"stuckstart") == 0) g_stuckStart = true;
+        if (std::wcscmp(argv[i], L"refusestop") == 0) g_refuseStop = true;
+    }
+    g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    wchar_t name[] = L"";
+    SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    return StartServiceCtrlDispatcherW(table) ? 0 : 1;
+}

@@ -1,0 +1,87 @@
+// Sevrid's model: the Win32 services of the machine as the service control manager lists them,
+// their texts (indirect resource strings included), and the commands that start, stop, delete
+// and re-configure them, each wait bounded. No windows here.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/handles.h"
+
+namespace mdr {
+
+inline constexpr wchar_t kServicesKey[] = L"System\\CurrentControlSet\\Services\\";
+
+struct ServiceRecord {
+    std::wstring name; // the key name: the service's identity
+    std::wstring displayName;
+    std::wstring description;
+    std::wstring binaryPath;
+    std::wstring serviceDll;
+    DWORD startType = 0;
+    DWORD state = 0;
+    DWORD exitCode = 0;
+    DWORD serviceExitCode = 0;
+    DWORD checkPoint = 0;
+    DWORD waitHint = 0;
+    uint32_t id = 0;
+    std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
+    bool fileMissing = false;          // its program file or its service DLL does not exist
+};
+
+std::wstring StateText(DWORD state);
+std::wstring StartTypeText(DWORD startType);
+
+// "@file,-id": the file and the number after the comma; none without a leading "@" and a comma.
+struct IndirectString {
+    std::wstring file;
+    int id;
+};
+std::optional<IndirectString> ParseIndirectString(std::wstring_view text);
+// The string of an "@file,-id" text, read from the file loaded as data (its code never runs):
+// "" when the file holds no such string; the text unchanged when it is no such reference or
+// the file cannot be loaded.
+std::wstring ResolveIndirectString(const std::wstring& text);
+// The registry description without quotes and line feeds, resolved; the display name without one.
+std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstring& displayName);
+
+// Every Win32 service, in the manager's order. Records whose service name matches one of
+// previous keep its id and icon; the ids of previous records not found again are released.
+std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous);
+std::wstring ServiceIdentity(const ServiceRecord& record);
+
+// The Copy all line of a row: column 0 padded or cut to 50, columns 1 and 2 to 20, joined by
+// five spaces, then CR LF.
+std::wstring PaddedCopyLine(const std::vector<std::wstring>& columns);
+
+// The export record lines of one service (without the closing empty line and separator).
+std::vector<std::wstring> ServiceExportLines(const ServiceRecord& record);
+
+// ---- Control ----
+
+// How a command waits for a service to leave a pending state: it asks again after the
+// service's wait hint (kept within 100..1000 ms) and gives up once the check point has not
+// moved for `stall` milliseconds. pump runs between the questions (the window keeps painting).
+struct ServiceWait {
+    std::function<void()> pump;
+    DWORD stall = 30000;
+};
+
+struct ServiceResult {
+    bool ok = false;
+    DWORD error = 0; // the system's error code when not ok (0: none known)
+};
+
+ServiceResult StartServiceByName(const std::wstring& name, const ServiceWait& wait);
+bool StopServiceByName(const std::wstring& name, const ServiceWait& wait);
+// Stops the service, waits until it is stopped, then deletes it.
+ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& wait);
+bool SetServiceStartType(const std::wstring& name, DWORD startType);
+
+} // namespace mdr
