@@ -354,8 +354,23 @@ int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view value
 
 // ---- Paths ----
 
+namespace {
+thread_local bool t_thirtyTwoBit = false;
+} // namespace
+
+void SetThirtyTwoBitExpansion(bool on) {
+    t_thirtyTwoBit = on;
+}
+
 std::wstring ExpandEnvironment(std::wstring_view text) {
     std::wstring source(text);
+    if (t_thirtyTwoBit) {
+        for (const wchar_t* name : {L"ProgramFiles", L"CommonProgramFiles"}) {
+            const std::wstring x86 = std::wstring(name) + L"(x86)";
+            if (GetEnvironmentVariableW(x86.c_str(), nullptr, 0) == 0) continue;
+            source = ReplaceAllNoCase(source, L"%" + std::wstring(name) + L"%", L"%" + x86 + L"%");
+        }
+    }
     DWORD need = ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
     // When even the size query fails the text is used as it stands.
     for (int attempt = 0; attempt < 4 && need != 0; ++attempt) {

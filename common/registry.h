@@ -55,6 +55,9 @@ int KeyExists(RootKey root, std::wstring_view keyPath);
 int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
 std::wstring ExpandEnvironment(std::wstring_view text);
+// While on, this thread's expansions give the folders a 32-bit program gets: %ProgramFiles% and
+// %CommonProgramFiles% become their "(x86)" forms (where the system has them).
+void SetThirtyTwoBitExpansion(bool on);
 std::wstring LongPathOf(std::wstring_view path);
 // File, folder or drive root exists (or the part before the first ",").
 bool PathExists(std::wstring_view path);

@@ -18,6 +18,25 @@ bool KeepGoing(const std::wstring& itemText) {
 
 } // namespace
 
+int EnumerateSubkeysInViews(RootKey root, const std::wstring& keyPath, bool recursive,
+                            SubkeyCheck check) {
+    const int native = EnumerateSubkeys(root, keyPath, recursive, check);
+    if (native == -1) return -1;
+    const std::wstring twin = kScansBothViews ? Wow32Twin(root, keyPath) : L"";
+    if (twin.empty()) return native;
+    const Wow32ViewScope view;
+    return EnumerateSubkeys(root, twin, recursive, check);
+}
+
+int EnumerateValuesInViews(RootKey root, const std::wstring& keyPath, ValueCheck check) {
+    const int native = EnumerateValues(root, keyPath, check);
+    if (native == -1) return -1;
+    const std::wstring twin = kScansBothViews ? Wow32Twin(root, keyPath) : L"";
+    if (twin.empty()) return native;
+    const Wow32ViewScope view;
+    return EnumerateValues(root, twin, check);
+}
+
 int BeginSubkeyCheck(RootKey root, const std::wstring& keyPath) {
     if (keyPath.empty()) return 0;
     return KeepGoing(L" " + RootKeyName(root) + L"\\" + keyPath) ? 1 : -1;

@@ -18,6 +18,11 @@ void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstri
                      const std::wstring& valueData, const std::wstring& category,
                      const std::wstring& description, int safety, int entryType);
 
+// Walks the key with the check, then, in the 64-bit edition, the key's 32-bit twin (when it is
+// split) in the 32-bit view. -1 as soon as the user stopped one walk.
+int EnumerateSubkeysInViews(RootKey root, const std::wstring& keyPath, bool recursive,
+                            SubkeyCheck check);
+int EnumerateValuesInViews(RootKey root, const std::wstring& keyPath, ValueCheck check);
 // Joins a key path and a child name ("" parent gives the child alone).
 std::wstring JoinKey(const std::wstring& parent, const std::wstring& child);
 

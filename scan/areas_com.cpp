@@ -65,7 +65,7 @@ template <size_t N> int RunWalks(const Walk (&walks)[N]) {
     AreaErrorCount() = 0;
     for (const Walk& walk : walks) {
         MDR_HERE();
-        if (EnumerateSubkeys(walk.root, walk.keyPath, false, walk.check) == -1) {
+        if (EnumerateSubkeysInViews(walk.root, walk.keyPath, false, walk.check) == -1) {
             AreaErrorCount() = 0;
             return -1;
         }
@@ -107,7 +107,8 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
     if (KeyExists(root, typelibKey)) {
         std::wstring typelib = DefaultValue(root, typelibKey);
         // Type libraries are registered machine-wide; only that location is looked at.
-        if (!typelib.empty() && KeyExists(kHklm, L"Software\\Classes\\TypeLib\\" + typelib) == 0) {
+        if (!typelib.empty() &&
+            ReferencedKeyExists(kHklm, L"Software\\Classes\\TypeLib\\" + typelib) == 0) {
             ReportCom(root, typelibKey, L"", typelib,
                       Describe(kTextTypelibOfClass, L"$TYPELIB$", typelib), kKeyEntry);
             return 0;
@@ -131,7 +132,8 @@ int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
     if (ValueExists(root, keyPath, L"AppID")) {
         std::wstring appId = ReadValueAsText(root, keyPath, L"AppID");
         const std::wstring target = L"Software\\Classes\\AppID\\" + appId;
-        if (!appId.empty() && !KeyExists(kHklm, target) && !KeyExists(kHkcu, target)) {
+        if (!appId.empty() && !ReferencedKeyExists(kHklm, target) &&
+            !ReferencedKeyExists(kHkcu, target)) {
             ReportCom(root, keyPath, L"", L"", Describe(kTextAppId, L"$APPID$", appId), kKeyEntry);
             return 0;
         }
@@ -160,8 +162,8 @@ int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
         // Either the proxy/stub class or the type library still marshals the interface.
         const std::wstring clsidPath = L"Software\\Classes\\CLSID\\" + clsid;
         const std::wstring typelibPath = L"Software\\Classes\\Typelib\\" + typelib;
-        if (KeyExists(kHklm, clsidPath) || KeyExists(kHklm, typelibPath) ||
-            KeyExists(kHkcu, clsidPath) || KeyExists(kHkcu, typelibPath))
+        if (ReferencedKeyExists(kHklm, clsidPath) || ReferencedKeyExists(kHklm, typelibPath) ||
+            ReferencedKeyExists(kHkcu, clsidPath) || ReferencedKeyExists(kHkcu, typelibPath))
             continue;
         ReportAreaError(root, typelibKey, L"", typelib, kTypelibCategory,
                         Describe(kTextTypelibOfInterface, L"$TYPELIB$", typelib), kUnsafe,

@@ -53,7 +53,8 @@ bool HasDigit(std::wstring_view s) {
 
 // The class is registered for the machine or for the user (the two halves of HKCR).
 bool ClassRegistered(const std::wstring& clsid) {
-    return KeyExists(kHklm, kClsidKey + clsid) || KeyExists(kHkcu, kClsidKey + clsid);
+    return ReferencedKeyExists(kHklm, kClsidKey + clsid) ||
+           ReferencedKeyExists(kHkcu, kClsidKey + clsid);
 }
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}": the shape of a class identifier.
@@ -108,7 +109,8 @@ int CheckFileExtension(RootKey root, const std::wstring& keyPath) {
     std::wstring ext = LastComponent(keyPath);
     // Not an extension but the shell's own list; key names ignore case.
     if (EqualsNoCase(ext, L"OpenWithList")) return 0;
-    if (!KeyExists(kHklm, kClassesKey + ext) && !KeyExists(kHkcu, kClassesKey + ext)) {
+    if (!ReferencedKeyExists(kHklm, kClassesKey + ext) &&
+        !ReferencedKeyExists(kHkcu, kClassesKey + ext)) {
         std::wstring data = ReadValueAsText(root, keyPath, L"");
         ReportAreaError(root, keyPath, L"", data, kCatExtensions,
                         Describe(234, L"$EXTENSIONKEY$", ext), kSafe, kKeyEntry);
@@ -219,8 +221,8 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
     }
     if (ValueExists(root, keyPath, L"CLSID")) {
         std::wstring clsid = ReadValueAsText(root, keyPath, L"CLSID");
-        if (!clsid.empty() && !KeyExists(kHkcu, kClsidKey + clsid) &&
-            !KeyExists(kHklm, kClsidKey + clsid)) {
+        if (!clsid.empty() && !ReferencedKeyExists(kHkcu, kClsidKey + clsid) &&
+            !ReferencedKeyExists(kHklm, kClsidKey + clsid)) {
             ReportAreaError(root, keyPath, L"", clsid, kCatIeExtensions,
                             Describe(241, L"$CLSID$", clsid), kSafe, kKeyEntry);
             return 0;
@@ -229,8 +231,9 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
     if (ValueExists(root, keyPath, L"CLSIDExtension")) {
         // Either a file or a registered class will do.
         std::wstring ext = ReadValueAsText(root, keyPath, L"CLSIDExtension");
-        if (!ext.empty() && !FileReferenceExists(ext) && !KeyExists(kHkcu, kClsidKey + ext) &&
-            !KeyExists(kHklm, kClsidKey + ext)) {
+        if (!ext.empty() && !FileReferenceExists(ext) &&
+            !ReferencedKeyExists(kHkcu, kClsidKey + ext) &&
+            !ReferencedKeyExists(kHklm, kClsidKey + ext)) {
             ReportAreaError(root, keyPath, L"", ext, kCatIeExtensions,
                             Describe(242, L"$CLSIDEXTENSION$", ext), kSafe, kKeyEntry);
             return 0;
@@ -256,7 +259,8 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
 // True when the server subkey exists under either root and neither root's default value names
 // an existing file.
 bool ServerMissing(const std::wstring& serverKey) {
-    if (!KeyExists(kHklm, serverKey) && !KeyExists(kHkcu, serverKey)) return false;
+    if (!ReferencedKeyExists(kHklm, serverKey) && !ReferencedKeyExists(kHkcu, serverKey))
+        return false;
     std::wstring machine = ReadValueAsText(kHklm, serverKey, L"");
     std::wstring user = ReadValueAsText(kHkcu, serverKey, L"");
     return !FileReferenceExists(machine) && !FileReferenceExists(user);
@@ -270,7 +274,7 @@ int CheckToolbar(RootKey root, const std::wstring& keyPath, const std::wstring& 
     // LinksFolderName, which name no class and must not be taken for broken toolbars.
     if (!LooksLikeClassId(name)) return 0;
     std::wstring classKey = kClsidKey + name;
-    if (KeyExists(kHklm, classKey) || KeyExists(kHkcu, classKey)) {
+    if (ReferencedKeyExists(kHklm, classKey) || ReferencedKeyExists(kHkcu, classKey)) {
         if (ServerMissing(classKey + L"\\InprocServer32") ||
             ServerMissing(classKey + L"\\InprocServer")) {
             ReportAreaError(root, keyPath, name, L"", kCatIeToolbars,
@@ -288,7 +292,7 @@ int CheckToolbar(RootKey root, const std::wstring& keyPath, const std::wstring& 
 int ScanExtensions() {
     MDR_HERE();
     AreaErrorCount() = 0;
-    if (EnumerateSubkeys(kHkcu, kFileExtsKey, false, CheckFileExtension) == -1) {
+    if (EnumerateSubkeysInViews(kHkcu, kFileExtsKey, false, CheckFileExtension) == -1) {
         AreaErrorCount() = 0;
         return -1;
     }
@@ -299,9 +303,9 @@ int ScanHistory() {
     MDR_HERE();
     // One count across the three lists.
     AreaErrorCount() = 0;
-    if (EnumerateValues(kHkcu, kRecentDocsKey, CheckRecentDocument) == -1 ||
-        EnumerateSubkeys(kHkcu, kOpenSaveKey, false, CheckOpenSaveList) == -1 ||
-        EnumerateValues(kHkcu, kLastVisitedKey, CheckLastVisited) == -1) {
+    if (EnumerateValuesInViews(kHkcu, kRecentDocsKey, CheckRecentDocument) == -1 ||
+        EnumerateSubkeysInViews(kHkcu, kOpenSaveKey, false, CheckOpenSaveList) == -1 ||
+        EnumerateValuesInViews(kHkcu, kLastVisitedKey, CheckLastVisited) == -1) {
         AreaErrorCount() = 0;
         return -1;
     }
@@ -311,7 +315,7 @@ int ScanHistory() {
 int ScanIEBHOs() {
     MDR_HERE();
     AreaErrorCount() = 0;
-    if (EnumerateSubkeys(kHklm, kBhoKey, false, CheckHelperObject) == -1) {
+    if (EnumerateSubkeysInViews(kHklm, kBhoKey, false, CheckHelperObject) == -1) {
         AreaErrorCount() = 0;
         return -1;
     }
@@ -321,7 +325,7 @@ int ScanIEBHOs() {
 int ScanIEExtensions() {
     MDR_HERE();
     AreaErrorCount() = 0;
-    if (EnumerateSubkeys(kHklm, kIeExtensionsKey, false, CheckBrowserExtension) == -1) {
+    if (EnumerateSubkeysInViews(kHklm, kIeExtensionsKey, false, CheckBrowserExtension) == -1) {
         AreaErrorCount() = 0;
         return -1;
     }
@@ -331,7 +335,7 @@ int ScanIEExtensions() {
 int ScanIEToolbars() {
     MDR_HERE();
     AreaErrorCount() = 0;
-    if (EnumerateValues(kHklm, kIeToolbarKey, CheckToolbar) == -1) {
+    if (EnumerateValuesInViews(kHklm, kIeToolbarKey, CheckToolbar) == -1) {
         AreaErrorCount() = 0;
         return -1;
     }

@@ -63,9 +63,10 @@ int RunArea(const std::vector<Walk>& walks) {
     AreaErrorCount() = 0;
     for (const Walk& walk : walks) {
         MDR_HERE();
-        int result = walk.subkeyCheck ? EnumerateSubkeys(walk.root, walk.keyPath, walk.recursive,
-                                                         walk.subkeyCheck)
-                                      : EnumerateValues(walk.root, walk.keyPath, walk.valueCheck);
+        int result =
+            walk.subkeyCheck
+                ? EnumerateSubkeysInViews(walk.root, walk.keyPath, walk.recursive, walk.subkeyCheck)
+                : EnumerateValuesInViews(walk.root, walk.keyPath, walk.valueCheck);
         if (result == -1) {
             AreaErrorCount() = 0;
             return -1;
@@ -248,7 +249,8 @@ int CheckVendorKey(RootKey root, const std::wstring& keyPath) {
     std::wstring vendor = LastComponent(keyPath);
     std::wstring lower = ToLower(vendor);
     if (lower == L"classes" || lower == L"microsoft" || lower == L"policies" ||
-        lower == L"printers" || lower == L"windows 3.1 migration status" || vendor.empty()) {
+        lower == L"printers" || lower == L"windows 3.1 migration status" ||
+        lower == L"wow6432node" || vendor.empty()) {
         return 0;
     }
     if (CountKeyValues(root, keyPath) != 0) return 0;
@@ -319,7 +321,8 @@ int CheckSoundKey(RootKey root, const std::wstring& keyPath) {
 // RunOnceEx keeps its commands in numbered subkeys; the key's own "Title" and "Flags" values
 // are settings of the run, not programs.
 bool IsRunOnceExSetting(const std::wstring& keyPath, const std::wstring& name) {
-    return EqualsNoCase(keyPath, kRunOnceExKey) &&
+    // The 32-bit twin of the key has the same two settings.
+    return EqualsNoCase(ReplaceAllNoCase(keyPath, L"Wow6432Node\\", L""), kRunOnceExKey) &&
            (EqualsNoCase(name, L"Title") || EqualsNoCase(name, L"Flags"));
 }
 

@@ -56,6 +56,8 @@ std::wstring SpecialFolder(int csidl) {
     return folder;
 }
 
+thread_local RegistryView t_view = RegistryView::Native;
+
 std::wstring EnvironmentValue(const wchar_t* name) {
     DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
     if (need == 0) return L"";
@@ -68,19 +70,67 @@ std::wstring EnvironmentValue(const wchar_t* name) {
 
 } // namespace
 
+RegistryView CurrentView() {
+    return t_view;
+}
+
+Wow32ViewScope::Wow32ViewScope() {
+    t_view = RegistryView::Wow32;
+    SetThirtyTwoBitExpansion(true);
+}
+
+Wow32ViewScope::~Wow32ViewScope() {
+    t_view = RegistryView::Native;
+    SetThirtyTwoBitExpansion(false);
+}
+
+std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath) {
+    const std::wstring_view software = L"Software\\";
+    const std::wstring_view classes = L"Software\\Classes\\";
+    if (FindNoCase(keyPath, L"Wow6432Node") != std::wstring::npos) return L"";
+    if (root == kHkcu && StartsWithNoCase(keyPath, classes))
+        return std::wstring(keyPath.substr(0, classes.size())) + L"Wow6432Node\\" +
+               std::wstring(keyPath.substr(classes.size()));
+    if (root != kHklm) return L"";
+    if (EqualsNoCase(keyPath, L"Software")) return std::wstring(keyPath) + L"\\Wow6432Node";
+    if (!StartsWithNoCase(keyPath, software)) return L"";
+    return std::wstring(keyPath.substr(0, software.size())) + L"Wow6432Node\\" +
+           std::wstring(keyPath.substr(software.size()));
+}
+
+int ReferencedKeyExists(RootKey root, const std::wstring& keyPath) {
+    if (KeyExists(root, keyPath)) return 1;
+    if (t_view != RegistryView::Wow32) return 0;
+    const std::wstring twin = Wow32Twin(root, keyPath);
+    return !twin.empty() && KeyExists(root, twin) ? 1 : 0;
+}
+
+std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view wow64Folder) {
+    if (wow64Folder.empty() || !StartsWithNoCase(path, systemFolder)) return std::wstring(path);
+    return std::wstring(wow64Folder) + std::wstring(path.substr(systemFolder.size()));
+}
+
 int FileReferenceExists(std::wstring_view input) {
     MDR_HERE();
     if (Trim(input).empty()) return 0;
+    // In the 32-bit view every candidate is looked for as a 32-bit program would: System32 is
+    // its SysWOW64.
+    const EnginePaths& paths = ScanEnginePaths();
+    const bool wow32 = t_view == RegistryView::Wow32;
+    auto seen = [&](const std::wstring& path) {
+        return wow32 ? Wow32FilePath(path, paths.systemFolder, paths.wow64Folder) : path;
+    };
     std::wstring text(input);
     if (text.front() == L'@') text.erase(0, 1);
-    if (PathExists(text)) return 1;
+    if (PathExists(seen(text))) return 1;
     text = Trim(LongPathOf(text));
-    text = LongPathOf(RewriteReferenceText(text, ScanEnginePaths().windowsFolder));
-    if (PathExists(text)) return 1;
+    text = LongPathOf(RewriteReferenceText(text, paths.windowsFolder));
+    if (PathExists(seen(text))) return 1;
     // An unquoted command line whose program sits in a folder with blanks in its name.
-    if (AnyWordPrefixExists(text)) return 1;
-    for (const std::wstring& folder : ScanEnginePaths().searchFolders) {
-        std::wstring candidate = folder + text;
+    if (AnyWordPrefixExists(seen(text))) return 1;
+    for (const std::wstring& folder : paths.searchFolders) {
+        std::wstring candidate = seen(folder + text);
         if (PathExists(candidate) || AnyWordPrefixExists(candidate)) return 1;
     }
     if (GetSkipRemovable() == 1 && IsOnRemovableDrive(text)) return 1;
@@ -115,6 +165,9 @@ void InitScanEnginePaths() {
     if (windir.empty() || windir.back() != L'\\') windir += L'\\';
     p.windowsFolder = windir;
     p.systemFolder = windir + L"system32\\";
+    wchar_t wow64[MAX_PATH] = {};
+    const UINT wow64Length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
+    if (wow64Length > 0 && wow64Length < MAX_PATH) p.wow64Folder = std::wstring(wow64) + L"\\";
     p.driversFolder = windir + L"system32\\drivers\\";
     p.fontsFolder = SpecialFolder(CSIDL_FONTS);
     p.recentFolder = SpecialFolder(CSIDL_RECENT);

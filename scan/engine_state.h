@@ -15,10 +15,38 @@ namespace mdr {
 int FileReferenceExists(std::wstring_view text);
 int IsOnRemovableDrive(std::wstring_view path);
 
+// ---- Registry views ----
+// On 64-bit Windows the registry keeps the entries of 32-bit programs apart (under Wow6432Node),
+// and the 32-bit programs see System32 as SysWOW64 and %ProgramFiles% as "Program Files (x86)".
+// The 64-bit edition walks the split keys twice: as they are, then their 32-bit twins, testing
+// what it finds there as a 32-bit program would.
+enum class RegistryView { Native, Wow32 };
+inline constexpr bool kScansBothViews = sizeof(void*) == 8;
+
+// The view the scan thread is walking now.
+RegistryView CurrentView();
+// Walks in the 32-bit view for its lifetime.
+class Wow32ViewScope {
+  public:
+    Wow32ViewScope();
+    ~Wow32ViewScope();
+    Wow32ViewScope(const Wow32ViewScope&) = delete;
+    Wow32ViewScope& operator=(const Wow32ViewScope&) = delete;
+};
+// The 32-bit twin of a split key: HKLM "Software\X" as "Software\Wow6432Node\X" and HKCU
+// "Software\Classes\X" as "Software\Classes\Wow6432Node\X"; "" for a key that is not split.
+std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath);
+// Whether a key that an entry refers to exists: in the 32-bit view its twin counts too.
+int ReferencedKeyExists(RootKey root, const std::wstring& keyPath);
+// A path as a 32-bit program finds it: the system folder is its SysWOW64 folder.
+std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view wow64Folder);
+
 // Start-up state, built once by InitScanEnginePaths before any scan.
 struct EnginePaths {
     std::wstring windowsFolder; // ends in "\"
     std::wstring systemFolder;
+    std::wstring wow64Folder; // SysWOW64; "" where there is none
     std::wstring driversFolder;
     std::wstring fontsFolder;
     std::wstring recentFolder;

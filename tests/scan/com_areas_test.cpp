@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "scan/areas.h"
 #include "tests/scan/scan_test_env.h"
@@ -166,6 +167,29 @@ TEST_F(ComAreas, WalksRunInOrderAndAStopUnwinds) {
     EXPECT_EQ(AreaErrorCount(), 0);
     EXPECT_EQ(g_items.back(), g_stopAt);
     EXPECT_EQ(Records().size(), 1u); // {A}, reported before the stop
+}
+
+TEST_F(ComAreas, ThirtyTwoBitTwinsAreTestedAsA32BitProgramSeesTheDisk) {
+    if (!kScansBothViews) GTEST_SKIP() << "the 32-bit edition walks one view";
+    const EnginePaths& paths = ScanEnginePaths();
+    ASSERT_FALSE(paths.wow64Folder.empty());
+    // A server only 32-bit programs find: it is in SysWOW64, not in System32.
+    const std::wstring name = L"mdrtest32view.dll";
+    ASSERT_TRUE(test::WriteFileBytes(paths.wow64Folder + name, "MZ"));
+    ScopeExit remove([&] { DeleteFileW((paths.wow64Folder + name).c_str()); });
+    const std::wstring server = paths.systemFolder + name;
+    const std::wstring twin = L"Software\\Wow6432Node\\Classes\\CLSID\\";
+    for (const auto& [clsid, path] :
+         {std::pair{L"{W32OK}", server}, {L"{W32GONE}", Gone(L"w.dll")}}) {
+        Str(HKEY_LOCAL_MACHINE, twin + clsid, L"", L"Planted class");
+        Str(HKEY_LOCAL_MACHINE, twin + clsid + L"\\InprocServer32", L"", path);
+    }
+    ClassServer(HKEY_LOCAL_MACHINE, L"{W64}", L"InprocServer32", server);
+
+    EXPECT_EQ(Run(1, ScanActiveXCom), 2);
+    EXPECT_NE(Find(kHklm, twin + L"{W32GONE}\\InprocServer32"), nullptr);
+    EXPECT_NE(Find(kHklm, std::wstring(kClsid) + L"{W64}\\InprocServer32"), nullptr);
+    EXPECT_FALSE(Reported(L"{W32OK}"));
 }
 
 } // namespace
