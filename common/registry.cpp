@@ -356,7 +356,26 @@ int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view value
 
 namespace {
 thread_local bool t_thirtyTwoBit = false;
+
+std::wstring FolderOf(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = query(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) + L"\\" : L"";
+}
 } // namespace
+
+std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view wow64Folder) {
+    if (wow64Folder.empty() || systemFolder.empty() || !StartsWithNoCase(path, systemFolder))
+        return std::wstring(path);
+    return std::wstring(wow64Folder) + std::wstring(path.substr(systemFolder.size()));
+}
+
+std::wstring Wow32FilePath(std::wstring_view path) {
+    static const std::wstring system = FolderOf(GetSystemDirectoryW);
+    static const std::wstring wow64 = FolderOf(GetSystemWow64DirectoryW);
+    return Wow32FilePath(path, system, wow64);
+}
 
 void SetThirtyTwoBitExpansion(bool on) {
     t_thirtyTwoBit = on;

@@ -55,6 +55,11 @@ int KeyExists(RootKey root, std::wstring_view keyPath);
 int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
 std::wstring ExpandEnvironment(std::wstring_view text);
+// A path as a 32-bit program on 64-bit Windows finds it: a path in the system folder is looked
+// for in the SysWOW64 folder (both ending in "\\"; nothing changes without a SysWOW64 folder).
+std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view wow64Folder);
+std::wstring Wow32FilePath(std::wstring_view path);
 // While on, this thread's expansions give the folders a 32-bit program gets: %ProgramFiles% and
 // %CommonProgramFiles% become their "(x86)" forms (where the system has them).
 void SetThirtyTwoBitExpansion(bool on);

@@ -105,12 +105,6 @@ int ReferencedKeyExists(RootKey root, const std::wstring& keyPath) {
     return !twin.empty() && KeyExists(root, twin) ? 1 : 0;
 }
 
-std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
-                           std::wstring_view wow64Folder) {
-    if (wow64Folder.empty() || !StartsWithNoCase(path, systemFolder)) return std::wstring(path);
-    return std::wstring(wow64Folder) + std::wstring(path.substr(systemFolder.size()));
-}
-
 int FileReferenceExists(std::wstring_view input) {
     MDR_HERE();
     if (Trim(input).empty()) return 0;

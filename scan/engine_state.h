@@ -38,9 +38,6 @@ class Wow32ViewScope {
 std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath);
 // Whether a key that an entry refers to exists: in the 32-bit view its twin counts too.
 int ReferencedKeyExists(RootKey root, const std::wstring& keyPath);
-// A path as a 32-bit program finds it: the system folder is its SysWOW64 folder.
-std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolder,
-                           std::wstring_view wow64Folder);
 
 // Start-up state, built once by InitScanEnginePaths before any scan.
 struct EnginePaths {

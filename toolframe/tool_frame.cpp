@@ -126,6 +126,11 @@ void ShowInFolder(const std::wstring& path) {
     ShellExecuteW(nullptr, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
+std::wstring ViewNote() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? L" (32-bit view)" : L"";
+}
+
 bool CheckAdministrator() {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager) return false;

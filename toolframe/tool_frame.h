@@ -107,6 +107,10 @@ std::vector<std::wstring> StartupWarnings(bool administrator, bool debugPrivileg
 // Whether this user may open the service control manager with full access.
 bool CheckAdministrator();
 
+// " (32-bit view)" when this 32-bit tool runs on 64-bit Windows, where the system shows it the
+// 32-bit registry and System32; "" otherwise. The tools add it to their count in the status bar.
+std::wstring ViewNote();
+
 // Starts explorer showing path selected in its folder; nothing for an empty path.
 void ShowInFolder(const std::wstring& path);
 

@@ -156,6 +156,21 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     EXPECT_TRUE(process_->WaitExit());
 }
 
+TEST_F(OstrelTest, ListsTheRunKeysOfThirtyTwoBitProgramsToo) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
+    const std::wstring twin = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::wstring name = kPrefix + std::wstring(L"W32");
+    SetString(HKEY_LOCAL_MACHINE, twin, name, L"C:\\windows\\system32\\notepad.exe /w");
+    Ostrel o = Start();
+    ASSERT_TRUE(o.main);
+    const auto rows = Planted(o.entries);
+    DeleteValue(HKEY_LOCAL_MACHINE, twin, name);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].cells,
+              (std::vector<std::wstring>{name, L"C:\\windows\\system32\\notepad.exe /w",
+                                         L"Registry (32-bit)"}));
+}
+
 struct AddCase {
     int kind;
     HKEY root; // nullptr: a shortcut in the startup folder

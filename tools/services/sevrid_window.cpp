@@ -230,7 +230,7 @@ class Sevrid final : public Tool {
         list_.Sync(rows);
         const std::wstring count = std::to_wstring(records_.size());
         Frame().SetTitle(L"MDR - Services manager (" + count + L" services found)");
-        Frame().SetStatus(L"Total services: " + count);
+        Frame().SetStatus(L"Total services: " + count + ViewNote());
     }
 
     int Tell(const std::wstring& text, const wchar_t* title, UINT flags) const {

@@ -226,7 +226,7 @@ class Ostrel final : public Tool {
         list_.Sync(rows);
         const std::wstring count = std::to_wstring(entries_.size());
         Frame().SetTitle(L"MDR - Startup manager (" + count + L" startup items)");
-        Frame().SetStatus(L"Total startup items: " + count);
+        Frame().SetStatus(L"Total startup items: " + count + ViewNote());
         ShowSelectedInfo();
     }
 
@@ -237,11 +237,7 @@ class Ostrel final : public Tool {
             FillInfoList(info_, {});
             return;
         }
-        std::wstring file = CommandToFilePath(entry->startupString);
-        std::wstring lower = file;
-        std::transform(lower.begin(), lower.end(), lower.begin(), ::towlower);
-        if (lower.ends_with(L".lnk")) file = ResolveShortcut(file, 0);
-        std::vector<std::wstring> lines = FileInfoLines(file);
+        std::vector<std::wstring> lines = FileInfoLines(EntryFile(*entry));
         if (entry->fileMissing)
             lines.insert(lines.begin(), L"File status\nThe file this entry starts does not exist");
         FillInfoList(info_, lines);
@@ -261,7 +257,7 @@ class Ostrel final : public Tool {
         if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
         const StartupEntry* entry = SelectedEntry();
         if (!entry) return;
-        const bool registry = entry->type == kRegistryType;
+        const bool registry = entry->root != 0;
         const std::wstring backupFolder = registry ? ToolBackupFolder() : L"";
         const RemoveResult result = RemoveStartupEntry(*entry, backupFolder);
         if (result.outcome == RemoveResult::BackupFailed) {

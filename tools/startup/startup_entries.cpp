@@ -53,13 +53,13 @@ bool Exists(const std::wstring& path) {
 }
 
 void AddRegistryEntry(std::vector<StartupEntry>& list, RootKey root, const std::wstring& key,
-                      const std::wstring& valueName) {
+                      const std::wstring& valueName, bool wow32) {
     StartupEntry entry;
     entry.root = root;
     entry.location = key;
     entry.name = valueName;
     entry.startupString = ReadValueAsText(root, key, valueName);
-    entry.type = kRegistryType;
+    entry.type = wow32 ? kRegistry32Type : kRegistryType;
     list.push_back(std::move(entry));
 }
 
@@ -78,36 +78,49 @@ void AddFolderEntry(std::vector<StartupEntry>& list, const std::wstring& path) {
     list.push_back(std::move(entry));
 }
 
-// The file whose icon and existence an entry shows: the target of a shortcut, else the file
-// its startup string runs.
-std::wstring FileBehind(const StartupEntry& entry) {
+} // namespace
+
+std::wstring EntryFile(const StartupEntry& entry) {
     if (entry.type == kFolderType) {
         const std::wstring lower = ToLower(entry.location);
         return lower.ends_with(L".lnk") ? ResolveShortcut(entry.location, 0) : entry.location;
     }
-    return CommandToFilePath(entry.startupString);
+    const std::wstring file = CommandToFilePath(entry.startupString);
+    return entry.type == kRegistry32Type ? Wow32FilePath(file) : file;
 }
 
-} // namespace
-
 const std::vector<StartupSource>& StartupSources() {
-    static const std::vector<StartupSource> sources = {
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
-        {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup"},
-        {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
-        {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
-        {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
-        {kHklm,
-         L"System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\Rdpwd\\StartupPrograms"},
-        {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Userinit"},
-        {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"},
-        {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UIHost"},
-    };
+    static const std::vector<StartupSource> sources = [] {
+        std::vector<StartupSource> list = {
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup"},
+            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices"},
+            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
+            {kHklm,
+             L"System\\CurrentControlSet\\Control\\Terminal Server\\Wds\\Rdpwd\\StartupPrograms"},
+            {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Userinit"},
+            {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Shell"},
+            {kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\UIHost"},
+        };
+        if constexpr (sizeof(void*) == 8) {
+            // The machine's Run keys of 32-bit programs.
+            for (const wchar_t* key :
+                 {L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+                  L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                  L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
+                  L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                  L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
+                  L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup"})
+                list.push_back({kHklm, key, true});
+        }
+        return list;
+    }();
     return sources;
 }
 
@@ -170,7 +183,7 @@ std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
     for (const StartupSource& source : StartupSources()) {
         EnumerateRunValues(source.root, source.key,
                            [&](RootKey root, const std::wstring& key, const std::wstring& name) {
-                               AddRegistryEntry(list, root, key, name);
+                               AddRegistryEntry(list, root, key, name, source.wow32);
                            });
     }
     if (!startupFolder.empty()) {
@@ -201,7 +214,7 @@ std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
             continue;
         }
         entry.id = NewRecordId();
-        const std::wstring file = FileBehind(entry);
+        const std::wstring file = EntryFile(entry);
         entry.icon = IconOf(file);
         entry.fileMissing = !Exists(Trim(file));
     }
@@ -289,7 +302,9 @@ std::vector<std::wstring> ExportRecordLines(const StartupEntry& entry) {
         L"File information:",
     };
     // A startup-folder shortcut is described by its own .lnk file.
-    for (const std::wstring& line : FileInfoLines(CommandToFilePath(entry.startupString)))
+    const std::wstring file = CommandToFilePath(entry.startupString);
+    for (const std::wstring& line :
+         FileInfoLines(entry.type == kRegistry32Type ? Wow32FilePath(file) : file))
         lines.push_back(ExportedInfoLine(line));
     return lines;
 }

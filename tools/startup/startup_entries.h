@@ -17,6 +17,8 @@ namespace mdr {
 
 inline constexpr wchar_t kRegistryType[] = L"Registry";
 inline constexpr wchar_t kFolderType[] = L"Startup folder entry";
+// The type of entries of the 32-bit view (64-bit edition).
+inline constexpr wchar_t kRegistry32Type[] = L"Registry (32-bit)";
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 struct StartupEntry {
@@ -24,7 +26,7 @@ struct StartupEntry {
     std::wstring location; // key path, or the file's full path
     std::wstring name;     // value name, or the file name without its extension
     std::wstring startupString;
-    std::wstring type; // kRegistryType or kFolderType
+    std::wstring type; // kRegistryType, kRegistry32Type or kFolderType
     uint32_t id = 0;
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
     bool fileMissing = false;          // the file it starts does not exist
@@ -33,8 +35,10 @@ struct StartupEntry {
 struct StartupSource {
     RootKey root;
     const wchar_t* key;
+    bool wow32 = false; // the 32-bit twin of a machine key (64-bit edition)
 };
-// The fourteen registry sources, in scan order; the startup folder comes after them.
+// The fourteen registry sources, in scan order, then (64-bit edition) the 32-bit twins of the
+// machine's Run keys; the startup folder comes after them.
 const std::vector<StartupSource>& StartupSources();
 // The user's startup folder (Start menu "Programs\Startup\"), found once.
 const std::wstring& UserStartupFolder();
@@ -52,6 +56,10 @@ std::wstring ResolveShortcut(const std::wstring& path, int what);
 std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
                                              const std::wstring& startupFolder);
 std::wstring EntryIdentity(const StartupEntry& entry);
+
+// The file an entry starts (a shortcut's target), as its program sees the disk: entries of the
+// 32-bit view find System32 in SysWOW64.
+std::wstring EntryFile(const StartupEntry& entry);
 
 // Writes a REG_SZ value into an existing key. Access denied counts as a failure.
 bool WriteRunValue(RootKey root, std::wstring_view key, const std::wstring& name,
