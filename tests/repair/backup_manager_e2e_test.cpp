@@ -194,7 +194,8 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     EXPECT_FALSE(FileExists(backups_ + bad));
     EXPECT_EQ(ListViewCount(list), 0);
     ASSERT_TRUE(PostClose(manager));
-    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); })) << "the main window stayed disabled";
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main); }))
+        << "the main window stayed disabled";
     Exit(FindGadgets(main));
 }
 
@@ -250,7 +251,7 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0))
         << "the registry editor was left running";
     // The main window takes input again only once the full backup has ended.
-    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(main); })) << "the full backup did not end";
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main); })) << "the full backup did not end";
 
     // The first export is whole, the second stays as far as it got, no others came.
     const std::vector<std::wstring> files = FilesIn(folder_);

@@ -197,6 +197,13 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
             EXPECT_EQ(bytes.rfind('#', at), at - 18) << "badly dated: " << text;
         }
     }
+    // That end saved the window group in full.
+    const IniFile ini = LoadIni(ConfigPath());
+    for (const wchar_t* key :
+         {L"MainWinX", L"MainWinY", L"MainWinWidth", L"MainWinHeight", L"MainWinState",
+          L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2", L"ColumnWidth3", L"ColumnWidth4",
+          L"SplitterWidth", L"ScanZonesState"})
+        EXPECT_TRUE(ini.HasKey(L"MDRWindow", key)) << Narrow(key);
 }
 
 TEST_F(StartupTest, LanguagesAreFoundBesideTheProgramWhateverTheCurrentFolder) {

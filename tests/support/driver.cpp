@@ -164,16 +164,6 @@ std::wstring GetText(HWND window) {
     return text;
 }
 
-RECT WindowRect(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-bool IsEnabled(HWND window) {
-    return IsWindowEnabled(window) != 0;
-}
-
 MessageBoxInfo ReadMessageBox(HWND box) {
     MessageBoxInfo info;
     info.window = box;

@@ -71,8 +71,6 @@ std::wstring ClassOf(HWND window);
 // The first descendant whose text equals text, ignoring "&" mnemonics and case.
 HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
 std::wstring GetText(HWND window);
-RECT WindowRect(HWND window);
-bool IsEnabled(HWND window);
 
 struct MessageBoxInfo {
     HWND window = nullptr;

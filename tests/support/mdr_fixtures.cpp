@@ -194,7 +194,7 @@ void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, in
     }
     if (owner) {
         EXPECT_EQ(GetWindow(box->window, GW_OWNER), owner);
-        EXPECT_FALSE(IsEnabled(owner)) << "the window behind the box takes clicks";
+        EXPECT_FALSE(IsWindowEnabled(owner)) << "the window behind the box takes clicks";
     }
     ASSERT_TRUE(PressButton(box->window, button));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); })) << "the box stayed";
