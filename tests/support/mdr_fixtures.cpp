@@ -91,6 +91,17 @@ void WriteConfig(const ConfigValues& v) {
     ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(ConfigText(v))));
 }
 
+int RowOf(const ListViewContent& list, const std::wstring& key, const std::wstring& value,
+          const std::wstring& root) {
+    for (size_t i = 0; i < list.rows.size(); ++i) {
+        const auto& c = list.rows[i].cells;
+        if (c.size() >= 3 && (root.empty() || c[0] == root) && mdr::EqualsNoCase(c[1], key) &&
+            c[2] == value)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 Gadgets FindGadgets(HWND main) {
     Gadgets g;
     g.main = main;

@@ -60,6 +60,11 @@ std::wstring ConfigText(const ConfigValues& v);
 ConfigValues Ticking(std::initializer_list<int> areas);
 void WriteConfig(const ConfigValues& v);
 
+// The results list's row with this key and value column (and root column unless "" is given),
+// -1 when there is none.
+int RowOf(const ListViewContent& list, const std::wstring& key, const std::wstring& value,
+          const std::wstring& root = L"");
+
 struct Gadgets {
     HWND main = nullptr;
     HWND list = nullptr;
