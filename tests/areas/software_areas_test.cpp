@@ -73,13 +73,11 @@ TEST_F(SoftwareAreas, ApplicationPathsReportKeysOfMissingPrograms) {
     const std::wstring app = File(L"App\\app.exe");
     const std::wstring base = std::wstring(kAppPaths) + L"\\";
     Str(HKEY_LOCAL_MACHINE, base + L"quoted.exe", L"", L"\"" + app + L"\" /x");
-    Str(HKEY_LOCAL_MACHINE, base + L"expand.exe", L"", L"%MDR_AREA_DIR%\\App\\app.exe",
-        REG_EXPAND_SZ);
     Str(HKEY_LOCAL_MACHINE, base + L"blank.exe", L"", L"   ");
     Str(HKEY_LOCAL_MACHINE, base + L"nodefault.exe", L"Path", Gone(L""));
     Str(HKEY_LOCAL_MACHINE, base + L"blocked.exe", L"", Gone(L"blocked.exe"));
     box_->SetDword(HKEY_LOCAL_MACHINE, base + L"blocked.exe", L"BlockOnTSNonInstallMode", 1);
-    // Reported:
+    // Reported (the second with its data expanded):
     Str(HKEY_LOCAL_MACHINE, base + L"unblocked.exe", L"", Gone(L"unblocked.exe"));
     box_->SetDword(HKEY_LOCAL_MACHINE, base + L"unblocked.exe", L"BlockOnTSNonInstallMode", 0);
     Str(HKEY_LOCAL_MACHINE, base + L"expandgone.exe", L"", L"%MDR_AREA_DIR%\\gone\\x.exe",

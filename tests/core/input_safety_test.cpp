@@ -31,15 +31,6 @@ template <size_t N> std::string Bytes(const char (&literal)[N]) { // with its NU
     return std::string(literal, N - 1);
 }
 
-// 60 MB of "a" lines: under the 64 MB cap, but tens of millions of lines.
-std::string TinyLines() {
-    std::string bytes;
-    bytes.reserve(60u << 20);
-    while (bytes.size() < (60u << 20))
-        bytes += "a\r\n";
-    return bytes;
-}
-
 const wchar_t kTwoGroups[] = L"[MDRExceptions]\r\nHKEY_CURRENT_USER\\Software\\One=Exception0\r\n"
                              L"[MDRConfig]\r\nScanMode=7\r\n"
                              L"[MDRExceptions]\r\nHKEY_LOCAL_MACHINE\\Software\\Two=Exception0\r\n";

@@ -50,12 +50,6 @@ void PlantKey(const std::wstring& path) {
     SetValue(HKEY_CURRENT_USER, path + L"\\Child", L"Multi", REG_MULTI_SZ, multi, sizeof(multi));
 }
 
-long long SizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Registry editors started by the process pid.
 std::vector<DWORD> RegistryEditorsOf(DWORD pid) {
     std::vector<DWORD> found;
@@ -154,27 +148,6 @@ class BackupManagerTest : public MdrTest {
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(picker); })) << "the picker stayed";
     }
 
-    // The five export files, named for their roots with one time, each a whole export.
-    void ExpectFiveExports() {
-        const std::vector<std::wstring> files = FilesIn(folder_);
-        ASSERT_EQ(files.size(), 5u);
-        const std::wstring time = files[0].substr(5, 17); // "dd_mm_yy_(hhmmss)"
-        const std::pair<const wchar_t*, const wchar_t*> roots[] = {
-            {L"HKCC_", L"HKEY_CURRENT_CONFIG"},
-            {L"HKCR_", L"HKEY_CLASSES_ROOT"},
-            {L"HKCU_", L"HKEY_CURRENT_USER"},
-            {L"HKLM_", L"HKEY_LOCAL_MACHINE"},
-            {L"HKU_", L"HKEY_USERS"}};
-        for (size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(files[i], roots[i].first + time + L".reg");
-            const std::wstring text = mdr::DecodeText(ReadFileBytes(folder_ + files[i]));
-            EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n"))
-                << Narrow(files[i]);
-            EXPECT_NE(text.find(L"\r\n[" + std::wstring(roots[i].second)), std::wstring::npos)
-                << Narrow(files[i]);
-        }
-    }
-
     std::wstring install_, backups_, folder_;
 };
 
@@ -221,7 +194,8 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     EXPECT_FALSE(FileExists(backups_ + bad));
     EXPECT_EQ(ListViewCount(list), 0);
     ASSERT_TRUE(PostClose(manager));
-    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main); })) << "the main window stayed disabled";
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main); }))
+        << "the main window stayed disabled";
     Exit(FindGadgets(main));
 }
 
@@ -277,7 +251,7 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0))
         << "the registry editor was left running";
     // The main window takes input again only once the full backup has ended.
-    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(main); })) << "the full backup did not end";
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main); })) << "the full backup did not end";
 
     // The first export is whole, the second stays as far as it got, no others came.
     const std::vector<std::wstring> files = FilesIn(folder_);
@@ -287,7 +261,8 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
     Process regedit = Process::Start(L"C:\\windows\\regedit.exe",
                                      L"/E \"" + reference + L"\" \"HKEY_CLASSES_ROOT\"");
     ASSERT_TRUE(regedit.WaitExit(kFullBackupBound));
-    EXPECT_EQ(SizeOf(folder_ + files[0]), SizeOf(reference)) << "the first export is not whole";
+    EXPECT_EQ(mdr::FileSizeOf(folder_ + files[0]), mdr::FileSizeOf(reference))
+        << "the first export is not whole";
     EXPECT_EQ(mdr::DecodeText(ReadFileBytes(folder_ + hkcuFile()))
                   .find(L"[HKEY_CURRENT_USER\\" + big + L"\\Z_Last]"),
               std::wstring::npos)
@@ -305,12 +280,23 @@ TEST_F(BackupManagerTest, FirstRunOffersFullBackupAndRestorePoint) {
     // After the five exports (however long they take here) and before the main window: Wine's
     // System Restore stub fails the call, so the unexpected-result warning.
     AnswerText(T(23), T(29), IDOK, nullptr, kFullBackupBound);
-    ExpectFiveExports();
+    // The five export files, named for their roots with one time, each a whole export.
     const std::vector<std::wstring> files = FilesIn(folder_);
-    if (files.size() == 5) {
-        EXPECT_NE(mdr::DecodeText(ReadFileBytes(folder_ + files[2]))
-                      .find(L"[HKEY_CURRENT_USER\\" + kTestRoot + L"\\FullBackupMarker\\Child]"),
-                  std::wstring::npos);
+    ASSERT_EQ(files.size(), 5u);
+    const std::wstring time = files[0].substr(5, 17); // "dd_mm_yy_(hhmmss)"
+    // HKCU's holds the planted key.
+    const std::pair<std::wstring, std::wstring> roots[] = {
+        {L"HKCC_", L"HKEY_CURRENT_CONFIG"},
+        {L"HKCR_", L"HKEY_CLASSES_ROOT"},
+        {L"HKCU_", L"HKEY_CURRENT_USER\\" + kTestRoot + L"\\FullBackupMarker\\Child]"},
+        {L"HKLM_", L"HKEY_LOCAL_MACHINE"},
+        {L"HKU_", L"HKEY_USERS"}};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(files[i], roots[i].first + time + L".reg");
+        const std::wstring text = mdr::DecodeText(ReadFileBytes(folder_ + files[i]));
+        EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n"))
+            << Narrow(files[i]);
+        EXPECT_NE(text.find(L"\r\n[" + roots[i].second), std::wstring::npos) << Narrow(files[i]);
     }
     EXPECT_TRUE(RegistryEditorsOf(pid_).empty());
     HWND main = WaitForWindow(pid_, WindowQuery::OfClass(mdr::kMainWindowClass));

@@ -32,17 +32,6 @@ std::set<std::wstring> BackupFiles() {
     return {files.begin(), files.end()};
 }
 
-// The list's row of root, key and value column, -1 when there is none.
-int RowOf(const ListViewContent& list, const std::wstring& root, const std::wstring& key,
-          const std::wstring& value) {
-    for (size_t i = 0; i < list.rows.size(); ++i) {
-        const auto& c = list.rows[i].cells;
-        if (c.size() >= 3 && c[0] == root && mdr::EqualsNoCase(c[1], key) && c[2] == value)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
 class FixCommandTest : public MdrTest {
   protected:
     void SetUp() override {
@@ -86,11 +75,11 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
         << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
 
     const ListViewContent before = ReadListView(g.list);
-    const int row1 = RowOf(before, L"HKEY_LOCAL_MACHINE", kServer1, L"(Default)");
-    const int row3 = RowOf(before, L"HKEY_CURRENT_USER", kAppId, L"DllSurrogate");
+    const int row1 = RowOf(before, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
+    const int row3 = RowOf(before, kAppId, L"DllSurrogate", L"HKEY_CURRENT_USER");
     ASSERT_GE(row1, 0);
     ASSERT_GE(row3, 0);
-    ASSERT_GE(RowOf(before, L"HKEY_CURRENT_USER", kServer2, L"(Default)"), 0);
+    ASSERT_GE(RowOf(before, kServer2, L"(Default)", L"HKEY_CURRENT_USER"), 0);
     for (const ListViewRow& row : before.rows)
         ASSERT_FALSE(row.checked) << "nothing is pre-checked";
     ASSERT_TRUE(SetListViewCheck(g.list, row1, true));
@@ -114,7 +103,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
     // Rows: the two fixed ones are gone, every other row is still there and unchecked.
     const ListViewContent after = ReadListView(g.list);
     EXPECT_EQ(after.rows.size(), before.rows.size() - 2);
-    EXPECT_GE(RowOf(after, L"HKEY_CURRENT_USER", kServer2, L"(Default)"), 0);
+    EXPECT_GE(RowOf(after, kServer2, L"(Default)", L"HKEY_CURRENT_USER"), 0);
     for (const ListViewRow& row : after.rows)
         EXPECT_FALSE(row.checked);
 

@@ -24,6 +24,7 @@
 #include "repair/reg_writer.h"
 #include "scan/detected_errors.h"
 #include "scan/scan_thread.h"
+#include "tests/scan/scan_test_env.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/test_files.h"
 
@@ -41,36 +42,18 @@ const std::wstring kBaseText = L"HKEY_CURRENT_USER\\" + kBase;
 // 6/12/2026 05:41:12 (year, month, day of week, day, hour, minute, second, ms).
 constexpr SYSTEMTIME kTime{2026, 12, 0, 6, 5, 41, 12, 0};
 
-void CreateKey(const std::wstring& path) {
-    UniqueHkey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.put(), nullptr),
-              ERROR_SUCCESS);
-}
-
-// Stores exactly data (a NUL right after string data would be taken in by the registry).
+// Everything below is planted under HKEY_CURRENT_USER.
 void SetRaw(const std::wstring& path, const std::wstring& name, DWORD type, Bytes data) {
-    const DWORD size = static_cast<DWORD>(data.size());
-    data.insert(data.end(), 4, 0xEE);
-    ASSERT_EQ(
-        RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), type, data.data(), size),
-        ERROR_SUCCESS);
+    mdr::test::SetRaw(HKEY_CURRENT_USER, path, name, type, std::move(data));
 }
-
 void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
-    const std::string bytes = mdr::test::Utf16Bytes(text + L'\0');
-    SetRaw(path, name, REG_SZ, Bytes(bytes.begin(), bytes.end()));
+    mdr::test::SetString(HKEY_CURRENT_USER, path, name, text);
 }
-
 bool KeyThere(const std::wstring& path) {
-    UniqueHkey key;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) ==
-           ERROR_SUCCESS;
+    return mdr::test::KeyExists(HKEY_CURRENT_USER, path);
 }
-
 bool ValueThere(const std::wstring& path, const std::wstring& name) {
-    return RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr,
-                        nullptr) == ERROR_SUCCESS;
+    return mdr::test::ValueExists(HKEY_CURRENT_USER, path, name);
 }
 
 void SetKeyDacl(const std::wstring& path, const wchar_t* sddl) {
@@ -192,14 +175,10 @@ struct Shown {
 
 class FixRun : public testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        ASSERT_EQ(LoadLanguage(mdr::test::DistDir(), L"Localization\\English.ini"), 1);
-        for (int item = 1; item <= kAreaCount; ++item)
-            AreaTable()[item - 1].name = LangText(item);
-    }
+    static void SetUpTestSuite() { mdr::test::LoadEnglishTexts(); }
 
     void SetUp() override {
-        CreateKey(kBase);
+        mdr::test::SetDword(HKEY_CURRENT_USER, kBase, L"", 0);
         program_ = MakeTempDir(L"mdr_fix_program");
         Paths().programFolder = program_;
         Paths().backupFolder = program_ + L"Backup\\";
@@ -208,10 +187,7 @@ class FixRun : public testing::Test {
         ASSERT_EQ(BeginLogFile(Paths().logFile, L"fix test"), 1);
         Settings().CreateLog = 1;
         Settings().BeforeFixing = 1;
-        ClearRecords();
-        for (int i = 0; i < kAreaCount; ++i)
-            AreaTable()[i].errorsFound = 0;
-        SetErrorsFound(0);
+        mdr::test::ResetScanRecords();
         SetMessagePresenter([this](std::wstring_view text, std::wstring_view title, UINT flags) {
             shown_.push_back({std::wstring(title), std::wstring(text), flags});
             if ((flags & 0xF) != MB_YESNO) return IDOK;
@@ -262,14 +238,7 @@ class FixRun : public testing::Test {
         return std::ranges::any_of(Records(), [id](const DetectedError& e) { return e.id == id; });
     }
 
-    // The log's lines without their stamp ("#dd/mm/yy hh:mm:ss" and six blanks).
-    std::vector<std::wstring> Log() const {
-        std::vector<std::wstring> lines;
-        for (const std::wstring& line : mdr::test::ReadLines(Paths().logFile)) {
-            if (line.size() >= 24 && line[0] == L'#') lines.push_back(line.substr(24));
-        }
-        return lines;
-    }
+    std::vector<std::wstring> Log() const { return mdr::test::LoggedMessages(Paths().logFile); }
     bool Logged(const std::wstring& text) const { return std::ranges::count(Log(), text) > 0; }
 
     std::vector<std::wstring> ShownTexts() const {

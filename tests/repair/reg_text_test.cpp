@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "repair/reg_text.h"
-#include "tests/support/test_files.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace mdr;
 
@@ -17,15 +17,8 @@ std::vector<BYTE> Sequence(size_t n) {
     return bytes;
 }
 
-std::vector<BYTE> Utf16(std::wstring_view text) {
-    const std::string bytes = mdr::test::Utf16Bytes(text);
-    return std::vector<BYTE>(bytes.begin(), bytes.end());
-}
-
-// UTF-16 text with its terminating NUL, as REG_SZ data is normally stored.
-std::vector<BYTE> Sz(std::wstring_view text) {
-    return Utf16(std::wstring(text) + L'\0');
-}
+using mdr::test::Sz;
+using mdr::test::Utf16;
 
 std::wstring Line(std::wstring_view name, DWORD type, const std::vector<BYTE>& data) {
     return RegValueLine(name, type, data.data(), data.size());
@@ -97,12 +90,8 @@ TEST(RegText, StringsQuotedOnlyWhenQuotingKeepsThemExact) {
 }
 
 TEST(RegText, DwordFormOnlyForFourBytes) {
-    auto dword = [](DWORD v) {
-        return std::vector<BYTE>{static_cast<BYTE>(v), static_cast<BYTE>(v >> 8),
-                                 static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 24)};
-    };
-    EXPECT_EQ(Line(L"max", REG_DWORD, dword(4294967295u)), L"\"max\"=dword:ffffffff");
-    EXPECT_EQ(Line(L"ten", REG_DWORD, dword(10)), L"\"ten\"=dword:0000000a");
+    EXPECT_EQ(Line(L"max", REG_DWORD, mdr::test::Dword(4294967295u)), L"\"max\"=dword:ffffffff");
+    EXPECT_EQ(Line(L"ten", REG_DWORD, mdr::test::Dword(10)), L"\"ten\"=dword:0000000a");
     EXPECT_EQ(Line(L"empty", REG_DWORD, {}), L"\"empty\"=hex(4):");
     EXPECT_EQ(Line(L"two", REG_DWORD, {0x0a, 0x00}), L"\"two\"=hex(4):0a,00");
     EXPECT_EQ(Line(L"eight", REG_DWORD, Sequence(8)), L"\"eight\"=hex(4):01,02,03,04,05,06,07,08");

@@ -170,9 +170,6 @@ TEST_F(RestoreCheck, OnlyWhatComesBackIsRestored) {
         {L"mdr_restore_lower.reg",
          mdr::test::Utf16LeWithBom(L"  windows registry editor version 5.00" + body), false, 2,
          kBaseText + L"\\Lost"},
-        {L"mdr_restore_utf8.reg",
-         "\xEF\xBB\xBF" + ToUtf8(L"Windows Registry Editor Version 5.00" + body), false, 2,
-         kBaseText + L"\\Lost"},
         {L"mdr_restore_garbage.reg",
          mdr::test::Utf16LeWithBom(L"Windows Registry Editor Version 5.00\r\n") +
              std::string(4000, '\x81') + "\xFE\x93\x07",

@@ -104,12 +104,7 @@ class RestorePoint : public testing::Test {
                 run.boxes.push_back({static_cast<UINT>(ParseInt(fields[0])), fields[1], fields[2]});
         }
         run.calls = ReadLines(record);
-        // Log lines are "#dd/mm/yy hh:mm:ss" + six blanks + text.
-        for (const auto& line : ReadLines(log)) {
-            size_t at = line.find(L"      ");
-            if (line.starts_with(L"#") && at != std::wstring::npos)
-                run.log.push_back(line.substr(at + 6));
-        }
+        run.log = mdr::test::LoggedMessages(log);
         return run;
     }
 

@@ -1,6 +1,5 @@
 // The registry and path helpers against the real registry and real files under Wine: walks,
-// values as text, existence (a refused key counts as existing), file references and a real CD-ROM
-// drive made through Wine's mount manager.
+// values as text, existence (a refused key counts as existing) and file references.
 #include <windows.h>
 
 #include <string>
@@ -11,12 +10,9 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "tests/scan/scan_test_env.h"
-#include "tests/support/wine_drive.h"
 
 using namespace mdr;
-using mdr::test::DefineWineDrive;
 using mdr::test::RegistrySandbox;
-using mdr::test::UnixPathOf;
 
 namespace {
 
@@ -223,51 +219,17 @@ TEST_F(PathHelpers, PathsAndFileReferences) {
     ASSERT_GT(GetShortPathNameW(prog.c_str(), shortName, MAX_PATH), 0u);
     EXPECT_EQ(FileReferenceExists(std::wstring(L"\"") + shortName + L"\" -q"), 1);
 
-    // The real list: the system folder is on Wine's Path.
-    InitScanEnginePaths();
-    EXPECT_EQ(FileReferenceExists(L"kernel32.dll"), 1);
-    EXPECT_EQ(FileReferenceExists(L"mdr-nowhere-at-all.dll"), 0);
-}
+    // A missing file on a removable drive is excused only while SkipRemovable is on.
+    SetRemovableRoots({L"Q:\\"});
+    EXPECT_EQ(FileReferenceExists(L"q:\\setup\\gone.exe"), 1);
+    SetSkipRemovable(0);
+    EXPECT_EQ(FileReferenceExists(L"Q:\\setup\\gone.exe"), 0);
 
-TEST(RemovableDrives, ACdRomDriveExcusesMissingFiles) {
-    if (!mdr::test::RunningOnWine()) GTEST_SKIP() << "needs Wine's mount manager";
-    wchar_t letter = 0;
-    for (wchar_t c = L'D'; c <= L'Y' && !letter; ++c) {
-        wchar_t root[] = {c, L':', L'\\', 0};
-        if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) letter = c;
-    }
-    ASSERT_NE(letter, 0);
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring media = std::wstring(temp) + L"MDRScanCdrom";
-    CreateDirectoryW(media.c_str(), nullptr);
-    std::string unixMedia = UnixPathOf(media);
-    ASSERT_FALSE(unixMedia.empty());
-    const std::wstring root = std::wstring(1, letter) + L":\\";
-
-    ASSERT_TRUE(DefineWineDrive(letter, DRIVE_CDROM, unixMedia));
-    {
-        ScopeExit removeDrive([&] {
-            DefineWineDrive(letter, DRIVE_NO_ROOT_DIR, "");
-            RemoveDirectoryW(media.c_str());
-        });
-        ASSERT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_CDROM));
-
-        InitScanEnginePaths();
-        const auto& roots = ScanEnginePaths().removableRoots;
-        ASSERT_EQ(roots.size(), 1u);
-        EXPECT_EQ(roots[0], root);
-        SetSearchFolders({});
-        SetSkipRemovable(1);
-        EXPECT_EQ(FileReferenceExists(root + L"setup\\gone.exe"), 1);
-        EXPECT_EQ(FileReferenceExists(std::wstring(1, towlower(letter)) + L":\\gone.exe"), 1);
-        SetSkipRemovable(0);
-        EXPECT_EQ(FileReferenceExists(root + L"setup\\gone.exe"), 0);
-        SetSkipRemovable(1);
-    }
-    EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+    // The real lists: the system folder is on Wine's Path; C: and Z: are fixed drives.
     InitScanEnginePaths();
     EXPECT_TRUE(ScanEnginePaths().removableRoots.empty());
+    EXPECT_EQ(FileReferenceExists(L"kernel32.dll"), 1);
+    EXPECT_EQ(FileReferenceExists(L"mdr-nowhere-at-all.dll"), 0);
 }
 
 } // namespace

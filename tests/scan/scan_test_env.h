@@ -18,22 +18,21 @@
 #include "scan/headless_view.h"
 #include "scan/scan_thread.h"
 #include "tests/support/registry_sandbox.h"
+#include "tests/support/registry_snapshot.h"
 #include "tests/support/test_files.h"
 
 namespace mdr::test {
 
-inline bool RunningOnWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
+// The shipped English texts, and the scan areas named by them.
 inline void LoadEnglishTexts() {
     ASSERT_EQ(LoadLanguage(DistDir(), L"Localization\\English.ini"), 1)
         << "English.ini not found under " << ToUtf8(DistDir());
+    for (int item = 1; item <= kAreaCount; ++item)
+        AreaTable()[item - 1].name = LangText(item);
 }
 
 // The program log into a fresh empty file (a write never creates it), read back without the date
-// stamps ("#dd/mm/yy hh:mm:ss      "); the settings are put back after.
+// stamps; the settings are put back after.
 class LogCapture {
   public:
     LogCapture() : savedLog_(Settings().CreateLog), savedPath_(Paths().logFile) {
@@ -46,17 +45,7 @@ class LogCapture {
         Paths().logFile = savedPath_;
     }
 
-    std::vector<std::wstring> Lines() const {
-        std::vector<std::wstring> lines;
-        for (const std::wstring& raw : Split(FromUtf8(ReadFileBytes(path_)), L'\n')) {
-            std::wstring line = raw;
-            if (!line.empty() && line.back() == L'\r') line.pop_back();
-            if (line.empty()) continue;
-            if (line[0] == L'#' && line.size() >= 24) line = line.substr(24);
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    std::vector<std::wstring> Lines() const { return LoggedMessages(path_); }
 
   private:
     TempFolder dir_;
@@ -103,8 +92,6 @@ class AreaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         LoadEnglishTexts();
-        for (int item = 1; item <= kAreaCount; ++item)
-            AreaTable()[item - 1].name = LangText(item);
         InitScanEnginePaths();
     }
 

@@ -1,5 +1,6 @@
 // The real MDR.exe started from the install folder (or a copy of it with changed data files),
-// driven from outside: refusals, the first run, Config.ini read and written back, the log.
+// driven from outside: refusals, the first run, Config.ini read, set aside and written back, the
+// log.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -133,17 +134,10 @@ TEST_F(StartupTest, SecondInstanceIsRefused) {
 }
 
 TEST_F(StartupTest, FirstRunCreatesConfigAndAsks) {
-    IniFile english = LoadIni(DistDir() + L"Localization\\English.ini");
-    const std::wstring title = english.GetString(L"MDRLanguageData", L"l152");
-    const std::wstring question =
-        mdr::ReplaceAllNoCase(english.GetString(L"MDRLanguageData", L"l153"), L"<br>", L"\r\n");
-    ASSERT_FALSE(title.empty());
-
+    // Its texts are checked where Yes starts the full backup.
     Process& mdr = LaunchMdr();
     auto box = WaitForMessageBox(mdr.Pid());
     ASSERT_TRUE(box) << "no first-run question";
-    EXPECT_EQ(box->title, title);
-    EXPECT_EQ(box->text, question);
     EXPECT_EQ(box->buttons.size(), 2u);
     EXPECT_TRUE(box->hasIcon);
     EXPECT_EQ(TopLevelWindows(mdr.Pid(), WindowQuery::Titled(kMainTitle)).size(), 0u);
@@ -203,6 +197,13 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
             EXPECT_EQ(bytes.rfind('#', at), at - 18) << "badly dated: " << text;
         }
     }
+    // That end saved the window group in full.
+    const IniFile ini = LoadIni(ConfigPath());
+    for (const wchar_t* key :
+         {L"MainWinX", L"MainWinY", L"MainWinWidth", L"MainWinHeight", L"MainWinState",
+          L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2", L"ColumnWidth3", L"ColumnWidth4",
+          L"SplitterWidth", L"ScanZonesState"})
+        EXPECT_TRUE(ini.HasKey(L"MDRWindow", key)) << Narrow(key);
 }
 
 TEST_F(StartupTest, LanguagesAreFoundBesideTheProgramWhateverTheCurrentFolder) {
@@ -214,6 +215,32 @@ TEST_F(StartupTest, LanguagesAreFoundBesideTheProgramWhateverTheCurrentFolder) {
     HWND window = WaitForMainWindow(mdr);
     ASSERT_NE(window, nullptr);
     CloseAndExpectExit(mdr, window);
+}
+
+// A Config.ini that cannot be read is kept aside with a message, never overwritten, and the
+// program runs on the defaults.
+TEST_F(StartupTest, HugeConfigIsSetAsideWithAMessageAndTheProgramRuns) {
+    const std::string huge = TinyLines();
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), huge));
+    Process& mdr = LaunchMdr();
+    auto box = WaitForMessageBox(mdr.Pid(), 60000);
+    ASSERT_TRUE(box) << "no message box";
+    EXPECT_TRUE(
+        box->text.starts_with(L"The settings file Config.ini could not be read. It was kept as \"" +
+                              ConfigPath() + L".bad-"))
+        << Narrow(box->text);
+    EXPECT_EQ(box->title, L"Warning");
+    ASSERT_TRUE(PressButton(box->window, IDOK));
+    ASSERT_NE(WaitForWindow(mdr.Pid(), WindowQuery::Titled(kMainTitle), 60000), nullptr);
+    WIN32_FIND_DATAW found;
+    mdr::UniqueFind aside(FindFirstFileW((ConfigPath() + L".bad-*").c_str(), &found));
+    ASSERT_TRUE(aside) << "nothing set aside";
+    const std::wstring file = SettingsDir() + found.cFileName;
+    mdr::ScopeExit removeAside([&] { DeleteFileW(file.c_str()); });
+    EXPECT_EQ(ReadFileBytes(file).size(), huge.size());
+    // The new Config.ini holds the defaults, not the huge file.
+    EXPECT_LT(ReadFileBytes(ConfigPath()).size(), 4096u);
+    mdr.Kill();
 }
 
 } // namespace

@@ -27,24 +27,6 @@ bool EqualClass(HWND window, std::wstring_view className) {
 
 } // namespace
 
-Process::Process(Process&& other) noexcept
-    : process_(std::exchange(other.process_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
-
-Process& Process::operator=(Process&& other) noexcept {
-    if (this != &other) {
-        Kill();
-        if (process_) CloseHandle(process_);
-        process_ = std::exchange(other.process_, nullptr);
-        pid_ = std::exchange(other.pid_, 0);
-    }
-    return *this;
-}
-
-Process::~Process() {
-    Kill();
-    if (process_) CloseHandle(process_);
-}
-
 Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
                        const std::wstring& workDir) {
     Process started;
@@ -62,26 +44,26 @@ Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
         return started;
     }
     CloseHandle(info.hThread);
-    started.process_ = info.hProcess;
+    started.process_.reset(info.hProcess);
     started.pid_ = info.dwProcessId;
     return started;
 }
 
 bool Process::Running() const {
-    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 bool Process::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
     if (!process_) return false;
-    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
-    if (exitCode) GetExitCodeProcess(process_, exitCode);
+    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(process_.get(), exitCode);
     return true;
 }
 
 void Process::Kill() {
     if (!Running()) return;
-    TerminateProcess(process_, 0xDEAD);
-    WaitForSingleObject(process_, 5000);
+    TerminateProcess(process_.get(), 0xDEAD);
+    WaitForSingleObject(process_.get(), 5000);
 }
 
 Process StartMdr(const std::wstring& arguments, const std::wstring& distDir) {
@@ -153,10 +135,6 @@ HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
     return found;
 }
 
-bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
-    return WaitUntil([&] { return TopLevelWindows(pid, query).empty(); }, timeoutMs);
-}
-
 std::vector<HWND> Descendants(HWND parent, std::wstring_view className) {
     ChildSearch search{className, {}};
     EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&search));
@@ -184,16 +162,6 @@ std::wstring GetText(HWND window) {
     auto copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied ? static_cast<size_t>(*copied) : 0);
     return text;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-bool IsEnabled(HWND window) {
-    return IsWindowEnabled(window) != 0;
 }
 
 MessageBoxInfo ReadMessageBox(HWND box) {
@@ -339,14 +307,12 @@ ListViewContent ReadListView(HWND list) {
         row.checked = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
         row.selected = (state & LVIS_SELECTED) != 0;
         LVITEMW item{};
-        item.mask = LVIF_PARAM | LVIF_IMAGE;
+        item.mask = LVIF_IMAGE;
         item.iItem = i;
         remote.Write(&item, sizeof(item));
         if (Send(list, LVM_GETITEMW, 0, remote.Address()).value_or(0) &&
-            remote.Read(&item, sizeof(item))) {
-            row.data = item.lParam;
+            remote.Read(&item, sizeof(item)))
             row.image = item.iImage;
-        }
         content.rows.push_back(std::move(row));
     }
     return content;
@@ -390,7 +356,7 @@ std::vector<TreeItem> ReadTreeView(HWND tree) {
         auto [handle, level] = pending.back();
         pending.pop_back();
         TVITEMW item{};
-        item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM | TVIF_IMAGE;
+        item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_IMAGE;
         item.hItem = handle;
         item.stateMask = TVIS_STATEIMAGEMASK | TVIS_SELECTED;
         item.pszText = reinterpret_cast<LPWSTR>(remote.Address(kRecordSpace));
@@ -402,10 +368,8 @@ std::vector<TreeItem> ReadTreeView(HWND tree) {
             remote.Read(&item, sizeof(item))) {
             out.text = remote.ReadString(kRecordSpace, kTextChars);
             out.stateImage = static_cast<int>((item.state & TVIS_STATEIMAGEMASK) >> 12);
-            out.checked = out.stateImage == 2;
             out.selected = (item.state & TVIS_SELECTED) != 0;
             out.image = item.iImage;
-            out.data = item.lParam;
         }
         items.push_back(std::move(out));
         if (HTREEITEM sibling = next(TVGN_NEXT, handle)) pending.push_back({sibling, level});

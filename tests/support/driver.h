@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "tests/support/test_files.h"
 
 namespace mdr::driver {
@@ -26,26 +27,21 @@ constexpr DWORD kDefaultTimeout = 10000;
 class Process {
   public:
     Process() = default;
-    Process(Process&& other) noexcept;
-    Process& operator=(Process&& other) noexcept;
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    ~Process();
+    Process(Process&&) noexcept = default;
+    ~Process() { Kill(); }
 
     // CreateProcessW(exe, "\"exe\" " + arguments); workDir "" = the exe's folder. On failure
     // the test gets a failure.
     static Process Start(const std::wstring& exe, const std::wstring& arguments = L"",
                          const std::wstring& workDir = L"");
 
-    bool Started() const { return process_ != nullptr; }
     DWORD Pid() const { return pid_; }
-    HANDLE Handle() const { return process_; }
     bool Running() const;
     bool WaitExit(DWORD timeoutMs = kDefaultTimeout, DWORD* exitCode = nullptr);
     void Kill();
 
   private:
-    HANDLE process_ = nullptr;
+    mdr::UniqueHandle process_;
     DWORD pid_ = 0;
 };
 
@@ -65,8 +61,6 @@ struct WindowQuery {
 // Top-level windows of process pid matching the query (pid 0 = any process).
 std::vector<HWND> TopLevelWindows(DWORD pid, const WindowQuery& query = WindowQuery::Any());
 HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
-// True when no matching window exists within timeoutMs (windows that should go away).
-bool WaitForNoWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs = kDefaultTimeout);
 
 // All descendants (children, grandchildren, ...) of a class ("" = any), in Z order.
 std::vector<HWND> Descendants(HWND parent, std::wstring_view className = L"");
@@ -77,8 +71,6 @@ std::wstring ClassOf(HWND window);
 // The first descendant whose text equals text, ignoring "&" mnemonics and case.
 HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text);
 std::wstring GetText(HWND window);
-RECT WindowRect(HWND window);
-bool IsEnabled(HWND window);
 
 struct MessageBoxInfo {
     HWND window = nullptr;
@@ -125,8 +117,7 @@ struct ListViewRow {
     std::vector<std::wstring> cells; // one per column
     bool checked = false;
     bool selected = false;
-    LPARAM data = 0; // item data
-    int image = -1;  // image index
+    int image = -1; // image index
 };
 
 struct ListViewContent {
@@ -142,11 +133,9 @@ bool SelectListViewRow(HWND list, int row);
 struct TreeItem {
     int level = 0; // 0 for the roots
     std::wstring text;
-    bool checked = false; // state image 2
-    int stateImage = 0;   // 0 none, 1 unchecked, 2 checked
+    int stateImage = 0; // 0 none, 1 unchecked, 2 checked
     bool selected = false;
     int image = -1;
-    LPARAM data = 0;
 };
 
 // Every item in display order (pre-order), collapsed branches included.

@@ -91,60 +91,15 @@ void WriteConfig(const ConfigValues& v) {
     ASSERT_TRUE(WriteFileBytes(ConfigPath(), mdr::ToUtf8(ConfigText(v))));
 }
 
-void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-              const void* data, DWORD size) {
-    HKEY k = nullptr;
-    ASSERT_EQ(
-        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-        ERROR_SUCCESS)
-        << Narrow(key);
-    const LONG rc = RegSetValueExW(k, name.empty() ? nullptr : name.c_str(), 0, type,
-                                   static_cast<const BYTE*>(data), size);
-    RegCloseKey(k);
-    ASSERT_EQ(rc, ERROR_SUCCESS) << Narrow(name);
-}
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& data) {
-    SetValue(root, key, name, REG_SZ, data.c_str(),
-             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-}
-void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
-    SetValue(root, key, name, REG_DWORD, &data, sizeof(data));
-}
-void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
-        RegDeleteValueW(k, name.c_str());
-        RegCloseKey(k);
+int RowOf(const ListViewContent& list, const std::wstring& key, const std::wstring& value,
+          const std::wstring& root) {
+    for (size_t i = 0; i < list.rows.size(); ++i) {
+        const auto& c = list.rows[i].cells;
+        if (c.size() >= 3 && (root.empty() || c[0] == root) && mdr::EqualsNoCase(c[1], key) &&
+            c[2] == value)
+            return static_cast<int>(i);
     }
-}
-void DeleteTree(HKEY root, const std::wstring& key) {
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
-}
-bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    const bool there = RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
-                                        nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(k);
-    return there;
-}
-std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name) {
-    wchar_t buffer[512] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"";
-    RegQueryValueExW(k, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
-                     reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(k);
-    return buffer;
+    return -1;
 }
 
 Gadgets FindGadgets(HWND main) {
@@ -250,7 +205,7 @@ void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, in
     }
     if (owner) {
         EXPECT_EQ(GetWindow(box->window, GW_OWNER), owner);
-        EXPECT_FALSE(IsEnabled(owner)) << "the window behind the box takes clicks";
+        EXPECT_FALSE(IsWindowEnabled(owner)) << "the window behind the box takes clicks";
     }
     ASSERT_TRUE(PressButton(box->window, button));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); })) << "the box stayed";

@@ -1,6 +1,6 @@
 // Shared set-up of the end-to-end tests of MDR.exe: its settings folder and Config.ini kept as
-// they were, Config.ini written for a run, registry entries planted and removed, the main
-// window's gadgets, and the scan states read from its toolbar and status bar.
+// they were, Config.ini written for a run, the main window's gadgets, and the scan states read
+// from its toolbar and status bar (registry entries are planted with the registry helpers).
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 
 #include "common/ini.h"
 #include "tests/support/driver.h"
+#include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
 
@@ -59,16 +60,10 @@ std::wstring ConfigText(const ConfigValues& v);
 ConfigValues Ticking(std::initializer_list<int> areas);
 void WriteConfig(const ConfigValues& v);
 
-void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-              const void* data, DWORD size);
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
-               const std::wstring& data);
-void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data);
-void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name);
-void DeleteTree(HKEY root, const std::wstring& key);
-bool KeyExists(HKEY root, const std::wstring& key);
-bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
-std::wstring ReadString(HKEY root, const std::wstring& key, const std::wstring& name);
+// The results list's row with this key and value column (and root column unless "" is given),
+// -1 when there is none.
+int RowOf(const ListViewContent& list, const std::wstring& key, const std::wstring& value,
+          const std::wstring& root = L"");
 
 struct Gadgets {
     HWND main = nullptr;

@@ -62,17 +62,8 @@ RegistrySandbox::RegistrySandbox(std::wstring_view name)
         if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CURRENT_USER, overridden_[1]);
         if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CLASSES_ROOT, overridden_[2]);
         if (rc != ERROR_SUCCESS) Fail(L"RegOverridePredefKey", rc);
-
-        wchar_t temp[MAX_PATH + 1] = {};
-        DWORD got = GetTempPathW(MAX_PATH + 1, temp);
-        if (got == 0 || got > MAX_PATH) Fail(L"GetTempPathW", static_cast<LONG>(GetLastError()));
-        std::wstring parent = std::wstring(temp) + L"MDRTests\\";
-        CreateDirectoryW(parent.c_str(), nullptr);
-        folder_ =
-            parent + std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        RemoveTree(folder_);
-        if (!CreateDirectoryW(folder_.c_str(), nullptr))
-            Fail(L"Creating " + folder_, static_cast<LONG>(GetLastError()));
+        folder_ = MakeTempDir(name);
+        if (folder_.empty()) Fail(L"Creating the sandbox's folder", 0);
     } catch (...) {
         Undo();
         throw;
@@ -106,13 +97,8 @@ void RegistrySandbox::Undo() {
     SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
     // Only removed when no other test's sandbox is left in it.
     RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
-    if (!folder_.empty()) {
-        RemoveTree(folder_);
-        // The shared parent goes too once the last sandbox's folder is gone.
-        std::wstring parent = folder_.substr(0, folder_.rfind(L'\\', folder_.size() - 2));
-        RemoveDirectoryW(parent.c_str());
-        folder_.clear();
-    }
+    if (!folder_.empty()) RemoveTree(folder_);
+    folder_.clear();
 }
 
 std::wstring RegistrySandbox::RealPath(HKEY root) const {

@@ -194,4 +194,12 @@ std::string AnsiBytes(std::wstring_view text) {
     return usedDefault ? std::string() : bytes;
 }
 
+std::string TinyLines() {
+    std::string bytes;
+    bytes.reserve(60u << 20);
+    while (bytes.size() < (60u << 20))
+        bytes += "a\r\n";
+    return bytes;
+}
+
 } // namespace mdr::test

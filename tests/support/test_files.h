@@ -52,5 +52,7 @@ std::string Utf16Bytes(std::wstring_view text);
 std::string Utf16LeWithBom(std::wstring_view text);
 std::string Utf8WithBom(std::wstring_view text);
 std::string AnsiBytes(std::wstring_view text);
+// 60 MB of "a" lines: under the 64 MB cap on input files, but tens of millions of lines.
+std::string TinyLines();
 
 } // namespace mdr::test

@@ -1,6 +1,5 @@
-// The real MDR.exe with its main window, driven from outside: scans over planted broken
-// registry entries, stopping, the unfixed-errors question, selection commands, exceptions, the
-// notification area, "-warnordie" and the window state kept across a restart.
+// The real MDR.exe with its main window, driven from outside: a scan over planted broken registry
+// entries, stopping a scan, and the window state kept when the session ends.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -36,8 +35,7 @@ constexpr wchar_t kSoundKey[] = L"AppEvents\\Schemes\\Apps\\MdrUiTest\\MdrEvent\
 constexpr int kSharedDllCount = 4;
 
 // Tree items of the areas the planted entries fall into.
-constexpr int kComArea = 1, kDriversArea = 3, kIeToolbarsArea = 10, kSharedDllsArea = 15,
-              kSoundsArea = 16;
+constexpr int kComArea = 1, kDriversArea = 3, kSharedDllsArea = 15, kSoundsArea = 16;
 
 std::wstring SharedDllName(int i) {
     return std::wstring(kMissingFolder) + L"shared" + std::to_wstring(i) + L".dll";
@@ -213,21 +211,6 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
     EXPECT_TRUE(ButtonEnabled(g, mdr::kBtnScan));
     EXPECT_NE(LogText().find(L"Scan was cancelled by user"), std::wstring::npos);
     Exit(g);
-}
-
-TEST_F(MainWindowTest, WarnOrDieWithNothingFoundQuitsAndSavesTheWindowGroup) {
-    ConfigValues config = Defaults();
-    config.zones = Zones({kIeToolbarsArea});
-    config.windowGroup = false;
-    ASSERT_TRUE(Start(L"-scan -minimized -warnordie", config).main);
-    ASSERT_TRUE(process_->WaitExit(30000)) << "it should end by itself";
-    const IniFile ini = LoadIni(ConfigPath());
-    for (const wchar_t* key :
-         {L"MainWinX", L"MainWinY", L"MainWinWidth", L"MainWinHeight", L"MainWinState",
-          L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2", L"ColumnWidth3", L"ColumnWidth4",
-          L"SplitterWidth", L"ScanZonesState"})
-        EXPECT_TRUE(ini.HasKey(L"MDRWindow", key)) << Narrow(key);
-    EXPECT_EQ(ini.GetString(L"MDRWindow", L"ScanZonesState"), Zones({kIeToolbarsArea}));
 }
 
 TEST_F(MainWindowTest, EndingTheSessionKeepsTheWindowState) {

@@ -35,7 +35,6 @@ TEST(FormatDurationTest, SingularOnlyForOneAndHoursWrapAfterSixty) {
 TEST(StatusPartsTest, SplitsTheRightHalfInThirds) {
     EXPECT_EQ(StatusPartEdges(700), (std::array<int, 4>{350, 466, 582, 698}));
     EXPECT_EQ(StatusPartEdges(0), (std::array<int, 4>{0, 0, 0, 0}));
-    EXPECT_EQ(InitialStatusPartEdges(), (std::array<int, 4>{300, 375, 450, 525}));
 }
 
 TEST(SplitterTest, KeepsBothMinimumsWhenThereIsRoomElseTheFirst) {

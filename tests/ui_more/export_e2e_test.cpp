@@ -67,7 +67,7 @@ TEST_F(ExportTest, WritesHeaderCountAndRecord) {
     ASSERT_TRUE(done.has_value());
     EXPECT_EQ(done->text, T(93));
     PressButton(done->window, IDOK);
-    EXPECT_TRUE(WaitUntil([&] { return IsEnabled(g.main); }));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(g.main); }));
 
     // ".txt" was added to the typed name.
     const std::string file = ReadFileBytes(folder_ + L"errors.txt");

@@ -96,19 +96,6 @@ TEST(ExportText, WholeReportLineByLine) {
     EXPECT_EQ(text.substr(text.size() - 4), L"\r\n\r\n") << "the last block ends in an empty line";
 }
 
-TEST(ExportText, CountIsOfEveryRecordAndTheTextIsPlainUtf8) {
-    const std::vector<DetectedError> records(
-        12, Record(mdr::kHkcr, L"CLSID\\{1}", L"", L"C:\\Programme\\Ärger\\x.dll", L"COM", 0));
-    const std::wstring text =
-        mdr::ErrorListExportText(Labels(), L"2024/01/02 at 03:04:05", records);
-    const std::vector<std::wstring> lines = Lines(text);
-    ASSERT_EQ(lines.size(), 10u + 9u * records.size());
-    EXPECT_EQ(lines[8], L"Total detected errors: 12");
-    const std::string bytes = mdr::ToUtf8(text);
-    EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF") << "no byte-order mark";
-    EXPECT_NE(bytes.find("\xC3\x84rger"), std::string::npos) << "UTF-8 encoding";
-}
-
 TEST(ExportText, LineBreaksInsideNamesDoNotBreakTheBlock) {
     // Registry names may hold CR and LF; a block must still have its nine lines.
     const DetectedError r =

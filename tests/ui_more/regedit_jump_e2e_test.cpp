@@ -90,19 +90,9 @@ class RegeditJumpTest : public MdrTest {
         }
     }
 
-    int RowOf(const Gadgets& g, const std::wstring& key, const std::wstring& value) {
-        const ListViewContent content = ReadListView(g.list);
-        for (size_t i = 0; i < content.rows.size(); ++i) {
-            const auto& cells = content.rows[i].cells;
-            if (cells.size() >= 3 && mdr::EqualsNoCase(cells[1], key) && cells[2] == value)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-
     // Selects the row and asks MDR to open it in the editor.
     void Jump(const Gadgets& g, const std::wstring& key, const std::wstring& value, int command) {
-        const int row = RowOf(g, key, value);
+        const int row = RowOf(ReadListView(g.list), key, value);
         ASSERT_GE(row, 0) << "no row for " << Narrow(key) << " / " << Narrow(value);
         ASSERT_TRUE(SelectListViewRow(g.list, row));
         PostCommand(g.main, command);

@@ -56,7 +56,7 @@ class SettingsTest : public MdrTest {
     }
     void ExpectClosed(HWND dialog, const Gadgets& g) {
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "dialog still open";
-        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(g.main); }));
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(g.main); }));
     }
 };
 

@@ -84,20 +84,6 @@ TEST(ExceptionFile, ReadsGroupsInFileOrderSkippingThoseWithoutARootOrSubkey) {
     }
 }
 
-TEST(ExceptionFile, RoundTripKeepsRowsAndOrder) {
-    const std::vector<SkipMapEntry> rows = {{mdr::kHkcc, L"System\\Thing"},
-                                            {mdr::kHklm, L"SOFTWARE\\Ünïcode ключ\\x"},
-                                            {mdr::kHkcu, L"Software\\Same"},
-                                            {mdr::kHkcu, L"Software\\Same"}};
-    const std::vector<SkipMapEntry> entries =
-        mdr::ExceptionsFromFile(IniFile::Parse(mdr::ExceptionFileFor(rows).ToText()));
-    ASSERT_EQ(entries.size(), rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(entries[i].root, rows[i].root) << i;
-        EXPECT_EQ(entries[i].subkey, rows[i].subkey) << i;
-    }
-}
-
 class ToolDiscovery : public ::testing::Test {
   protected:
     void SetUp() override { program_ = folder_ / L""; }
