@@ -307,12 +307,14 @@ ListViewContent ReadListView(HWND list) {
         row.checked = ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
         row.selected = (state & LVIS_SELECTED) != 0;
         LVITEMW item{};
-        item.mask = LVIF_IMAGE;
+        item.mask = LVIF_IMAGE | LVIF_PARAM;
         item.iItem = i;
         remote.Write(&item, sizeof(item));
         if (Send(list, LVM_GETITEMW, 0, remote.Address()).value_or(0) &&
-            remote.Read(&item, sizeof(item)))
+            remote.Read(&item, sizeof(item))) {
             row.image = item.iImage;
+            row.data = item.lParam;
+        }
         content.rows.push_back(std::move(row));
     }
     return content;

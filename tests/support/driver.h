@@ -117,7 +117,8 @@ struct ListViewRow {
     std::vector<std::wstring> cells; // one per column
     bool checked = false;
     bool selected = false;
-    int image = -1; // image index
+    LPARAM data = 0; // item data (the tools' record ids)
+    int image = -1;  // image index
 };
 
 struct ListViewContent {

@@ -146,9 +146,9 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     HWND about = WaitForWindow(pid_, WindowQuery::Titled(L"About"));
     ASSERT_TRUE(about);
     EXPECT_TRUE(FindDescendantByText(about, L"Static", L"MDR - Ostrel plugin"));
-    EXPECT_FALSE(IsEnabled(o.main));
+    EXPECT_FALSE(IsWindowEnabled(o.main));
     PressButtonByText(about, L"Close");
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsEnabled(o.main); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsWindowEnabled(o.main); }));
     for (int answer : {IDNO, IDYES}) {
         PostCommand(o.main, 7);
         AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, o.main);
@@ -186,7 +186,7 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
         PostCommand(o.main, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
         HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new startup item"));
         ASSERT_TRUE(dialog);
-        EXPECT_FALSE(IsEnabled(o.main));
+        EXPECT_FALSE(IsWindowEnabled(o.main));
         auto set = [&](int id, const std::wstring& text) {
             Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
         };
@@ -208,7 +208,7 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
         set(58, L"-x \"y\"");
         PressButton(dialog, 60);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(o.main); }));
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(o.main); }));
         if (c.root) {
             EXPECT_EQ(ReadString(c.root, kRun, name),
                       L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"");
@@ -304,7 +304,7 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
                               rule + "\r\n\r\n";
     EXPECT_NE(text.find(block), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - rule.size() - 6), "\r\n" + rule + "\r\n\r\n");
-    EXPECT_TRUE(IsEnabled(o.main));
+    EXPECT_TRUE(IsWindowEnabled(o.main));
 }
 
 TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {

@@ -32,24 +32,7 @@ class ExportTest : public MdrTest {
     // Opens the save dialog through the menu, types name into its file-name box and saves.
     void ExportAs(const Gadgets& g, const std::wstring& name) {
         PostCommand(g.main, mdr::kCmdExport);
-        HWND dialog = WaitForWindow(pid_, {L"#32770", T(176), true});
-        ASSERT_NE(dialog, nullptr) << "no save dialog";
-        HWND edit = nullptr;
-        ASSERT_TRUE(WaitUntil([&] {
-            edit = FindDescendant(dialog, L"Edit", 0x47c); // the file-name box
-            if (!edit) edit = FindDescendant(dialog, L"Edit", 0x480);
-            if (!edit) {
-                if (HWND combo = FindDescendant(dialog, L"ComboBox", 0x47c))
-                    edit = FindDescendant(combo, L"Edit");
-            }
-            return edit != nullptr;
-        }));
-        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        for (wchar_t c : name)
-            Send(edit, WM_CHAR, c, 1);
-        ASSERT_EQ(GetText(edit), name);
-        PressButton(dialog, IDOK);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "dialog stayed";
+        ASSERT_TRUE(AnswerFileDialog(pid_, T(176), name));
     }
 
     std::wstring folder_;

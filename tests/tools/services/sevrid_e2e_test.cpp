@@ -61,7 +61,7 @@ class SevridTest : public MdrTest {
         PostCommand(main_, command);
         for (const auto& [title, text, button] : boxes)
             AnswerText(title, text, button, nullptr, 30000);
-        EXPECT_TRUE(WaitUntil([&] { return IsEnabled(main_); }));
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
     }
 
     TempFolder temp_;
