@@ -110,14 +110,22 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     EXPECT_EQ(GetText(main_), L"MDR - Services manager (" + std::to_wstring(ListViewCount(list_)) +
                                   L" services found)");
 
-    // Stop acts on the twin selected, and only on it.
+    // Stop acts on the twin selected, and only on it. Rows are found again by their record ids:
+    // the manager may list the two in another order after the change.
+    const auto before = ReadListView(list_).rows;
+    const LPARAM picked = before[static_cast<size_t>(twins[1])].data;
+    const LPARAM other = before[static_cast<size_t>(twins[0])].data;
     ASSERT_TRUE(SelectListViewRow(list_, twins[1]));
     Run(1,
         {{kInfo, L"Are you sure you want to stop the Planted service description service?", IDYES},
          {kInfo, L"The service was stopped successfully.", IDOK}});
-    const auto rows = ReadListView(list_).rows;
-    EXPECT_EQ(rows[static_cast<size_t>(twins[1])].cells[1], L"Stopped");
-    EXPECT_EQ(rows[static_cast<size_t>(twins[0])].cells[1], L"Running");
+    auto stateOf = [&](LPARAM id) {
+        for (const ListViewRow& row : ReadListView(list_).rows)
+            if (row.data == id) return row.cells[1];
+        return std::wstring(L"(no row)");
+    };
+    EXPECT_EQ(stateOf(picked), L"Stopped");
+    EXPECT_EQ(stateOf(other), L"Running");
     EXPECT_EQ((twinA.State() == SERVICE_STOPPED) + (twinB.State() == SERVICE_STOPPED), 1);
 
     PostCommand(main_, 6);
