@@ -44,20 +44,6 @@ std::wstring IconSource(const std::wstring& text, const std::wstring& folder) {
     return text + L'\x1F' + folder;
 }
 
-std::shared_ptr<UniqueHicon> FindIcon(const std::wstring& text, const std::wstring& folder) {
-    std::vector<std::wstring> tried;
-    for (const std::wstring& candidate : IconCandidates(text, folder, QuorranFolders())) {
-        for (const std::wstring& form : IconForms(candidate)) {
-            if (form.empty() || std::find(tried.begin(), tried.end(), form) != tried.end())
-                continue;
-            tried.push_back(form);
-            UniqueHicon icon = SmallIconOf(form, 0);
-            if (icon) return std::make_shared<UniqueHicon>(std::move(icon));
-        }
-    }
-    return nullptr;
-}
-
 std::wstring SizeOfEntry(const std::wstring& keyPath, const std::wstring& folder,
                          const std::function<void()>& pause) {
     const std::wstring estimated = UninstallValue(keyPath, L"EstimatedSize");
@@ -168,6 +154,20 @@ std::vector<std::wstring> IconForms(std::wstring_view candidate) {
     return forms;
 }
 
+std::shared_ptr<UniqueHicon> FindEntryIcon(const std::wstring& text, const std::wstring& folder) {
+    std::vector<std::wstring> tried;
+    for (const std::wstring& candidate : IconCandidates(text, folder, QuorranFolders())) {
+        for (const std::wstring& form : IconForms(candidate)) {
+            if (form.empty() || std::find(tried.begin(), tried.end(), form) != tried.end())
+                continue;
+            tried.push_back(form);
+            UniqueHicon icon = SmallIconOf(form, 0);
+            if (icon) return std::make_shared<UniqueHicon>(std::move(icon));
+        }
+    }
+    return nullptr;
+}
+
 bool IsExistingFile(const std::wstring& path) {
     if (path.empty()) return false;
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -268,10 +268,10 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
             if (old.iconSource == e.iconSource)
                 e.icon = old.icon;
             else
-                e.icon = FindIcon(iconText, folder);
+                e.icon = FindEntryIcon(iconText, folder);
         } else {
             e.id = NewRecordId();
-            e.icon = FindIcon(iconText, folder);
+            e.icon = FindEntryIcon(iconText, folder);
         }
         list.push_back(std::move(e));
     }

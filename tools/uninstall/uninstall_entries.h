@@ -68,6 +68,8 @@ FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
 std::vector<std::wstring> IconCandidates(std::wstring_view text, std::wstring_view installFolder,
                                          const SystemFolders& folders);
 std::vector<std::wstring> IconForms(std::wstring_view candidate);
+// The first icon the search finds for text with install folder ("\"-terminated); empty: none.
+std::shared_ptr<UniqueHicon> FindEntryIcon(const std::wstring& text, const std::wstring& folder);
 
 // An uninstall string as it is started: the program, its parameters, and whether it is one of
 // the rundll32/msiexec forms (which always run the system folder's program).

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <winioctl.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -88,31 +88,6 @@ TEST(QuorranSplit, UninstallStringsBecomeProgramAndParameters) {
     EXPECT_FALSE(IsExistingFile(temp / L"Un Inst"));
 }
 
-// A junction from inside a folder to the folder itself; false where the platform has none.
-bool MakeJunction(const std::wstring& link, const std::wstring& target) {
-    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
-    HANDLE dir = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (dir == INVALID_HANDLE_VALUE) return false;
-    const std::wstring substitute = L"\\??\\" + target;
-    std::vector<BYTE> buffer(8 + 8 + (substitute.size() + 2) * 2 + 16, 0);
-    auto* words = reinterpret_cast<WORD*>(buffer.data());
-    reinterpret_cast<DWORD*>(buffer.data())[0] = IO_REPARSE_TAG_MOUNT_POINT;
-    const WORD bytes = static_cast<WORD>(substitute.size() * 2);
-    words[2] = static_cast<WORD>(8 + bytes + 4); // data length
-    words[4] = 0;                                // substitute offset
-    words[5] = bytes;
-    words[6] = static_cast<WORD>(bytes + 2); // print name offset (empty)
-    words[7] = 0;
-    memcpy(buffer.data() + 16, substitute.c_str(), bytes);
-    DWORD returned = 0;
-    const BOOL ok =
-        DeviceIoControl(dir, FSCTL_SET_REPARSE_POINT, buffer.data(),
-                        static_cast<DWORD>(8 + words[2]), nullptr, 0, &returned, nullptr);
-    CloseHandle(dir);
-    return ok && (GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 // Runs a program of the Unix side of Wine (which makes no junctions) in folder.
 bool RunUnix(const std::wstring& program, std::wstring line, const std::wstring& folder) {
     STARTUPINFOW startup{};
@@ -139,23 +114,12 @@ TEST(QuorranSize, WalkCountsFilesBelowAndStopsAtItsBounds) {
     EXPECT_GE(pauses, 2) << "events are drained between folders";
     EXPECT_FALSE(FolderSize(temp.Path(), 1, nullptr).complete);
 
-    // A link back to the top: a junction on Windows, a symbolic link made by ln under Wine.
-    const std::wstring loop = temp / L"sub\\loop";
-    const bool junction = MakeJunction(loop, temp.Path());
-    if (!junction) {
-        RemoveDirectoryW(loop.c_str());
-        if (!RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub") || !test::FolderExists(loop))
-            GTEST_SKIP() << "no way to make a link here";
-    }
-    total = FolderSize(temp.Path(), kSizeWalkFileLimit, nullptr);
-    EXPECT_GE(total.bytes, 3072) << "the walk ended";
-    // Wine shows the link as a plain folder; the walk then ends where the path stops resolving.
-    if (junction) {
-        EXPECT_EQ(total.bytes, 3072);
-        RemoveDirectoryW(loop.c_str());
-    } else {
-        RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub");
-    }
+    // A link back to the top; Wine makes no junctions, so the link is made by ln. Wine shows it
+    // as a plain folder, and the walk ends where the path stops resolving.
+    ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub"));
+    ASSERT_TRUE(test::FolderExists(temp / L"sub\\loop"));
+    EXPECT_GE(FolderSize(temp.Path(), kSizeWalkFileLimit, nullptr).bytes, 3072);
+    RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub");
 }
 
 TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
@@ -172,6 +136,16 @@ TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
     EXPECT_EQ(test::ReadFileBytes(probe + L".log"),
               ToUtf8(L"\"" + probe + L"\" /spawn\r\n\"" + probe + L"\" /late\r\nlate done\r\n"));
     EXPECT_FALSE(RunUninstaller({temp / L"missing.exe", L"", false}, [](HANDLE) {}));
+
+    // An msiexec string runs the system folder's msiexec, which ends on an unknown product.
+    const UninstallCommand msi = SplitUninstallString(
+        L"MsiExec.exe /X{11111111-2222-3333-4444-555555555555} /qn", QuorranFolders().system);
+    EXPECT_TRUE(IsExistingFile(msi.program)) << ToUtf8(msi.program);
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    EXPECT_TRUE(RunUninstaller(msi, [&](HANDLE h) {
+        if (GetTickCount64() > deadline) throw std::runtime_error("msiexec did not end");
+        WaitForSingleObject(h, 1000);
+    }));
 }
 
 } // namespace
