@@ -106,7 +106,11 @@ class Quorran final : public Tool {
     }
 
     void Start() override {
+        // Commands posted while the first refresh drains the events are dropped, as during any
+        // other command.
+        busy_ = true;
         Refresh();
+        busy_ = false;
         SetFocus(list_.Handle());
     }
 

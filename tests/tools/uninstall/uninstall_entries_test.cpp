@@ -88,18 +88,21 @@ TEST(QuorranSplit, UninstallStringsBecomeProgramAndParameters) {
     EXPECT_FALSE(IsExistingFile(temp / L"Un Inst"));
 }
 
-// Runs a program of the Unix side of Wine (which makes no junctions) in folder.
-bool RunUnix(const std::wstring& program, std::wstring line, const std::wstring& folder) {
+// Runs a program of the Unix side of Wine (which makes no junctions) in folder, and waits until
+// path exists (or no longer does). Wine hands back no handle that waits for a Unix program.
+bool RunUnix(const std::wstring& program, std::wstring line, const std::wstring& folder,
+             const std::wstring& path, bool exists) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         return false;
-    WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return true;
+    for (int i = 0; i < 500 && test::FolderExists(path) != exists; ++i)
+        Sleep(20);
+    return test::FolderExists(path) == exists;
 }
 
 TEST(QuorranSize, WalkCountsFilesBelowAndStopsAtItsBounds) {
@@ -116,10 +119,10 @@ TEST(QuorranSize, WalkCountsFilesBelowAndStopsAtItsBounds) {
 
     // A link back to the top; Wine makes no junctions, so the link is made by ln. Wine shows it
     // as a plain folder, and the walk ends where the path stops resolving.
-    ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub"));
-    ASSERT_TRUE(test::FolderExists(temp / L"sub\\loop"));
+    const std::wstring loop = temp / L"sub\\loop";
+    ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub", loop, true));
     EXPECT_GE(FolderSize(temp.Path(), kSizeWalkFileLimit, nullptr).bytes, 3072);
-    RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub");
+    EXPECT_TRUE(RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub", loop, false));
 }
 
 TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
