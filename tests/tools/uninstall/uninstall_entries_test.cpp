@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
 #include "tools/uninstall/uninstall_entries.h"
@@ -123,6 +124,40 @@ TEST(QuorranSize, WalkCountsFilesBelowAndStopsAtItsBounds) {
     ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub", loop, true));
     EXPECT_GE(FolderSize(temp.Path(), kSizeWalkFileLimit, nullptr).bytes, 3072);
     EXPECT_TRUE(RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub", loop, false));
+}
+
+TEST(QuorranRead, MissingProgramsStandOutAndARereadKeepsIdsAndIcons) {
+    const std::wstring key = std::wstring(kUninstallRoot) + L"\\MDRTestQuorranModel";
+    const std::pair<std::wstring, std::wstring> planted[] = {
+        {L"Here", L"C:\\windows\\system32\\notepad.exe /uninstall"},
+        {L"Gone", L"\"C:\\nowhere\\gone.exe\" /S"}};
+    for (const auto& [name, uninstall] : planted) {
+        for (const auto& [value, data] :
+             {std::pair{L"DisplayName", name}, {L"UninstallString", uninstall}})
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, (key + name).c_str(), value, REG_SZ, data.c_str(),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+    ScopeExit removePlanted([&] {
+        for (const auto& entry : planted)
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, (key + entry.first).c_str());
+    });
+    auto ours = [](const std::vector<UninstallEntry>& all) {
+        std::vector<UninstallEntry> found;
+        for (const UninstallEntry& e : all)
+            if (e.keyPath.find(L"MDRTestQuorranModel") != std::wstring::npos) found.push_back(e);
+        return found;
+    };
+    const auto first = ours(ReadUninstallEntries({}, nullptr));
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].name, L"Gone"); // enumeration order
+    EXPECT_TRUE(first[0].programMissing);
+    EXPECT_FALSE(first[0].icon);
+    EXPECT_FALSE(first[1].programMissing);
+    ASSERT_TRUE(first[1].icon) << "notepad's icon, found through the command line";
+    const auto second = ours(ReadUninstallEntries(first, nullptr));
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[1].id, first[1].id);
+    EXPECT_EQ(second[1].icon, first[1].icon) << "kept, not extracted again";
 }
 
 TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
