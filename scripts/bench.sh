@@ -3,8 +3,9 @@
 # (the same prefix the tests use: do not run it while that folder's tests run).
 # Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
 # "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
-# and with a 100,000-key language file instead; "scripts/bench.sh --ostrel" times Ostrel's refresh
-# with 1,000 Run values and 100 startup-folder shortcuts; "--sevrid" Sevrid's with 300 extra services.
+# and with a 100,000-key language file instead. The tools' refreshes: "--ostrel" with 1,000 Run
+# values and 100 startup-folder shortcuts, "--sevrid" with 300 extra services, "--quorran" with
+# 500 uninstall entries, one in five with an install folder of 300 files.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -28,6 +29,10 @@ elif [ "${1:-}" = "--sevrid" ]; then
     shift
     program=MDRSevridBench
     targets="mdr_sevrid_bench"
+elif [ "${1:-}" = "--quorran" ]; then
+    shift
+    program=MDRQuorranBench
+    targets="mdr_quorran_bench"
 fi
 cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"

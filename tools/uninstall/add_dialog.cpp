@@ -1,0 +1,237 @@
+// The Add dialog: a new uninstall entry with its identifier, names, folder and uninstaller.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "core/resources.h"
+#include "toolframe/tool_frame.h"
+#include "tools/uninstall/quorran_window.h"
+#include "tools/uninstall/uninstall_entries.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kAddClass[] = L"VeltraneMendoraQuorranAdd";
+enum Gadget {
+    kIntro = 100,
+    kIdentifier = 102,
+    kNewGuid = 103,
+    kName = 105,
+    kPublisher = 107,
+    kVersion = 109,
+    kHelpLink = 111,
+    kLocation = 113,
+    kPickFolder = 114,
+    kUninstaller = 116,
+    kPickFile = 117,
+    kParameters = 119,
+    kSeparator = 120,
+    kCancel = 121,
+    kAddButton = 122,
+};
+constexpr int kPicNew = 5;
+constexpr int kPicFolder = 24;
+
+struct AddState {
+    HWND window = nullptr;
+    bool done = false;
+    bool added = false;
+};
+
+std::wstring TextOf(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+int CALLBACK StartFolder(HWND window, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+void PickFolder(HWND dialog) {
+    const std::wstring start = TextOf(dialog, kLocation);
+    // The folder dialog of the new style is made of COM objects.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComEnd {
+        HRESULT hr;
+        ~ComEnd() {
+            if (SUCCEEDED(hr)) CoUninitialize();
+        }
+    } comEnd{com};
+    BROWSEINFOW info{};
+    info.hwndOwner = dialog;
+    info.lpszTitle = L"Please choose the program path";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = StartFolder;
+    info.lParam = reinterpret_cast<LPARAM>(start.c_str());
+    UniqueCoTaskMem chosen(SHBrowseForFolderW(&info));
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(chosen.get()), path)) return;
+    const std::wstring folder = Trim(path);
+    if (folder.empty() || folder == L"\\") return;
+    SetDlgItemTextW(dialog, kLocation, folder.c_str());
+}
+
+void PickFile(HWND dialog) {
+    std::vector<wchar_t> name(4096, L'\0');
+    const std::wstring start = TextOf(dialog, kUninstaller);
+    start.copy(name.data(), std::min(start.size(), name.size() - 1));
+    static const wchar_t kFilter[] = L"Executables (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = dialog;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = L"Please choose uninstaller";
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+    if (GetOpenFileNameW(&ofn)) SetDlgItemTextW(dialog, kUninstaller, name.data());
+}
+
+// The Add button: the checks in order; the dialog stays open after any of them refuses.
+void Add(AddState& state) {
+    HWND dialog = state.window;
+    NewUninstallEntry entry{TextOf(dialog, kIdentifier),  TextOf(dialog, kName),
+                            TextOf(dialog, kPublisher),   TextOf(dialog, kVersion),
+                            TextOf(dialog, kHelpLink),    TextOf(dialog, kLocation),
+                            TextOf(dialog, kUninstaller), TextOf(dialog, kParameters)};
+    auto tell = [&](const wchar_t* text, const wchar_t* title, UINT icon) {
+        MessageBoxW(dialog, text, title, MB_OK | icon);
+    };
+    switch (AddUninstallEntry(entry)) {
+    case AddOutcome::NoIdentifier:
+        tell(L"Please fill the globally unique identifier field (GUID).", kTitleWarning,
+             MB_ICONWARNING);
+        return;
+    case AddOutcome::IdentifierExists:
+        tell(L"The identifier already exists. Please generate a new one.", kTitleWarning,
+             MB_ICONWARNING);
+        return;
+    case AddOutcome::UninstallerMissing:
+        tell(L"The uninstaller path is invalid or the file doesn't exist.", kTitleWarning,
+             MB_ICONWARNING);
+        return;
+    case AddOutcome::KeyNotCreated:
+        tell(L"Error creating the uninstallation registry key.", kTitleError, MB_ICONERROR);
+        return;
+    case AddOutcome::Added:
+        tell(L"The entry was successfully added.", L"OK", MB_ICONINFORMATION);
+        state.added = true;
+        state.done = true;
+        return;
+    }
+}
+
+LRESULT CALLBACK AddProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    AddState* state = WindowContext<AddState>(w, message, lp);
+    switch (message) {
+    case WM_COMMAND:
+        if (!state || HIWORD(wp) > 1) break;
+        try {
+            switch (LOWORD(wp)) {
+            case kNewGuid:
+                SetDlgItemTextW(w, kIdentifier, NewGuidText().c_str());
+                break;
+            case kPickFolder:
+                PickFolder(w);
+                break;
+            case kPickFile:
+                PickFile(w);
+                break;
+            case kAddButton:
+            case IDOK:
+                Add(*state);
+                break;
+            case kCancel:
+            case IDCANCEL:
+                state->done = true;
+                break;
+            }
+        } catch (...) {
+            state->done = true; // nothing may leave the window procedure
+        }
+        return 0;
+    case WM_DRAWITEM:
+        if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
+        break;
+    case WM_CLOSE:
+        if (state) state->done = true;
+        return 0;
+    }
+    return DefWindowProcW(w, message, wp, lp);
+}
+
+HWND AddEdit(HWND w, int id, Place place) {
+    return AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, place, id, WS_EX_CLIENTEDGE);
+}
+
+void AddImageButton(HWND w, int id, Place place, int picture) {
+    HWND button = AddButton(w, id, L"", place, BS_ICON);
+    SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(AppIcon(picture)));
+}
+
+} // namespace
+
+bool ShowAddDialog(HWND owner) {
+    MDR_HERE();
+    RegisterWindowClass({.name = kAddClass, .procedure = AddProc});
+    AddState state;
+    HWND w = CreateModalWindow({.className = kAddClass,
+                                .title = L"Add new uninstaller entry",
+                                .clientWidth = 461,
+                                .clientHeight = 340},
+                               owner, &state);
+    if (!w) {
+        EnableWindow(owner, TRUE);
+        MessageBoxW(owner, L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    state.window = w;
+    AddLabel(w,
+             L"Please fill the following fields in order to add a new uninstaller entry in the "
+             L"registry. After the entry is added, you will be able to see it in the "
+             L"'Add/Remove Programs' dialog.",
+             {10, 10, 445, 40}, kIntro);
+    struct Field {
+        const wchar_t* label;
+        int y;
+        int width;
+    };
+    static constexpr Field kFields[] = {
+        {L"Identifier:", 60, 310},        {L"Program name:", 90, 340},
+        {L"Publisher:", 120, 340},        {L"Version:", 150, 340},
+        {L"Help link:", 180, 340},        {L"Install location:", 210, 310},
+        {L"Uninstaller file:", 240, 310}, {L"Parameters:", 270, 340}};
+    int id = 101;
+    for (const Field& field : kFields) {
+        AddLabel(w, field.label, {10, field.y, 95, 15}, id);
+        AddEdit(w, id + 1, {110, field.y - 3, field.width, 20});
+        id += field.y == 60 || field.y == 210 || field.y == 240 ? 3 : 2;
+    }
+    SetDlgItemTextW(w, kIdentifier, NewGuidText().c_str());
+    AddImageButton(w, kNewGuid, {425, 55, 25, 25}, kPicNew);
+    AddImageButton(w, kPickFolder, {425, 205, 25, 25}, kPicFolder);
+    AddImageButton(w, kPickFile, {425, 235, 25, 25}, kPicFolder);
+    AddSeparator(w, {10, 300, 440, 15}, kSeparator);
+    AddButton(w, kCancel, L"Cancel", {235, 310, 105, 25});
+    AddButton(w, kAddButton, L"Add", {345, 310, 105, 25}, BS_DEFPUSHBUTTON);
+    ShowModalWindow(w, GetDlgItem(w, kName));
+    RunModalLoop(w, [&] { return state.done; });
+    CloseModal(w, owner);
+    return state.added;
+}
+
+} // namespace mdr
