@@ -217,19 +217,22 @@ UninstallCommand SplitUninstallString(std::wstring_view command, const std::wstr
 
 std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> previous,
                                                  const std::function<void()>& pause) {
+    // The entries' key paths; the 64-bit edition reads those of 32-bit programs as well.
     std::vector<std::wstring> subkeys;
-    {
+    std::vector<const wchar_t*> roots = {kUninstallRoot};
+    if constexpr (sizeof(void*) == 8) roots.push_back(kUninstall32Root);
+    for (const wchar_t* rootPath : roots) {
         UniqueHkey root;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, KEY_READ, root.put()) ==
-            ERROR_SUCCESS) {
-            wchar_t name[256];
-            for (DWORD i = 0;; ++i) {
-                DWORD length = 256;
-                const LONG rc =
-                    RegEnumKeyExW(root.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
-                if (rc == ERROR_NO_MORE_ITEMS) break;
-                if (rc == ERROR_SUCCESS) subkeys.emplace_back(name, length);
-            }
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, rootPath, 0, KEY_READ, root.put()) != ERROR_SUCCESS)
+            continue;
+        wchar_t name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = 256;
+            const LONG rc =
+                RegEnumKeyExW(root.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (rc == ERROR_NO_MORE_ITEMS) break;
+            if (rc == ERROR_SUCCESS)
+                subkeys.push_back(std::wstring(rootPath) + L"\\" + std::wstring(name, length));
         }
     }
 
@@ -239,10 +242,10 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
     std::vector<bool> taken(previous.size(), false);
 
     std::vector<UninstallEntry> list;
-    for (const std::wstring& subkey : subkeys) {
+    for (const std::wstring& keyPath : subkeys) {
         if (pause) pause();
         UninstallEntry e;
-        e.keyPath = std::wstring(kUninstallRoot) + L"\\" + subkey;
+        e.keyPath = keyPath;
         e.name = UninstallValue(e.keyPath, L"DisplayName");
         e.uninstallString = UninstallValue(e.keyPath, L"UninstallString");
         if (e.name.empty() || e.uninstallString.empty()) continue;

@@ -18,6 +18,9 @@ namespace mdr {
 
 inline constexpr wchar_t kUninstallRoot[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The entries of 32-bit programs on 64-bit Windows.
+inline constexpr wchar_t kUninstall32Root[] =
+    L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr wchar_t kNotAvailable[] = L"Not available";
 inline constexpr wchar_t kNotReported[] = L"Not reported";
 inline constexpr wchar_t kNotSpecified[] = L"Not specified";

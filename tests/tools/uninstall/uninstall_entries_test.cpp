@@ -3,6 +3,8 @@
 // to a child process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -158,6 +160,21 @@ TEST(QuorranRead, MissingProgramsStandOutAndARereadKeepsIdsAndIcons) {
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[1].id, first[1].id);
     EXPECT_EQ(second[1].icon, first[1].icon) << "kept, not extracted again";
+}
+
+TEST(QuorranRead, ThirtyTwoBitProgramsEntriesAreListedToo) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
+    const std::wstring key = std::wstring(kUninstall32Root) + L"\\MDRTestQuorran32";
+    for (const auto& [value, data] :
+         {std::pair{L"DisplayName", L"Thirty-two"}, {L"UninstallString", L"C:\\nowhere\\u32.exe"}})
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_SZ, data,
+                        static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    ScopeExit removePlanted([&] { RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()); });
+    const auto all = ReadUninstallEntries({}, nullptr);
+    const auto it = std::find_if(all.begin(), all.end(),
+                                 [&](const UninstallEntry& e) { return e.keyPath == key; });
+    ASSERT_NE(it, all.end());
+    EXPECT_EQ(it->name, L"Thirty-two");
 }
 
 TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
