@@ -289,11 +289,6 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
     const std::string rule(69, '-');
     const std::string head = rule + "\r\nMDR Ostrel Export\r\n";
     EXPECT_EQ(text.substr(0, head.size()), head);
-    const size_t generated = text.find("Generated on: ");
-    ASSERT_NE(generated, std::string::npos);
-    // "Generated on: yyyy/mm/dd at hh:ii:ss": the date is left unchecked, its shape is not.
-    EXPECT_EQ(text.substr(generated + 18, 1), "/");
-    EXPECT_EQ(text.substr(generated + 24, 4), " at ");
     EXPECT_NE(text.find("\r\n" + rule + "\r\n\r\nTotal detected entries: " + std::to_string(count) +
                         "\r\n\r\n"),
               std::string::npos);
