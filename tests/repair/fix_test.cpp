@@ -214,9 +214,9 @@ class FixRun : public testing::Test {
 
     // A record and its row, as a scan would have left them.
     uint32_t AddError(const std::wstring& keyPath, const std::wstring& valueName, int entryType,
-                      int areaIndex, bool checked) {
+                      int areaIndex, bool checked, RootKey root = kHkcu) {
         DetectedError e;
-        e.root = kHkcu;
+        e.root = root;
         e.keyPath = keyPath;
         e.valueName = valueName;
         e.entryType = entryType;
@@ -351,6 +351,27 @@ TEST_F(FixRun, BacksUpThenDeletesBottomUpAndKeepsTheBooks) {
     mdr::test::ImportWithRegedit(Paths().backupFolder + files[0]);
     ASSERT_TRUE(mdr::test::ReadRegTree(HKEY_CURRENT_USER, kBase, after));
     EXPECT_TRUE(after == before) << "the backup did not restore every removed entry";
+}
+
+TEST_F(FixRun, AThirtyTwoBitTwinIsFixedAndRestoredByItsOwnPath) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition walks one view";
+    const std::wstring base = L"Software\\Wow6432Node\\MDRTestsFix";
+    const std::wstring server = base + L"\\Class\\InprocServer32";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"", REG_SZ, L"C:\\gone\\w.dll",
+                              14 * sizeof(wchar_t)),
+              ERROR_SUCCESS);
+    ScopeExit cleanUp([&] { SHDeleteKeyW(HKEY_LOCAL_MACHINE, base.c_str()); });
+    mdr::test::RegTree before, after;
+    ASSERT_TRUE(mdr::test::ReadRegTree(HKEY_LOCAL_MACHINE, base, before));
+    AddError(server, L"", 0, 0, true, kHklm);
+    answers_ = {IDYES};
+    EXPECT_EQ(FixErrorsWindow(view_), 1);
+    EXPECT_FALSE(KeyExists(kHklm, server));
+    const std::vector<std::wstring> files = FilesIn(Paths().backupFolder);
+    ASSERT_EQ(files.size(), 1u);
+    mdr::test::ImportWithRegedit(Paths().backupFolder + files[0]);
+    ASSERT_TRUE(mdr::test::ReadRegTree(HKEY_LOCAL_MACHINE, base, after));
+    EXPECT_TRUE(after == before);
 }
 
 // Yes to the same question is the unreadable key's case below.
