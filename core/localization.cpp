@@ -97,6 +97,11 @@ const std::wstring& LangText(int n) {
     return table[static_cast<size_t>(n)];
 }
 
+std::wstring LangTextOr(int n, std::wstring_view fallback) {
+    const std::wstring& text = LangText(n);
+    return text.empty() ? std::wstring(fallback) : text;
+}
+
 int LangCount() {
     return static_cast<int>(TextTable().size());
 }

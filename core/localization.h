@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mdr {
@@ -30,6 +31,9 @@ int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
 // Entry n of the loaded table, "" outside 0..N-1. Thread-safe once loading is done.
 const std::wstring& LangText(int n);
 int LangCount();
+// Entry n, or fallback where the loaded file has no such entry (files written before the entry
+// was added still load).
+std::wstring LangTextOr(int n, std::wstring_view fallback);
 
 // Replaces a "$WORD$" placeholder in text, ignoring case.
 std::wstring ReplacePlaceholder(const std::wstring& text, const std::wstring& placeholder,

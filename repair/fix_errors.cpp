@@ -42,15 +42,15 @@ constexpr wchar_t kEllipsis[] = L"\\..\\";
 constexpr int kKeyEntry = 0;
 constexpr int kValueEntry = 1;
 
-// Texts of the two safeguards around the backup; the language files have no entries for them.
+// Texts of the two safeguards around the backup (language entries 264 and 265; these English
+// texts stand in for language files written before them).
 constexpr wchar_t kBackupIncompleteText[] =
     L"The backup file $BACKUPFILELOCATION$ could not be written completely, so nothing was "
     L"removed from the registry.\r\n\r\nMake sure the drive has free space and try again.";
-constexpr wchar_t kInexactQuestionHead[] =
-    L"The backup cannot give back these entries exactly once they are removed:\r\n\r\n";
-constexpr wchar_t kInexactQuestionTail[] =
-    L"\r\n\r\nRemove them anyway?\r\n\r\nChoose No to leave them in the registry; the other "
-    L"selected errors are fixed.";
+constexpr wchar_t kInexactQuestion[] =
+    L"The backup cannot give back these entries exactly once they are removed:\r\n\r\n"
+    L"$ENTRIES$\r\n\r\nRemove them anyway?\r\n\r\nChoose No to leave them in the registry; "
+    L"the other selected errors are fixed.";
 
 bool g_fixRunning = false;
 
@@ -212,7 +212,8 @@ bool ConfirmInexactRemoval(const std::vector<std::wstring>& items) {
         list += (i ? L"\r\n" : L"") + items[i];
     if (items.size() > kOmissionsListed)
         list += L"\r\n(" + Num(items.size() - kOmissionsListed) + L" more)";
-    const std::wstring text = kInexactQuestionHead + list + kInexactQuestionTail;
+    const std::wstring text =
+        ReplacePlaceholder(LangTextOr(265, kInexactQuestion), L"$ENTRIES$", list);
     return ShowMessage(text, LangText(71), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
@@ -571,8 +572,8 @@ void UpdateView(FixRun& run, RepairWindow& window) {
 int Report(const FixRun& run) {
     Log(L"Status: " + Num(run.fixed) + L" of " + Num(run.checkedCount) + L" errors fixed");
     if (run.backup && !run.backupComplete) {
-        ShowMessage(ReplacePlaceholder(kBackupIncompleteText, L"$BACKUPFILELOCATION$",
-                                       Quoted(run.backupPath)),
+        ShowMessage(ReplacePlaceholder(LangTextOr(264, kBackupIncompleteText),
+                                       L"$BACKUPFILELOCATION$", Quoted(run.backupPath)),
                     LangText(19), MB_OK | MB_ICONERROR);
         Log(L"FixErrorsWindow() -> retn");
         return 0;

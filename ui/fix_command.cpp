@@ -20,6 +20,7 @@ MDR_TRACE_MODULE(BackupEngine);
 namespace mdr {
 namespace {
 
+// Language entry 266; this English text stands in for language files written before it.
 constexpr wchar_t kUnexpectedErrorText[] =
     L"Fixing stopped because of an unexpected error. The errors still listed were not fixed.";
 
@@ -48,10 +49,10 @@ void OnFixCommand() {
         FixErrorsWindow();
     } catch (const std::exception& e) {
         Log(L"Fixing stopped by an unexpected error: " + FromUtf8(e.what()));
-        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
     } catch (...) {
         Log(L"Fixing stopped by an unexpected error");
-        ShowMessage(kUnexpectedErrorText, LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
     }
 }
 

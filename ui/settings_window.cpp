@@ -199,11 +199,12 @@ bool MakeGeneralPage(HWND page) {
 }
 
 bool MakeAppearancePage(HWND page) {
-    bool ok = CheckBox(page, kHighlight, 41, {8, 13, 210, 15}) &&
-              AddControl(page, L"EDIT", L"", ES_READONLY, {218, 13, 150, 15}, kSwatch,
-                         WS_EX_CLIENTEDGE) &&
-              IconButton(page, kChooseColor, 32, {373, 8, 25, 25}) &&
-              IconButton(page, kResetColor, 33, {403, 8, 25, 25});
+    // The label takes what the swatch can spare: translations run longer than English.
+    bool ok =
+        CheckBox(page, kHighlight, 41, {8, 13, 280, 15}) &&
+        AddControl(page, L"EDIT", L"", ES_READONLY, {293, 13, 75, 15}, kSwatch, WS_EX_CLIENTEDGE) &&
+        IconButton(page, kChooseColor, 32, {373, 8, 25, 25}) &&
+        IconButton(page, kResetColor, 33, {403, 8, 25, 25});
     ok = ok && Label(page, 42, {8, 43, 420, 15}) &&
          TwoColumnList(page, kLanguages, {8, 63, 420, 200}, 43, 210, 44, 205);
     return ok;

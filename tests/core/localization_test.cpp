@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "core/localization.h"
@@ -48,23 +50,45 @@ TEST(Languages, PlaceholdersIgnoreCase) {
     EXPECT_EQ(ReplacePlaceholder(L"$A$ and $a$", L"$A$", L"\"x\""), L"\"x\" and \"x\"");
 }
 
-// The shipped English file: every text the program uses.
-TEST(Languages, ShippedEnglishFileIsComplete) {
-    const std::wstring source = SourceDir() + L"data\\Localization\\English.ini";
-    std::string bytes = ReadFileBytes(source);
-    EXPECT_TRUE(IsValidUtf8(bytes));
-    EXPECT_EQ(ReadFileBytes(DistDir() + L"Localization\\English.ini"), bytes);
-
-    IniFile ini;
-    ASSERT_EQ(ini.Load(source), FileState::Ok);
-    EXPECT_EQ(ini.GetString(L"MDRLanguageInfo", L"Name"), L"English");
-    std::vector<std::wstring> keys = ini.Keys(L"MDRLanguageData");
-    ASSERT_EQ(keys.size(), 264u);
-    for (int i = 0; i < 264; ++i) {
-        EXPECT_EQ(keys[i], L"l" + std::to_wstring(i));
-        std::wstring text = ini.GetString(L"MDRLanguageData", L"l" + std::to_wstring(i));
-        EXPECT_FALSE(Trim(text).empty()) << "entry " << i;
-        // Menu captions get their shortcut text from the program, not from the file.
-        EXPECT_EQ(text.find(L'\t'), std::wstring::npos) << "entry " << i;
+// The shipped language files: every text the program uses, each translation keeping the
+// placeholders the program fills in.
+TEST(Languages, ShippedFilesAreCompleteAndKeepTheirPlaceholders) {
+    auto placeholders = [](const std::wstring& text) {
+        std::vector<std::wstring> found;
+        for (size_t at = text.find(L'$'); at != std::wstring::npos; at = text.find(L'$', at)) {
+            const size_t end = text.find(L'$', at + 1);
+            if (end == std::wstring::npos) break;
+            found.push_back(text.substr(at, end - at + 1));
+            at = end + 1;
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    std::vector<std::vector<std::wstring>> tables;
+    for (const auto& [file, name] :
+         {std::pair{L"English.ini", L"English"}, {L"Deutsch.ini", L"Deutsch"}}) {
+        SCOPED_TRACE(ToUtf8(file));
+        const std::wstring source = SourceDir() + L"data\\Localization\\" + file;
+        std::string bytes = ReadFileBytes(source);
+        EXPECT_TRUE(IsValidUtf8(bytes));
+        EXPECT_EQ(ReadFileBytes(DistDir() + L"Localization\\" + file), bytes);
+        IniFile ini;
+        ASSERT_EQ(ini.Load(source), FileState::Ok);
+        EXPECT_EQ(ini.GetString(L"MDRLanguageInfo", L"Name"), name);
+        std::vector<std::wstring> keys = ini.Keys(L"MDRLanguageData");
+        ASSERT_EQ(keys.size(), 267u);
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < 267; ++i) {
+            EXPECT_EQ(keys[i], L"l" + std::to_wstring(i));
+            texts.push_back(ini.GetString(L"MDRLanguageData", L"l" + std::to_wstring(i)));
+            EXPECT_FALSE(Trim(texts.back()).empty()) << "entry " << i;
+            // Menu captions get their shortcut text from the program, not from the file.
+            EXPECT_EQ(texts.back().find(L'\t'), std::wstring::npos) << "entry " << i;
+        }
+        tables.push_back(std::move(texts));
+        ASSERT_EQ(LoadLanguage(DistDir(), std::wstring(L"Localization\\") + file), 1);
+        EXPECT_EQ(LangCount(), 267);
     }
+    for (int i = 0; i < 267; ++i)
+        EXPECT_EQ(placeholders(tables[1][i]), placeholders(tables[0][i])) << "entry " << i;
 }
