@@ -4,7 +4,8 @@
 # Arguments go to MDRBench, for example: scripts/bench.sh --classes 2000 --interfaces 4000
 # "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
 # and with a 100,000-key language file instead; "scripts/bench.sh --ostrel" times Ostrel's refresh
-# with 1,000 Run values and 100 startup-folder shortcuts.
+# with 1,000 Run values and 100 startup-folder shortcuts; "scripts/bench.sh --pellick" times
+# Pellick's refresh with 100 extra processes and its idle processor use at each refresh speed.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -24,6 +25,10 @@ elif [ "${1:-}" = "--ostrel" ]; then
     shift
     program=MDROstrelBench
     targets="mdr_ostrel_bench"
+elif [ "${1:-}" = "--pellick" ]; then
+    shift
+    program=MDRPellickBench
+    targets="mdr_pellick_bench"
 fi
 cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"

@@ -133,10 +133,30 @@ LRESULT CALLBACK PanelProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
 }
 
 void SetTabText(HWND tab, int index, const std::wstring& text) {
+    wchar_t shown[128] = {};
     TCITEMW item{};
     item.mask = TCIF_TEXT;
+    item.pszText = shown;
+    item.cchTextMax = 128;
+    if (TabCtrl_GetItem(tab, index, &item) && text == shown) return; // no repaint for nothing
     item.pszText = const_cast<wchar_t*>(text.c_str());
     TabCtrl_SetItem(tab, index, &item);
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring StatusText() {
+    HWND status = Frame().StatusBar();
+    if (!status) return L"";
+    std::wstring text(LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0)) + 1u, L'\0');
+    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
 }
 
 class Pellick final : public Tool {
@@ -414,15 +434,18 @@ class Pellick final : public Tool {
         for (const ProcessRecord& record : records_) {
             const std::wstring pid = std::to_wstring(record.pid);
             rows.push_back({IdentityKey({record.path, pid}),
-                            {record.path, pid, MemText(WorkingSetOf(record.pid))},
+                            {record.path, pid, MemText(record.workingSet)},
                             record.id,
                             record.icon ? record.icon->get() : nullptr,
                             false});
         }
         processes_.Sync(rows);
         const std::wstring count = std::to_wstring(records_.size());
-        Frame().SetTitle(L"MDR - Process manager (" + count + L" processes active)");
-        Frame().SetStatus(L"Total processes: " + count);
+        // Written only when they read otherwise, so an idle refresh repaints nothing.
+        const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";
+        if (WindowText(Frame().Window()) != title) Frame().SetTitle(title);
+        const std::wstring status = L"Total processes: " + count;
+        if (StatusText() != status) Frame().SetStatus(status);
         SetTabText(panel_.tab, 0, L"Running processes (" + count + L")");
         LoadSelection();
     }

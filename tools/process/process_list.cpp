@@ -42,18 +42,38 @@ uint64_t Now() {
     return Ticks(now);
 }
 
-// The normalised image path of process pid, "" when it cannot be opened or named.
-std::wstring ImagePathOf(DWORD pid) {
-    if (UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ)) {
-        std::wstring name(1024, L'\0');
-        const DWORD length = GetModuleFileNameExW(process.get(), nullptr, name.data(), 1024);
-        if (length > 0) {
-            name.resize(length);
-            return NormaliseProcessPath(name, WindowsFolder(), LongPathName);
-        }
+// The name GetModuleFileNameExW gives, normalised; "" when it gives none.
+std::wstring ModuleNameOf(HANDLE process) {
+    std::wstring name(1024, L'\0');
+    const DWORD length = GetModuleFileNameExW(process, nullptr, name.data(), 1024);
+    if (length == 0) return L"";
+    name.resize(length);
+    return NormaliseProcessPath(name, WindowsFolder(), LongPathName);
+}
+
+// The normalised image path of process pid (process: opened with PROCESS_VM_READ, or empty),
+// "" when it cannot be opened or named.
+std::wstring ImagePathOf(DWORD pid, HANDLE process) {
+    if (process) {
+        std::wstring path = ModuleNameOf(process);
+        if (!path.empty()) return path;
     }
-    UniqueHandle process = OpenForQuery(pid, 0);
-    return process ? ProcessImagePath(process.get()) : L"";
+    // Named from the kernel's record where the process's own memory cannot be read.
+    UniqueHandle limited = OpenForQuery(pid, 0);
+    return limited ? ProcessImagePath(limited.get()) : L"";
+}
+
+uint64_t CreationOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return Ticks(created);
+}
+
+uint64_t WorkingSetOf(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!process || !GetProcessMemoryInfo(process, &counters, sizeof(counters))) return 0;
+    return counters.WorkingSetSize;
 }
 
 int64_t FileSize(const std::wstring& path) {
@@ -125,32 +145,50 @@ std::wstring ProcessImagePath(HANDLE process) {
 
 std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok) {
     if (ok) *ok = false;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return old;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    if (!Process32FirstW(snapshot.get(), &entry)) return old;
-    const uint64_t listedAt = Now();
-    std::map<std::wstring, ProcessRecord*> previous;
-    for (ProcessRecord& record : old)
-        previous[ProcessIdentity(record)] = &record;
-    std::vector<ProcessRecord> records;
-    do {
-        std::wstring path = ImagePathOf(entry.th32ProcessID);
-        if (path.empty()) continue;
-        ProcessRecord record{std::move(path), entry.th32ProcessID, 0, nullptr, listedAt};
-        auto found = previous.find(ProcessIdentity(record));
-        if (found != previous.end() && found->second->id != 0) {
-            // Found again: the same row, the same picture, and the time it was first listed.
-            record = std::move(*found->second);
-            found->second->id = 0;
-        } else {
-            record.id = NewRecordId();
-            if (UniqueHicon icon = SmallIconOf(record.path, 0))
-                record.icon = std::make_shared<UniqueHicon>(std::move(icon));
+    // The ids alone: a tool-help snapshot also gathers every thread, many times the cost.
+    std::vector<DWORD> pids(1024);
+    for (;;) {
+        DWORD bytes = 0;
+        const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+        if (!EnumProcesses(pids.data(), size, &bytes)) return old;
+        if (bytes < size) {
+            pids.resize(bytes / sizeof(DWORD));
+            break;
         }
+        pids.resize(pids.size() * 2);
+    }
+    const uint64_t listedAt = Now();
+    std::map<DWORD, ProcessRecord*> previous;
+    for (ProcessRecord& record : old)
+        previous[record.pid] = &record;
+    std::vector<ProcessRecord> records;
+    for (const DWORD pid : pids) {
+        // One handle per process and refresh: its start time, name and working set.
+        UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
+        const uint64_t created = CreationOf(process.get());
+        auto found = previous.find(pid);
+        ProcessRecord* prior =
+            found != previous.end() && found->second->id != 0 ? found->second : nullptr;
+        ProcessRecord record;
+        if (prior && created != 0 && prior->created == created) {
+            // The same process as before: its name has not changed, so it is not read again.
+            record = std::move(*prior);
+        } else {
+            std::wstring path = ImagePathOf(pid, process.get());
+            if (path.empty()) continue;
+            if (prior && created == 0 && prior->created == 0 && EqualsNoCase(prior->path, path)) {
+                record = std::move(*prior);
+            } else {
+                prior = nullptr;
+                record = {std::move(path), pid, NewRecordId(), nullptr, listedAt, created};
+                if (UniqueHicon icon = SmallIconOf(record.path, 0))
+                    record.icon = std::make_shared<UniqueHicon>(std::move(icon));
+            }
+        }
+        if (prior) prior->id = 0; // taken over
+        record.workingSet = WorkingSetOf(process.get());
         records.push_back(std::move(record));
-    } while (Process32NextW(snapshot.get(), &entry));
+    }
     for (const ProcessRecord& gone : old)
         if (gone.id != 0) ReleaseRecordId(gone.id);
     if (ok) *ok = true;
@@ -159,10 +197,7 @@ std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bo
 
 uint64_t WorkingSetOf(DWORD pid) {
     UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    if (!process || !GetProcessMemoryInfo(process.get(), &counters, sizeof(counters))) return 0;
-    return counters.WorkingSetSize;
+    return WorkingSetOf(process.get());
 }
 
 std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> old) {
@@ -197,7 +232,11 @@ KillOutcome KillProcess(const ProcessRecord& record) {
         return GetLastError() == ERROR_INVALID_PARAMETER ? KillOutcome::Gone : KillOutcome::Failed;
     if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return KillOutcome::Gone;
     // The id may have been handed to a new process since the list was made.
-    if (!EqualsNoCase(ImagePathOf(record.pid), record.path)) return KillOutcome::Gone;
+    {
+        UniqueHandle named = OpenForQuery(record.pid, PROCESS_VM_READ);
+        if (!EqualsNoCase(ImagePathOf(record.pid, named.get()), record.path))
+            return KillOutcome::Gone;
+    }
     if (UniqueHandle query = OpenForQuery(record.pid, 0)) {
         FILETIME created{}, exited{}, kernel{}, user{};
         if (GetProcessTimes(query.get(), &created, &exited, &kernel, &user) &&

@@ -19,7 +19,9 @@ struct ProcessRecord {
     DWORD pid = 0;
     uint32_t id = 0;
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
-    uint64_t listedAt = 0;             // the refresh that listed it (FILETIME ticks, UTC)
+    uint64_t listedAt = 0;             // the refresh that first listed it (FILETIME, UTC)
+    uint64_t created = 0;              // its start (FILETIME, UTC), 0 when unknown
+    uint64_t workingSet = 0;           // bytes, as of the last refresh
 };
 
 struct ModuleRecord {
@@ -43,8 +45,9 @@ std::wstring PaddedPid(DWORD pid);
 // The identity of a listed process: its path lower-cased and its id.
 std::wstring ProcessIdentity(const ProcessRecord& record);
 
-// The running processes that can be opened and named, in snapshot order. Records found again
-// (same identity) keep their id and icon; the ids of vanished ones are released. ok is false
+// The running processes that can be opened and named, in snapshot order, with their working
+// sets. Records found again (same id and start time) keep their id, icon and path; the ids of
+// vanished ones are released. ok is false
 // when no snapshot could be taken (the old records are then returned as they were).
 std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok = nullptr);
 // The working set in bytes, 0 when the process cannot be opened.

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "tests/support/driver.h"
 #include "tools/process/process_list.h"
@@ -155,6 +157,35 @@ TEST_F(ProcessModelTest, RemovalKeepsACheckedCopyOnTheDesktopAndOverwritesNothin
     EXPECT_EQ(out.kind, RemoveOutcome::CopyFailed);
     EXPECT_EQ(out.copy, temp_ / L"No such folder\\prog.exe");
     EXPECT_EQ(test::ReadFileBytes(file), bytes);
+}
+
+TEST_F(ProcessModelTest, AProcessThatMayNotBeEndedIsReportedSo) {
+    // Everyone is denied the right to end it; the handle made with it keeps every right.
+    const std::wstring exe = temp_ / L"MDRTestPellickGuarded.exe";
+    ASSERT_TRUE(
+        CopyFileW((test::BuildDir() + L"tests\\pellick_helper.exe").c_str(), exe.c_str(), 0));
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(D;;0x1;;;WD)(A;;0x1fffff;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+    SECURITY_ATTRIBUTES guarded{sizeof(guarded), sd, FALSE};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring line = L"\"" + exe + L"\"";
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), &guarded, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &info));
+    LocalFree(sd);
+    ScopeExit end([&] {
+        TerminateProcess(info.hProcess, 0);
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    });
+    ASSERT_TRUE(driver::WaitUntil([&] { return test::FileExists(exe + L".show"); }));
+    const std::vector<ProcessRecord> records = EnumerateProcesses({});
+    ASSERT_TRUE(Find(records, info.dwProcessId));
+    EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Failed);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
 } // namespace
