@@ -71,29 +71,6 @@ class ProcessModelTest : public ::testing::Test {
     TempFolder temp_;
 };
 
-TEST_F(ProcessModelTest, ListsProcessesWithTheirModulesButNotTheirOwnFile) {
-    Process helper = StartHelper(L"With Blanks\\MDRTestPellick.exe");
-    std::vector<ProcessRecord> records = EnumerateProcesses({});
-    const ProcessRecord* record = Find(records, helper.Pid());
-    ASSERT_TRUE(record);
-    EXPECT_TRUE(EqualsNoCase(record->path, temp_ / L"With Blanks\\MDRTestPellick.exe"))
-        << ToUtf8(record->path);
-    const uint32_t id = record->id;
-    EXPECT_GT(WorkingSetOf(helper.Pid()), 0u);
-    // Listed again: the same id.
-    records = EnumerateProcesses(std::move(records));
-    ASSERT_TRUE(Find(records, helper.Pid()));
-    EXPECT_EQ(Find(records, helper.Pid())->id, id);
-
-    const std::vector<ModuleRecord> modules = EnumerateModules(helper.Pid());
-    EXPECT_TRUE(std::any_of(modules.begin(), modules.end(), [](const ModuleRecord& m) {
-        return EndsWithNoCase(m.path, L"\\msimg32.dll") && !m.base.empty() && !m.size.empty();
-    }));
-    EXPECT_FALSE(std::any_of(modules.begin(), modules.end(), [](const ModuleRecord& m) {
-        return EndsWithNoCase(m.path, L"MDRTestPellick.exe");
-    }));
-}
-
 TEST_F(ProcessModelTest, KillEndsOnlyTheProcessTheRecordStandsFor) {
     Process helper = StartHelper(L"MDRTestPellickKill.exe");
     Process ended = StartHelper(L"MDRTestPellickEnded.exe");
