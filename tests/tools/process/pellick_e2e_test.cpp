@@ -22,6 +22,7 @@ class PellickTest : public MdrTest {
     void CleanUp() override {
         for (const std::wstring& file : desktopFiles_)
             DeleteFileW(file.c_str());
+        PurgeRecycledFiles(L"MDRTestPellick");
         // Programs the Run dialog started: ended by their own ids.
         for (const std::wstring& exe : started_) {
             HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

@@ -68,6 +68,7 @@ class ProcessModelTest : public ::testing::Test {
                                [&](const ProcessRecord& r) { return r.pid == pid; });
         return it == records.end() ? nullptr : &*it;
     }
+    void TearDown() override { test::PurgeRecycledFiles(L"MDRTestPellick"); }
     TempFolder temp_;
 };
 
@@ -98,17 +99,17 @@ TEST_F(ProcessModelTest, KillEndsOnlyTheProcessTheRecordStandsFor) {
 TEST_F(ProcessModelTest, RemovalKeepsACheckedCopyOnTheDesktopAndOverwritesNothing) {
     const std::wstring desktop = temp_ / L"Desktop\\";
     CreateDirectoryW(desktop.c_str(), nullptr);
-    const std::wstring file = temp_ / L"prog.exe";
+    const std::wstring file = temp_ / L"MDRTestPellickProg.exe";
     const std::string bytes(3000, 'p');
     ASSERT_TRUE(test::WriteFileBytes(file, bytes));
-    ASSERT_TRUE(test::WriteFileBytes(desktop + L"prog.exe", "older"));
+    ASSERT_TRUE(test::WriteFileBytes(desktop + L"MDRTestPellickProg.exe", "older"));
 
     RemoveOutcome out = BackUpAndRemoveFile(file, desktop, L"2026/01/02 at 03:04:05");
     EXPECT_EQ(out.kind, RemoveOutcome::Removed);
-    EXPECT_EQ(out.copy, desktop + L"prog (2).exe");
+    EXPECT_EQ(out.copy, desktop + L"MDRTestPellickProg (2).exe");
     EXPECT_EQ(test::ReadFileBytes(out.copy), bytes);
-    EXPECT_EQ(test::ReadFileBytes(desktop + L"prog.exe"), "older");
-    EXPECT_EQ(out.note, desktop + L"prog.exe.txt");
+    EXPECT_EQ(test::ReadFileBytes(desktop + L"MDRTestPellickProg.exe"), "older");
+    EXPECT_EQ(out.note, desktop + L"MDRTestPellickProg.exe.txt");
     EXPECT_EQ(test::ReadFileBytes(out.note),
               "MDR Pellick - file backup\r\nDate: 2026/01/02 at 03:04:05\r\n\r\nOriginal file: " +
                   ToUtf8(file) + "\r\nBackup file: " + ToUtf8(out.copy) +
@@ -124,15 +125,15 @@ TEST_F(ProcessModelTest, RemovalKeepsACheckedCopyOnTheDesktopAndOverwritesNothin
     out = BackUpAndRemoveFile(file, desktop, L"d");
     CloseHandle(held);
     EXPECT_EQ(out.kind, RemoveOutcome::NotDeleted);
-    EXPECT_EQ(out.copy, desktop + L"prog (3).exe");
-    EXPECT_EQ(out.note, desktop + L"prog.exe (2).txt");
+    EXPECT_EQ(out.copy, desktop + L"MDRTestPellickProg (3).exe");
+    EXPECT_EQ(out.note, desktop + L"MDRTestPellickProg.exe (2).txt");
     EXPECT_EQ(test::ReadFileBytes(out.copy), bytes);
     EXPECT_TRUE(test::FileExists(file));
 
     // No copy can be made: the file stays.
     out = BackUpAndRemoveFile(file, temp_ / L"No such folder\\", L"d");
     EXPECT_EQ(out.kind, RemoveOutcome::CopyFailed);
-    EXPECT_EQ(out.copy, temp_ / L"No such folder\\prog.exe");
+    EXPECT_EQ(out.copy, temp_ / L"No such folder\\MDRTestPellickProg.exe");
     EXPECT_EQ(test::ReadFileBytes(file), bytes);
 }
 
