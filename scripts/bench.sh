@@ -5,7 +5,8 @@
 # "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
 # and with a 100,000-key language file instead. The tools' refreshes: "--ostrel" with 1,000 Run
 # values and 100 startup-folder shortcuts, "--sevrid" with 300 extra services, "--quorran" with
-# 500 uninstall entries, one in five with an install folder of 300 files.
+# 500 uninstall entries, one in five with an install folder of 300 files, "--pellick" with 100
+# extra processes and the idle tool's processor use at each refresh speed.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -33,6 +34,10 @@ elif [ "${1:-}" = "--quorran" ]; then
     shift
     program=MDRQuorranBench
     targets="mdr_quorran_bench"
+elif [ "${1:-}" = "--pellick" ]; then
+    shift
+    program=MDRPellickBench
+    targets="mdr_pellick_bench"
 fi
 cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"

@@ -93,13 +93,14 @@ void WaitWindow::SetProgress(int percent) const {
     if (bar_) SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-bool ExportListingCommand(const ListingSource& source) {
+bool ExportListingCommand(const ListingSource& source, const std::vector<std::wstring>& trailer) {
     const std::wstring chosen = AskSaveName(Frame().Window(), Frame().Identity().saveTitle);
     if (chosen.empty()) return false;
-    return WriteListingExport(ExportFileName(chosen), source);
+    return WriteListingExport(ExportFileName(chosen), source, trailer);
 }
 
-bool WriteListingExport(const std::wstring& file, const ListingSource& source) {
+bool WriteListingExport(const std::wstring& file, const ListingSource& source,
+                        const std::vector<std::wstring>& trailer) {
     MDR_HERE();
     const ToolFrame& frame = Frame();
     if (source.refuseEmpty && source.count == 0) {
@@ -148,6 +149,7 @@ bool WriteListingExport(const std::wstring& file, const ListingSource& source) {
         lines.insert(lines.end(), {L"", ExportSeparator(), L""});
         ok = WriteAll(out.get(), ExportBytes(lines));
     }
+    if (ok && !trailer.empty()) ok = WriteAll(out.get(), ExportBytes(trailer));
     out.reset();
     if (!ok) {
         // A full disk or a vanished share: the file is incomplete and must not pass for done.

@@ -50,9 +50,12 @@ struct ListingSource {
 };
 
 // The Export command: the save dialog, then the export. Returns true when a file was written.
-bool ExportListingCommand(const ListingSource& source);
+// trailer: lines after the last record's block (a closing line, for example).
+bool ExportListingCommand(const ListingSource& source,
+                          const std::vector<std::wstring>& trailer = {});
 // Writes the listing into file (already ending in ".txt"): the empty-list check, the overwrite
 // question, the wait window and the closing message. True when the file was written.
-bool WriteListingExport(const std::wstring& file, const ListingSource& source);
+bool WriteListingExport(const std::wstring& file, const ListingSource& source,
+                        const std::vector<std::wstring>& trailer = {});
 
 } // namespace mdr

@@ -70,6 +70,29 @@ std::wstring MakeTempDir(std::wstring_view prefix) {
     return std::wstring();
 }
 
+void PurgeRecycledFiles(std::wstring_view prefix) {
+    std::wstring trash;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        trash = WithSlash(WinePath(data)) + L"Trash\\";
+    else if (const char* home = std::getenv("WINEHOMEDIR"); home && *home) // "\??\Z:\home\..."
+        trash = WithSlash(ReplaceAll(FromUtf8(home), L"\\??\\", L"")) + L".local\\share\\Trash\\";
+    if (trash.empty() || prefix.empty()) return;
+    for (const wchar_t* part : {L"files\\", L"info\\"}) {
+        const std::wstring folder = trash + part;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((folder + std::wstring(prefix) + L"*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::wstring path = folder + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+}
+
 bool RemoveTree(const std::wstring& folder) {
     if (folder.size() < 4) return false; // never a drive root
     std::wstring base = WithSlash(folder);

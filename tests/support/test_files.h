@@ -40,6 +40,11 @@ class TempFolder {
     std::wstring path_;
 };
 
+// Removes from the Recycle Bin the files whose names start with prefix. Wine keeps it in the
+// Linux user's trash ("Trash" in $XDG_DATA_HOME or the home folder's .local\share), outside the
+// test prefix, so tests that recycle files empty it of theirs.
+void PurgeRecycledFiles(std::wstring_view prefix);
+
 // Whole files, bytes as they are on disk ("" when the file cannot be read).
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);

@@ -46,6 +46,7 @@ class OstrelTest : public MdrTest {
                 DeleteValue(root, kRun, kPrefix + std::wstring(name));
         for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat"})
             DeleteFileW((startup_ + kPrefix + file).c_str());
+        PurgeRecycledFiles(kPrefix); // the removal moved one there
         CoUninitialize();
     }
 

@@ -210,7 +210,7 @@ class Quorran final : public Tool {
         list_.Sync(rows);
         const std::wstring count = std::to_wstring(entries_.size());
         Frame().SetTitle(L"MDR - Uninstall manager (" + count + L" entries found)");
-        Frame().SetStatus(L"Total entries: " + count);
+        Frame().SetStatus(L"Total entries: " + count + ViewNote());
     }
 
     // Deletes the entry's key after writing its backup; tells the user when no backup could be

@@ -1,0 +1,260 @@
+// Pellick driven from outside as a user would, with copies of a helper program that the tests
+// start and end themselves: the rows and their refresh by identity, the modules and facts of a
+// selected process, Kill and Kill and remove, the Run dialog, the refresh speeds and the export.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "tests/support/mdr_fixtures.h"
+
+namespace mdr::driver {
+namespace {
+
+constexpr wchar_t kConfirm[] = L"Please confirm";
+
+class PellickTest : public MdrTest {
+  protected:
+    void CleanUp() override {
+        for (const std::wstring& file : desktopFiles_)
+            DeleteFileW(file.c_str());
+        PurgeRecycledFiles(L"MDRTestPellick");
+        // Programs the Run dialog started: ended by their own ids.
+        for (const std::wstring& exe : started_) {
+            HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof(entry);
+            for (BOOL more = Process32FirstW(snapshot, &entry); more;
+                 more = Process32NextW(snapshot, &entry)) {
+                if (_wcsicmp(entry.szExeFile, exe.substr(exe.find_last_of(L'\\') + 1).c_str()))
+                    continue;
+                if (HANDLE p =
+                        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, 0, entry.th32ProcessID)) {
+                    TerminateProcess(p, 0);
+                    WaitForSingleObject(p, 5000);
+                    CloseHandle(p);
+                }
+            }
+            CloseHandle(snapshot);
+        }
+    }
+    // A copy of the helper at temp + relative path.
+    std::wstring Helper(const std::wstring& relative) {
+        const std::wstring exe = temp_ / relative;
+        CreateDirectoryW(exe.substr(0, exe.find_last_of(L'\\')).c_str(), nullptr);
+        EXPECT_TRUE(CopyFileW((BuildDir() + L"tests\\pellick_helper.exe").c_str(), exe.c_str(), 0));
+        return exe;
+    }
+    Process& StartHelper(const std::wstring& exe, const std::wstring& startAs = L"") {
+        Process& p = Launch(startAs.empty() ? exe : startAs);
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(exe + L".show"); }));
+        return p;
+    }
+    void StartPellick() {
+        process_ = &Launch(DistDir() + L"Plugins\\Tools\\Pellick.exe");
+        pid_ = process_->Pid();
+        main_ = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Process manager ("), 20000);
+        ASSERT_TRUE(main_);
+        processes_ = FindDescendant(main_, L"SysListView32", 201);
+        modules_ = FindDescendant(main_, L"SysListView32", 202);
+        info_ = FindDescendant(main_, L"SysListView32", 203);
+        ASSERT_TRUE(processes_ && modules_ && info_);
+    }
+    int RowOf(DWORD pid) const {
+        const auto rows = ReadListView(processes_).rows;
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].cells[1] == std::to_wstring(pid)) return static_cast<int>(i);
+        return -1;
+    }
+    bool WaitForRow(DWORD pid, bool present) {
+        PostMessageW(processes_, WM_KEYDOWN, VK_F5, 1);
+        return WaitUntil([&] { return (RowOf(pid) >= 0) == present; });
+    }
+
+    TempFolder temp_;
+    HWND main_ = nullptr;
+    HWND processes_ = nullptr;
+    HWND modules_ = nullptr;
+    HWND info_ = nullptr;
+    std::vector<std::wstring> desktopFiles_;
+    std::vector<std::wstring> started_;
+};
+
+TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
+    const std::wstring a = Helper(L"Folder With Blanks\\MDRTestPellickA.exe");
+    const std::wstring b = Helper(L"LongFolderName\\MDRTestPellickB.exe");
+    wchar_t shortB[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(b.c_str(), shortB, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortB), b);
+    Process& pa = StartHelper(a);
+    Process& pb = StartHelper(b, shortB);
+    StartPellick();
+    ASSERT_TRUE(WaitForRow(pb.Pid(), true));
+    auto rows = ReadListView(processes_).rows;
+    const auto& rowA = rows[static_cast<size_t>(RowOf(pa.Pid()))];
+    EXPECT_EQ(rowA.cells[0], a);
+    EXPECT_EQ(rows[static_cast<size_t>(RowOf(pb.Pid()))].cells[0], b) << "the long form";
+    const std::wstring mem = rowA.cells[2];
+    EXPECT_TRUE(mem.size() > 1 && mem.back() == L'K' &&
+                std::all_of(mem.begin(), mem.end() - 1, [](wchar_t c) { return iswdigit(c); }))
+        << Narrow(mem);
+
+    // The selected process's modules (not its own file) and facts.
+    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(pa.Pid())));
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const auto& row : ReadListView(modules_).rows)
+            if (row.cells[0].ends_with(L"\\msimg32.dll")) return true;
+        return false;
+    }));
+    for (const auto& row : ReadListView(modules_).rows)
+        EXPECT_NE(row.cells[0], a);
+    const auto info = ReadListView(info_).rows;
+    ASSERT_GE(info.size(), 4u);
+    EXPECT_EQ(info[0].cells, (std::vector<std::wstring>{L"File name", L"MDRTestPellickA.exe"}));
+    EXPECT_EQ(info[1].cells[1], temp_ / L"Folder With Blanks\\");
+
+    // One ends, one starts: the count stays, the rows follow the processes.
+    const LPARAM idA = ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].data;
+    pb.Kill();
+    Process& pc = StartHelper(Helper(L"MDRTestPellickC.exe"));
+    ASSERT_TRUE(WaitForRow(pc.Pid(), true));
+    ASSERT_TRUE(WaitForRow(pb.Pid(), false));
+    EXPECT_EQ(ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].data, idA);
+    EXPECT_TRUE(ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].selected);
+
+    // Kill: No keeps it, Yes ends exactly the row's process.
+    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(pc.Pid())));
+    const std::wstring question =
+        L"Are you sure you want to kill the process named \"MDRTestPellickC.exe\", PID " +
+        std::to_wstring(pc.Pid()) + L" ?\r\n\r\nWARNING! This may lead to system instability.";
+    PostMessageW(processes_, WM_KEYDOWN, VK_DELETE, 1);
+    AnswerText(kConfirm, question, IDNO, main_);
+    EXPECT_TRUE(pc.Running());
+    PostCommand(main_, 100);
+    AnswerText(kConfirm, question, IDYES, main_);
+    AnswerText(L"Information", L"The process was killed successfully.", IDOK, main_);
+    EXPECT_TRUE(pc.WaitExit());
+    EXPECT_TRUE(pa.Running());
+    EXPECT_LT(RowOf(pc.Pid()), 0);
+
+    // The export: the helper's block and the closing line.
+    PostCommand(main_, 4);
+    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save process listing", temp_ / L"listing"));
+    // The status line says so until the next refresh, which waits for the message.
+    ASSERT_TRUE(WaitForMessageBox(pid_, 60000));
+    EXPECT_EQ(ReadStatusBarPart(FindDescendant(main_, L"msctls_statusbar32"), 0),
+              L"The list was exported...");
+    AnswerText(L"OK", L"The list was exported successfully.", IDOK);
+    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
+    const std::string head = std::string(69, '-') + "\r\nMDR Pellick Export\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    EXPECT_NE(text.find("\r\n\r\nTotal detected processes: "), std::string::npos);
+    wchar_t pid[8];
+    swprintf(pid, 8, L"%5lu", pa.Pid());
+    const std::string block = "PID: " + Narrow(pid) + "\r\nProcess image path: " + Narrow(a) +
+                              "\r\nFile information\r\nFile name : MDRTestPellickA.exe\r\nPath : " +
+                              Narrow(temp_ / L"Folder With Blanks\\") + "\r\nFile size : ";
+    const size_t at = text.find(block);
+    ASSERT_NE(at, std::string::npos);
+    const size_t modules = text.find("\r\nLoaded modules\r\n", at);
+    ASSERT_NE(modules, std::string::npos);
+    const size_t dll = text.find("\\msimg32.dll (MD5: ", modules);
+    ASSERT_NE(dll, std::string::npos);
+    EXPECT_LT(dll, text.find(std::string(69, '-'), modules));
+    EXPECT_EQ(text.substr(text.size() - 18), "\r\nEnd of listing\r\n");
+}
+
+TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {
+    const std::wstring exe = Helper(L"MDRTestPellickR.exe");
+    Process& helper = StartHelper(exe);
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, folder), S_OK);
+    const std::wstring desktop = std::wstring(folder) + L"\\";
+    desktopFiles_ = {desktop + L"MDRTestPellickR.exe", desktop + L"MDRTestPellickR (2).exe",
+                     desktop + L"MDRTestPellickR.exe.txt"};
+    ASSERT_TRUE(WriteFileBytes(desktopFiles_[0], "the user's own"));
+    const std::string bytes = ReadFileBytes(exe);
+    StartPellick();
+    ASSERT_TRUE(WaitForRow(helper.Pid(), true));
+    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(helper.Pid())));
+    PostCommand(main_, 101);
+    AnswerText(kConfirm,
+               L"Are you sure you want to kill the process with the PID " +
+                   std::to_wstring(helper.Pid()) +
+                   L" then delete the following binary image file: \r\n\r\n\"" + exe + L"\" ?" +
+                   L"\r\n\r\nWARNING! This may lead to system instability. If you delete a "
+                   L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT."
+                   L"\r\n\r\nUse this with extreme caution. The author of this tool cannot be "
+                   L"held responsible for your actions!\r\n\r\nPress 'Yes' to continue and kill "
+                   L"the file and remove it or 'No' to close this dialog.",
+               IDYES, main_);
+    AnswerText(L"OK",
+               L"The process was killed successfully and the file was deleted. A backup for "
+               L"this file has been placed on your desktop.\r\nIf you have problems, you can "
+               L"copy the file back to the original location.",
+               IDOK, main_);
+    EXPECT_TRUE(helper.WaitExit());
+    EXPECT_FALSE(FileExists(exe));
+    EXPECT_EQ(ReadFileBytes(desktopFiles_[1]), bytes);
+    EXPECT_EQ(ReadFileBytes(desktopFiles_[0]), "the user's own");
+    EXPECT_NE(ReadFileBytes(desktopFiles_[2]).find("Backup file: " + Narrow(desktopFiles_[1])),
+              std::string::npos);
+}
+
+TEST_F(PellickTest, RunStartsProgramsShownOrHiddenAndRefusesAnEmptyPath) {
+    StartPellick();
+    struct Case {
+        const wchar_t* name;
+        bool hidden;
+        const char* show; // what the program was asked to do with its window
+    };
+    for (const Case& c : {Case{L"MDRTestPellickShown.exe", false, "1"},
+                          Case{L"MDRTestPellickHidden.exe", true, "0"}}) {
+        const std::wstring exe = Helper(c.name);
+        started_.push_back(exe);
+        PostCommand(main_, 0);
+        HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Run new program"));
+        ASSERT_TRUE(dialog);
+        EXPECT_FALSE(IsWindowEnabled(main_));
+        if (!c.hidden) {
+            Send(GetDlgItem(dialog, 51), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"   "));
+            PressButton(dialog, 55);
+            AnswerText(L"Information", L"Please enter a valid path first.", IDOK);
+        }
+        Send(GetDlgItem(dialog, 51), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(exe.c_str()));
+        if (c.hidden) Send(GetDlgItem(dialog, 52), BM_SETCHECK, BST_CHECKED);
+        PressButton(dialog, 55);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
+        EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(exe + L".show") == c.show; }))
+            << ReadFileBytes(exe + L".show");
+    }
+}
+
+TEST_F(PellickTest, TheSpeedsSetHowOftenTheListIsRefreshed) {
+    StartPellick();
+    // Each refresh writes the title again: count how often it comes back within 4 seconds.
+    auto refreshes = [&] {
+        int count = 0;
+        const ULONGLONG end = GetTickCount64() + 4000;
+        while (GetTickCount64() < end) {
+            SetWindowTextW(main_, L"-");
+            if (WaitUntil([&] { return GetText(main_) != L"-"; }, 3000) && GetTickCount64() < end)
+                ++count;
+        }
+        return count;
+    };
+    PostCommand(main_, 53); // Very fast: 0.5 s, about 8
+    const int veryFast = refreshes();
+    PostCommand(main_, 50); // Slow: 2 s, about 2
+    const int slow = refreshes();
+    EXPECT_GE(veryFast, 5);
+    EXPECT_LE(slow, 3);
+    EXPECT_GT(veryFast, slow + 2);
+}
+
+} // namespace
+} // namespace mdr::driver

@@ -1,0 +1,95 @@
+// Pellick's model: the running processes with their memory use, the modules a process has
+// loaded, and the commands that end a process (never another one that took over its id), remove
+// its program file (never the only copy of it) and start programs. No windows here.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/handles.h"
+
+namespace mdr {
+
+struct ProcessRecord {
+    std::wstring path; // normalised image path
+    DWORD pid = 0;
+    uint32_t id = 0;
+    std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
+    uint64_t listedAt = 0;             // the refresh that first listed it (FILETIME, UTC)
+    uint64_t created = 0;              // its start (FILETIME, UTC), 0 when unknown
+    uint64_t workingSet = 0;           // bytes, as of the last refresh
+};
+
+struct ModuleRecord {
+    std::wstring path;
+    std::wstring base; // upper-case hexadecimal, no prefix or leading zeros
+    std::wstring size; // FormatByteSize(size, 2)
+    uint32_t id = 0;
+};
+
+// A path as the process functions give it, made readable: every "\??\" removed, "\SystemRoot\"
+// replaced by windowsFolder (ending in "\"), and, when it holds a "~", its long form when
+// longForm knows one.
+std::wstring NormaliseProcessPath(std::wstring_view name, std::wstring_view windowsFolder,
+                                  std::wstring (*longForm)(const std::wstring&) = nullptr);
+// The long form of a path, "" when there is none (GetLongPathNameW).
+std::wstring LongPathName(const std::wstring& path);
+// The MEM column: the working set in whole KB followed by "K" ("10240K").
+std::wstring MemText(uint64_t workingSetBytes);
+// The PID right-aligned in 5 characters ("  412"); longer ids are shown whole.
+std::wstring PaddedPid(DWORD pid);
+// The identity of a listed process: its path lower-cased and its id.
+std::wstring ProcessIdentity(const ProcessRecord& record);
+
+// The running processes that can be opened and named, in snapshot order, with their working
+// sets. Records found again (same id and start time) keep their id, icon and path; the ids of
+// vanished ones are released. ok is false
+// when no snapshot could be taken (the old records are then returned as they were).
+std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok = nullptr);
+// The working set in bytes, 0 when the process cannot be opened.
+uint64_t WorkingSetOf(DWORD pid);
+// The modules of a process without its own program file; the old records' ids are released.
+std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> old = {});
+// The normalised image path of a running process, "" when it cannot be opened or named.
+std::wstring ProcessImagePath(HANDLE process);
+
+enum class KillOutcome {
+    Killed, // seen ended
+    Gone,   // the process of the record is no longer running (its id may belong to another)
+    Failed, // it runs on and could not be ended
+};
+// Ends the record's process after checking that its id still belongs to it: same image path,
+// created no later than the refresh that listed it.
+KillOutcome KillProcess(const ProcessRecord& record);
+
+// folder + name when no such file exists, else "stem (2).ext", "stem (3).ext" and so on.
+std::wstring FreeFileName(const std::wstring& folder, const std::wstring& name);
+
+struct RemoveOutcome {
+    enum Kind {
+        Removed,    // copy and note on the desktop, the file moved to the Recycle Bin
+        CopyFailed, // the desktop copy could not be made or checked: the file stays
+        NotDeleted, // copied, but the file could not be removed (held open, for example)
+    } kind = CopyFailed;
+    std::wstring copy; // where the copy went (or was to go)
+    std::wstring note;
+};
+// After the kill: copies the program file to desktop (never over an existing file), checks the
+// copy's size, writes the note beside it, then removes the file. date is the note's date text.
+RemoveOutcome BackUpAndRemoveFile(const std::wstring& path, const std::wstring& desktop,
+                                  const std::wstring& date);
+// The note's lines.
+std::vector<std::wstring> BackupNoteLines(const std::wstring& date, const std::wstring& original,
+                                          const std::wstring& copy);
+
+// Starts a program without parameters in its own folder, hidden when asked; true on success.
+bool RunProgram(const std::wstring& path, bool hidden);
+
+// The record lines of the export: the PID, the path, the file information and the modules.
+std::vector<std::wstring> ProcessExportLines(const ProcessRecord& record);
+
+} // namespace mdr
