@@ -2,6 +2,7 @@
 #include "common/window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <algorithm>
 
 #include "common/handles.h"
@@ -349,6 +350,36 @@ bool SetClipboardText(HWND owner, const std::wstring& text) {
     }
     if (memory) GlobalFree(memory);
     return done;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+bool AskFileName(HWND owner, const wchar_t* title, const wchar_t* filter, bool save, DWORD flags,
+                 std::wstring& file) {
+    std::vector<wchar_t> name(4096, L'\0');
+    file.copy(name.data(), std::min(file.size(), name.size() - 1));
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = title;
+    // Nor may the dialog move the program's current folder.
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | flags;
+    if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) || name[0] == L'\0') return false;
+    file = name.data();
+    return true;
 }
 
 } // namespace mdr

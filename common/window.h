@@ -125,6 +125,16 @@ int EnableCloseCommand(HWND window, int enable);
 // title (ignoring case). 1 when one was found, 0 otherwise.
 int ActivateWindowByTitle(const std::wstring& title);
 
+// A window's text, and the text of a dialog's item.
+std::wstring WindowText(HWND window);
+std::wstring ItemText(HWND dialog, int id);
+
+// The common file dialog (open or save) with a filter of NUL-separated pairs ending in two
+// NULs, starting from file; true with the chosen file in file. flags add to OFN_EXPLORER,
+// OFN_HIDEREADONLY and OFN_NOCHANGEDIR.
+bool AskFileName(HWND owner, const wchar_t* title, const wchar_t* filter, bool save, DWORD flags,
+                 std::wstring& file);
+
 // Puts text on the clipboard as Unicode text, replacing what it held; false when it could not.
 bool SetClipboardText(HWND owner, const std::wstring& text);
 

@@ -142,10 +142,7 @@ void WriteCrashReport(FixedText& out, DWORD exceptionCode, const SYSTEMTIME& whe
 
 void CopyToClipboard(HWND window, HWND edit) {
     MDR_HERE();
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    SetClipboardText(window, text);
+    SetClipboardText(window, WindowText(edit));
 }
 
 struct CrashWindowState {

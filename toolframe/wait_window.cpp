@@ -28,20 +28,10 @@ LRESULT CALLBACK WaitProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
 
 // The save dialog; "" when the user cancelled.
 std::wstring AskSaveName(HWND owner, const wchar_t* title) {
-    std::vector<wchar_t> name(4096, L'\0');
     static const wchar_t kFilter[] = L"Text (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrTitle = title;
     // The replace question comes after ".txt" has been added, so the dialog does not ask.
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&ofn)) return L"";
-    return name.data();
+    std::wstring file;
+    return AskFileName(owner, title, kFilter, true, OFN_PATHMUSTEXIST, file) ? file : L"";
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-#include "tests/support/mdr_fixtures.h"
+#include "tests/support/tool_fixture.h"
+#include "tools/startup/startup_entries.h"
 #include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
@@ -19,25 +20,13 @@ constexpr wchar_t kNotepad[] = L"C:\\windows\\system32\\notepad.exe";
 constexpr wchar_t kPrefix[] = L"MDRTestOstrel";
 constexpr wchar_t kConfirm[] = L"Please confirm";
 
-struct Ostrel {
-    HWND main = nullptr;
-    HWND entries = nullptr;
-    HWND info = nullptr;
-    HWND status = nullptr;
-};
-
-class OstrelTest : public MdrTest {
+class OstrelTest : public ToolTest {
   protected:
+    OstrelTest() : ToolTest(L"Ostrel", L"MDR - Startup manager (") {}
     void SetUp() override {
-        MdrTest::SetUp();
+        ToolTest::SetUp();
         CoInitialize(nullptr);
-        CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
-        CreateDirectoryW((temp_ / L"Plugins\\Tools").c_str(), nullptr);
-        ASSERT_TRUE(
-            CopyFileW((DistDir() + L"Plugins\\Tools\\Ostrel.exe").c_str(), exe_.c_str(), FALSE));
-        wchar_t startMenu[MAX_PATH] = {};
-        SHGetFolderPathW(nullptr, CSIDL_STARTMENU, nullptr, 0, startMenu);
-        startup_ = std::wstring(startMenu) + L"\\Programs\\Startup\\";
+        startup_ = UserStartupFolder();
         SHCreateDirectoryExW(nullptr, startup_.c_str(), nullptr);
     }
     void CleanUp() override {
@@ -49,35 +38,15 @@ class OstrelTest : public MdrTest {
         PurgeRecycledFiles(kPrefix); // the removal moved one there
         CoUninitialize();
     }
-
-    Ostrel Start() {
-        process_ = &Launch(exe_);
-        pid_ = process_->Pid();
-        Ostrel o;
-        o.main = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Startup manager ("), 20000);
-        if (!o.main) return o;
-        o.entries = FindDescendant(o.main, L"SysListView32", 200);
-        o.info = FindDescendant(o.main, L"SysListView32", 201);
-        o.status = FindDescendant(o.main, L"msctls_statusbar32");
-        return o;
-    }
     // The rows this test planted, by name.
-    static std::vector<ListViewRow> Planted(HWND list) {
+    std::vector<ListViewRow> Planted() const {
         std::vector<ListViewRow> rows;
-        for (ListViewRow& row : ReadListView(list).rows)
+        for (ListViewRow& row : ReadListView(list_).rows)
             if (row.cells[0].starts_with(kPrefix)) rows.push_back(std::move(row));
         return rows;
     }
-    static int RowNamed(HWND list, const std::wstring& name) {
-        const auto rows = ReadListView(list).rows;
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].cells[0] == name) return static_cast<int>(i);
-        return -1;
-    }
-    static void Key(HWND list, UINT key) { PostMessageW(list, WM_KEYDOWN, key, 1); }
+    HWND Info() const { return FindDescendant(main_, L"SysListView32", 201); }
 
-    TempFolder temp_;
-    std::wstring exe_ = temp_ / L"Plugins\\Tools\\Ostrel.exe";
     std::wstring startup_;
 };
 
@@ -86,22 +55,11 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     SetString(HKEY_CURRENT_USER, kRun, a, std::wstring(kNotepad) + L" /a");
     SetString(HKEY_LOCAL_MACHINE, kRun, a, std::wstring(kNotepad) + L" /a"); // the same entry
     SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"), L"C:\\nowhere\\g.exe");
-    IShellLinkW* link = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                               reinterpret_cast<void**>(&link)),
-              S_OK);
-    link->SetPath(kNotepad);
-    link->SetArguments(L"-tray");
-    IPersistFile* file = nullptr;
-    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
     const std::wstring shortcut = startup_ + kPrefix + L"App.lnk";
-    ASSERT_EQ(file->Save(shortcut.c_str(), TRUE), S_OK);
-    file->Release();
-    link->Release();
+    ASSERT_TRUE(CreateShortcut(kNotepad, shortcut, L"-tray", L"", L"C:\\", 1, kNotepad, 0));
 
-    Ostrel o = Start();
-    ASSERT_TRUE(o.main && o.entries && o.info && o.status);
-    auto rows = Planted(o.entries);
+    ASSERT_TRUE(StartTool());
+    auto rows = Planted();
     ASSERT_EQ(rows.size(), 3u);
     // Scan order: the machine's Run key, the user's, then the startup folder.
     EXPECT_EQ(rows[0].cells, (std::vector<std::wstring>{a, L"C:\\windows\\system32\\notepad.exe /a",
@@ -113,16 +71,16 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     EXPECT_NE(rows[0].image, 0) << "notepad's own icon";
     EXPECT_EQ(rows[1].image, 0) << "the default icon for a missing file";
     // The duplicate shows once but counts.
-    const int total = ListViewCount(o.entries) + 1;
-    EXPECT_EQ(GetText(o.main),
+    const int total = ListViewCount(list_) + 1;
+    EXPECT_EQ(GetText(main_),
               L"MDR - Startup manager (" + std::to_wstring(total) + L" startup items)");
-    EXPECT_EQ(ReadStatusBarPart(o.status, 0), L"Total startup items: " + std::to_wstring(total));
-    EXPECT_TRUE(ReadListView(o.entries).rows[0].selected) << "row 0 selected at start";
+    EXPECT_EQ(ReadStatusBarPart(status_, 0), L"Total startup items: " + std::to_wstring(total));
+    EXPECT_TRUE(ReadListView(list_).rows[0].selected) << "row 0 selected at start";
 
     // The facts of a missing file say so.
-    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, rows[1].cells[0])));
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(rows[1].cells[0])));
     ASSERT_TRUE(WaitUntil([&] {
-        auto info = ReadListView(o.info).rows;
+        auto info = ReadListView(Info()).rows;
         return !info.empty() && info[0].cells[0] == L"File status";
     }));
 
@@ -130,29 +88,28 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     DeleteValue(HKEY_LOCAL_MACHINE, kRun, a);
     DeleteValue(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"));
     SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Added"), L"C:\\nowhere\\n.exe");
-    Key(o.entries, VK_F5);
-    ASSERT_TRUE(
-        WaitUntil([&] { return RowNamed(o.entries, kPrefix + std::wstring(L"Added")) >= 0; }));
-    const auto after = Planted(o.entries);
+    PressKey(list_, VK_F5);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(kPrefix + std::wstring(L"Added")) >= 0; }));
+    const auto after = Planted();
     ASSERT_EQ(after.size(), 3u);
     EXPECT_EQ(after[0].data, rows[0].data);
     EXPECT_EQ(after[0].image, rows[0].image);
     EXPECT_EQ(after[1].cells[0], kPrefix + std::wstring(L"Added"));
     EXPECT_EQ(after[2].data, rows[2].data);
-    EXPECT_EQ(ReadStatusBarPart(o.status, 0),
-              L"Total startup items: " + std::to_wstring(ListViewCount(o.entries)));
+    EXPECT_EQ(ReadStatusBarPart(status_, 0),
+              L"Total startup items: " + std::to_wstring(ListViewCount(list_)));
 
     // About, then Exit with its question: No keeps the tool, Yes ends it.
-    PostCommand(o.main, 6);
+    PostCommand(main_, 6);
     HWND about = WaitForWindow(pid_, WindowQuery::Titled(L"About"));
     ASSERT_TRUE(about);
     EXPECT_TRUE(FindDescendantByText(about, L"Static", L"MDR - Ostrel plugin"));
-    EXPECT_FALSE(IsWindowEnabled(o.main));
+    EXPECT_FALSE(IsWindowEnabled(main_));
     PressButtonByText(about, L"Close");
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsWindowEnabled(o.main); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsWindowEnabled(main_); }));
     for (int answer : {IDNO, IDYES}) {
-        PostCommand(o.main, 7);
-        AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, o.main);
+        PostCommand(main_, 7);
+        AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, main_);
     }
     EXPECT_TRUE(process_->WaitExit());
 }
@@ -162,9 +119,8 @@ TEST_F(OstrelTest, ListsTheRunKeysOfThirtyTwoBitProgramsToo) {
     const std::wstring twin = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
     const std::wstring name = kPrefix + std::wstring(L"W32");
     SetString(HKEY_LOCAL_MACHINE, twin, name, L"C:\\windows\\system32\\notepad.exe /w");
-    Ostrel o = Start();
-    ASSERT_TRUE(o.main);
-    const auto rows = Planted(o.entries);
+    ASSERT_TRUE(StartTool());
+    const auto rows = Planted();
     DeleteValue(HKEY_LOCAL_MACHINE, twin, name);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].cells,
@@ -178,16 +134,15 @@ struct AddCase {
 };
 
 TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
-    Ostrel o = Start();
-    ASSERT_TRUE(o.main);
+    ASSERT_TRUE(StartTool());
     const std::wstring name = kPrefix + std::wstring(L"Added");
     for (const AddCase& c :
          {AddCase{0, HKEY_LOCAL_MACHINE}, AddCase{1, HKEY_CURRENT_USER}, AddCase{2, nullptr}}) {
         SCOPED_TRACE(c.kind);
-        PostCommand(o.main, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
+        PostCommand(main_, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
         HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new startup item"));
         ASSERT_TRUE(dialog);
-        EXPECT_FALSE(IsWindowEnabled(o.main));
+        EXPECT_FALSE(IsWindowEnabled(main_));
         auto set = [&](int id, const std::wstring& text) {
             Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
         };
@@ -209,14 +164,14 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
         set(58, L"-x \"y\"");
         PressButton(dialog, 60);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(o.main); }));
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
         if (c.root) {
             EXPECT_EQ(ReadString(c.root, kRun, name),
                       L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"");
         }
-        const int row = RowNamed(o.entries, name);
+        const int row = RowNamed(name);
         ASSERT_GE(row, 0);
-        const auto cells = ReadListView(o.entries).rows[static_cast<size_t>(row)].cells;
+        const auto cells = ReadListView(list_).rows[static_cast<size_t>(row)].cells;
         EXPECT_EQ(cells[1], c.root ? L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\""
                                    : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
         if (c.root) DeleteValue(c.root, kRun, name);
@@ -227,20 +182,19 @@ TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
     const std::wstring name = kPrefix + std::wstring(L"Remove");
     SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\Tools\\tray.exe /min \"q\"");
     WriteFileBytes(startup_ + kPrefix + L"Old.bat", "@echo off\r\n");
-    Ostrel o = Start();
-    ASSERT_TRUE(o.main);
+    ASSERT_TRUE(StartTool());
 
-    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, name)));
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(name)));
     const std::wstring question =
         L"Are you sure you want to remove the following startup entry?\r\n\r\n" + name +
         L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
         L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT.";
-    PostCommand(o.main, 1);
-    AnswerText(kConfirm, question, IDNO, o.main);
+    PostCommand(main_, 1);
+    AnswerText(kConfirm, question, IDNO, main_);
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, name));
-    Key(o.entries, VK_DELETE);
+    PressKey(list_, VK_DELETE);
     AnswerText(kConfirm, question, IDYES);
-    ASSERT_TRUE(WaitUntil([&] { return RowNamed(o.entries, name) < 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(name) < 0; }));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, name));
     const auto backups = FilesIn(temp_ / L"Backup\\");
     ASSERT_EQ(backups.size(), 1u);
@@ -250,27 +204,26 @@ TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
 
     // A startup-folder file goes to the Recycle Bin.
     const std::wstring bat = kPrefix + std::wstring(L"Old");
-    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, bat)));
-    PostCommand(o.main, 51);
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(bat)));
+    PostCommand(main_, 51);
     AnswerText(kConfirm, L"", IDYES);
-    ASSERT_TRUE(WaitUntil([&] { return RowNamed(o.entries, bat) < 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(bat) < 0; }));
     EXPECT_FALSE(FileExists(startup_ + kPrefix + L"Old.bat"));
 }
 
 TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
     const std::wstring name = kPrefix + std::wstring(L"Export");
     SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\nowhere\\x.exe /q");
-    Ostrel o = Start();
-    ASSERT_TRUE(o.main);
-    const int count = ListViewCount(o.entries);
+    ASSERT_TRUE(StartTool());
+    const int count = ListViewCount(list_);
 
-    ASSERT_TRUE(SelectListViewRow(o.entries, RowNamed(o.entries, name)));
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(name)));
     ClearClipboard();
-    PostCommand(o.main, 53);
+    PostCommand(main_, 53);
     EXPECT_TRUE(WaitUntil([&] {
         return ClipboardText() == name + L"     C:\\nowhere\\x.exe /q     Registry";
     })) << Narrow(ClipboardText());
-    PostCommand(o.main, 54);
+    PostCommand(main_, 54);
     std::wstring all;
     EXPECT_TRUE(WaitUntil([&] {
         all = ClipboardText();
@@ -278,12 +231,12 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
     }));
     EXPECT_NE(all.find(L"\r\n" + name + L"     C:\\nowhere\\x.exe /q     Registry\r\n"),
               std::wstring::npos);
-    PostCommand(o.main, 54); // copied again, not added to
+    PostCommand(main_, 54); // copied again, not added to
     EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == all; }));
 
     // "listing" gets its ".txt"; an existing empty file is replaced without a question.
     WriteFileBytes(temp_ / L"listing.txt", "");
-    PostCommand(o.main, 4);
+    PostCommand(main_, 4);
     ASSERT_TRUE(AnswerFileDialog(pid_, L"Save startup listing", temp_ / L"listing"));
     AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
     const std::string text = ReadFileBytes(temp_ / L"listing.txt");
@@ -300,7 +253,7 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
                               rule + "\r\n\r\n";
     EXPECT_NE(text.find(block), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - rule.size() - 6), "\r\n" + rule + "\r\n\r\n");
-    EXPECT_TRUE(IsWindowEnabled(o.main));
+    EXPECT_TRUE(IsWindowEnabled(main_));
 }
 
 TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {

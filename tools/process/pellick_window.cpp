@@ -143,13 +143,6 @@ void SetTabText(HWND tab, int index, const std::wstring& text) {
     TabCtrl_SetItem(tab, index, &item);
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring StatusText() {
     HWND status = Frame().StatusBar();
     if (!status) return L"";

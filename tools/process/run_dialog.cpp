@@ -31,34 +31,18 @@ struct RunState {
     bool done = false;
 };
 
-std::wstring PathText(HWND dialog) {
-    HWND control = GetDlgItem(dialog, kPath);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 void Browse(HWND dialog) {
-    std::vector<wchar_t> name(4096, L'\0');
     static const wchar_t kFilter[] =
         L"Executable (*.exe)\0*.exe;*.bat;*.cmd;*.com;*.scr;*.lnk;*.cpl;*.msi;*.reg;*.vbs\0"
         L"All files (*.*)\0*.*\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrTitle = L"Open executable";
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR |
-                OFN_NODEREFERENCELINKS;
-    if (GetOpenFileNameW(&ofn)) SetDlgItemTextW(dialog, kPath, name.data());
+    std::wstring file;
+    if (AskFileName(dialog, L"Open executable", kFilter, false,
+                    OFN_FILEMUSTEXIST | OFN_NODEREFERENCELINKS, file))
+        SetDlgItemTextW(dialog, kPath, file.c_str());
 }
 
 void Run(RunState& state) {
-    const std::wstring path = Trim(PathText(state.window));
+    const std::wstring path = Trim(ItemText(state.window, kPath));
     if (path.empty()) {
         MessageBoxW(state.window, L"Please enter a valid path first.", kTitleInformation,
                     MB_OK | MB_ICONINFORMATION);

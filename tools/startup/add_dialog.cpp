@@ -39,31 +39,15 @@ struct AddState {
     bool attempted = false;
 };
 
-std::wstring TextOf(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 void Browse(HWND dialog) {
-    std::vector<wchar_t> name(4096, L'\0');
     static const wchar_t kFilter[] =
         L"Executable (*.exe)\0*.exe;*.bat;*.cmd;*.com;*.scr;*.lnk;*.cpl;*.msi;*.reg;*.vbs\0"
         L"All files (*.*)\0*.*\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrTitle = L"Open executable";
     // A shortcut is the file the user picked, not its target.
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR |
-                OFN_NODEREFERENCELINKS;
-    if (GetOpenFileNameW(&ofn)) SetDlgItemTextW(dialog, kPath, name.data());
+    std::wstring file;
+    if (AskFileName(dialog, L"Open executable", kFilter, false,
+                    OFN_FILEMUSTEXIST | OFN_NODEREFERENCELINKS, file))
+        SetDlgItemTextW(dialog, kPath, file.c_str());
 }
 
 void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
@@ -73,10 +57,10 @@ void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
 // The Add button: the checks in order, then the entry of the chosen kind.
 void Add(AddState& state) {
     HWND dialog = state.window;
-    const std::wstring name = TextOf(dialog, kName);
+    const std::wstring name = ItemText(dialog, kName);
     const int kind = static_cast<int>(SendDlgItemMessageW(dialog, kKind, CB_GETCURSEL, 0, 0));
-    const std::wstring path = TextOf(dialog, kPath);
-    const std::wstring parameters = TextOf(dialog, kParameters);
+    const std::wstring path = ItemText(dialog, kPath);
+    const std::wstring parameters = ItemText(dialog, kParameters);
     if (Trim(name).empty()) {
         Tell(dialog, L"Please enter the name of the startup entry.", kTitleInformation,
              MB_ICONINFORMATION);

@@ -46,21 +46,13 @@ struct AddState {
     bool added = false;
 };
 
-std::wstring TextOf(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 int CALLBACK StartFolder(HWND window, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
 }
 
 void PickFolder(HWND dialog) {
-    const std::wstring start = TextOf(dialog, kLocation);
+    const std::wstring start = ItemText(dialog, kLocation);
     // The folder dialog of the new style is made of COM objects.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     struct ComEnd {
@@ -85,29 +77,19 @@ void PickFolder(HWND dialog) {
 }
 
 void PickFile(HWND dialog) {
-    std::vector<wchar_t> name(4096, L'\0');
-    const std::wstring start = TextOf(dialog, kUninstaller);
-    start.copy(name.data(), std::min(start.size(), name.size() - 1));
     static const wchar_t kFilter[] = L"Executables (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = dialog;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrTitle = L"Please choose uninstaller";
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameW(&ofn)) SetDlgItemTextW(dialog, kUninstaller, name.data());
+    std::wstring file = ItemText(dialog, kUninstaller);
+    if (AskFileName(dialog, L"Please choose uninstaller", kFilter, false, OFN_FILEMUSTEXIST, file))
+        SetDlgItemTextW(dialog, kUninstaller, file.c_str());
 }
 
 // The Add button: the checks in order; the dialog stays open after any of them refuses.
 void Add(AddState& state) {
     HWND dialog = state.window;
-    NewUninstallEntry entry{TextOf(dialog, kIdentifier),  TextOf(dialog, kName),
-                            TextOf(dialog, kPublisher),   TextOf(dialog, kVersion),
-                            TextOf(dialog, kHelpLink),    TextOf(dialog, kLocation),
-                            TextOf(dialog, kUninstaller), TextOf(dialog, kParameters)};
+    NewUninstallEntry entry{ItemText(dialog, kIdentifier),  ItemText(dialog, kName),
+                            ItemText(dialog, kPublisher),   ItemText(dialog, kVersion),
+                            ItemText(dialog, kHelpLink),    ItemText(dialog, kLocation),
+                            ItemText(dialog, kUninstaller), ItemText(dialog, kParameters)};
     auto tell = [&](const wchar_t* text, const wchar_t* title, UINT icon) {
         MessageBoxW(dialog, text, title, MB_OK | icon);
     };

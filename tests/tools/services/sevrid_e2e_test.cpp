@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "tests/support/mdr_fixtures.h"
+#include "tests/support/tool_fixture.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/tools/services/planted_service.h"
 
@@ -20,23 +20,9 @@ using test::PlantedService;
 constexpr wchar_t kServices[] = L"System\\CurrentControlSet\\Services\\";
 constexpr wchar_t kInfo[] = L"Information";
 
-class SevridTest : public MdrTest {
+class SevridTest : public ToolTest {
   protected:
-    void SetUp() override {
-        MdrTest::SetUp();
-        CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
-        CreateDirectoryW((temp_ / L"Plugins\\Tools").c_str(), nullptr);
-        ASSERT_TRUE(
-            CopyFileW((DistDir() + L"Plugins\\Tools\\Sevrid.exe").c_str(), exe_.c_str(), FALSE));
-    }
-
-    HWND Start() {
-        process_ = &Launch(exe_);
-        pid_ = process_->Pid();
-        main_ = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Services manager ("), 20000);
-        list_ = main_ ? FindDescendant(main_, L"SysListView32", 200) : nullptr;
-        return list_;
-    }
+    SevridTest() : ToolTest(L"Sevrid", L"MDR - Services manager (") {}
     // Rows whose column 0 is display, in list order.
     std::vector<int> RowsShowing(const std::wstring& display) const {
         std::vector<int> rows;
@@ -45,15 +31,8 @@ class SevridTest : public MdrTest {
             if (all[i].cells[0] == display) rows.push_back(static_cast<int>(i));
         return rows;
     }
-    std::vector<std::wstring> Row(const std::wstring& display) const {
-        const auto rows = RowsShowing(display);
-        return rows.empty() ? std::vector<std::wstring>{}
-                            : ReadListView(list_).rows[static_cast<size_t>(rows[0])].cells;
-    }
     void Select(const std::wstring& display) {
-        const auto rows = RowsShowing(display);
-        ASSERT_FALSE(rows.empty()) << Narrow(display);
-        ASSERT_TRUE(SelectListViewRow(list_, rows[0]));
+        ASSERT_TRUE(SelectListViewRow(list_, RowNamed(display)));
     }
     // Runs a command and answers its boxes in order: (title, text, button) each.
     void Run(int command,
@@ -63,11 +42,6 @@ class SevridTest : public MdrTest {
             AnswerText(title, text, button, nullptr, 30000);
         EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
     }
-
-    TempFolder temp_;
-    std::wstring exe_ = temp_ / L"Plugins\\Tools\\Sevrid.exe";
-    HWND main_ = nullptr;
-    HWND list_ = nullptr;
 };
 
 TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
@@ -92,7 +66,7 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     twinA.Start();
     twinB.Start();
 
-    ASSERT_TRUE(Start());
+    ASSERT_TRUE(StartTool());
     const std::wstring command = L"\"" + test::TestServiceExe() + L"\" ";
     struct Expected {
         std::wstring display, description;
@@ -103,8 +77,9 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
                                {L"MDR Test Lines", L"onetwo"},
                                {L"MDR Test Indirect", L"Planted service description"},
                                {L"MDR Test None", L"MDR Test None"}})
-        EXPECT_EQ(Row(e.display), (std::vector<std::wstring>{e.display, L"Stopped", L"Demand start",
-                                                             command, e.description}));
+        EXPECT_EQ(CellsOf(e.display),
+                  (std::vector<std::wstring>{e.display, L"Stopped", L"Demand start", command,
+                                             e.description}));
     const std::vector<int> twins = RowsShowing(L"Planted service description");
     ASSERT_EQ(twins.size(), 2u);
     EXPECT_EQ(GetText(main_), L"MDR - Services manager (" + std::to_wstring(ListViewCount(list_)) +
@@ -132,8 +107,7 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     ASSERT_TRUE(AnswerFileDialog(pid_, L"Save services listing", temp_ / L"services.txt"));
     AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
     const std::string text = ReadFileBytes(temp_ / L"services.txt");
-    EXPECT_EQ(ReadStatusBarPart(FindDescendant(main_, L"msctls_statusbar32"), 0),
-              L"The list was exported...");
+    EXPECT_EQ(ReadStatusBarPart(status_, 0), L"The list was exported...");
     const std::string exe = Narrow(test::TestServiceExe());
     const size_t block = text.find("Service name: MDRTestSvcDll\r\n");
     ASSERT_NE(block, std::string::npos);
@@ -151,9 +125,9 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
 
 TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
     PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
-    ASSERT_TRUE(Start());
+    ASSERT_TRUE(StartTool());
     const std::wstring display = L"MDR Test Cmd";
-    auto state = [&] { return Row(display)[1]; };
+    auto state = [&] { return CellsOf(display)[1]; };
     ASSERT_NO_FATAL_FAILURE(Select(display));
 
     Run(1, {{kInfo, L"This service cannot be stopped because it isn't running.", IDOK}});
@@ -173,9 +147,9 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
 
     for (int item : {55, 54, 53}) {
         Run(item, {{kInfo, L"Operation completed successfully.", IDOK}});
-        EXPECT_EQ(Row(display)[2], item == 55   ? L"Disabled"
-                                   : item == 54 ? L"Demand start"
-                                                : L"Auto start");
+        EXPECT_EQ(CellsOf(display)[2], item == 55   ? L"Disabled"
+                                       : item == 54 ? L"Demand start"
+                                                    : L"Auto start");
         if (item == 55)
             Run(0, {{kInfo,
                      L"This service is disabled, please enable it first. (Right click -> Startup "

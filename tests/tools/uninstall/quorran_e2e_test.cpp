@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "tests/support/mdr_fixtures.h"
+#include "tests/support/tool_fixture.h"
 #include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
@@ -24,14 +24,13 @@ std::wstring Key(const wchar_t* name) {
     return kRoot + Name(name);
 }
 
-class QuorranTest : public MdrTest {
+class QuorranTest : public ToolTest {
   protected:
+    QuorranTest() : ToolTest(L"Quorran", L"MDR - Uninstall manager (") {}
     void SetUp() override {
-        MdrTest::SetUp();
-        for (const wchar_t* folder : {L"Plugins", L"Plugins\\Tools", L"Un Inst", L"App"})
+        ToolTest::SetUp();
+        for (const wchar_t* folder : {L"Un Inst", L"App"})
             CreateDirectoryW((temp_ / folder).c_str(), nullptr);
-        ASSERT_TRUE(
-            CopyFileW((DistDir() + L"Plugins\\Tools\\Quorran.exe").c_str(), exe_.c_str(), FALSE));
         ASSERT_TRUE(CopyFileW((BuildDir() + L"tests\\quorran_uninstall_probe.exe").c_str(),
                               probe_.c_str(), FALSE));
     }
@@ -49,20 +48,8 @@ class QuorranTest : public MdrTest {
         for (const auto& [value, data] : more)
             SetString(HKEY_LOCAL_MACHINE, Key(name), value, data);
     }
-    void Start() {
-        process_ = &Launch(exe_);
-        pid_ = process_->Pid();
-        main_ = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Uninstall manager ("), 30000);
-        ASSERT_TRUE(main_);
-        list_ = FindDescendant(main_, L"SysListView32", 200);
-        status_ = FindDescendant(main_, L"msctls_statusbar32");
-    }
-    int Row(const wchar_t* name) const {
-        const auto rows = ReadListView(list_).rows;
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].cells[0] == Name(name)) return static_cast<int>(i);
-        return -1;
-    }
+    void Start() { ASSERT_TRUE(StartTool()); }
+    int Row(const wchar_t* name) const { return RowNamed(Name(name)); }
     ListViewRow RowOf(const wchar_t* name) const {
         const int row = Row(name);
         return row < 0 ? ListViewRow{} : ReadListView(list_).rows[static_cast<size_t>(row)];
@@ -78,12 +65,7 @@ class QuorranTest : public MdrTest {
         return std::wstring(bytes.begin(), bytes.end());
     }
 
-    TempFolder temp_;
-    std::wstring exe_ = temp_ / L"Plugins\\Tools\\Quorran.exe";
     std::wstring probe_ = temp_ / L"Un Inst\\uninst probe.exe";
-    HWND main_ = nullptr;
-    HWND list_ = nullptr;
-    HWND status_ = nullptr;
 };
 
 TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
