@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 #include "common/trace.h"
-#include "core/resources.h"
+#include "toolframe/tool_dialog.h"
 #include "toolframe/tool_frame.h"
 #include "tools/startup/ostrel_window.h"
 #include "tools/startup/startup_entries.h"
@@ -31,32 +31,14 @@ enum Gadget {
     kCancel = 59,
     kAddButton = 60,
 };
-constexpr int kBrowsePicture = 24; // a folder
-
-struct AddState {
-    HWND window = nullptr;
-    bool done = false;
-    bool attempted = false;
-};
-
-void Browse(HWND dialog) {
-    static const wchar_t kFilter[] =
-        L"Executable (*.exe)\0*.exe;*.bat;*.cmd;*.com;*.scr;*.lnk;*.cpl;*.msi;*.reg;*.vbs\0"
-        L"All files (*.*)\0*.*\0";
-    // A shortcut is the file the user picked, not its target.
-    std::wstring file;
-    if (AskFileName(dialog, L"Open executable", kFilter, false,
-                    OFN_FILEMUSTEXIST | OFN_NODEREFERENCELINKS, file))
-        SetDlgItemTextW(dialog, kPath, file.c_str());
-}
 
 void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
     MessageBoxW(dialog, text, title, MB_OK | icon);
 }
 
-// The Add button: the checks in order, then the entry of the chosen kind.
-void Add(AddState& state) {
-    HWND dialog = state.window;
+// The Add button: the checks in order, then the entry of the chosen kind. True when an entry
+// was written or tried (the dialog then closes).
+bool Add(HWND dialog) {
     const std::wstring name = ItemText(dialog, kName);
     const int kind = static_cast<int>(SendDlgItemMessageW(dialog, kKind, CB_GETCURSEL, 0, 0));
     const std::wstring path = ItemText(dialog, kPath);
@@ -64,13 +46,12 @@ void Add(AddState& state) {
     if (Trim(name).empty()) {
         Tell(dialog, L"Please enter the name of the startup entry.", kTitleInformation,
              MB_ICONINFORMATION);
-        return;
+        return false;
     }
     if (Trim(path).empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         Tell(dialog, L"Please enter a valid file path.", kTitleInformation, MB_ICONINFORMATION);
-        return;
+        return false;
     }
-    state.attempted = true;
     if (kind == 0 || kind == 1) {
         if (!WriteRunValue(kind == 0 ? kHklm : kHkcu, kRunKey, name,
                            AddedCommand(path, parameters)))
@@ -83,56 +64,16 @@ void Add(AddState& state) {
                             SW_SHOWNORMAL, path, 0))
             Tell(dialog, L"The shortcut could not be created.", kTitleWarning, MB_ICONWARNING);
     }
-    state.done = true;
-}
-
-LRESULT CALLBACK AddProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
-    AddState* state = WindowContext<AddState>(w, message, lp);
-    switch (message) {
-    case WM_COMMAND:
-        if (!state || HIWORD(wp) > 1) break;
-        try {
-            switch (LOWORD(wp)) {
-            case kBrowse:
-                Browse(w);
-                break;
-            case kAddButton:
-            case IDOK:
-                Add(*state);
-                break;
-            case kCancel:
-            case IDCANCEL:
-                state->done = true;
-                break;
-            }
-        } catch (...) {
-            state->done = true; // nothing may leave the window procedure
-        }
-        return 0;
-    case WM_CLOSE:
-        if (state) state->done = true;
-        return 0;
-    }
-    return DefWindowProcW(w, message, wp, lp);
+    return true;
 }
 
 } // namespace
 
 bool ShowAddDialog(HWND owner) {
     MDR_HERE();
-    RegisterWindowClass({.name = kAddClass, .procedure = AddProc});
-    AddState state;
-    HWND w = CreateModalWindow({.className = kAddClass,
-                                .title = L"Add new startup item",
-                                .clientWidth = 415,
-                                .clientHeight = 246},
-                               owner, &state);
-    if (!w) {
-        EnableWindow(owner, TRUE);
-        MessageBoxW(owner, L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
-        return false;
-    }
-    state.window = w;
+    ToolDialog d(owner, kAddClass, L"Add new startup item", 415, 246);
+    if (!d.Opened()) return false;
+    HWND w = d.Handle();
     AddLabel(w, L"Startup entry name:", {10, 10, 395, 15}, kNameLabel);
     HWND name = AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 30, 395, 20}, kName,
                            WS_EX_CLIENTEDGE);
@@ -144,18 +85,24 @@ bool ShowAddDialog(HWND owner) {
     AddLabel(w, L"Full executable path:", {10, 115, 395, 15}, kPathLabel);
     AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 135, 365, 20}, kPath,
                WS_EX_CLIENTEDGE);
-    HWND browse = AddButton(w, kBrowse, L"", {380, 133, 25, 25}, BS_ICON);
-    SendMessageW(browse, BM_SETIMAGE, IMAGE_ICON,
-                 reinterpret_cast<LPARAM>(AppIcon(kBrowsePicture)));
+    AddBrowseButton(w, kBrowse, {380, 133, 25, 25});
     AddLabel(w, L"Parameters:", {10, 165, 395, 15}, kParametersLabel);
     AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 185, 395, 20}, kParameters,
                WS_EX_CLIENTEDGE);
     AddButton(w, kCancel, L"Cancel", {180, 215, 110, 25});
     AddButton(w, kAddButton, L"Add", {295, 215, 110, 25}, BS_DEFPUSHBUTTON);
-    ShowModalWindow(w, name);
-    RunModalLoop(w, [&] { return state.done; });
-    CloseModal(w, owner);
-    return state.attempted;
+    bool attempted = false;
+    d.On(kBrowse, [w] { BrowseForProgram(w, kPath); });
+    d.On(
+        kAddButton,
+        [&] {
+            attempted = Add(w);
+            if (attempted) d.Close();
+        },
+        true);
+    d.CancelOn(kCancel);
+    d.Run(name);
+    return attempted;
 }
 
 } // namespace mdr

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "core/resources.h"
+#include "toolframe/tool_dialog.h"
 #include "toolframe/tool_frame.h"
 #include "tools/uninstall/quorran_window.h"
 #include "tools/uninstall/uninstall_entries.h"
@@ -39,12 +40,6 @@ enum Gadget {
 };
 constexpr int kPicNew = 5;
 constexpr int kPicFolder = 24;
-
-struct AddState {
-    HWND window = nullptr;
-    bool done = false;
-    bool added = false;
-};
 
 int CALLBACK StartFolder(HWND window, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
@@ -83,9 +78,9 @@ void PickFile(HWND dialog) {
         SetDlgItemTextW(dialog, kUninstaller, file.c_str());
 }
 
-// The Add button: the checks in order; the dialog stays open after any of them refuses.
-void Add(AddState& state) {
-    HWND dialog = state.window;
+// The Add button: the checks in order; the dialog stays open after any of them refuses. True
+// once the entry is written.
+bool Add(HWND dialog) {
     NewUninstallEntry entry{ItemText(dialog, kIdentifier),  ItemText(dialog, kName),
                             ItemText(dialog, kPublisher),   ItemText(dialog, kVersion),
                             ItemText(dialog, kHelpLink),    ItemText(dialog, kLocation),
@@ -97,63 +92,23 @@ void Add(AddState& state) {
     case AddOutcome::NoIdentifier:
         tell(L"Please fill the globally unique identifier field (GUID).", kTitleWarning,
              MB_ICONWARNING);
-        return;
+        return false;
     case AddOutcome::IdentifierExists:
         tell(L"The identifier already exists. Please generate a new one.", kTitleWarning,
              MB_ICONWARNING);
-        return;
+        return false;
     case AddOutcome::UninstallerMissing:
         tell(L"The uninstaller path is invalid or the file doesn't exist.", kTitleWarning,
              MB_ICONWARNING);
-        return;
+        return false;
     case AddOutcome::KeyNotCreated:
         tell(L"Error creating the uninstallation registry key.", kTitleError, MB_ICONERROR);
-        return;
+        return false;
     case AddOutcome::Added:
         tell(L"The entry was successfully added.", L"OK", MB_ICONINFORMATION);
-        state.added = true;
-        state.done = true;
-        return;
+        return true;
     }
-}
-
-LRESULT CALLBACK AddProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
-    AddState* state = WindowContext<AddState>(w, message, lp);
-    switch (message) {
-    case WM_COMMAND:
-        if (!state || HIWORD(wp) > 1) break;
-        try {
-            switch (LOWORD(wp)) {
-            case kNewGuid:
-                SetDlgItemTextW(w, kIdentifier, NewGuidText().c_str());
-                break;
-            case kPickFolder:
-                PickFolder(w);
-                break;
-            case kPickFile:
-                PickFile(w);
-                break;
-            case kAddButton:
-            case IDOK:
-                Add(*state);
-                break;
-            case kCancel:
-            case IDCANCEL:
-                state->done = true;
-                break;
-            }
-        } catch (...) {
-            state->done = true; // nothing may leave the window procedure
-        }
-        return 0;
-    case WM_DRAWITEM:
-        if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
-        break;
-    case WM_CLOSE:
-        if (state) state->done = true;
-        return 0;
-    }
-    return DefWindowProcW(w, message, wp, lp);
+    return false;
 }
 
 HWND AddEdit(HWND w, int id, Place place) {
@@ -169,19 +124,9 @@ void AddImageButton(HWND w, int id, Place place, int picture) {
 
 bool ShowAddDialog(HWND owner) {
     MDR_HERE();
-    RegisterWindowClass({.name = kAddClass, .procedure = AddProc});
-    AddState state;
-    HWND w = CreateModalWindow({.className = kAddClass,
-                                .title = L"Add new uninstaller entry",
-                                .clientWidth = 461,
-                                .clientHeight = 340},
-                               owner, &state);
-    if (!w) {
-        EnableWindow(owner, TRUE);
-        MessageBoxW(owner, L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
-        return false;
-    }
-    state.window = w;
+    ToolDialog d(owner, kAddClass, L"Add new uninstaller entry", 461, 340);
+    if (!d.Opened()) return false;
+    HWND w = d.Handle();
     AddLabel(w,
              L"Please fill the following fields in order to add a new uninstaller entry in the "
              L"registry. After the entry is added, you will be able to see it in the "
@@ -210,10 +155,20 @@ bool ShowAddDialog(HWND owner) {
     AddSeparator(w, {10, 300, 440, 15}, kSeparator);
     AddButton(w, kCancel, L"Cancel", {235, 310, 105, 25});
     AddButton(w, kAddButton, L"Add", {345, 310, 105, 25}, BS_DEFPUSHBUTTON);
-    ShowModalWindow(w, GetDlgItem(w, kName));
-    RunModalLoop(w, [&] { return state.done; });
-    CloseModal(w, owner);
-    return state.added;
+    bool added = false;
+    d.On(kNewGuid, [w] { SetDlgItemTextW(w, kIdentifier, NewGuidText().c_str()); });
+    d.On(kPickFolder, [w] { PickFolder(w); });
+    d.On(kPickFile, [w] { PickFile(w); });
+    d.On(
+        kAddButton,
+        [&] {
+            added = Add(w);
+            if (added) d.Close();
+        },
+        true);
+    d.CancelOn(kCancel);
+    d.Run(GetDlgItem(w, kName));
+    return added;
 }
 
 } // namespace mdr
