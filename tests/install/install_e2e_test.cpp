@@ -1,0 +1,146 @@
+// The installer under Wine: a silent install puts the files, the Start-menu shortcuts and the
+// uninstall entry in place, and MDR starts and scans from the installed folder without reporting
+// its own install; a re-install and a silent uninstall keep the user's backups and remove all
+// else.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+#include "tests/support/mdr_fixtures.h"
+
+namespace {
+
+using namespace mdr::driver;
+
+const wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeltraneMendora";
+// The uninstall entry of each edition lives in its own registry view.
+const REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+
+std::wstring Folder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path), S_OK);
+    return std::wstring(path) + L"\\";
+}
+std::wstring VendorDir() {
+    return Folder(CSIDL_PROGRAM_FILES) + L"Veltrane\\";
+}
+std::wstring InstallDir() {
+    return VendorDir() + L"Veltrane Mendora\\";
+}
+std::wstring MenuDir() {
+    return Folder(CSIDL_COMMON_PROGRAMS) + L"Veltrane Mendora\\";
+}
+
+// What ships (Pellick's program only once it is built) and its Start-menu entries.
+std::vector<std::wstring> Shipped() {
+    std::vector<std::wstring> files = {L"MDR.exe",
+                                       L"MDRSkipMap.dat",
+                                       L"MDR.chm",
+                                       L"Uninstall.exe",
+                                       L"Localization\\English.ini",
+                                       MenuDir() + L"Veltrane Mendora.lnk"};
+    for (const std::wstring tool : {L"Ostrel", L"Pellick", L"Quorran", L"Sevrid"}) {
+        files.push_back(L"Plugins\\" + tool + L".ini");
+        files.push_back(L"Plugins\\Tools\\" + tool + L".chm");
+        const std::wstring exe = L"Plugins\\Tools\\" + tool + L".exe";
+        if (tool == L"Pellick" && !FileExists(DistDir() + exe)) continue;
+        files.push_back(exe);
+        files.push_back(MenuDir() + tool + L".lnk");
+    }
+    return files;
+}
+std::wstring PathOf(const std::wstring& file) {
+    return file.find(L':') == std::wstring::npos ? InstallDir() + file : file;
+}
+
+mdr::UniqueHkey OpenEntry() {
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kView, &key);
+    return mdr::UniqueHkey(key);
+}
+bool EntryExists() {
+    return OpenEntry().get() != nullptr;
+}
+// The value's data when it has the type asked for (RRF_RT_*), else nothing.
+template <typename T> std::optional<T> EntryValue(const wchar_t* name, DWORD type) {
+    const mdr::UniqueHkey key = OpenEntry();
+    T data{};
+    DWORD size = sizeof(data);
+    if (!key || RegGetValueW(key.get(), nullptr, name, type, nullptr, &data, &size)) return {};
+    return data;
+}
+std::wstring EntryText(const wchar_t* name) {
+    const auto text = EntryValue<std::array<wchar_t, 1024>>(name, RRF_RT_REG_SZ);
+    return text ? text->data() : L"<missing>";
+}
+
+class InstallTest : public MdrTest {
+  protected:
+    void RunSetup() {
+        Process& setup = Launch(BuildDir() + L"MDR-Setup-1.0.0.exe", L"/S");
+        DWORD code = 1;
+        ASSERT_TRUE(setup.WaitExit(120000, &code)) << "the silent install did not end";
+        EXPECT_EQ(code, 0u);
+    }
+    // Whatever a failed run left: the folders, the shortcuts and the entry.
+    void CleanUp() override {
+        RemoveTree(InstallDir());
+        RemoveDirectoryW(VendorDir().c_str());
+        RemoveTree(MenuDir());
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, kView, 0);
+    }
+};
+
+TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
+    ASSERT_FALSE(FolderExists(InstallDir())) << "an earlier install is in the way";
+    RunSetup();
+    for (const std::wstring& file : Shipped())
+        EXPECT_TRUE(FileExists(PathOf(file))) << Narrow(PathOf(file));
+
+    const std::wstring dir = InstallDir();
+    EXPECT_EQ(EntryText(L"DisplayName"), L"Veltrane Mendora");
+    EXPECT_EQ(EntryText(L"Publisher"), L"Veltrane");
+    EXPECT_EQ(EntryText(L"DisplayVersion"), L"1.0.0");
+    EXPECT_EQ(EntryText(L"DisplayIcon"), dir + L"MDR.exe");
+    EXPECT_EQ(EntryText(L"InstallLocation"), dir.substr(0, dir.size() - 1));
+    EXPECT_EQ(EntryText(L"UninstallString"), L"\"" + dir + L"Uninstall.exe\"");
+    const DWORD kilobytes = EntryValue<DWORD>(L"EstimatedSize", RRF_RT_REG_DWORD).value_or(0);
+    EXPECT_GT(kilobytes, 1000u) << "the programs alone take megabytes";
+
+    // MDR runs from the installed folder, and its scan of installed software finds our own
+    // entry healthy.
+    WriteConfig(Ticking({11}));
+    const Gadgets g = StartMain(L"-scan", dir);
+    ASSERT_TRUE(g.main);
+    ASSERT_TRUE(WaitForScanEnd(g));
+    for (const ListViewRow& row : ReadListView(g.list).rows)
+        EXPECT_EQ(row.cells[1].find(L"VeltraneMendora"), std::wstring::npos)
+            << Narrow(row.cells[1]);
+    Exit(g);
+
+    // An upgrade keeps a backup; so does the uninstall, which removes everything else.
+    const std::wstring planted = dir + L"Backup\\MDR_01_02_26_(030405).reg";
+    ASSERT_TRUE(
+        WriteFileBytes(planted, Utf16LeWithBom(L"Windows Registry Editor Version 5.00\r\n")));
+    RunSetup();
+    EXPECT_TRUE(FileExists(planted));
+    EXPECT_TRUE(FileExists(dir + L"MDR.exe"));
+
+    ASSERT_TRUE(Launch(dir + L"Uninstall.exe", L"/S").WaitExit(30000));
+    // The uninstaller works on from a copy of itself: wait for its last step.
+    EXPECT_TRUE(
+        WaitUntil([&] { return !EntryExists() && !FileExists(dir + L"Uninstall.exe"); }, 60000));
+    EXPECT_TRUE(FileExists(planted));
+    for (const std::wstring& file : Shipped())
+        EXPECT_FALSE(FileExists(PathOf(file))) << Narrow(PathOf(file));
+    for (const std::wstring& folder : {MenuDir(), dir + L"Plugins", dir + L"Localization"})
+        EXPECT_FALSE(FolderExists(folder)) << Narrow(folder);
+}
+
+} // namespace
