@@ -119,8 +119,9 @@ bool BuildManagerWindow(ManagerState& state, HWND owner) {
     ok = ok && state.list;
     ok = ok && AddSeparator(w, {5, 220, 405, 10}, kSeparatorId);
     ok = ok && AddButton(w, kCloseId, LangText(120), {5, 230, 100, 25});
-    ok = ok && AddButton(w, kRemoveId, LangText(121), {205, 230, 100, 25});
-    ok = ok && AddButton(w, kRestoreId, LangText(122), {310, 230, 100, 25}, BS_DEFPUSHBUTTON);
+    // Wide enough for the longer translations ("Wiederherstellen").
+    ok = ok && AddButton(w, kRemoveId, LangText(121), {185, 230, 110, 25});
+    ok = ok && AddButton(w, kRestoreId, LangText(122), {300, 230, 110, 25}, BS_DEFPUSHBUTTON);
     if (!ok) {
         DestroyWindow(w);
         state.window = nullptr;
