@@ -4,12 +4,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <unordered_map>
 
 #include "common/debug_privilege.h"
 #include "common/resize.h"
 #include "common/trace.h"
 #include "core/resources.h"
 #include "resource_ids.h"
+#include "toolframe/report_list.h"
 #include "toolframe/tool_paths.h"
 #include "version.h"
 
@@ -32,6 +34,8 @@ constexpr int kStatusId = 901;
 constexpr int kDefaultRowIcon = 0; // icon-table entry of rows whose file has no icon
 
 ToolFrame g_frame;
+// The running tool's commands by number, filled once its lists exist.
+std::unordered_map<int, std::function<void()>> g_commands;
 
 } // namespace
 
@@ -118,6 +122,17 @@ void ToolFrame::OpenHelp() const {
     info.lpFile = file.c_str();
     info.nShow = SW_SHOWNORMAL;
     ShellExecuteExW(&info);
+}
+
+void AddFrameCommands(ToolCommands& commands, int help, int about, int exit) {
+    commands.push_back({{help}, [] { Frame().OpenHelp(); }});
+    commands.push_back({{about}, [] { Frame().ShowAbout(); }});
+    commands.push_back({{exit}, [] { PostMessageW(Frame().Window(), WM_CLOSE, 0, 0); }});
+}
+
+void AddCopyCommands(ToolCommands& commands, HWND list, int line, int all) {
+    commands.push_back({{line}, [list] { CopyRowToClipboard(list, SelectedRow(list)); }});
+    if (all >= 0) commands.push_back({{all}, [list] { CopyAllToClipboard(list); }});
 }
 
 void ShowInFolder(const std::wstring& path) {
@@ -231,7 +246,8 @@ namespace {
 LRESULT OnMainCommand(WPARAM wp) {
     if (HIWORD(wp) > 1) return 0;
     try {
-        FrameAccess::ToolOf().Command(LOWORD(wp));
+        const auto found = g_commands.find(LOWORD(wp));
+        if (found != g_commands.end()) FrameAccess::ToolOf().RunCommand(found->second);
     } catch (...) {
         // Nothing may leave the window procedure; the command is simply over.
     }
@@ -439,6 +455,9 @@ int RunTool(Tool& tool) {
     const int top = BarHeight(toolbar);
     const Place area{0, top, client.right, client.bottom - top - BarHeight(status)};
     if (HWND content = tool.CreateContent(main, area)) RegisterResize(main, content, 1, 0, 1, 0);
+    for (ToolCommand& command : tool.Commands())
+        for (int id : command.ids)
+            g_commands[id] = command.run;
 
     // Step 11: the first refresh, then the window shows.
     tool.Start();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ struct ToolItem {
     const wchar_t* caption;
 };
 inline constexpr ToolItem kToolSeparator{-1, -1, nullptr};
+
+// A command of a tool: the numbers that run it (its toolbar button, popup item or key) and what it
+// does.
+struct ToolCommand {
+    std::vector<int> ids;
+    std::function<void()> run;
+};
+using ToolCommands = std::vector<ToolCommand>;
 
 // Message titles of the tools.
 inline constexpr wchar_t kTitleError[] = L"Error";
@@ -44,7 +53,11 @@ class Tool {
     virtual HWND CreateContent(HWND window, Place area) = 0;
     // The first refresh (step 11) and whatever follows it before the window shows.
     virtual void Start() = 0;
-    virtual void Command(int command) = 0;
+    // The tool's command table, asked for once, after CreateContent.
+    virtual ToolCommands Commands() = 0;
+    // Runs one command of the table; a tool that must not start a command while another runs
+    // (a question or a child program is waiting) guards it here.
+    virtual void RunCommand(const std::function<void()>& run) { run(); }
     // A notification from a child; true when the tool handled it (result set).
     virtual bool Notify(const NMHDR& header, LRESULT& result) = 0;
     // The context menu of list at screen point at (from the mouse or the keyboard).
@@ -110,6 +123,11 @@ bool CheckAdministrator();
 // " (32-bit view)" when this 32-bit tool runs on 64-bit Windows, where the system shows it the
 // 32-bit registry and System32; "" otherwise. The tools add it to their count in the status bar.
 std::wstring ViewNote();
+
+// Adds the commands every tool has, on the tool's own numbers: help, About and Exit.
+void AddFrameCommands(ToolCommands& commands, int help, int about, int exit);
+// Adds Copy line (the selected row) and, unless all is -1, Copy all of list.
+void AddCopyCommands(ToolCommands& commands, HWND list, int line, int all);
 
 // Starts explorer showing path selected in its folder; nothing for an empty path.
 void ShowInFolder(const std::wstring& path);

@@ -249,72 +249,41 @@ class Pellick final : public Tool {
         SetTimer(Frame().Window(), kRefreshTimer, interval_, nullptr);
     }
 
-    void Command(int command) override {
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kRun},
+                               [this] {
+                                   ShowRunDialog(Frame().Window());
+                                   Refresh();
+                               }},
+                              {{kKill, kMenuKill}, [this] { Kill(); }},
+                              {{kMenuKillRemove}, [this] { KillAndRemove(); }},
+                              {{kViewFile, kMenuViewFile},
+                               [this] {
+                                   if (TabCtrl_GetCurSel(panel_.tab) == 1)
+                                       ViewModuleFile();
+                                   else
+                                       ViewProcessFile();
+                               }},
+                              {{kModuleViewFile}, [this] { ViewModuleFile(); }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }}};
+        for (int speed : {kSlow, kNormal, kFast, kVeryFast})
+            commands.push_back({{speed}, [this, speed] {
+                                    CheckSpeed(speed);
+                                    SetTimer(Frame().Window(), kRefreshTimer, interval_, nullptr);
+                                }});
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, processes_.Handle(), kCopyLine, kCopyAll);
+        AddCopyCommands(commands, info_, kInfoCopyLine, kInfoCopyAll);
+        AddCopyCommands(commands, modules_.Handle(), kModuleCopyLine, kModuleCopyAll);
+        return commands;
+    }
+
+    void RunCommand(const std::function<void()>& run) override {
         // The timed refresh waits while a command (and any question it asks) runs.
         ++busy_;
         ScopeExit done([&] { --busy_; });
-        switch (command) {
-        case kRun:
-            ShowRunDialog(Frame().Window());
-            Refresh();
-            break;
-        case kKill:
-        case kMenuKill:
-            Kill();
-            break;
-        case kMenuKillRemove:
-            KillAndRemove();
-            break;
-        case kViewFile:
-        case kMenuViewFile:
-            if (TabCtrl_GetCurSel(panel_.tab) == 1)
-                ViewModuleFile();
-            else
-                ViewProcessFile();
-            break;
-        case kModuleViewFile:
-            ViewModuleFile();
-            break;
-        case kRefresh:
-            Refresh();
-            break;
-        case kExport:
-            Export();
-            break;
-        case kHelp:
-            Frame().OpenHelp();
-            break;
-        case kAbout:
-            Frame().ShowAbout();
-            break;
-        case kExit:
-            PostMessageW(Frame().Window(), WM_CLOSE, 0, 0);
-            break;
-        case kSlow:
-        case kNormal:
-        case kFast:
-        case kVeryFast:
-            CheckSpeed(command);
-            SetTimer(Frame().Window(), kRefreshTimer, interval_, nullptr);
-            break;
-        case kCopyLine:
-        case kCopyAll:
-        case kInfoCopyLine:
-        case kInfoCopyAll:
-        case kModuleCopyLine:
-        case kModuleCopyAll: {
-            HWND list = command <= kCopyAll       ? processes_.Handle()
-                        : command <= kInfoCopyAll ? info_
-                                                  : modules_.Handle();
-            if (command == kCopyAll || command == kInfoCopyAll || command == kModuleCopyAll)
-                CopyAllToClipboard(list);
-            else
-                CopyRowToClipboard(list, SelectedRow(list));
-            break;
-        }
-        default:
-            break;
-        }
+        run();
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {

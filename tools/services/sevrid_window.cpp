@@ -122,57 +122,25 @@ class Sevrid final : public Tool {
         SetFocus(list_.Handle());
     }
 
-    void Command(int command) override {
-        switch (command) {
-        case kStart:
-        case kMenuStart:
-            StartCommand();
-            break;
-        case kStop:
-        case kMenuStop:
-            StopCommand();
-            break;
-        case kRestart:
-        case kMenuRestart:
-            RestartCommand();
-            break;
-        case kDelete:
-        case kMenuDelete:
-            DeleteCommand();
-            break;
-        case kAutoStart:
-        case kDemandStart:
-        case kDisabled:
-            StartTypeCommand(static_cast<DWORD>(command - kAutoStart + SERVICE_AUTO_START));
-            break;
-        case kViewFile:
-        case kMenuViewFile:
-            if (const ServiceRecord* r = Selected()) ShowInFolder(CommandToFilePath(r->binaryPath));
-            break;
-        case kRefresh:
-            Refresh();
-            break;
-        case kExport:
-            Export();
-            break;
-        case kHelp:
-            Frame().OpenHelp();
-            break;
-        case kAbout:
-            Frame().ShowAbout();
-            break;
-        case kExit:
-            PostMessageW(Frame().Window(), WM_CLOSE, 0, 0);
-            break;
-        case kCopyLine:
-            CopyRowToClipboard(list_.Handle(), SelectedRow(list_.Handle()));
-            break;
-        case kCopyAll:
-            CopyAllPadded();
-            break;
-        default:
-            break;
-        }
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kStart, kMenuStart}, [this] { StartCommand(); }},
+                              {{kStop, kMenuStop}, [this] { StopCommand(); }},
+                              {{kRestart, kMenuRestart}, [this] { RestartCommand(); }},
+                              {{kDelete, kMenuDelete}, [this] { DeleteCommand(); }},
+                              {{kAutoStart}, [this] { StartTypeCommand(SERVICE_AUTO_START); }},
+                              {{kDemandStart}, [this] { StartTypeCommand(SERVICE_DEMAND_START); }},
+                              {{kDisabled}, [this] { StartTypeCommand(SERVICE_DISABLED); }},
+                              {{kViewFile, kMenuViewFile},
+                               [this] {
+                                   if (const ServiceRecord* r = Selected())
+                                       ShowInFolder(CommandToFilePath(r->binaryPath));
+                               }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }},
+                              {{kCopyAll}, [this] { CopyAllPadded(); }}};
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, list_.Handle(), kCopyLine, -1); // Copy all pads its columns
+        return commands;
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {

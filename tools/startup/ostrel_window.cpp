@@ -117,50 +117,19 @@ class Ostrel final : public Tool {
         SetFocus(list_.Handle());
     }
 
-    void Command(int command) override {
-        switch (command) {
-        case kAdd:
-        case kMenuAdd:
-            if (ShowAddDialog(Frame().Window())) Refresh();
-            break;
-        case kRemove:
-        case kMenuRemove:
-            RemoveSelectedEntry();
-            break;
-        case kViewFile:
-        case kMenuViewFile:
-            ViewFile();
-            break;
-        case kRefresh:
-            Refresh();
-            break;
-        case kExport:
-            Export();
-            break;
-        case kHelp:
-            Frame().OpenHelp();
-            break;
-        case kAbout:
-            Frame().ShowAbout();
-            break;
-        case kExit:
-            PostMessageW(Frame().Window(), WM_CLOSE, 0, 0);
-            break;
-        case kCopyLine:
-            CopyRowToClipboard(list_.Handle(), SelectedRow(list_.Handle()));
-            break;
-        case kCopyAll:
-            CopyAllToClipboard(list_.Handle());
-            break;
-        case kInfoCopyLine:
-            CopyRowToClipboard(info_, SelectedRow(info_));
-            break;
-        case kInfoCopyAll:
-            CopyAllToClipboard(info_);
-            break;
-        default:
-            break;
-        }
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kAdd, kMenuAdd},
+                               [this] {
+                                   if (ShowAddDialog(Frame().Window())) Refresh();
+                               }},
+                              {{kRemove, kMenuRemove}, [this] { RemoveSelectedEntry(); }},
+                              {{kViewFile, kMenuViewFile}, [this] { ViewFile(); }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }}};
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, list_.Handle(), kCopyLine, kCopyAll);
+        AddCopyCommands(commands, info_, kInfoCopyLine, kInfoCopyAll);
+        return commands;
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {

@@ -114,50 +114,26 @@ class Quorran final : public Tool {
         SetFocus(list_.Handle());
     }
 
-    void Command(int command) override {
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kAdd},
+                               [this] {
+                                   if (ShowAddDialog(Frame().Window())) Refresh();
+                               }},
+                              {{kUninstall, kMenuUninstall}, [this] { UninstallSelected(); }},
+                              {{kDelete, kMenuDelete}, [this] { DeleteSelected(); }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }}};
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, list_.Handle(), kCopyLine, kCopyAll);
+        return commands;
+    }
+
+    void RunCommand(const std::function<void()>& run) override {
         // Commands posted while a refresh or an uninstaller runs would start a second one.
         if (busy_) return;
         busy_ = true;
-        struct Idle {
-            bool& flag;
-            ~Idle() { flag = false; }
-        } idle{busy_};
-        switch (command) {
-        case kAdd:
-            if (ShowAddDialog(Frame().Window())) Refresh();
-            break;
-        case kUninstall:
-        case kMenuUninstall:
-            UninstallSelected();
-            break;
-        case kDelete:
-        case kMenuDelete:
-            DeleteSelected();
-            break;
-        case kRefresh:
-            Refresh();
-            break;
-        case kExport:
-            Export();
-            break;
-        case kHelp:
-            Frame().OpenHelp();
-            break;
-        case kAbout:
-            Frame().ShowAbout();
-            break;
-        case kExit:
-            PostMessageW(Frame().Window(), WM_CLOSE, 0, 0);
-            break;
-        case kCopyLine:
-            CopyRowToClipboard(list_.Handle(), SelectedRow(list_.Handle()));
-            break;
-        case kCopyAll:
-            CopyAllToClipboard(list_.Handle());
-            break;
-        default:
-            break;
-        }
+        ScopeExit idle([&] { busy_ = false; });
+        run();
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {
