@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -26,6 +27,15 @@ std::wstring CellText(HWND list, int row, int column);
 std::vector<std::wstring> RowTexts(HWND list, int row);
 // The item data of a row (the record id), or -1 without such a row.
 int64_t RowId(HWND list, int row);
+// The record (anything with an id) whose id the selected row of list carries: found by that id,
+// never by the row's index. Null without a selected row or such a record.
+template <typename Record>
+const Record* SelectedRecord(HWND list, const std::vector<Record>& records) {
+    const int64_t id = RowId(list, SelectedRow(list));
+    auto it = std::find_if(records.begin(), records.end(),
+                           [&](const Record& r) { return static_cast<int64_t>(r.id) == id; });
+    return it == records.end() ? nullptr : &*it;
+}
 // Selects and focuses a row and scrolls it into view.
 void SelectRow(HWND list, int row);
 // Where a context menu of list opens from the keyboard: below the selected row, else the

@@ -376,16 +376,9 @@ class Pellick final : public Tool {
             if (speed.command == command) interval_ = speed.interval;
     }
 
-    const ProcessRecord* RecordOf(uint32_t id) const {
-        auto it = std::find_if(records_.begin(), records_.end(),
-                               [&](const ProcessRecord& r) { return r.id == id; });
-        return it == records_.end() ? nullptr : &*it;
-    }
-
     // The selected row's record (by the id the row carries, never by its index).
     const ProcessRecord* SelectedRecord() const {
-        const int64_t id = RowId(processes_.Handle(), SelectedRow(processes_.Handle()));
-        return id < 0 ? nullptr : RecordOf(static_cast<uint32_t>(id));
+        return mdr::SelectedRecord(processes_.Handle(), records_);
     }
 
     void Refresh() {

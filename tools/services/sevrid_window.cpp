@@ -176,11 +176,8 @@ class Sevrid final : public Tool {
   private:
     // The record of the selected row, when it names a service.
     const ServiceRecord* Selected() const {
-        const int64_t id = RowId(list_.Handle(), SelectedRow(list_.Handle()));
-        auto it = std::find_if(records_.begin(), records_.end(), [&](const ServiceRecord& r) {
-            return static_cast<int64_t>(r.id) == id;
-        });
-        return it == records_.end() || it->name.empty() ? nullptr : &*it;
+        const ServiceRecord* r = SelectedRecord(list_.Handle(), records_);
+        return r && !r->name.empty() ? r : nullptr;
     }
 
     void Refresh() {

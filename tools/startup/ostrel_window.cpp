@@ -173,13 +173,7 @@ class Ostrel final : public Tool {
     }
 
   private:
-    const StartupEntry* SelectedEntry() const {
-        const int64_t id = RowId(list_.Handle(), SelectedRow(list_.Handle()));
-        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const StartupEntry& e) {
-            return static_cast<int64_t>(e.id) == id;
-        });
-        return it == entries_.end() ? nullptr : &*it;
-    }
+    const StartupEntry* SelectedEntry() const { return SelectedRecord(list_.Handle(), entries_); }
 
     void Refresh() {
         MDR_HERE();

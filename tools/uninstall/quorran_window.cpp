@@ -157,13 +157,7 @@ class Quorran final : public Tool {
     }
 
   private:
-    const UninstallEntry* SelectedEntry() const {
-        const int64_t id = RowId(list_.Handle(), SelectedRow(list_.Handle()));
-        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const UninstallEntry& e) {
-            return static_cast<int64_t>(e.id) == id;
-        });
-        return it == entries_.end() ? nullptr : &*it;
-    }
+    const UninstallEntry* SelectedEntry() const { return SelectedRecord(list_.Handle(), entries_); }
 
     void Refresh() {
         MDR_HERE();
