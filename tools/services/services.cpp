@@ -57,16 +57,18 @@ Opened OpenForCommand(const std::wstring& name, DWORD access) {
 }
 
 // Waits while keepWaiting(state) holds, asking after the wait hint (100..1000 ms) and giving up
-// when the check point has not moved for wait.stall ms. The last status read, or nothing when
-// a query failed.
+// when the check point has not moved for wait.stall ms or after wait.limit ms in all. The last
+// status read, or nothing when a query failed.
 std::optional<SERVICE_STATUS> WaitWhile(SC_HANDLE service, const ServiceWait& wait,
                                         const std::function<bool(DWORD)>& keepWaiting) {
     SERVICE_STATUS status{};
     if (!QueryServiceStatus(service, &status)) return std::nullopt;
     DWORD lastCheckPoint = status.dwCheckPoint;
-    ULONGLONG progressAt = GetTickCount64();
+    const ULONGLONG startedAt = GetTickCount64();
+    ULONGLONG progressAt = startedAt;
     while (keepWaiting(status.dwCurrentState)) {
-        if (GetTickCount64() - progressAt >= wait.stall) break;
+        const ULONGLONG now = GetTickCount64();
+        if (now - progressAt >= wait.stall || now - startedAt >= wait.limit) break;
         const DWORD pause = std::clamp<DWORD>(status.dwWaitHint / 10, 100, 1000);
         const ULONGLONG until = GetTickCount64() + pause;
         while (GetTickCount64() < until) {

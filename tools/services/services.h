@@ -67,10 +67,13 @@ std::vector<std::wstring> ServiceExportLines(const ServiceRecord& record);
 
 // How a command waits for a service to leave a pending state: it asks again after the
 // service's wait hint (kept within 100..1000 ms) and gives up once the check point has not
-// moved for `stall` milliseconds. pump runs between the questions (the window keeps painting).
+// moved for `stall` milliseconds, or after `limit` milliseconds in all: a service that keeps
+// moving its check point without ever arriving must not hold the tool for good. pump runs
+// between the questions (the window keeps painting).
 struct ServiceWait {
     std::function<void()> pump;
     DWORD stall = 30000;
+    DWORD limit = 300000;
 };
 
 struct ServiceResult {

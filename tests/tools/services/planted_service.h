@@ -19,7 +19,7 @@ inline std::wstring ServiceStringsDll() {
 
 class PlantedService {
   public:
-    // mode: "" runs until stopped, "stuckstart" or "refusestop" (see test_service.cpp).
+    // mode: "" runs until stopped, or one of the modes of test_service.cpp.
     PlantedService(const std::wstring& name, const std::wstring& display,
                    const std::wstring& mode = L"")
         : name_(name) {

@@ -63,14 +63,15 @@ TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
 }
 
 TEST(ServiceControl, WaitsEndWithinTheirBound) {
-    const ServiceWait wait{nullptr, 2000};
-    {
-        test::PlantedService stuck(L"MDRTestSvcStuck", L"MDR test stuck", L"stuckstart");
+    const ServiceWait wait{nullptr, 2000, 5000};
+    // One whose check point stands still, and one that moves it on but never arrives.
+    for (const wchar_t* mode : {L"stuckstart", L"busystart"}) {
+        test::PlantedService stuck(L"MDRTestSvcStuck", L"MDR test stuck", mode);
         const ULONGLONG start = GetTickCount64();
         const ServiceResult started = StartServiceByName(L"MDRTestSvcStuck", wait);
-        EXPECT_FALSE(started.ok);
+        EXPECT_FALSE(started.ok) << ToUtf8(mode);
         EXPECT_EQ(started.error, static_cast<DWORD>(ERROR_SERVICE_REQUEST_TIMEOUT));
-        EXPECT_LT(GetTickCount64() - start, 20000u) << "the wait has no bound";
+        EXPECT_LT(GetTickCount64() - start, 20000u) << "the wait has no bound: " << ToUtf8(mode);
     }
     test::PlantedService refusing(L"MDRTestSvcRefuse", L"MDR test refusing", L"refusestop");
     refusing.Start();

@@ -1,6 +1,7 @@
 // A real Win32 service for the tests, one per process. Its command line chooses how it behaves:
 //   (nothing)   starts, runs until stopped
 //   stuckstart  stays in START_PENDING with a check point that never moves
+//   busystart   stays in START_PENDING, moving its check point on every 200 ms
 //   refusestop  runs and does not accept the stop control
 #include <windows.h>
 
@@ -12,6 +13,7 @@ SERVICE_STATUS_HANDLE g_handle = nullptr;
 SERVICE_STATUS g_status{};
 HANDLE g_stop = nullptr;
 bool g_stuckStart = false;
+bool g_busyStart = false;
 bool g_refuseStop = false;
 
 void Report(DWORD state, DWORD accepted) {
@@ -24,7 +26,7 @@ void Report(DWORD state, DWORD accepted) {
 }
 
 DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
-    if (control == SERVICE_CONTROL_STOP && !g_refuseStop && !g_stuckStart) {
+    if (control == SERVICE_CONTROL_STOP && !g_refuseStop && !g_stuckStart && !g_busyStart) {
         Report(SERVICE_STOP_PENDING, 0);
         SetEvent(g_stop);
     }
@@ -34,9 +36,14 @@ DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
     g_handle = RegisterServiceCtrlHandlerExW(L"", Handler, nullptr);
     if (!g_handle) return;
-    if (g_stuckStart) {
+    if (g_stuckStart || g_busyStart) {
         Report(SERVICE_START_PENDING, 0);
-        WaitForSingleObject(g_stop, INFINITE); // until the test ends the process
+        // Until the test ends the process.
+        while (WaitForSingleObject(g_stop, 200) == WAIT_TIMEOUT) {
+            if (!g_busyStart) continue;
+            ++g_status.dwCheckPoint;
+            SetServiceStatus(g_handle, &g_status);
+        }
         return;
     }
     Report(SERVICE_RUNNING, g_refuseStop ? 0 : SERVICE_ACCEPT_STOP);
@@ -49,6 +56,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
 int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::wcscmp(argv[i], L"stuckstart") == 0) g_stuckStart = true;
+        if (std::wcscmp(argv[i], L"busystart") == 0) g_busyStart = true;
         if (std::wcscmp(argv[i], L"refusestop") == 0) g_refuseStop = true;
     }
     g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
