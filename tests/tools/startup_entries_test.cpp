@@ -96,6 +96,14 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
         }
         EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
     }
+
+    // A file deleted while the tool runs shows as missing at the next refresh.
+    test::WriteFileBytes(backup_ + L"later.exe", "");
+    Plant(L"MDRTestOstrel2", backup_ + L"later.exe");
+    auto third = ScanStartupEntries(second, startup_);
+    ASSERT_TRUE(DeleteFileW((backup_ + L"later.exe").c_str()));
+    for (const StartupEntry& e : Ours(ScanStartupEntries(third, startup_)))
+        EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
 }
 
 // Removal and its backup brought back by the registry editor are driven end to end through

@@ -197,26 +197,30 @@ std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
         }
     }
 
-    // Carry identity, id and icon over from the previous scan; the rest is new.
+    // Carry id and icon over from the previous scan. Whether the file exists is asked anew every
+    // time (a file deleted while the tool runs must show as missing at the next refresh); the
+    // icon is extracted again only when that answer changed.
     std::unordered_multimap<std::wstring, size_t> before;
     for (size_t i = 0; i < previous.size(); ++i)
         before.emplace(EntryIdentity(previous[i]), i);
     std::vector<bool> taken(previous.size(), false);
     for (StartupEntry& entry : list) {
+        const std::wstring file = EntryFile(entry);
+        entry.fileMissing = !Exists(Trim(file));
         auto it = before.find(EntryIdentity(entry));
         if (it != before.end()) {
             StartupEntry& old = previous[it->second];
             taken[it->second] = true;
             before.erase(it);
             entry.id = old.id;
-            entry.icon = old.icon;
-            entry.fileMissing = old.fileMissing;
-            continue;
+            if (old.fileMissing == entry.fileMissing) {
+                entry.icon = old.icon;
+                continue;
+            }
+        } else {
+            entry.id = NewRecordId();
         }
-        entry.id = NewRecordId();
-        const std::wstring file = EntryFile(entry);
         entry.icon = IconOf(file);
-        entry.fileMissing = !Exists(Trim(file));
     }
     for (size_t i = 0; i < previous.size(); ++i)
         if (!taken[i]) ReleaseRecordId(previous[i].id);
