@@ -184,13 +184,18 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
             r.fileMissing = !Exists(CommandToFilePath(r.binaryPath)) ||
                             (!r.serviceDll.empty() && !Exists(r.serviceDll));
             auto same = known.find(ServiceIdentity(r));
+            bool keepIcon = false;
             if (same != known.end() && same->second->id != 0) {
-                // Found again: its id and icon stay, so the row is not rewritten.
+                // Found again: its id stays, and its icon while the command is the same, so
+                // the row is not rewritten.
                 r.id = same->second->id;
-                r.icon = std::move(same->second->icon);
                 same->second->id = 0;
+                keepIcon = same->second->binaryPath == r.binaryPath;
+                if (keepIcon) r.icon = std::move(same->second->icon);
             } else {
                 r.id = NewRecordId();
+            }
+            if (!keepIcon) {
                 UniqueHicon icon = SmallIconOf(r.binaryPath, 0);
                 if (icon) r.icon = std::make_shared<UniqueHicon>(std::move(icon));
             }
