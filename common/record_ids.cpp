@@ -39,7 +39,7 @@ IdPool& Ids() {
 uint32_t NewRecordId() {
     IdPool& pool = Ids();
     std::lock_guard<std::mutex> guard(pool.lock);
-    std::uniform_int_distribution<uint32_t> draw(0, kMaxRecordId);
+    std::uniform_int_distribution<uint32_t> draw(1, kMaxRecordId);
     for (;;) {
         uint32_t id = draw(pool.random);
         if (pool.inUse.insert(id).second) return id;

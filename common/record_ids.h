@@ -1,5 +1,6 @@
-// Record identifiers: random numbers 0..99999999 that tie a list row (its item data) to its
-// record; no two live records of a program hold the same one. Thread-safe.
+// Record identifiers: random numbers 1..99999999 that tie a list row (its item data) to its
+// record; no two live records of a program hold the same one, and 0 is never one (callers use
+// it for "no record"). Thread-safe.
 #pragma once
 
 #include <cstdint>
