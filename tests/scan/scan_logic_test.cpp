@@ -11,12 +11,6 @@ namespace {
 const std::wstring kWin = L"C:\\windows\\";
 }
 
-TEST(KeyPathText, OneTrailingBackslashGoes) {
-    EXPECT_EQ(WithoutTrailingBackslash(L"Software\\X\\"), L"Software\\X");
-    EXPECT_EQ(WithoutTrailingBackslash(L"Software\\X\\\\"), L"Software\\X\\");
-    EXPECT_EQ(WithoutTrailingBackslash(L""), L"");
-}
-
 // The one root-name parser, used by the skip map, the exceptions, the .mdr files and the jump.
 TEST(RootNames, FiveLongNamesBothWays) {
     const struct {
