@@ -198,10 +198,8 @@ TEST_F(RestorePoint, WithoutTheLibraryWarnsInBothModes) {
     // Wine's per-program library settings: an empty entry means "do not load".
     const std::wstring appKey =
         std::wstring(L"Software\\Wine\\AppDefaults\\") + kProbeWithoutLibrary;
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (appKey + L"\\DllOverrides").c_str(), L"srclient",
-                              REG_SZ, L"", sizeof(wchar_t)),
-              ERROR_SUCCESS);
-    ScopeExit removeKey([&] { SHDeleteKeyW(HKEY_CURRENT_USER, appKey.c_str()); });
+    mdr::test::SetString(HKEY_CURRENT_USER, appKey + L"\\DllOverrides", L"srclient", L"");
+    ScopeExit removeKey([&] { mdr::test::DeleteTree(HKEY_CURRENT_USER, appKey); });
     for (int mode : {0, 1}) {
         SCOPED_TRACE(mode);
         ProbeRun run = Run(L"bare", mode, L"", kProbeWithoutLibrary);
