@@ -96,6 +96,9 @@ TEST(ConfigFile, ReadingKeepsDefaultsForMissingKeysAndZeroForText) {
     EXPECT_EQ(s.MainWinState, 16777216);
     EXPECT_EQ(s.ColumnWidth[3], 250);
     EXPECT_EQ(s.ScanZonesState, L"1,0,1"); // short: kept as stored
+    // A number may have blanks around it, nothing else.
+    EXPECT_EQ(ParseInt(L" \t-42 "), -42);
+    EXPECT_EQ(ParseInt(L"4 2"), 0);
 }
 
 TEST(ConfigFile, ExceptionsAreParsedAndDeduplicated) {
