@@ -50,10 +50,6 @@ std::wstring Entry(int n) {
     return L"Entry " + std::to_wstring(n) + L" text";
 }
 
-Box WarningBox(int entry) {
-    return {MB_ICONWARNING, Entry(23), Entry(entry)};
-}
-
 class RestorePoint : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -187,8 +183,9 @@ TEST_F(RestorePoint, EveryFailureInBothModes) {
                 ASSERT_EQ(run.calls.size(), 2u);
                 EXPECT_EQ(run.calls[1], L"101 0 5 ");
             }
-            EXPECT_EQ(run.boxes, mode == 0 || c.quietToo ? std::vector<Box>{WarningBox(c.entry)}
-                                                         : std::vector<Box>{});
+            const Box warning{MB_ICONWARNING, Entry(23), Entry(c.entry)};
+            EXPECT_EQ(run.boxes,
+                      mode == 0 || c.quietToo ? std::vector<Box>{warning} : std::vector<Box>{});
         }
     }
 }

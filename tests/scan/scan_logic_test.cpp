@@ -7,9 +7,7 @@
 
 using namespace mdr;
 
-namespace {
 const std::wstring kWin = L"C:\\windows\\";
-}
 
 // The one root-name parser, used by the skip map, the exceptions, the .mdr files and the jump.
 TEST(RootNames, FiveLongNamesBothWays) {
