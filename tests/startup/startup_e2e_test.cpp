@@ -28,11 +28,6 @@ class StartupTest : public MdrTest {
         DeleteFileW(ConfigPath().c_str());
     }
 
-    // An existing Config.ini (not a first run) with the given text.
-    static void WriteConfig(const std::string& text) {
-        ASSERT_TRUE(WriteFileBytes(ConfigPath(), text));
-    }
-
     HWND WaitForMainWindow(Process& process) {
         HWND window = WaitForWindow(process.Pid(), WindowQuery::Titled(kMainTitle));
         EXPECT_NE(window, nullptr) << "the main window did not open";
@@ -100,7 +95,7 @@ TEST_F(StartupTest, RefusesToStartWithoutItsDataFiles) {
         if (skipMap)
             DeleteFileW(ConfigPath().c_str());
         else
-            WriteConfig(kPlainConfig);
+            ASSERT_TRUE(WriteFileBytes(ConfigPath(), kPlainConfig));
         const std::wstring install = CopyOfInstall();
         const std::wstring path = install + c.file;
         if (!c.content) {
@@ -120,7 +115,7 @@ TEST_F(StartupTest, RefusesToStartWithoutItsDataFiles) {
 }
 
 TEST_F(StartupTest, SecondInstanceIsRefused) {
-    WriteConfig(kPlainConfig);
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), kPlainConfig));
     // Started in another folder, as "Run as administrator" starts programs in the system folder:
     // the language files are still found beside the program.
     wchar_t temp[MAX_PATH];
@@ -164,7 +159,9 @@ TEST_F(StartupTest, FirstRunCreatesConfigAndAsks) {
 }
 
 TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
-    WriteConfig("[MDRConfig]\r\nCreateLog=1\r\n[MDRWindow]\r\nMainWinX=10\r\nMainWinY=10\r\n");
+    ASSERT_TRUE(WriteFileBytes(
+        ConfigPath(),
+        "[MDRConfig]\r\nCreateLog=1\r\n[MDRWindow]\r\nMainWinX=10\r\nMainWinY=10\r\n"));
     // "-warnordie" with nothing found ends the program on its own, through the normal exit.
     for (int run = 0; run < 2; ++run) {
         Process& mdr = LaunchMdr(L"\"  -WARNORDIE \" -Unknown");

@@ -50,21 +50,6 @@ ConfigValues Defaults() {
     return v;
 }
 
-void PlantBrokenEntries() {
-    SetString(HKEY_LOCAL_MACHINE, kDriversKey, kDriverValue,
-              std::wstring(kMissingFolder) + kDriverValue);
-    for (int i = 1; i <= kSharedDllCount; ++i)
-        SetDword(HKEY_LOCAL_MACHINE, kSharedDllsKey, SharedDllName(i), 1);
-    SetString(HKEY_CURRENT_USER, kSoundKey, L"", std::wstring(kMissingFolder) + L"ding.wav");
-}
-
-void RemoveBrokenEntries() {
-    DeleteValue(HKEY_LOCAL_MACHINE, kDriversKey, kDriverValue);
-    for (int i = 1; i <= kSharedDllCount; ++i)
-        DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, SharedDllName(i));
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSoundsParent);
-}
-
 // Image index of tree item n (0..18), -1 when the tree cannot be read.
 int TreeImage(const Gadgets& g, int item) {
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
@@ -86,9 +71,18 @@ class MainWindowTest : public MdrTest {
   protected:
     void SetUp() override {
         MdrTest::SetUp();
-        PlantBrokenEntries();
+        SetString(HKEY_LOCAL_MACHINE, kDriversKey, kDriverValue,
+                  std::wstring(kMissingFolder) + kDriverValue);
+        for (int i = 1; i <= kSharedDllCount; ++i)
+            SetDword(HKEY_LOCAL_MACHINE, kSharedDllsKey, SharedDllName(i), 1);
+        SetString(HKEY_CURRENT_USER, kSoundKey, L"", std::wstring(kMissingFolder) + L"ding.wav");
     }
-    void CleanUp() override { RemoveBrokenEntries(); }
+    void CleanUp() override {
+        DeleteValue(HKEY_LOCAL_MACHINE, kDriversKey, kDriverValue);
+        for (int i = 1; i <= kSharedDllCount; ++i)
+            DeleteValue(HKEY_LOCAL_MACHINE, kSharedDllsKey, SharedDllName(i));
+        DeleteTree(HKEY_CURRENT_USER, kSoundsParent);
+    }
 
     Gadgets Start(const std::wstring& arguments, const ConfigValues& config = Defaults()) {
         return MdrTest::Start(arguments, config, false);
