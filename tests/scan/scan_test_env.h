@@ -126,8 +126,7 @@ class AreaTest : public ::testing::Test {
         ResetScanRecords();
         box_.reset();
         Settings() = settings_;
-        SetSearchFolders(paths_.searchFolders);
-        SetRemovableRoots(paths_.removableRoots);
+        InitScanEnginePaths(); // from the real registry again, after the sandbox
         SetSkipRemovable(1);
     }
 
@@ -171,7 +170,6 @@ class AreaTest : public ::testing::Test {
     }
 
     AppSettings settings_ = Settings();
-    EnginePaths paths_ = ScanEnginePaths();
     std::unique_ptr<RegistrySandbox> box_;
     std::wstring dir_;
     HeadlessScanView view_;
