@@ -27,12 +27,9 @@ constexpr wchar_t kToolbar[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar
 constexpr wchar_t kClsid[] = L"Software\\Classes\\CLSID\\";
 
 // A REG_BINARY MRU datum: UTF-16 text, its NUL, then whatever the shell stores after it.
-std::vector<BYTE> MruBinary(const std::wstring& first, const std::wstring& rest) {
-    std::wstring all = first + L'\0' + rest + L'\0';
-    std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(all.data()),
-                            reinterpret_cast<const BYTE*>(all.data() + all.size()));
-    bytes.push_back(0x14);
-    bytes.push_back(0x00);
+test::Bytes MruBinary(const std::wstring& first, const std::wstring& rest) {
+    test::Bytes bytes = test::Utf16(first + L'\0' + rest + L'\0');
+    bytes.insert(bytes.end(), {0x14, 0x00});
     return bytes;
 }
 
@@ -41,24 +38,6 @@ class ShellAreas : public mdr::test::AreaTest {
     void SetUp() override {
         AreaTest::SetUp();
         SetSearchFolders({dir_});
-    }
-
-    void ExpectReport(size_t i, RootKey root, const std::wstring& key, const std::wstring& value,
-                      const std::wstring& data, const std::wstring& category,
-                      const std::wstring& shown, int type) {
-        ASSERT_LT(i, Records().size());
-        const DetectedError& r = Records()[i];
-        SCOPED_TRACE(testing::Message() << "report " << i);
-        EXPECT_EQ(r.root, root);
-        EXPECT_EQ(r.keyPath, key);
-        EXPECT_EQ(r.valueName, value);
-        EXPECT_EQ(r.valueData, data);
-        EXPECT_EQ(r.category, category);
-        // The description quotes what it names, its placeholder replaced.
-        EXPECT_NE(r.description.find(L"\"" + shown + L"\""), std::wstring::npos);
-        EXPECT_EQ(r.description.find(L'$'), std::wstring::npos);
-        EXPECT_EQ(r.safety, 1);
-        EXPECT_EQ(r.entryType, type);
     }
 };
 
@@ -86,10 +65,9 @@ TEST_F(ShellAreas, FileExtensionsReportOnlyTypesRegisteredNowhere) {
 
     EXPECT_EQ(Run(5, ScanExtensions), 2);
     ASSERT_EQ(Records().size(), 2u);
-    // Enumeration order is alphabetical in the registry.
-    ExpectReport(0, kHkcu, Join(exts, L".mdrbare"), L"", L"", L"File extensions", L".mdrbare", 0);
-    ExpectReport(1, kHkcu, Join(exts, L".mdrgone"), L"", L"legacy", L"File extensions", L".mdrgone",
-                 0);
+    ExpectRecord(kHkcu, Join(exts, L".mdrbare"), L"", L"", L"File extensions", 1, 0, L".mdrbare");
+    ExpectRecord(kHkcu, Join(exts, L".mdrgone"), L"", L"legacy", L"File extensions", 1, 0,
+                 L".mdrgone");
     // Only the direct subkeys are examined, each once, with the progress text of the contract.
     EXPECT_EQ(g_items.size(), 6u);
     EXPECT_EQ(g_items.front(), L" HKEY_CURRENT_USER\\" + Join(exts, L".mdrbare"));
@@ -149,11 +127,8 @@ TEST_F(ShellAreas, ToolbarsNeedTheirClassAndServer) {
 
     EXPECT_EQ(Run(10, ScanIEToolbars), 4);
     ASSERT_EQ(Records().size(), 4u);
-    const std::wstring cat = L"IE Toolbars";
-    ExpectReport(0, kHklm, bar, id(4), L"", cat, id(4), 1);
-    ExpectReport(1, kHklm, bar, id(5), L"", cat, id(5), 1);
-    ExpectReport(2, kHklm, bar, id(6), L"", cat, id(6), 1);
-    ExpectReport(3, kHklm, bar, id(8), L"", cat, id(8), 1);
+    for (int n : {4, 5, 6, 8})
+        ExpectRecord(kHklm, bar, id(n), L"", L"IE Toolbars", 1, 1, id(n));
 }
 
 } // namespace

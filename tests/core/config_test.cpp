@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/registry.h"
 #include "core/config.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
@@ -35,21 +36,7 @@ struct GlobalsGuard {
 
 } // namespace
 
-TEST(ConfigFile, CreatedWhenMissingWithEveryKeyInOrder) {
-    TempFolder dir;
-    const std::wstring path = dir / L"Config.ini";
-    AppSettings s = DefaultSettings(1280, 1024);
-    std::vector<SkipMapEntry> exceptions;
-    EXPECT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Created);
-    EXPECT_EQ(ReadFileBytes(path), ToUtf8(kNewConfigText));
-    // The second start reads it back unchanged.
-    AppSettings again = DefaultSettings(800, 600);
-    EXPECT_EQ(ReadOrCreateConfig(path, again, exceptions), ConfigOutcome::Read);
-    EXPECT_EQ(again.MainWinX, 295);
-    EXPECT_EQ(ReadFileBytes(path), ToUtf8(kNewConfigText));
-}
-
-TEST(ConfigFile, FirstRunFlagFollowsTheFileAndNoWriterCreatesIt) {
+TEST(ConfigFile, CreatedWhenMissingWithEveryKeyInOrderAndFirstRunFollowsTheFile) {
     GlobalsGuard guard;
     TempFolder dir;
     Paths().configFile = dir / L"Config.ini";
@@ -57,8 +44,13 @@ TEST(ConfigFile, FirstRunFlagFollowsTheFileAndNoWriterCreatesIt) {
     Exceptions().clear();
     EXPECT_EQ(ReadOrCreateConfig(), ConfigOutcome::Created);
     EXPECT_TRUE(Flags().firstRun);
+    EXPECT_EQ(ReadFileBytes(Paths().configFile), ToUtf8(kNewConfigText));
+    // The second start reads it back unchanged.
+    Settings() = DefaultSettings(800, 600);
     EXPECT_EQ(ReadOrCreateConfig(), ConfigOutcome::Read);
     EXPECT_FALSE(Flags().firstRun);
+    EXPECT_EQ(Settings().MainWinX, 295);
+    EXPECT_EQ(ReadFileBytes(Paths().configFile), ToUtf8(kNewConfigText));
 
     // Creation that fails is still a first run; nothing is left behind.
     Paths().configFile = dir / L"no such folder\\Config.ini";
@@ -104,6 +96,9 @@ TEST(ConfigFile, ReadingKeepsDefaultsForMissingKeysAndZeroForText) {
     EXPECT_EQ(s.MainWinState, 16777216);
     EXPECT_EQ(s.ColumnWidth[3], 250);
     EXPECT_EQ(s.ScanZonesState, L"1,0,1"); // short: kept as stored
+    // A number may have blanks around it, nothing else.
+    EXPECT_EQ(ParseInt(L" \t-42 "), -42);
+    EXPECT_EQ(ParseInt(L"4 2"), 0);
 }
 
 TEST(ConfigFile, ExceptionsAreParsedAndDeduplicated) {
@@ -120,16 +115,16 @@ TEST(ConfigFile, ExceptionsAreParsedAndDeduplicated) {
     AppSettings s;
     std::vector<SkipMapEntry> exceptions = {{0x80000003u, L"  .default\\KNOWN "}};
     ASSERT_EQ(ReadOrCreateConfig(path, s, exceptions), ConfigOutcome::Read);
-    ASSERT_EQ(exceptions.size(), 5u);
-    EXPECT_EQ(exceptions[1].root, 0x80000001u);
-    EXPECT_EQ(exceptions[1].subkey, L"Software\\Example");
-    // A short root name is filed under the previous entry's root.
-    EXPECT_EQ(exceptions[2].root, 0x80000001u);
-    EXPECT_EQ(exceptions[2].subkey, L"Software\\Short");
-    EXPECT_EQ(exceptions[3].root, 0x80000002u);
-    EXPECT_EQ(exceptions[3].subkey, L"Software\\Branch\\*");
-    // A key below a branch rule is not a duplicate of it.
-    EXPECT_EQ(exceptions[4].subkey, L"Software\\Branch\\Below");
+    std::vector<std::wstring> read;
+    for (const SkipMapEntry& e : exceptions)
+        read.push_back(RootKeyName(e.root) + L"\\" + e.subkey);
+    // A short root name is filed under the previous entry's root; a key below a branch rule is
+    // not a duplicate of it.
+    EXPECT_EQ(read, (std::vector<std::wstring>{L"HKEY_USERS\\  .default\\KNOWN ",
+                                               L"HKEY_CURRENT_USER\\Software\\Example",
+                                               L"HKEY_CURRENT_USER\\Software\\Short",
+                                               L"HKEY_LOCAL_MACHINE\\Software\\Branch\\*",
+                                               L"HKEY_LOCAL_MACHINE\\Software\\Branch\\Below"}));
 }
 
 TEST(ConfigSave, WindowGroupOnlyAndNoPositionWhenMinimized) {

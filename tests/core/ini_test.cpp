@@ -60,15 +60,13 @@ TEST(IniEdit, SetRemoveAndRefusals) {
     EXPECT_EQ(ini.ToText(), L"[A]\r\nk1=one\r\nk3=three\r\n\r\n[C]\r\nn=-5\r\n");
 }
 
-TEST(IniEncoding, DecodeByBomAndByContent) {
+TEST(IniEncoding, DecodeByBomAndByContentWithStrictUtf8) {
     // By content (the file tests below load each form): UTF-8 beyond any code page.
     EXPECT_EQ(DecodeText(ToUtf8(kWide)), kWide);
     // Without sniffing, BOM-less bytes are always the ANSI code page.
     EXPECT_EQ(DecodeText(ToUtf8(L"\u00E9"), false), FromAnsi(ToUtf8(L"\u00E9")));
     EXPECT_EQ(DecodeText("\xFF\xFE"), L"");
-}
-
-TEST(IniEncoding, StrictUtf8Validation) {
+    // Strict UTF-8 validation.
     EXPECT_TRUE(IsValidUtf8("\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80"));
     for (const char* bad :
          {"\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\x80"})

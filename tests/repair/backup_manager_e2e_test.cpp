@@ -28,10 +28,7 @@ namespace {
 
 const std::wstring kTestRoot = L"Software\\MDRTests\\BackupManagerE2e";
 
-// Menu commands, windows and controls as a user meets them.
-constexpr int kCmdBackupManager = 15;
-constexpr int kCmdFullBackup = 16;
-constexpr int kCmdRestorePoint = 17;
+// Controls as a user meets them.
 constexpr int kManagerList = 101;
 constexpr int kManagerRemove = 104;
 constexpr int kManagerRestore = 105;
@@ -102,19 +99,6 @@ class BackupManagerTest : public MdrTest {
         return StartMain(L"", install_).main;
     }
 
-    // A backup as fixing writes it, of a key that is then deleted; returns the key's tree.
-    RegTree BackUpAndDelete(const std::wstring& file, const std::wstring& key) {
-        PlantKey(key);
-        RegTree before;
-        EXPECT_TRUE(ReadRegTree(HKEY_CURRENT_USER, key, before));
-        EXPECT_EQ(mdr::CreateBackupFile(backups_ + file), 1);
-        EXPECT_EQ(mdr::BackupKey(mdr::kHkcu, key), 1);
-        EXPECT_EQ(mdr::CloseBackupFile(), 1);
-        EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
-        RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
-        return before;
-    }
-
     static int RowOf(HWND list, const std::wstring& name) {
         const auto rows = ReadListView(list).rows;
         for (size_t i = 0; i < rows.size(); ++i) {
@@ -154,13 +138,20 @@ class BackupManagerTest : public MdrTest {
 TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) {
     const std::wstring key = kTestRoot + L"\\Restored";
     const std::wstring good = L"MDR_06_12_26_(054112).reg", bad = L"MDR_bad.reg";
-    const RegTree before = BackUpAndDelete(good, key);
+    // A backup as fixing writes it, of a key that is then deleted.
+    PlantKey(key);
+    RegTree before, after;
+    ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, key, before));
+    ASSERT_EQ(mdr::CreateBackupFile(backups_ + good), 1);
+    ASSERT_EQ(mdr::BackupKey(mdr::kHkcu, key), 1);
+    ASSERT_EQ(mdr::CloseBackupFile(), 1);
+    DeleteTree(HKEY_CURRENT_USER, key);
     ASSERT_TRUE(
         WriteFileBytes(backups_ + bad, "This is not a registry file\r\n[HKEY_CURRENT_USER\\" +
                                            Narrow(kTestRoot) + "\\Bad]\r\n"));
     HWND main = StartMdr();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(PostCommand(main, kCmdBackupManager));
+    ASSERT_TRUE(PostCommand(main, mdr::kCmdBackupManager));
     HWND manager = WaitForWindow(pid_, WindowQuery::Titled(T(115)));
     ASSERT_NE(manager, nullptr) << "the backup manager did not open";
     HWND list = FindDescendant(manager, L"SysListView32", kManagerList);
@@ -181,7 +172,6 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, good)));
     ASSERT_TRUE(PressButton(manager, kManagerRestore));
     AnswerText(T(21), T(126), IDOK, manager);
-    RegTree after;
     ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, key, after)) << "the key was not restored";
     EXPECT_EQ(after, before);
     EXPECT_FALSE(FileExists(backups_ + good));
@@ -213,7 +203,7 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
 
     HWND main = StartMdr();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(PostCommand(main, kCmdFullBackup));
+    ASSERT_TRUE(PostCommand(main, mdr::kCmdFullBackup));
     ChooseInPicker();
     HWND window = WaitForWindow(pid_, WindowQuery::Titled(T(111)));
     ASSERT_NE(window, nullptr);
@@ -280,29 +270,24 @@ TEST_F(BackupManagerTest, FirstRunOffersFullBackupAndRestorePoint) {
     // After the five exports (however long they take here) and before the main window: Wine's
     // System Restore stub fails the call, so the unexpected-result warning.
     AnswerText(T(23), T(29), IDOK, nullptr, kFullBackupBound);
-    // The five export files, named for their roots with one time, each a whole export.
+    // Five exports with one time (their names are the full-backup unit tests'); HKCU's holds
+    // the planted key.
     const std::vector<std::wstring> files = FilesIn(folder_);
     ASSERT_EQ(files.size(), 5u);
-    const std::wstring time = files[0].substr(5, 17); // "dd_mm_yy_(hhmmss)"
-    // HKCU's holds the planted key.
-    const std::pair<std::wstring, std::wstring> roots[] = {
-        {L"HKCC_", L"HKEY_CURRENT_CONFIG"},
-        {L"HKCR_", L"HKEY_CLASSES_ROOT"},
-        {L"HKCU_", L"HKEY_CURRENT_USER\\" + kTestRoot + L"\\FullBackupMarker\\Child]"},
-        {L"HKLM_", L"HKEY_LOCAL_MACHINE"},
-        {L"HKU_", L"HKEY_USERS"}};
-    for (size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(files[i], roots[i].first + time + L".reg");
-        const std::wstring text = mdr::DecodeText(ReadFileBytes(folder_ + files[i]));
-        EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n"))
-            << Narrow(files[i]);
-        EXPECT_NE(text.find(L"\r\n[" + roots[i].second), std::wstring::npos) << Narrow(files[i]);
+    for (const std::wstring& file : files) {
+        EXPECT_EQ(file.substr(file.find(L'_')), files[0].substr(files[0].find(L'_')));
+        const std::wstring text = mdr::DecodeText(ReadFileBytes(folder_ + file));
+        EXPECT_TRUE(text.starts_with(L"Windows Registry Editor Version 5.00\r\n")) << Narrow(file);
+        EXPECT_EQ(text.find(L"\r\n[HKEY_CURRENT_USER\\" + kTestRoot +
+                            L"\\FullBackupMarker\\Child]") != std::wstring::npos,
+                  file.starts_with(L"HKCU_"))
+            << Narrow(file);
     }
     EXPECT_TRUE(RegistryEditorsOf(pid_).empty());
     HWND main = WaitForWindow(pid_, WindowQuery::OfClass(mdr::kMainWindowClass));
     ASSERT_NE(main, nullptr);
     // The restore-point command meets the same stub.
-    ASSERT_TRUE(PostCommand(main, kCmdRestorePoint));
+    ASSERT_TRUE(PostCommand(main, mdr::kCmdRestorePoint));
     Answer(23, 29, IDOK);
     Exit(FindGadgets(main));
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <srrestoreptapi.h>
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #ifndef MDR_FAKE_SR_NO_EXPORT
@@ -18,20 +20,11 @@ std::wstring Env(const wchar_t* name) {
 }
 
 void Record(const RESTOREPOINTINFOW& info) {
-    std::wstring path = Env(L"MDR_FAKE_SR_RECORD");
+    const std::wstring path = Env(L"MDR_FAKE_SR_RECORD");
     if (path.empty()) return;
-    wchar_t line[400];
-    swprintf(line, 400, L"%lu %lu %lld %ls\r\n", static_cast<unsigned long>(info.dwEventType),
-             static_cast<unsigned long>(info.dwRestorePtType),
-             static_cast<long long>(info.llSequenceNumber), info.szDescription);
-    char utf8[1600];
-    int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, nullptr, nullptr);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    if (size > 1) WriteFile(file, utf8, static_cast<DWORD>(size - 1), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::app)
+        << info.dwEventType << ' ' << info.dwRestorePtType << ' ' << info.llSequenceNumber << ' '
+        << std::filesystem::path(info.szDescription).string() << "\r\n";
 }
 
 } // namespace

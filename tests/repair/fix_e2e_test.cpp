@@ -84,7 +84,6 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
         ASSERT_FALSE(row.checked) << "nothing is pre-checked";
     ASSERT_TRUE(SetListViewCheck(g.list, row1, true));
     ASSERT_TRUE(SetListViewCheck(g.list, row3, true));
-    const std::wstring foundText = ReadStatusBarPart(g.status, 2);
 
     EXPECT_TRUE(ButtonEnabled(g, mdr::kBtnFix));
     PostCommand(g.main, mdr::kBtnFix);
@@ -107,9 +106,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
     for (const ListViewRow& row : after.rows)
         EXPECT_FALSE(row.checked);
 
-    // Counters: every checked row was fixed; field 2 keeps the scan's count.
-    EXPECT_EQ(ReadStatusBarPart(g.status, 0), T(155));
-    EXPECT_EQ(ReadStatusBarPart(g.status, 2), foundText);
+    // Counters: every checked row was fixed.
     EXPECT_EQ(ReadStatusBarPart(g.status, 3), Fill(T(106), L"$ERRORSFIXED$", L"2"));
     EXPECT_NE(LogText().find(L"Status: 2 of 2 errors fixed"), std::wstring::npos);
 

@@ -43,17 +43,11 @@ const std::wstring kBaseText = L"HKEY_CURRENT_USER\\" + kBase;
 constexpr SYSTEMTIME kTime{2026, 12, 0, 6, 5, 41, 12, 0};
 
 // Everything below is planted under HKEY_CURRENT_USER.
-void SetRaw(const std::wstring& path, const std::wstring& name, DWORD type, Bytes data) {
-    mdr::test::SetRaw(HKEY_CURRENT_USER, path, name, type, std::move(data));
-}
 void SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
     mdr::test::SetString(HKEY_CURRENT_USER, path, name, text);
 }
 bool KeyThere(const std::wstring& path) {
     return mdr::test::KeyExists(HKEY_CURRENT_USER, path);
-}
-bool ValueThere(const std::wstring& path, const std::wstring& name) {
-    return mdr::test::ValueExists(HKEY_CURRENT_USER, path, name);
 }
 
 void SetKeyDacl(const std::wstring& path, const wchar_t* sddl) {
@@ -91,13 +85,6 @@ TEST(FixSteps, BackupNamesNeverTakeAnEarlierOne) {
               folder + L"MDR_07_12_26_(054112)_2.reg");
     EXPECT_EQ(ReserveBackupFile(folder + L"missing\\", kTime), L"");
     RemoveTree(folder);
-}
-
-TEST(FixSteps, RowsBottomUpAndCounts) {
-    EXPECT_EQ(RowsBottomUp({true, false, true, true, false}), (std::vector<int>{3, 2, 0}));
-    EXPECT_EQ(RowsBottomUp({false, false}), std::vector<int>{});
-    EXPECT_EQ(ErrorsLeftAfterFix(5, 3), 2u);
-    EXPECT_EQ(ErrorsLeftAfterFix(1, 2), 0u) << "never below 0";
 }
 
 TEST(FixSteps, OmissionsBelongToTheErrorsThatRemoveThem) {
@@ -292,9 +279,9 @@ TEST_F(FixRun, BacksUpThenDeletesBottomUpAndKeepsTheBooks) {
     // Registry: everything checked is gone, the unchecked value stays.
     EXPECT_FALSE(KeyThere(Path(L"Class\\InprocServer32")));
     EXPECT_TRUE(KeyThere(Path(L"Class")));
-    EXPECT_FALSE(ValueThere(Path(L"Shared"), L"C:\\gone\\a.dll"));
-    EXPECT_FALSE(ValueThere(Path(L"Shared"), L"C:\\gone\\b.dll"));
-    EXPECT_TRUE(ValueThere(Path(L"Shared"), L"C:\\kept\\c.dll"));
+    for (const wchar_t* gone : {L"C:\\gone\\a.dll", L"C:\\gone\\b.dll"})
+        EXPECT_FALSE(ValueExists(kHkcu, Path(L"Shared"), gone));
+    EXPECT_TRUE(ValueExists(kHkcu, Path(L"Shared"), L"C:\\kept\\c.dll"));
     EXPECT_FALSE(KeyThere(Path(L"Both")));
     EXPECT_FALSE(KeyThere(Path(L"Both2")));
 
@@ -377,7 +364,7 @@ TEST_F(FixRun, AThirtyTwoBitTwinIsFixedAndRestoredByItsOwnPath) {
 // Yes to the same question is the unreadable key's case below.
 TEST_F(FixRun, AsksBeforeRemovingWhatTheBackupCannotGiveBack) {
     // A REG_SZ without its terminating NUL comes back from a .reg file with one.
-    SetRaw(Path(L"Inexact"), L"odd", REG_SZ, Bytes{'a', 0, 'b', 0});
+    mdr::test::SetRaw(HKEY_CURRENT_USER, Path(L"Inexact"), L"odd", REG_SZ, Bytes{'a', 0, 'b', 0});
     SetString(Path(L"Exact"), L"v", L"fine");
     const uint32_t inexact = AddError(Path(L"Inexact"), L"", 0, 2, true);
     const uint32_t exact = AddError(Path(L"Exact"), L"", 0, 2, true);
@@ -406,7 +393,7 @@ TEST_F(FixRun, WithoutABackupNoFileIsWrittenAndNoQuestionAsked) {
     for (int mode : {2, 3, 4, 5}) {
         SCOPED_TRACE(mode);
         Settings().BeforeFixing = mode;
-        SetRaw(Path(L"Inexact"), L"odd", REG_SZ, Bytes{'a', 0});
+        mdr::test::SetRaw(HKEY_CURRENT_USER, Path(L"Inexact"), L"odd", REG_SZ, Bytes{'a', 0});
         AddError(Path(L"Inexact"), L"", 0, 5, true);
         shown_.clear();
         answers_ = mode == 2 ? std::deque<int>{IDYES} : std::deque<int>{IDYES, IDNO};

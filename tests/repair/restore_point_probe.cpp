@@ -4,6 +4,8 @@
 // box that would have been shown.
 #include <windows.h>
 #include <shellapi.h>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/localization.h"
@@ -37,12 +39,7 @@ int main() {
     const int result = mdr::SetRestorePoint(mode);
     report += L"result " + std::to_wstring(result) + L"\n";
 
-    const std::string bytes = mdr::ToUtf8(report);
-    HANDLE file = CreateFileW(reportPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 5;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok ? 0 : 5;
+    std::ofstream out(std::filesystem::path(reportPath), std::ios::binary);
+    out << mdr::ToUtf8(report);
+    return out ? 0 : 5;
 }

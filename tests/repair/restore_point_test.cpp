@@ -50,10 +50,6 @@ std::wstring Entry(int n) {
     return L"Entry " + std::to_wstring(n) + L" text";
 }
 
-Box WarningBox(int entry) {
-    return {MB_ICONWARNING, Entry(23), Entry(entry)};
-}
-
 class RestorePoint : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -187,8 +183,9 @@ TEST_F(RestorePoint, EveryFailureInBothModes) {
                 ASSERT_EQ(run.calls.size(), 2u);
                 EXPECT_EQ(run.calls[1], L"101 0 5 ");
             }
-            EXPECT_EQ(run.boxes, mode == 0 || c.quietToo ? std::vector<Box>{WarningBox(c.entry)}
-                                                         : std::vector<Box>{});
+            const Box warning{MB_ICONWARNING, Entry(23), Entry(c.entry)};
+            EXPECT_EQ(run.boxes,
+                      mode == 0 || c.quietToo ? std::vector<Box>{warning} : std::vector<Box>{});
         }
     }
 }
@@ -198,10 +195,8 @@ TEST_F(RestorePoint, WithoutTheLibraryWarnsInBothModes) {
     // Wine's per-program library settings: an empty entry means "do not load".
     const std::wstring appKey =
         std::wstring(L"Software\\Wine\\AppDefaults\\") + kProbeWithoutLibrary;
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (appKey + L"\\DllOverrides").c_str(), L"srclient",
-                              REG_SZ, L"", sizeof(wchar_t)),
-              ERROR_SUCCESS);
-    ScopeExit removeKey([&] { SHDeleteKeyW(HKEY_CURRENT_USER, appKey.c_str()); });
+    mdr::test::SetString(HKEY_CURRENT_USER, appKey + L"\\DllOverrides", L"srclient", L"");
+    ScopeExit removeKey([&] { mdr::test::DeleteTree(HKEY_CURRENT_USER, appKey); });
     for (int mode : {0, 1}) {
         SCOPED_TRACE(mode);
         ProbeRun run = Run(L"bare", mode, L"", kProbeWithoutLibrary);

@@ -2,6 +2,8 @@
 // HKCU) and real files: the class checks in their order, the walk order and cancellation.
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,7 @@ constexpr wchar_t kTypeLib[] = L"Software\\Classes\\TypeLib\\";
 struct Expected {
     RootKey root;
     std::wstring keyPath, valueData;
-    const wchar_t* placeholder = L"$FILEPATH$";
-    std::wstring shown = valueData;
+    std::optional<std::wstring> shown = std::nullopt;
 };
 
 class ComAreas : public mdr::test::AreaTest {
@@ -43,31 +44,10 @@ class ComAreas : public mdr::test::AreaTest {
         Str(root, kClsid + clsid, L"", L"Planted class");
         Str(root, kClsid + clsid + L"\\" + sub, L"", path, type);
     }
-
-    const DetectedError* Find(RootKey root, const std::wstring& keyPath,
-                              const std::wstring& valueName = L"") {
-        for (const DetectedError& r : Records())
-            if (r.root == root && r.keyPath == keyPath && r.valueName == valueName) return &r;
-        return nullptr;
-    }
-    bool Reported(const std::wstring& keyPart) {
-        for (const DetectedError& r : Records())
-            if (r.keyPath.find(keyPart) != std::wstring::npos) return true;
-        return false;
-    }
-
-    void ExpectRecord(const Expected& e, const wchar_t* category, int areaIndex) {
-        SCOPED_TRACE(ToUtf8(e.keyPath));
-        const DetectedError* r = Find(e.root, e.keyPath);
-        ASSERT_NE(r, nullptr) << "not reported";
-        EXPECT_EQ(r->valueData, e.valueData);
-        EXPECT_EQ(r->category, category);
-        EXPECT_EQ(r->safety, 0);
-        EXPECT_EQ(r->entryType, 0);
-        EXPECT_EQ(r->areaIndex, areaIndex);
-        const std::wstring quoted = L"\"" + e.shown + L"\"";
-        EXPECT_NE(r->description.find(quoted), std::wstring::npos);
-        EXPECT_EQ(FindNoCase(r->description, e.placeholder), std::wstring::npos);
+    bool Reported(const std::wstring& part) {
+        return std::ranges::any_of(Records(), [&](const DetectedError& r) {
+            return r.keyPath.find(part) != std::wstring::npos;
+        });
     }
 };
 
@@ -117,11 +97,11 @@ TEST_F(ComAreas, ClassChecksRunInOrderAndReportOneErrorPerClass) {
 
     const std::wstring m = kClsid;
     std::vector<Expected> expected = {
-        {kHklm, m + L"{EMPTY}", L"", L"$ENTRY$", m + L"{EMPTY}"},
-        {kHklm, m + L"{BARE}", L"", L"$ENTRY$", m + L"{BARE}"},
-        {kHklm, m + L"{ICON}\\DefaultIcon", L"", L"$FILEPATH$", Gone(L"icon.dll")},
+        {kHklm, m + L"{EMPTY}", L"", m + L"{EMPTY}"},
+        {kHklm, m + L"{BARE}", L"", m + L"{BARE}"},
+        {kHklm, m + L"{ICON}\\DefaultIcon", L"", Gone(L"icon.dll")},
         {kHklm, m + L"{EXPAND3}\\InprocServer32", dir_ + L"lib\\gone.dll"},
-        {kHklm, m + L"{TLUSER}\\TypeLib", L"{TLB-USER}", L"$TYPELIB$"},
+        {kHklm, m + L"{TLUSER}\\TypeLib", L"{TLB-USER}"},
         {kHklm, m + L"{ORDER}\\InprocServer32", Gone(L"order.dll")},
         {kHkcu, m + L"{USER}\\LocalServer32", Gone(L"user.exe")},
     };
@@ -130,7 +110,7 @@ TEST_F(ComAreas, ClassChecksRunInOrderAndReportOneErrorPerClass) {
 
     EXPECT_EQ(Run(1, ScanActiveXCom), static_cast<int>(expected.size()));
     for (const Expected& e : expected)
-        ExpectRecord(e, L"ActiveX / COM", 0);
+        ExpectRecord(e.root, e.keyPath, L"", e.valueData, L"ActiveX / COM", 0, 0, e.shown);
     EXPECT_EQ(Records().size(), expected.size());
     for (const wchar_t* fine :
          {L"{DEEP}", L"{ICONOK}", L"{ARGS}", L"{TLMACHINE}", L"{TLDENIED}", L"{DENIED}"})
@@ -184,8 +164,8 @@ TEST_F(ComAreas, ThirtyTwoBitTwinsAreTestedAsA32BitProgramSeesTheDisk) {
     ClassServer(HKEY_LOCAL_MACHINE, L"{W64}", L"InprocServer32", server);
 
     EXPECT_EQ(Run(1, ScanActiveXCom), 2);
-    EXPECT_NE(Find(kHklm, twin + L"{W32GONE}\\InprocServer32"), nullptr);
-    EXPECT_NE(Find(kHklm, std::wstring(kClsid) + L"{W64}\\InprocServer32"), nullptr);
+    EXPECT_NE(Find(twin + L"{W32GONE}\\InprocServer32"), nullptr);
+    EXPECT_NE(Find(std::wstring(kClsid) + L"{W64}\\InprocServer32"), nullptr);
     EXPECT_FALSE(Reported(L"{W32OK}"));
 }
 

@@ -12,7 +12,6 @@
 #include "tests/scan/scan_test_env.h"
 
 using namespace mdr;
-using mdr::test::RegistrySandbox;
 
 namespace {
 
@@ -38,52 +37,38 @@ int RecordValue(RootKey root, const std::wstring& keyPath, const std::wstring& v
     return valueName == g_stopAt ? -1 : 0;
 }
 
-class RegistryHelpers : public ::testing::Test {
+class RegistryHelpers : public test::AreaTest {
   protected:
     void SetUp() override {
-        box_ = std::make_unique<RegistrySandbox>(L"ScanRegistry");
+        AreaTest::SetUp();
         g_visited.clear();
         g_stopAt.clear();
         g_stops = 0;
-        SetScanDelay(0);
-    }
-    void TearDown() override {
-        SetScanDelay(0);
-        box_.reset();
     }
     void Key(const std::wstring& path) { box_->CreateKey(HKEY_CURRENT_USER, path); }
-
-    std::unique_ptr<RegistrySandbox> box_;
 };
 
 std::wstring W(const std::wstring& sub) {
     return std::wstring(kWalk) + L"\\" + sub;
 }
 
-TEST_F(RegistryHelpers, SubkeyWalkIsPreOrderAndSkipsTheStartKey) {
+TEST_F(RegistryHelpers, SubkeyWalkIsPreOrderAndAStopEndsOnlyItsLevel) {
     Key(W(L"A\\A1\\A11"));
     Key(W(L"A\\A2"));
     Key(W(L"B"));
     EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, true, RecordSubkey), 1);
-    std::vector<std::wstring> expected = {W(L"A"), W(L"A\\A1"), W(L"A\\A1\\A11"), W(L"A\\A2"),
-                                          W(L"B")};
-    EXPECT_EQ(g_visited, expected);
-
+    EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A"), W(L"A\\A1"), W(L"A\\A1\\A11"),
+                                                    W(L"A\\A2"), W(L"B")}));
     g_visited.clear();
     EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, false, RecordSubkey), 1);
     EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A"), W(L"B")}));
-}
 
-TEST_F(RegistryHelpers, StopDeepInARecursiveWalkEndsOnlyThatLevel) {
-    Key(W(L"A\\A1"));
-    Key(W(L"A\\A2"));
-    Key(W(L"B"));
+    // A stop deep in the walk ends that level (A2 is never seen); the outer level goes on to B.
+    g_visited.clear();
     g_stopAt = W(L"A\\A1");
-    // The inner level stops (A2 is never seen), the outer level goes on to B.
     EXPECT_EQ(EnumerateSubkeys(kHkcu, kWalk, true, RecordSubkey), 1);
     EXPECT_EQ(g_visited, (std::vector<std::wstring>{W(L"A"), W(L"A\\A1"), W(L"B")}));
     EXPECT_EQ(g_stops, 1);
-
     // A stop at the first level ends the walk with -1, before descending.
     g_visited.clear();
     g_stopAt = W(L"A");
@@ -158,28 +143,7 @@ TEST_F(RegistryHelpers, ReadValueAsTextRendersByType) {
     EXPECT_EQ(ValueExists(kHkcu, W(L"NoDefault"), L""), 0);
 }
 
-class PathHelpers : public RegistryHelpers {
-  protected:
-    void SetUp() override {
-        // Shell folders come from the real user hive, before the sandbox redirects it.
-        InitScanEnginePaths();
-        RegistryHelpers::SetUp();
-        savedSearch_ = ScanEnginePaths().searchFolders;
-        savedRemovable_ = ScanEnginePaths().removableRoots;
-        SetSkipRemovable(1);
-        dir_ = box_->Folder();
-    }
-    void TearDown() override {
-        SetSearchFolders(savedSearch_);
-        SetRemovableRoots(savedRemovable_);
-        SetSkipRemovable(1);
-        RegistryHelpers::TearDown();
-    }
-    std::wstring dir_;
-    std::vector<std::wstring> savedSearch_, savedRemovable_;
-};
-
-TEST_F(PathHelpers, PathsAndFileReferences) {
+TEST_F(RegistryHelpers, PathsAndFileReferences) {
     SetSearchFolders({dir_ + L"elsewhere\\", dir_ + L"path\\"});
     SetRemovableRoots({});
     std::wstring prog = box_->MakeFile(L"My Programs\\Tool Box\\tool.exe");

@@ -7,15 +7,7 @@
 
 using namespace mdr;
 
-namespace {
 const std::wstring kWin = L"C:\\windows\\";
-}
-
-TEST(KeyPathText, OneTrailingBackslashGoes) {
-    EXPECT_EQ(WithoutTrailingBackslash(L"Software\\X\\"), L"Software\\X");
-    EXPECT_EQ(WithoutTrailingBackslash(L"Software\\X\\\\"), L"Software\\X\\");
-    EXPECT_EQ(WithoutTrailingBackslash(L""), L"");
-}
 
 // The one root-name parser, used by the skip map, the exceptions, the .mdr files and the jump.
 TEST(RootNames, FiveLongNamesBothWays) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,8 @@ inline int FindLine(const std::vector<std::wstring>& lines, const std::wstring& 
 }
 
 // The items the areas examined (progress calls), in order; the progress answers "stop" once more
-// than g_stopAfter items were seen (-1: never) or from the item g_stopAt on, and from then on.
+// than g_stopAfter items were seen (-1: never) or from an item ending in g_stopAt on, and from
+// then on.
 inline std::vector<std::wstring> g_items;
 inline int g_stopAfter = -1;
 inline std::wstring g_stopAt;
@@ -71,13 +73,12 @@ inline bool g_stopped = false;
 
 inline int AreaProgress(const std::wstring& item) {
     g_items.push_back(item);
-    if ((g_stopAfter >= 0 && static_cast<int>(g_items.size()) > g_stopAfter) || item == g_stopAt)
+    if ((g_stopAfter >= 0 && static_cast<int>(g_items.size()) > g_stopAfter) ||
+        (!g_stopAt.empty() && EndsWithNoCase(item, g_stopAt)))
         g_stopped = true;
     return g_stopped ? 0 : 1;
 }
 
-// The real areas against a registry sandbox named after the suite, with English texts, no scan
-// delay, no removable drives and empty skip lists; reports are stored as a scan stores them.
 // No exceptions, skip map, records or error counts left from an earlier test.
 inline void ResetScanRecords() {
     Exceptions().clear();
@@ -88,6 +89,9 @@ inline void ResetScanRecords() {
         AreaTable()[i].errorsFound = 0;
 }
 
+// The real engine against a registry sandbox named after the suite, with English texts, no scan
+// delay, no removable drives and empty skip lists; reports are stored as a scan stores them, and
+// the settings and path lists are put back afterwards.
 class AreaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -96,7 +100,6 @@ class AreaTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        saved_ = Settings();
         box_ = std::make_unique<RegistrySandbox>(
             FromUtf8(::testing::UnitTest::GetInstance()->current_test_suite()->name()));
         dir_ = box_->Folder();
@@ -120,10 +123,11 @@ class AreaTest : public ::testing::Test {
         SetErrorReportCallback(nullptr);
         SetProgressCallback(nullptr);
         SetCurrentArea(0);
-        ClearRecords();
-        SetErrorsFound(0);
+        ResetScanRecords();
         box_.reset();
-        Settings() = saved_;
+        Settings() = settings_;
+        InitScanEnginePaths(); // from the real registry again, after the sandbox
+        SetSkipRemovable(1);
     }
 
     void Str(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data,
@@ -146,7 +150,26 @@ class AreaTest : public ::testing::Test {
         return nullptr;
     }
 
-    AppSettings saved_;
+    // The record of keyPath / valueName as the current area stores it; its description quotes
+    // `shown` (the data when none is given) with no placeholder left.
+    void ExpectRecord(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
+                      const std::wstring& valueData, const std::wstring& category, int safety,
+                      int entryType, const std::optional<std::wstring>& shown = {}) {
+        SCOPED_TRACE(ToUtf8(keyPath) + " / " + ToUtf8(valueName));
+        const DetectedError* r = Find(keyPath, valueName);
+        ASSERT_NE(r, nullptr) << "not reported";
+        EXPECT_EQ(r->root, root);
+        EXPECT_EQ(r->valueData, valueData);
+        EXPECT_EQ(r->category, category);
+        EXPECT_EQ(r->safety, safety);
+        EXPECT_EQ(r->entryType, entryType);
+        EXPECT_EQ(r->areaIndex, CurrentArea() - 1);
+        const std::wstring quoted = L"\"" + shown.value_or(valueData) + L"\"";
+        EXPECT_NE(r->description.find(quoted), std::wstring::npos) << ToUtf8(r->description);
+        EXPECT_EQ(r->description.find(L'$'), std::wstring::npos) << ToUtf8(r->description);
+    }
+
+    AppSettings settings_ = Settings();
     std::unique_ptr<RegistrySandbox> box_;
     std::wstring dir_;
     HeadlessScanView view_;

@@ -32,28 +32,22 @@ void WriteMarker(int line) {
     CloseHandle(file);
 }
 
+// Records the point and names the same line in the marker.
+#define MARK_HERE() (MDR_HERE(), WriteMarker(__LINE__))
+
 void WriteThroughNull() {
-    // clang-format off
-    MDR_HERE(); const int line = __LINE__; // the same line: the marker names it
-    // clang-format on
-    WriteMarker(line);
+    MARK_HERE();
     *g_nowhere = 1;
 }
 
 int DivideByZero() {
-    // clang-format off
-    MDR_HERE(); const int line = __LINE__;
-    // clang-format on
-    WriteMarker(line);
+    MARK_HERE();
     return g_one / g_zero;
 }
 
 // Out of memory as a huge input file once caused it: std::bad_alloc that nobody catches.
 void ThrowUncaught() {
-    // clang-format off
-    MDR_HERE(); const int line = __LINE__;
-    // clang-format on
-    WriteMarker(line);
+    MARK_HERE();
     throw std::bad_alloc();
 }
 

@@ -14,7 +14,6 @@
 #include "tests/support/mdr_fixtures.h"
 
 using namespace mdr::driver;
-using mdr::IniFile;
 
 namespace {
 
@@ -27,11 +26,6 @@ class StartupTest : public MdrTest {
         MdrTest::SetUp();
         // Every test starts as a first run unless it writes its own Config.ini.
         DeleteFileW(ConfigPath().c_str());
-    }
-
-    // An existing Config.ini (not a first run) with the given text.
-    static void WriteConfig(const std::string& text) {
-        ASSERT_TRUE(WriteFileBytes(ConfigPath(), text));
     }
 
     HWND WaitForMainWindow(Process& process) {
@@ -101,7 +95,7 @@ TEST_F(StartupTest, RefusesToStartWithoutItsDataFiles) {
         if (skipMap)
             DeleteFileW(ConfigPath().c_str());
         else
-            WriteConfig(kPlainConfig);
+            ASSERT_TRUE(WriteFileBytes(ConfigPath(), kPlainConfig));
         const std::wstring install = CopyOfInstall();
         const std::wstring path = install + c.file;
         if (!c.content) {
@@ -121,8 +115,12 @@ TEST_F(StartupTest, RefusesToStartWithoutItsDataFiles) {
 }
 
 TEST_F(StartupTest, SecondInstanceIsRefused) {
-    WriteConfig(kPlainConfig);
-    Process& first = LaunchMdr();
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), kPlainConfig));
+    // Started in another folder, as "Run as administrator" starts programs in the system folder:
+    // the language files are still found beside the program.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    Process& first = Launch(DistDir() + L"MDR.exe", L"", temp);
     HWND window = WaitForMainWindow(first);
     ASSERT_NE(window, nullptr);
     Process& second = LaunchMdr();
@@ -142,11 +140,8 @@ TEST_F(StartupTest, FirstRunCreatesConfigAndAsks) {
     EXPECT_TRUE(box->hasIcon);
     EXPECT_EQ(TopLevelWindows(mdr.Pid(), WindowQuery::Titled(kMainTitle)).size(), 0u);
 
-    // The file exists, written in full (its keys are the config tests'), before the answer.
-    IniFile config = LoadIni(ConfigPath());
-    EXPECT_EQ(config.GetString(L"MDRConfig", L"CurrentLanguage"), L"Localization\\English.ini");
-    EXPECT_EQ(config.GetString(L"MDRWindow", L"ScanZonesState"),
-              L"1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1");
+    // The file exists before the answer (its keys are the config tests').
+    EXPECT_TRUE(FileExists(ConfigPath()));
 
     ASSERT_TRUE(PressButton(box->window, IDNO));
     HWND window = WaitForMainWindow(mdr);
@@ -164,7 +159,9 @@ TEST_F(StartupTest, FirstRunCreatesConfigAndAsks) {
 }
 
 TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
-    WriteConfig("[MDRConfig]\r\nCreateLog=1\r\n[MDRWindow]\r\nMainWinX=10\r\nMainWinY=10\r\n");
+    ASSERT_TRUE(WriteFileBytes(
+        ConfigPath(),
+        "[MDRConfig]\r\nCreateLog=1\r\n[MDRWindow]\r\nMainWinX=10\r\nMainWinY=10\r\n"));
     // "-warnordie" with nothing found ends the program on its own, through the normal exit.
     for (int run = 0; run < 2; ++run) {
         Process& mdr = LaunchMdr(L"\"  -WARNORDIE \" -Unknown");
@@ -172,14 +169,9 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
         ASSERT_TRUE(mdr.WaitExit(kDefaultTimeout, &code));
         EXPECT_EQ(code, 0u);
     }
-    // Two runs, each with its header and its lines in order; every line ends in CR LF.
+    // Two runs, each with its header and its lines in order (the line format is the log
+    // writer's tests').
     const std::string bytes = ReadFileBytes(LogPath());
-    ASSERT_FALSE(bytes.empty()) << "no log written";
-    EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
-    size_t lf = 0, crlf = 0;
-    for (size_t i = 0; i < bytes.size(); ++i)
-        if (bytes[i] == '\n') ++lf, crlf += i > 0 && bytes[i - 1] == '\r';
-    EXPECT_EQ(lf, crlf) << "LF without CR";
     const std::string header =
         std::string("\r\n<<< Veltrane Mendora v. ") + mdr::test::kVersionTextUtf8 + " >>>\r\n\r\n";
     const size_t second = bytes.find(header, 1);
@@ -197,31 +189,14 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
             EXPECT_EQ(bytes.rfind('#', at), at - 18) << "badly dated: " << text;
         }
     }
-    // That end saved the window group in full.
-    const IniFile ini = LoadIni(ConfigPath());
-    for (const wchar_t* key :
-         {L"MainWinX", L"MainWinY", L"MainWinWidth", L"MainWinHeight", L"MainWinState",
-          L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2", L"ColumnWidth3", L"ColumnWidth4",
-          L"SplitterWidth", L"ScanZonesState"})
-        EXPECT_TRUE(ini.HasKey(L"MDRWindow", key)) << Narrow(key);
-}
-
-TEST_F(StartupTest, LanguagesAreFoundBesideTheProgramWhateverTheCurrentFolder) {
-    WriteConfig(kPlainConfig);
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    // As "Run as administrator" does, which starts programs in the system folder.
-    Process& mdr = Launch(DistDir() + L"MDR.exe", L"", temp);
-    HWND window = WaitForMainWindow(mdr);
-    ASSERT_NE(window, nullptr);
-    CloseAndExpectExit(mdr, window);
+    // That end saved the window group (its keys are the config tests').
+    EXPECT_TRUE(LoadIni(ConfigPath()).HasKey(L"MDRWindow", L"ScanZonesState"));
 }
 
 // A Config.ini that cannot be read is kept aside with a message, never overwritten, and the
 // program runs on the defaults.
 TEST_F(StartupTest, HugeConfigIsSetAsideWithAMessageAndTheProgramRuns) {
-    const std::string huge = TinyLines();
-    ASSERT_TRUE(WriteFileBytes(ConfigPath(), huge));
+    ASSERT_TRUE(WriteFileBytes(ConfigPath(), TinyLines()));
     Process& mdr = LaunchMdr();
     auto box = WaitForMessageBox(mdr.Pid(), 60000);
     ASSERT_TRUE(box) << "no message box";
@@ -232,14 +207,11 @@ TEST_F(StartupTest, HugeConfigIsSetAsideWithAMessageAndTheProgramRuns) {
     EXPECT_EQ(box->title, L"Warning");
     ASSERT_TRUE(PressButton(box->window, IDOK));
     ASSERT_NE(WaitForWindow(mdr.Pid(), WindowQuery::Titled(kMainTitle), 60000), nullptr);
+    // What is set aside is the input safety tests'; here it goes again.
     WIN32_FIND_DATAW found;
     mdr::UniqueFind aside(FindFirstFileW((ConfigPath() + L".bad-*").c_str(), &found));
     ASSERT_TRUE(aside) << "nothing set aside";
-    const std::wstring file = SettingsDir() + found.cFileName;
-    mdr::ScopeExit removeAside([&] { DeleteFileW(file.c_str()); });
-    EXPECT_EQ(ReadFileBytes(file).size(), huge.size());
-    // The new Config.ini holds the defaults, not the huge file.
-    EXPECT_LT(ReadFileBytes(ConfigPath()).size(), 4096u);
+    DeleteFileW((SettingsDir() + found.cFileName).c_str());
     mdr.Kill();
 }
 

@@ -1,6 +1,7 @@
-// Pure logic of the main window: durations, status-bar parts, splitter limits, area ticks,
-// resize rules.
+// Pure logic of the main window: durations, splitter limits, area ticks, resize rules.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "common/resize.h"
 #include "common/splitter.h"
@@ -30,11 +31,6 @@ TEST(FormatDurationTest, SingularOnlyForOneAndHoursWrapAfterSixty) {
         FormatDuration(3725, L"Stunde", L"Stunden", L"Minute", L"Minuten", L"Sekunde", L"Sekunden"),
         L"1 Stunde 2 Minuten 5 Sekunden");
     EXPECT_EQ(FormatDuration(5, L"", L"", L"", L"", L"", L""), L"5"); // no trailing blank
-}
-
-TEST(StatusPartsTest, SplitsTheRightHalfInThirds) {
-    EXPECT_EQ(StatusPartEdges(700), (std::array<int, 4>{350, 466, 582, 698}));
-    EXPECT_EQ(StatusPartEdges(0), (std::array<int, 4>{0, 0, 0, 0}));
 }
 
 TEST(SplitterTest, KeepsBothMinimumsWhenThereIsRoomElseTheFirst) {
@@ -86,10 +82,8 @@ TEST(ResizeRuleTest, GadgetsFollowTheEdgesTheirRuleNames) {
         const ResizeRule r =
             MakeResizeRule(700, 480, c.box, c.topFixed, c.heightFixed, c.leftFixed, c.widthFixed);
         const GadgetBox out = ApplyResizeRule(r, c.width, c.height, c.box);
-        EXPECT_EQ(out.x, c.expected.x);
-        EXPECT_EQ(out.y, c.expected.y);
-        EXPECT_EQ(out.w, c.expected.w);
-        EXPECT_EQ(out.h, c.expected.h);
+        EXPECT_EQ(std::tie(out.x, out.y, out.w, out.h),
+                  std::tie(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
     }
 }
 

@@ -1,6 +1,6 @@
 // Export of the error list through the real MDR.exe: a scan over a planted broken entry, the
 // save dialog typed into, and the file's header, count and record (the layout line by line is
-// the export text test's).
+// the export text test's); and the About window's themed text box.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -29,12 +29,6 @@ class ExportTest : public MdrTest {
         RemoveTree(folder_);
     }
 
-    // Opens the save dialog through the menu, types name into its file-name box and saves.
-    void ExportAs(const Gadgets& g, const std::wstring& name) {
-        PostCommand(g.main, mdr::kCmdExport);
-        ASSERT_TRUE(AnswerFileDialog(pid_, T(176), name));
-    }
-
     std::wstring folder_;
 };
 
@@ -44,7 +38,8 @@ TEST_F(ExportTest, WritesHeaderCountAndRecord) {
     ASSERT_TRUE(WaitForScanEnd(g)) << Narrow(ReadStatusBarPart(g.status, 0));
     ASSERT_EQ(ListViewCount(g.list), 1) << "the planted sound alone";
 
-    ASSERT_NO_FATAL_FAILURE(ExportAs(g, folder_ + L"errors"));
+    PostCommand(g.main, mdr::kCmdExport);
+    ASSERT_TRUE(AnswerFileDialog(pid_, T(176), folder_ + L"errors"));
     // The records are written 100 ms apart behind a progress window.
     auto done = WaitForMessageBox(pid_, 20000);
     ASSERT_TRUE(done.has_value());
@@ -65,6 +60,39 @@ TEST_F(ExportTest, WritesHeaderCountAndRecord) {
                         "Safety: Unsafe\r\n"),
               std::string::npos)
         << file;
+    Exit(g);
+}
+
+constexpr wchar_t kThemeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+
+// The theme switch of the current user, put back at the end.
+class AboutTest : public MdrTest {
+  protected:
+    void CleanUp() override {
+        if (hadTheme_)
+            SetString(HKEY_CURRENT_USER, kThemeKey, L"ThemeActive", theme_);
+        else
+            DeleteValue(HKEY_CURRENT_USER, kThemeKey, L"ThemeActive");
+    }
+    const bool hadTheme_ = ValueExists(HKEY_CURRENT_USER, kThemeKey, L"ThemeActive");
+    const std::wstring theme_ = ReadString(HKEY_CURRENT_USER, kThemeKey, L"ThemeActive");
+};
+
+// Themed, the box sits in its frame instead of a sunken edge (the decision and the texts are
+// the about text tests').
+TEST_F(AboutTest, TextBoxIsFramedWithThemes) {
+    SetString(HKEY_CURRENT_USER, kThemeKey, L"ThemeActive", L"1");
+    Gadgets g = Start(L"", ConfigValues{});
+    ASSERT_TRUE(g.main);
+    PostCommand(g.main, mdr::kCmdAbout);
+    HWND about = WaitForWindow(pid_, WindowQuery::Titled(T(130) + L" Veltrane Mendora"));
+    ASSERT_NE(about, nullptr);
+    HWND text = FindDescendant(about, L"Edit", 51);
+    ASSERT_NE(text, nullptr);
+    EXPECT_FALSE(GetWindowLongPtrW(text, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_NE(GetParent(text), about) << "the box sits in its frame";
+    PressButton(about, 53);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }, 5000));
     Exit(g);
 }
 

@@ -1,5 +1,5 @@
-// The error-list report as text: header, record blocks, line ends, the file-name rule and the
-// progress figures.
+// The error-list report as text (header, record blocks, line ends), and the About window's text
+// and theme decision.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "ui/about_window.h"
 #include "ui/export_list.h"
 
 namespace {
@@ -16,19 +17,10 @@ using mdr::ExportLabels;
 
 const std::wstring kSeparator(69, L'-');
 
-ExportLabels Labels() {
-    ExportLabels l;
-    l.root = L"Root key:";
-    l.key = L"Subkey:";
-    l.valueName = L"Value name:";
-    l.valueData = L"Value data:";
-    l.category = L"Category:";
-    l.safety = L"Safety:";
-    l.safe = L"Safe";
-    l.unsafe = L"Unsafe";
-    l.totalErrors = L"Total detected errors: $totalDetectedErrors$";
-    return l;
-}
+const ExportLabels kLabels{
+    L"Root key:",   L"Subkey:",   L"Value name:",
+    L"Value data:", L"Category:", L"Safety:",
+    L"Safe",        L"Unsafe",    L"Total detected errors: $totalDetectedErrors$"};
 
 DetectedError Record(mdr::RootKey root, std::wstring key, std::wstring name, std::wstring data,
                      std::wstring category, int safety) {
@@ -60,8 +52,7 @@ TEST(ExportText, WholeReportLineByLine) {
                L"mdr.drv", L"C:\\Missing\\mdr.drv", L"Drivers", 0),
         Record(mdr::kHkcu, L"AppEvents\\Schemes\\Apps\\X\\Y\\.Current", L"", L"", L"Sounds", 1),
     };
-    const std::wstring text =
-        mdr::ErrorListExportText(Labels(), L"2009/05/17 at 14:03:09", records);
+    const std::wstring text = mdr::ErrorListExportText(kLabels, L"2009/05/17 at 14:03:09", records);
     const std::vector<std::wstring> expected = {
         kSeparator,
         L"MDR Error List Export",
@@ -100,12 +91,31 @@ TEST(ExportText, LineBreaksInsideNamesDoNotBreakTheBlock) {
     // Registry names may hold CR and LF; a block must still have its nine lines.
     const DetectedError r =
         Record(mdr::kHklm, L"Key\r\nWith break", L"two\r\nlines", L"data\nmore", L"Cat\rgory", 1);
-    const std::vector<std::wstring> lines = Lines(mdr::ExportRecordText(Labels(), r));
+    const std::vector<std::wstring> lines = Lines(mdr::ExportRecordText(kLabels, r));
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[1], L"Subkey: Key  With break");
     EXPECT_EQ(lines[2], L"Value name: two  lines");
     EXPECT_EQ(lines[3], L"Value data: data more");
     EXPECT_EQ(lines[4], L"Category: Cat gory");
+}
+
+TEST(AboutText, LinesAndMemoryInWholeMegabytes) {
+    const uint64_t bytes = 3ull * 1024 * 1024 * 1024 + 1024 * 1024 - 1; // 3 GB + almost 1 MB
+    EXPECT_EQ(mdr::AboutText(L"Version:", L"1.0 BETA", L"Physical memory:", bytes),
+              L"Veltrane Mendora\r\nA Veltrane product\r\nVersion: 1.0 BETA\r\n\r\n"
+              L"Physical memory: 3072 MB");
+    // Above 4 GB the figure is not cut at 32 bits.
+    EXPECT_TRUE(mdr::AboutText(L"V", L"x", L"M", 24ull * 1024 * 1024 * 1024)
+                    .ends_with(L"\r\nV x\r\n\r\nM 24576 MB"));
+}
+
+TEST(AboutText, ThemedFrameOnlyOnThemedXpAndLater) {
+    EXPECT_TRUE(mdr::UseThemedFrame(60, 1, 1));
+    EXPECT_TRUE(mdr::UseThemedFrame(100, 1, 1));
+    EXPECT_FALSE(mdr::UseThemedFrame(50, 1, 1)) << "Windows 2000 has no themes";
+    EXPECT_FALSE(mdr::UseThemedFrame(60, 0, 1));
+    EXPECT_FALSE(mdr::UseThemedFrame(60, 1, 0));
+    EXPECT_FALSE(mdr::UseThemedFrame(80, 2, 1)) << "only an answer of exactly 1 counts";
 }
 
 } // namespace

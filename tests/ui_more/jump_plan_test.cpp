@@ -1,5 +1,5 @@
-// What the jump to a key types: splitting of the key path, the root names accepted, and where
-// the descent stops for keys that are not there.
+// What the jump to a key types: the root names accepted, and where the descent stops for keys
+// that are not there.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -34,18 +34,9 @@ FakeKeys Machine() {
     return f;
 }
 
-TEST(JumpPlan, SplitRemovesOneTrailingBackslash) {
-    const std::vector<std::wstring> abc = {L"HKEY_USERS", L"a", L"b"};
-    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b\\"), abc);
-    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\b"), abc);
-    EXPECT_EQ(mdr::SplitJumpPath(L"HKEY_USERS\\a\\\\"),
-              (std::vector<std::wstring>{L"HKEY_USERS", L"a", L""}));
-    EXPECT_TRUE(mdr::SplitJumpPath(L"\\").empty());
-}
-
 // The tree text typed (an expand after each component), how deep the descent got, and whether
-// the value is looked for: the descent stops at a missing key, an empty component or a root
-// that is not known.
+// the value is looked for: one trailing backslash goes; the descent stops at a missing key, an
+// empty component or a root that is not known.
 TEST(JumpPlan, DescentStopsAtTheDeepestExistingKey) {
     const struct {
         const wchar_t* path;
@@ -60,6 +51,7 @@ TEST(JumpPlan, DescentStopsAtTheDeepestExistingKey) {
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\\\Vendor", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\", L"SOFTWARE",
          false},
         {L"HKEY_CURRENT_USER", L"HKEY_CURRENT_USER\\", L"", true},
+        {L"HKEY_CURRENT_USER\\Software\\", L"HKEY_CURRENT_USER\\Software\\", L"Software", true},
         {L"HKLM\\SOFTWARE", L"HKLM\\", L"", false},
     };
     for (const auto& c : cases) {

@@ -102,18 +102,6 @@ class RegeditJumpTest : public MdrTest {
         HWND window = nullptr, tree = nullptr, list = nullptr;
     };
 
-    Editor WaitForEditor() {
-        Editor e;
-        e.window = WaitForWindow(0, WindowQuery::OfClass(kEditorClass), 20000);
-        if (!e.window) return e;
-        WaitUntil([&] {
-            e.tree = FindDescendant(e.window, WC_TREEVIEWW);
-            e.list = FindDescendant(e.window, WC_LISTVIEWW);
-            return e.tree && e.list;
-        });
-        return e;
-    }
-
     // Waits until the editor shows expectedKey (and expectedValue unless empty).
     void ExpectEditorAt(const Editor& e, const std::wstring& expectedKey,
                         const std::wstring& expectedValue) {
@@ -145,8 +133,14 @@ TEST_F(RegeditJumpTest, StartsTheEditorAndSelectsKeyAndValue) {
         EXPECT_TRUE(Send(g.main, WM_NULL, 0, 0, 250).has_value()) << "MDR's window froze";
         Sleep(100);
     }
-    const Editor e = WaitForEditor();
-    ASSERT_TRUE(e.window && e.tree && e.list) << "the registry editor did not come up";
+    Editor e;
+    e.window = WaitForWindow(0, WindowQuery::OfClass(kEditorClass), 20000);
+    ASSERT_TRUE(e.window && WaitUntil([&] {
+                    e.tree = FindDescendant(e.window, WC_TREEVIEWW);
+                    e.list = FindDescendant(e.window, WC_LISTVIEWW);
+                    return e.tree && e.list;
+                }))
+        << "the registry editor did not come up";
     ExpectEditorAt(e, std::wstring(L"HKEY_LOCAL_MACHINE\\") + kDriversKey, kZeta);
     EXPECT_TRUE(IsWindowVisible(e.window));
 

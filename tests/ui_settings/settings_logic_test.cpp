@@ -12,6 +12,7 @@
 #include "core/skip_rules.h"
 #include "app/tools.h"
 #include "common/ini.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "scan/engine_state.h"
 #include "tests/support/driver.h"
@@ -22,10 +23,6 @@ namespace {
 using mdr::IniFile;
 using mdr::SkipMapEntry;
 
-std::string Narrow(const std::wstring& s) {
-    return mdr::ToUtf8(s);
-}
-
 TEST(ExceptionInput, TrimsBlanksAndOneTrailingBackslash) {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"Software\\Foo\\", L"Software\\Foo"},
@@ -35,19 +32,10 @@ TEST(ExceptionInput, TrimsBlanksAndOneTrailingBackslash) {
         {L" \t ", L""},
         {L"\\", L""}};
     for (const auto& [typed, subkey] : cases)
-        EXPECT_EQ(mdr::ExceptionSubkeyFromInput(typed), subkey) << Narrow(typed);
+        EXPECT_EQ(mdr::ExceptionSubkeyFromInput(typed), subkey) << mdr::ToUtf8(typed);
 }
 
-TEST(ExceptionInput, DuplicatesIgnoreCaseAndBlanksButNotTheRoot) {
-    const std::vector<SkipMapEntry> rows = {{mdr::kHkcu, L"Software\\Foo"},
-                                            {mdr::kHklm, L" Software\\Bar "}};
-    EXPECT_TRUE(mdr::HasExceptionRow(rows, mdr::kHkcu, L"  software\\FOO "));
-    EXPECT_TRUE(mdr::HasExceptionRow(rows, mdr::kHklm, L"software\\bar"));
-    EXPECT_FALSE(mdr::HasExceptionRow(rows, mdr::kHklm, L"Software\\Foo"));
-    EXPECT_FALSE(mdr::HasExceptionRow(rows, mdr::kHkcu, L"Software\\Foo\\Sub"));
-}
-
-TEST(ExceptionFile, WritesOneNumberedGroupPerRowLeavingOutWhatItCannotHold) {
+TEST(ExceptionFile, OneNumberedGroupPerRowLeavingOutWhatItCannotHoldReadInFileOrder) {
     const std::vector<SkipMapEntry> rows = {{mdr::kHklm, L"Software\\Vendor\\App\\"},
                                             {mdr::kHkcu, L"Software\\Broken\r\n[EX_9]"},
                                             {0x80000004u, L"Unknown\\Root"},
@@ -55,10 +43,9 @@ TEST(ExceptionFile, WritesOneNumberedGroupPerRowLeavingOutWhatItCannotHold) {
     const std::wstring text = mdr::ExceptionFileFor(rows).ToText();
     EXPECT_EQ(text, L"[EX_0]\r\nMainKey=HKEY_LOCAL_MACHINE\r\nSubKey=Software\\Vendor\\App\r\n"
                     L"\r\n[EX_1]\r\nMainKey=HKEY_CLASSES_ROOT\r\nSubKey=CLSID\\{1}\\*=B\r\n")
-        << Narrow(text);
-}
+        << mdr::ToUtf8(text);
 
-TEST(ExceptionFile, ReadsGroupsInFileOrderSkippingThoseWithoutARootOrSubkey) {
+    // Read back: groups in file order, skipping those without a root or subkey.
     const IniFile file = IniFile::Parse(L"; exported list\r\n"
                                         L"[EX_7]\r\nMainKey=HKEY_CURRENT_USER\r\nSubKey=B\\\r\n"
                                         L"[EX_0]\r\nSubKey=A\r\nMainKey=HKEY_LOCAL_MACHINE\r\n"
@@ -70,52 +57,40 @@ TEST(ExceptionFile, ReadsGroupsInFileOrderSkippingThoseWithoutARootOrSubkey) {
                                         L"[EX_4]\r\nMainKey=HKEY_CURRENT_USER\r\nSubKey=\\\r\n"
                                         L"[EX_5]\r\nMainKey=HKEY_CURRENT_USER\r\n"
                                         L"[EX_6]\r\nMainKey=HKEY_CURRENT_CONFIG\r\nSubKey=E\r\n");
-    const std::vector<SkipMapEntry> entries = mdr::ExceptionsFromFile(file);
+    std::vector<std::wstring> entries;
+    for (const SkipMapEntry& e : mdr::ExceptionsFromFile(file))
+        entries.push_back(mdr::RootKeyName(e.root) + L"\\" + e.subkey);
     // A second group of the same name is an entry of its own; one trailing backslash goes.
-    const std::vector<std::pair<DWORD, std::wstring>> expected = {{mdr::kHkcu, L"B"},
-                                                                  {mdr::kHklm, L"A"},
-                                                                  {mdr::kHku, L"C\\"},
-                                                                  {mdr::kHkcr, L"D"},
-                                                                  {mdr::kHkcc, L"E"}};
-    ASSERT_EQ(entries.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(entries[i].root, expected[i].first) << i;
-        EXPECT_EQ(entries[i].subkey, expected[i].second) << i;
-    }
+    EXPECT_EQ(entries, (std::vector<std::wstring>{L"HKEY_CURRENT_USER\\B", L"HKEY_LOCAL_MACHINE\\A",
+                                                  L"HKEY_USERS\\C\\", L"HKEY_CLASSES_ROOT\\D",
+                                                  L"HKEY_CURRENT_CONFIG\\E"}));
 }
 
-class ToolDiscovery : public ::testing::Test {
-  protected:
-    void SetUp() override { program_ = folder_ / L""; }
-    void Write(const std::wstring& relative, const std::string& bytes) {
-        ASSERT_TRUE(mdr::driver::WriteFileBytes(program_ + relative, bytes));
-    }
-    mdr::test::TempFolder folder_;
-    std::wstring program_;
-};
-
-TEST_F(ToolDiscovery, MissingPluginsFolderGivesNoTools) {
-    mdr::DiscoverTools(program_);
+TEST(ToolDiscovery, DescriptionsGiveConsecutiveIdsAndUnusableEntriesAreSkipped) {
+    mdr::test::TempFolder folder;
+    const std::wstring program = folder / L"", plugins = program + L"Plugins\\";
+    auto write = [&](const wchar_t* name, const std::string& bytes) {
+        ASSERT_TRUE(mdr::driver::WriteFileBytes(plugins + name, bytes));
+    };
+    // No Plugins folder: no tools.
+    mdr::DiscoverTools(program);
     EXPECT_TRUE(mdr::Tools().empty());
-}
 
-TEST_F(ToolDiscovery, DescriptionsGiveConsecutiveIdsAndUnusableEntriesAreSkipped) {
-    ASSERT_TRUE(CreateDirectoryW((program_ + L"Plugins").c_str(), nullptr));
-    Write(L"Plugins\\alpha.ini", "[MDRTool]\r\nMenuName=Alpha\r\nExecutablePath=a\\alpha.exe\r\n");
-    Write(L"Plugins\\beta.ini", "\xEF\xBB\xBF[mdrtool]\r\nmenuname=B\xC3\xA9ta\r\n");
-    Write(L"Plugins\\gamma.ini", "[Other]\r\nMenuName=Not here\r\n");
-    Write(L"Plugins\\readme.txt", "[MDRTool]\r\nMenuName=Not a description\r\n");
-    Write(L"Plugins\\delta.inix", "[MDRTool]\r\nMenuName=Not a description either\r\n");
-    ASSERT_TRUE(CreateDirectoryW((program_ + L"Plugins\\folder.ini").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(plugins.c_str(), nullptr));
+    write(L"alpha.ini", "[MDRTool]\r\nMenuName=Alpha\r\nExecutablePath=a\\alpha.exe\r\n");
+    write(L"beta.ini", "\xEF\xBB\xBF[mdrtool]\r\nmenuname=B\xC3\xA9ta\r\n");
+    write(L"gamma.ini", "[Other]\r\nMenuName=Not here\r\n");
+    write(L"readme.txt", "[MDRTool]\r\nMenuName=Not a description\r\n");
+    write(L"delta.inix", "[MDRTool]\r\nMenuName=Not a description either\r\n");
+    ASSERT_TRUE(CreateDirectoryW((plugins + L"folder.ini").c_str(), nullptr));
     // A description that cannot be opened is skipped, and the ids stay consecutive.
-    Write(L"Plugins\\locked.ini", "[MDRTool]\r\nMenuName=Locked\r\n");
-    HANDLE lock = CreateFileW((program_ + L"Plugins\\locked.ini").c_str(), GENERIC_READ, 0, nullptr,
+    write(L"locked.ini", "[MDRTool]\r\nMenuName=Locked\r\n");
+    HANDLE lock = CreateFileW((plugins + L"locked.ini").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    mdr::DiscoverTools(program_);
+    mdr::DiscoverTools(program);
     CloseHandle(lock);
 
-    const std::wstring plugins = program_ + L"Plugins\\";
     std::vector<std::wstring> found;
     for (size_t i = 0; i < mdr::Tools().size(); ++i) {
         const mdr::ToolInfo& tool = mdr::Tools()[i];
@@ -130,7 +105,7 @@ TEST_F(ToolDiscovery, DescriptionsGiveConsecutiveIdsAndUnusableEntriesAreSkipped
     // A second discovery replaces the list.
     DeleteFileW((plugins + L"alpha.ini").c_str());
     DeleteFileW((plugins + L"beta.ini").c_str());
-    mdr::DiscoverTools(program_);
+    mdr::DiscoverTools(program);
     ASSERT_EQ(mdr::Tools().size(), 2u);
     EXPECT_EQ(mdr::Tools()[1].menuId, 201);
 }

@@ -34,7 +34,7 @@ constexpr wchar_t kProbeClass[] = L"MdrWindowKitProbe";
 
 } // namespace
 
-TEST(Handles, OwnersCloseReleaseAndSpareTheRoots) {
+TEST(Handles, OwnersCloseReleaseSpareTheRootsAndPutObjectsBack) {
     HANDLE raw = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     {
         UniqueHandle event(raw);
@@ -52,9 +52,8 @@ TEST(Handles, OwnersCloseReleaseAndSpareTheRoots) {
     { UniqueHkey root(HKEY_CURRENT_USER); }
     UniqueHkey key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
-}
 
-TEST(Handles, SelectedObjectPutsThePreviousBack) {
+    // A selected GDI object puts the previous one back.
     const WindowDc screen(nullptr);
     ASSERT_TRUE(screen);
     UniqueHdc dc(CreateCompatibleDC(screen.get()));
