@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,9 +114,26 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
     dialog = OpenSettings(g);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(ListViewCount(Ctl(dialog, kExceptionList)), 2);
-    Click(dialog, kCancel);
+
+    // German, picked from the language list, is MDR's language from the next start.
+    HWND languages = Ctl(dialog, kLanguages);
+    const std::vector<ListViewRow> rows = ReadListView(languages).rows;
+    const auto german = std::find_if(rows.begin(), rows.end(),
+                                     [](const ListViewRow& r) { return r.cells[0] == L"Deutsch"; });
+    ASSERT_NE(german, rows.end());
+    ASSERT_TRUE(SelectListViewRow(languages, static_cast<int>(german - rows.begin())));
+    Click(dialog, kOk);
+    Answer(21, 66, IDOK);
     ExpectClosed(dialog, g);
     Exit(g);
+    EXPECT_EQ(LoadIni(ConfigPath()).GetString(L"MDRConfig", L"CurrentLanguage", L""),
+              L"Localization\\Deutsch.ini");
+    g = StartMain(L"");
+    ASSERT_TRUE(g.main);
+    EXPECT_TRUE(WaitUntil([&] { return ReadStatusBarPart(g.status, 0) == L"Bereit"; }));
+    PostCommand(g.main, mdr::kCmdExit);
+    AnswerText(L"Bitte best\u00e4tigen", L"Veltrane Mendora beenden?", IDYES);
+    EXPECT_TRUE(process_->WaitExit(10000)) << "MDR did not end";
 }
 
 } // namespace
