@@ -29,6 +29,7 @@
 #include "scan/detected_errors.h"
 #include "scan/headless_view.h"
 #include "scan/engine_state.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(Misc);
@@ -438,6 +439,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  private memory   %.1f MB before the first scan, %.1f MB at most during it "
                 "(growth %.1f MB), %.1f MB after it\n",
                 privateBeforeMb, privatePeakMb, privatePeakMb - privateBeforeMb, privateAfterMb);
+    const ScanMemoStats memo = LastScanMemoStats();
+    std::printf("  the scan's memo  %zu keys, %zu values, %zu paths, about %.1f MB\n", memo.keys,
+                memo.values, memo.paths, memo.bytes / (1024.0 * 1024.0));
     std::printf("\nFloor: the scan's %zu registry and file calls replayed bare%s, best of %d:\n",
                 rec.ops.size(), hooked ? "" : " (some imports not hooked)", opt.runs);
     std::printf("  wall time        %.2f s\n", floor.seconds);
