@@ -424,6 +424,8 @@ void SetThirtyTwoBitExpansion(bool on) {
 
 std::wstring ExpandEnvironment(std::wstring_view text) {
     std::wstring source(text);
+    // Only %NAME% references change: a text without "%" is its own expansion (most values read).
+    if (source.find(L'%') == std::wstring::npos) return source;
     if (t_thirtyTwoBit) {
         for (const wchar_t* name : {L"ProgramFiles", L"CommonProgramFiles"}) {
             const std::wstring x86 = std::wstring(name) + L"(x86)";
