@@ -38,10 +38,21 @@ template <typename Map, typename Size> size_t MapBytes(const Map& map, Size valu
     return bytes;
 }
 
+// The text in lower case, as ToLower gives it; ASCII text (nearly every path) without a call into
+// the system's locale tables, which would cost more than the lookups it serves.
+std::wstring FoldCase(std::wstring_view text) {
+    std::wstring folded(text);
+    for (wchar_t& c : folded) {
+        if (c >= 0x80) return ToLower(text);
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return folded;
+}
+
 // Text in lower case, one byte per character below 0x80 and three for any other, so that the
 // mostly ASCII paths take half the room and no two texts share a key.
 void AppendKeyText(std::string& key, std::wstring_view text) {
-    for (wchar_t c : ToLower(text)) {
+    for (wchar_t c : FoldCase(text)) {
         if (c < 0x80) {
             key += static_cast<char>(c);
         } else {
@@ -188,7 +199,7 @@ bool ItemKey::HoldsValues() {
                 names_.clear();
                 break;
             }
-            names_.push_back(ToLower(std::wstring_view(name, length)));
+            names_.push_back(FoldCase(std::wstring_view(name, length)));
         }
     }
     // A key without values of its own is empty only when nothing below it holds one either.
@@ -196,7 +207,7 @@ bool ItemKey::HoldsValues() {
 }
 
 bool ItemKey::Listed(std::wstring_view name) const {
-    const std::wstring lower = ToLower(name);
+    const std::wstring lower = FoldCase(name);
     for (const std::wstring& listed : names_)
         if (listed == lower) return true;
     return false;
