@@ -3,7 +3,11 @@
 //
 //   MDRBench [--classes N] [--interfaces N] [--uninstall N] [--services N] [--vendors N]
 //            [--mru N] [--startup N] [--extensions N] [--broken PERCENT] [--seed N]
-//            [--runs N] [--lang FILE]
+//            [--runs N] [--lang FILE] [--save-reference FILE] [--reference FILE]
+//
+// --save-reference keeps this run's recorded calls and findings in FILE; a later run given
+// --reference FILE replays those calls as well, as the fixed floor of the engine that recorded
+// them, and checks that its own scan examined the same items and found the same errors.
 #include <windows.h>
 #include <psapi.h>
 
@@ -17,6 +21,7 @@
 #include "core/localization.h"
 #include "bench/bench_clock.h"
 #include "bench/bench_sandbox.h"
+#include "bench/call_reference.h"
 #include "bench/call_replay.h"
 #include "bench/synthetic_machine.h"
 #include "common/text.h"
@@ -24,6 +29,7 @@
 #include "scan/detected_errors.h"
 #include "scan/headless_view.h"
 #include "scan/engine_state.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(Misc);
@@ -39,14 +45,38 @@ CRITICAL_SECTION g_scanLock;
 volatile LONG g_running = 0;
 uint64_t g_items = 0;
 std::wstring g_currentItem;
+// Only in the recorded scan (not timed): a digest of every item's text, in order.
+bool g_hashItems = false;
+uint64_t g_itemsHash = 0;
+std::wstring g_tag;
+
+void HashText(uint64_t& hash, std::wstring_view text) {
+    for (wchar_t c : text) {
+        hash ^= static_cast<uint16_t>(c);
+        hash *= 1099511628211ull;
+    }
+    hash ^= 0xFFFF;
+    hash *= 1099511628211ull;
+}
 
 int CountItem(const std::wstring& text) {
     EnterCriticalSection(&g_scanLock);
     ++g_items;
     g_currentItem = text;
+    if (g_hashItems) HashText(g_itemsHash, WithoutTag(text, g_tag));
     LeaveCriticalSection(&g_scanLock);
     return g_running ? 1 : 0;
 }
+
+double PrivateMb() {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof(pmc);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc))) return 0;
+    return pmc.PagefileUsage / (1024.0 * 1024.0);
+}
+
+// The largest private memory seen while a scan ran, sampled by the status-bar refresher.
+volatile double g_scanPrivatePeakMb = 0;
 
 // The status-bar refresher: copies the counters every 250 ms without ever waiting for the lock.
 DWORD WINAPI UiUpdateThread(void*) {
@@ -59,6 +89,8 @@ DWORD WINAPI UiUpdateThread(void*) {
             LeaveCriticalSection(&g_scanLock);
         }
         (void)items;
+        double mb = PrivateMb();
+        if (mb > g_scanPrivatePeakMb) g_scanPrivatePeakMb = mb;
         Sleep(250);
     } while (g_running);
     return 0;
@@ -164,6 +196,8 @@ struct Options {
     MachineSize size;
     int runs = 3; // timed scans and timed replays
     std::wstring lang;
+    std::wstring saveReference;
+    std::wstring reference;
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o) {
@@ -196,6 +230,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
             o.runs = std::max(1, n);
         else if (a == L"--lang")
             o.lang = v;
+        else if (a == L"--save-reference")
+            o.saveReference = v;
+        else if (a == L"--reference")
+            o.reference = v;
         else
             return false;
         if (n < 0) return false;
@@ -207,6 +245,7 @@ void Usage() {
     std::printf("usage: MDRBench [--classes N] [--interfaces N] [--uninstall N] [--services N]\n"
                 "                [--vendors N] [--mru N] [--startup N] [--extensions N]\n"
                 "                [--broken PERCENT] [--seed N] [--runs N] [--lang FILE]\n"
+                "                [--save-reference FILE] [--reference FILE]\n"
                 "defaults: 10000 classes, 20000 interfaces, 500 uninstall entries, 600 services,\n"
                 "          3000 vendor keys, 150 recent documents, 30 startup values,\n"
                 "          400 file extensions, 3%% broken, 3 timed scans and replays\n");
@@ -303,6 +342,21 @@ int wmain(int argc, wchar_t** argv) {
     SetScanDelay(0);
     SetSkipRemovable(1);
     BenchView view;
+    g_tag = L"MDRBench-" + std::to_wstring(GetCurrentProcessId());
+
+    Reference reference;
+    bool haveReference = false;
+    if (!opt.reference.empty()) {
+        std::string why;
+        haveReference = LoadReference(opt.reference, g_tag, reference, why);
+        if (!haveReference)
+            std::printf("warning: reference not used: %s\n", why.c_str());
+        else if (!SameMachine(reference.size, s)) {
+            std::printf("warning: reference not used: it was recorded on another synthetic "
+                        "machine (other sizes or seed)\n");
+            haveReference = false;
+        }
+    }
 
     // The first timed scan comes before the recording, so the working-set peak is the scan's.
     // Then scans and bare replays alternate, and the best of each counts: the machine is shared.
@@ -314,24 +368,56 @@ int wmain(int argc, wchar_t** argv) {
                     runs.size(), r.seconds, r.items, r.errors, r.cpuSeconds,
                     r.result == 1 ? "" : " (the scan thread did not finish normally)");
     };
+    double privateBeforeMb = PrivateMb();
+    g_scanPrivatePeakMb = privateBeforeMb;
     timedScan();
+    double privatePeakMb = g_scanPrivatePeakMb;
+    double privateAfterMb = PrivateMb();
     double peakMb = PeakWorkingSetMb();
     double wsMb = WorkingSetMb();
 
     Recording rec;
+    g_hashItems = true;
+    g_itemsHash = 14695981039346656037ull;
     bool hooked = StartRecording(rec);
     ScanRun recorded = RunScan(view);
     StopRecording();
+    g_hashItems = false;
     std::printf("Recorded %zu registry and file calls and %llu pauses (%llu items)\n",
                 rec.ops.size(), rec.yields, recorded.items);
 
-    ReplayResult floor;
-    floor.seconds = 1e30;
+    ScanOutcome outcome;
+    outcome.items = recorded.items;
+    outcome.itemsHash = g_itemsHash;
+    outcome.areaErrors = recorded.areaErrors;
+    for (const DetectedError& e : Records()) {
+        std::wstring line = RootKeyName(e.root) + L"\t" + e.keyPath + L"\t" + e.valueName + L"\t" +
+                            e.valueData + L"\t" + e.category + L"\t" + e.description + L"\t" +
+                            std::to_wstring(e.safety) + L"\t" + std::to_wstring(e.entryType) +
+                            L"\t" + std::to_wstring(e.areaIndex);
+        outcome.findings.push_back(WithoutTag(line, g_tag));
+    }
+    if (!opt.saveReference.empty()) {
+        Reference mine{s, g_tag, outcome, rec};
+        std::printf("%s %s\n",
+                    SaveReference(opt.saveReference, mine) ? "Reference saved to"
+                                                           : "Could not save to",
+                    ToUtf8(opt.saveReference).c_str());
+    }
+
+    ReplayResult floor, refFloor;
+    floor.seconds = refFloor.seconds = 1e30;
     for (int r = 0; r < opt.runs; ++r) {
         ReplayResult f = Replay(rec, false);
         std::printf("Floor %d: %.2f s, replaying thread CPU %.2f s\n", r + 1, f.seconds,
                     f.cpuSeconds);
         if (f.seconds < floor.seconds) floor = f;
+        if (haveReference) {
+            ReplayResult g = Replay(reference.calls, false);
+            std::printf("Reference floor %d: %.2f s, replaying thread CPU %.2f s\n", r + 1,
+                        g.seconds, g.cpuSeconds);
+            if (g.seconds < refFloor.seconds) refFloor = g;
+        }
         if (r + 1 < opt.runs) timedScan();
     }
     ReplayResult split = Replay(rec, true);
@@ -350,6 +436,12 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  wall time        %.2f s\n", best.seconds);
     std::printf("  items per second %.0f\n", best.seconds > 0 ? best.items / best.seconds : 0.0);
     std::printf("  peak working set %.1f MB (after the scan: %.1f MB)\n", peakMb, wsMb);
+    std::printf("  private memory   %.1f MB before the first scan, %.1f MB at most during it "
+                "(growth %.1f MB), %.1f MB after it\n",
+                privateBeforeMb, privatePeakMb, privatePeakMb - privateBeforeMb, privateAfterMb);
+    const ScanMemoStats memo = LastScanMemoStats();
+    std::printf("  the scan's memo  %zu keys, %zu values, %zu paths, about %.1f MB\n", memo.keys,
+                memo.values, memo.paths, memo.bytes / (1024.0 * 1024.0));
     std::printf("\nFloor: the scan's %zu registry and file calls replayed bare%s, best of %d:\n",
                 rec.ops.size(), hooked ? "" : " (some imports not hooked)", opt.runs);
     std::printf("  wall time        %.2f s\n", floor.seconds);
@@ -364,6 +456,50 @@ int wmain(int argc, wchar_t** argv) {
     if (rec.unmappedHandles)
         std::printf("  note: %llu calls used handles opened outside the recording\n",
                     rec.unmappedHandles);
+
+    if (haveReference) {
+        const ScanOutcome& was = reference.outcome;
+        std::printf("\nReference: the %zu calls recorded by the engine that made %s,\n"
+                    "replayed bare in this run, best of %d:\n",
+                    reference.calls.ops.size(), ToUtf8(opt.reference).c_str(), opt.runs);
+        std::printf("  wall time        %.2f s\n", refFloor.seconds);
+        std::printf("  engine / reference floor  %.2f (target: at most 0.5)\n",
+                    refFloor.seconds > 0 ? best.seconds / refFloor.seconds : 0.0);
+        std::printf("  new floor / reference floor %.2f\n",
+                    refFloor.seconds > 0 ? floor.seconds / refFloor.seconds : 0.0);
+        bool sameItems = was.items == outcome.items && was.itemsHash == outcome.itemsHash;
+        std::printf("  items examined   %s (%llu then, %llu now)\n",
+                    sameItems ? "identical" : "DIFFERENT", was.items, outcome.items);
+        size_t firstDiff = 0;
+        while (firstDiff < was.findings.size() && firstDiff < outcome.findings.size() &&
+               was.findings[firstDiff] == outcome.findings[firstDiff])
+            ++firstDiff;
+        bool sameFindings = was.findings.size() == outcome.findings.size() &&
+                            firstDiff == outcome.findings.size() &&
+                            was.areaErrors == outcome.areaErrors;
+        std::printf("  findings         %s (%zu then, %zu now, in order)\n",
+                    sameFindings ? "identical" : "DIFFERENT", was.findings.size(),
+                    outcome.findings.size());
+        if (!sameFindings && firstDiff < std::max(was.findings.size(), outcome.findings.size())) {
+            auto at = [&](const std::vector<std::wstring>& v) {
+                return firstDiff < v.size() ? ToUtf8(v[firstDiff]) : std::string("(none)");
+            };
+            std::printf("  first difference at %zu:\n    then: %s\n    now:  %s\n", firstDiff,
+                        at(was.findings).c_str(), at(outcome.findings).c_str());
+        }
+        std::printf("\nCalls per kind     reference       now\n");
+        for (int k = 0; k < kOpKinds; ++k) {
+            if (!refFloor.count[k] && !split.count[k]) continue;
+            std::printf("  %-22s %9llu %9llu\n", OpName(static_cast<OpKind>(k)), refFloor.count[k],
+                        split.count[k]);
+        }
+        uint64_t before = 0, after = 0;
+        for (int k = 0; k < kOpKinds; ++k) {
+            before += refFloor.count[k];
+            after += split.count[k];
+        }
+        std::printf("  %-22s %9llu %9llu\n", "all", before, after);
+    }
 
     std::printf("\nCalls of the floor (timed one by one, %.2f s in all):\n", split.seconds);
     for (int k = 0; k < kOpKinds; ++k) {

@@ -33,8 +33,10 @@ uint32_t Text(const wchar_t* s) {
 }
 
 uint32_t KeyRef(HKEY key) {
-    auto value = reinterpret_cast<ULONG_PTR>(key);
-    if (value >= 0x80000000u && value <= 0x800000FFu) return static_cast<uint32_t>(value);
+    // Predefined roots are sign-extended 32-bit values: 0xFFFFFFFF80000002 in a 64-bit program.
+    const auto low = static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(key));
+    if (low >= 0x80000000u && low <= 0x800000FFu && key == ToHkey(static_cast<RootKey>(low)))
+        return low;
     auto it = g_keySlots.find(key);
     if (it != g_keySlots.end()) return it->second;
     ++g_rec->unmappedHandles;

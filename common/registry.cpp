@@ -102,8 +102,9 @@ DWORD ValueCountOf(HKEY key) {
     return values;
 }
 
-// Adds the value counts of every key below `parent` (opened for enumeration) to `total`.
-void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total) {
+// Adds the value counts of every key below `parent` (opened for enumeration) to `total`; with
+// `firstOnly`, stops as soon as the total is above 0.
+void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total, bool firstOnly) {
     MDR_HERE();
     for (DWORD index = 0;; ++index) {
         DWORD length = kNameBufferChars;
@@ -114,13 +115,15 @@ void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total) {
             UniqueHkey child;
             if (OpenKey(parent, childName, KEY_READ, child) == ERROR_SUCCESS) {
                 total += ValueCountOf(child.get());
-                CountValuesBelow(child.get(), name, total);
+                if (!(firstOnly && total > 0))
+                    CountValuesBelow(child.get(), name, total, firstOnly);
             } else if (OpenKey(parent, childName, KEY_ENUMERATE_SUB_KEYS, child) == ERROR_SUCCESS) {
                 // Values unreadable here, but the keys below may still be walked.
-                CountValuesBelow(child.get(), name, total);
+                CountValuesBelow(child.get(), name, total, firstOnly);
             }
         }
         SleepEx(0, TRUE);
+        if (firstOnly && total > 0) return;
         if (rc != ERROR_SUCCESS) break;
     }
 }
@@ -134,25 +137,54 @@ std::wstring TextUpToNul(const std::vector<BYTE>& data) {
     return text;
 }
 
-// Reads a value's type and raw bytes; false when absent, unreadable or empty.
-bool ReadRawValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return false;
-    // The value may grow between the two queries; ask again a few times.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (size == 0) return false;
-        data.assign(size, 0);
-        DWORD got = size;
-        LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &got);
-        if (rc == ERROR_SUCCESS) {
-            data.resize(got);
-            return got != 0;
-        }
-        if (rc != ERROR_MORE_DATA) return false;
-        size = got;
+// Most values (paths, class identifiers) fit in this, so one query usually reads a value.
+constexpr DWORD kFirstReadBytes = 1024;
+
+// Reads a value's type and raw bytes into `data` (empty when absent, unreadable or empty).
+// Returns the answer of the first query: ERROR_SUCCESS or ERROR_MORE_DATA for a value that exists.
+LONG QueryRawValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+    data.assign(kFirstReadBytes, 0);
+    DWORD got = kFirstReadBytes;
+    const LONG first = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &got);
+    LONG rc = first;
+    // The value may grow between two queries; ask again a few times.
+    for (int attempt = 0; rc == ERROR_MORE_DATA && attempt < 4; ++attempt) {
+        data.assign(got, 0);
+        rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &got);
     }
-    return false;
+    if (rc == ERROR_SUCCESS)
+        data.resize(got);
+    else
+        data.clear();
+    return first;
+}
+
+// The text of a value by its type.
+std::wstring ValueText(DWORD type, const std::vector<BYTE>& data) {
+    if (data.empty()) return L"";
+    switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+        return ExpandEnvironment(TextUpToNul(data));
+    case REG_MULTI_SZ: {
+        // Each byte taken as one character, zero bytes dropped: the strings run together.
+        std::wstring text;
+        text.reserve(data.size());
+        for (BYTE b : data)
+            if (b != 0) text += static_cast<wchar_t>(b);
+        return text;
+    }
+    case REG_BINARY:
+    case REG_QWORD:
+        return TextUpToNul(data);
+    case REG_DWORD: {
+        uint32_t raw = 0;
+        std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
+        return std::to_wstring(static_cast<int32_t>(raw));
+    }
+    default:
+        return L"";
+    }
 }
 
 // One name of PathExists: a drive root, or a file or folder that FindFirstFileW finds.
@@ -283,7 +315,8 @@ int CollectValueNames(RootKey root, std::wstring_view keyPath, std::vector<Value
     return list.empty() ? 0 : 1;
 }
 
-uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath) {
+namespace {
+uint64_t CountValues(RootKey root, std::wstring_view keyPath, bool firstOnly) {
     MDR_HERE();
     std::wstring path = WithoutTrailingBackslash(keyPath);
     UniqueHkey key;
@@ -296,8 +329,17 @@ uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath) {
     // No value of its own: the key is empty only when nothing below it holds a value either.
     uint64_t total = 0;
     NameBuffer name = NewNameBuffer();
-    CountValuesBelow(key.get(), name.get(), total);
+    CountValuesBelow(key.get(), name.get(), total, firstOnly);
     return total;
+}
+} // namespace
+
+uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath) {
+    return CountValues(root, keyPath, false);
+}
+
+bool KeyHoldsValues(RootKey root, std::wstring_view keyPath) {
+    return CountValues(root, keyPath, true) > 0;
 }
 
 // ---- Values and existence ----
@@ -307,32 +349,31 @@ std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstri
     UniqueHkey key;
     if (OpenKey(ToHkey(root), WithoutTrailingBackslash(keyPath), KEY_READ, key) != ERROR_SUCCESS)
         return L"";
+    return ReadOpenValueAsText(key.get(), valueName);
+}
+
+std::wstring ReadOpenValueAsText(HKEY key, std::wstring_view valueName) {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
-    if (!ReadRawValue(key.get(), std::wstring(valueName), type, data)) return L"";
-    switch (type) {
-    case REG_SZ:
-    case REG_EXPAND_SZ:
-        return ExpandEnvironment(TextUpToNul(data));
-    case REG_MULTI_SZ: {
-        // Each byte taken as one character, zero bytes dropped: the strings run together.
-        std::wstring text;
-        text.reserve(data.size());
-        for (BYTE b : data)
-            if (b != 0) text += static_cast<wchar_t>(b);
-        return text;
-    }
-    case REG_BINARY:
-    case REG_QWORD:
-        return TextUpToNul(data);
-    case REG_DWORD: {
-        uint32_t raw = 0;
-        std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
-        return std::to_wstring(static_cast<int32_t>(raw));
-    }
-    default:
-        return L"";
-    }
+    QueryRawValue(key, std::wstring(valueName), type, data);
+    return ValueText(type, data);
+}
+
+ValueAnswer LookUpValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName) {
+    MDR_HERE();
+    UniqueHkey key;
+    if (OpenKey(ToHkey(root), WithoutTrailingBackslash(keyPath), KEY_READ, key) != ERROR_SUCCESS)
+        return {};
+    return LookUpValue(key.get(), valueName);
+}
+
+ValueAnswer LookUpValue(HKEY key, std::wstring_view valueName) {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    const LONG rc = QueryRawValue(key, std::wstring(valueName), type, data);
+    // As in ValueExists, a value that refuses us exists.
+    const bool exists = rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA || rc == ERROR_ACCESS_DENIED;
+    return {exists, exists ? ValueText(type, data) : L""};
 }
 
 int KeyExists(RootKey root, std::wstring_view keyPath) {
@@ -383,6 +424,8 @@ void SetThirtyTwoBitExpansion(bool on) {
 
 std::wstring ExpandEnvironment(std::wstring_view text) {
     std::wstring source(text);
+    // Only %NAME% references change: a text without "%" is its own expansion (most values read).
+    if (source.find(L'%') == std::wstring::npos) return source;
     if (t_thirtyTwoBit) {
         for (const wchar_t* name : {L"ProgramFiles", L"CommonProgramFiles"}) {
             const std::wstring x86 = std::wstring(name) + L"(x86)";

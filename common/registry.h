@@ -48,11 +48,23 @@ int EnumerateValues(RootKey root, std::wstring_view keyPath, ValueCheck check);
 int CollectValueNames(RootKey root, std::wstring_view keyPath, std::vector<ValueRef>& list);
 // Number of values of the key, or, when it has none, of every key below it.
 uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath);
+// CountKeyValues(...) != 0, with the walk below stopped at the first value found.
+bool KeyHoldsValues(RootKey root, std::wstring_view keyPath);
 // Value rendered as text by type; "" when absent. valueName "" = default value.
 std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 // Access denied counts as existing.
 int KeyExists(RootKey root, std::wstring_view keyPath);
 int ValueExists(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+// ValueExists and ReadValueAsText of one value, asked with one opening of its key.
+struct ValueAnswer {
+    bool exists = false;
+    std::wstring text;
+};
+ValueAnswer LookUpValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+// The same for a value of a key the caller holds open with KEY_READ.
+ValueAnswer LookUpValue(HKEY key, std::wstring_view valueName);
+// ReadValueAsText of a value of a key the caller holds open (with KEY_QUERY_VALUE at least).
+std::wstring ReadOpenValueAsText(HKEY key, std::wstring_view valueName);
 
 std::wstring ExpandEnvironment(std::wstring_view text);
 // A path as a 32-bit program on 64-bit Windows finds it: a path in the system folder is looked

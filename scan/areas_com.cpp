@@ -9,6 +9,7 @@
 #include "scan/area_support.h"
 #include "scan/areas.h"
 #include "scan/engine_state.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(ScanEngine);
@@ -43,10 +44,6 @@ constexpr ServerKey kServerKeys[] = {
 
 constexpr const wchar_t* kProxyStubKeys[] = {L"ProxyStubClsid32", L"ProxyStubClsid"};
 
-std::wstring DefaultValue(RootKey root, const std::wstring& keyPath) {
-    return ReadValueAsText(root, keyPath, L"");
-}
-
 void ReportCom(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
                const std::wstring& valueData, const std::wstring& description, int entryType) {
     ReportAreaError(root, keyPath, valueName, valueData, kComCategory, description, kUnsafe,
@@ -76,36 +73,38 @@ template <size_t N> int RunWalks(const Walk (&walks)[N]) {
 int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
+    // Opened once for the count and every subkey test that follows.
+    ItemKey cls(root, keyPath);
     // No value anywhere below the class: nothing could use it. The whole class key goes.
-    if (CountKeyValues(root, keyPath) == 0) {
+    if (!cls.HoldsValues()) {
         ReportCom(root, keyPath, L"", L"", Describe(kTextEmptyClass, L"$ENTRY$", keyPath),
                   kKeyEntry);
         return 0;
     }
 
-    const std::wstring iconKey = JoinKey(keyPath, L"DefaultIcon");
-    if (KeyExists(root, iconKey)) {
-        std::wstring icon = BeforeFirstComma(DefaultValue(root, iconKey));
+    std::wstring icon;
+    if (cls.Subkey(L"DefaultIcon", icon)) {
+        icon = BeforeFirstComma(icon);
         if (!icon.empty() && FileReferenceExists(icon) == 0) {
-            ReportCom(root, iconKey, L"", L"", Describe(kTextIcon, L"$FILEPATH$", icon), kKeyEntry);
+            ReportCom(root, JoinKey(keyPath, L"DefaultIcon"), L"", L"",
+                      Describe(kTextIcon, L"$FILEPATH$", icon), kKeyEntry);
             return 0;
         }
     }
 
     for (const ServerKey& server : kServerKeys) {
-        const std::wstring serverKey = JoinKey(keyPath, server.name);
-        if (!KeyExists(root, serverKey)) continue;
-        std::wstring path = DefaultValue(root, serverKey);
+        std::wstring path;
+        if (!cls.Subkey(server.name, path)) continue;
         if (!path.empty() && FileReferenceExists(path) == 0) {
-            ReportCom(root, serverKey, L"", path, Describe(server.text, L"$FILEPATH$", path),
-                      kKeyEntry);
+            ReportCom(root, JoinKey(keyPath, server.name), L"", path,
+                      Describe(server.text, L"$FILEPATH$", path), kKeyEntry);
             return 0;
         }
     }
 
-    const std::wstring typelibKey = JoinKey(keyPath, L"TypeLib");
-    if (KeyExists(root, typelibKey)) {
-        std::wstring typelib = DefaultValue(root, typelibKey);
+    std::wstring typelib;
+    if (cls.Subkey(L"TypeLib", typelib)) {
+        const std::wstring typelibKey = JoinKey(keyPath, L"TypeLib");
         // Type libraries are registered machine-wide; only that location is looked at.
         if (!typelib.empty() &&
             ReferencedKeyExists(kHklm, L"Software\\Classes\\TypeLib\\" + typelib) == 0) {
@@ -119,18 +118,20 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
 
 // A surrogate value naming a program that is gone. An empty value asks for the system's default
 // surrogate and is never an error.
-bool SurrogateMissing(RootKey root, const std::wstring& keyPath, const wchar_t* valueName,
-                      std::wstring& path) {
-    if (!ValueExists(root, keyPath, valueName)) return false;
-    path = ReadValueAsText(root, keyPath, valueName);
+bool SurrogateMissing(ItemKey& app, const wchar_t* valueName, std::wstring& path) {
+    ValueAnswer value = app.Value(valueName);
+    if (!value.exists) return false;
+    path = std::move(value.text);
     return !path.empty() && FileReferenceExists(path) == 0;
 }
 
 int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
-    if (ValueExists(root, keyPath, L"AppID")) {
-        std::wstring appId = ReadValueAsText(root, keyPath, L"AppID");
+    // Opened once for its three values.
+    ItemKey app(root, keyPath);
+    if (ValueAnswer value = app.Value(L"AppID"); value.exists) {
+        const std::wstring& appId = value.text;
         const std::wstring target = L"Software\\Classes\\AppID\\" + appId;
         if (!appId.empty() && !ReferencedKeyExists(kHklm, target) &&
             !ReferencedKeyExists(kHkcu, target)) {
@@ -140,7 +141,7 @@ int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
     }
     for (const wchar_t* valueName : {L"DllSurrogate", L"DllSurrogateExecutable"}) {
         std::wstring path;
-        if (SurrogateMissing(root, keyPath, valueName, path)) {
+        if (SurrogateMissing(app, valueName, path)) {
             ReportCom(root, keyPath, valueName, path, Describe(kTextServer, L"$FILEPATH$", path),
                       kValueEntry);
             return 0;
@@ -152,20 +153,24 @@ int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
 int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
-    const std::wstring typelibKey = JoinKey(keyPath, L"TypeLib");
+    // Each subkey is opened once, by its path: two or three tests do not pay for opening the
+    // interface key as well.
+    ItemKey itf(root, keyPath);
+    // Both tests need the type library subkey, which many interfaces lack, and a registered type
+    // library marshals the interface whatever its proxy/stub class: then neither test can fail,
+    // and the proxy/stub subkeys need not be asked for.
+    std::wstring typelib;
+    if (!itf.Subkey(L"TypeLib", typelib) || typelib.empty()) return 0;
+    const std::wstring typelibPath = L"Software\\Classes\\Typelib\\" + typelib;
+    if (ReferencedKeyExists(kHklm, typelibPath) || ReferencedKeyExists(kHkcu, typelibPath))
+        return 0;
     for (const wchar_t* proxyName : kProxyStubKeys) {
-        const std::wstring proxyKey = JoinKey(keyPath, proxyName);
-        if (!KeyExists(root, proxyKey) || !KeyExists(root, typelibKey)) continue;
-        std::wstring clsid = DefaultValue(root, proxyKey);
-        std::wstring typelib = DefaultValue(root, typelibKey);
-        if (clsid.empty() || typelib.empty()) continue;
-        // Either the proxy/stub class or the type library still marshals the interface.
+        std::wstring clsid;
+        if (!itf.Subkey(proxyName, clsid) || clsid.empty()) continue;
         const std::wstring clsidPath = L"Software\\Classes\\CLSID\\" + clsid;
-        const std::wstring typelibPath = L"Software\\Classes\\Typelib\\" + typelib;
-        if (ReferencedKeyExists(kHklm, clsidPath) || ReferencedKeyExists(kHklm, typelibPath) ||
-            ReferencedKeyExists(kHkcu, clsidPath) || ReferencedKeyExists(kHkcu, typelibPath))
+        if (ReferencedKeyExists(kHklm, clsidPath) || ReferencedKeyExists(kHkcu, clsidPath))
             continue;
-        ReportAreaError(root, typelibKey, L"", typelib, kTypelibCategory,
+        ReportAreaError(root, JoinKey(keyPath, L"TypeLib"), L"", typelib, kTypelibCategory,
                         Describe(kTextTypelibOfInterface, L"$TYPELIB$", typelib), kUnsafe,
                         kKeyEntry);
         return 0;

@@ -10,6 +10,7 @@
 #include "scan/area_support.h"
 #include "scan/areas.h"
 #include "scan/engine_state.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(ScanEngine);
@@ -94,7 +95,7 @@ bool ProgramReferenceExists(const std::wstring& program) {
     std::wstring name = Trim(program);
     if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
     for (RootKey root : {kHkcu, kHklm}) {
-        std::wstring registered = ReadValueAsText(root, kAppPathsKey + name, L"");
+        std::wstring registered = MemoReadValue(root, kAppPathsKey + name, L"");
         if (!Trim(registered).empty() && FileReferenceExists(registered)) return true;
     }
     return false;
@@ -111,7 +112,7 @@ int CheckFileExtension(RootKey root, const std::wstring& keyPath) {
     if (EqualsNoCase(ext, L"OpenWithList")) return 0;
     if (!ReferencedKeyExists(kHklm, kClassesKey + ext) &&
         !ReferencedKeyExists(kHkcu, kClassesKey + ext)) {
-        std::wstring data = ReadValueAsText(root, keyPath, L"");
+        std::wstring data = MemoReadValue(root, keyPath, L"");
         ReportAreaError(root, keyPath, L"", data, kCatExtensions,
                         Describe(234, L"$EXTENSIONKEY$", ext), kSafe, kKeyEntry);
     }
@@ -129,7 +130,7 @@ int CheckRecentDocument(RootKey root, const std::wstring& keyPath, const std::ws
     const std::wstring& recent = ScanEnginePaths().recentFolder;
     // Without the Recent folder there is nothing to compare the list against.
     if (recent.empty()) return 0;
-    std::wstring file = ReadValueAsText(root, keyPath, name);
+    std::wstring file = MemoReadValue(root, keyPath, name);
     if (file.empty()) return 0;
     std::wstring link = recent + file + L".lnk";
     if (!FileReferenceExists(link)) {
@@ -150,7 +151,7 @@ int CheckOpenSaveList(RootKey root, const std::wstring& keyPath) {
         MDR_HERE();
         // The list's order index, not a document; value names ignore case.
         if (EqualsNoCase(entry.valueName, L"MRUList")) continue;
-        std::wstring file = ReadValueAsText(entry.root, entry.keyPath, entry.valueName);
+        std::wstring file = MemoReadValue(entry.root, entry.keyPath, entry.valueName);
         if (!FileReferenceExists(file)) {
             // Every stale document of the list is reported, not only the first.
             ReportAreaError(root, keyPath, entry.valueName, file, kCatDialogLists,
@@ -166,7 +167,7 @@ int CheckLastVisited(RootKey root, const std::wstring& keyPath, const std::wstri
     MDR_HERE();
     if (EqualsNoCase(name, L"MRUList")) return 0;
     // For the binary form this is the program's file name, up to the first NUL.
-    std::wstring program = ReadValueAsText(root, keyPath, name);
+    std::wstring program = MemoReadValue(root, keyPath, name);
     if (!ProgramReferenceExists(program)) {
         ReportAreaError(root, keyPath, name, program, kCatDialogLists,
                         Describe(239, L"$FILEPATH$", program), kSafe, kValueEntry);
@@ -183,16 +184,16 @@ int CheckHelperObject(RootKey root, const std::wstring& keyPath) {
     // The browser loads a helper object by its key name alone: a key without values whose class
     // is registered is a working add-on, so only a missing class condemns the key.
     std::wstring clsid = LastComponent(keyPath);
-    bool empty = CountKeyValues(root, keyPath) == 0;
+    bool empty = !KeyHoldsValues(root, keyPath);
     bool classMissing = !clsid.empty() && !ClassRegistered(clsid);
     if (empty && (clsid.empty() || classMissing)) {
-        std::wstring data = ReadValueAsText(root, keyPath, L"");
+        std::wstring data = MemoReadValue(root, keyPath, L"");
         ReportAreaError(root, keyPath, L"", data, kCatBho, Describe(253, L"$ENTRY$", keyPath),
                         kSafe, kKeyEntry);
         return 0;
     }
     if (classMissing) {
-        std::wstring data = ReadValueAsText(root, keyPath, L"");
+        std::wstring data = MemoReadValue(root, keyPath, L"");
         ReportAreaError(root, keyPath, L"", data, kCatBho, Describe(240, L"$BHONAME$", clsid),
                         kSafe, kKeyEntry);
     }
@@ -204,8 +205,8 @@ int CheckHelperObject(RootKey root, const std::wstring& keyPath) {
 // A file named by an extension's value: absent, empty and URL values are not file references.
 bool ExtensionFileMissing(RootKey root, const std::wstring& keyPath, const wchar_t* valueName,
                           std::wstring& data) {
-    if (!ValueExists(root, keyPath, valueName)) return false;
-    data = ReadValueAsText(root, keyPath, valueName);
+    if (!MemoValueExists(root, keyPath, valueName)) return false;
+    data = MemoReadValue(root, keyPath, valueName);
     if (data.empty() || IsUrl(data)) return false;
     return !FileReferenceExists(data);
 }
@@ -214,13 +215,13 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
     int begin = BeginSubkeyCheck(root, keyPath);
     if (begin != 1) return begin;
     MDR_HERE();
-    if (CountKeyValues(root, keyPath) == 0) {
+    if (!KeyHoldsValues(root, keyPath)) {
         ReportAreaError(root, keyPath, L"", L"", kCatIeExtensions,
                         Describe(253, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
         return 0;
     }
-    if (ValueExists(root, keyPath, L"CLSID")) {
-        std::wstring clsid = ReadValueAsText(root, keyPath, L"CLSID");
+    if (MemoValueExists(root, keyPath, L"CLSID")) {
+        std::wstring clsid = MemoReadValue(root, keyPath, L"CLSID");
         if (!clsid.empty() && !ReferencedKeyExists(kHkcu, kClsidKey + clsid) &&
             !ReferencedKeyExists(kHklm, kClsidKey + clsid)) {
             ReportAreaError(root, keyPath, L"", clsid, kCatIeExtensions,
@@ -228,9 +229,9 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
             return 0;
         }
     }
-    if (ValueExists(root, keyPath, L"CLSIDExtension")) {
+    if (MemoValueExists(root, keyPath, L"CLSIDExtension")) {
         // Either a file or a registered class will do.
-        std::wstring ext = ReadValueAsText(root, keyPath, L"CLSIDExtension");
+        std::wstring ext = MemoReadValue(root, keyPath, L"CLSIDExtension");
         if (!ext.empty() && !FileReferenceExists(ext) &&
             !ReferencedKeyExists(kHkcu, kClsidKey + ext) &&
             !ReferencedKeyExists(kHklm, kClsidKey + ext)) {
@@ -261,8 +262,8 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
 bool ServerMissing(const std::wstring& serverKey) {
     if (!ReferencedKeyExists(kHklm, serverKey) && !ReferencedKeyExists(kHkcu, serverKey))
         return false;
-    std::wstring machine = ReadValueAsText(kHklm, serverKey, L"");
-    std::wstring user = ReadValueAsText(kHkcu, serverKey, L"");
+    std::wstring machine = MemoReadValue(kHklm, serverKey, L"");
+    std::wstring user = MemoReadValue(kHkcu, serverKey, L"");
     return !FileReferenceExists(machine) && !FileReferenceExists(user);
 }
 

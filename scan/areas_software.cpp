@@ -13,6 +13,7 @@
 #include "scan/area_support.h"
 #include "scan/areas.h"
 #include "scan/engine_state.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_thread.h"
 
 MDR_TRACE_MODULE(ScanEngine);
@@ -44,7 +45,7 @@ constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 constexpr wchar_t kRunOnceExKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
 
 std::wstring Read(RootKey root, const std::wstring& keyPath, std::wstring_view name) {
-    return ReadValueAsText(root, keyPath, name);
+    return MemoReadValue(root, keyPath, name);
 }
 
 // One walk of an area: the values of a key, or its subkeys (optionally at any depth).
@@ -156,28 +157,31 @@ bool UninstallerUsable(const std::wstring& uninstaller) {
 int CheckUninstallEntry(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
+    // Opened once for all the values read below.
+    ItemKey entry(root, keyPath);
+    auto read = [&](const wchar_t* name) { return entry.Value(name).text; };
     // Windows Installer keeps its own records of what it installed; those entries are left alone.
-    if (ParseInt(Read(root, keyPath, L"WindowsInstaller")) != 0) return 0;
+    if (ParseInt(read(L"WindowsInstaller")) != 0) return 0;
 
     std::vector<ValueRef> names;
     CollectValueNames(root, keyPath, names);
-    const std::wstring uninstaller = Read(root, keyPath, L"UninstallString");
+    const std::wstring uninstaller = read(L"UninstallString");
     const bool uninstallerUsable = UninstallerUsable(uninstaller);
     constexpr wchar_t kCategory[] = L"Installed software";
     for (const ValueRef& value : names) {
         MDR_HERE();
         const std::wstring& name = value.valueName;
         if (name == L"DisplayIcon") {
-            std::wstring icon = Read(root, keyPath, L"DisplayIcon");
+            std::wstring icon = read(L"DisplayIcon");
             if (icon.empty() || uninstallerUsable || FileReferenceExists(icon) != 0) continue;
-            std::wstring location = Read(root, keyPath, L"InstallLocation");
+            std::wstring location = read(L"InstallLocation");
             if (FileReferenceExists(location + L"\\" + icon) != 0) continue;
             ReportAreaError(root, keyPath, L"DisplayIcon", icon, kCategory,
                             Describe(kTextDisplayIcon, L"$FILEPATH$", icon), kSafe, kKeyEntry);
             return 0;
         }
         if (name == L"InstallLocation") {
-            std::wstring location = Read(root, keyPath, L"InstallLocation");
+            std::wstring location = read(L"InstallLocation");
             if (location.empty() || uninstallerUsable || FileReferenceExists(location) != 0) {
                 continue;
             }
@@ -200,7 +204,7 @@ int CheckArpCacheEntry(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
     std::wstring entry = LastComponent(keyPath);
-    if (KeyExists(root, std::wstring(kUninstallKey) + L"\\" + entry) == 0) {
+    if (MemoKeyExists(root, std::wstring(kUninstallKey) + L"\\" + entry) == 0) {
         ReportAreaError(root, keyPath, L"", L"", L"Installed software",
                         Describe(kTextArpCache, L"$ENTRY$", entry), kSafe, kKeyEntry);
     }
@@ -253,7 +257,7 @@ int CheckVendorKey(RootKey root, const std::wstring& keyPath) {
         lower == L"wow6432node" || vendor.empty()) {
         return 0;
     }
-    if (CountKeyValues(root, keyPath) != 0) return 0;
+    if (KeyHoldsValues(root, keyPath)) return 0;
     std::wstring nameBuffer(8192, L'\0');
     if (!SubtreeFullyReadable(root, keyPath, nameBuffer)) return 0;
     ReportAreaError(root, keyPath, L"", L"", L"Obsolete software",
@@ -274,7 +278,7 @@ bool IsRelativePath(const std::wstring& path) {
 int CheckService(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
-    if (ValueExists(root, keyPath, L"ImagePath") == 0) return 0;
+    if (MemoValueExists(root, keyPath, L"ImagePath") == 0) return 0;
     std::wstring image = Read(root, keyPath, L"ImagePath");
     if (image.empty() || FileReferenceExists(image) != 0) return 0;
     if (IsRelativePath(image) &&

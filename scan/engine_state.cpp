@@ -8,6 +8,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "scan/scan_memo.h"
 
 MDR_TRACE_MODULE(Registry);
 
@@ -39,9 +40,19 @@ void PauseAfterItem() {
     SleepEx(delay > 0 ? static_cast<DWORD>(delay) : 0, TRUE);
 }
 
-bool AnyWordPrefixExists(std::wstring_view text) {
+// Whether PathExists(name) is false for certain because the name lies below `missing`, a folder
+// path (ending in "\") that was looked for and not found: every name PathExists tries for it (the
+// whole name and the part before its first ",", each cut to 260 characters) lies below it too.
+bool BelowMissingFolder(std::wstring_view name, std::wstring_view missing) {
+    if (missing.empty() || missing.size() > MAX_PATH) return false;
+    const size_t comma = name.find(L',');
+    return name.substr(0, MAX_PATH).starts_with(missing) &&
+           (comma == std::wstring_view::npos || comma >= missing.size());
+}
+
+bool AnyWordPrefixExists(std::wstring_view text, std::wstring_view missing = {}) {
     for (const std::wstring& candidate : WordPrefixes(text))
-        if (PathExists(candidate)) return true;
+        if (!BelowMissingFolder(candidate, missing) && MemoPathExists(candidate)) return true;
     return false;
 }
 
@@ -99,10 +110,10 @@ std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath) {
 }
 
 int ReferencedKeyExists(RootKey root, const std::wstring& keyPath) {
-    if (KeyExists(root, keyPath)) return 1;
+    if (MemoKeyExists(root, keyPath)) return 1;
     if (t_view != RegistryView::Wow32) return 0;
     const std::wstring twin = Wow32Twin(root, keyPath);
-    return !twin.empty() && KeyExists(root, twin) ? 1 : 0;
+    return !twin.empty() && MemoKeyExists(root, twin) ? 1 : 0;
 }
 
 int FileReferenceExists(std::wstring_view input) {
@@ -117,15 +128,27 @@ int FileReferenceExists(std::wstring_view input) {
     };
     std::wstring text(input);
     if (text.front() == L'@') text.erase(0, 1);
-    if (PathExists(seen(text))) return 1;
+    if (MemoPathExists(seen(text))) return 1;
     text = Trim(LongPathOf(text));
     text = LongPathOf(RewriteReferenceText(text, paths.windowsFolder));
-    if (PathExists(seen(text))) return 1;
+    if (MemoPathExists(seen(text))) return 1;
     // An unquoted command line whose program sits in a folder with blanks in its name.
     if (AnyWordPrefixExists(seen(text))) return 1;
+    // A reference that names its drive ("C:\...") lies below a search folder only when that folder
+    // holds an entry named like the drive, which no Windows name can be. "<folder>C:" is looked
+    // for once per scan; when it is missing, nothing below it is looked for.
+    const bool namesDrive = text.size() >= 3 && text[1] == L':' && text[2] == L'\\';
     for (const std::wstring& folder : paths.searchFolders) {
         std::wstring candidate = seen(folder + text);
-        if (PathExists(candidate) || AnyWordPrefixExists(candidate)) return 1;
+        std::wstring missing;
+        if (namesDrive) {
+            std::wstring drive = seen(folder + text.substr(0, 2));
+            if (candidate.starts_with(drive + L'\\') && !MemoPathExists(drive))
+                missing = drive + L'\\';
+        }
+        if ((!BelowMissingFolder(candidate, missing) && MemoPathExists(candidate)) ||
+            AnyWordPrefixExists(candidate, missing))
+            return 1;
     }
     if (GetSkipRemovable() == 1 && IsOnRemovableDrive(text)) return 1;
     return 0;

@@ -6,6 +6,7 @@
 #include "core/logging.h"
 #include "common/trace.h"
 #include "scan/areas.h"
+#include "scan/scan_memo.h"
 #include "scan/scan_view.h"
 
 MDR_TRACE_MODULE(ScanEngine);
@@ -174,6 +175,9 @@ int ScanThread() {
         if (view) view->ShowInformation(LangText(136), LangText(21));
         return 0;
     }
+
+    // The answers of this scan only: made now, dropped when the scan returns.
+    const ScanMemoScope memo;
 
     Log(L"Resetting error count");
     for (AreaEntry& area : g_areaTable)

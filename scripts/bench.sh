@@ -7,6 +7,9 @@
 # values and 100 startup-folder shortcuts, "--sevrid" with 300 extra services, "--quorran" with
 # 500 uninstall entries, one in five with an install folder of 300 files, "--pellick" with 100
 # extra processes and the idle tool's processor use at each refresh speed.
+# The scan's reference: "scripts/bench.sh --record-reference" keeps this engine's calls and findings
+# in $MDR_BUILD/bench/scan-reference.calls; every later scan run replays them as the fixed floor of
+# that engine and checks that its own findings are identical. Record it before changing the engine.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sh "$root/scripts/deps.sh"
@@ -38,6 +41,16 @@ elif [ "${1:-}" = "--pellick" ]; then
     shift
     program=MDRPellickBench
     targets="mdr_pellick_bench"
+fi
+reference="$build/bench/scan-reference.calls"
+if [ "$program" = MDRBench ]; then
+    # The Windows program sees the build folder through drive Z:.
+    if [ "${1:-}" = "--record-reference" ]; then
+        shift
+        set -- --save-reference "Z:$reference" "$@"
+    elif [ -f "$reference" ]; then
+        set -- --reference "Z:$reference" "$@"
+    fi
 fi
 cmake --build "$build" --target $targets -j 2
 sh "$root/scripts/test-env.sh" up "$build"
