@@ -8,16 +8,15 @@
 namespace mdr::driver {
 namespace {
 
-std::wstring StripMnemonics(std::wstring_view text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        if (c != L'&') out += static_cast<wchar_t>(std::towlower(c));
-    }
-    return out;
-}
-
+// Captions compare without their "&" mnemonics and without regard to case.
 bool SameCaption(std::wstring_view a, std::wstring_view b) {
-    return StripMnemonics(a) == StripMnemonics(b);
+    auto plain = [](std::wstring_view text) {
+        std::wstring out;
+        for (wchar_t c : text)
+            if (c != L'&') out += static_cast<wchar_t>(std::towlower(c));
+        return out;
+    };
+    return plain(a) == plain(b);
 }
 
 // Class names compare without regard to case, as Windows registers them.
@@ -32,8 +31,8 @@ Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
     Process started;
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
-    std::wstring folder = workDir;
-    if (folder.empty()) folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    const std::wstring folder =
+        workDir.empty() ? exe.substr(0, exe.find_last_of(L'\\') + 1) : workDir;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

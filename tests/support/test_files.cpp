@@ -30,6 +30,20 @@ std::wstring FolderFromEnv(const char* name) {
     return WithSlash(WinePath(value));
 }
 
+// Calls visit(path, is a folder) for each entry of folder ("...\\") matching pattern, but "."
+// and "..".
+template <typename F>
+void ForEachEntry(const std::wstring& folder, std::wstring_view pattern, F visit) {
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((folder + std::wstring(pattern)).c_str(), &entry));
+    if (!find) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            visit(folder + name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find.get(), &entry));
+}
+
 } // namespace
 
 std::wstring WinePath(std::string_view unixPath) {
@@ -78,61 +92,35 @@ void PurgeRecycledFiles(std::wstring_view prefix) {
         trash = WithSlash(ReplaceAll(FromUtf8(home), L"\\??\\", L"")) + L".local\\share\\Trash\\";
     if (trash.empty() || prefix.empty()) return;
     for (const wchar_t* part : {L"files\\", L"info\\"}) {
-        const std::wstring folder = trash + part;
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((folder + std::wstring(prefix) + L"*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE) continue;
-        do {
-            const std::wstring path = folder + entry.cFileName;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
+        ForEachEntry(trash + part, std::wstring(prefix) + L"*",
+                     [](const std::wstring& path, bool folder) {
+                         folder ? RemoveTree(path) : DeleteFileW(path.c_str());
+                     });
     }
 }
 
 bool RemoveTree(const std::wstring& folder) {
     if (folder.size() < 4) return false; // never a drive root
-    std::wstring base = WithSlash(folder);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = base + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    const std::wstring base = WithSlash(folder);
+    ForEachEntry(base, L"*", [](const std::wstring& path, bool isFolder) {
+        if (isFolder) {
+            RemoveTree(path);
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    });
     return RemoveDirectoryW(base.c_str()) != 0;
 }
 
 bool CopyTree(const std::wstring& from, const std::wstring& to) {
-    std::wstring source = WithSlash(from);
-    std::wstring target = WithSlash(to);
+    const std::wstring source = WithSlash(from), target = WithSlash(to);
     CreateDirectoryW(target.c_str(), nullptr);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((source + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ok = CopyTree(source + name, target + name) && ok;
-        } else {
-            ok = CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE) && ok;
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    bool ok = FolderExists(source);
+    ForEachEntry(source, L"*", [&](const std::wstring& path, bool folder) {
+        const std::wstring copy = target + path.substr(source.size());
+        ok = (folder ? CopyTree(path, copy) : CopyFileW(path.c_str(), copy.c_str(), FALSE)) && ok;
+    });
     return ok;
 }
 
@@ -175,13 +163,7 @@ TempFolder::TempFolder() : path_(MakeTempDir(L"mdr_test")) {
 
 int TempFolder::CountEntries() const {
     int n = 0;
-    WIN32_FIND_DATAW found{};
-    UniqueFind find(FindFirstFileW((path_ + L"*").c_str(), &found));
-    if (!find) return 0;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") ++n;
-    } while (FindNextFileW(find.get(), &found));
+    ForEachEntry(path_, L"*", [&](const std::wstring&, bool) { ++n; });
     return n;
 }
 

@@ -139,13 +139,11 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
     for (const AddCase& c :
          {AddCase{0, HKEY_LOCAL_MACHINE}, AddCase{1, HKEY_CURRENT_USER}, AddCase{2, nullptr}}) {
         SCOPED_TRACE(c.kind);
-        PostCommand(main_, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
-        HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new startup item"));
+        // The toolbar button or the popup item.
+        HWND dialog = OpenDialog(c.kind == 2 ? 50 : 0, L"Add new startup item");
         ASSERT_TRUE(dialog);
         EXPECT_FALSE(IsWindowEnabled(main_));
-        auto set = [&](int id, const std::wstring& text) {
-            Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        };
+        auto set = [&](int id, const std::wstring& text) { SetItemText(dialog, id, text); };
         if (c.kind == 0) {
             // The refusals, in order; the dialog stays open after each.
             PressButton(dialog, 60);
@@ -196,10 +194,7 @@ TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
     AnswerText(kConfirm, question, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return RowNamed(name) < 0; }));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, name));
-    const auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(backups[0].starts_with(L"Ostrel_")) << Narrow(backups[0]);
-    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    RestoreTheBackup();
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, name), L"C:\\Tools\\tray.exe /min \"q\"");
 
     // A startup-folder file goes to the Recycle Bin.
@@ -236,10 +231,7 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
 
     // "listing" gets its ".txt"; an existing empty file is replaced without a question.
     WriteFileBytes(temp_ / L"listing.txt", "");
-    PostCommand(main_, 4);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save startup listing", temp_ / L"listing"));
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
-    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
+    const std::string text = Export(4, L"Save startup listing");
     const std::string rule(69, '-');
     const std::string head = rule + "\r\nMDR Ostrel Export\r\n";
     EXPECT_EQ(text.substr(0, head.size()), head);

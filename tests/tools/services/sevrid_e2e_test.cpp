@@ -23,17 +23,6 @@ constexpr wchar_t kInfo[] = L"Information";
 class SevridTest : public ToolTest {
   protected:
     SevridTest() : ToolTest(L"Sevrid", L"MDR - Services manager (") {}
-    // Rows whose column 0 is display, in list order.
-    std::vector<int> RowsShowing(const std::wstring& display) const {
-        std::vector<int> rows;
-        const auto all = ReadListView(list_).rows;
-        for (size_t i = 0; i < all.size(); ++i)
-            if (all[i].cells[0] == display) rows.push_back(static_cast<int>(i));
-        return rows;
-    }
-    void Select(const std::wstring& display) {
-        ASSERT_TRUE(SelectListViewRow(list_, RowNamed(display)));
-    }
     // Runs a command and answers its boxes in order: (title, text, button) each.
     void Run(int command,
              std::initializer_list<std::tuple<const wchar_t*, std::wstring, int>> boxes) {
@@ -77,17 +66,19 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
                                {L"MDR Test Lines", L"onetwo"},
                                {L"MDR Test Indirect", L"Planted service description"},
                                {L"MDR Test None", L"MDR Test None"}})
-        EXPECT_EQ(CellsOf(e.display),
+        EXPECT_EQ(RowOf(e.display).cells,
                   (std::vector<std::wstring>{e.display, L"Stopped", L"Demand start", command,
                                              e.description}));
-    const std::vector<int> twins = RowsShowing(L"Planted service description");
+    const auto before = ReadListView(list_).rows;
+    std::vector<int> twins; // in list order
+    for (size_t i = 0; i < before.size(); ++i)
+        if (before[i].cells[0] == L"Planted service description") twins.push_back(int(i));
     ASSERT_EQ(twins.size(), 2u);
-    EXPECT_EQ(GetText(main_), L"MDR - Services manager (" + std::to_wstring(ListViewCount(list_)) +
-                                  L" services found)");
+    EXPECT_EQ(GetText(main_),
+              L"MDR - Services manager (" + std::to_wstring(before.size()) + L" services found)");
 
     // Stop acts on the twin selected, and only on it. Rows are found again by their record ids:
     // the manager may list the two in another order after the change.
-    const auto before = ReadListView(list_).rows;
     const LPARAM picked = before[static_cast<size_t>(twins[1])].data;
     const LPARAM other = before[static_cast<size_t>(twins[0])].data;
     ASSERT_TRUE(SelectListViewRow(list_, twins[1]));
@@ -97,16 +88,13 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     auto stateOf = [&](LPARAM id) {
         for (const ListViewRow& row : ReadListView(list_).rows)
             if (row.data == id) return row.cells[1];
-        return std::wstring(L"(no row)");
+        return std::wstring();
     };
     EXPECT_EQ(stateOf(picked), L"Stopped");
     EXPECT_EQ(stateOf(other), L"Running");
     EXPECT_EQ((twinA.State() == SERVICE_STOPPED) + (twinB.State() == SERVICE_STOPPED), 1);
 
-    PostCommand(main_, 6);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save services listing", temp_ / L"services.txt"));
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
-    const std::string text = ReadFileBytes(temp_ / L"services.txt");
+    const std::string text = Export(6, L"Save services listing");
     EXPECT_EQ(ReadStatusBarPart(status_, 0), L"The list was exported...");
     const std::string exe = Narrow(test::TestServiceExe());
     const size_t block = text.find("Service name: MDRTestSvcDll\r\n");
@@ -127,8 +115,8 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
     PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
     ASSERT_TRUE(StartTool());
     const std::wstring display = L"MDR Test Cmd";
-    auto state = [&] { return CellsOf(display)[1]; };
-    ASSERT_NO_FATAL_FAILURE(Select(display));
+    auto state = [&] { return RowOf(display).cells[1]; };
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(display)));
 
     Run(1, {{kInfo, L"This service cannot be stopped because it isn't running.", IDOK}});
     Run(2, {{kInfo, L"This service cannot be restarted because it isn't running.", IDOK}});
@@ -147,9 +135,9 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
 
     for (int item : {55, 54, 53}) {
         Run(item, {{kInfo, L"Operation completed successfully.", IDOK}});
-        EXPECT_EQ(CellsOf(display)[2], item == 55   ? L"Disabled"
-                                       : item == 54 ? L"Demand start"
-                                                    : L"Auto start");
+        EXPECT_EQ(RowOf(display).cells[2], item == 55   ? L"Disabled"
+                                           : item == 54 ? L"Demand start"
+                                                        : L"Auto start");
         if (item == 55)
             Run(0, {{kInfo,
                      L"This service is disabled, please enable it first. (Right click -> Startup "
@@ -166,15 +154,12 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
         L"itself will not be deleted. Only the\r\nreference to the service will be removed.";
     Run(3, {{L"Please confirm", question, IDNO}});
     EXPECT_NE(svc.State(), 0u);
-    PostMessageW(list_, WM_KEYDOWN, VK_DELETE, 1);
+    PressKey(list_, VK_DELETE);
     AnswerText(L"Please confirm", question, IDYES);
     AnswerText(kInfo, L"The service was deleted successfully.", IDOK, nullptr, 30000);
-    EXPECT_TRUE(WaitUntil([&] { return RowsShowing(display).empty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return RowNamed(display) < 0; }));
     EXPECT_EQ(svc.State(), 0u);
-    const auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(backups[0].starts_with(L"Sevrid_")) << Narrow(backups[0]);
-    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    RestoreTheBackup();
     test::RegTree after;
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), after));
     EXPECT_EQ(after, before);

@@ -48,12 +48,7 @@ class QuorranTest : public ToolTest {
         for (const auto& [value, data] : more)
             SetString(HKEY_LOCAL_MACHINE, Key(name), value, data);
     }
-    void Start() { ASSERT_TRUE(StartTool()); }
     int Row(const wchar_t* name) const { return RowNamed(Name(name)); }
-    ListViewRow RowOf(const wchar_t* name) const {
-        const int row = Row(name);
-        return row < 0 ? ListViewRow{} : ReadListView(list_).rows[static_cast<size_t>(row)];
-    }
     // Selects the entry and starts command on it, answering the question with Yes.
     void RunOn(const wchar_t* name, int command, const std::wstring& question) {
         ASSERT_TRUE(SelectListViewRow(list_, Row(name)));
@@ -80,7 +75,7 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
           {{L"InstallDate", L"17/05/2009"}, {L"InstallLocation", temp_ / L"App"}});
     SetString(HKEY_CURRENT_USER, Key(L"User"), L"DisplayName", Name(L"User"));
     SetString(HKEY_CURRENT_USER, Key(L"User"), L"UninstallString", probe_);
-    Start();
+    ASSERT_TRUE(StartTool());
 
     std::vector<ListViewRow> ours;
     for (const ListViewRow& row : ReadListView(list_).rows)
@@ -100,12 +95,12 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     ASSERT_TRUE(SelectListViewRow(list_, Row(L"Slash")));
     DeleteTree(HKEY_LOCAL_MACHINE, Key(L"Date"));
     Plant(L"Added", L"C:\\nowhere\\a.exe");
-    PostMessageW(list_, WM_KEYDOWN, VK_F5, 1);
+    PressKey(list_, VK_F5);
     ASSERT_TRUE(WaitUntil([&] { return Row(L"Added") >= 0 && Row(L"Date") < 0; }));
-    const ListViewRow slash = RowOf(L"Slash");
+    const ListViewRow slash = RowOf(Name(L"Slash"));
     EXPECT_EQ(slash.data, ours[1].data);
     EXPECT_TRUE(slash.selected);
-    EXPECT_NE(RowOf(L"Added").data, ours[0].data);
+    EXPECT_NE(RowOf(Name(L"Added")).data, ours[0].data);
 
     ClearClipboard();
     PostCommand(main_, 52);
@@ -116,10 +111,7 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
                                       probe_;
     })) << Narrow(ClipboardText());
 
-    PostCommand(main_, 4);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save uninstall listing", temp_ / L"listing"));
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
-    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
+    const std::string text = Export(4, L"Save uninstall listing");
     const std::string rule(69, '-');
     EXPECT_EQ(text.substr(0, rule.size() + 22), rule + "\r\nMDR Quorran Export\r\n");
     EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + Narrow(count) + "\r\n\r\n"),
@@ -137,7 +129,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
     Plant(L"Gone", L"C:\\nowhere\\gone app\\un.exe /S",
           {{L"Publisher", L"Line\r\nbreak \"q\""}, {L"InstallLocation", L"C:\\nowhere\\"}});
     SetValue(HKEY_LOCAL_MACHINE, Key(L"Gone"), L"Raw", REG_BINARY, "\x01\x00\xff", 3);
-    Start();
+    ASSERT_TRUE(StartTool());
 
     RunOn(L"Quoted", 1, L"Are you sure you want to uninstall " + Name(L"Quoted") + L" ?");
     EXPECT_TRUE(WaitUntil([&] { return Log() == L"\"" + probe_ + L"\" /S --all\r\n"; }))
@@ -147,7 +139,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
     // The first process hands over to a child and ends at once; the window stays disabled until
     // the child has ended too.
     ASSERT_TRUE(SelectListViewRow(list_, Row(L"Bare")));
-    PostMessageW(list_, WM_KEYDOWN, VK_RETURN, 1);
+    PressKey(list_, VK_RETURN);
     AnswerText(kConfirm, L"Are you sure you want to uninstall " + Name(L"Bare") + L" ?", IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Log().find(L"/late\r\n") != std::wstring::npos; }));
     EXPECT_FALSE(IsWindowEnabled(main_));
@@ -165,10 +157,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
                IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Row(L"Gone") < 0; }));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Gone")));
-    const auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(backups[0].starts_with(L"Quorran_")) << Narrow(backups[0]);
-    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    RestoreTheBackup();
     RegTree after;
     ASSERT_TRUE(ReadRegTree(HKEY_LOCAL_MACHINE, Key(L"Gone"), after));
     EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
@@ -178,7 +167,7 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
     Plant(L"Del", L"C:\\nowhere\\d.exe");
     Plant(L"Sub", L"C:\\nowhere\\s.exe");
     SetString(HKEY_LOCAL_MACHINE, Key(L"Sub") + L"\\Child", L"x", L"y");
-    Start();
+    ASSERT_TRUE(StartTool());
     const std::wstring question =
         L"Are you sure you want to delete the reference to " + Name(L"Del") +
         L" ?\r\n\r\nNote that this will delete the uninstallation entry from the registry, but "
@@ -188,7 +177,7 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
     PostCommand(main_, 2);
     AnswerText(kConfirm, question, IDNO, main_);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Del")));
-    PostMessageW(list_, WM_KEYDOWN, VK_DELETE, 1);
+    PressKey(list_, VK_DELETE);
     AnswerText(kConfirm, question, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Row(L"Del") < 0; }));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Del")));
@@ -202,14 +191,10 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
 
 TEST_F(QuorranTest, AddChecksInOrderThenWritesTheEntry) {
     Plant(L"Date", L"C:\\nowhere\\u.exe");
-    Start();
-    PostCommand(main_, 0);
-    HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new uninstaller entry"));
+    ASSERT_TRUE(StartTool());
+    HWND dialog = OpenDialog(0, L"Add new uninstaller entry");
     ASSERT_TRUE(dialog);
-    EXPECT_FALSE(IsWindowEnabled(main_));
-    auto set = [&](int id, const std::wstring& text) {
-        Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    };
+    auto set = [&](int id, const std::wstring& text) { SetItemText(dialog, id, text); };
     const std::wstring guid = GetText(GetDlgItem(dialog, 102));
     EXPECT_EQ(guid.size(), 38u);
     PressButton(dialog, 103);

@@ -13,6 +13,7 @@
 
 #include "common/handles.h"
 #include "common/text.h"
+#include "tests/support/registry_snapshot.h"
 #include "tests/support/test_files.h"
 #include "tools/uninstall/uninstall_entries.h"
 
@@ -134,10 +135,8 @@ TEST(QuorranRead, MissingProgramsStandOutAndARereadKeepsIdsAndIcons) {
         {L"Here", L"C:\\windows\\system32\\notepad.exe /uninstall"},
         {L"Gone", L"\"C:\\nowhere\\gone.exe\" /S"}};
     for (const auto& [name, uninstall] : planted) {
-        for (const auto& [value, data] :
-             {std::pair{L"DisplayName", name}, {L"UninstallString", uninstall}})
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, (key + name).c_str(), value, REG_SZ, data.c_str(),
-                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        test::SetString(HKEY_LOCAL_MACHINE, key + name, L"DisplayName", name);
+        test::SetString(HKEY_LOCAL_MACHINE, key + name, L"UninstallString", uninstall);
     }
     ScopeExit removePlanted([&] {
         for (const auto& entry : planted)
@@ -165,10 +164,8 @@ TEST(QuorranRead, MissingProgramsStandOutAndARereadKeepsIdsAndIcons) {
 TEST(QuorranRead, ThirtyTwoBitProgramsEntriesAreListedToo) {
     if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
     const std::wstring key = std::wstring(kUninstall32Root) + L"\\MDRTestQuorran32";
-    for (const auto& [value, data] :
-         {std::pair{L"DisplayName", L"Thirty-two"}, {L"UninstallString", L"C:\\nowhere\\u32.exe"}})
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, REG_SZ, data,
-                        static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    test::SetString(HKEY_LOCAL_MACHINE, key, L"DisplayName", L"Thirty-two");
+    test::SetString(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"C:\\nowhere\\u32.exe");
     ScopeExit removePlanted([&] { RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()); });
     const auto all = ReadUninstallEntries({}, nullptr);
     const auto it = std::find_if(all.begin(), all.end(),
