@@ -1,7 +1,6 @@
 #include "tests/support/tool_fixture.h"
 
 namespace mdr::driver {
-
 void ToolTest::SetUp() {
     MdrTest::SetUp();
     CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
@@ -33,6 +32,20 @@ ListViewRow ToolTest::RowOf(const std::wstring& text) const {
     return row < 0 ? ListViewRow{} : ReadListView(list_).rows[static_cast<size_t>(row)];
 }
 
+std::vector<ListViewRow> ToolTest::RowsStartingWith(std::wstring_view prefix) const {
+    std::vector<ListViewRow> rows;
+    for (ListViewRow& row : ReadListView(list_).rows)
+        if (row.cells[0].starts_with(prefix)) rows.push_back(std::move(row));
+    return rows;
+}
+
+void ToolTest::Command(int command, std::initializer_list<Box> boxes) {
+    PostCommand(main_, command);
+    for (const auto& [title, text, button] : boxes)
+        AnswerText(title, text, button, nullptr, 30000);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+}
+
 HWND ToolTest::OpenDialog(int command, const wchar_t* title) {
     PostCommand(main_, command);
     HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(title));
@@ -40,9 +53,12 @@ HWND ToolTest::OpenDialog(int command, const wchar_t* title) {
     return dialog;
 }
 
-std::string ToolTest::Export(int command, const wchar_t* title) {
+std::string ToolTest::Export(int command, const wchar_t* title, bool statusSays) {
     PostCommand(main_, command);
     EXPECT_TRUE(AnswerFileDialog(pid_, title, temp_ / L"listing"));
+    if (statusSays && WaitForMessageBox(pid_, 60000)) {
+        EXPECT_EQ(ReadStatusBarPart(status_, 0), L"The list was exported...");
+    }
     AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
     return ReadFileBytes(temp_ / L"listing.txt");
 }
@@ -53,5 +69,4 @@ void ToolTest::RestoreTheBackup() {
     EXPECT_TRUE(backups[0].starts_with(program_ + std::wstring(L"_"))) << Narrow(backups[0]);
     ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
 }
-
 } // namespace mdr::driver

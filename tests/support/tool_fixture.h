@@ -3,12 +3,13 @@
 // are found once it shows.
 #pragma once
 
+#include <tuple>
 #include "tests/support/mdr_fixtures.h"
 
 namespace mdr::driver {
-
 class ToolTest : public MdrTest {
   protected:
+    static constexpr wchar_t kConfirm[] = L"Please confirm";
     // program: "Ostrel"; title: the start of its main window's title once it has listed; listId:
     // the control id of its main list.
     ToolTest(const wchar_t* program, const wchar_t* title, int listId = 200)
@@ -21,6 +22,13 @@ class ToolTest : public MdrTest {
     int RowNamed(const std::wstring& text, HWND list = nullptr, size_t column = 0) const;
     // The main list's row whose first column reads text; an empty row when none.
     ListViewRow RowOf(const std::wstring& text) const;
+    // The main list's rows whose first column starts with prefix, in list order.
+    std::vector<ListViewRow> RowsStartingWith(std::wstring_view prefix) const;
+    bool Select(const std::wstring& text) { return SelectListViewRow(list_, RowNamed(text)); }
+    // Posts command to the main window and answers the message boxes it shows, in order, each
+    // (title, text, button); then waits until the main window takes input again.
+    using Box = std::tuple<const wchar_t*, std::wstring, int>;
+    void Command(int command, std::initializer_list<Box> boxes);
     // A key pressed in window, as the keyboard would deliver it.
     static void PressKey(HWND window, UINT key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
     static void SetItemText(HWND dialog, int id, const std::wstring& text) {
@@ -29,8 +37,9 @@ class ToolTest : public MdrTest {
     // The dialog titled title that command opens; null (with a test failure) when none shows.
     HWND OpenDialog(int command, const wchar_t* title);
     // Exports the list through command and its save dialog titled title to temp_\listing.txt,
-    // answers the message that says it is done and returns the file's bytes.
-    std::string Export(int command, const wchar_t* title);
+    // answers the message that says it is done (checking, with statusSays, that the status line
+    // says so meanwhile) and returns the file's bytes.
+    std::string Export(int command, const wchar_t* title, bool statusSays = false);
     // Imports the tool's one backup (a test failure unless there is exactly one) with regedit.
     void RestoreTheBackup();
 
@@ -45,5 +54,4 @@ class ToolTest : public MdrTest {
     const wchar_t* title_;
     int listId_;
 };
-
 } // namespace mdr::driver

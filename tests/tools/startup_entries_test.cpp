@@ -1,14 +1,8 @@
 // Ostrel's model against the real registry, shell links and files of the test prefix: what is
 // listed, what a rescan keeps, and removal with its backup brought back by the registry editor.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 #include <shlobj.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
-
 #include "common/registry.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
@@ -17,7 +11,6 @@
 
 namespace mdr {
 namespace {
-
 using test::TempFolder;
 
 constexpr wchar_t kPlanted[] = L"MDRTestOstrel";
@@ -97,6 +90,17 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
         EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
 }
 
+TEST_F(StartupEntriesTest, ListsTheRunKeyOfThirtyTwoBitProgramsToo) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
+    const std::wstring twin = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    test::SetString(HKEY_LOCAL_MACHINE, twin, kPlanted, L"C:\\windows\\system32\\notepad.exe /w");
+    const auto ours = Ours(ScanStartupEntries({}, startup_));
+    test::DeleteValue(HKEY_LOCAL_MACHINE, twin, kPlanted);
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_EQ(ours[0].startupString, L"C:\\windows\\system32\\notepad.exe /w");
+    EXPECT_EQ(ours[0].type, L"Registry (32-bit)");
+}
+
 // Removal and its backup brought back by the registry editor are driven end to end through
 // Ostrel; here the refusals.
 TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
@@ -125,6 +129,5 @@ TEST(StartupCommands, AddedCommandsAndWrites) {
     EXPECT_FALSE(WriteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey\\", L"a", L"b"));
     EXPECT_FALSE(DeleteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey", L"a"));
 }
-
 } // namespace
 } // namespace mdr

@@ -2,15 +2,9 @@
 // removed again (stopped, its process ended, deleted) when the test is done.
 #pragma once
 
-#include <windows.h>
-
-#include <string>
-
-#include "common/handles.h"
 #include "tests/support/driver.h"
 
 namespace mdr::test {
-
 inline std::wstring TestServiceExe() {
     return BuildDir() + L"tests\\mdr_test_service.exe";
 }
@@ -78,5 +72,4 @@ class PlantedService {
 
     std::wstring name_;
 };
-
 } // namespace mdr::test
