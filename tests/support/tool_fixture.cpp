@@ -56,9 +56,9 @@ HWND ToolTest::OpenDialog(int command, const wchar_t* title) {
 std::string ToolTest::Export(int command, const wchar_t* title, bool statusSays) {
     PostCommand(main_, command);
     EXPECT_TRUE(AnswerFileDialog(pid_, title, temp_ / L"listing"));
-    if (statusSays && WaitForMessageBox(pid_, 60000)) {
-        EXPECT_EQ(ReadStatusBarPart(status_, 0), L"The list was exported...");
-    }
+    EXPECT_TRUE(!statusSays || (WaitForMessageBox(pid_, 60000) &&
+                                ReadStatusBarPart(status_, 0) == L"The list was exported..."))
+        << "the status line does not say the list was exported";
     AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
     return ReadFileBytes(temp_ / L"listing.txt");
 }

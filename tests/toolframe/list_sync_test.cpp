@@ -12,8 +12,7 @@ std::pair<std::vector<std::wstring>, std::wstring> Apply(std::vector<std::wstrin
                                                          const std::vector<std::wstring>& records) {
     std::wstring steps;
     for (const ListSyncStep& s : PlanListSync(rows, records)) {
-        steps += L"-=+"[s.kind];
-        steps += std::to_wstring(s.row);
+        steps += L"-=+"[s.kind] + std::to_wstring(s.row);
         if (s.kind == ListSyncStep::Remove)
             rows.erase(rows.begin() + s.row);
         else if (s.kind == ListSyncStep::Insert)

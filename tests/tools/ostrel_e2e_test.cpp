@@ -113,7 +113,6 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
         HWND dialog = OpenDialog(c.kind == 2 ? 50 : 0, L"Add new startup item");
         ASSERT_TRUE(dialog);
         EXPECT_FALSE(IsWindowEnabled(main_));
-        auto set = [&](int id, const std::wstring& text) { SetItemText(dialog, id, text); };
         auto refused = [&](const wchar_t* text) {
             PressButton(dialog, 60);
             AnswerText(L"Information", text, IDOK);
@@ -121,19 +120,18 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
         if (c.kind == 0) {
             // The refusals, in order; the dialog stays open after each.
             refused(L"Please enter the name of the startup entry.");
-            set(51, L"   ");
+            SetItemText(dialog, 51, L"   ");
             refused(L"Please enter the name of the startup entry.");
-            set(51, name);
-            set(55, L"C:\\nowhere\\x.exe");
+            SetItemText(dialog, 51, name);
+            SetItemText(dialog, 55, L"C:\\nowhere\\x.exe");
             refused(L"Please enter a valid file path.");
         }
-        set(51, name);
+        SetItemText(dialog, 51, name);
         Send(GetDlgItem(dialog, 53), CB_SETCURSEL, static_cast<WPARAM>(c.kind));
-        set(55, kNotepad);
-        set(58, L"-x \"y\"");
+        SetItemText(dialog, 55, kNotepad);
+        SetItemText(dialog, 58, L"-x \"y\"");
         PressButton(dialog, 60);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
         const std::wstring command = L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"";
         EXPECT_EQ(c.root ? ReadString(c.root, kRun, name) : command, command);
         EXPECT_EQ(RowOf(name).cells.at(1),

@@ -49,8 +49,7 @@ class PellickTest : public ToolTest {
         return WaitUntil([&] { return (PidRow(pid) >= 0) == present; });
     }
 
-    HWND modules_ = nullptr;
-    HWND info_ = nullptr;
+    HWND modules_ = nullptr, info_ = nullptr;
     std::vector<std::wstring> desktopFiles_;
 };
 
