@@ -2,19 +2,12 @@
 // uninstall entry in place, and MDR starts and scans from the installed folder without reporting
 // its own install; a re-install and a silent uninstall keep the user's backups and remove all
 // else.
-#include <windows.h>
 #include <shlobj.h>
-
 #include <array>
 #include <optional>
-#include <string>
-#include <vector>
-
-#include "common/handles.h"
 #include "tests/support/mdr_fixtures.h"
 
 namespace {
-
 using namespace mdr::driver;
 
 const wchar_t kUninstallKey[] =
@@ -22,20 +15,15 @@ const wchar_t kUninstallKey[] =
 // The uninstall entry of each edition lives in its own registry view.
 const REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
-std::wstring Folder(int csidl) {
+// CSIDL_PROGRAM_FILES + "Veltrane\\" (vendor) + "Veltrane Mendora\\", or the Start-menu folder.
+std::wstring Folder(int csidl, const wchar_t* below) {
     wchar_t path[MAX_PATH] = {};
-    EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path), S_OK);
-    return std::wstring(path) + L"\\";
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return std::wstring(path) + L"\\" + below;
 }
-std::wstring VendorDir() {
-    return Folder(CSIDL_PROGRAM_FILES) + L"Veltrane\\";
-}
-std::wstring InstallDir() {
-    return VendorDir() + L"Veltrane Mendora\\";
-}
-std::wstring MenuDir() {
-    return Folder(CSIDL_COMMON_PROGRAMS) + L"Veltrane Mendora\\";
-}
+const std::wstring kVendorDir = Folder(CSIDL_PROGRAM_FILES, L"Veltrane\\");
+const std::wstring kInstallDir = kVendorDir + L"Veltrane Mendora\\";
+const std::wstring kMenuDir = Folder(CSIDL_COMMON_PROGRAMS, L"Veltrane Mendora\\");
 
 // What ships (Pellick's program only once it is built) and its Start-menu entries.
 std::vector<std::wstring> Shipped() {
@@ -44,34 +32,31 @@ std::vector<std::wstring> Shipped() {
                                        L"MDR.chm",
                                        L"Uninstall.exe",
                                        L"Localization\\English.ini",
-                                       MenuDir() + L"Veltrane Mendora.lnk"};
+                                       kMenuDir + L"Veltrane Mendora.lnk"};
     for (const std::wstring tool : {L"Ostrel", L"Pellick", L"Quorran", L"Sevrid"}) {
         files.push_back(L"Plugins\\" + tool + L".ini");
         files.push_back(L"Plugins\\Tools\\" + tool + L".chm");
         const std::wstring exe = L"Plugins\\Tools\\" + tool + L".exe";
         if (tool == L"Pellick" && !FileExists(DistDir() + exe)) continue;
         files.push_back(exe);
-        files.push_back(MenuDir() + tool + L".lnk");
+        files.push_back(kMenuDir + tool + L".lnk");
     }
     return files;
 }
 std::wstring PathOf(const std::wstring& file) {
-    return file.find(L':') == std::wstring::npos ? InstallDir() + file : file;
+    return file.find(L':') == std::wstring::npos ? kInstallDir + file : file;
 }
 
 mdr::UniqueHkey OpenEntry() {
-    HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kView, &key);
-    return mdr::UniqueHkey(key);
-}
-bool EntryExists() {
-    return OpenEntry().get() != nullptr;
+    mdr::UniqueHkey key;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kView, key.put());
+    return key;
 }
 // The value's data when it has the type asked for (RRF_RT_*), else nothing.
 template <typename T> std::optional<T> EntryValue(const wchar_t* name, DWORD type) {
-    const mdr::UniqueHkey key = OpenEntry();
     T data{};
     DWORD size = sizeof(data);
+    const mdr::UniqueHkey key = OpenEntry();
     if (!key || RegGetValueW(key.get(), nullptr, name, type, nullptr, &data, &size)) return {};
     return data;
 }
@@ -90,20 +75,20 @@ class InstallTest : public MdrTest {
     }
     // Whatever a failed run left: the folders, the shortcuts and the entry.
     void CleanUp() override {
-        RemoveTree(InstallDir());
-        RemoveDirectoryW(VendorDir().c_str());
-        RemoveTree(MenuDir());
+        RemoveTree(kInstallDir);
+        RemoveDirectoryW(kVendorDir.c_str());
+        RemoveTree(kMenuDir);
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, kView, 0);
     }
 };
 
 TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
-    ASSERT_FALSE(FolderExists(InstallDir())) << "an earlier install is in the way";
+    ASSERT_FALSE(FolderExists(kInstallDir)) << "an earlier install is in the way";
     RunSetup();
     for (const std::wstring& file : Shipped())
         EXPECT_TRUE(FileExists(PathOf(file))) << Narrow(PathOf(file));
 
-    const std::wstring dir = InstallDir();
+    const std::wstring dir = kInstallDir;
     EXPECT_EQ(EntryText(L"DisplayName"), L"Veltrane Mendora");
     EXPECT_EQ(EntryText(L"Publisher"), L"Veltrane");
     EXPECT_EQ(EntryText(L"DisplayVersion"), L"1.0.0");
@@ -135,12 +120,11 @@ TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
     ASSERT_TRUE(Launch(dir + L"Uninstall.exe", L"/S").WaitExit(30000));
     // The uninstaller works on from a copy of itself: wait for its last step.
     EXPECT_TRUE(
-        WaitUntil([&] { return !EntryExists() && !FileExists(dir + L"Uninstall.exe"); }, 60000));
+        WaitUntil([&] { return !OpenEntry() && !FileExists(dir + L"Uninstall.exe"); }, 60000));
     EXPECT_TRUE(FileExists(planted));
     for (const std::wstring& file : Shipped())
         EXPECT_FALSE(FileExists(PathOf(file))) << Narrow(PathOf(file));
-    for (const std::wstring& folder : {MenuDir(), dir + L"Plugins", dir + L"Localization"})
+    for (const std::wstring& folder : {kMenuDir, dir + L"Plugins", dir + L"Localization"})
         EXPECT_FALSE(FolderExists(folder)) << Narrow(folder);
 }
-
 } // namespace

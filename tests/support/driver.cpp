@@ -1,30 +1,26 @@
 #include "tests/support/driver.h"
-
-#include <commctrl.h>
 #include <cstdlib>
 #include <cwctype>
+#include <functional>
 #include <utility>
 
 namespace mdr::driver {
 namespace {
-
-std::wstring StripMnemonics(std::wstring_view text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        if (c != L'&') out += static_cast<wchar_t>(std::towlower(c));
-    }
-    return out;
-}
-
+// Captions compare without their "&" mnemonics and without regard to case.
 bool SameCaption(std::wstring_view a, std::wstring_view b) {
-    return StripMnemonics(a) == StripMnemonics(b);
+    auto plain = [](std::wstring_view text) {
+        std::wstring out;
+        for (wchar_t c : text)
+            if (c != L'&') out += static_cast<wchar_t>(std::towlower(c));
+        return out;
+    };
+    return plain(a) == plain(b);
 }
 
 // Class names compare without regard to case, as Windows registers them.
 bool EqualClass(HWND window, std::wstring_view className) {
     return _wcsicmp(ClassOf(window).c_str(), std::wstring(className).c_str()) == 0;
 }
-
 } // namespace
 
 Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
@@ -32,8 +28,8 @@ Process Process::Start(const std::wstring& exe, const std::wstring& arguments,
     Process started;
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
-    std::wstring folder = workDir;
-    if (folder.empty()) folder = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    const std::wstring folder =
+        workDir.empty() ? exe.substr(0, exe.find_last_of(L'\\') + 1) : workDir;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
@@ -79,48 +75,32 @@ std::wstring ClassOf(HWND window) {
 }
 
 namespace {
-
-struct TopLevelSearch {
-    DWORD pid;
-    const WindowQuery* query;
+// EnumWindows/EnumChildWindows collecting the windows keep accepts.
+struct Collect {
+    std::function<bool(HWND)> keep;
     std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
-    auto* s = reinterpret_cast<TopLevelSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (s->pid && owner != s->pid) return TRUE;
-    if (s->query->visibleOnly && !IsWindowVisible(window)) return TRUE;
-    if (!s->query->className.empty() && !EqualClass(window, s->query->className)) return TRUE;
-    if (!s->query->title.empty()) {
-        wchar_t title[512] = {};
-        GetWindowTextW(window, title, 512);
-        if (std::wstring_view(title).substr(0, s->query->title.size()) != s->query->title) {
-            return TRUE;
-        }
+    static BOOL CALLBACK Visit(HWND window, LPARAM param) {
+        auto* c = reinterpret_cast<Collect*>(param);
+        if (c->keep(window)) c->found.push_back(window);
+        return TRUE;
     }
-    s->found.push_back(window);
-    return TRUE;
-}
-
-struct ChildSearch {
-    std::wstring_view className;
-    std::vector<HWND> found;
 };
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
-    auto* s = reinterpret_cast<ChildSearch*>(param);
-    if (s->className.empty() || EqualClass(window, s->className)) s->found.push_back(window);
-    return TRUE;
-}
-
 } // namespace
 
 std::vector<HWND> TopLevelWindows(DWORD pid, const WindowQuery& query) {
-    TopLevelSearch search{pid, &query, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    Collect c{[&](HWND window) {
+                  DWORD owner = 0;
+                  GetWindowThreadProcessId(window, &owner);
+                  if ((pid && owner != pid) || (query.visibleOnly && !IsWindowVisible(window)) ||
+                      (!query.className.empty() && !EqualClass(window, query.className)))
+                      return false;
+                  wchar_t title[512] = {};
+                  GetWindowTextW(window, title, 512);
+                  return std::wstring_view(title).starts_with(query.title);
+              },
+              {}};
+    EnumWindows(Collect::Visit, reinterpret_cast<LPARAM>(&c));
+    return c.found;
 }
 
 HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
@@ -136,22 +116,20 @@ HWND WaitForWindow(DWORD pid, const WindowQuery& query, DWORD timeoutMs) {
 }
 
 std::vector<HWND> Descendants(HWND parent, std::wstring_view className) {
-    ChildSearch search{className, {}};
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    Collect c{[&](HWND w) { return className.empty() || EqualClass(w, className); }, {}};
+    EnumChildWindows(parent, Collect::Visit, reinterpret_cast<LPARAM>(&c));
+    return c.found;
 }
 
 HWND FindDescendant(HWND parent, std::wstring_view className, int id) {
-    for (HWND window : Descendants(parent, className)) {
+    for (HWND window : Descendants(parent, className))
         if (id == -1 || GetDlgCtrlID(window) == id) return window;
-    }
     return nullptr;
 }
 
 HWND FindDescendantByText(HWND parent, std::wstring_view className, std::wstring_view text) {
-    for (HWND window : Descendants(parent, className)) {
+    for (HWND window : Descendants(parent, className))
         if (SameCaption(GetText(window), text)) return window;
-    }
     return nullptr;
 }
 
@@ -169,16 +147,12 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     info.window = box;
     info.title = GetText(box);
     if (HWND text = GetDlgItem(box, 0xFFFF)) info.text = GetText(text);
-    for (HWND button : Descendants(box, L"Button")) {
+    for (HWND button : Descendants(box, L"Button"))
         if (IsWindowVisible(button)) info.buttons.push_back(GetText(button));
-    }
-    for (HWND label : Descendants(box, L"Static")) {
-        LONG style = GetWindowLongW(label, GWL_STYLE);
-        if ((style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(label) &&
-            Send(label, STM_GETICON).value_or(0) != 0) {
+    for (HWND label : Descendants(box, L"Static"))
+        if ((GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(label) &&
+            Send(label, STM_GETICON).value_or(0) != 0)
             info.hasIcon = true;
-        }
-    }
     return info;
 }
 
@@ -218,10 +192,8 @@ bool PostClose(HWND window) {
 std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                             DWORD timeoutMs) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
-                             &result)) {
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &result))
         return std::nullopt;
-    }
     return static_cast<LRESULT>(result);
 }
 
@@ -229,10 +201,9 @@ RemoteBuffer::RemoteBuffer(HWND owner, size_t size) : size_(size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(owner, &pid);
     process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process_) {
+    if (process_)
         address_ =
             VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
 }
 
 RemoteBuffer::~RemoteBuffer() {
@@ -265,14 +236,9 @@ std::wstring RemoteBuffer::ReadString(size_t offset, size_t maxChars) const {
     return text;
 }
 
-namespace {
-
-constexpr size_t kTextChars = 2048;
 // Layout of the remote buffer: the item record first, then the text.
-constexpr size_t kRecordSpace = 256;
+constexpr size_t kTextChars = 2048, kRecordSpace = 256;
 constexpr size_t kRemoteSize = kRecordSpace + kTextChars * sizeof(wchar_t);
-
-} // namespace
 
 int ListViewCount(HWND list) {
     return static_cast<int>(Send(list, LVM_GETITEMCOUNT).value_or(0));
@@ -281,15 +247,11 @@ int ListViewCount(HWND list) {
 ListViewContent ReadListView(HWND list) {
     ListViewContent content;
     RemoteBuffer remote(list, kRemoteSize);
-    if (!remote.Valid()) {
-        ADD_FAILURE() << "cannot reach the list view's process";
-        return content;
-    }
+    if (!remote.Valid()) return ADD_FAILURE() << "cannot reach the list view's process", content;
     int columns = 1;
-    if (auto header = Send(list, LVM_GETHEADER); header && *header) {
+    if (auto header = Send(list, LVM_GETHEADER); header && *header)
         columns =
             static_cast<int>(Send(reinterpret_cast<HWND>(*header), HDM_GETITEMCOUNT).value_or(1));
-    }
     const int count = ListViewCount(list);
     for (int i = 0; i < count; ++i) {
         ListViewRow row;
@@ -320,22 +282,22 @@ ListViewContent ReadListView(HWND list) {
     return content;
 }
 
-bool SetListViewCheck(HWND list, int row, bool checked) {
+static bool SetItemState(HWND list, int row, UINT mask, UINT state) {
     RemoteBuffer remote(list, kRemoteSize);
     LVITEMW item{};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    item.stateMask = mask;
+    item.state = state;
     return remote.Write(&item, sizeof(item)) &&
            Send(list, LVM_SETITEMSTATE, row, remote.Address()).value_or(0) != 0;
 }
 
+bool SetListViewCheck(HWND list, int row, bool checked) {
+    return SetItemState(list, row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1));
+}
+
 bool SelectListViewRow(HWND list, int row) {
-    RemoteBuffer remote(list, kRemoteSize);
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    if (!remote.Write(&item, sizeof(item))) return false;
-    bool ok = Send(list, LVM_SETITEMSTATE, row, remote.Address()).value_or(0) != 0;
+    const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
+    const bool ok = SetItemState(list, row, state, state);
     Send(list, LVM_ENSUREVISIBLE, row, FALSE);
     return ok;
 }
@@ -343,10 +305,7 @@ bool SelectListViewRow(HWND list, int row) {
 std::vector<TreeItem> ReadTreeView(HWND tree) {
     std::vector<TreeItem> items;
     RemoteBuffer remote(tree, kRemoteSize);
-    if (!remote.Valid()) {
-        ADD_FAILURE() << "cannot reach the tree view's process";
-        return items;
-    }
+    if (!remote.Valid()) return ADD_FAILURE() << "cannot reach the tree view's process", items;
     auto next = [&](UINT relation, HTREEITEM from) {
         return reinterpret_cast<HTREEITEM>(
             Send(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)).value_or(0));
@@ -400,51 +359,34 @@ Process& DriverTest::Launch(const std::wstring& exe, const std::wstring& argumen
     return processes_.back();
 }
 
-void DriverTest::TearDown() {
-    for (Process& process : processes_)
-        process.Kill();
-    processes_.clear();
-}
-
 bool AnswerFileDialog(DWORD pid, std::wstring_view title, const std::wstring& path) {
     HWND dialog = WaitForWindow(pid, {L"#32770", title, true});
-    if (!dialog) {
-        ADD_FAILURE() << "no file dialog";
-        return false;
-    }
+    if (!dialog) return ADD_FAILURE() << "no file dialog", false;
     HWND edit = nullptr;
     WaitUntil([&] {
         edit = FindDescendant(dialog, L"Edit", 0x47c); // the file-name box
         if (!edit) edit = FindDescendant(dialog, L"Edit", 0x480);
-        if (!edit) {
-            if (HWND combo = FindDescendant(dialog, L"ComboBox", 0x47c))
-                edit = FindDescendant(combo, L"Edit");
-        }
+        if (HWND combo = edit ? nullptr : FindDescendant(dialog, L"ComboBox", 0x47c))
+            edit = FindDescendant(combo, L"Edit");
         return edit != nullptr;
     });
-    if (!edit) {
-        ADD_FAILURE() << "no file-name box in the file dialog";
-        return false;
-    }
+    if (!edit) return ADD_FAILURE() << "no file-name box in the file dialog", false;
     Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     for (wchar_t c : path)
         Send(edit, WM_CHAR, c, 1);
     PressButton(dialog, IDOK);
-    if (!WaitUntil([&] { return !IsWindow(dialog); })) {
-        ADD_FAILURE() << "the file dialog stayed";
-        return false;
-    }
+    if (!WaitUntil([&] { return !IsWindow(dialog); }))
+        return ADD_FAILURE() << "the file dialog stayed", false;
     return true;
 }
 
 std::wstring ClipboardText() {
     std::wstring text;
     WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000);
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (auto* chars = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr) {
+        text = chars;
+        GlobalUnlock(data);
     }
     CloseClipboard();
     return text;
@@ -456,5 +398,4 @@ void ClearClipboard() {
         CloseClipboard();
     }
 }
-
 } // namespace mdr::driver

@@ -8,17 +8,12 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
-
 #include <gtest/gtest.h>
-
 #include "common/handles.h"
 #include "tests/support/test_files.h"
 
 namespace mdr::driver {
-
 using namespace mdr::test;
 
 constexpr DWORD kDefaultTimeout = 10000;
@@ -115,8 +110,7 @@ class RemoteBuffer {
 
 struct ListViewRow {
     std::vector<std::wstring> cells; // one per column
-    bool checked = false;
-    bool selected = false;
+    bool checked = false, selected = false;
     LPARAM data = 0; // item data (the tools' record ids)
     int image = -1;  // image index
 };
@@ -124,7 +118,6 @@ struct ListViewRow {
 struct ListViewContent {
     std::vector<ListViewRow> rows;
 };
-
 ListViewContent ReadListView(HWND list);
 int ListViewCount(HWND list);
 // Sets or clears a row's check box (LVM_SETITEMSTATE), as a click would.
@@ -170,10 +163,9 @@ class DriverTest : public ::testing::Test {
     Process& LaunchMdr(const std::wstring& arguments = L"", const std::wstring& distDir = L"");
     Process& Launch(const std::wstring& exe, const std::wstring& arguments = L"",
                     const std::wstring& workDir = L"");
-    void TearDown() override;
+    void TearDown() override { processes_.clear(); } // each kills its process if it still runs
 
   private:
     std::deque<Process> processes_; // deque: references handed out stay valid
 };
-
 } // namespace mdr::driver

@@ -2,10 +2,8 @@
 #pragma once
 
 namespace mdr::test {
-
 inline constexpr const wchar_t* kVersionText =
     sizeof(void*) == 8 ? L"1.0 BETA (64 bit edition)" : L"1.0 BETA (32 bit edition)";
 inline constexpr const char* kVersionTextUtf8 =
     sizeof(void*) == 8 ? "1.0 BETA (64 bit edition)" : "1.0 BETA (32 bit edition)";
-
 } // namespace mdr::test

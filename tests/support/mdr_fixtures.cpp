@@ -1,16 +1,12 @@
 #include "tests/support/mdr_fixtures.h"
-
 #include <commctrl.h>
-
 #include <algorithm>
 #include <cwctype>
-
 #include "core/localization.h"
 #include "common/text.h"
 #include "ui/command_ids.h"
 
 namespace mdr::driver {
-
 void CreateSettingsDir() {
     const std::wstring folder = SettingsDir();
     for (size_t i = folder.find(L'\\'); i != std::wstring::npos; i = folder.find(L'\\', i + 1))
@@ -49,10 +45,9 @@ std::wstring Fill(const std::wstring& text, const std::wstring& placeholder,
 
 std::wstring Zones(std::initializer_list<int> items) {
     std::wstring text;
-    for (int item = 1; item <= 18; ++item) {
-        if (item > 1) text += L',';
-        text += std::find(items.begin(), items.end(), item) != items.end() ? L'1' : L'0';
-    }
+    for (int item = 1; item <= 18; ++item)
+        text += std::wstring(item > 1 ? L"," : L"") +
+                (std::find(items.begin(), items.end(), item) != items.end() ? L'1' : L'0');
     return text;
 }
 
@@ -65,16 +60,14 @@ std::wstring ConfigText(const ConfigValues& v) {
         L"\r\nHighlightEntry=" + std::to_wstring(v.highlight) + L"\r\nEntryColor=" +
         std::to_wstring(v.color) + L"\r\nCurrentLanguage=" + v.language +
         L"\r\n\r\n[MDRWindow]\r\n";
-    if (v.windowGroup) {
+    if (v.windowGroup)
         text += L"MainWinX=" + std::to_wstring(v.windowX) + L"\r\nMainWinY=" +
                 std::to_wstring(v.windowY) +
                 L"\r\nMainWinWidth=760\r\nMainWinHeight=520\r\nMainWinState=0\r\n";
-        if (v.columns) {
-            text += L"ColumnWidth0=150\r\nColumnWidth1=260\r\nColumnWidth2=100\r\n"
-                    L"ColumnWidth3=200\r\nColumnWidth4=110\r\nSplitterWidth=" +
-                    std::to_wstring(v.splitterWidth) + L"\r\n";
-        }
-    }
+    if (v.windowGroup && v.columns)
+        text += L"ColumnWidth0=150\r\nColumnWidth1=260\r\nColumnWidth2=100\r\n"
+                L"ColumnWidth3=200\r\nColumnWidth4=110\r\nSplitterWidth=" +
+                std::to_wstring(v.splitterWidth) + L"\r\n";
     text += L"ScanZonesState=" + v.zones + L"\r\n\r\n[MDRExceptions]\r\n";
     for (size_t i = 0; i < v.exceptions.size(); ++i)
         text += v.exceptions[i] + L"=Exception" + std::to_wstring(i) + L"\r\n";
@@ -197,12 +190,8 @@ void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, in
         box = ReadMessageBox(box->window);
         return !box->text.empty();
     })) << "the message box stayed empty";
-    if (!title.empty()) {
-        EXPECT_EQ(box->title, title);
-    }
-    if (!text.empty()) {
-        EXPECT_EQ(box->text, text);
-    }
+    EXPECT_EQ(box->title, title.empty() ? box->title : title); // "" leaves it unchecked
+    EXPECT_EQ(box->text, text.empty() ? box->text : text);
     if (owner) {
         EXPECT_EQ(GetWindow(box->window, GW_OWNER), owner);
         EXPECT_FALSE(IsWindowEnabled(owner)) << "the window behind the box takes clicks";
@@ -227,5 +216,4 @@ std::wstring MdrTest::CopyOfInstall() {
     EXPECT_TRUE(CopyTree(DistDir(), folder));
     return folder;
 }
-
 } // namespace mdr::driver

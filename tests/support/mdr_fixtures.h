@@ -3,18 +3,12 @@
 // from its toolbar and status bar (registry entries are planted with the registry helpers).
 #pragma once
 
-#include <windows.h>
-
 #include <initializer_list>
-#include <string>
-#include <vector>
-
 #include "common/ini.h"
 #include "tests/support/driver.h"
 #include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
-
 // Creates the settings folder chain, as MDR makes it.
 void CreateSettingsDir();
 // SettingsDir() + "Config.ini" / "MDRLog.log"; the log as text.
@@ -38,18 +32,12 @@ std::wstring Zones(std::initializer_list<int> items);
 // optionally the column widths and splitter, and the ticked areas; windowGroup false leaves out
 // everything of it but ScanZonesState.
 struct ConfigValues {
-    int scanMode = 0;
-    int selectItems = 0;
-    int beforeFixing = 0;
-    int deleteBackups = 1;
-    int createLog = 1;
-    int skipRemovable = 1;
-    int highlight = 0;
+    int scanMode = 0, selectItems = 0, beforeFixing = 0, deleteBackups = 1, createLog = 1;
+    int skipRemovable = 1, highlight = 0;
     COLORREF color = RGB(237, 242, 248);
     std::wstring language = L"Localization\\English.ini";
     bool windowGroup = true;
-    int windowX = 40;
-    int windowY = 30;
+    int windowX = 40, windowY = 30;
     bool columns = true; // ColumnWidth0..4 and SplitterWidth
     int splitterWidth = 200;
     std::wstring zones;
@@ -66,14 +54,8 @@ int RowOf(const ListViewContent& list, const std::wstring& key, const std::wstri
           const std::wstring& root = L"");
 
 struct Gadgets {
-    HWND main = nullptr;
-    HWND list = nullptr;
-    HWND tree = nullptr;
-    HWND status = nullptr;
-    HWND toolbar = nullptr;
-    HWND progress = nullptr;
-    HWND details = nullptr;
-    HWND treeSplitter = nullptr;
+    HWND main = nullptr, list = nullptr, tree = nullptr, status = nullptr, toolbar = nullptr,
+         progress = nullptr, details = nullptr, treeSplitter = nullptr;
 };
 Gadgets FindGadgets(HWND main);
 
@@ -119,5 +101,4 @@ class MdrTest : public DriverTest {
     std::string savedConfig_;
     std::vector<std::wstring> copies_;
 };
-
 } // namespace mdr::driver

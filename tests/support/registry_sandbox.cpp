@@ -1,17 +1,12 @@
 #include "tests/support/registry_sandbox.h"
 #include "tests/support/test_files.h"
-
 #include <shlwapi.h>
-
 #include <stdexcept>
-
 #include "common/handles.h"
 #include "common/text.h"
 
 namespace mdr::test {
-
 namespace {
-
 constexpr wchar_t kTestsKey[] = L"Software\\MDRTests";
 
 [[noreturn]] void Fail(const std::wstring& what, LONG code) {
@@ -20,9 +15,9 @@ constexpr wchar_t kTestsKey[] = L"Software\\MDRTests";
 
 UniqueHkey CreateOrFail(HKEY root, const std::wstring& path, REGSAM access) {
     UniqueHkey key;
-    LONG rc =
-        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(), nullptr);
-    if (rc != ERROR_SUCCESS) Fail(L"Creating key " + path, rc);
+    if (LONG rc =
+            RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access, nullptr, key.put(), nullptr))
+        Fail(L"Creating key " + path, rc);
     return key;
 }
 
@@ -39,10 +34,9 @@ void SetKeyDacl(HKEY key, bool readable) {
     SECURITY_DESCRIPTOR sd;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    LONG rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd);
-    if (rc != ERROR_SUCCESS) Fail(L"Setting a key's DACL", rc);
+    if (LONG rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd))
+        Fail(L"Setting a key's DACL", rc);
 }
-
 } // namespace
 
 RegistrySandbox::RegistrySandbox(std::wstring_view name)
@@ -51,17 +45,13 @@ RegistrySandbox::RegistrySandbox(std::wstring_view name)
     SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
     try {
         // Everything is opened through the real HKCU before HKCU itself is redirected.
-        UniqueHkey machine = CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKLM", KEY_ALL_ACCESS);
-        UniqueHkey user = CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKCU", KEY_ALL_ACCESS);
-        UniqueHkey classes =
-            CreateOrFail(HKEY_CURRENT_USER, base_ + L"\\HKLM\\Software\\Classes", KEY_ALL_ACCESS);
-        overridden_[0] = machine.release();
-        overridden_[1] = user.release();
-        overridden_[2] = classes.release();
-        LONG rc = RegOverridePredefKey(HKEY_LOCAL_MACHINE, overridden_[0]);
-        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CURRENT_USER, overridden_[1]);
-        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CLASSES_ROOT, overridden_[2]);
-        if (rc != ERROR_SUCCESS) Fail(L"RegOverridePredefKey", rc);
+        const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT};
+        for (int i = 0; i < 3; ++i)
+            overridden_[i] =
+                CreateOrFail(HKEY_CURRENT_USER, RealPath(roots[i]), KEY_ALL_ACCESS).release();
+        for (int i = 0; i < 3; ++i)
+            if (LONG rc = RegOverridePredefKey(roots[i], overridden_[i]))
+                Fail(L"RegOverridePredefKey", rc);
         folder_ = MakeTempDir(name);
         if (folder_.empty()) Fail(L"Creating the sandbox's folder", 0);
     } catch (...) {
@@ -75,23 +65,19 @@ RegistrySandbox::~RegistrySandbox() {
 }
 
 void RegistrySandbox::Undo() {
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    for (HKEY& key : overridden_) {
-        if (key) RegCloseKey(key);
-        key = nullptr;
-    }
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT})
+        RegOverridePredefKey(root, nullptr);
+    for (HKEY& key : overridden_)
+        if (key) RegCloseKey(std::exchange(key, nullptr));
     // Unreadable keys cannot be deleted by a tree walk: make them readable again first.
     for (const auto& [root, path] : denied_) {
         UniqueHkey key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, (RealPath(root) + L"\\" + path).c_str(), 0, WRITE_DAC,
-                          key.put()) == ERROR_SUCCESS) {
+                          key.put()) == ERROR_SUCCESS)
             try {
                 SetKeyDacl(key.get(), true);
             } catch (...) {
             }
-        }
     }
     denied_.clear();
     SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
@@ -124,10 +110,10 @@ void RegistrySandbox::SetDword(HKEY root, std::wstring_view key, std::wstring_vi
 void RegistrySandbox::SetBinary(HKEY root, std::wstring_view key, std::wstring_view name,
                                 const void* data, DWORD size, DWORD type) {
     UniqueHkey k = CreateOrFail(root, std::wstring(key), KEY_SET_VALUE);
-    std::wstring valueName(name);
-    LONG rc =
-        RegSetValueExW(k.get(), valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    if (rc != ERROR_SUCCESS) Fail(L"Setting value " + valueName, rc);
+    const std::wstring valueName(name);
+    if (LONG rc = RegSetValueExW(k.get(), valueName.c_str(), 0, type,
+                                 static_cast<const BYTE*>(data), size))
+        Fail(L"Setting value " + valueName, rc);
 }
 
 void RegistrySandbox::CreateKey(HKEY root, std::wstring_view key) {
@@ -153,5 +139,4 @@ std::wstring RegistrySandbox::MakeFile(std::wstring_view relativePath) {
     if (!file) Fail(L"Creating file " + path, static_cast<LONG>(GetLastError()));
     return path;
 }
-
 } // namespace mdr::test

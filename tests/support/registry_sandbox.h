@@ -16,7 +16,6 @@
 #include <vector>
 
 namespace mdr::test {
-
 class RegistrySandbox {
   public:
     explicit RegistrySandbox(std::wstring_view name);
@@ -50,5 +49,4 @@ class RegistrySandbox {
     HKEY overridden_[3] = {};
     std::vector<std::pair<HKEY, std::wstring>> denied_;
 };
-
 } // namespace mdr::test

@@ -1,16 +1,9 @@
 #include "tests/support/registry_snapshot.h"
-#include "tests/support/test_files.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
-#include "common/handles.h"
+#include "tests/support/driver.h"
 #include "common/ini.h"
 #include "common/text.h"
 
 namespace mdr::test {
-
 Bytes Utf16(std::wstring_view text) {
     const std::string bytes = Utf16Bytes(text);
     return Bytes(bytes.begin(), bytes.end());
@@ -95,20 +88,10 @@ bool ReadRegTree(HKEY root, const std::wstring& path, RegTree& tree) {
 void ImportWithRegedit(const std::wstring& file) {
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring regedit = std::wstring(windows) + L"\\regedit.exe";
-    std::wstring command = L"\"" + regedit + L"\" /s \"" + file + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(regedit.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi))
-        << GetLastError();
-    UniqueHandle process(pi.hProcess), thread(pi.hThread);
-    if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 5000);
-        FAIL() << "regedit did not finish";
-    }
+    // Ended by the destructor when it does not finish.
+    auto regedit =
+        driver::Process::Start(std::wstring(windows) + L"\\regedit.exe", L"/s \"" + file + L"\"");
+    EXPECT_TRUE(regedit.WaitExit(120000)) << "regedit did not finish";
 }
 
 std::vector<std::wstring> ReadLines(const std::wstring& path) {
@@ -122,22 +105,9 @@ std::vector<std::wstring> ReadLines(const std::wstring& path) {
 
 std::vector<std::wstring> LoggedMessages(const std::wstring& path) {
     std::vector<std::wstring> messages;
-    for (const std::wstring& line : ReadLines(path)) {
+    for (const std::wstring& line : ReadLines(path))
         if (line.size() >= 24 && line[0] == L'#') messages.push_back(line.substr(24));
-    }
     return messages;
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (FindNextFileW(find.get(), &data));
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 } // namespace mdr::test

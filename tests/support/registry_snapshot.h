@@ -5,14 +5,12 @@
 #pragma once
 
 #include <windows.h>
-
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace mdr::test {
-
 using Bytes = std::vector<BYTE>;
 
 struct RegValue {
@@ -59,5 +57,4 @@ std::vector<std::wstring> ReadLines(const std::wstring& path);
 std::vector<std::wstring> LoggedMessages(const std::wstring& path);
 // The names of the files (not folders) directly in folder ("...\\"), sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
-
 } // namespace mdr::test

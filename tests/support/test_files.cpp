@@ -1,21 +1,15 @@
 #include "tests/support/test_files.h"
-
-#include <windows.h>
-
+#include "tests/support/registry_snapshot.h"
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
-
 #include <shlobj.h>
-
 #include <gtest/gtest.h>
-
 #include "common/handles.h"
 #include "common/text.h"
 
 namespace mdr::test {
-
 namespace {
-
 std::wstring WithSlash(std::wstring path) {
     if (!path.empty() && path.back() != L'\\') path += L'\\';
     return path;
@@ -23,21 +17,27 @@ std::wstring WithSlash(std::wstring path) {
 
 std::wstring FolderFromEnv(const char* name) {
     const char* value = std::getenv(name);
-    if (!value || !*value) {
-        ADD_FAILURE() << name << " is not set";
-        return std::wstring();
-    }
+    if (!value || !*value) return ADD_FAILURE() << name << " is not set", std::wstring();
     return WithSlash(WinePath(value));
 }
 
+// Calls visit(path, is a folder) for each entry of folder ("...\\") matching pattern, but "."
+// and "..".
+template <typename F>
+void ForEachEntry(const std::wstring& folder, std::wstring_view pattern, F visit) {
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((folder + std::wstring(pattern)).c_str(), &entry));
+    if (!find) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            visit(folder + name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find.get(), &entry));
+}
 } // namespace
 
 std::wstring WinePath(std::string_view unixPath) {
-    std::wstring path = L"Z:" + FromUtf8(unixPath);
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    return path;
+    return L"Z:" + ReplaceAll(FromUtf8(unixPath), L"/", L"\\");
 }
 
 std::wstring DistDir() {
@@ -49,10 +49,8 @@ std::wstring BuildDir() {
 
 std::wstring SettingsDir() {
     wchar_t profile[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile))) {
-        ADD_FAILURE() << "no profile folder";
-        return std::wstring();
-    }
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile)))
+        return ADD_FAILURE() << "no profile folder", std::wstring();
     return WithSlash(profile) + L"Application Data\\Veltrane\\Veltrane Mendora\\";
 }
 
@@ -66,73 +64,45 @@ std::wstring MakeTempDir(std::wstring_view prefix) {
                               std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter);
         if (CreateDirectoryW(folder.c_str(), nullptr)) return folder + L"\\";
     }
-    ADD_FAILURE() << "could not create a temporary folder";
-    return std::wstring();
+    return ADD_FAILURE() << "could not create a temporary folder", std::wstring();
 }
 
-void PurgeRecycledFiles(std::wstring_view prefix) {
+int PurgeRecycledFiles(std::wstring_view prefix) {
     std::wstring trash;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
         trash = WithSlash(WinePath(data)) + L"Trash\\";
     else if (const char* home = std::getenv("WINEHOMEDIR"); home && *home) // "\??\Z:\home\..."
         trash = WithSlash(ReplaceAll(FromUtf8(home), L"\\??\\", L"")) + L".local\\share\\Trash\\";
-    if (trash.empty() || prefix.empty()) return;
-    for (const wchar_t* part : {L"files\\", L"info\\"}) {
-        const std::wstring folder = trash + part;
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((folder + std::wstring(prefix) + L"*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE) continue;
-        do {
-            const std::wstring path = folder + entry.cFileName;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    int files = 0;
+    if (trash.empty() || prefix.empty()) return files;
+    for (const wchar_t* part : {L"files\\", L"info\\"})
+        ForEachEntry(trash + part, std::wstring(prefix) + L"*",
+                     [&](const std::wstring& path, bool folder) {
+                         files += part[0] == L'f';
+                         folder ? RemoveTree(path) : DeleteFileW(path.c_str());
+                     });
+    return files;
 }
 
 bool RemoveTree(const std::wstring& folder) {
     if (folder.size() < 4) return false; // never a drive root
-    std::wstring base = WithSlash(folder);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = base + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
+    const std::wstring base = WithSlash(folder);
+    ForEachEntry(base, L"*", [](const std::wstring& path, bool isFolder) {
+        if (isFolder) return void(RemoveTree(path));
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    });
     return RemoveDirectoryW(base.c_str()) != 0;
 }
 
 bool CopyTree(const std::wstring& from, const std::wstring& to) {
-    std::wstring source = WithSlash(from);
-    std::wstring target = WithSlash(to);
+    const std::wstring source = WithSlash(from), target = WithSlash(to);
     CreateDirectoryW(target.c_str(), nullptr);
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((source + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ok = CopyTree(source + name, target + name) && ok;
-        } else {
-            ok = CopyFileW((source + name).c_str(), (target + name).c_str(), FALSE) && ok;
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    bool ok = FolderExists(source);
+    ForEachEntry(source, L"*", [&](const std::wstring& path, bool folder) {
+        const std::wstring copy = target + path.substr(source.size());
+        ok = (folder ? CopyTree(path, copy) : CopyFileW(path.c_str(), copy.c_str(), FALSE)) && ok;
+    });
     return ok;
 }
 
@@ -143,26 +113,24 @@ bool FileExists(const std::wstring& path) {
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+    while (file && ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
         bytes.append(buffer, got);
-    CloseHandle(file);
     return bytes;
 }
 
 bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return file &&
+           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
 }
 
 std::wstring SourceDir() {
@@ -173,15 +141,18 @@ TempFolder::TempFolder() : path_(MakeTempDir(L"mdr_test")) {
     if (path_.empty()) throw std::runtime_error("cannot create the temporary folder");
 }
 
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    ForEachEntry(folder, L"*", [&](const std::wstring& path, bool isFolder) {
+        if (!isFolder) names.push_back(path.substr(folder.size()));
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 int TempFolder::CountEntries() const {
     int n = 0;
-    WIN32_FIND_DATAW found{};
-    UniqueFind find(FindFirstFileW((path_ + L"*").c_str(), &found));
-    if (!find) return 0;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") ++n;
-    } while (FindNextFileW(find.get(), &found));
+    ForEachEntry(path_, L"*", [&](const std::wstring&, bool) { ++n; });
     return n;
 }
 
@@ -192,10 +163,8 @@ bool FolderExists(const std::wstring& path) {
 
 std::string Utf16Bytes(std::wstring_view text) {
     std::string bytes;
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-    }
+    for (wchar_t c : text)
+        bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
     return bytes;
 }
 
@@ -224,5 +193,4 @@ std::string TinyLines() {
         bytes += "a\r\n";
     return bytes;
 }
-
 } // namespace mdr::test

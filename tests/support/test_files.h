@@ -7,7 +7,6 @@
 #include <string_view>
 
 namespace mdr::test {
-
 // "/a/b" -> "Z:\a\b" (how a Unix path is seen from inside Wine).
 std::wstring WinePath(std::string_view unixPath);
 // The install folder (MDR_DIST_DIR), the build folder (MDR_BUILD_DIR) and the source tree, as
@@ -42,8 +41,8 @@ class TempFolder {
 
 // Removes from the Recycle Bin the files whose names start with prefix. Wine keeps it in the
 // Linux user's trash ("Trash" in $XDG_DATA_HOME or the home folder's .local\share), outside the
-// test prefix, so tests that recycle files empty it of theirs.
-void PurgeRecycledFiles(std::wstring_view prefix);
+// test prefix, so tests that recycle files empty it of theirs. The number of files removed.
+int PurgeRecycledFiles(std::wstring_view prefix);
 
 // Whole files, bytes as they are on disk ("" when the file cannot be read).
 bool FileExists(const std::wstring& path);
@@ -59,5 +58,4 @@ std::string Utf8WithBom(std::wstring_view text);
 std::string AnsiBytes(std::wstring_view text);
 // 60 MB of "a" lines: under the 64 MB cap on input files, but tens of millions of lines.
 std::string TinyLines();
-
 } // namespace mdr::test

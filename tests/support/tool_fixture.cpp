@@ -1,7 +1,6 @@
 #include "tests/support/tool_fixture.h"
 
 namespace mdr::driver {
-
 void ToolTest::SetUp() {
     MdrTest::SetUp();
     CreateDirectoryW((temp_ / L"Plugins").c_str(), nullptr);
@@ -16,22 +15,58 @@ bool ToolTest::StartTool() {
     pid_ = process_->Pid();
     main_ = WaitForWindow(pid_, WindowQuery::Titled(title_), 30000);
     if (!main_) return false;
-    list_ = FindDescendant(main_, L"SysListView32", 200);
+    list_ = FindDescendant(main_, L"SysListView32", listId_);
     status_ = FindDescendant(main_, L"msctls_statusbar32");
     return list_ != nullptr;
 }
 
-int ToolTest::RowNamed(const std::wstring& text, HWND list) const {
+int ToolTest::RowNamed(const std::wstring& text, HWND list, size_t column) const {
     const auto rows = ReadListView(list ? list : list_).rows;
     for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].cells[0] == text) return static_cast<int>(i);
+        if (rows[i].cells.at(column) == text) return static_cast<int>(i);
     return -1;
 }
 
-std::vector<std::wstring> ToolTest::CellsOf(const std::wstring& text, HWND list) const {
-    const int row = RowNamed(text, list);
-    return row < 0 ? std::vector<std::wstring>{}
-                   : ReadListView(list ? list : list_).rows[static_cast<size_t>(row)].cells;
+ListViewRow ToolTest::RowOf(const std::wstring& text) const {
+    const int row = RowNamed(text);
+    return row < 0 ? ListViewRow{} : ReadListView(list_).rows[static_cast<size_t>(row)];
 }
 
+std::vector<ListViewRow> ToolTest::RowsStartingWith(std::wstring_view prefix) const {
+    std::vector<ListViewRow> rows;
+    for (ListViewRow& row : ReadListView(list_).rows)
+        if (row.cells[0].starts_with(prefix)) rows.push_back(std::move(row));
+    return rows;
+}
+
+void ToolTest::Command(int command, std::initializer_list<Box> boxes) {
+    PostCommand(main_, command);
+    for (const auto& [title, text, button] : boxes)
+        AnswerText(title, text, button, nullptr, 30000);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+}
+
+HWND ToolTest::OpenDialog(int command, const wchar_t* title) {
+    PostCommand(main_, command);
+    HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(title));
+    EXPECT_TRUE(dialog) << "no dialog " << Narrow(title);
+    return dialog;
+}
+
+std::string ToolTest::Export(int command, const wchar_t* title, bool statusSays) {
+    PostCommand(main_, command);
+    EXPECT_TRUE(AnswerFileDialog(pid_, title, temp_ / L"listing"));
+    EXPECT_TRUE(!statusSays || (WaitForMessageBox(pid_, 60000) &&
+                                ReadStatusBarPart(status_, 0) == L"The list was exported..."))
+        << "the status line does not say the list was exported";
+    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 60000);
+    return ReadFileBytes(temp_ / L"listing.txt");
+}
+
+void ToolTest::RestoreTheBackup() {
+    const auto backups = FilesIn(temp_ / L"Backup\\");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(backups[0].starts_with(program_ + std::wstring(L"_"))) << Narrow(backups[0]);
+    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+}
 } // namespace mdr::driver

@@ -1,43 +1,27 @@
 // Keeping list rows in step with a scan, by identity.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
-
 #include "toolframe/list_sync.h"
 
 namespace mdr {
 namespace {
-
-// Applies the steps to rows of keys and returns the rows, each as "key<-record", plus the
-// steps written as "-row", "=row", "+row" in order.
-struct Applied {
-    std::vector<std::wstring> rows;
+// Applies the steps to rows of keys: the rows afterwards, and the steps written as "-row",
+// "=row", "+row" in order. A kept row must already show its record.
+std::pair<std::vector<std::wstring>, std::wstring> Apply(std::vector<std::wstring> rows,
+                                                         const std::vector<std::wstring>& records) {
     std::wstring steps;
-};
-Applied Apply(std::vector<std::wstring> rows, const std::vector<std::wstring>& records) {
-    Applied out;
-    std::vector<std::wstring> shown = rows;
     for (const ListSyncStep& s : PlanListSync(rows, records)) {
-        const std::wstring what = records.empty() || s.record < 0 ? L"" : records[s.record];
-        switch (s.kind) {
-        case ListSyncStep::Remove:
-            shown.erase(shown.begin() + s.row);
-            out.steps += L"-" + std::to_wstring(s.row);
-            break;
-        case ListSyncStep::Keep:
-            EXPECT_EQ(shown.at(s.row), what) << "a kept row shows another record";
-            shown[s.row] = what;
-            out.steps += L"=" + std::to_wstring(s.row);
-            break;
-        case ListSyncStep::Insert:
-            shown.insert(shown.begin() + s.row, what);
-            out.steps += L"+" + std::to_wstring(s.row);
-            break;
-        }
+        steps += L"-=+"[s.kind] + std::to_wstring(s.row);
+        if (s.kind == ListSyncStep::Remove)
+            rows.erase(rows.begin() + s.row);
+        else if (s.kind == ListSyncStep::Insert)
+            rows.insert(rows.begin() + s.row, records.at(size_t(s.record)));
+        else
+            EXPECT_EQ(rows.at(size_t(s.row)), records.at(size_t(s.record)))
+                << "a kept row shows another record";
     }
-    out.rows = shown;
-    return out;
+    return {rows, steps};
 }
 
 TEST(ListSync, RowsBecomeTheDistinctRecordsInScanOrder) {
@@ -67,13 +51,10 @@ TEST(ListSync, RowsBecomeTheDistinctRecordsInScanOrder) {
          {L"c", L"a", L"b"},
          {L"c", L"a", L"b"},
          L"-2+0=1=2"},
-        {"all gone", {L"a", L"b"}, {}, {}, L"-1-0"},
-    };
+        {"all gone", {L"a", L"b"}, {}, {}, L"-1-0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Applied applied = Apply(c.rows, c.records);
-        EXPECT_EQ(applied.rows, c.expected);
-        EXPECT_EQ(applied.steps, c.steps);
+        EXPECT_EQ(Apply(c.rows, c.records), std::pair(c.expected, c.steps));
     }
 }
 
@@ -82,6 +63,5 @@ TEST(ListSync, IdentityIgnoresCaseAndSurroundingBlanks) {
               IdentityKey({L"tray", L"c:\\a.exe  ", L"registry"}));
     EXPECT_NE(IdentityKey({L"ab", L"c"}), IdentityKey({L"a", L"bc"}));
 }
-
 } // namespace
 } // namespace mdr

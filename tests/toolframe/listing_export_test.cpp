@@ -1,13 +1,11 @@
 // The tools' listing export and clipboard texts.
 #include <gtest/gtest.h>
-
 #include "tests/support/edition.h"
 #include "toolframe/listing_export.h"
 #include "toolframe/tool_frame.h"
 
 namespace mdr {
 namespace {
-
 TEST(ListingExport, FileNameRule) {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"list.TXT", L"list.TXT"},
@@ -15,20 +13,13 @@ TEST(ListingExport, FileNameRule) {
         {L"list.txt.bak", L"list.txt.bak.txt"},
         {L"list.txt ", L"list.txt .txt"},
         {L"C:\\a\\b.txt", L"C:\\a\\b.txt"},
-        {L"txt", L"txt.txt"},
-    };
+        {L"txt", L"txt.txt"}};
     for (const auto& [chosen, used] : cases)
         EXPECT_EQ(ExportFileName(chosen), used);
 }
 
 TEST(ListingExport, HeaderProgressAndBytes) {
-    SYSTEMTIME t{};
-    t.wYear = 2009;
-    t.wMonth = 5;
-    t.wDay = 17;
-    t.wHour = 14;
-    t.wMinute = 3;
-    t.wSecond = 9;
+    const SYSTEMTIME t{2009, 5, 0, 17, 14, 3, 9, 0}; // 2009/05/17 14:03:09
     const std::wstring line(69, L'-');
     EXPECT_EQ(ExportHeaderLines(kSevrid, t, 3),
               (std::vector<std::wstring>{line, L"MDR Sevrid Export",
@@ -48,13 +39,11 @@ TEST(ListingExport, ClipboardTexts) {
     EXPECT_EQ(ClipboardAll({}), L"");
     EXPECT_EQ(ClipboardAll({{L"a", L"b"}, {L"c", L"d"}}), L"a     b\r\nc     d\r\n");
 }
-
 } // namespace
 } // namespace mdr
 
 namespace mdr {
 namespace {
-
 TEST(ToolStartup, WarningsForEachMissingRight) {
     const std::wstring admin = L"You need to run this tool under an administrator account.";
     const std::wstring debug =
@@ -66,6 +55,5 @@ TEST(ToolStartup, WarningsForEachMissingRight) {
     // This prefix runs everything as an administrator.
     EXPECT_TRUE(CheckAdministrator());
 }
-
 } // namespace
 } // namespace mdr

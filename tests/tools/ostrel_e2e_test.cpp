@@ -1,24 +1,15 @@
 // Ostrel driven from outside as a user would: the listing and its refresh, the Add dialog, the
 // removal with its backup, the export and the clipboard, and the start from MDR's tools menu.
-// Ostrel runs from a copy of the install folder, so its backups land in the test's own folder.
-#include <gtest/gtest.h>
-
-#include <windows.h>
 #include <shlobj.h>
-
 #include <algorithm>
-
 #include "tests/support/tool_fixture.h"
 #include "tools/startup/startup_entries.h"
-#include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
 namespace {
-
 constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kNotepad[] = L"C:\\windows\\system32\\notepad.exe";
 constexpr wchar_t kPrefix[] = L"MDRTestOstrel";
-constexpr wchar_t kConfirm[] = L"Please confirm";
 
 class OstrelTest : public ToolTest {
   protected:
@@ -32,29 +23,23 @@ class OstrelTest : public ToolTest {
     void CleanUp() override {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             for (const wchar_t* name : {L"A", L"Missing", L"Added", L"Remove", L"Export"})
-                DeleteValue(root, kRun, kPrefix + std::wstring(name));
+                DeleteValue(root, kRun, Name(name));
         for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat"})
             DeleteFileW((startup_ + kPrefix + file).c_str());
         PurgeRecycledFiles(kPrefix); // the removal moved one there
         CoUninitialize();
     }
-    // The rows this test planted, by name.
-    std::vector<ListViewRow> Planted() const {
-        std::vector<ListViewRow> rows;
-        for (ListViewRow& row : ReadListView(list_).rows)
-            if (row.cells[0].starts_with(kPrefix)) rows.push_back(std::move(row));
-        return rows;
-    }
-    HWND Info() const { return FindDescendant(main_, L"SysListView32", 201); }
+    std::vector<ListViewRow> Planted() const { return RowsStartingWith(kPrefix); }
+    static std::wstring Name(const wchar_t* name) { return kPrefix + std::wstring(name); }
 
     std::wstring startup_;
 };
 
 TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
-    const std::wstring a = kPrefix + std::wstring(L"A");
+    const std::wstring a = Name(L"A");
     SetString(HKEY_CURRENT_USER, kRun, a, std::wstring(kNotepad) + L" /a");
     SetString(HKEY_LOCAL_MACHINE, kRun, a, std::wstring(kNotepad) + L" /a"); // the same entry
-    SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"), L"C:\\nowhere\\g.exe");
+    SetString(HKEY_CURRENT_USER, kRun, Name(L"Missing"), L"C:\\nowhere\\g.exe");
     const std::wstring shortcut = startup_ + kPrefix + L"App.lnk";
     ASSERT_TRUE(CreateShortcut(kNotepad, shortcut, L"-tray", L"", L"C:\\", 1, kNotepad, 0));
 
@@ -64,10 +49,10 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     // Scan order: the machine's Run key, the user's, then the startup folder.
     EXPECT_EQ(rows[0].cells, (std::vector<std::wstring>{a, L"C:\\windows\\system32\\notepad.exe /a",
                                                         L"Registry"}));
-    EXPECT_EQ(rows[1].cells[0], kPrefix + std::wstring(L"Missing"));
-    EXPECT_EQ(rows[2].cells, (std::vector<std::wstring>{kPrefix + std::wstring(L"App"),
-                                                        L"\"" + shortcut + L"\" \"-tray\"",
-                                                        L"Startup folder entry"}));
+    EXPECT_EQ(rows[1].cells[0], Name(L"Missing"));
+    EXPECT_EQ(rows[2].cells,
+              (std::vector<std::wstring>{Name(L"App"), L"\"" + shortcut + L"\" \"-tray\"",
+                                         L"Startup folder entry"}));
     EXPECT_NE(rows[0].image, 0) << "notepad's own icon";
     EXPECT_EQ(rows[1].image, 0) << "the default icon for a missing file";
     // The duplicate shows once but counts.
@@ -78,30 +63,29 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     EXPECT_TRUE(ReadListView(list_).rows[0].selected) << "row 0 selected at start";
 
     // The facts of a missing file say so.
-    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(rows[1].cells[0])));
+    ASSERT_TRUE(Select(rows[1].cells[0]));
     ASSERT_TRUE(WaitUntil([&] {
-        auto info = ReadListView(Info()).rows;
+        auto info = ReadListView(FindDescendant(main_, L"SysListView32", 201)).rows;
         return !info.empty() && info[0].cells[0] == L"File status";
     }));
 
     // One entry goes, one comes; F5 refreshes. Rows found again keep their ids and pictures.
     DeleteValue(HKEY_LOCAL_MACHINE, kRun, a);
-    DeleteValue(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Missing"));
-    SetString(HKEY_CURRENT_USER, kRun, kPrefix + std::wstring(L"Added"), L"C:\\nowhere\\n.exe");
+    DeleteValue(HKEY_CURRENT_USER, kRun, Name(L"Missing"));
+    SetString(HKEY_CURRENT_USER, kRun, Name(L"Added"), L"C:\\nowhere\\n.exe");
     PressKey(list_, VK_F5);
-    ASSERT_TRUE(WaitUntil([&] { return RowNamed(kPrefix + std::wstring(L"Added")) >= 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(Name(L"Added")) >= 0; }));
     const auto after = Planted();
     ASSERT_EQ(after.size(), 3u);
     EXPECT_EQ(after[0].data, rows[0].data);
     EXPECT_EQ(after[0].image, rows[0].image);
-    EXPECT_EQ(after[1].cells[0], kPrefix + std::wstring(L"Added"));
+    EXPECT_EQ(after[1].cells[0], Name(L"Added"));
     EXPECT_EQ(after[2].data, rows[2].data);
     EXPECT_EQ(ReadStatusBarPart(status_, 0),
               L"Total startup items: " + std::to_wstring(ListViewCount(list_)));
 
     // About, then Exit with its question: No keeps the tool, Yes ends it.
-    PostCommand(main_, 6);
-    HWND about = WaitForWindow(pid_, WindowQuery::Titled(L"About"));
+    HWND about = OpenDialog(6, L"About");
     ASSERT_TRUE(about);
     EXPECT_TRUE(FindDescendantByText(about, L"Static", L"MDR - Ostrel plugin"));
     EXPECT_FALSE(IsWindowEnabled(main_));
@@ -114,20 +98,6 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
     EXPECT_TRUE(process_->WaitExit());
 }
 
-TEST_F(OstrelTest, ListsTheRunKeysOfThirtyTwoBitProgramsToo) {
-    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
-    const std::wstring twin = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
-    const std::wstring name = kPrefix + std::wstring(L"W32");
-    SetString(HKEY_LOCAL_MACHINE, twin, name, L"C:\\windows\\system32\\notepad.exe /w");
-    ASSERT_TRUE(StartTool());
-    const auto rows = Planted();
-    DeleteValue(HKEY_LOCAL_MACHINE, twin, name);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].cells,
-              (std::vector<std::wstring>{name, L"C:\\windows\\system32\\notepad.exe /w",
-                                         L"Registry (32-bit)"}));
-}
-
 struct AddCase {
     int kind;
     HKEY root; // nullptr: a shortcut in the startup folder
@@ -135,56 +105,48 @@ struct AddCase {
 
 TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
     ASSERT_TRUE(StartTool());
-    const std::wstring name = kPrefix + std::wstring(L"Added");
+    const std::wstring name = Name(L"Added");
     for (const AddCase& c :
          {AddCase{0, HKEY_LOCAL_MACHINE}, AddCase{1, HKEY_CURRENT_USER}, AddCase{2, nullptr}}) {
         SCOPED_TRACE(c.kind);
-        PostCommand(main_, c.kind == 2 ? 50 : 0); // the toolbar button or the popup item
-        HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new startup item"));
+        // The toolbar button or the popup item.
+        HWND dialog = OpenDialog(c.kind == 2 ? 50 : 0, L"Add new startup item");
         ASSERT_TRUE(dialog);
         EXPECT_FALSE(IsWindowEnabled(main_));
-        auto set = [&](int id, const std::wstring& text) {
-            Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        auto refused = [&](const wchar_t* text) {
+            PressButton(dialog, 60);
+            AnswerText(L"Information", text, IDOK);
         };
         if (c.kind == 0) {
             // The refusals, in order; the dialog stays open after each.
-            PressButton(dialog, 60);
-            AnswerText(L"Information", L"Please enter the name of the startup entry.", IDOK);
-            set(51, L"   ");
-            PressButton(dialog, 60);
-            AnswerText(L"Information", L"Please enter the name of the startup entry.", IDOK);
-            set(51, name);
-            set(55, L"C:\\nowhere\\x.exe");
-            PressButton(dialog, 60);
-            AnswerText(L"Information", L"Please enter a valid file path.", IDOK);
+            refused(L"Please enter the name of the startup entry.");
+            SetItemText(dialog, 51, L"   ");
+            refused(L"Please enter the name of the startup entry.");
+            SetItemText(dialog, 51, name);
+            SetItemText(dialog, 55, L"C:\\nowhere\\x.exe");
+            refused(L"Please enter a valid file path.");
         }
-        set(51, name);
+        SetItemText(dialog, 51, name);
         Send(GetDlgItem(dialog, 53), CB_SETCURSEL, static_cast<WPARAM>(c.kind));
-        set(55, kNotepad);
-        set(58, L"-x \"y\"");
+        SetItemText(dialog, 55, kNotepad);
+        SetItemText(dialog, 58, L"-x \"y\"");
         PressButton(dialog, 60);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
-        if (c.root) {
-            EXPECT_EQ(ReadString(c.root, kRun, name),
-                      L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"");
-        }
-        const int row = RowNamed(name);
-        ASSERT_GE(row, 0);
-        const auto cells = ReadListView(list_).rows[static_cast<size_t>(row)].cells;
-        EXPECT_EQ(cells[1], c.root ? L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\""
-                                   : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
+        const std::wstring command = L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"";
+        EXPECT_EQ(c.root ? ReadString(c.root, kRun, name) : command, command);
+        EXPECT_EQ(RowOf(name).cells.at(1),
+                  c.root ? command : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
         if (c.root) DeleteValue(c.root, kRun, name);
     }
 }
 
 TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
-    const std::wstring name = kPrefix + std::wstring(L"Remove");
+    const std::wstring name = Name(L"Remove");
     SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\Tools\\tray.exe /min \"q\"");
     WriteFileBytes(startup_ + kPrefix + L"Old.bat", "@echo off\r\n");
     ASSERT_TRUE(StartTool());
 
-    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(name)));
+    ASSERT_TRUE(Select(name));
     const std::wstring question =
         L"Are you sure you want to remove the following startup entry?\r\n\r\n" + name +
         L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
@@ -196,28 +158,26 @@ TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
     AnswerText(kConfirm, question, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return RowNamed(name) < 0; }));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, name));
-    const auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(backups[0].starts_with(L"Ostrel_")) << Narrow(backups[0]);
-    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    RestoreTheBackup();
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, name), L"C:\\Tools\\tray.exe /min \"q\"");
 
     // A startup-folder file goes to the Recycle Bin.
-    const std::wstring bat = kPrefix + std::wstring(L"Old");
-    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(bat)));
+    const std::wstring bat = Name(L"Old");
+    ASSERT_TRUE(Select(bat));
     PostCommand(main_, 51);
     AnswerText(kConfirm, L"", IDYES);
     ASSERT_TRUE(WaitUntil([&] { return RowNamed(bat) < 0; }));
     EXPECT_FALSE(FileExists(startup_ + kPrefix + L"Old.bat"));
+    EXPECT_EQ(PurgeRecycledFiles(kPrefix + std::wstring(L"Old")), 1) << "not in the Recycle Bin";
 }
 
 TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
-    const std::wstring name = kPrefix + std::wstring(L"Export");
+    const std::wstring name = Name(L"Export");
     SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\nowhere\\x.exe /q");
     ASSERT_TRUE(StartTool());
     const int count = ListViewCount(list_);
 
-    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(name)));
+    ASSERT_TRUE(Select(name));
     ClearClipboard();
     PostCommand(main_, 53);
     EXPECT_TRUE(WaitUntil([&] {
@@ -236,23 +196,17 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
 
     // "listing" gets its ".txt"; an existing empty file is replaced without a question.
     WriteFileBytes(temp_ / L"listing.txt", "");
-    PostCommand(main_, 4);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save startup listing", temp_ / L"listing"));
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
-    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
+    const std::string text = Export(4, L"Save startup listing");
     const std::string rule(69, '-');
-    const std::string head = rule + "\r\nMDR Ostrel Export\r\n";
-    EXPECT_EQ(text.substr(0, head.size()), head);
-    EXPECT_NE(text.find("\r\n" + rule + "\r\n\r\nTotal detected entries: " + std::to_string(count) +
-                        "\r\n\r\n"),
+    EXPECT_TRUE(text.starts_with(rule + "\r\nMDR Ostrel Export\r\n"));
+    EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + std::to_string(count) + "\r\n\r\n"),
               std::string::npos);
-    const std::string block = "\r\n\r\nEntry name: " + Narrow(name) +
-                              "\r\nStartup string: C:\\nowhere\\x.exe /q\r\nEntry type: "
-                              "Registry\r\nFile information:\r\nPath : n/a\r\nFile size : "
-                              "n/a\r\n\r\n" +
-                              rule + "\r\n\r\n";
-    EXPECT_NE(text.find(block), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - rule.size() - 6), "\r\n" + rule + "\r\n\r\n");
+    EXPECT_NE(text.find("\r\n\r\nEntry name: " + Narrow(name) +
+                        "\r\nStartup string: C:\\nowhere\\x.exe /q\r\nEntry type: Registry\r\n"
+                        "File information:\r\nPath : n/a\r\nFile size : n/a\r\n\r\n" +
+                        rule + "\r\n\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\n" + rule + "\r\n\r\n"));
     EXPECT_TRUE(IsWindowEnabled(main_));
 }
 
@@ -265,13 +219,10 @@ TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {
     ASSERT_TRUE(tool) << "Ostrel did not start";
     DWORD pid = 0;
     GetWindowThreadProcessId(tool, &pid);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    ASSERT_TRUE(process);
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, 10000);
-    CloseHandle(process);
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    ASSERT_TRUE(process && TerminateProcess(process.get(), 0));
+    WaitForSingleObject(process.get(), 10000);
     Exit(g);
 }
-
 } // namespace
 } // namespace mdr::driver

@@ -1,45 +1,28 @@
 // Pellick driven from outside as a user would, with copies of a helper program that the tests
 // start and end themselves: the rows and their refresh by identity, the modules and facts of a
-// selected process, Kill and Kill and remove, the Run dialog, the refresh speeds and the export.
-#include <gtest/gtest.h>
-
-#include <windows.h>
+// selected process, Kill, Kill and remove, the Run dialog and the export.
 #include <shlobj.h>
 #include <tlhelp32.h>
-
-#include <algorithm>
-#include <cwctype>
-
-#include "tests/support/mdr_fixtures.h"
+#include "tests/support/tool_fixture.h"
 
 namespace mdr::driver {
 namespace {
-
-constexpr wchar_t kConfirm[] = L"Please confirm";
-
-class PellickTest : public MdrTest {
+class PellickTest : public ToolTest {
   protected:
+    PellickTest() : ToolTest(L"Pellick", L"MDR - Process manager (", 201) {}
     void CleanUp() override {
         for (const std::wstring& file : desktopFiles_)
             DeleteFileW(file.c_str());
         PurgeRecycledFiles(L"MDRTestPellick");
         // Programs the Run dialog started: ended by their own ids.
-        for (const std::wstring& exe : started_) {
-            HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-            PROCESSENTRY32W entry{};
-            entry.dwSize = sizeof(entry);
-            for (BOOL more = Process32FirstW(snapshot, &entry); more;
-                 more = Process32NextW(snapshot, &entry)) {
-                if (_wcsicmp(entry.szExeFile, exe.substr(exe.find_last_of(L'\\') + 1).c_str()))
-                    continue;
-                if (HANDLE p =
-                        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, 0, entry.th32ProcessID)) {
-                    TerminateProcess(p, 0);
-                    WaitForSingleObject(p, 5000);
-                    CloseHandle(p);
-                }
-            }
-            CloseHandle(snapshot);
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+             more = Process32NextW(snapshot.get(), &entry)) {
+            if (!std::wstring_view(entry.szExeFile).starts_with(L"MDRTestPellickRun")) continue;
+            UniqueHandle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, 0, entry.th32ProcessID));
+            if (p && TerminateProcess(p.get(), 0)) WaitForSingleObject(p.get(), 5000);
         }
     }
     // A copy of the helper at temp + relative path.
@@ -55,33 +38,19 @@ class PellickTest : public MdrTest {
         return p;
     }
     void StartPellick() {
-        process_ = &Launch(DistDir() + L"Plugins\\Tools\\Pellick.exe");
-        pid_ = process_->Pid();
-        main_ = WaitForWindow(pid_, WindowQuery::Titled(L"MDR - Process manager ("), 20000);
-        ASSERT_TRUE(main_);
-        processes_ = FindDescendant(main_, L"SysListView32", 201);
+        ASSERT_TRUE(StartTool());
         modules_ = FindDescendant(main_, L"SysListView32", 202);
         info_ = FindDescendant(main_, L"SysListView32", 203);
-        ASSERT_TRUE(processes_ && modules_ && info_);
+        ASSERT_TRUE(modules_ && info_);
     }
-    int RowOf(DWORD pid) const {
-        const auto rows = ReadListView(processes_).rows;
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].cells[1] == std::to_wstring(pid)) return static_cast<int>(i);
-        return -1;
-    }
+    int PidRow(DWORD pid) const { return RowNamed(std::to_wstring(pid), list_, 1); }
     bool WaitForRow(DWORD pid, bool present) {
-        PostMessageW(processes_, WM_KEYDOWN, VK_F5, 1);
-        return WaitUntil([&] { return (RowOf(pid) >= 0) == present; });
+        PressKey(list_, VK_F5);
+        return WaitUntil([&] { return (PidRow(pid) >= 0) == present; });
     }
 
-    TempFolder temp_;
-    HWND main_ = nullptr;
-    HWND processes_ = nullptr;
-    HWND modules_ = nullptr;
-    HWND info_ = nullptr;
+    HWND modules_ = nullptr, info_ = nullptr;
     std::vector<std::wstring> desktopFiles_;
-    std::vector<std::wstring> started_;
 };
 
 TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
@@ -94,17 +63,12 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
     Process& pb = StartHelper(b, shortB);
     StartPellick();
     ASSERT_TRUE(WaitForRow(pb.Pid(), true));
-    auto rows = ReadListView(processes_).rows;
-    const auto& rowA = rows[static_cast<size_t>(RowOf(pa.Pid()))];
-    EXPECT_EQ(rowA.cells[0], a);
-    EXPECT_EQ(rows[static_cast<size_t>(RowOf(pb.Pid()))].cells[0], b) << "the long form";
-    const std::wstring mem = rowA.cells[2];
-    EXPECT_TRUE(mem.size() > 1 && mem.back() == L'K' &&
-                std::all_of(mem.begin(), mem.end() - 1, [](wchar_t c) { return iswdigit(c); }))
-        << Narrow(mem);
+    auto row = [&](DWORD pid) { return ReadListView(list_).rows.at(size_t(PidRow(pid))); };
+    EXPECT_EQ(row(pa.Pid()).cells[0], a);
+    EXPECT_EQ(row(pb.Pid()).cells[0], b) << "the long form";
 
     // The selected process's modules (not its own file) and facts.
-    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(pa.Pid())));
+    ASSERT_TRUE(SelectListViewRow(list_, PidRow(pa.Pid())));
     EXPECT_TRUE(WaitUntil([&] {
         for (const auto& row : ReadListView(modules_).rows)
             if (row.cells[0].ends_with(L"\\msimg32.dll")) return true;
@@ -118,20 +82,20 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
     EXPECT_EQ(info[1].cells[1], temp_ / L"Folder With Blanks\\");
 
     // One ends, one starts: the count stays, the rows follow the processes.
-    const LPARAM idA = ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].data;
+    const LPARAM idA = row(pa.Pid()).data;
     pb.Kill();
     Process& pc = StartHelper(Helper(L"MDRTestPellickC.exe"));
     ASSERT_TRUE(WaitForRow(pc.Pid(), true));
     ASSERT_TRUE(WaitForRow(pb.Pid(), false));
-    EXPECT_EQ(ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].data, idA);
-    EXPECT_TRUE(ReadListView(processes_).rows[static_cast<size_t>(RowOf(pa.Pid()))].selected);
+    EXPECT_EQ(row(pa.Pid()).data, idA);
+    EXPECT_TRUE(row(pa.Pid()).selected);
 
     // Kill: No keeps it, Yes ends exactly the row's process.
-    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(pc.Pid())));
+    ASSERT_TRUE(SelectListViewRow(list_, PidRow(pc.Pid())));
     const std::wstring question =
         L"Are you sure you want to kill the process named \"MDRTestPellickC.exe\", PID " +
         std::to_wstring(pc.Pid()) + L" ?\r\n\r\nWARNING! This may lead to system instability.";
-    PostMessageW(processes_, WM_KEYDOWN, VK_DELETE, 1);
+    PressKey(list_, VK_DELETE);
     AnswerText(kConfirm, question, IDNO, main_);
     EXPECT_TRUE(pc.Running());
     PostCommand(main_, 100);
@@ -139,19 +103,11 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
     AnswerText(L"Information", L"The process was killed successfully.", IDOK, main_);
     EXPECT_TRUE(pc.WaitExit());
     EXPECT_TRUE(pa.Running());
-    EXPECT_LT(RowOf(pc.Pid()), 0);
+    EXPECT_LT(PidRow(pc.Pid()), 0);
 
-    // The export: the helper's block and the closing line.
-    PostCommand(main_, 4);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save process listing", temp_ / L"listing"));
-    // The status line says so until the next refresh, which waits for the message.
-    ASSERT_TRUE(WaitForMessageBox(pid_, 60000));
-    EXPECT_EQ(ReadStatusBarPart(FindDescendant(main_, L"msctls_statusbar32"), 0),
-              L"The list was exported...");
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK);
-    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
-    const std::string head = std::string(69, '-') + "\r\nMDR Pellick Export\r\n";
-    EXPECT_EQ(text.substr(0, head.size()), head);
+    // The export: the helper's block with its modules, and the closing line.
+    const std::string text = Export(4, L"Save process listing", true);
+    EXPECT_TRUE(text.starts_with(std::string(69, '-') + "\r\nMDR Pellick Export\r\n"));
     EXPECT_NE(text.find("\r\n\r\nTotal detected processes: "), std::string::npos);
     wchar_t pid[8];
     swprintf(pid, 8, L"%5lu", pa.Pid());
@@ -160,12 +116,10 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
                               Narrow(temp_ / L"Folder With Blanks\\") + "\r\nFile size : ";
     const size_t at = text.find(block);
     ASSERT_NE(at, std::string::npos);
-    const size_t modules = text.find("\r\nLoaded modules\r\n", at);
-    ASSERT_NE(modules, std::string::npos);
-    const size_t dll = text.find("\\msimg32.dll (MD5: ", modules);
-    ASSERT_NE(dll, std::string::npos);
-    EXPECT_LT(dll, text.find(std::string(69, '-'), modules));
-    EXPECT_EQ(text.substr(text.size() - 18), "\r\nEnd of listing\r\n");
+    const size_t dll = text.find("\r\nLoaded modules\r\n", at);
+    EXPECT_LT(dll, text.find("\\msimg32.dll (MD5: ", at));
+    EXPECT_LT(text.find("\\msimg32.dll (MD5: ", at), text.find(std::string(69, '-'), at));
+    EXPECT_TRUE(text.ends_with("\r\nEnd of listing\r\n"));
 }
 
 TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {
@@ -180,7 +134,7 @@ TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {
     const std::string bytes = ReadFileBytes(exe);
     StartPellick();
     ASSERT_TRUE(WaitForRow(helper.Pid(), true));
-    ASSERT_TRUE(SelectListViewRow(processes_, RowOf(helper.Pid())));
+    ASSERT_TRUE(SelectListViewRow(list_, PidRow(helper.Pid())));
     PostCommand(main_, 101);
     AnswerText(kConfirm,
                L"Are you sure you want to kill the process with the PID " +
@@ -201,8 +155,6 @@ TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {
     EXPECT_FALSE(FileExists(exe));
     EXPECT_EQ(ReadFileBytes(desktopFiles_[1]), bytes);
     EXPECT_EQ(ReadFileBytes(desktopFiles_[0]), "the user's own");
-    EXPECT_NE(ReadFileBytes(desktopFiles_[2]).find("Backup file: " + Narrow(desktopFiles_[1])),
-              std::string::npos);
 }
 
 TEST_F(PellickTest, RunStartsProgramsShownOrHiddenAndRefusesAnEmptyPath) {
@@ -212,20 +164,17 @@ TEST_F(PellickTest, RunStartsProgramsShownOrHiddenAndRefusesAnEmptyPath) {
         bool hidden;
         const char* show; // what the program was asked to do with its window
     };
-    for (const Case& c : {Case{L"MDRTestPellickShown.exe", false, "1"},
-                          Case{L"MDRTestPellickHidden.exe", true, "0"}}) {
+    for (const Case& c : {Case{L"MDRTestPellickRunShown.exe", false, "1"},
+                          Case{L"MDRTestPellickRunHidden.exe", true, "0"}}) {
         const std::wstring exe = Helper(c.name);
-        started_.push_back(exe);
-        PostCommand(main_, 0);
-        HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Run new program"));
+        HWND dialog = OpenDialog(0, L"Run new program");
         ASSERT_TRUE(dialog);
-        EXPECT_FALSE(IsWindowEnabled(main_));
         if (!c.hidden) {
-            Send(GetDlgItem(dialog, 51), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"   "));
+            SetItemText(dialog, 51, L"   ");
             PressButton(dialog, 55);
             AnswerText(L"Information", L"Please enter a valid path first.", IDOK);
         }
-        Send(GetDlgItem(dialog, 51), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(exe.c_str()));
+        SetItemText(dialog, 51, exe);
         if (c.hidden) Send(GetDlgItem(dialog, 52), BM_SETCHECK, BST_CHECKED);
         PressButton(dialog, 55);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
@@ -233,28 +182,5 @@ TEST_F(PellickTest, RunStartsProgramsShownOrHiddenAndRefusesAnEmptyPath) {
             << ReadFileBytes(exe + L".show");
     }
 }
-
-TEST_F(PellickTest, TheSpeedsSetHowOftenTheListIsRefreshed) {
-    StartPellick();
-    // Each refresh writes the title again: count how often it comes back within 4 seconds.
-    auto refreshes = [&] {
-        int count = 0;
-        const ULONGLONG end = GetTickCount64() + 4000;
-        while (GetTickCount64() < end) {
-            SetWindowTextW(main_, L"-");
-            if (WaitUntil([&] { return GetText(main_) != L"-"; }, 3000) && GetTickCount64() < end)
-                ++count;
-        }
-        return count;
-    };
-    PostCommand(main_, 53); // Very fast: 0.5 s, about 8
-    const int veryFast = refreshes();
-    PostCommand(main_, 50); // Slow: 2 s, about 2
-    const int slow = refreshes();
-    EXPECT_GE(veryFast, 5);
-    EXPECT_LE(slow, 3);
-    EXPECT_GT(veryFast, slow + 2);
-}
-
 } // namespace
 } // namespace mdr::driver

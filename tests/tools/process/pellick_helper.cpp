@@ -1,7 +1,6 @@
 // A process for Pellick's tests to list, inspect and end: it loads one DLL of its own choosing,
 // writes how it was asked to show itself beside its program file ("<exe>.show"), then waits.
 #include <windows.h>
-
 #include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

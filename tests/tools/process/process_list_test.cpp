@@ -1,20 +1,14 @@
 // Pellick's model: the path and column texts, then real processes (copies of a helper program
 // started here and ended here, by their own ids) and real files.
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <sddl.h>
-
 #include <algorithm>
-
-#include "common/handles.h"
 #include "common/text.h"
 #include "tests/support/driver.h"
 #include "tools/process/process_list.h"
 
 namespace mdr {
 namespace {
-
 using driver::Process;
 using test::TempFolder;
 
@@ -23,21 +17,15 @@ std::wstring KnownLongForm(const std::wstring& path) {
 }
 
 TEST(ProcessTextTest, PathsAreNormalised) {
-    struct Case {
-        const wchar_t* name;
-        const wchar_t* expected;
-    };
-    for (const Case& c : {
-             Case{L"\\??\\C:\\Windows\\system32\\csrss.exe", L"C:\\Windows\\system32\\csrss.exe"},
-             Case{L"\\SystemRoot\\System32\\smss.exe", L"C:\\WINDOWS\\System32\\smss.exe"},
-             Case{L"\\??\\\\systemroot\\x.sys", L"C:\\WINDOWS\\x.sys"},
-             Case{L"C:\\PROGRA~1\\Tool\\a.exe", L"C:\\Program Files\\Tool\\a.exe"},
-             Case{L"C:\\GONE~1\\b.exe", L"C:\\GONE~1\\b.exe"}, // no long form: kept
-             Case{L"C:\\plain\\c.exe", L"C:\\plain\\c.exe"},
-         }) {
-        EXPECT_EQ(NormaliseProcessPath(c.name, L"C:\\WINDOWS\\", KnownLongForm), c.expected)
-            << ToUtf8(c.name);
-    }
+    for (const auto& [name, expected] :
+         {std::pair{L"\\??\\C:\\Windows\\system32\\csrss.exe", L"C:\\Windows\\system32\\csrss.exe"},
+          {L"\\SystemRoot\\System32\\smss.exe", L"C:\\WINDOWS\\System32\\smss.exe"},
+          {L"\\??\\\\systemroot\\x.sys", L"C:\\WINDOWS\\x.sys"},
+          {L"C:\\PROGRA~1\\Tool\\a.exe", L"C:\\Program Files\\Tool\\a.exe"},
+          {L"C:\\GONE~1\\b.exe", L"C:\\GONE~1\\b.exe"}, // no long form: kept
+          {L"C:\\plain\\c.exe", L"C:\\plain\\c.exe"}})
+        EXPECT_EQ(NormaliseProcessPath(name, L"C:\\WINDOWS\\", KnownLongForm), expected)
+            << ToUtf8(name);
 }
 
 TEST(ProcessTextTest, MemoryAndPidTexts) {
@@ -116,6 +104,7 @@ TEST_F(ProcessModelTest, RemovalKeepsACheckedCopyOnTheDesktopAndOverwritesNothin
                   "\r\n\r\nIf your system becomes unstable copy the file back to its original "
                   "location.\r\n");
     EXPECT_FALSE(test::FileExists(file));
+    EXPECT_EQ(test::PurgeRecycledFiles(L"MDRTestPellickProg"), 1) << "not in the Recycle Bin";
 
     // Held open by another program: copied, not removed; the next free names are used.
     ASSERT_TRUE(test::WriteFileBytes(file, bytes));
@@ -165,6 +154,5 @@ TEST_F(ProcessModelTest, AProcessThatMayNotBeEndedIsReportedSo) {
     EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Failed);
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
-
 } // namespace
 } // namespace mdr

@@ -1,16 +1,11 @@
 // Sevrid's model: the texts, the Copy all padding, indirect strings read from a library loaded
 // as data only, and the bounded waits against the real service control manager.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
 #include "tests/tools/services/planted_service.h"
 #include "common/text.h"
 #include "tools/services/services.h"
 
 namespace mdr {
 namespace {
-
 TEST(ServiceTexts, StatesStartTypesAndCopyAllPadding) {
     const std::vector<std::pair<DWORD, std::wstring>> states = {
         {0, L""},        {1, L"Stopped"},        {2, L"Starting"},      {3, L"Stopping"},
@@ -34,24 +29,15 @@ TEST(ServiceTexts, StatesStartTypesAndCopyAllPadding) {
 }
 
 TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
-    struct Case {
-        std::wstring text;
-        bool parsed;
-        std::wstring file;
-        int id;
-    };
-    for (const Case& c :
-         std::vector<Case>{{L"@%SystemRoot%\\x.dll,-101", true, L"%SystemRoot%\\x.dll", -101},
-                           {L"@x.dll,7", true, L"x.dll", 7},
-                           {L"@x.dll", false, L"", 0},
-                           {L"x.dll,-1", false, L"", 0},
-                           {L"", false, L"", 0}}) {
-        const auto parsed = ParseIndirectString(c.text);
-        ASSERT_EQ(parsed.has_value(), c.parsed) << ToUtf8(c.text);
-        if (parsed) {
-            EXPECT_EQ(parsed->file, c.file);
-            EXPECT_EQ(parsed->id, c.id);
-        }
+    // Each text with what is parsed from it as "file,id" ("" for none).
+    for (const auto& [text, parsed] :
+         {std::pair{L"@%SystemRoot%\\x.dll,-101", L"%SystemRoot%\\x.dll,-101"},
+          {L"@x.dll,7", L"x.dll,7"},
+          {L"@x.dll", L""},
+          {L"x.dll,-1", L""},
+          {L"", L""}}) {
+        const auto got = ParseIndirectString(text);
+        EXPECT_EQ(got ? got->file + L"," + std::to_wstring(got->id) : L"", parsed) << ToUtf8(text);
     }
     const std::wstring mark = L"C:\\mdr_service_strings_ran.txt";
     DeleteFileW(mark.c_str());
@@ -85,6 +71,5 @@ TEST(ServiceControl, WaitsEndWithinTheirBound) {
     EXPECT_EQ(StartServiceByName(L"MDRTestSvcNoSuchService", wait).error,
               static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
 }
-
 } // namespace
 } // namespace mdr

@@ -4,11 +4,9 @@
 //   busystart   stays in START_PENDING, moving its check point on every 200 ms
 //   refusestop  runs and does not accept the stop control
 #include <windows.h>
-
 #include <cwchar>
 
 namespace {
-
 SERVICE_STATUS_HANDLE g_handle = nullptr;
 SERVICE_STATUS g_status{};
 HANDLE g_stop = nullptr;
@@ -50,7 +48,6 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     WaitForSingleObject(g_stop, INFINITE);
     Report(SERVICE_STOPPED, 0);
 }
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {

@@ -1,21 +1,13 @@
 // Quorran driven from outside as a user would, on entries planted under the machine's real
 // uninstall key: the listing and its refresh by identity, uninstalling through a stand-in
-// uninstaller, deleting with a backup that the registry editor brings back, the Add dialog, the
-// export and the clipboard. Quorran runs from a copy of the install folder, so its backups land
-// in the test's own folder.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
+// uninstaller, deleting with a backup that the registry editor brings back, the Add dialog and
+// the export.
 #include "tests/support/tool_fixture.h"
-#include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
 namespace {
-
 constexpr wchar_t kRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kPrefix[] = L"MDRTestQuorran";
-constexpr wchar_t kConfirm[] = L"Please confirm";
 
 std::wstring Name(const wchar_t* name) {
     return kPrefix + std::wstring(name);
@@ -35,7 +27,7 @@ class QuorranTest : public ToolTest {
                               probe_.c_str(), FALSE));
     }
     void CleanUp() override {
-        for (const wchar_t* name : {L"NoName", L"NoUninst", L"Date", L"Slash", L"Added", L"Quoted",
+        for (const wchar_t* name : {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail", L"Quoted",
                                     L"Bare", L"Gone", L"Del", L"Sub", L"New"})
             DeleteTree(HKEY_LOCAL_MACHINE, Key(name));
         DeleteTree(HKEY_CURRENT_USER, Key(L"User"));
@@ -48,17 +40,15 @@ class QuorranTest : public ToolTest {
         for (const auto& [value, data] : more)
             SetString(HKEY_LOCAL_MACHINE, Key(name), value, data);
     }
-    void Start() { ASSERT_TRUE(StartTool()); }
     int Row(const wchar_t* name) const { return RowNamed(Name(name)); }
-    ListViewRow RowOf(const wchar_t* name) const {
-        const int row = Row(name);
-        return row < 0 ? ListViewRow{} : ReadListView(list_).rows[static_cast<size_t>(row)];
-    }
-    // Selects the entry and starts command on it, answering the question with Yes.
-    void RunOn(const wchar_t* name, int command, const std::wstring& question) {
-        ASSERT_TRUE(SelectListViewRow(list_, Row(name)));
+    // Selects the entry and starts command on it, answering the question.
+    void RunOn(const wchar_t* name, int command, const std::wstring& question, int answer = IDYES) {
+        ASSERT_TRUE(Select(Name(name)));
         PostCommand(main_, command);
-        AnswerText(kConfirm, question, IDYES, main_);
+        AnswerText(kConfirm, question, answer, main_);
+    }
+    static std::wstring Uninstall(const wchar_t* name) {
+        return L"Are you sure you want to uninstall " + Name(name) + L" ?";
     }
     std::wstring Log() const {
         const std::string bytes = ReadFileBytes(probe_ + L".log");
@@ -80,11 +70,9 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
           {{L"InstallDate", L"17/05/2009"}, {L"InstallLocation", temp_ / L"App"}});
     SetString(HKEY_CURRENT_USER, Key(L"User"), L"DisplayName", Name(L"User"));
     SetString(HKEY_CURRENT_USER, Key(L"User"), L"UninstallString", probe_);
-    Start();
+    ASSERT_TRUE(StartTool());
 
-    std::vector<ListViewRow> ours;
-    for (const ListViewRow& row : ReadListView(list_).rows)
-        if (row.cells[0].starts_with(kPrefix)) ours.push_back(row);
+    const auto ours = RowsStartingWith(kPrefix);
     ASSERT_EQ(ours.size(), 2u);
     EXPECT_EQ(ours[0].cells,
               (std::vector<std::wstring>{Name(L"Date"), L"Veltrane", L"1.2", L"2009/05/17",
@@ -96,38 +84,26 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     EXPECT_EQ(GetText(main_), L"MDR - Uninstall manager (" + count + L" entries found)");
     EXPECT_EQ(ReadStatusBarPart(status_, 0), L"Total entries: " + count);
 
-    // One entry goes and one comes before the selected one: it keeps its id and its selection.
-    ASSERT_TRUE(SelectListViewRow(list_, Row(L"Slash")));
+    // The entry before the selected one goes and one comes after it: the selected row keeps its
+    // record, its id and its selection though its index changes.
+    ASSERT_TRUE(Select(Name(L"Slash")));
     DeleteTree(HKEY_LOCAL_MACHINE, Key(L"Date"));
-    Plant(L"Added", L"C:\\nowhere\\a.exe");
-    PostMessageW(list_, WM_KEYDOWN, VK_F5, 1);
-    ASSERT_TRUE(WaitUntil([&] { return Row(L"Added") >= 0 && Row(L"Date") < 0; }));
-    const ListViewRow slash = RowOf(L"Slash");
+    Plant(L"Tail", L"C:\\nowhere\\a.exe");
+    PressKey(list_, VK_F5);
+    ASSERT_TRUE(WaitUntil([&] { return Row(L"Tail") >= 0 && Row(L"Date") < 0; }));
+    const ListViewRow slash = RowOf(Name(L"Slash"));
     EXPECT_EQ(slash.data, ours[1].data);
     EXPECT_TRUE(slash.selected);
-    EXPECT_NE(RowOf(L"Added").data, ours[0].data);
+    EXPECT_NE(RowOf(Name(L"Tail")).data, ours[0].data);
 
-    ClearClipboard();
-    PostCommand(main_, 52);
-    EXPECT_TRUE(WaitUntil([&] {
-        return ClipboardText() == Name(L"Slash") +
-                                      L"     Not available     Not reported     "
-                                      L"17/05/2009     3.00 KB     " +
-                                      probe_;
-    })) << Narrow(ClipboardText());
-
-    PostCommand(main_, 4);
-    ASSERT_TRUE(AnswerFileDialog(pid_, L"Save uninstall listing", temp_ / L"listing"));
-    AnswerText(L"OK", L"The list was exported successfully.", IDOK, nullptr, 30000);
-    const std::string text = ReadFileBytes(temp_ / L"listing.txt");
-    const std::string rule(69, '-');
-    EXPECT_EQ(text.substr(0, rule.size() + 22), rule + "\r\nMDR Quorran Export\r\n");
+    const std::string text = Export(4, L"Save uninstall listing");
+    EXPECT_TRUE(text.starts_with(std::string(69, '-') + "\r\nMDR Quorran Export\r\n"));
     EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + Narrow(count) + "\r\n\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n\r\nName: " + Narrow(Name(L"Slash")) +
                         "\r\nCompany: Not available\r\nVersion: Not reported\r\n"
                         "InstallationDate: 17/05/2009\r\nSize: 3.00 KB\r\nUninstallString: " +
-                        Narrow(probe_) + "\r\n\r\n" + rule + "\r\n\r\n"),
+                        Narrow(probe_) + "\r\n\r\n"),
               std::string::npos);
 }
 
@@ -137,18 +113,18 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
     Plant(L"Gone", L"C:\\nowhere\\gone app\\un.exe /S",
           {{L"Publisher", L"Line\r\nbreak \"q\""}, {L"InstallLocation", L"C:\\nowhere\\"}});
     SetValue(HKEY_LOCAL_MACHINE, Key(L"Gone"), L"Raw", REG_BINARY, "\x01\x00\xff", 3);
-    Start();
+    ASSERT_TRUE(StartTool());
 
-    RunOn(L"Quoted", 1, L"Are you sure you want to uninstall " + Name(L"Quoted") + L" ?");
+    RunOn(L"Quoted", 1, Uninstall(L"Quoted"));
     EXPECT_TRUE(WaitUntil([&] { return Log() == L"\"" + probe_ + L"\" /S --all\r\n"; }))
         << Narrow(Log());
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
 
     // The first process hands over to a child and ends at once; the window stays disabled until
     // the child has ended too.
-    ASSERT_TRUE(SelectListViewRow(list_, Row(L"Bare")));
-    PostMessageW(list_, WM_KEYDOWN, VK_RETURN, 1);
-    AnswerText(kConfirm, L"Are you sure you want to uninstall " + Name(L"Bare") + L" ?", IDYES);
+    ASSERT_TRUE(Select(Name(L"Bare")));
+    PressKey(list_, VK_RETURN);
+    AnswerText(kConfirm, Uninstall(L"Bare"), IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Log().find(L"/late\r\n") != std::wstring::npos; }));
     EXPECT_FALSE(IsWindowEnabled(main_));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }, 30000));
@@ -157,7 +133,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
     // A missing program: the question, then the entry goes after its backup is written.
     RegTree before;
     ASSERT_TRUE(ReadRegTree(HKEY_LOCAL_MACHINE, Key(L"Gone"), before));
-    RunOn(L"Gone", 50, L"Are you sure you want to uninstall " + Name(L"Gone") + L" ?");
+    RunOn(L"Gone", 50, Uninstall(L"Gone"));
     AnswerText(L"Program already uninstalled",
                L"There was an error while executing the uninstall string. It is possible that the "
                L"program was already removed and couldn't clean the uninstall entry. Would you "
@@ -165,10 +141,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
                IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Row(L"Gone") < 0; }));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Gone")));
-    const auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(backups[0].starts_with(L"Quorran_")) << Narrow(backups[0]);
-    ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    RestoreTheBackup();
     RegTree after;
     ASSERT_TRUE(ReadRegTree(HKEY_LOCAL_MACHINE, Key(L"Gone"), after));
     EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
@@ -178,17 +151,15 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
     Plant(L"Del", L"C:\\nowhere\\d.exe");
     Plant(L"Sub", L"C:\\nowhere\\s.exe");
     SetString(HKEY_LOCAL_MACHINE, Key(L"Sub") + L"\\Child", L"x", L"y");
-    Start();
+    ASSERT_TRUE(StartTool());
     const std::wstring question =
         L"Are you sure you want to delete the reference to " + Name(L"Del") +
         L" ?\r\n\r\nNote that this will delete the uninstallation entry from the registry, but "
         L"the program itself will NOT be uninstalled. It is recommended to use this function "
         L"only to clean entries that were not cleaned from uninstalled software.";
-    ASSERT_TRUE(SelectListViewRow(list_, Row(L"Del")));
-    PostCommand(main_, 2);
-    AnswerText(kConfirm, question, IDNO, main_);
+    RunOn(L"Del", 2, question, IDNO);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Del")));
-    PostMessageW(list_, WM_KEYDOWN, VK_DELETE, 1);
+    PressKey(list_, VK_DELETE);
     AnswerText(kConfirm, question, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Row(L"Del") < 0; }));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Del")));
@@ -202,63 +173,48 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
 
 TEST_F(QuorranTest, AddChecksInOrderThenWritesTheEntry) {
     Plant(L"Date", L"C:\\nowhere\\u.exe");
-    Start();
-    PostCommand(main_, 0);
-    HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(L"Add new uninstaller entry"));
+    ASSERT_TRUE(StartTool());
+    HWND dialog = OpenDialog(0, L"Add new uninstaller entry");
     ASSERT_TRUE(dialog);
-    EXPECT_FALSE(IsWindowEnabled(main_));
-    auto set = [&](int id, const std::wstring& text) {
-        Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    };
     const std::wstring guid = GetText(GetDlgItem(dialog, 102));
     EXPECT_EQ(guid.size(), 38u);
     PressButton(dialog, 103);
     EXPECT_TRUE(WaitUntil([&] { return GetText(GetDlgItem(dialog, 102)) != guid; }));
 
-    struct Check {
-        std::wstring identifier;
-        std::wstring uninstaller;
-        const wchar_t* title;
-        const wchar_t* text;
-    };
-    const Check checks[] = {
-        {L"", probe_, L"Warning", L"Please fill the globally unique identifier field (GUID)."},
-        {Name(L"Date"), probe_, L"Warning",
-         L"The identifier already exists. Please generate a new one."},
-        {Name(L"New"), L"C:\\nowhere\\x.exe", L"Warning",
-         L"The uninstaller path is invalid or the file doesn't exist."},
-        {Name(L"New"), temp_ / L"Un Inst", L"Warning",
-         L"The uninstaller path is invalid or the file doesn't exist."},
-    };
-    for (const Check& c : checks) {
-        set(102, c.identifier);
-        set(116, c.uninstaller);
+    // Each refused pair of identifier and uninstaller, with the warning it gets.
+    const std::wstring invalid = L"The uninstaller path is invalid or the file doesn't exist.";
+    const std::tuple<std::wstring, std::wstring, std::wstring> checks[] = {
+        {L"", probe_, L"Please fill the globally unique identifier field (GUID)."},
+        {Name(L"Date"), probe_, L"The identifier already exists. Please generate a new one."},
+        {Name(L"New"), L"C:\\nowhere\\x.exe", invalid},
+        {Name(L"New"), temp_ / L"Un Inst", invalid}};
+    for (const auto& [identifier, uninstaller, warning] : checks) {
+        SetItemText(dialog, 102, identifier);
+        SetItemText(dialog, 116, uninstaller);
         PressButton(dialog, 122);
-        AnswerText(c.title, c.text, IDOK);
+        AnswerText(L"Warning", warning, IDOK);
         EXPECT_TRUE(IsWindow(dialog));
     }
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"New")));
 
-    const std::pair<int, std::wstring> fields[] = {
-        {102, Name(L"New")}, {105, Name(L"New")}, {107, L"Veltrane"}, {109, L"2.0"},
-        {111, L"http://x/"}, {113, L"C:\\App\\"}, {116, probe_},      {119, L""}};
-    for (const auto& [id, text] : fields)
-        set(id, text);
+    // Each field, its text, and the value it writes (none for the key name) with its data.
+    const std::tuple<int, std::wstring, const wchar_t*, std::wstring> fields[] = {
+        {102, Name(L"New"), nullptr, L""},
+        {105, Name(L"New"), L"DisplayName", Name(L"New")},
+        {107, L"Veltrane", L"Publisher", L"Veltrane"},
+        {109, L"2.0", L"DisplayVersion", L"2.0"},
+        {111, L"http://x/", L"HelpLink", L"http://x/"},
+        {113, L"C:\\App\\", L"InstallLocation", L"C:\\App\\"},
+        {116, probe_, L"UninstallString", L"\"" + probe_ + L"\""},
+        {119, L"", L"DisplayIcon", probe_}};
+    for (const auto& [id, text, value, data] : fields)
+        SetItemText(dialog, id, text);
     PressButton(dialog, 122);
     AnswerText(L"OK", L"The entry was successfully added.", IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
-    const std::pair<const wchar_t*, std::wstring> written[] = {
-        {L"DisplayName", Name(L"New")},
-        {L"Publisher", L"Veltrane"},
-        {L"DisplayVersion", L"2.0"},
-        {L"HelpLink", L"http://x/"},
-        {L"InstallLocation", L"C:\\App\\"},
-        {L"DisplayIcon", probe_},
-        {L"UninstallString", L"\"" + probe_ + L"\""}};
-    for (const auto& [value, data] : written)
-        EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, Key(L"New"), value), data) << Narrow(value);
+    for (const auto& [id, text, value, data] : fields)
+        EXPECT_EQ(value ? ReadString(HKEY_LOCAL_MACHINE, Key(L"New"), value) : data, data) << id;
     EXPECT_TRUE(WaitUntil([&] { return Row(L"New") >= 0; }));
 }
-
 } // namespace
 } // namespace mdr::driver

@@ -2,11 +2,9 @@
 // With "/spawn" it starts a copy of itself with "/late" and exits at once, as uninstallers that
 // run from the temporary folder do; the "/late" copy works two seconds, then logs "late done".
 #include <windows.h>
-
 #include <string>
 
 namespace {
-
 void Append(const std::wstring& log, const std::wstring& line) {
     HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               0, nullptr);
@@ -16,7 +14,6 @@ void Append(const std::wstring& log, const std::wstring& line) {
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
