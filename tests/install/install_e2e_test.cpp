@@ -3,9 +3,11 @@
 // its own install; a re-install and a silent uninstall keep the user's backups and remove all
 // else.
 #include <shlobj.h>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include "tests/support/mdr_fixtures.h"
+#include "tools/uninstall/uninstall_entries.h"
 
 namespace {
 using namespace mdr::driver;
@@ -25,7 +27,7 @@ const std::wstring kVendorDir = Folder(CSIDL_PROGRAM_FILES, L"Veltrane\\");
 const std::wstring kInstallDir = kVendorDir + L"Veltrane Mendora\\";
 const std::wstring kMenuDir = Folder(CSIDL_COMMON_PROGRAMS, L"Veltrane Mendora\\");
 
-// What ships (Pellick's program only once it is built) and its Start-menu entries.
+// What ships and its Start-menu entries.
 std::vector<std::wstring> Shipped() {
     std::vector<std::wstring> files = {L"MDR.exe",
                                        L"MDRSkipMap.dat",
@@ -36,9 +38,7 @@ std::vector<std::wstring> Shipped() {
     for (const std::wstring tool : {L"Ostrel", L"Pellick", L"Quorran", L"Sevrid"}) {
         files.push_back(L"Plugins\\" + tool + L".ini");
         files.push_back(L"Plugins\\Tools\\" + tool + L".chm");
-        const std::wstring exe = L"Plugins\\Tools\\" + tool + L".exe";
-        if (tool == L"Pellick" && !FileExists(DistDir() + exe)) continue;
-        files.push_back(exe);
+        files.push_back(L"Plugins\\Tools\\" + tool + L".exe");
         files.push_back(kMenuDir + tool + L".lnk");
     }
     return files;
@@ -97,6 +97,15 @@ TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
     EXPECT_EQ(EntryText(L"UninstallString"), L"\"" + dir + L"Uninstall.exe\"");
     const DWORD kilobytes = EntryValue<DWORD>(L"EstimatedSize", RRF_RT_REG_DWORD).value_or(0);
     EXPECT_GT(kilobytes, 1000u) << "the programs alone take megabytes";
+    // Quorran lists the entry, its uninstaller there.
+    const auto entries = mdr::ReadUninstallEntries({}, [] {});
+    const auto ours = std::find_if(entries.begin(), entries.end(), [](const auto& e) {
+        return e.keyPath.ends_with(L"\\VeltraneMendora");
+    });
+    ASSERT_NE(ours, entries.end());
+    EXPECT_EQ(ours->name + L"|" + ours->company + L"|" + ours->version,
+              L"Veltrane Mendora|Veltrane|1.0.0");
+    EXPECT_FALSE(ours->programMissing);
 
     // MDR runs from the installed folder, and its scan of installed software finds our own
     // entry healthy.
