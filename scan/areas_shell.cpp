@@ -258,13 +258,16 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
 // --- Browser toolbars ------------------------------------------------------------------------
 
 // True when the server subkey exists under either root and neither root's default value names
-// an existing file.
+// an existing file. Each root's value is read where its key was found (a 32-bit class may be
+// registered in the twin only).
 bool ServerMissing(const std::wstring& serverKey) {
-    if (!ReferencedKeyExists(kHklm, serverKey) && !ReferencedKeyExists(kHkcu, serverKey))
-        return false;
-    std::wstring machine = MemoReadValue(kHklm, serverKey, L"");
-    std::wstring user = MemoReadValue(kHkcu, serverKey, L"");
-    return !FileReferenceExists(machine) && !FileReferenceExists(user);
+    const std::wstring machine = ReferencedKeyPath(kHklm, serverKey);
+    const std::wstring user = ReferencedKeyPath(kHkcu, serverKey);
+    if (machine.empty() && user.empty()) return false;
+    auto names = [](RootKey root, const std::wstring& key) {
+        return !key.empty() && FileReferenceExists(MemoReadValue(root, key, L""));
+    };
+    return !names(kHklm, machine) && !names(kHkcu, user);
 }
 
 int CheckToolbar(RootKey root, const std::wstring& keyPath, const std::wstring& name) {

@@ -109,11 +109,15 @@ std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath) {
            std::wstring(keyPath.substr(software.size()));
 }
 
+std::wstring ReferencedKeyPath(RootKey root, const std::wstring& keyPath) {
+    if (MemoKeyExists(root, keyPath)) return keyPath;
+    if (t_view != RegistryView::Wow32) return L"";
+    std::wstring twin = Wow32Twin(root, keyPath);
+    return !twin.empty() && MemoKeyExists(root, twin) ? twin : L"";
+}
+
 int ReferencedKeyExists(RootKey root, const std::wstring& keyPath) {
-    if (MemoKeyExists(root, keyPath)) return 1;
-    if (t_view != RegistryView::Wow32) return 0;
-    const std::wstring twin = Wow32Twin(root, keyPath);
-    return !twin.empty() && MemoKeyExists(root, twin) ? 1 : 0;
+    return ReferencedKeyPath(root, keyPath).empty() ? 0 : 1;
 }
 
 int FileReferenceExists(std::wstring_view input) {

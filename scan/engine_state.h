@@ -36,6 +36,9 @@ class Wow32ViewScope {
 // The 32-bit twin of a split key: HKLM "Software\X" as "Software\Wow6432Node\X" and HKCU
 // "Software\Classes\X" as "Software\Classes\Wow6432Node\X"; "" for a key that is not split.
 std::wstring Wow32Twin(RootKey root, std::wstring_view keyPath);
+// The key an entry refers to, where it exists: keyPath itself or, in the 32-bit view, its twin;
+// "" when neither exists. Values of the key are read there.
+std::wstring ReferencedKeyPath(RootKey root, const std::wstring& keyPath);
 // Whether a key that an entry refers to exists: in the 32-bit view its twin counts too.
 int ReferencedKeyExists(RootKey root, const std::wstring& keyPath);
 

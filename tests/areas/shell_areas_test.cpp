@@ -121,6 +121,13 @@ TEST_F(ShellAreas, ToolbarsNeedTheirClassAndServer) {
     box_->CreateKey(HKEY_CURRENT_USER, kClsid + id(8) + L"\\InprocServer32"); // no file named
     for (int n : {1, 2, 3, 4, 5, 6, 7, 8})
         box_->SetBinary(HKEY_LOCAL_MACHINE, bar, id(n), "", 0);
+    // A 32-bit toolbar whose class is registered for 32-bit programs only: its server is read
+    // there (64-bit edition).
+    box_->SetString(HKEY_LOCAL_MACHINE,
+                    L"Software\\Wow6432Node\\Classes\\CLSID\\" + id(9) + L"\\InprocServer32", L"",
+                    server);
+    box_->SetBinary(HKEY_LOCAL_MACHINE,
+                    L"SOFTWARE\\Wow6432Node\\Microsoft\\Internet Explorer\\Toolbar", id(9), "", 0);
     // Settings that share the key are no toolbars.
     box_->SetString(HKEY_LOCAL_MACHINE, bar, L"LinksFolderName", L"Links");
     box_->SetString(HKEY_LOCAL_MACHINE, bar, L"Locked", L"1");
