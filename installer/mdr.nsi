@@ -1,16 +1,19 @@
-; The installer of Veltrane Mendora, built by makensis from the build's install folder.
-; Defines passed by the build: VERSION (1.0.0), VERSION4 (1.0.0.1), VERSION_TEXT, EDITION (32 or
-; 64), FILES (the generated list of what ships), ICON, OUTFILE.
+; The installer of Veltrane Mendora, built by makensis from the builds' install folders. It carries
+; both editions and installs the one that fits the machine: the 64-bit edition on 64-bit Windows,
+; into the 64-bit Program Files with its uninstall entry in the 64-bit registry view, and the
+; 32-bit edition on 32-bit Windows.
+; Defines passed by the build: VERSION (1.0.0), VERSION4 (1.0.0.1), VERSION_TEXT, STUB (x86, the
+; installer's own code that ships, or amd64), FILES (the generated list of what ships), ICON,
+; OUTFILE.
 Unicode true
-!if ${EDITION} == 64
-Target amd64-unicode
-!define PROGRAMS_ROOT "$PROGRAMFILES64"
-!else
-Target x86-unicode
-!define PROGRAMS_ROOT "$PROGRAMFILES"
+Target ${STUB}-unicode
+!if ${STUB} == amd64
+!pragma warning disable 6012 ; with 64-bit code of its own it never takes the 32-bit branches
 !endif
 
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "x64.nsh"
 !include "${FILES}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VeltraneMendora"
@@ -19,7 +22,8 @@ Target x86-unicode
 Name "Veltrane Mendora"
 Caption "Veltrane Mendora ${VERSION_TEXT} Setup"
 OutFile "${OUTFILE}"
-InstallDir "${PROGRAMS_ROOT}\Veltrane\Veltrane Mendora"
+!define INSTALL_BELOW "Veltrane\Veltrane Mendora"
+InstallDir "$PROGRAMFILES\${INSTALL_BELOW}"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 Icon "${ICON}"
@@ -41,17 +45,27 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-; The uninstall entry of the 64-bit edition belongs in the 64-bit registry view, where Windows
-; lists 64-bit programs.
+; On 64-bit Windows the installer works in the 64-bit registry view, where Windows lists 64-bit
+; programs, whatever its own code is.
 !macro UseEditionView
-!if ${EDITION} == 64
-    SetRegView 64
-!endif
+    ${If} ${RunningX64}
+        SetRegView 64
+    ${EndIf}
     SetShellVarContext all
 !macroend
 
+; The folder offered is where an earlier version went, else the Program Files of the edition;
+; a folder given with /D= stands.
 Function .onInit
     !insertmacro UseEditionView
+    ${If} $INSTDIR == "$PROGRAMFILES\${INSTALL_BELOW}"
+        ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+        ${If} $0 != ""
+            StrCpy $INSTDIR $0
+        ${ElseIf} ${RunningX64}
+            StrCpy $INSTDIR "$PROGRAMFILES64\${INSTALL_BELOW}"
+        ${EndIf}
+    ${EndIf}
 FunctionEnd
 
 Function un.onInit
@@ -60,7 +74,11 @@ FunctionEnd
 
 ; Installing over an earlier version replaces the program files; Backup\ is never touched.
 Section "Veltrane Mendora"
-    !insertmacro InstallFiles
+    ${If} ${RunningX64}
+        !insertmacro InstallFiles64
+    ${Else}
+        !insertmacro InstallFiles32
+    ${EndIf}
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
     CreateDirectory "${MENU_FOLDER}"

@@ -4,7 +4,7 @@ set -eu
 packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix \
 binutils-mingw-w64-x86-64 googletest icoutils tango-icon-theme \
 wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick clang-format \
-fp-utils libchm-bin nsis zip"
+fp-utils libchm-bin nsis zip 7zip"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
