@@ -71,6 +71,9 @@ std::wstring EntryText(const wchar_t* name) {
 const wchar_t* const kSetup =
     sizeof(void*) == 8 ? L"installer\\MDR-Setup-amd64.exe" : L"MDR-Setup-1.0.0.exe";
 
+// Where an earlier version was installed by hand.
+const std::wstring kElsewhere = Folder(CSIDL_PROGRAM_FILES, L"Elsewhere\\Mendora\\");
+
 class InstallTest : public MdrTest {
   protected:
     void RunSetup() {
@@ -82,6 +85,8 @@ class InstallTest : public MdrTest {
     // Whatever a failed run left: the folders, the shortcuts and the entry.
     void CleanUp() override {
         RemoveTree(kInstallDir);
+        RemoveTree(kElsewhere);
+        RemoveDirectoryW(Folder(CSIDL_PROGRAM_FILES, L"Elsewhere").c_str());
         RemoveDirectoryW(kVendorDir.c_str());
         RemoveTree(kMenuDir);
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, kView, 0);
@@ -141,5 +146,22 @@ TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
         EXPECT_FALSE(FileExists(PathOf(file))) << Narrow(PathOf(file));
     for (const std::wstring& folder : {kMenuDir, dir + L"Plugins", dir + L"Localization"})
         EXPECT_FALSE(FolderExists(folder)) << Narrow(folder);
+}
+
+// An upgrade goes where the earlier version is, not beside it into the default folder.
+TEST_F(InstallTest, AnUpgradeGoesWhereTheEarlierVersionWent) {
+    const std::wstring location = kElsewhere.substr(0, kElsewhere.size() - 1);
+    mdr::UniqueHkey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0,
+                              KEY_SET_VALUE | kView, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key.get(), L"InstallLocation", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(location.c_str()),
+                   static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+    key.reset();
+    RunSetup();
+    EXPECT_TRUE(FileExists(kElsewhere + L"Plugins\\Tools\\Sevrid.exe"));
+    EXPECT_FALSE(FolderExists(kInstallDir));
+    EXPECT_EQ(EntryText(L"UninstallString"), L"\"" + kElsewhere + L"Uninstall.exe\"");
 }
 } // namespace
