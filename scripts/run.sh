@@ -16,14 +16,10 @@ if [ -n "${DISPLAY:-}" ]; then
     exec "$MDR_WINE" "$build/dist/MDR.exe" "$@"
 fi
 
-n=77
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. "$root/scripts/xvfb.sh"
+xvfb=""
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT INT TERM
-export DISPLAY=":$n"
-i=0
-while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+start_xvfb 77 1280x1024x24
 # The Wine server must start with the display in place, so the prefix is made here.
 if [ ! -d "$WINEPREFIX" ]; then
     "$MDR_WINE" wineboot -i >/dev/null 2>&1

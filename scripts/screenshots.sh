@@ -16,14 +16,10 @@ mkdir -p "$out"
 
 work="$(mktemp -d)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-n=91
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. "$root/scripts/xvfb.sh"
+xvfb=""
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT INT TERM
-export DISPLAY=":$n"
-i=0
-while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+start_xvfb 91 1024x768x24
 "$MDR_WINE" wineboot -i >/dev/null 2>&1
 wineserver -w
 
