@@ -15,6 +15,8 @@ function(mdr_add_program target)
     endforeach()
     set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_program.rc")
     configure_file("${PROJECT_SOURCE_DIR}/res/program.rc.in" "${rc}" @ONLY)
+    # windres does not report the manifest it embeds, so name it for rebuilds.
+    set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${MDR_MANIFEST}")
     add_executable(${target} WIN32 ${P_SOURCES} ${rc})
     target_link_options(${target} PRIVATE -municode)
     add_dependencies(${target} mdr_icons)

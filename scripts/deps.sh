@@ -3,7 +3,7 @@
 set -eu
 packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix \
 binutils-mingw-w64-x86-64 googletest icoutils tango-icon-theme \
-wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick clang-format \
+wine wine32:i386 wine64 python3 xvfb xauth x11-utils xdotool imagemagick clang-format \
 fp-utils libchm-bin nsis zip 7zip"
 missing=""
 for p in $packages; do

@@ -39,6 +39,24 @@ ENV
     . "$state/env"
     setsid wineserver -p </dev/null >/dev/null 2>&1 &
     "$MDR_WINE" wineboot -i >"$state/wineboot.log" 2>&1 </dev/null
+    # A real 64-bit Windows holds the 32-bit common controls beside the 64-bit ones, so that a
+    # program whose manifest names the wrong architecture fails to start. A prefix made where no
+    # 32-bit code runs lacks them: add them from Wine's 32-bit library files.
+    sxs="$prefix/drive_c/windows/winsxs"
+    comctl32=/usr/lib/i386-linux-gnu/wine/i386-windows/comctl32.dll
+    if [ "$WINEARCH" = win64 ] && [ -f "$comctl32" ]; then
+        for amd64 in "$sxs"/amd64_microsoft.windows.common-controls_*; do
+            [ -d "$amd64" ] || continue
+            name="$(basename "$amd64")"
+            x86="x86_${name#amd64_}"
+            [ -d "$sxs/$x86" ] && continue
+            mkdir -p "$sxs/$x86"
+            cp "$comctl32" "$sxs/$x86/comctl32.dll"
+            sed 's/processorArchitecture="amd64"/processorArchitecture="x86"/' \
+                "$sxs/manifests/$name.manifest" >"$sxs/manifests/$x86.manifest"
+            echo "Added the 32-bit common controls: $x86"
+        done
+    fi
     # Make sure first-boot work is finished before the first test.
     "$MDR_WINE" cmd /c exit 0 >/dev/null 2>&1 </dev/null || true
     # A first boot can leave two service managers behind (a client that found the first one busy
