@@ -16,8 +16,8 @@
 
 #include "bench/bench_clock.h"
 #include "common/registry.h"
-#include "toolframe/report_list.h"
-#include "tools/startup/startup_entries.h"
+#include "tools/frame/report_list.h"
+#include "tools/ostrel/startup_entries.h"
 
 using namespace mdr;
 

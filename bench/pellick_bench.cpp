@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "bench/bench_clock.h"
-#include "toolframe/list_sync.h"
-#include "toolframe/report_list.h"
-#include "tools/process/process_list.h"
+#include "tools/frame/list_sync.h"
+#include "tools/frame/report_list.h"
+#include "tools/pellick/process_list.h"
 
 using namespace mdr;
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench/bench_clock.h"
-#include "tools/uninstall/uninstall_entries.h"
+#include "tools/quorran/uninstall_entries.h"
 
 using namespace mdr;
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "bench/bench_clock.h"
-#include "toolframe/report_list.h"
-#include "tools/services/services.h"
+#include "tools/frame/report_list.h"
+#include "tools/sevrid/services.h"
 
 using namespace mdr;
 

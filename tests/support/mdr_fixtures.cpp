@@ -2,9 +2,9 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <cwctype>
-#include "core/localization.h"
+#include "mdr/core/localization.h"
 #include "common/text.h"
-#include "ui/command_ids.h"
+#include "mdr/ui/command_ids.h"
 
 namespace mdr::driver {
 void CreateSettingsDir() {

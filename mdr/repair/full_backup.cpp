@@ -1,0 +1,233 @@
+// The full registry backup through the system registry editor, with its progress window.
+#include "mdr/repair/full_backup.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <cwchar>
+#include <cmath>
+
+#include "mdr/core/localization.h"
+#include "mdr/core/logging.h"
+#include "mdr/core/program_end.h"
+#include "common/handles.h"
+#include "common/ini.h"
+#include "common/trace.h"
+#include "common/window.h"
+#include "mdr/repair/registry_editor.h"
+#include "mdr/repair/message_box.h"
+
+MDR_TRACE_MODULE(BackupEngine);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kProgressClass[] = L"VeltraneMendoraFullBackup";
+
+// The progress window and its controls.
+constexpr int kClientWidth = 372;
+constexpr int kClientHeight = 141;
+constexpr int kStateTextId = 150;
+constexpr int kProgressId = 151;
+constexpr int kIntroTextId = 152;
+constexpr int kCancelId = 153;
+constexpr int kSeparatorId = 154;
+
+struct ProgressState {
+    HWND window = nullptr;
+    HWND stateText = nullptr;
+    HWND progress = nullptr;
+    bool cancelRequested = false;
+};
+
+LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        ProgressState* state = WindowContext<ProgressState>(window, message, lParam);
+        switch (message) {
+        case WM_COMMAND:
+            // The button, Esc (IDCANCEL) and Enter (the default button) all mean Cancel.
+            if (state && HIWORD(wParam) <= 1 &&
+                (LOWORD(wParam) == kCancelId || LOWORD(wParam) == IDCANCEL)) {
+                state->cancelRequested = true;
+                return 0;
+            }
+            break;
+        case WM_CLOSE: // Alt+F4: the same question as Cancel
+            if (state) state->cancelRequested = true;
+            return 0;
+        case DM_GETDEFID:
+            return MAKELRESULT(kCancelId, DC_HASDEFID);
+        case WM_DRAWITEM:
+            if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+            break;
+        }
+    } catch (...) {
+        // Nothing may escape into the system's dispatch.
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool BuildProgressWindow(ProgressState& state, HWND owner) {
+    MDR_HERE();
+    if (!RegisterWindowClass({kProgressClass, ProgressProc})) return false;
+    // A caption without a system menu: the window closes only through Cancel.
+    state.window = CreateModalWindow(
+        {kProgressClass, LangText(111), kClientWidth, kClientHeight, WS_POPUP | WS_CAPTION}, owner,
+        &state);
+    if (!state.window) return false;
+    HWND w = state.window;
+    bool ok = AddLabel(w, LangText(113), {10, 10, 355, 35}, kIntroTextId) != nullptr;
+    state.progress = AddProgressBar(w, kProgressId, {10, 45, 355, 20});
+    state.stateText = AddLabel(w, LangText(112), {10, 75, 375, 15}, kStateTextId);
+    ok = ok && state.progress && state.stateText;
+    ok = ok && AddSeparator(w, {10, 100, 355, 10}, kSeparatorId);
+    ok = ok && AddButton(w, kCancelId, LangText(32), {260, 110, 105, 25}, BS_DEFPUSHBUTTON);
+    if (!ok) {
+        DestroyWindow(w);
+        state.window = nullptr;
+        return false;
+    }
+    return true;
+}
+
+// Asked while a job runs: true when the user confirms the cancel.
+bool CancelConfirmed(ProgressState& state) {
+    if (!state.cancelRequested) return false;
+    MDR_HERE();
+    state.cancelRequested = false;
+    return ShowMessage(LangText(114), LangText(71), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+struct PickerRequest {
+    HWND owner = nullptr;
+    std::wstring prompt;
+    std::wstring folder;
+};
+
+DWORD WINAPI PickerThread(void* parameter) {
+    MDR_HERE();
+    try {
+        auto* request = static_cast<PickerRequest*>(parameter);
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        BROWSEINFOW info{};
+        info.hwndOwner = request->owner;
+        info.lpszTitle = request->prompt.c_str();
+        info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+        const UniqueCoTaskMem chosen(SHBrowseForFolderW(&info));
+        if (chosen) {
+            wchar_t path[MAX_PATH] = {};
+            if (SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(chosen.get()), path))
+                request->folder = path;
+        }
+        if (SUCCEEDED(com)) CoUninitialize();
+    } catch (...) {
+        // Reported to the caller as no folder chosen.
+    }
+    return 0;
+}
+
+} // namespace
+
+std::wstring FullBackupTimeText(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%02u_%02u_%02u_(%02u%02u%02u)", t.wDay, t.wMonth, t.wYear % 100u, t.wHour,
+             t.wMinute, t.wSecond);
+    return text;
+}
+
+std::vector<FullBackupJob> FullBackupJobs(const std::wstring& folder,
+                                          const std::wstring& timeText) {
+    struct Root {
+        const wchar_t* prefix;
+        const wchar_t* name;
+    };
+    static constexpr Root kRoots[] = {{L"HKCR_", L"HKEY_CLASSES_ROOT"},
+                                      {L"HKCU_", L"HKEY_CURRENT_USER"},
+                                      {L"HKLM_", L"HKEY_LOCAL_MACHINE"},
+                                      {L"HKU_", L"HKEY_USERS"},
+                                      {L"HKCC_", L"HKEY_CURRENT_CONFIG"}};
+    std::vector<FullBackupJob> jobs;
+    for (const Root& root : kRoots) {
+        FullBackupJob job;
+        job.label = std::wstring(root.name) + L"...";
+        job.file = folder + root.prefix + timeText + L".reg";
+        job.arguments = L"/E \"" + job.file + L"\" \"" + root.name + L"\"";
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+int FullBackupProgress(int finished, int total) {
+    if (total <= 0) return 0;
+    return static_cast<int>(std::lround(finished * 100.0 / total));
+}
+
+std::wstring ChooseFolder(HWND owner, const std::wstring& prompt) {
+    MDR_HERE();
+    PickerRequest request{owner, prompt, {}};
+    UniqueHandle thread(CreateThread(nullptr, 0, PickerThread, &request, 0, nullptr));
+    if (!thread) return {};
+    // The picker's owner lives on this thread: it must keep answering its messages.
+    WaitDispatchingMessages(thread.get(), nullptr);
+    WaitForSingleObject(thread.get(), INFINITE); // the request outlives the thread
+    return request.folder;
+}
+
+int FullbackupWindow() {
+    MDR_HERE();
+    Log(L"FullbackupWindow()");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::wstring timeText = FullBackupTimeText(now);
+    const std::wstring editor = RegistryEditorPath();
+
+    // Checked before the folder is asked for, so that nobody chooses a folder in vain.
+    if (FileSizeOf(editor) <= 0) {
+        ShowMessage(ReplacePlaceholder(LangText(110), L"$REGEDITEXE$", editor), LangText(19),
+                    MB_ICONERROR);
+        Log(L"FullbackupWindow() -> retn");
+        return 0;
+    }
+    // The window that is active now owns the picker and then the progress window.
+    HWND owner = GetActiveWindow();
+    std::wstring folder = ChooseFolder(owner, LangText(109));
+    if (folder.empty()) {
+        Log(L"FullbackupWindow() -> retn");
+        return 0;
+    }
+    if (folder.back() != L'\\') folder += L'\\';
+    const std::vector<FullBackupJob> jobs = FullBackupJobs(folder, timeText);
+
+    if (owner && !IsWindow(owner)) owner = nullptr;
+    ProgressState state;
+    if (!BuildProgressWindow(state, owner)) {
+        ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
+        EndProgram();
+    }
+    ShowModalWindow(state.window);
+
+    RegistryEditorRun run;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        MDR_HERE();
+        if (run.Start(editor, jobs[i].arguments)) {
+            const WaitEnd end = WaitDispatchingMessages(run.Process(), state.window,
+                                                        [&] { return CancelConfirmed(state); });
+            if (end == WaitEnd::Stopped) {
+                run.Release(); // terminates the editor; its file stays as far as it got
+                CloseModal(state.window, owner);
+                Log(L"FullbackupWindow() -> retn");
+                return 1;
+            }
+        }
+        SetWindowTextW(state.stateText, (LangText(112) + L" " + jobs[i].label).c_str());
+        SendMessageW(state.progress, PBM_SETPOS,
+                     FullBackupProgress(static_cast<int>(i) + 1, static_cast<int>(jobs.size())), 0);
+    }
+    CloseModal(state.window, owner);
+    run.Release();
+    Log(L"FullbackupWindow() -> retn");
+    return 1;
+}
+
+} // namespace mdr

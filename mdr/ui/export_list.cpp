@@ -1,0 +1,283 @@
+// Export of the error list: report text, save dialog, progress window and the write loop.
+#include "mdr/ui/export_list.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "mdr/core/localization.h"
+#include "mdr/core/logging.h"
+#include "mdr/core/product.h"
+#include "mdr/core/program_end.h"
+#include "common/handles.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "common/window.h"
+#include "mdr/ui/main_ui.h"
+#include "mdr/ui/main_window.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kCrLf[] = L"\r\n";
+constexpr wchar_t kProductLine[] = L"Veltrane Mendora, the registry cleaner by Veltrane";
+
+constexpr wchar_t kProgressClass[] = L"VeltraneMendoraExportProgress";
+constexpr int kProgressWidth = 343;
+constexpr int kProgressHeight = 64;
+constexpr int kProgressLabelId = 250;
+constexpr int kProgressBarId = 251;
+constexpr DWORD kPauseAfterRecordMs = 100;
+
+// A record field on one line of the report: a line break inside a key or value name (the
+// registry allows them) would otherwise break the record's block apart.
+std::wstring OneLine(std::wstring_view field) {
+    std::wstring out(field);
+    for (wchar_t& c : out) {
+        if (c == L'\r' || c == L'\n' || c == L'\0') c = L' ';
+    }
+    return out;
+}
+
+void AddLine(std::wstring& text, std::wstring_view line) {
+    text += line;
+    text += kCrLf;
+}
+
+// ---- Progress window -------------------------------------------------------------------------
+
+LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    // It has no Close command; Alt+F4 must not take it away in the middle of the export.
+    if (message == WM_CLOSE) return 0;
+    return DefWindowProcW(window, message, wp, lp);
+}
+
+struct ProgressWindow {
+    HWND window = nullptr;
+    HWND bar = nullptr;
+};
+
+// Disables owner and shows the progress window over it.
+ProgressWindow OpenProgressWindow(HWND owner) {
+    MDR_HERE();
+    ProgressWindow p;
+    if (RegisterWindowClass(
+            {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
+        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth, kProgressHeight,
+                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
+                                     owner);
+    } else if (owner) {
+        EnableWindow(owner, FALSE);
+    }
+    if (!p.window) return p;
+    HWND label = AddLabel(p.window, LangText(85), {10, 10, 325, 15}, kProgressLabelId, 0);
+    p.bar = AddProgressBar(p.window, kProgressBarId, {10, 35, 325, 20});
+    if (!label || !p.bar) {
+        DestroyWindow(p.window);
+        return ProgressWindow{};
+    }
+    ShowModalWindow(p.window);
+    return p;
+}
+
+// ---- File ------------------------------------------------------------------------------------
+
+// Size of an existing file, -1 when there is none.
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool WriteText(HANDLE file, std::wstring_view text) {
+    const std::string bytes = ToUtf8(text);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::wstring NowText() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return ExportDateText(t);
+}
+
+int MessageTo(HWND owner, int titleEntry, int textEntry, UINT flags) {
+    return MessageBoxW(owner, LangText(textEntry).c_str(), LangText(titleEntry).c_str(), flags);
+}
+
+// Writes the report under the open progress window; a file that cannot be created or written is
+// reported to the user.
+void WriteReport(const std::wstring& path, const std::vector<DetectedError>& records,
+                 std::wstring_view generatedOn, const ProgressWindow& progress) {
+    MDR_HERE();
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        return;
+    }
+    const ExportLabels labels = ExportLabelsFromLanguage();
+    const std::wstring& statusLabel = LangText(86);
+    SetStatusText(0, statusLabel + L" 0%");
+    bool written = WriteText(file.get(), ExportHeaderText(labels, generatedOn, records.size()));
+    MessagePump pump;
+    for (size_t i = 0; written && i < records.size(); ++i) {
+        MDR_HERE();
+        pump.Drain();
+        const double percent = ExportPercent(i, records.size());
+        SetStatusText(0, ExportProgressText(statusLabel, percent));
+        SendMessageW(progress.bar, PBM_SETPOS, static_cast<WPARAM>(std::lround(percent)), 0);
+        written = WriteText(file.get(), ExportRecordText(labels, records[i]));
+        pump.Pause(kPauseAfterRecordMs);
+    }
+    const bool closed = CloseHandle(file.release()) != 0;
+    if (!written || !closed) {
+        // A report cut short must not pass for the whole list.
+        DeleteFileW(path.c_str());
+        Log(L"Error list export failed while writing " + path);
+        SetStatusText(0, LangText(94));
+        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        return;
+    }
+    SetStatusText(0, LangText(91));
+    MessageTo(progress.window, 92, 93, MB_OK | MB_ICONINFORMATION);
+}
+
+} // namespace
+
+// ---- Report text -----------------------------------------------------------------------------
+
+ExportLabels ExportLabelsFromLanguage() {
+    ExportLabels l;
+    l.root = LangText(48);
+    l.key = LangText(49);
+    l.valueName = LangText(259);
+    l.valueData = LangText(260);
+    l.category = LangText(261);
+    l.safety = LangText(262);
+    l.safe = LangText(89);
+    l.unsafe = LangText(90);
+    l.totalErrors = LangText(87);
+    return l;
+}
+
+std::wstring ExportHeaderText(const ExportLabels& labels, std::wstring_view generatedOn,
+                              size_t recordCount) {
+    std::wstring text;
+    AddLine(text, ExportSeparator());
+    AddLine(text, L"MDR Error List Export");
+    AddLine(text, kProductLine);
+    AddLine(text, std::wstring(L"Website: ") + kMakerWebAddress);
+    AddLine(text, ExportSeparator());
+    AddLine(text, L"Generated on: " + std::wstring(generatedOn));
+    AddLine(text, ExportSeparator());
+    AddLine(text, L"");
+    AddLine(text, ReplacePlaceholder(labels.totalErrors, L"$TOTALDETECTEDERRORS$",
+                                     std::to_wstring(recordCount)));
+    AddLine(text, L"");
+    return text;
+}
+
+std::wstring ExportRecordText(const ExportLabels& labels, const DetectedError& record) {
+    std::wstring text;
+    AddLine(text, labels.root + L" " + RootKeyName(record.root));
+    AddLine(text, labels.key + L" " + OneLine(record.keyPath));
+    AddLine(text, labels.valueName + L" " +
+                      (record.valueName.empty() ? L"(Default)" : OneLine(record.valueName)));
+    AddLine(text, labels.valueData + L" " +
+                      (record.valueData.empty() ? L"n/a" : OneLine(record.valueData)));
+    AddLine(text, labels.category + L" " + OneLine(record.category));
+    AddLine(text, labels.safety + L" " + (record.safety == 1 ? labels.safe : labels.unsafe));
+    AddLine(text, L"");
+    AddLine(text, ExportSeparator());
+    AddLine(text, L"");
+    return text;
+}
+
+std::wstring ErrorListExportText(const ExportLabels& labels, std::wstring_view generatedOn,
+                                 const std::vector<DetectedError>& records) {
+    std::wstring text = ExportHeaderText(labels, generatedOn, records.size());
+    for (const DetectedError& record : records)
+        text += ExportRecordText(labels, record);
+    return text;
+}
+
+std::wstring ExportProgressText(std::wstring_view label, double percent) {
+    wchar_t buffer[32];
+    swprintf(buffer, 32, L"%.2f", percent);
+    return std::wstring(label) + L" " + buffer + L"%";
+}
+
+// ---- Dialog ----------------------------------------------------------------------------------
+
+int ExportListWindow(const std::wstring& path) {
+    MDR_HERE();
+    Log(L"ExportListWindow()");
+    if (FileSize(path) > 0 && !AskYesNo(71, 77)) return 0;
+
+    // The list as it stands now: the header's count and the blocks that follow stay equal.
+    const std::vector<DetectedError> records = Records();
+    const std::wstring generatedOn = NowText();
+    HWND main = MainWindowHandle();
+    ProgressWindow progress = OpenProgressWindow(main);
+    if (!progress.window) {
+        MessageTo(main, 19, 31, MB_OK | MB_ICONERROR);
+        EndProgram(1);
+    }
+    {
+        // The main window comes back even when the write loop is left early.
+        ScopeExit close([&] { CloseModal(progress.window, main); });
+        WriteReport(path, records, generatedOn, progress);
+    }
+    Log(L"ExportListWindow() -> retn");
+    return 1;
+}
+
+void ExportErrorListCommand() {
+    MDR_HERE();
+    try {
+        if (Records().empty()) return;
+        std::vector<wchar_t> name(4096, L'\0');
+        std::wstring filter = L"Text (*.txt)";
+        filter += L'\0';
+        filter += L"*.txt";
+        filter += L'\0';
+        filter += LangText(76) + L" (*.*)";
+        filter += L'\0';
+        filter += L"*.*";
+        filter += L'\0';
+        const std::wstring& title = LangText(176);
+        OPENFILENAMEW ofn{};
+        ofn.lStructSize = sizeof(ofn);
+        ofn.hwndOwner = MainWindowHandle();
+        ofn.lpstrFilter = filter.c_str();
+        ofn.nFilterIndex = 1;
+        ofn.lpstrFile = name.data();
+        ofn.nMaxFile = static_cast<DWORD>(name.size());
+        ofn.lpstrTitle = title.c_str();
+        // The question about replacing comes after ".txt" has been added, so the dialog does not
+        // ask; nor may it move the current folder.
+        ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+        if (!GetSaveFileNameW(&ofn) || name[0] == L'\0') return;
+        ExportListWindow(ExportFileName(name.data()));
+    } catch (...) {
+        // Nothing may leave the window procedure this runs under.
+        Log(L"Error list export stopped by an unexpected error");
+    }
+}
+
+} // namespace mdr

@@ -1,0 +1,359 @@
+// The results list and the details box. Row colours and (during a scan) descriptions are kept
+// here by record identifier, so they stay with their rows when rows are removed.
+#include "mdr/ui/results_list.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "mdr/core/config.h"
+#include "mdr/core/logging.h"
+#include "mdr/core/settings.h"
+#include "mdr/core/skip_rules.h"
+#include "common/trace.h"
+#include "mdr/scan/detected_errors.h"
+#include "mdr/ui/command_hooks.h"
+#include "mdr/ui/command_ids.h"
+#include "mdr/ui/gadget_scan_view.h"
+#include "mdr/ui/main_ui.h"
+#include "mdr/ui/ui_resources.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kNoErrorSelected[] = L"No error selected...";
+constexpr int kColumnTitles[5] = {212, 49, 133, 213, 214};
+
+std::unordered_map<uint32_t, COLORREF> g_rowColors;
+std::unordered_map<uint32_t, std::wstring> g_descriptions; // rows added by the running scan
+
+HWND List() {
+    return Ui().list;
+}
+
+int IdOfRecordSafety(uint32_t id, const std::unordered_map<uint32_t, int>& safety) {
+    auto it = safety.find(id);
+    return it == safety.end() ? -1 : it->second;
+}
+
+std::unordered_map<uint32_t, int> SafetyById() {
+    std::unordered_map<uint32_t, int> safety;
+    for (const DetectedError& e : Records())
+        safety.emplace(e.id, e.safety);
+    return safety;
+}
+
+// Sets each row's check to decide(row, current); decide returns -1 to leave the row alone.
+template <typename Decide> void ApplyChecks(Decide decide) {
+    const int n = ResultRowCount();
+    for (int row = 0; row < n; ++row) {
+        const bool current = IsResultRowChecked(row);
+        const int wanted = decide(row, current);
+        if (wanted >= 0 && (wanted == 1) != current) SetResultRowChecked(row, wanted == 1);
+    }
+}
+
+void ChangeBySafety(int safety, bool check, const wchar_t* before, const wchar_t* after) {
+    MDR_HERE();
+    Log(before);
+    const auto bySafety = SafetyById();
+    ApplyChecks([&](int row, bool) {
+        return IdOfRecordSafety(ResultRowId(row), bySafety) == safety ? (check ? 1 : 0) : -1;
+    });
+    Log(after);
+}
+
+const DetectedError* FindRecord(uint32_t id) {
+    for (const DetectedError& e : Records()) {
+        if (e.id == id) return &e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int ResultRowCount() {
+    return List() ? ListView_GetItemCount(List()) : 0;
+}
+
+uint32_t ResultRowId(int row) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!ListView_GetItem(List(), &item)) return 0;
+    return static_cast<uint32_t>(item.lParam);
+}
+
+std::wstring ResultRowText(int row, int column) {
+    wchar_t buffer[2048] = {};
+    ListView_GetItemText(List(), row, column, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+bool IsResultRowChecked(int row) {
+    return ListView_GetCheckState(List(), row) != 0;
+}
+
+void SetResultRowChecked(int row, bool checked) {
+    ListView_SetCheckState(List(), row, checked ? TRUE : FALSE);
+}
+
+int SelectedResultRow() {
+    return List() ? ListView_GetNextItem(List(), -1, LVNI_SELECTED) : -1;
+}
+
+void RemoveResultRow(int row) {
+    const uint32_t id = ResultRowId(row);
+    g_rowColors.erase(id);
+    g_descriptions.erase(id);
+    ListView_DeleteItem(List(), row);
+    SyncScanViewRowCount();
+}
+
+void ClearResultRows() {
+    g_rowColors.clear();
+    g_descriptions.clear();
+    ListView_DeleteAllItems(List());
+    SyncScanViewRowCount();
+}
+
+void SetDetailsText(const std::wstring& text) {
+    SetWindowTextW(Ui().details, text.c_str());
+}
+
+void ShowSelectedDetails() {
+    const int row = SelectedResultRow();
+    if (row < 0) {
+        SetDetailsText(kNoErrorSelected);
+        return;
+    }
+    const uint32_t id = ResultRowId(row);
+    if (Ui().scanning) {
+        // The scan thread owns the record list now; use the copy that came with the row.
+        auto it = g_descriptions.find(id);
+        if (it != g_descriptions.end()) SetDetailsText(it->second);
+        return;
+    }
+    if (const DetectedError* e = FindRecord(id)) SetDetailsText(e->description);
+}
+
+void SelectAllErrors() {
+    Log(L"Selecting all errors");
+    ApplyChecks([](int, bool) { return 1; });
+    Log(L"Errors selected, returning");
+}
+
+void SelectSafeErrors() {
+    ChangeBySafety(1, true, L"Selecting all safe errors", L"Safe errors selected, returning");
+}
+
+void SelectUnsafeErrors() {
+    ChangeBySafety(0, true, L"Selecting all unsafe errors", L"Unsafe errors selected, returning");
+}
+
+void DeselectAllErrors() {
+    Log(L"Deselecting all errors");
+    ApplyChecks([](int, bool) { return 0; });
+    Log(L"Errors deselected");
+}
+
+void DeselectSafeErrors() {
+    ChangeBySafety(1, false, L"Deselecting all safe errors", L"Safe errors deselected");
+}
+
+void DeselectUnsafeErrors() {
+    ChangeBySafety(0, false, L"Deselecting all unsafe errors", L"Unsafe errors deselected");
+}
+
+void InvertSelection() {
+    Log(L"Inverting error selection");
+    ApplyChecks([](int, bool current) { return current ? 0 : 1; });
+    Log(L"Error selection inverted, returning");
+}
+
+void OpenSelectedInRegistryEditor() {
+    MDR_HERE();
+    RegistryJumpHandler jump = GetRegistryJumpHandler();
+    if (!jump) return; // the jump is not available in this build
+    const int row = SelectedResultRow();
+    if (row < 0) {
+        ShowInfo(21, 142);
+        return;
+    }
+    std::wstring value = ResultRowText(row, 2);
+    if (value == L"(Default)") value.clear();
+    const std::wstring key = ResultRowText(row, 0) + L"\\" + ResultRowText(row, 1);
+    jump(key, value);
+}
+
+void AddSelectedToExceptions() {
+    MDR_HERE();
+    const int row = SelectedResultRow();
+    if (row < 0) {
+        ShowInfo(21, 142);
+        return;
+    }
+    const uint32_t id = ResultRowId(row);
+    const DetectedError* found = FindRecord(id);
+    if (!found) return;
+    if (!AskYesNo(71, 220)) return;
+    const RootKey root = found->root;
+    const std::wstring keyPath = found->keyPath;
+    if (InExceptions(root, keyPath)) {
+        ShowInfo(21, 223);
+        return;
+    }
+    if (AddException(root, keyPath) != 1) {
+        ShowWarning(23, 222);
+        return;
+    }
+    ReleaseRecordId(id);
+    auto& records = Records();
+    records.erase(std::remove_if(records.begin(), records.end(),
+                                 [id](const DetectedError& e) { return e.id == id; }),
+                  records.end());
+    RemoveResultRow(row);
+    ShowSelectedDetails();
+    if (!SaveExceptions()) ShowWarning(23, 221);
+}
+
+HWND CreateResultsList(HWND parent) {
+    MDR_HERE();
+    HWND list = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0,
+        100, 100, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetResultsList)),
+        GetModuleHandleW(nullptr), nullptr);
+    if (!list) return nullptr;
+    ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
+                                                LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    // Column 0 comes with the gadget, columns 1 to 4 when it is configured.
+    std::wstring title = Text(kColumnTitles[0]);
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.pszText = title.data();
+    col.cx = Settings().ColumnWidth[0];
+    col.iSubItem = 0;
+    ListView_InsertColumn(list, 0, &col);
+    return list;
+}
+
+HWND CreateDetailsBox(HWND parent) {
+    MDR_HERE();
+    return CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", Text(140).c_str(),
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 100,
+        100, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetDetailsBox)),
+        GetModuleHandleW(nullptr), nullptr);
+}
+
+void AddResultColumns() {
+    MDR_HERE();
+    HWND list = List();
+    ListView_SetExtendedListViewStyleEx(list, LVS_EX_TWOCLICKACTIVATE, LVS_EX_TWOCLICKACTIVATE);
+    for (int c = 1; c < 5; ++c) {
+        std::wstring title = Text(kColumnTitles[c]);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        col.pszText = title.data();
+        col.cx = Settings().ColumnWidth[c];
+        col.iSubItem = c;
+        ListView_InsertColumn(list, c, &col);
+    }
+    Ui().listImages.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 34, 0));
+    for (int i = 0; i < 34; ++i) {
+        HICON icon = TableIcon(i);
+        if (icon)
+            ImageList_AddIcon(Ui().listImages.get(), icon);
+        else
+            ImageList_Add(Ui().listImages.get(), nullptr, nullptr); // keep the indices aligned
+    }
+    ListView_SetImageList(list, Ui().listImages.get(), LVSIL_SMALL);
+}
+
+void AppendResultRow(const ResultRow& row, const std::wstring& description) {
+    HWND list = List();
+    g_descriptions[row.id] = description;
+    std::wstring text = row.columns[0];
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = ListView_GetItemCount(list);
+    item.pszText = text.data();
+    item.iImage = row.image;
+    item.lParam = static_cast<LPARAM>(row.id);
+    const int index = ListView_InsertItem(list, &item);
+    if (index < 0) return;
+    for (int c = 1; c < 5; ++c) {
+        std::wstring cell = row.columns[c];
+        ListView_SetItemText(list, index, c, cell.data());
+    }
+}
+
+void SetResultRowColor(int row, COLORREF color) {
+    if (row < 0 || row >= ResultRowCount()) return;
+    g_rowColors[ResultRowId(row)] = color;
+    ListView_RedrawItems(List(), row, row);
+}
+
+COLORREF ResultRowColor(int row) {
+    if (row < 0 || row >= ResultRowCount()) return CLR_NONE;
+    auto it = g_rowColors.find(ResultRowId(row));
+    return it == g_rowColors.end() ? CLR_NONE : it->second;
+}
+
+void CheckResultRow(int row) {
+    // LVM_SETITEMSTATE with only the state-image mask keeps the row's other state bits.
+    ListView_SetItemState(List(), row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+}
+
+void SelectResultRow(int row) {
+    ListView_SetItemState(List(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+bool OnResultsListNotify(NMHDR* hdr, LRESULT* result) {
+    switch (hdr->code) {
+    case NM_CUSTOMDRAW: {
+        auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(hdr);
+        if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+            *result = g_rowColors.empty() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
+            return true;
+        }
+        if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            auto it = g_rowColors.find(static_cast<uint32_t>(cd->nmcd.lItemlParam));
+            if (it != g_rowColors.end()) {
+                cd->clrTextBk = it->second;
+                *result = CDRF_NEWFONT;
+                return true;
+            }
+        }
+        *result = CDRF_DODEFAULT;
+        return true;
+    }
+    case LVN_ITEMCHANGED: {
+        auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
+        if ((nm->uChanged & LVIF_STATE) && ((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED))
+            ShowSelectedDetails();
+        return false;
+    }
+    case NM_RCLICK:
+        if (!Ui().scanning && SelectedResultRow() >= 0) {
+            POINT pt;
+            GetCursorPos(&pt);
+            ShowPopupMenu(2, pt);
+        }
+        *result = TRUE;
+        return true;
+    case NM_DBLCLK:
+        OpenSelectedInRegistryEditor();
+        return false;
+    default:
+        return false;
+    }
+}
+
+} // namespace mdr

@@ -1,0 +1,83 @@
+// The pure text steps of the registry and path helpers, and the scan thread's progress rounding.
+#include <gtest/gtest.h>
+
+#include "mdr/scan/engine_state.h"
+#include "mdr/scan/scan_thread.h"
+#include "common/text.h"
+
+using namespace mdr;
+
+const std::wstring kWin = L"C:\\windows\\";
+
+// The one root-name parser, used by the skip map, the exceptions, the .mdr files and the jump.
+TEST(RootNames, FiveLongNamesBothWays) {
+    const struct {
+        const wchar_t* name;
+        RootKey root;
+    } cases[] = {
+        {L"HKEY_CLASSES_ROOT", 0x80000000u},
+        {L"hkey_current_user", 0x80000001u},
+        {L"  HKEY_Local_Machine\t", 0x80000002u},
+        {L"HKEY_USERS", 0x80000003u},
+        {L"HKEY_CURRENT_CONFIG", 0x80000005u},
+        {L"HKLM", 0}, // no short forms
+        {L"HKEY_PERFORMANCE_DATA", 0},
+        {L"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RootKeyFromName(c.name), c.root) << ToUtf8(c.name);
+    EXPECT_EQ(RootKeyName(0x80000002u), L"HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(RootKeyName(0x80000005u), L"HKEY_CURRENT_CONFIG");
+    EXPECT_EQ(RootKeyName(0x80000004u), L""); // performance data is not a scan root
+}
+
+TEST(ReferenceText, CommaAndDriveRoots) {
+    EXPECT_EQ(BeforeFirstComma(L"C:\\a.dll,1,2"), L"C:\\a.dll");
+    EXPECT_EQ(BeforeFirstComma(L",1"), L"");
+    EXPECT_TRUE(IsDriveRootName(L"C:\\"));
+    EXPECT_FALSE(IsDriveRootName(L"C:\\x"));
+    EXPECT_FALSE(IsDriveRootName(L"C"));
+    // Left to right, each pair once: three become two, four become two.
+    EXPECT_EQ(CollapseDoubleBackslashes(L"a\\\\\\b"), L"a\\\\b");
+    EXPECT_EQ(CollapseDoubleBackslashes(L"a\\\\\\\\b"), L"a\\\\b");
+}
+
+TEST(ReferenceText, WordPrefixesEndInOneBlank) {
+    EXPECT_EQ(WordPrefixes(L"C:\\Program Files\\app.exe /s"),
+              (std::vector<std::wstring>{L"C:\\Program ", L"C:\\Program Files\\app.exe ",
+                                         L"C:\\Program Files\\app.exe /s "}));
+    // n is the number of blanks + 1, so doubled blanks give empty words.
+    EXPECT_EQ(WordPrefixes(L"a  b"), (std::vector<std::wstring>{L"a ", L"a  ", L"a  b "}));
+}
+
+TEST(ReferenceText, QuotesAndArguments) {
+    // Wrapped in quotes: only the quotes go.
+    EXPECT_EQ(RewriteReferenceText(L"\"C:\\a b\\x.exe\"", kWin), L"C:\\a b\\x.exe");
+    // Quoted program followed by arguments: the arguments are cut off first.
+    EXPECT_EQ(RewriteReferenceText(L"\"C:\\a b\\x.exe\" /s -k", kWin), L"C:\\a b\\x.exe");
+    // ... unless the last argument is quoted too: then the text counts as wrapped and only loses
+    // its quotes (the word prefixes still find the program).
+    EXPECT_EQ(RewriteReferenceText(L"\"C:\\a b\\x.exe\" /s \"q\"", kWin), L"C:\\a b\\x.exe /s q");
+    // Unquoted program with a quoted argument: cut at the first blank outside quotes.
+    EXPECT_EQ(RewriteReferenceText(L"C:\\x.exe \"arg one\"", kWin), L"C:\\x.exe");
+    // No quote at all: arguments stay (the word prefixes deal with them).
+    EXPECT_EQ(RewriteReferenceText(L"C:\\a b\\x.exe /s", kWin), L"C:\\a b\\x.exe /s");
+}
+
+TEST(SearchFolderText, FieldsTrimmedNonEmptyWithBackslash) {
+    auto f = SearchPathFields(L"C:\\a; ;C:\\b\\;;  %SystemRoot%\\x  ;");
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(f[0], L"C:\\a\\");
+    EXPECT_EQ(f[1], L"C:\\b\\");
+    EXPECT_EQ(f[2], L"%SystemRoot%\\x\\");
+    EXPECT_TRUE(SearchPathFields(L";;").empty());
+}
+
+TEST(Progress, RoundsHalvesToEven) {
+    EXPECT_EQ(ProgressPercent(2, 2), 100);
+    EXPECT_EQ(ProgressPercent(2, 3), 67);
+    EXPECT_EQ(ProgressPercent(1, 8), 12); // 12.5
+    EXPECT_EQ(ProgressPercent(3, 8), 38); // 37.5
+    EXPECT_EQ(ProgressPercent(0, 5), 0);
+    EXPECT_EQ(ProgressPercent(1, 0), 0);
+}

@@ -1,0 +1,228 @@
+// Ostrel driven from outside as a user would: the listing and its refresh, the Add dialog, the
+// removal with its backup, the export and the clipboard, and the start from MDR's tools menu.
+#include <shlobj.h>
+#include <algorithm>
+#include "tests/support/tool_fixture.h"
+#include "tools/ostrel/startup_entries.h"
+
+namespace mdr::driver {
+namespace {
+constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kNotepad[] = L"C:\\windows\\system32\\notepad.exe";
+constexpr wchar_t kPrefix[] = L"MDRTestOstrel";
+
+class OstrelTest : public ToolTest {
+  protected:
+    OstrelTest() : ToolTest(L"Ostrel", L"MDR - Startup manager (") {}
+    void SetUp() override {
+        ToolTest::SetUp();
+        CoInitialize(nullptr);
+        startup_ = UserStartupFolder();
+        SHCreateDirectoryExW(nullptr, startup_.c_str(), nullptr);
+    }
+    void CleanUp() override {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            for (const wchar_t* name : {L"A", L"Missing", L"Added", L"Remove", L"Export"})
+                DeleteValue(root, kRun, Name(name));
+        for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat"})
+            DeleteFileW((startup_ + kPrefix + file).c_str());
+        PurgeRecycledFiles(kPrefix); // the removal moved one there
+        CoUninitialize();
+    }
+    std::vector<ListViewRow> Planted() const { return RowsStartingWith(kPrefix); }
+    static std::wstring Name(const wchar_t* name) { return kPrefix + std::wstring(name); }
+
+    std::wstring startup_;
+};
+
+TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
+    const std::wstring a = Name(L"A");
+    SetString(HKEY_CURRENT_USER, kRun, a, std::wstring(kNotepad) + L" /a");
+    SetString(HKEY_LOCAL_MACHINE, kRun, a, std::wstring(kNotepad) + L" /a"); // the same entry
+    SetString(HKEY_CURRENT_USER, kRun, Name(L"Missing"), L"C:\\nowhere\\g.exe");
+    const std::wstring shortcut = startup_ + kPrefix + L"App.lnk";
+    ASSERT_TRUE(CreateShortcut(kNotepad, shortcut, L"-tray", L"", L"C:\\", 1, kNotepad, 0));
+
+    ASSERT_TRUE(StartTool());
+    auto rows = Planted();
+    ASSERT_EQ(rows.size(), 3u);
+    // Scan order: the machine's Run key, the user's, then the startup folder.
+    EXPECT_EQ(rows[0].cells, (std::vector<std::wstring>{a, L"C:\\windows\\system32\\notepad.exe /a",
+                                                        L"Registry"}));
+    EXPECT_EQ(rows[1].cells[0], Name(L"Missing"));
+    EXPECT_EQ(rows[2].cells,
+              (std::vector<std::wstring>{Name(L"App"), L"\"" + shortcut + L"\" \"-tray\"",
+                                         L"Startup folder entry"}));
+    EXPECT_NE(rows[0].image, 0) << "notepad's own icon";
+    EXPECT_EQ(rows[1].image, 0) << "the default icon for a missing file";
+    // The duplicate shows once but counts.
+    const int total = ListViewCount(list_) + 1;
+    EXPECT_EQ(GetText(main_),
+              L"MDR - Startup manager (" + std::to_wstring(total) + L" startup items)");
+    EXPECT_EQ(ReadStatusBarPart(status_, 0), L"Total startup items: " + std::to_wstring(total));
+    EXPECT_TRUE(ReadListView(list_).rows[0].selected) << "row 0 selected at start";
+
+    // The facts of a missing file say so.
+    ASSERT_TRUE(Select(rows[1].cells[0]));
+    ASSERT_TRUE(WaitUntil([&] {
+        auto info = ReadListView(FindDescendant(main_, L"SysListView32", 201)).rows;
+        return !info.empty() && info[0].cells[0] == L"File status";
+    }));
+
+    // One entry goes, one comes; F5 refreshes. Rows found again keep their ids and pictures.
+    DeleteValue(HKEY_LOCAL_MACHINE, kRun, a);
+    DeleteValue(HKEY_CURRENT_USER, kRun, Name(L"Missing"));
+    SetString(HKEY_CURRENT_USER, kRun, Name(L"Added"), L"C:\\nowhere\\n.exe");
+    PressKey(list_, VK_F5);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(Name(L"Added")) >= 0; }));
+    const auto after = Planted();
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].data, rows[0].data);
+    EXPECT_EQ(after[0].image, rows[0].image);
+    EXPECT_EQ(after[1].cells[0], Name(L"Added"));
+    EXPECT_EQ(after[2].data, rows[2].data);
+    EXPECT_EQ(ReadStatusBarPart(status_, 0),
+              L"Total startup items: " + std::to_wstring(ListViewCount(list_)));
+
+    // About, then Exit with its question: No keeps the tool, Yes ends it.
+    HWND about = OpenDialog(6, L"About");
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(FindDescendantByText(about, L"Static", L"MDR - Ostrel plugin"));
+    EXPECT_FALSE(IsWindowEnabled(main_));
+    PressButtonByText(about, L"Close");
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && IsWindowEnabled(main_); }));
+    for (int answer : {IDNO, IDYES}) {
+        PostCommand(main_, 7);
+        AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, main_);
+    }
+    EXPECT_TRUE(process_->WaitExit());
+}
+
+struct AddCase {
+    int kind;
+    HKEY root; // nullptr: a shortcut in the startup folder
+};
+
+TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
+    ASSERT_TRUE(StartTool());
+    const std::wstring name = Name(L"Added");
+    for (const AddCase& c :
+         {AddCase{0, HKEY_LOCAL_MACHINE}, AddCase{1, HKEY_CURRENT_USER}, AddCase{2, nullptr}}) {
+        SCOPED_TRACE(c.kind);
+        // The toolbar button or the popup item.
+        HWND dialog = OpenDialog(c.kind == 2 ? 50 : 0, L"Add new startup item");
+        ASSERT_TRUE(dialog);
+        EXPECT_FALSE(IsWindowEnabled(main_));
+        auto refused = [&](const wchar_t* text) {
+            PressButton(dialog, 60);
+            AnswerText(L"Information", text, IDOK);
+        };
+        if (c.kind == 0) {
+            // The refusals, in order; the dialog stays open after each.
+            refused(L"Please enter the name of the startup entry.");
+            SetItemText(dialog, 51, L"   ");
+            refused(L"Please enter the name of the startup entry.");
+            SetItemText(dialog, 51, name);
+            SetItemText(dialog, 55, L"C:\\nowhere\\x.exe");
+            refused(L"Please enter a valid file path.");
+        }
+        SetItemText(dialog, 51, name);
+        Send(GetDlgItem(dialog, 53), CB_SETCURSEL, static_cast<WPARAM>(c.kind));
+        SetItemText(dialog, 55, kNotepad);
+        SetItemText(dialog, 58, L"-x \"y\"");
+        PressButton(dialog, 60);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && IsWindowEnabled(main_); }));
+        const std::wstring command = L"\"C:\\windows\\system32\\notepad.exe\" -x \"y\"";
+        EXPECT_EQ(c.root ? ReadString(c.root, kRun, name) : command, command);
+        EXPECT_EQ(RowOf(name).cells.at(1),
+                  c.root ? command : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
+        if (c.root) DeleteValue(c.root, kRun, name);
+    }
+}
+
+TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
+    const std::wstring name = Name(L"Remove");
+    SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\Tools\\tray.exe /min \"q\"");
+    WriteFileBytes(startup_ + kPrefix + L"Old.bat", "@echo off\r\n");
+    ASSERT_TRUE(StartTool());
+
+    ASSERT_TRUE(Select(name));
+    const std::wstring question =
+        L"Are you sure you want to remove the following startup entry?\r\n\r\n" + name +
+        L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
+        L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT.";
+    PostCommand(main_, 1);
+    AnswerText(kConfirm, question, IDNO, main_);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, name));
+    PressKey(list_, VK_DELETE);
+    AnswerText(kConfirm, question, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(name) < 0; }));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, name));
+    RestoreTheBackup();
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, name), L"C:\\Tools\\tray.exe /min \"q\"");
+
+    // A startup-folder file goes to the Recycle Bin.
+    const std::wstring bat = Name(L"Old");
+    ASSERT_TRUE(Select(bat));
+    PostCommand(main_, 51);
+    AnswerText(kConfirm, L"", IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return RowNamed(bat) < 0; }));
+    EXPECT_FALSE(FileExists(startup_ + kPrefix + L"Old.bat"));
+    EXPECT_EQ(PurgeRecycledFiles(kPrefix + std::wstring(L"Old")), 1) << "not in the Recycle Bin";
+}
+
+TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
+    const std::wstring name = Name(L"Export");
+    SetString(HKEY_CURRENT_USER, kRun, name, L"C:\\nowhere\\x.exe /q");
+    ASSERT_TRUE(StartTool());
+    const int count = ListViewCount(list_);
+
+    ASSERT_TRUE(Select(name));
+    ClearClipboard();
+    PostCommand(main_, 53);
+    EXPECT_TRUE(WaitUntil([&] {
+        return ClipboardText() == name + L"     C:\\nowhere\\x.exe /q     Registry";
+    })) << Narrow(ClipboardText());
+    PostCommand(main_, 54);
+    std::wstring all;
+    EXPECT_TRUE(WaitUntil([&] {
+        all = ClipboardText();
+        return std::count(all.begin(), all.end(), L'\n') == count;
+    }));
+    EXPECT_NE(all.find(L"\r\n" + name + L"     C:\\nowhere\\x.exe /q     Registry\r\n"),
+              std::wstring::npos);
+    PostCommand(main_, 54); // copied again, not added to
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == all; }));
+
+    // "listing" gets its ".txt"; an existing empty file is replaced without a question.
+    WriteFileBytes(temp_ / L"listing.txt", "");
+    const std::string text = Export(4, L"Save startup listing");
+    const std::string rule(69, '-');
+    EXPECT_TRUE(text.starts_with(rule + "\r\nMDR Ostrel Export\r\n"));
+    EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + std::to_string(count) + "\r\n\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\nEntry name: " + Narrow(name) +
+                        "\r\nStartup string: C:\\nowhere\\x.exe /q\r\nEntry type: Registry\r\n"
+                        "File information:\r\nPath : n/a\r\nFile size : n/a\r\n\r\n" +
+                        rule + "\r\n\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\n" + rule + "\r\n\r\n"));
+    EXPECT_TRUE(IsWindowEnabled(main_));
+}
+
+TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {
+    Gadgets g = MdrTest::Start(L"", ConfigValues{});
+    ASSERT_TRUE(g.main);
+    // The tools are found in the order the folder lists Plugins\*.ini; Ostrel's is the first.
+    PostCommand(g.main, 200);
+    HWND tool = WaitForWindow(0, WindowQuery::Titled(L"MDR - Startup manager ("), 20000);
+    ASSERT_TRUE(tool) << "Ostrel did not start";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tool, &pid);
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    ASSERT_TRUE(process && TerminateProcess(process.get(), 0));
+    WaitForSingleObject(process.get(), 10000);
+    Exit(g);
+}
+} // namespace
+} // namespace mdr::driver

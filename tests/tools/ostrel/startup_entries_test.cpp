@@ -1,0 +1,133 @@
+// Ostrel's model against the real registry, shell links and files of the test prefix: what is
+// listed, what a rescan keeps, and removal with its backup brought back by the registry editor.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <algorithm>
+#include "common/registry.h"
+#include "common/text.h"
+#include "tests/support/test_files.h"
+#include "tests/support/registry_snapshot.h"
+#include "tools/ostrel/startup_entries.h"
+
+namespace mdr {
+namespace {
+using test::TempFolder;
+
+constexpr wchar_t kPlanted[] = L"MDRTestOstrel";
+
+class StartupEntriesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        run_.put(), nullptr);
+        ASSERT_TRUE(run_);
+        CreateDirectoryW(backup_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        for (const wchar_t* name : {kPlanted, L"MDRTestOstrel2", L""})
+            RegDeleteValueW(run_.get(), name);
+        CoUninitialize();
+    }
+    void Plant(const wchar_t* name, const std::wstring& data, DWORD type = REG_SZ) {
+        RegSetValueExW(run_.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+    std::vector<StartupEntry> Ours(const std::vector<StartupEntry>& all) {
+        std::vector<StartupEntry> ours;
+        for (const StartupEntry& e : all)
+            if (e.name.starts_with(kPlanted) || e.type == kFolderType) ours.push_back(e);
+        return ours;
+    }
+
+    UniqueHkey run_;
+    TempFolder temp_;
+    std::wstring startup_ = temp_ / L"";
+    std::wstring backup_ = temp_ / L"Backup\\";
+};
+
+TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
+    Plant(kPlanted, L"%SystemRoot%\\system32\\notepad.exe /a", REG_EXPAND_SZ);
+    Plant(L"", L"C:\\unnamed.exe"); // the default value is no entry
+    const std::wstring notepad = L"C:\\windows\\system32\\notepad.exe";
+    ASSERT_TRUE(
+        CreateShortcut(notepad, startup_ + L"App.lnk", L"-tray", L"", L"C:\\", 1, notepad, 0));
+    test::WriteFileBytes(startup_ + L"desktop.ini", "[x]");
+    test::WriteFileBytes(startup_ + L"Script.bat", "");
+
+    auto first = Ours(ScanStartupEntries({}, startup_));
+    std::sort(first.begin(), first.end(),
+              [](const StartupEntry& a, const StartupEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first[0].name, L"App");
+    EXPECT_EQ(first[0].startupString, L"\"" + startup_ + L"App.lnk\" \"-tray\"");
+    EXPECT_EQ(first[0].root, 0u);
+    EXPECT_FALSE(first[0].fileMissing);
+    EXPECT_EQ(first[1].name, kPlanted);
+    EXPECT_EQ(first[1].startupString, notepad + L" /a");
+    EXPECT_EQ(first[1].type, kRegistryType);
+    EXPECT_EQ(first[1].location, kRunKey);
+    EXPECT_FALSE(first[1].fileMissing);
+    EXPECT_EQ(first[2].name, L"Script");
+    EXPECT_EQ(first[2].startupString, L"\"" + startup_ + L"Script.bat\"");
+
+    // Desktop.ini in another case is an ordinary file. (A rescan keeping ids is Ostrel's
+    // refresh, driven end to end.)
+    ASSERT_TRUE(DeleteFileW((startup_ + L"desktop.ini").c_str()));
+    test::WriteFileBytes(startup_ + L"Desktop.ini", "[x]");
+    Plant(L"MDRTestOstrel2", L"C:\\nowhere\\missing.exe");
+    const auto second = Ours(ScanStartupEntries(first, startup_));
+    ASSERT_EQ(second.size(), 5u);
+    for (const StartupEntry& e : second)
+        EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+
+    // A file deleted while the tool runs shows as missing at the next refresh.
+    test::WriteFileBytes(backup_ + L"later.exe", "");
+    Plant(L"MDRTestOstrel2", backup_ + L"later.exe");
+    auto third = ScanStartupEntries(second, startup_);
+    ASSERT_TRUE(DeleteFileW((backup_ + L"later.exe").c_str()));
+    for (const StartupEntry& e : Ours(ScanStartupEntries(third, startup_)))
+        EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+}
+
+TEST_F(StartupEntriesTest, ListsTheRunKeyOfThirtyTwoBitProgramsToo) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
+    const std::wstring twin = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    test::SetString(HKEY_LOCAL_MACHINE, twin, kPlanted, L"C:\\windows\\system32\\notepad.exe /w");
+    const auto ours = Ours(ScanStartupEntries({}, startup_));
+    test::DeleteValue(HKEY_LOCAL_MACHINE, twin, kPlanted);
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_EQ(ours[0].startupString, L"C:\\windows\\system32\\notepad.exe /w");
+    EXPECT_EQ(ours[0].type, L"Registry (32-bit)");
+}
+
+// Removal and its backup brought back by the registry editor are driven end to end through
+// Ostrel; here the refusals.
+TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
+    Plant(kPlanted, L"C:\\Tools\\tray.exe /min \"quoted\"");
+    StartupEntry entry;
+    entry.root = kHkcu;
+    entry.location = kRunKey;
+    entry.name = kPlanted;
+    entry.type = kRegistryType;
+
+    // No folder to write the backup into: nothing is deleted.
+    EXPECT_EQ(RemoveStartupEntry(entry, temp_ / L"NoSuchFolder\\").outcome,
+              RemoveResult::BackupFailed);
+    EXPECT_EQ(ValueExists(kHkcu, kRunKey, kPlanted), 1);
+
+    // Gone meanwhile: reported as not removed, and no backup is written.
+    RegDeleteValueW(run_.get(), kPlanted);
+    EXPECT_EQ(RemoveStartupEntry(entry, backup_).outcome, RemoveResult::NotRemoved);
+    EXPECT_TRUE(test::FilesIn(backup_).empty());
+}
+
+TEST(StartupCommands, AddedCommandsAndWrites) {
+    EXPECT_EQ(AddedCommand(L"C:\\a b\\x.exe", L""), L"\"C:\\a b\\x.exe\"");
+    EXPECT_EQ(AddedCommand(L"C:\\x.exe", L"-a \"b\""), L"\"C:\\x.exe\" -a \"b\"");
+    // The key is never created.
+    EXPECT_FALSE(WriteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey\\", L"a", L"b"));
+    EXPECT_FALSE(DeleteRunValue(kHkcu, L"Software\\MDRTests\\NoSuchRunKey", L"a"));
+}
+} // namespace
+} // namespace mdr

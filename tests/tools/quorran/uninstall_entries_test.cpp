@@ -1,0 +1,184 @@
+// Quorran's model: the texts of an entry, the icon search order, the split of uninstall strings
+// against real files, the bounded size walk, and waiting for an uninstaller that hands its work
+// to a child process.
+#include <algorithm>
+#include <stdexcept>
+#include "common/text.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/support/driver.h"
+#include "tools/quorran/uninstall_entries.h"
+
+namespace mdr {
+namespace {
+using test::TempFolder;
+
+const SystemFolders kFolders{L"C:\\windows\\", L"C:\\windows\\system32\\", L"C:\\Program Files\\"};
+
+TEST(QuorranTexts, DateSizeAndExcludedFolders) {
+    const std::pair<std::wstring, std::wstring> dates[] = {{L"20090517", L"2009/05/17"},
+                                                           {L"17/05/2009", L"17/05/2009"},
+                                                           {L"", L"Not specified"},
+                                                           {L"200905", L"2009/05/"}};
+    for (const auto& [raw, shown] : dates)
+        EXPECT_EQ(InstallDateText(raw), shown) << ToUtf8(raw);
+    const std::pair<std::wstring, std::wstring> sizes[] = {
+        {L"2048", L"2.00 MB"}, {L"1", L"1.00 KB"}, {L"0", L"0 B"}, {L"1536", L"1.50 MB"}};
+    for (const auto& [kilobytes, shown] : sizes)
+        EXPECT_EQ(EstimatedSizeText(kilobytes), shown) << ToUtf8(kilobytes);
+    const std::pair<std::wstring, bool> folders[] = {{L"c:\\WINDOWS\\", true},
+                                                     {L"C:\\Windows\\System32\\", true},
+                                                     {L"C:\\", true},
+                                                     {L"\\", true},
+                                                     {L" C:\\program files\\ ", true},
+                                                     {L"C:\\Program Files\\App\\", false},
+                                                     {L"D:\\", false}};
+    for (const auto& [folder, excluded] : folders)
+        EXPECT_EQ(IsExcludedInstallFolder(folder, kFolders), excluded) << ToUtf8(folder);
+}
+
+TEST(QuorranTexts, IconCandidatesInSearchOrder) {
+    EXPECT_EQ(IconCandidates(L"app.exe", L"Tools\\", kFolders),
+              (std::vector<std::wstring>{L"app.exe", L"Tools\\app.exe", L"C:\\windows\\app.exe",
+                                         L"C:\\windows\\Tools\\app.exe",
+                                         L"C:\\windows\\system32\\app.exe",
+                                         L"C:\\windows\\system32\\Tools\\app.exe"}));
+}
+
+TEST(QuorranSplit, UninstallStringsBecomeProgramAndParameters) {
+    TempFolder temp;
+    CreateDirectoryW((temp / L"Un Inst").c_str(), nullptr);
+    const std::wstring program = temp / L"Un Inst\\uninst probe.exe";
+    ASSERT_TRUE(test::WriteFileBytes(program, "MZ"));
+    const std::wstring sys = L"C:\\windows\\system32\\";
+    struct Case {
+        std::wstring command;
+        UninstallCommand expected;
+    };
+    const Case cases[] = {
+        {L"rundll32.exe setupapi.dll,Remove x",
+         {sys + L"rundll32.exe", L"setupapi.dll,Remove x", true}},
+        {L"RunDll32 advpack.dll,Launch", {sys + L"rundll32.exe", L"advpack.dll,Launch", true}},
+        {L"MsiExec.exe /X{11111111-2222-3333-4444-555555555555}",
+         {sys + L"msiexec.exe", L"/X{11111111-2222-3333-4444-555555555555}", true}},
+        {L"msiexec /i x.msi", {sys + L"msiexec.exe", L"/i x.msi", true}},
+        {L"\"" + program + L"\" /S --all", {program, L"/S --all", false}},
+        {L"\"" + program + L"\"", {program, L"", false}},
+        {program + L" /u  x", {program, L"/u  x", false}},
+        {program, {program, L"", false}},
+        {L"C:\\nowhere\\gone app\\un.exe /S", {L"C:\\nowhere\\gone app\\un.exe", L"/S", false}}};
+    for (const Case& c : cases) {
+        const UninstallCommand got = SplitUninstallString(c.command, sys);
+        EXPECT_EQ(got.program, c.expected.program) << ToUtf8(c.command);
+        EXPECT_EQ(got.parameters, c.expected.parameters) << ToUtf8(c.command);
+        EXPECT_EQ(got.systemProgram, c.expected.systemProgram) << ToUtf8(c.command);
+    }
+    EXPECT_TRUE(IsExistingFile(program));
+    EXPECT_FALSE(IsExistingFile(temp / L"Un Inst"));
+}
+
+// Runs a program of the Unix side of Wine (which makes no junctions) in folder, and waits until
+// path exists (or no longer does). Wine hands back no handle that waits for a Unix program.
+bool RunUnix(const std::wstring& program, std::wstring line, const std::wstring& folder,
+             const std::wstring& path, bool exists) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return driver::WaitUntil([&] { return test::FolderExists(path) == exists; });
+}
+
+TEST(QuorranSize, WalkCountsFilesBelowAndStopsAtItsBounds) {
+    TempFolder temp;
+    CreateDirectoryW((temp / L"sub").c_str(), nullptr);
+    ASSERT_TRUE(test::WriteFileBytes(temp / L"a.bin", std::string(1000, 'a')));
+    ASSERT_TRUE(test::WriteFileBytes(temp / L"sub\\b.bin", std::string(2072, 'b')));
+    int pauses = 0;
+    FolderTotal total = FolderSize(temp.Path(), 10, [&] { ++pauses; });
+    EXPECT_TRUE(total.complete);
+    EXPECT_EQ(total.bytes, 3072);
+    EXPECT_GE(pauses, 2) << "events are drained between folders";
+    EXPECT_FALSE(FolderSize(temp.Path(), 1, nullptr).complete);
+
+    // A link back to the top; Wine makes no junctions, so the link is made by ln. Wine shows it
+    // as a plain folder, and the walk ends where the path stops resolving.
+    const std::wstring loop = temp / L"sub\\loop";
+    ASSERT_TRUE(RunUnix(L"Z:\\bin\\ln", L"ln -s .. loop", temp / L"sub", loop, true));
+    EXPECT_GE(FolderSize(temp.Path(), kSizeWalkFileLimit, nullptr).bytes, 3072);
+    EXPECT_TRUE(RunUnix(L"Z:\\bin\\rm", L"rm loop", temp / L"sub", loop, false));
+}
+
+TEST(QuorranRead, MissingProgramsStandOutAndARereadKeepsIdsAndIcons) {
+    const std::wstring key = std::wstring(kUninstallRoot) + L"\\MDRTestQuorranModel";
+    const std::pair<std::wstring, std::wstring> planted[] = {
+        {L"Here", L"C:\\windows\\system32\\notepad.exe /uninstall"},
+        {L"Gone", L"\"C:\\nowhere\\gone.exe\" /S"}};
+    for (const auto& [name, uninstall] : planted) {
+        test::SetString(HKEY_LOCAL_MACHINE, key + name, L"DisplayName", name);
+        test::SetString(HKEY_LOCAL_MACHINE, key + name, L"UninstallString", uninstall);
+    }
+    ScopeExit removePlanted([&] {
+        for (const auto& entry : planted)
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, (key + entry.first).c_str());
+    });
+    auto ours = [](const std::vector<UninstallEntry>& all) {
+        std::vector<UninstallEntry> found;
+        for (const UninstallEntry& e : all)
+            if (e.keyPath.find(L"MDRTestQuorranModel") != std::wstring::npos) found.push_back(e);
+        return found;
+    };
+    const auto first = ours(ReadUninstallEntries({}, nullptr));
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].name, L"Gone"); // enumeration order
+    EXPECT_TRUE(first[0].programMissing);
+    EXPECT_FALSE(first[0].icon);
+    EXPECT_FALSE(first[1].programMissing);
+    ASSERT_TRUE(first[1].icon) << "notepad's icon, found through the command line";
+    const auto second = ours(ReadUninstallEntries(first, nullptr));
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[1].id, first[1].id);
+    EXPECT_EQ(second[1].icon, first[1].icon) << "kept, not extracted again";
+}
+
+TEST(QuorranRead, ThirtyTwoBitProgramsEntriesAreListedToo) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition sees one view";
+    const std::wstring key = std::wstring(kUninstall32Root) + L"\\MDRTestQuorran32";
+    test::SetString(HKEY_LOCAL_MACHINE, key, L"DisplayName", L"Thirty-two");
+    test::SetString(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"C:\\nowhere\\u32.exe");
+    ScopeExit removePlanted([&] { RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()); });
+    const auto all = ReadUninstallEntries({}, nullptr);
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&](const UninstallEntry& e) {
+        return e.keyPath == key && e.name == L"Thirty-two";
+    }));
+}
+
+TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
+    TempFolder temp;
+    const std::wstring probe = temp / L"probe.exe";
+    ASSERT_TRUE(CopyFileW((test::BuildDir() + L"tests\\quorran_uninstall_probe.exe").c_str(),
+                          probe.c_str(), FALSE));
+    int waits = 0;
+    ASSERT_TRUE(RunUninstaller({probe, L"/spawn", false}, [&](HANDLE h) {
+        ++waits;
+        EXPECT_EQ(WaitForSingleObject(h, 30000), WAIT_OBJECT_0);
+    }));
+    EXPECT_GT(waits, 1) << "the job is watched, not only the first process";
+    EXPECT_EQ(test::ReadFileBytes(probe + L".log"),
+              ToUtf8(L"\"" + probe + L"\" /spawn\r\n\"" + probe + L"\" /late\r\nlate done\r\n"));
+    EXPECT_FALSE(RunUninstaller({temp / L"missing.exe", L"", false}, [](HANDLE) {}));
+
+    // An msiexec string runs the system folder's msiexec, which ends on an unknown product.
+    const UninstallCommand msi = SplitUninstallString(
+        L"MsiExec.exe /X{11111111-2222-3333-4444-555555555555} /qn", QuorranFolders().system);
+    EXPECT_TRUE(IsExistingFile(msi.program)) << ToUtf8(msi.program);
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    EXPECT_TRUE(RunUninstaller(msi, [&](HANDLE h) {
+        if (GetTickCount64() > deadline) throw std::runtime_error("msiexec did not end");
+        WaitForSingleObject(h, 1000);
+    }));
+}
+} // namespace
+} // namespace mdr

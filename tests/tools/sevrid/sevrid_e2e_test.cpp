@@ -1,0 +1,150 @@
+// Sevrid driven from outside on real services of the test prefix: the listing with its texts
+// and twins, the export, and every command with its questions, refusals and messages, the
+// delete with its backup brought back by the registry editor.
+#include <cstring>
+#include <memory>
+#include "tests/support/tool_fixture.h"
+#include "tests/tools/sevrid/planted_service.h"
+
+namespace mdr::driver {
+namespace {
+using test::PlantedService;
+
+constexpr wchar_t kServices[] = L"System\\CurrentControlSet\\Services\\";
+constexpr wchar_t kInfo[] = L"Information";
+
+class SevridTest : public ToolTest {
+  protected:
+    SevridTest() : ToolTest(L"Sevrid", L"MDR - Services manager (") {}
+};
+
+TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
+    const std::wstring dll = test::ServiceStringsDll();
+    // Each service's name, display name, description as planted ("" none) and as shown.
+    const struct {
+        const wchar_t *name, *display;
+        std::wstring planted, shown;
+    } planted[] = {
+        {L"MDRTestSvcPlain", L"MDR Test Plain", L"Plain description", L"Plain description"},
+        {L"MDRTestSvcQuoted", L"MDR Test Quoted", L"\"Quoted\" description", L"Quoted description"},
+        {L"MDRTestSvcLines", L"MDR Test Lines", L"one\ntwo", L"onetwo"},
+        {L"MDRTestSvcIndirect", L"MDR Test Indirect", L"@" + dll + L",-101",
+         L"Planted service description"},
+        {L"MDRTestSvcNone", L"MDR Test None", L"", L"MDR Test None"},
+        {L"MDRTestSvcDll", L"MDR Test Dll", L"", L"MDR Test Dll"}};
+    std::vector<std::unique_ptr<PlantedService>> services;
+    for (const auto& p : planted) {
+        services.push_back(std::make_unique<PlantedService>(p.name, p.display));
+        if (!p.planted.empty())
+            SetString(HKEY_LOCAL_MACHINE, kServices + std::wstring(p.name), L"Description",
+                      p.planted);
+    }
+    SetString(HKEY_LOCAL_MACHINE, kServices + std::wstring(L"MDRTestSvcDll\\Parameters"),
+              L"ServiceDll", dll);
+    // Two services that show the same display name: one through an indirect string.
+    PlantedService twinA(L"MDRTestSvcTwinA", L"@" + dll + L",-101");
+    PlantedService twinB(L"MDRTestSvcTwinB", L"Planted service description");
+    twinA.Start();
+    twinB.Start();
+
+    ASSERT_TRUE(StartTool());
+    for (const auto& p : planted)
+        EXPECT_EQ(RowOf(p.display).cells,
+                  (std::vector<std::wstring>{p.display, L"Stopped", L"Demand start",
+                                             L"\"" + test::TestServiceExe() + L"\" ", p.shown}));
+    const auto before = ReadListView(list_).rows;
+    std::vector<int> twins; // in list order
+    for (size_t i = 0; i < before.size(); ++i)
+        if (before[i].cells[0] == L"Planted service description") twins.push_back(int(i));
+    ASSERT_EQ(twins.size(), 2u);
+    EXPECT_EQ(GetText(main_),
+              L"MDR - Services manager (" + std::to_wstring(before.size()) + L" services found)");
+
+    // Stop acts on the twin selected, and only on it. Rows are found again by their record ids:
+    // the manager may list the two in another order after the change.
+    const LPARAM picked = before[static_cast<size_t>(twins[1])].data;
+    const LPARAM other = before[static_cast<size_t>(twins[0])].data;
+    ASSERT_TRUE(SelectListViewRow(list_, twins[1]));
+    Command(1, {{kInfo, L"Are you sure you want to stop the Planted service description service?",
+                 IDYES},
+                {kInfo, L"The service was stopped successfully.", IDOK}});
+    auto stateOf = [&](LPARAM id) {
+        for (const ListViewRow& row : ReadListView(list_).rows)
+            if (row.data == id) return row.cells[1];
+        return std::wstring();
+    };
+    EXPECT_EQ(stateOf(picked), L"Stopped");
+    EXPECT_EQ(stateOf(other), L"Running");
+    EXPECT_EQ((twinA.State() == SERVICE_STOPPED) + (twinB.State() == SERVICE_STOPPED), 1);
+
+    const std::string text = Export(6, L"Save services listing", true);
+    // One record, its digests standing for any 32 hex digits.
+    const size_t block = text.find("\r\nService name: MDRTestSvcDll\r\n");
+    ASSERT_NE(block, std::string::npos);
+    std::string record = text.substr(block, text.find("\r\n\r\n", block + 2) - block);
+    for (const char* label : {"Image path MD5: ", "Service DLL MD5: "})
+        if (const size_t at = record.find(label); at != std::string::npos)
+            record.replace(at + strlen(label), 32, "<md5>");
+    EXPECT_EQ(record, "\r\nService name: MDRTestSvcDll\r\nDisplay name: MDR Test Dll\r\n"
+                      "Description: MDR Test Dll\r\nImage path: \"" +
+                          Narrow(test::TestServiceExe()) +
+                          "\" \r\nImage path MD5: <md5>\r\nService DLL: " + Narrow(dll) +
+                          "\r\nService DLL MD5: <md5>\r\nStartup type: Demand start\r\nCurrent "
+                          "state: Stopped");
+}
+
+TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
+    PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
+    ASSERT_TRUE(StartTool());
+    const std::wstring display = L"MDR Test Cmd";
+    auto state = [&] { return RowOf(display).cells[1]; };
+    ASSERT_TRUE(SelectListViewRow(list_, RowNamed(display)));
+
+    Command(1, {{kInfo, L"This service cannot be stopped because it isn't running.", IDOK}});
+    Command(2, {{kInfo, L"This service cannot be restarted because it isn't running.", IDOK}});
+    Command(0, {{kInfo, L"Are you sure you want to start the MDR Test Cmd service?", IDNO}});
+    EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    Command(50, {{kInfo, L"Are you sure you want to start the MDR Test Cmd service?", IDYES},
+                 {kInfo, L"The service was started successfully.", IDOK}});
+    EXPECT_EQ(state(), L"Running");
+    Command(0, {{kInfo, L"This service cannot be started because it is already running.", IDOK}});
+    Command(52, {{kInfo, L"Are you sure you want to restart the MDR Test Cmd service?", IDYES},
+                 {kInfo, L"The service was restarted successfully.", IDOK}});
+    EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_RUNNING));
+    Command(51, {{kInfo, L"Are you sure you want to stop the MDR Test Cmd service?", IDYES},
+                 {kInfo, L"The service was stopped successfully.", IDOK}});
+    EXPECT_EQ(state(), L"Stopped");
+
+    for (const auto& [item, type] :
+         {std::pair{55, L"Disabled"}, {54, L"Demand start"}, {53, L"Auto start"}}) {
+        Command(item, {{kInfo, L"Operation completed successfully.", IDOK}});
+        EXPECT_EQ(RowOf(display).cells[2], type);
+        if (item == 55)
+            Command(0, {{kInfo,
+                         L"This service is disabled, please enable it first. (Right click "
+                         L"-> Startup type -> Automatic or Demand)",
+                         IDOK}});
+    }
+
+    test::RegTree before;
+    ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), before));
+    const std::wstring question =
+        L"Are you sure you want to remove the following service?\r\n\r\nMDRTestSvcCmd (MDR Test "
+        L"Cmd)\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate "
+        L"service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that the executable "
+        L"itself will not be deleted. Only the\r\nreference to the service will be removed.";
+    Command(3, {{L"Please confirm", question, IDNO}});
+    EXPECT_NE(svc.State(), 0u);
+    PressKey(list_, VK_DELETE);
+    AnswerText(L"Please confirm", question, IDYES);
+    AnswerText(kInfo, L"The service was deleted successfully.", IDOK, nullptr, 30000);
+    EXPECT_TRUE(WaitUntil([&] { return RowNamed(display) < 0; }));
+    EXPECT_EQ(svc.State(), 0u);
+    RestoreTheBackup();
+    test::RegTree after;
+    ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), after));
+    EXPECT_EQ(after, before);
+    DeleteTree(HKEY_LOCAL_MACHINE, kServices + svc.Name());
+}
+} // namespace
+} // namespace mdr::driver

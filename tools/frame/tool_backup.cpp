@@ -1,0 +1,45 @@
+#include "tools/frame/tool_backup.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "regfile/backup_names.h"
+#include "regfile/reg_writer.h"
+
+namespace mdr {
+
+ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder,
+                           const std::vector<BackupItem>& items) {
+    if (folder.empty() || items.empty()) return {};
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    const std::wstring file = ReserveBackupFile(folder, program, now);
+    if (file.empty()) return {};
+    bool ok = CreateBackupFile(file) == 1;
+    for (const BackupItem& item : items) {
+        if (!ok) break;
+        ok = item.value
+                 ? ValueExists(item.root, item.key, *item.value) == 1 &&
+                       BackupValue(item.root, item.key, *item.value) == 1
+                 : KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+    }
+    const bool exact = BackupOmissions().empty();
+    if (CloseBackupFile() != 1 || !ok || !exact) {
+        DeleteFileW(file.c_str());
+        return {};
+    }
+    return {true, file};
+}
+
+bool MoveToRecycleBin(const std::wstring& path) {
+    std::wstring from = path;
+    from.push_back(L'\0'); // the list ends with two NULs
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
+           GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace mdr

@@ -1,0 +1,154 @@
+// The wait window and the listing export that runs under it.
+#include "tools/frame/wait_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "common/handles.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "common/window.h"
+#include "tools/frame/tool_frame.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kWaitClass[] = L"VeltraneMendoraToolWait";
+constexpr int kWaitTextId = 10;
+constexpr int kWaitBarId = 11;
+
+LRESULT CALLBACK WaitProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    // No close box and no Alt+F4: the work under it decides when it goes.
+    if (message == WM_CLOSE) return 0;
+    return DefWindowProcW(w, message, wp, lp);
+}
+
+// The save dialog; "" when the user cancelled.
+std::wstring AskSaveName(HWND owner, const wchar_t* title) {
+    static const wchar_t kFilter[] = L"Text (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    // The replace question comes after ".txt" has been added, so the dialog does not ask.
+    std::wstring file;
+    return AskFileName(owner, title, kFilter, true, OFN_PATHMUSTEXIST, file) ? file : L"";
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+} // namespace
+
+bool WaitWindow::Open(const std::wstring& title, int width, int height) {
+    RegisterWindowClass({.name = kWaitClass, .procedure = WaitProc});
+    window_ = CreateModalWindow({.className = kWaitClass,
+                                 .title = title,
+                                 .clientWidth = width,
+                                 .clientHeight = height,
+                                 .style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN},
+                                owner_);
+    if (!window_ && owner_) EnableWindow(owner_, TRUE);
+    return window_ != nullptr;
+}
+
+WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
+                       bool progress)
+    : owner_(owner) {
+    if (!Open(title, 343, 64)) return;
+    AddLabel(window_, text, {10, 10, 325, 15}, kWaitTextId);
+    if (progress) bar_ = AddProgressBar(window_, kWaitBarId, {10, 35, 325, 20});
+    ShowModalWindow(window_);
+    UpdateWindow(window_);
+}
+
+WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
+                       HICON picture)
+    : owner_(owner) {
+    if (!Open(title, 333, 57)) return;
+    HWND image = AddControl(window_, L"STATIC", L"", SS_ICON, {10, 20, 16, 16}, -1);
+    SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(picture), 0);
+    AddLabel(window_, text, {35, 20, 290, 20}, kWaitTextId);
+    ShowModalWindow(window_);
+    UpdateWindow(window_);
+}
+
+WaitWindow::~WaitWindow() {
+    if (window_) CloseModal(window_, owner_);
+}
+
+void WaitWindow::SetProgress(int percent) const {
+    if (bar_) SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+bool ExportListingCommand(const ListingSource& source, const std::vector<std::wstring>& trailer) {
+    const std::wstring chosen = AskSaveName(Frame().Window(), Frame().Identity().saveTitle);
+    if (chosen.empty()) return false;
+    return WriteListingExport(ExportFileName(chosen), source, trailer);
+}
+
+bool WriteListingExport(const std::wstring& file, const ListingSource& source,
+                        const std::vector<std::wstring>& trailer) {
+    MDR_HERE();
+    const ToolFrame& frame = Frame();
+    if (source.refuseEmpty && source.count == 0) {
+        frame.Message(L"There are no items in the list, exporting cancelled.", kTitleInformation,
+                      MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA existing{};
+    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &existing) &&
+        (existing.nFileSizeLow | existing.nFileSizeHigh) != 0 &&
+        frame.Message(L"The file already exists. Would you like to replace it?", kTitleConfirm,
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+
+    WaitWindow wait(frame.Window(), L"Exporting listing...",
+                    L"Please wait while the listing is being exported...", true);
+    if (!wait.Opened()) {
+        frame.Message(L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The messages from here on belong to the wait window, which closes after them.
+    auto tell = [&](const wchar_t* text, const wchar_t* title, UINT flags) {
+        MessageBoxW(wait.Handle(), text, title, flags);
+    };
+    constexpr wchar_t kNotCreated[] =
+        L"Could not create the file. It could be blocked by another process.";
+    if (!out) {
+        tell(kNotCreated, kTitleError, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const bool full = source.status == ExportStatus::Full;
+    if (full) frame.SetStatus(ExportProgressText(0.0));
+    bool ok =
+        WriteAll(out.get(), ExportBytes(ExportHeaderLines(frame.Identity(), now, source.count)));
+    MessagePump pump;
+    for (size_t i = 0; ok && i < source.count; ++i) {
+        pump.Drain();
+        wait.SetProgress(ExportProgressPosition(i, source.count));
+        if (source.status != ExportStatus::None)
+            frame.SetStatus(ExportProgressText(ExportPercent(i, source.count)));
+        std::vector<std::wstring> lines = source.recordLines(i);
+        lines.insert(lines.end(), {L"", ExportSeparator(), L""});
+        ok = WriteAll(out.get(), ExportBytes(lines));
+    }
+    if (ok && !trailer.empty()) ok = WriteAll(out.get(), ExportBytes(trailer));
+    out.reset();
+    if (!ok) {
+        // A full disk or a vanished share: the file is incomplete and must not pass for done.
+        tell(kNotCreated, kTitleError, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (full) frame.SetStatus(L"The list was exported...");
+    tell(L"The list was exported successfully.", L"OK", MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+} // namespace mdr

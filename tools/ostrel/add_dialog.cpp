@@ -1,0 +1,108 @@
+// The Add dialog: a name, a kind (machine or user Run value, or a shortcut in the user's
+// startup folder), a program and its parameters.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "tools/frame/tool_dialog.h"
+#include "tools/frame/tool_frame.h"
+#include "tools/ostrel/ostrel_window.h"
+#include "tools/ostrel/startup_entries.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+constexpr wchar_t kAddClass[] = L"VeltraneMendoraOstrelAdd";
+enum Gadget {
+    kNameLabel = 50,
+    kName = 51,
+    kKindLabel = 52,
+    kKind = 53,
+    kPathLabel = 54,
+    kPath = 55,
+    kBrowse = 56,
+    kParametersLabel = 57,
+    kParameters = 58,
+    kCancel = 59,
+    kAddButton = 60,
+};
+
+void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
+    MessageBoxW(dialog, text, title, MB_OK | icon);
+}
+
+// The Add button: the checks in order, then the entry of the chosen kind. True when an entry
+// was written or tried (the dialog then closes).
+bool Add(HWND dialog) {
+    const std::wstring name = ItemText(dialog, kName);
+    const int kind = static_cast<int>(SendDlgItemMessageW(dialog, kKind, CB_GETCURSEL, 0, 0));
+    const std::wstring path = ItemText(dialog, kPath);
+    const std::wstring parameters = ItemText(dialog, kParameters);
+    if (Trim(name).empty()) {
+        Tell(dialog, L"Please enter the name of the startup entry.", kTitleInformation,
+             MB_ICONINFORMATION);
+        return false;
+    }
+    if (Trim(path).empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Tell(dialog, L"Please enter a valid file path.", kTitleInformation, MB_ICONINFORMATION);
+        return false;
+    }
+    if (kind == 0 || kind == 1) {
+        if (!WriteRunValue(kind == 0 ? kHklm : kHkcu, kRunKey, name,
+                           AddedCommand(path, parameters)))
+            Tell(dialog, L"The registry value could not be created.", kTitleWarning,
+                 MB_ICONWARNING);
+    } else {
+        const size_t slash = path.find_last_of(L'\\');
+        const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+        if (!CreateShortcut(path, UserStartupFolder() + name + L".lnk", parameters, L"", folder,
+                            SW_SHOWNORMAL, path, 0))
+            Tell(dialog, L"The shortcut could not be created.", kTitleWarning, MB_ICONWARNING);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ShowAddDialog(HWND owner) {
+    MDR_HERE();
+    ToolDialog d(owner, kAddClass, L"Add new startup item", 415, 246);
+    if (!d.Opened()) return false;
+    HWND w = d.Handle();
+    AddLabel(w, L"Startup entry name:", {10, 10, 395, 15}, kNameLabel);
+    HWND name = AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 30, 395, 20}, kName,
+                           WS_EX_CLIENTEDGE);
+    AddLabel(w, L"Startup type:", {10, 60, 395, 15}, kKindLabel);
+    HWND kinds = AddDropDown(w, kKind, {10, 80, 395, 20},
+                             {L"Registry startup (machine)", L"Registry startup (user)",
+                              L"Startup folder entry (user)"});
+    SendMessageW(kinds, CB_SETCURSEL, 0, 0);
+    AddLabel(w, L"Full executable path:", {10, 115, 395, 15}, kPathLabel);
+    AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 135, 365, 20}, kPath,
+               WS_EX_CLIENTEDGE);
+    AddBrowseButton(w, kBrowse, {380, 133, 25, 25});
+    AddLabel(w, L"Parameters:", {10, 165, 395, 15}, kParametersLabel);
+    AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 185, 395, 20}, kParameters,
+               WS_EX_CLIENTEDGE);
+    AddButton(w, kCancel, L"Cancel", {180, 215, 110, 25});
+    AddButton(w, kAddButton, L"Add", {295, 215, 110, 25}, BS_DEFPUSHBUTTON);
+    bool attempted = false;
+    d.On(kBrowse, [w] { BrowseForProgram(w, kPath); });
+    d.On(
+        kAddButton,
+        [&] {
+            attempted = Add(w);
+            if (attempted) d.Close();
+        },
+        true);
+    d.CancelOn(kCancel);
+    d.Run(name);
+    return attempted;
+}
+
+} // namespace mdr

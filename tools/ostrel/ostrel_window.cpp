@@ -1,0 +1,262 @@
+// Ostrel's main window: the startup entries above, the facts about the selected entry's file
+// below, and the commands of the toolbar, the popup menus and the keyboard.
+#include "tools/ostrel/ostrel_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "common/splitter.h"
+#include "common/trace.h"
+#include "tools/frame/file_info.h"
+#include "tools/frame/report_list.h"
+#include "tools/frame/tool_paths.h"
+#include "tools/frame/wait_window.h"
+#include "tools/ostrel/startup_entries.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+enum Command {
+    kAdd = 0,
+    kRemove = 1,
+    kViewFile = 2,
+    kRefresh = 3,
+    kExport = 4,
+    kHelp = 5,
+    kAbout = 6,
+    kExit = 7,
+    kMenuAdd = 50,
+    kMenuRemove = 51,
+    kMenuViewFile = 52,
+    kCopyLine = 53,
+    kCopyAll = 54,
+    kInfoCopyLine = 100,
+    kInfoCopyAll = 101,
+};
+
+// Pictures of the icon table.
+enum Picture {
+    kPicExit = 4,
+    kPicAdd = 5,
+    kPicCopy = 6,
+    kPicRemove = 9,
+    kPicRefresh = 10,
+    kPicExport = 16,
+    kPicHelp = 18,
+    kPicAbout = 20,
+    kPicFolder = 24,
+};
+
+constexpr int kEntryListId = 200;
+constexpr int kInfoListId = 201;
+constexpr int kSplitterId = 202;
+constexpr int kDividerFromTop = 210;
+
+constexpr wchar_t kRemoveQuestion[] =
+    L"Are you sure you want to remove the following startup entry?\r\n\r\n";
+constexpr wchar_t kRemoveWarning[] =
+    L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
+    L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT.";
+
+class Ostrel final : public Tool {
+  public:
+    const ToolIdentity& Identity() const override { return kOstrel; }
+
+    std::vector<ToolItem> ToolbarItems() const override {
+        return {kToolSeparator,
+                {kAdd, kPicAdd, L"&Add new"},
+                {kRemove, kPicRemove, L"&Remove"},
+                {kViewFile, kPicFolder, L"&View file"},
+                kToolSeparator,
+                {kRefresh, kPicRefresh, L"&Refresh"},
+                {kExport, kPicExport, L"&Export"},
+                kToolSeparator,
+                {kHelp, kPicHelp, L"&Help"},
+                {kAbout, kPicAbout, L"&About"},
+                {kExit, kPicExit, L"&Exit"}};
+    }
+
+    void Prepare() override { UserStartupFolder(); }
+
+    bool CreateMenus() override {
+        entryMenu_ = Frame().MakePopupMenu({{kMenuAdd, kPicAdd, L"&Add new"},
+                                            {kMenuRemove, kPicRemove, L"&Remove"},
+                                            {kMenuViewFile, kPicFolder, L"&View file"},
+                                            kToolSeparator,
+                                            {kCopyLine, kPicCopy, L"&Copy line"},
+                                            {kCopyAll, kPicCopy, L"&Copy all"}});
+        infoMenu_ = Frame().MakePopupMenu(
+            {{kInfoCopyLine, kPicCopy, L"&Copy line"}, {kInfoCopyAll, kPicCopy, L"&Copy all"}});
+        return entryMenu_ && infoMenu_;
+    }
+
+    HWND CreateContent(HWND window, Place area) override {
+        HWND entries =
+            CreateToolList(window, kEntryListId, {0, 0, area.width, kDividerFromTop},
+                           {{L"Name", 120}, {L"Startup string", 350}, {L"Type", 75}}, true);
+        info_ = CreateToolList(window, kInfoListId, {0, 0, area.width, 100},
+                               {{L"Item", 270}, {L"Value", 275}}, false);
+        if (!entries || !info_) return nullptr;
+        list_.Attach(entries, Frame().DefaultRowIcon());
+        HWND splitter = CreateSplitter(window, kSplitterId, false, entries, info_, area.x, area.y,
+                                       area.width, area.height, false);
+        SetSplitterMinimums(splitter, 40, 40);
+        SetSplitterPosition(splitter, kDividerFromTop);
+        return splitter;
+    }
+
+    void Start() override {
+        Refresh();
+        // Row 0 selected, and its facts shown, from the start.
+        if (RowCount(list_.Handle()) > 0) SelectRow(list_.Handle(), 0);
+        ShowSelectedInfo();
+        SetFocus(list_.Handle());
+    }
+
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kAdd, kMenuAdd},
+                               [this] {
+                                   if (ShowAddDialog(Frame().Window())) Refresh();
+                               }},
+                              {{kRemove, kMenuRemove}, [this] { RemoveSelectedEntry(); }},
+                              {{kViewFile, kMenuViewFile}, [this] { ViewFile(); }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }}};
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, list_.Handle(), kCopyLine, kCopyAll);
+        AddCopyCommands(commands, info_, kInfoCopyLine, kInfoCopyAll);
+        return commands;
+    }
+
+    bool Notify(const NMHDR& header, LRESULT& result) override {
+        if (header.hwndFrom != list_.Handle()) return false;
+        switch (header.code) {
+        case NM_CUSTOMDRAW:
+            return list_.CustomDraw(reinterpret_cast<LPARAM>(&header), result);
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) &&
+                ((change.uNewState ^ change.uOldState) & LVIS_SELECTED))
+                ShowSelectedInfo();
+            return false;
+        }
+        case NM_DBLCLK:
+            ViewFile();
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    void ContextMenu(HWND list, POINT at) override {
+        HMENU menu = list == list_.Handle() ? entryMenu_.get()
+                     : list == info_        ? infoMenu_.get()
+                                            : nullptr;
+        if (!menu || SelectedRow(list) < 0) return;
+        if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
+        Frame().ShowPopupMenu(menu, at);
+    }
+
+    int KeyCommand(HWND focus, UINT key, bool control) override {
+        if (key == VK_F5) return kRefresh;
+        const bool onEntries = focus == list_.Handle();
+        if (control && key == 'C')
+            return onEntries ? kCopyLine : focus == info_ ? kInfoCopyLine : -1;
+        if (!onEntries || control) return -1;
+        if (key == VK_DELETE) return kRemove;
+        if (key == VK_RETURN) return kViewFile;
+        return -1;
+    }
+
+  private:
+    const StartupEntry* SelectedEntry() const { return SelectedRecord(list_.Handle(), entries_); }
+
+    void Refresh() {
+        MDR_HERE();
+        entries_ = ScanStartupEntries(std::move(entries_), UserStartupFolder());
+        std::vector<RowContent> rows;
+        rows.reserve(entries_.size());
+        for (const StartupEntry& entry : entries_)
+            rows.push_back({EntryIdentity(entry),
+                            {entry.name, entry.startupString, entry.type},
+                            entry.id,
+                            entry.icon ? entry.icon->get() : nullptr,
+                            entry.fileMissing});
+        list_.Sync(rows);
+        const std::wstring count = std::to_wstring(entries_.size());
+        Frame().SetTitle(L"MDR - Startup manager (" + count + L" startup items)");
+        Frame().SetStatus(L"Total startup items: " + count + ViewNote());
+        ShowSelectedInfo();
+    }
+
+    // The file-information lines of the selected entry, following a shortcut to its target.
+    void ShowSelectedInfo() {
+        const StartupEntry* entry = SelectedEntry();
+        if (!entry) {
+            FillInfoList(info_, {});
+            return;
+        }
+        std::vector<std::wstring> lines = FileInfoLines(EntryFile(*entry));
+        if (entry->fileMissing)
+            lines.insert(lines.begin(), L"File status\nThe file this entry starts does not exist");
+        FillInfoList(info_, lines);
+    }
+
+    void ViewFile() const {
+        const int row = SelectedRow(list_.Handle());
+        if (row < 0) return;
+        ShowInFolder(CommandToFilePath(CellText(list_.Handle(), row, 1)));
+    }
+
+    void RemoveSelectedEntry() {
+        const int row = SelectedRow(list_.Handle());
+        if (row < 0) return;
+        const std::wstring question =
+            kRemoveQuestion + CellText(list_.Handle(), row, 0) + kRemoveWarning;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const StartupEntry* entry = SelectedEntry();
+        if (!entry) return;
+        const bool registry = entry->root != 0;
+        const std::wstring backupFolder = registry ? ToolBackupFolder() : L"";
+        const RemoveResult result = RemoveStartupEntry(*entry, backupFolder);
+        if (result.outcome == RemoveResult::BackupFailed) {
+            Frame().Message(L"The startup entry was not removed, because its backup could not be "
+                            L"written to the folder\r\n" +
+                                (backupFolder.empty() ? ToolFolder() + L"Backup\\" : backupFolder),
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
+        } else if (result.outcome == RemoveResult::NotRemoved) {
+            Frame().Message(registry ? L"The registry value could not be removed."
+                                     : L"The startup file reference could not be removed.",
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
+        }
+        // An entry that could not be removed comes back with the refresh.
+        Refresh();
+    }
+
+    void Export() const {
+        // The records as they stand now: the count in the header and the blocks stay equal.
+        auto records = std::make_shared<std::vector<StartupEntry>>(entries_);
+        ExportListingCommand({records->size(),
+                              [records](size_t i) { return ExportRecordLines((*records)[i]); },
+                              true, ExportStatus::None});
+    }
+
+    SyncedList list_;
+    HWND info_ = nullptr;
+    UniqueHmenu entryMenu_;
+    UniqueHmenu infoMenu_;
+    std::vector<StartupEntry> entries_;
+};
+
+} // namespace
+
+Tool& OstrelTool() {
+    static Ostrel tool;
+    return tool;
+}
+
+} // namespace mdr

@@ -1,0 +1,551 @@
+// Pellick's main window: the running processes and the selected one's modules on two tabs, the
+// facts about the selected file below them, the timed refresh, and the commands of the toolbar,
+// the popup menus and the keyboard.
+#include "tools/pellick/pellick_window.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "common/export_text.h"
+#include "common/record_ids.h"
+#include "common/splitter.h"
+#include "common/trace.h"
+#include "common/resources.h"
+#include "tools/frame/file_info.h"
+#include "tools/frame/list_sync.h"
+#include "tools/frame/report_list.h"
+#include "tools/frame/wait_window.h"
+#include "tools/pellick/process_list.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+enum Command {
+    kRun = 0,
+    kKill = 1,
+    kViewFile = 2,
+    kRefresh = 3, // the button only opens the speed menu; F5 sends it to refresh at once
+    kExport = 4,
+    kHelp = 5,
+    kAbout = 6,
+    kExit = 7,
+    kSlow = 50,
+    kNormal = 51,
+    kFast = 52,
+    kVeryFast = 53,
+    kMenuKill = 100,
+    kMenuKillRemove = 101,
+    kMenuViewFile = 102,
+    kCopyLine = 103,
+    kCopyAll = 104,
+    kInfoCopyLine = 150,
+    kInfoCopyAll = 151,
+    kModuleViewFile = 200,
+    kModuleCopyLine = 201,
+    kModuleCopyAll = 202,
+};
+
+// Pictures of the icon table.
+enum Picture {
+    kPicStart = 1,
+    kPicStop = 2,
+    kPicExit = 4,
+    kPicCopy = 6,
+    kPicRemove = 9,
+    kPicRefresh = 10,
+    kPicModule = 13,
+    kPicExport = 16,
+    kPicHelp = 18,
+    kPicAbout = 20,
+    kPicFolder = 24,
+};
+
+constexpr int kTabId = 200;
+constexpr int kProcessListId = 201;
+constexpr int kModuleListId = 202;
+constexpr int kInfoListId = 203;
+constexpr int kSplitterId = 204;
+constexpr int kPanelId = 205;
+constexpr int kDividerFromTop = 230;
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr wchar_t kPanelClass[] = L"VeltraneMendoraPellickPanel";
+
+constexpr wchar_t kKillWarning[] = L"\r\n\r\nWARNING! This may lead to system instability.";
+constexpr wchar_t kRemoveWarning[] =
+    L" ?\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate system "
+    L"file, there is a chance the system WILL NOT EVEN BOOT.\r\n\r\nUse this with extreme "
+    L"caution. The author of this tool cannot be held responsible for your actions!\r\n\r\n"
+    L"Press 'Yes' to continue and kill the file and remove it or 'No' to close this dialog.";
+constexpr wchar_t kNotKilled[] = L"The process could not be killed.";
+constexpr wchar_t kAlreadyEnded[] =
+    L"The process has already ended. The list now shows the running processes.";
+
+struct Speed {
+    int command;
+    UINT interval;
+};
+constexpr Speed kSpeeds[] = {{kSlow, 2000}, {kNormal, 1500}, {kFast, 1000}, {kVeryFast, 500}};
+
+// The tab panel: the tab control with the two lists over its page area. Notifications and
+// context menus go on to the main window.
+struct Panel {
+    HWND tab = nullptr;
+    HWND pages[2] = {};
+};
+
+void LayOutPanel(HWND panel, const Panel& p) {
+    RECT rc{};
+    GetClientRect(panel, &rc);
+    MoveWindow(p.tab, 0, 0, rc.right, rc.bottom, TRUE);
+    TabCtrl_AdjustRect(p.tab, FALSE, &rc);
+    for (HWND page : p.pages)
+        MoveWindow(page, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+}
+
+void ShowPage(const Panel& p, int page) {
+    ShowWindow(p.pages[page], SW_SHOW);
+    ShowWindow(p.pages[1 - page], SW_HIDE);
+}
+
+LRESULT CALLBACK PanelProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    Panel* p = WindowContext<Panel>(w, message, lp);
+    switch (message) {
+    case WM_SIZE:
+        if (p && p->tab) LayOutPanel(w, *p);
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lp);
+        if (p && header->hwndFrom == p->tab && header->code == TCN_SELCHANGE)
+            ShowPage(*p, TabCtrl_GetCurSel(p->tab) == 1 ? 1 : 0);
+        return SendMessageW(GetParent(w), message, wp, lp);
+    }
+    case WM_COMMAND:
+    case WM_CONTEXTMENU:
+        return SendMessageW(GetParent(w), message, wp, lp);
+    }
+    return DefWindowProcW(w, message, wp, lp);
+}
+
+void SetTabText(HWND tab, int index, const std::wstring& text) {
+    wchar_t shown[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = shown;
+    item.cchTextMax = 128;
+    if (TabCtrl_GetItem(tab, index, &item) && text == shown) return; // no repaint for nothing
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    TabCtrl_SetItem(tab, index, &item);
+}
+
+std::wstring StatusText() {
+    HWND status = Frame().StatusBar();
+    if (!status) return L"";
+    std::wstring text(LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0)) + 1u, L'\0');
+    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+class Pellick final : public Tool {
+  public:
+    const ToolIdentity& Identity() const override { return kPellick; }
+
+    std::vector<ToolItem> ToolbarItems() const override {
+        return {kToolSeparator,
+                {kRun, kPicStart, L"&Run"},
+                {kKill, kPicStop, L"&Kill task"},
+                {kViewFile, kPicFolder, L"&View file"},
+                kToolSeparator,
+                {kRefresh, kPicRefresh, L"&Refresh"},
+                {kExport, kPicExport, L"&Export list"},
+                kToolSeparator,
+                {kHelp, kPicHelp, L"&Help"},
+                {kAbout, kPicAbout, L"&About"},
+                {kExit, kPicExit, L"&Exit"}};
+    }
+
+    bool CreateMenus() override {
+        speedMenu_ = Frame().MakePopupMenu({{kSlow, -1, L"&Slow (2 sec)"},
+                                            {kNormal, -1, L"&Normal (1.5 sec)"},
+                                            {kFast, -1, L"&Fast (1 sec)"},
+                                            {kVeryFast, -1, L"&Very fast (0.5 sec)"}});
+        processMenu_ =
+            Frame().MakePopupMenu({{kMenuKill, kPicStop, L"&Kill task"},
+                                   {kMenuKillRemove, kPicRemove, L"&Kill task and remove file"},
+                                   kToolSeparator,
+                                   {kMenuViewFile, kPicFolder, L"&View file"},
+                                   kToolSeparator,
+                                   {kCopyLine, kPicCopy, L"&Copy line"},
+                                   {kCopyAll, kPicCopy, L"&Copy all"}});
+        infoMenu_ = Frame().MakePopupMenu(
+            {{kInfoCopyLine, kPicCopy, L"&Copy line"}, {kInfoCopyAll, kPicCopy, L"&Copy all"}});
+        moduleMenu_ = Frame().MakePopupMenu({{kModuleViewFile, kPicFolder, L"&View file"},
+                                             kToolSeparator,
+                                             {kModuleCopyLine, kPicCopy, L"&Copy line"},
+                                             {kModuleCopyAll, kPicCopy, L"&Copy all"}});
+        if (!speedMenu_ || !processMenu_ || !infoMenu_ || !moduleMenu_) return false;
+        CheckSpeed(kNormal);
+        return true;
+    }
+
+    HWND CreateContent(HWND window, Place area) override {
+        MakeRefreshDropDown();
+        RegisterWindowClass({.name = kPanelClass, .procedure = PanelProc});
+        HWND panel = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"",
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, area.width,
+                                     kDividerFromTop, window,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)),
+                                     GetModuleHandleW(nullptr), &panel_);
+        if (!panel) return nullptr;
+        panel_.tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
+                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0,
+                                     area.width, kDividerFromTop, panel,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabId)),
+                                     GetModuleHandleW(nullptr), nullptr);
+        if (!panel_.tab) return nullptr;
+        SendMessageW(panel_.tab, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(L"Running processes");
+        TabCtrl_InsertItem(panel_.tab, 0, &item);
+        item.pszText = const_cast<wchar_t*>(L"Loaded modules");
+        TabCtrl_InsertItem(panel_.tab, 1, &item);
+        HWND processes =
+            CreateToolList(panel, kProcessListId, {0, 0, area.width, kDividerFromTop},
+                           {{L"Process image path", 480}, {L"PID", 80}, {L"MEM", 80}}, true);
+        HWND modules = CreateToolList(
+            panel, kModuleListId, {0, 0, area.width, kDividerFromTop},
+            {{L"Image path", 480}, {L"Base address", 80}, {L"Module size", 80}}, false);
+        info_ = CreateToolList(window, kInfoListId, {0, 0, area.width, 100},
+                               {{L"Item", 330}, {L"Value", 330}}, false);
+        if (!processes || !modules || !info_) return nullptr;
+        panel_.pages[0] = processes;
+        panel_.pages[1] = modules;
+        for (HWND page : panel_.pages)
+            SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ShowPage(panel_, 0);
+        processes_.Attach(processes, Frame().DefaultRowIcon());
+        modules_.Attach(modules, AppIcon(kPicModule));
+        HWND splitter = CreateSplitter(window, kSplitterId, false, panel, info_, area.x, area.y,
+                                       area.width, area.height, false);
+        SetSplitterMinimums(splitter, 60, 40);
+        SetSplitterPosition(splitter, kDividerFromTop);
+        LayOutPanel(panel, panel_);
+        return splitter;
+    }
+
+    void Start() override {
+        Refresh();
+        // Row 0 selected, and its facts and modules shown, from the start.
+        if (RowCount(processes_.Handle()) > 0) SelectRow(processes_.Handle(), 0);
+        LoadSelection();
+        SetFocus(processes_.Handle());
+        SetTimer(Frame().Window(), kRefreshTimer, interval_, nullptr);
+    }
+
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kRun},
+                               [this] {
+                                   ShowRunDialog(Frame().Window());
+                                   Refresh();
+                               }},
+                              {{kKill, kMenuKill}, [this] { Kill(); }},
+                              {{kMenuKillRemove}, [this] { KillAndRemove(); }},
+                              {{kViewFile, kMenuViewFile},
+                               [this] {
+                                   if (TabCtrl_GetCurSel(panel_.tab) == 1)
+                                       ViewModuleFile();
+                                   else
+                                       ViewProcessFile();
+                               }},
+                              {{kModuleViewFile}, [this] { ViewModuleFile(); }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }}};
+        for (int speed : {kSlow, kNormal, kFast, kVeryFast})
+            commands.push_back({{speed}, [this, speed] {
+                                    CheckSpeed(speed);
+                                    SetTimer(Frame().Window(), kRefreshTimer, interval_, nullptr);
+                                }});
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, processes_.Handle(), kCopyLine, kCopyAll);
+        AddCopyCommands(commands, info_, kInfoCopyLine, kInfoCopyAll);
+        AddCopyCommands(commands, modules_.Handle(), kModuleCopyLine, kModuleCopyAll);
+        return commands;
+    }
+
+    void RunCommand(const std::function<void()>& run) override {
+        // The timed refresh waits while a command (and any question it asks) runs.
+        ++busy_;
+        ScopeExit done([&] { --busy_; });
+        run();
+    }
+
+    bool Notify(const NMHDR& header, LRESULT& result) override {
+        if (header.code == TBN_DROPDOWN && header.hwndFrom == Frame().Toolbar()) {
+            OpenSpeedMenu();
+            result = TBDDRET_DEFAULT;
+            return true;
+        }
+        const bool onProcesses = header.hwndFrom == processes_.Handle();
+        const bool onModules = header.hwndFrom == modules_.Handle();
+        if (!onProcesses && !onModules) return false;
+        switch (header.code) {
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (onProcesses && (change.uChanged & LVIF_STATE) &&
+                ((change.uNewState ^ change.uOldState) & LVIS_SELECTED))
+                LoadSelection();
+            return false;
+        }
+        case NM_DBLCLK:
+            if (onProcesses)
+                ViewProcessFile();
+            else
+                ViewModuleFile();
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    void ContextMenu(HWND list, POINT at) override {
+        HMENU menu = list == processes_.Handle() ? processMenu_.get()
+                     : list == modules_.Handle() ? moduleMenu_.get()
+                     : list == info_             ? infoMenu_.get()
+                                                 : nullptr;
+        if (!menu || SelectedRow(list) < 0) return;
+        if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
+        Frame().ShowPopupMenu(menu, at);
+    }
+
+    int KeyCommand(HWND focus, UINT key, bool control) override {
+        if (key == VK_F5) return kRefresh;
+        const bool onProcesses = focus == processes_.Handle();
+        const bool onModules = focus == modules_.Handle();
+        if (control && key == 'C')
+            return onProcesses      ? kCopyLine
+                   : onModules      ? kModuleCopyLine
+                   : focus == info_ ? kInfoCopyLine
+                                    : -1;
+        if (control) return -1;
+        if (onProcesses && key == VK_DELETE) return kKill;
+        if (key == VK_RETURN) return onProcesses ? kMenuViewFile : onModules ? kModuleViewFile : -1;
+        return -1;
+    }
+
+    bool OtherMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+        if (message != WM_TIMER || wParam != kRefreshTimer) return false;
+        // Modal windows dispatch timer messages too; a command's questions hold the list still.
+        if (busy_ == 0 && IsWindowEnabled(Frame().Window())) Refresh();
+        result = 0;
+        return true;
+    }
+
+  private:
+    void MakeRefreshDropDown() {
+        HWND toolbar = Frame().Toolbar();
+        if (!toolbar) return;
+        SendMessageW(toolbar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof(info);
+        info.dwMask = TBIF_STYLE;
+        info.fsStyle = BTNS_BUTTON | BTNS_WHOLEDROPDOWN;
+        SendMessageW(toolbar, TB_SETBUTTONINFOW, kRefresh, reinterpret_cast<LPARAM>(&info));
+        SetToolbarCaption(toolbar, kRefresh, L"&Refresh");
+    }
+
+    void OpenSpeedMenu() const {
+        HWND toolbar = Frame().Toolbar();
+        RECT button{};
+        SendMessageW(toolbar, TB_GETRECT, kRefresh, reinterpret_cast<LPARAM>(&button));
+        POINT below{button.left, button.bottom};
+        ClientToScreen(toolbar, &below);
+        Frame().ShowPopupMenu(speedMenu_.get(), below);
+    }
+
+    void CheckSpeed(int command) {
+        CheckMenuRadioItem(speedMenu_.get(), kSlow, kVeryFast, static_cast<UINT>(command),
+                           MF_BYCOMMAND);
+        for (const Speed& speed : kSpeeds)
+            if (speed.command == command) interval_ = speed.interval;
+    }
+
+    // The selected row's record (by the id the row carries, never by its index).
+    const ProcessRecord* SelectedRecord() const {
+        return mdr::SelectedRecord(processes_.Handle(), records_);
+    }
+
+    void Refresh() {
+        MDR_HERE();
+        records_ = EnumerateProcesses(std::move(records_));
+        std::vector<RowContent> rows;
+        rows.reserve(records_.size());
+        for (const ProcessRecord& record : records_) {
+            const std::wstring pid = std::to_wstring(record.pid);
+            rows.push_back({IdentityKey({record.path, pid}),
+                            {record.path, pid, MemText(record.workingSet)},
+                            record.id,
+                            record.icon ? record.icon->get() : nullptr,
+                            false});
+        }
+        processes_.Sync(rows);
+        const std::wstring count = std::to_wstring(records_.size());
+        // Written only when they read otherwise, so an idle refresh repaints nothing.
+        const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";
+        if (WindowText(Frame().Window()) != title) Frame().SetTitle(title);
+        const std::wstring status = L"Total processes: " + count + ViewNote();
+        if (StatusText() != status) Frame().SetStatus(status);
+        SetTabText(panel_.tab, 0, L"Running processes (" + count + L")");
+        LoadSelection();
+    }
+
+    // The facts and modules of the selected process, loaded again only when another one is
+    // selected.
+    void LoadSelection() {
+        const ProcessRecord* record = SelectedRecord();
+        if (record && static_cast<int64_t>(record->id) == loadedId_) return;
+        if (!record && loadedId_ < 0) return;
+        // A process that went away with its row takes its facts and modules along.
+        loadedId_ = record ? static_cast<int64_t>(record->id) : -1;
+        FillInfoList(info_, record ? FileInfoLines(record->path, FileInfoForm::Process)
+                                   : std::vector<std::wstring>{});
+        if (record) {
+            moduleRecords_ = EnumerateModules(record->pid, std::move(moduleRecords_));
+        } else {
+            for (const ModuleRecord& module : moduleRecords_)
+                ReleaseRecordId(module.id);
+            moduleRecords_.clear();
+        }
+        std::vector<RowContent> rows;
+        rows.reserve(moduleRecords_.size());
+        for (const ModuleRecord& module : moduleRecords_)
+            rows.push_back({IdentityKey({module.path, module.base}),
+                            {module.path, module.base, module.size},
+                            module.id,
+                            nullptr,
+                            false});
+        modules_.Sync(rows);
+        SetTabText(panel_.tab, 1,
+                   L"Loaded modules (" + std::to_wstring(moduleRecords_.size()) + L")");
+    }
+
+    void ViewProcessFile() const {
+        if (const ProcessRecord* record = SelectedRecord()) ShowInFolder(record->path);
+    }
+
+    void ViewModuleFile() const {
+        const int row = SelectedRow(modules_.Handle());
+        if (row >= 0) ShowInFolder(CellText(modules_.Handle(), row, 0));
+    }
+
+    static std::wstring FilePart(const std::wstring& path) {
+        const size_t cut = path.find_last_of(L"\\/");
+        return cut == std::wstring::npos ? path : path.substr(cut + 1);
+    }
+
+    // Ends the process; false (after saying why) when it was not seen ended.
+    bool KillChecked(const ProcessRecord& record) {
+        switch (KillProcess(record)) {
+        case KillOutcome::Killed:
+            return true;
+        case KillOutcome::Gone:
+            Frame().Message(kAlreadyEnded, kTitleInformation, MB_OK | MB_ICONINFORMATION);
+            Refresh();
+            return false;
+        case KillOutcome::Failed:
+        default:
+            Frame().Message(kNotKilled, kTitleWarning, MB_OK | MB_ICONWARNING);
+            return false;
+        }
+    }
+
+    void Kill() {
+        const ProcessRecord* selected = SelectedRecord();
+        if (!selected) return;
+        const ProcessRecord record = *selected; // the list may change while the question waits
+        const std::wstring question = L"Are you sure you want to kill the process named \"" +
+                                      FilePart(record.path) + L"\", PID " +
+                                      std::to_wstring(record.pid) + L" ?" + kKillWarning;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        if (!KillChecked(record)) return;
+        Refresh();
+        Frame().Message(L"The process was killed successfully.", kTitleInformation,
+                        MB_OK | MB_ICONINFORMATION);
+    }
+
+    void KillAndRemove() {
+        const ProcessRecord* selected = SelectedRecord();
+        if (!selected) return;
+        const ProcessRecord record = *selected;
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        const std::wstring date = ExportDateText(now);
+        const std::wstring question = L"Are you sure you want to kill the process with the PID " +
+                                      std::to_wstring(record.pid) +
+                                      L" then delete the following binary image file: " +
+                                      L"\r\n\r\n\"" + record.path + L"\"" + kRemoveWarning;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONINFORMATION) != IDYES)
+            return;
+        if (!KillChecked(record)) return;
+        Refresh();
+        const RemoveOutcome outcome =
+            BackUpAndRemoveFile(record.path, SpecialFolderPath(CSIDL_DESKTOP), date);
+        switch (outcome.kind) {
+        case RemoveOutcome::Removed:
+            Frame().Message(L"The process was killed successfully and the file was deleted. A "
+                            L"backup for this file has been placed on your desktop.\r\nIf you "
+                            L"have problems, you can copy the file back to the original location.",
+                            L"OK", MB_OK | MB_ICONINFORMATION);
+            break;
+        case RemoveOutcome::NotDeleted:
+            Frame().Message(
+                L"The process was killed successfully but the file could NOT be deleted.", L"OK",
+                MB_OK | MB_ICONWARNING);
+            break;
+        case RemoveOutcome::CopyFailed:
+            Frame().Message(L"The process was killed successfully but the file was NOT deleted, "
+                            L"because its backup copy could not be made at:\r\n" +
+                                outcome.copy,
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
+            break;
+        }
+    }
+
+    void Export() const {
+        // The records as they stand now: the count in the header and the blocks stay equal.
+        auto records = std::make_shared<std::vector<ProcessRecord>>(records_);
+        ExportListingCommand({records->size(),
+                              [records](size_t i) { return ProcessExportLines((*records)[i]); },
+                              false, ExportStatus::Full},
+                             {L"", L"End of listing"});
+    }
+
+    SyncedList processes_;
+    SyncedList modules_;
+    HWND info_ = nullptr;
+    Panel panel_;
+    UniqueHmenu speedMenu_;
+    UniqueHmenu processMenu_;
+    UniqueHmenu infoMenu_;
+    UniqueHmenu moduleMenu_;
+    std::vector<ProcessRecord> records_;
+    std::vector<ModuleRecord> moduleRecords_;
+    int64_t loadedId_ = -1;
+    UINT interval_ = 1500;
+    int busy_ = 0;
+};
+
+} // namespace
+
+Tool& PellickTool() {
+    static Pellick tool;
+    return tool;
+}
+
+} // namespace mdr

@@ -1,0 +1,331 @@
+// Pellick's model: process and module snapshots, the checked kill, the safe removal of a
+// program file and the start of programs.
+#include "tools/pellick/process_list.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <psapi.h>
+
+#include <map>
+
+#include "common/export_text.h"
+#include "common/format.h"
+#include "common/record_ids.h"
+#include "common/text.h"
+#include "tools/frame/file_info.h"
+#include "tools/frame/tool_backup.h"
+
+namespace mdr {
+
+namespace {
+
+// Least access first; the older rights where the limited right is unknown (before Vista).
+UniqueHandle OpenForQuery(DWORD pid, DWORD extra) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | extra, FALSE, pid));
+    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION | extra, FALSE, pid));
+    return process;
+}
+
+const std::wstring& WindowsFolder() {
+    static const std::wstring folder = SpecialFolderPath(CSIDL_WINDOWS);
+    return folder;
+}
+
+uint64_t Ticks(const FILETIME& t) {
+    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+uint64_t Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Ticks(now);
+}
+
+// The name GetModuleFileNameExW gives, normalised; "" when it gives none.
+std::wstring ModuleNameOf(HANDLE process) {
+    std::wstring name(1024, L'\0');
+    const DWORD length = GetModuleFileNameExW(process, nullptr, name.data(), 1024);
+    if (length == 0) return L"";
+    name.resize(length);
+    return NormaliseProcessPath(name, WindowsFolder(), LongPathName);
+}
+
+// The normalised image path of process pid (process: opened with PROCESS_VM_READ, or empty),
+// "" when it cannot be opened or named.
+std::wstring ImagePathOf(DWORD pid, HANDLE process) {
+    if (process) {
+        std::wstring path = ModuleNameOf(process);
+        if (!path.empty()) return path;
+    }
+    // Named from the kernel's record where the process's own memory cannot be read.
+    UniqueHandle limited = OpenForQuery(pid, 0);
+    return limited ? ProcessImagePath(limited.get()) : L"";
+}
+
+uint64_t CreationOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return Ticks(created);
+}
+
+uint64_t WorkingSetOf(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!process || !GetProcessMemoryInfo(process, &counters, sizeof(counters))) return 0;
+    return counters.WorkingSetSize;
+}
+
+int64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::wstring FilePart(const std::wstring& path) {
+    const size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+bool WriteNewTextFile(const std::wstring& path, const std::vector<std::wstring>& lines) {
+    std::string bytes;
+    for (const std::wstring& line : lines)
+        bytes += ToUtf8(line) + "\r\n";
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+} // namespace
+
+std::wstring NormaliseProcessPath(std::wstring_view name, std::wstring_view windowsFolder,
+                                  std::wstring (*longForm)(const std::wstring&)) {
+    std::wstring path = ReplaceAllNoCase(name, L"\\??\\", L"");
+    path = ReplaceAllNoCase(path, L"\\SystemRoot\\", windowsFolder);
+    if (longForm && path.find(L'~') != std::wstring::npos) {
+        std::wstring longPath = longForm(path);
+        if (!longPath.empty()) path = std::move(longPath);
+    }
+    return path;
+}
+
+std::wstring LongPathName(const std::wstring& path) {
+    std::wstring result(MAX_PATH, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), result.data(), MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return L"";
+    result.resize(length);
+    return result;
+}
+
+std::wstring MemText(uint64_t workingSetBytes) {
+    return std::to_wstring(workingSetBytes / 1024) + L"K";
+}
+
+std::wstring PaddedPid(DWORD pid) {
+    std::wstring text = std::to_wstring(pid);
+    if (text.size() < 5) text.insert(0, 5 - text.size(), L' ');
+    return text;
+}
+
+std::wstring ProcessIdentity(const ProcessRecord& record) {
+    return ToLower(record.path) + L"\n" + std::to_wstring(record.pid);
+}
+
+std::wstring ProcessImagePath(HANDLE process) {
+    std::wstring name(1024, L'\0');
+    DWORD length = 1024;
+    if (!QueryFullProcessImageNameW(process, 0, name.data(), &length) || length == 0) return L"";
+    name.resize(length);
+    return NormaliseProcessPath(name, WindowsFolder(), LongPathName);
+}
+
+std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok) {
+    if (ok) *ok = false;
+    // The ids alone: a tool-help snapshot also gathers every thread, many times the cost.
+    std::vector<DWORD> pids(1024);
+    for (;;) {
+        DWORD bytes = 0;
+        const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+        if (!EnumProcesses(pids.data(), size, &bytes)) return old;
+        if (bytes < size) {
+            pids.resize(bytes / sizeof(DWORD));
+            break;
+        }
+        pids.resize(pids.size() * 2);
+    }
+    const uint64_t listedAt = Now();
+    std::map<DWORD, ProcessRecord*> previous;
+    for (ProcessRecord& record : old)
+        previous[record.pid] = &record;
+    std::vector<ProcessRecord> records;
+    for (const DWORD pid : pids) {
+        // One handle per process and refresh: its start time, name and working set.
+        UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
+        const uint64_t created = CreationOf(process.get());
+        auto found = previous.find(pid);
+        ProcessRecord* prior =
+            found != previous.end() && found->second->id != 0 ? found->second : nullptr;
+        ProcessRecord record;
+        if (prior && created != 0 && prior->created == created) {
+            // The same process as before: its name has not changed, so it is not read again.
+            record = std::move(*prior);
+        } else {
+            std::wstring path = ImagePathOf(pid, process.get());
+            if (path.empty()) continue;
+            if (prior && created == 0 && prior->created == 0 && EqualsNoCase(prior->path, path)) {
+                record = std::move(*prior);
+            } else {
+                prior = nullptr;
+                record = {std::move(path), pid, NewRecordId(), nullptr, listedAt, created};
+                if (UniqueHicon icon = SmallIconOf(record.path, 0))
+                    record.icon = std::make_shared<UniqueHicon>(std::move(icon));
+            }
+        }
+        if (prior) prior->id = 0; // taken over
+        record.workingSet = WorkingSetOf(process.get());
+        records.push_back(std::move(record));
+    }
+    for (const ProcessRecord& gone : old)
+        if (gone.id != 0) ReleaseRecordId(gone.id);
+    if (ok) *ok = true;
+    return records;
+}
+
+uint64_t WorkingSetOf(DWORD pid) {
+    UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
+    return WorkingSetOf(process.get());
+}
+
+std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> old) {
+    for (const ModuleRecord& module : old)
+        ReleaseRecordId(module.id);
+    std::vector<ModuleRecord> modules;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return modules;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    if (!Module32FirstW(snapshot.get(), &entry)) return modules;
+    UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
+    if (!process) return modules;
+    // The first entry is the program file itself, shown in the process list already.
+    while (Module32NextW(snapshot.get(), &entry)) {
+        std::wstring name(1024, L'\0');
+        const DWORD length = GetModuleFileNameExW(process.get(), entry.hModule, name.data(), 1024);
+        if (length == 0) continue;
+        name.resize(length);
+        wchar_t base[20];
+        swprintf(base, 20, L"%llX",
+                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(entry.modBaseAddr)));
+        modules.push_back({NormaliseProcessPath(name, WindowsFolder(), LongPathName), base,
+                           FormatByteSize(entry.modBaseSize, 2), NewRecordId()});
+    }
+    return modules;
+}
+
+KillOutcome KillProcess(const ProcessRecord& record) {
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, record.pid));
+    if (!process)
+        return GetLastError() == ERROR_INVALID_PARAMETER ? KillOutcome::Gone : KillOutcome::Failed;
+    if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return KillOutcome::Gone;
+    // The id may have been handed to a new process since the list was made.
+    {
+        UniqueHandle named = OpenForQuery(record.pid, PROCESS_VM_READ);
+        if (!EqualsNoCase(ImagePathOf(record.pid, named.get()), record.path))
+            return KillOutcome::Gone;
+    }
+    if (UniqueHandle query = OpenForQuery(record.pid, 0)) {
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (GetProcessTimes(query.get(), &created, &exited, &kernel, &user) &&
+            Ticks(created) > record.listedAt)
+            return KillOutcome::Gone;
+    }
+    if (!TerminateProcess(process.get(), 1)) {
+        return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0 ? KillOutcome::Gone
+                                                                      : KillOutcome::Failed;
+    }
+    // Reported as killed only once it is seen ended.
+    return WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0 ? KillOutcome::Killed
+                                                                      : KillOutcome::Failed;
+}
+
+std::wstring FreeFileName(const std::wstring& folder, const std::wstring& name) {
+    std::wstring candidate = folder + name;
+    const size_t dot = name.find_last_of(L'.');
+    const std::wstring stem = dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::wstring extension = stem.size() == name.size() ? L"" : name.substr(dot);
+    for (int n = 2; GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        candidate = folder + stem + L" (" + std::to_wstring(n) + L")" + extension;
+    return candidate;
+}
+
+std::vector<std::wstring> BackupNoteLines(const std::wstring& date, const std::wstring& original,
+                                          const std::wstring& copy) {
+    return {L"MDR Pellick - file backup",
+            L"Date: " + date,
+            L"",
+            L"Original file: " + original,
+            L"Backup file: " + copy,
+            L"",
+            L"If your system becomes unstable copy the file back to its original location."};
+}
+
+RemoveOutcome BackUpAndRemoveFile(const std::wstring& path, const std::wstring& desktop,
+                                  const std::wstring& date) {
+    RemoveOutcome outcome;
+    const std::wstring name = FilePart(path);
+    outcome.copy = FreeFileName(desktop, name);
+    // The file goes only when a copy of the same size is known to be on the desktop.
+    const int64_t size = FileSize(path);
+    if (desktop.empty() || size < 0 || !CopyFileW(path.c_str(), outcome.copy.c_str(), TRUE) ||
+        FileSize(outcome.copy) != size) {
+        outcome.kind = RemoveOutcome::CopyFailed;
+        return outcome;
+    }
+    const std::wstring note = FreeFileName(desktop, name + L".txt");
+    if (WriteNewTextFile(note, BackupNoteLines(date, path, outcome.copy))) outcome.note = note;
+    // A file another program holds open stays; the check does not depend on how the Recycle
+    // Bin moves files.
+    UniqueFile probe(CreateFileW(path.c_str(), DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!probe) {
+        outcome.kind = RemoveOutcome::NotDeleted;
+        return outcome;
+    }
+    probe.reset();
+    outcome.kind = MoveToRecycleBin(path) ? RemoveOutcome::Removed : RemoveOutcome::NotDeleted;
+    return outcome;
+}
+
+bool RunProgram(const std::wstring& path, bool hidden) {
+    const size_t cut = path.find_last_of(L"\\/");
+    const std::wstring folder = cut == std::wstring::npos ? L"" : path.substr(0, cut + 1);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
+}
+
+std::vector<std::wstring> ProcessExportLines(const ProcessRecord& record) {
+    std::vector<std::wstring> lines{L"PID: " + PaddedPid(record.pid),
+                                    L"Process image path: " + record.path, L"File information"};
+    for (const std::wstring& line : FileInfoLines(record.path, FileInfoForm::Process))
+        lines.push_back(ExportedInfoLine(line));
+    lines.push_back(L"Loaded modules");
+    std::vector<ModuleRecord> modules = EnumerateModules(record.pid);
+    for (const ModuleRecord& module : modules) {
+        lines.push_back(L" -> " + module.path + L" (MD5: " + FileMd5(module.path) + L")");
+        ReleaseRecordId(module.id);
+    }
+    return lines;
+}
+
+} // namespace mdr

@@ -1,8 +1,0 @@
-// Pellick: process entry.
-#include <windows.h>
-
-#include "tools/process/pellick_window.h"
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return mdr::RunTool(mdr::PellickTool());
-}

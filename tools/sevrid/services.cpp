@@ -1,0 +1,287 @@
+#include "tools/sevrid/services.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <unordered_map>
+
+#include "common/record_ids.h"
+#include "common/registry.h"
+#include "common/text.h"
+#include "tools/frame/file_info.h"
+#include "tools/frame/list_sync.h"
+
+namespace mdr {
+
+namespace {
+
+bool Exists(const std::wstring& path) {
+    return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring Fit(const std::wstring& text, size_t width) {
+    std::wstring fitted = text.substr(0, width);
+    fitted.resize(width, L' ');
+    return fitted;
+}
+
+// The service's configuration: start type and command, or nothing when it cannot be read.
+bool QueryConfig(SC_HANDLE service, DWORD& startType, std::wstring& binaryPath) {
+    DWORD needed = 0;
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    if (needed == 0) return false;
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, config, needed, &needed)) return false;
+    startType = config->dwStartType;
+    binaryPath = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+    return true;
+}
+
+struct Opened {
+    UniqueScHandle manager;
+    UniqueScHandle service;
+    DWORD error = 0;
+};
+
+// The manager and the service with just the rights a command needs.
+Opened OpenForCommand(const std::wstring& name, DWORD access) {
+    Opened o;
+    o.manager.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!o.manager) {
+        o.error = GetLastError();
+        return o;
+    }
+    o.service.reset(OpenServiceW(o.manager.get(), name.c_str(), access));
+    if (!o.service) o.error = GetLastError();
+    return o;
+}
+
+// Waits while keepWaiting(state) holds, asking after the wait hint (100..1000 ms) and giving up
+// when the check point has not moved for wait.stall ms or after wait.limit ms in all. The last
+// status read, or nothing when a query failed.
+std::optional<SERVICE_STATUS> WaitWhile(SC_HANDLE service, const ServiceWait& wait,
+                                        const std::function<bool(DWORD)>& keepWaiting) {
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service, &status)) return std::nullopt;
+    DWORD lastCheckPoint = status.dwCheckPoint;
+    const ULONGLONG startedAt = GetTickCount64();
+    ULONGLONG progressAt = startedAt;
+    while (keepWaiting(status.dwCurrentState)) {
+        const ULONGLONG now = GetTickCount64();
+        if (now - progressAt >= wait.stall || now - startedAt >= wait.limit) break;
+        const DWORD pause = std::clamp<DWORD>(status.dwWaitHint / 10, 100, 1000);
+        const ULONGLONG until = GetTickCount64() + pause;
+        while (GetTickCount64() < until) {
+            if (wait.pump) wait.pump();
+            Sleep(20);
+        }
+        if (!QueryServiceStatus(service, &status)) return std::nullopt;
+        if (status.dwCheckPoint != lastCheckPoint) {
+            lastCheckPoint = status.dwCheckPoint;
+            progressAt = GetTickCount64();
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+std::wstring StateText(DWORD state) {
+    static const wchar_t* const kTexts[] = {
+        L"",        L"Stopped",        L"Starting",      L"Stopping",
+        L"Running", L"Resume pending", L"Pause pending", L"Paused"};
+    return state < 8 ? kTexts[state] : L"";
+}
+
+std::wstring StartTypeText(DWORD startType) {
+    static const wchar_t* const kTexts[] = {L"Boot start", L"System start", L"Auto start",
+                                            L"Demand start", L"Disabled"};
+    return startType < 5 ? kTexts[startType] : L"";
+}
+
+std::optional<IndirectString> ParseIndirectString(std::wstring_view text) {
+    const size_t comma = text.find(L',');
+    if (text.empty() || text[0] != L'@' || comma == std::wstring_view::npos) return std::nullopt;
+    const std::wstring number(text.substr(comma + 1));
+    return IndirectString{std::wstring(text.substr(1, comma - 1)),
+                          static_cast<int>(std::wcstol(number.c_str(), nullptr, 10))};
+}
+
+std::wstring ResolveIndirectString(const std::wstring& text) {
+    const std::optional<IndirectString> reference = ParseIndirectString(text);
+    if (!reference) return text;
+    const std::wstring file = ExpandEnvironment(reference->file);
+    if (file.empty()) return text;
+    // As data only: a DLL named in the registry must not run its start-up code in this
+    // administrator's process.
+    UniqueHmodule library(LoadLibraryExW(
+        file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!library) return text;
+    wchar_t buffer[256] = {};
+    const int length = LoadStringW(library.get(), static_cast<UINT>(-reference->id), buffer, 256);
+    return std::wstring(buffer, static_cast<size_t>(std::max(length, 0)));
+}
+
+std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstring& displayName) {
+    std::wstring d = ReadValueAsText(kHklm, kServicesKey + serviceName, L"Description");
+    d.erase(std::remove(d.begin(), d.end(), L'"'), d.end());
+    if (!d.empty() && d[0] == L'@') d = ResolveIndirectString(d);
+    if (d.empty()) d = displayName;
+    d.erase(std::remove(d.begin(), d.end(), L'\n'), d.end());
+    return d;
+}
+
+std::wstring ServiceIdentity(const ServiceRecord& record) {
+    return IdentityKey({record.name});
+}
+
+std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) {
+    std::unordered_map<std::wstring, ServiceRecord*> known;
+    for (ServiceRecord& record : previous)
+        known.emplace(ServiceIdentity(record), &record);
+
+    std::vector<ServiceRecord> records;
+    // Listing needs no administrator: enumerate and query only.
+    UniqueScHandle manager(
+        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_CONNECT));
+    std::vector<BYTE> buffer;
+    DWORD resume = 0;
+    for (bool more = static_cast<bool>(manager); more;) {
+        DWORD needed = 0;
+        DWORD count = 0;
+        BOOL done =
+            EnumServicesStatusW(manager.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
+                                reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
+                                static_cast<DWORD>(buffer.size()), &needed, &count, &resume);
+        more = !done && GetLastError() == ERROR_MORE_DATA;
+        if (!done && !more) break;
+        if (count == 0 && more) {
+            buffer.resize(needed);
+            continue;
+        }
+        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i) {
+            const ENUM_SERVICE_STATUSW& entry = entries[i];
+            ServiceRecord r;
+            r.name = entry.lpServiceName ? entry.lpServiceName : L"";
+            const std::wstring enumeratedName = entry.lpDisplayName ? entry.lpDisplayName : L"";
+            r.description = ServiceDescription(r.name, enumeratedName);
+            r.displayName = enumeratedName.starts_with(L"@") ? ResolveIndirectString(enumeratedName)
+                                                             : enumeratedName;
+            UniqueScHandle service(OpenServiceW(manager.get(), r.name.c_str(),
+                                                SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+            if (service) QueryConfig(service.get(), r.startType, r.binaryPath);
+            r.serviceDll =
+                ReadValueAsText(kHklm, kServicesKey + r.name + L"\\Parameters", L"ServiceDll");
+            if (r.binaryPath.empty())
+                r.binaryPath = ReadValueAsText(kHklm, kServicesKey + r.name, L"ImagePath");
+            const SERVICE_STATUS& s = entry.ServiceStatus;
+            r.state = s.dwCurrentState;
+            r.exitCode = s.dwWin32ExitCode;
+            r.serviceExitCode = s.dwServiceSpecificExitCode;
+            r.checkPoint = s.dwCheckPoint;
+            r.waitHint = s.dwWaitHint;
+            r.fileMissing = !Exists(CommandToFilePath(r.binaryPath)) ||
+                            (!r.serviceDll.empty() && !Exists(r.serviceDll));
+            auto same = known.find(ServiceIdentity(r));
+            bool keepIcon = false;
+            if (same != known.end() && same->second->id != 0) {
+                // Found again: its id stays, and its icon while the command is the same, so
+                // the row is not rewritten.
+                r.id = same->second->id;
+                same->second->id = 0;
+                keepIcon = same->second->binaryPath == r.binaryPath;
+                if (keepIcon) r.icon = std::move(same->second->icon);
+            } else {
+                r.id = NewRecordId();
+            }
+            if (!keepIcon) {
+                UniqueHicon icon = SmallIconOf(r.binaryPath, 0);
+                if (icon) r.icon = std::make_shared<UniqueHicon>(std::move(icon));
+            }
+            records.push_back(std::move(r));
+        }
+        if (!more) break;
+        if (needed > buffer.size()) buffer.resize(needed);
+    }
+    for (const ServiceRecord& old : previous)
+        if (old.id != 0) ReleaseRecordId(old.id);
+    return records;
+}
+
+std::wstring PaddedCopyLine(const std::vector<std::wstring>& columns) {
+    std::wstring line;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) line += L"     ";
+        line += i == 0 ? Fit(columns[i], 50) : i < 3 ? Fit(columns[i], 20) : columns[i];
+    }
+    return line + L"\r\n";
+}
+
+std::vector<std::wstring> ServiceExportLines(const ServiceRecord& r) {
+    std::vector<std::wstring> lines = {
+        L"Service name: " + r.name,
+        L"Display name: " + r.displayName,
+        L"Description: " + r.description,
+        L"Image path: " + r.binaryPath,
+        L"Image path MD5: " + FileMd5(CommandToFilePath(r.binaryPath)),
+    };
+    if (!r.serviceDll.empty()) {
+        lines.push_back(L"Service DLL: " + r.serviceDll);
+        lines.push_back(L"Service DLL MD5: " + FileMd5(r.serviceDll));
+    }
+    lines.push_back(L"Startup type: " + StartTypeText(r.startType));
+    lines.push_back(L"Current state: " + StateText(r.state));
+    return lines;
+}
+
+ServiceResult StartServiceByName(const std::wstring& name, const ServiceWait& wait) {
+    Opened o = OpenForCommand(name, SERVICE_START | SERVICE_QUERY_STATUS);
+    if (!o.service) return {false, o.error};
+    if (!StartServiceW(o.service.get(), 0, nullptr)) return {false, GetLastError()};
+    const auto status =
+        WaitWhile(o.service.get(), wait, [](DWORD s) { return s == SERVICE_START_PENDING; });
+    // Started means seen running.
+    if (status && status->dwCurrentState == SERVICE_RUNNING) return {true, 0};
+    if (!status || status->dwCurrentState == SERVICE_START_PENDING)
+        return {false, ERROR_SERVICE_REQUEST_TIMEOUT};
+    return {false, status->dwWin32ExitCode ? status->dwWin32ExitCode : ERROR_SERVICE_NOT_ACTIVE};
+}
+
+bool StopServiceByName(const std::wstring& name, const ServiceWait& wait) {
+    Opened o = OpenForCommand(name, SERVICE_STOP | SERVICE_QUERY_STATUS);
+    if (!o.service) return false;
+    SERVICE_STATUS status{};
+    if (!ControlService(o.service.get(), SERVICE_CONTROL_STOP, &status)) return false;
+    const auto last =
+        WaitWhile(o.service.get(), wait, [](DWORD s) { return s == SERVICE_STOP_PENDING; });
+    // Stopped means seen stopped.
+    return last && last->dwCurrentState == SERVICE_STOPPED;
+}
+
+ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& wait) {
+    Opened o = OpenForCommand(name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    if (!o.service) return {false, 0};
+    SERVICE_STATUS status{};
+    ControlService(o.service.get(), SERVICE_CONTROL_STOP, &status);
+    const auto last =
+        WaitWhile(o.service.get(), wait, [](DWORD s) { return s != SERVICE_STOPPED; });
+    if (!last || last->dwCurrentState != SERVICE_STOPPED) return {false, 0};
+    // The manager marks it and removes it once the last handle to it is closed.
+    if (!DeleteService(o.service.get())) return {false, GetLastError()};
+    return {true, 0};
+}
+
+bool SetServiceStartType(const std::wstring& name, DWORD startType) {
+    Opened o = OpenForCommand(name, SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG);
+    if (!o.service) return false;
+    if (!ChangeServiceConfigW(o.service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
+                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        return false;
+    // Changed means read back.
+    DWORD readBack = 0;
+    std::wstring path;
+    return QueryConfig(o.service.get(), readBack, path) && readBack == startType;
+}
+
+} // namespace mdr

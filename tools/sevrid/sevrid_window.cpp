@@ -1,0 +1,377 @@
+// Sevrid's main window: the services list and its commands from the toolbar, the popup menu
+// with its start-type submenu, and the keyboard.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "common/trace.h"
+#include "common/resources.h"
+#include "tools/frame/file_info.h"
+#include "tools/frame/report_list.h"
+#include "tools/frame/tool_backup.h"
+#include "tools/frame/tool_frame.h"
+#include "tools/frame/tool_paths.h"
+#include "tools/frame/wait_window.h"
+#include "tools/sevrid/services.h"
+#include "tools/sevrid/sevrid_window.h"
+
+MDR_TRACE_MODULE(MDR);
+
+namespace mdr {
+
+namespace {
+
+enum Command {
+    kStart = 0,
+    kStop = 1,
+    kRestart = 2,
+    kDelete = 3,
+    kViewFile = 4,
+    kRefresh = 5,
+    kExport = 6,
+    kHelp = 7,
+    kAbout = 8,
+    kExit = 9,
+    kMenuStart = 50,
+    kMenuStop = 51,
+    kMenuRestart = 52,
+    kAutoStart = 53,
+    kDemandStart = 54,
+    kDisabled = 55,
+    kMenuDelete = 56,
+    kMenuViewFile = 57,
+    kCopyLine = 58,
+    kCopyAll = 59,
+};
+
+enum Picture {
+    kPicStart = 1,
+    kPicStop = 2,
+    kPicExit = 4,
+    kPicCopy = 6,
+    kPicRemove = 9,
+    kPicRefresh = 10,
+    kPicRestart = 12,
+    kPicExport = 16,
+    kPicHelp = 18,
+    kPicAbout = 20,
+    kPicFolder = 24,
+    kPicSystem = 31,
+};
+
+constexpr int kListId = 200;
+constexpr wchar_t kInformation[] = L"Information";
+
+class Sevrid final : public Tool {
+  public:
+    const ToolIdentity& Identity() const override { return kSevrid; }
+
+    std::vector<ToolItem> ToolbarItems() const override {
+        return {kToolSeparator,
+                {kStart, kPicStart, L"&Start"},
+                {kStop, kPicStop, L"&Stop"},
+                {kRestart, kPicRestart, L"&Restart"},
+                {kDelete, kPicRemove, L"&Delete"},
+                {kViewFile, kPicFolder, L"&View file"},
+                kToolSeparator,
+                {kRefresh, kPicRefresh, L"&Refresh"},
+                {kExport, kPicExport, L"&Export"},
+                kToolSeparator,
+                {kHelp, kPicHelp, L"&Help"},
+                {kAbout, kPicAbout, L"&About"},
+                {kExit, kPicExit, L"&Exit"}};
+    }
+
+    bool CreateMenus() override {
+        const ToolFrame& frame = Frame();
+        menu_ = frame.MakePopupMenu({{kMenuStart, kPicStart, L"&Start service"},
+                                     {kMenuStop, kPicStop, L"&Stop service"},
+                                     {kMenuRestart, kPicRestart, L"&Restart service"},
+                                     kToolSeparator});
+        UniqueHmenu types = frame.MakePopupMenu({{kAutoStart, -1, L"&Auto start"},
+                                                 {kDemandStart, -1, L"&Demand start"},
+                                                 {kDisabled, -1, L"&Disabled"}});
+        if (!menu_ || !types) return false;
+        if (!AppendMenuW(menu_.get(), MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(types.get()),
+                         L"Startup type"))
+            return false;
+        types.release(); // the menu owns it now
+        return frame.AppendMenuItems(menu_.get(), {kToolSeparator,
+                                                   {kMenuDelete, kPicRemove, L"&Delete service"},
+                                                   {kMenuViewFile, kPicFolder, L"&View file"},
+                                                   kToolSeparator,
+                                                   {kCopyLine, kPicCopy, L"&Copy line"},
+                                                   {kCopyAll, kPicCopy, L"&Copy all"}});
+    }
+
+    HWND CreateContent(HWND window, Place area) override {
+        HWND list = CreateToolList(window, kListId, area,
+                                   {{L"Service name", 170},
+                                    {L"Status", 80},
+                                    {L"Startup type", 80},
+                                    {L"Command", 200},
+                                    {L"Description", 250}},
+                                   true);
+        if (list) list_.Attach(list, Frame().DefaultRowIcon());
+        return list;
+    }
+
+    void Start() override {
+        Refresh();
+        SetFocus(list_.Handle());
+    }
+
+    ToolCommands Commands() override {
+        ToolCommands commands{{{kStart, kMenuStart}, [this] { StartCommand(); }},
+                              {{kStop, kMenuStop}, [this] { StopCommand(); }},
+                              {{kRestart, kMenuRestart}, [this] { RestartCommand(); }},
+                              {{kDelete, kMenuDelete}, [this] { DeleteCommand(); }},
+                              {{kAutoStart}, [this] { StartTypeCommand(SERVICE_AUTO_START); }},
+                              {{kDemandStart}, [this] { StartTypeCommand(SERVICE_DEMAND_START); }},
+                              {{kDisabled}, [this] { StartTypeCommand(SERVICE_DISABLED); }},
+                              {{kViewFile, kMenuViewFile},
+                               [this] {
+                                   if (const ServiceRecord* r = Selected())
+                                       ShowInFolder(CommandToFilePath(r->binaryPath));
+                               }},
+                              {{kRefresh}, [this] { Refresh(); }},
+                              {{kExport}, [this] { Export(); }},
+                              {{kCopyAll}, [this] { CopyAllPadded(); }}};
+        AddFrameCommands(commands, kHelp, kAbout, kExit);
+        AddCopyCommands(commands, list_.Handle(), kCopyLine, -1); // Copy all pads its columns
+        return commands;
+    }
+
+    bool Notify(const NMHDR& header, LRESULT& result) override {
+        if (header.hwndFrom != list_.Handle()) return false;
+        if (header.code == NM_CUSTOMDRAW)
+            return list_.CustomDraw(reinterpret_cast<LPARAM>(&header), result);
+        return false;
+    }
+
+    void ContextMenu(HWND list, POINT at) override {
+        const ServiceRecord* r = list == list_.Handle() ? Selected() : nullptr;
+        if (!r) return;
+        // The start-type marks follow the record; another start type leaves them as they are.
+        if (r->startType >= SERVICE_AUTO_START && r->startType <= SERVICE_DISABLED) {
+            const int checked = kAutoStart + static_cast<int>(r->startType - SERVICE_AUTO_START);
+            for (int item = kAutoStart; item <= kDisabled; ++item)
+                CheckMenuItem(menu_.get(), static_cast<UINT>(item),
+                              MF_BYCOMMAND | (item == checked ? MF_CHECKED : MF_UNCHECKED));
+        }
+        if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
+        Frame().ShowPopupMenu(menu_.get(), at);
+    }
+
+    int KeyCommand(HWND focus, UINT key, bool control) override {
+        if (key == VK_F5) return kRefresh;
+        if (focus != list_.Handle()) return -1;
+        if (control) return key == 'C' ? kCopyLine : -1;
+        if (key == VK_DELETE) return kDelete;
+        if (key == VK_RETURN) return kViewFile;
+        return -1;
+    }
+
+  private:
+    // The record of the selected row, when it names a service.
+    const ServiceRecord* Selected() const {
+        const ServiceRecord* r = SelectedRecord(list_.Handle(), records_);
+        return r && !r->name.empty() ? r : nullptr;
+    }
+
+    void Refresh() {
+        MDR_HERE();
+        records_ = CollectServices(std::move(records_));
+        std::vector<RowContent> rows;
+        rows.reserve(records_.size());
+        for (const ServiceRecord& r : records_)
+            rows.push_back({ServiceIdentity(r),
+                            {r.displayName, StateText(r.state), StartTypeText(r.startType),
+                             r.binaryPath, r.description},
+                            r.id,
+                            r.icon ? r.icon->get() : nullptr,
+                            r.fileMissing});
+        list_.Sync(rows);
+        const std::wstring count = std::to_wstring(records_.size());
+        Frame().SetTitle(L"MDR - Services manager (" + count + L" services found)");
+        Frame().SetStatus(L"Total services: " + count + ViewNote());
+    }
+
+    int Tell(const std::wstring& text, const wchar_t* title, UINT flags) const {
+        return Frame().Message(text, title, flags);
+    }
+    bool Ask(const std::wstring& text) const {
+        return Tell(text, kInformation, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+
+    // The commands' waits run behind the wait window, which keeps painting.
+    template <typename F> auto WithWaitWindow(F work) const {
+        WaitWindow wait(Frame().Window(), L"Applying changes",
+                        L"Please wait until the changes are applied to the service...",
+                        AppIcon(kPicSystem));
+        if (!wait.Opened()) Tell(L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+        MessagePump pump;
+        return work(ServiceWait{[&pump] { pump.Drain(); }});
+    }
+
+    void StartFailed(DWORD error) const {
+        Tell(L"The service could not be started. Error code: " + std::to_wstring(error),
+             kTitleWarning, MB_OK | MB_ICONWARNING);
+    }
+
+    void StartCommand() {
+        const ServiceRecord* r = Selected();
+        if (!r) return;
+        if (r->startType == SERVICE_DISABLED) {
+            Tell(L"This service is disabled, please enable it first. (Right click -> Startup type "
+                 L"-> Automatic or Demand)",
+                 kInformation, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (r->state == SERVICE_RUNNING) {
+            Tell(L"This service cannot be started because it is already running.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (!Ask(L"Are you sure you want to start the " + r->displayName + L" service?")) return;
+        const std::wstring name = r->name;
+        const ServiceResult result =
+            WithWaitWindow([&](const ServiceWait& wait) { return StartServiceByName(name, wait); });
+        Refresh();
+        if (result.ok)
+            Tell(L"The service was started successfully.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else
+            StartFailed(result.error);
+    }
+
+    void StopCommand() {
+        const ServiceRecord* r = Selected();
+        if (!r) return;
+        if (r->state == SERVICE_STOPPED) {
+            Tell(L"This service cannot be stopped because it isn't running.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (!Ask(L"Are you sure you want to stop the " + r->displayName + L" service?")) return;
+        const std::wstring name = r->name;
+        const bool stopped =
+            WithWaitWindow([&](const ServiceWait& wait) { return StopServiceByName(name, wait); });
+        Refresh();
+        if (stopped)
+            Tell(L"The service was stopped successfully.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else
+            Tell(L"The service could not be stopped.", kTitleWarning, MB_OK | MB_ICONWARNING);
+    }
+
+    void RestartCommand() {
+        const ServiceRecord* r = Selected();
+        if (!r) return;
+        if (r->state != SERVICE_RUNNING || r->startType == SERVICE_DISABLED) {
+            Refresh();
+            Tell(L"This service cannot be restarted because it isn't running.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (!Ask(L"Are you sure you want to restart the " + r->displayName + L" service?")) return;
+        const std::wstring name = r->name;
+        const bool stopped =
+            WithWaitWindow([&](const ServiceWait& wait) { return StopServiceByName(name, wait); });
+        if (!stopped) {
+            Refresh();
+            Tell(L"The service could not be stopped. Restart aborted.", kTitleWarning,
+                 MB_OK | MB_ICONWARNING);
+            return;
+        }
+        const ServiceResult result =
+            WithWaitWindow([&](const ServiceWait& wait) { return StartServiceByName(name, wait); });
+        Refresh();
+        if (result.ok)
+            Tell(L"The service was restarted successfully.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else
+            StartFailed(result.error);
+    }
+
+    void DeleteCommand() {
+        const ServiceRecord* r = Selected();
+        if (!r) return;
+        const std::wstring question =
+            L"Are you sure you want to remove the following service?\r\n\r\n" + r->name + L" (" +
+            r->displayName +
+            L")\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate "
+            L"service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that the "
+            L"executable itself will not be deleted. Only the\r\nreference to the service will "
+            L"be removed.";
+        if (Tell(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::wstring name = r->name;
+        // Its whole registry key first, so that MDR's backup manager can bring it back.
+        const std::wstring folder = ToolBackupFolder();
+        const ToolBackup backup =
+            WriteToolBackup(L"Sevrid", folder, {{kHklm, kServicesKey + name, std::nullopt}});
+        if (!backup.written) {
+            Tell(L"The service was not deleted, because its backup could not be written to the "
+                 L"folder\r\n" +
+                     (folder.empty() ? ToolFolder() + L"Backup\\" : folder),
+                 kTitleWarning, MB_OK | MB_ICONWARNING);
+            return;
+        }
+        const ServiceResult result = WithWaitWindow(
+            [&](const ServiceWait& wait) { return DeleteServiceByName(name, wait); });
+        // Nothing was deleted: the backup would only stand for a change that did not happen.
+        if (!result.ok) DeleteFileW(backup.file.c_str());
+        Refresh();
+        if (result.ok)
+            Tell(L"The service was deleted successfully.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else if (result.error == ERROR_SERVICE_MARKED_FOR_DELETE)
+            Tell(L"The service is already marked for deletion.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else if (result.error == ERROR_ACCESS_DENIED)
+            Tell(L"Deletion function returned access denied.", kInformation,
+                 MB_OK | MB_ICONINFORMATION);
+        else
+            Tell(L"The service cannot be deleted.", kInformation, MB_OK | MB_ICONINFORMATION);
+    }
+
+    void StartTypeCommand(DWORD startType) {
+        const ServiceRecord* r = Selected();
+        if (!r) return;
+        if (SetServiceStartType(r->name, startType)) {
+            Refresh();
+            Tell(L"Operation completed successfully.", kInformation, MB_OK | MB_ICONINFORMATION);
+        } else {
+            Tell(L"Operation could not be completed.", kInformation, MB_OK | MB_ICONWARNING);
+        }
+    }
+
+    void CopyAllPadded() const {
+        std::wstring text;
+        for (int row = 0, count = RowCount(list_.Handle()); row < count; ++row)
+            text += PaddedCopyLine(RowTexts(list_.Handle(), row));
+        SetClipboardText(Frame().Window(), text);
+    }
+
+    void Export() const {
+        // The records as they stand now: the count in the header and the blocks stay equal.
+        auto records = std::make_shared<std::vector<ServiceRecord>>(records_);
+        ExportListingCommand({records->size(),
+                              [records](size_t i) { return ServiceExportLines((*records)[i]); },
+                              true, ExportStatus::Full});
+    }
+
+    SyncedList list_;
+    UniqueHmenu menu_;
+    std::vector<ServiceRecord> records_;
+};
+
+} // namespace
+
+Tool& SevridTool() {
+    static Sevrid tool;
+    return tool;
+}
+
+} // namespace mdr

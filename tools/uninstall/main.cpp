@@ -1,8 +1,0 @@
-// Quorran: process entry.
-#include <windows.h>
-
-#include "tools/uninstall/quorran_window.h"
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return mdr::RunTool(mdr::QuorranTool());
-}
