@@ -49,10 +49,12 @@ void OnFixCommand() {
         FixErrorsWindow();
     } catch (const std::exception& e) {
         Log(L"Fixing stopped by an unexpected error: " + FromUtf8(e.what()));
-        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(Text::FixUnexpectedError, kUnexpectedErrorText),
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
     } catch (...) {
         Log(L"Fixing stopped by an unexpected error");
-        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(Text::FixUnexpectedError, kUnexpectedErrorText),
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
     }
 }
 
