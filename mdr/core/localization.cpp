@@ -103,14 +103,6 @@ std::wstring LangTextOr(Text text, std::wstring_view fallback) {
     return found.empty() ? std::wstring(fallback) : found;
 }
 
-const std::wstring& LangText(int n) {
-    return LangText(static_cast<Text>(n));
-}
-
-std::wstring LangTextOr(int n, std::wstring_view fallback) {
-    return LangTextOr(static_cast<Text>(n), fallback);
-}
-
 int LangCount() {
     return static_cast<int>(TextTable().size());
 }

@@ -37,8 +37,6 @@ int LangCount();
 // The text, or fallback where the loaded file has no such entry (files written before the entry
 // was added still load).
 std::wstring LangTextOr(Text text, std::wstring_view fallback);
-const std::wstring& LangText(int n);
-std::wstring LangTextOr(int n, std::wstring_view fallback);
 
 // Replaces a "$WORD$" placeholder in text, ignoring case.
 std::wstring ReplacePlaceholder(const std::wstring& text, const std::wstring& placeholder,

@@ -23,16 +23,16 @@ TEST(Languages, TableByNumberWithGapsAndLineBreaks) {
     ASSERT_EQ(LoadLanguage(L"C:\\unused\\", path), 1);
     // Seven named keys: l0..l5 and Comment, so texts 0..6 exist.
     EXPECT_EQ(LangCount(), 7);
-    EXPECT_EQ(LangText(0), L"first\r\nsecond\r\nthird");
-    EXPECT_EQ(LangText(1), L"one");
-    EXPECT_EQ(LangText(4), L"\r\n");
-    EXPECT_EQ(LangText(6), L""); // counted, but there is no key l6 in the group
-    EXPECT_EQ(LangText(-1), L"");
+    EXPECT_EQ(LangText(Text{0}), L"first\r\nsecond\r\nthird");
+    EXPECT_EQ(LangText(Text{1}), L"one");
+    EXPECT_EQ(LangText(Text{4}), L"\r\n");
+    EXPECT_EQ(LangText(Text{6}), L""); // counted, but there is no key l6 in the group
+    EXPECT_EQ(LangText(Text{-1}), L"");
 
     CreateDirectoryW((program / L"dir.ini").c_str(), nullptr);
     for (const wchar_t* name : {L"missing.ini", L"   ", L"dir.ini"})
         EXPECT_EQ(LoadLanguage(program.Path(), name), 0) << ToUtf8(name);
-    EXPECT_EQ(LangText(1), L"one"); // a failed load leaves the table alone
+    EXPECT_EQ(LangText(Text{1}), L"one"); // a failed load leaves the table alone
 }
 
 TEST(Languages, PlaceholdersIgnoreCase) {
