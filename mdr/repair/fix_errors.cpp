@@ -42,8 +42,8 @@ constexpr wchar_t kEllipsis[] = L"\\..\\";
 constexpr int kKeyEntry = 0;
 constexpr int kValueEntry = 1;
 
-// Texts of the two safeguards around the backup (language entries 264 and 265; these English
-// texts stand in for language files written before them).
+// English texts of the two safeguards around the backup, Text::BackupIncomplete and
+// Text::InexactBackupQuestion; they stand in for language files written before them.
 constexpr wchar_t kBackupIncompleteText[] =
     L"The backup file $BACKUPFILELOCATION$ could not be written completely, so nothing was "
     L"removed from the registry.\r\n\r\nMake sure the drive has free space and try again.";

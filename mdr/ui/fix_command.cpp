@@ -20,7 +20,7 @@ MDR_TRACE_MODULE(BackupEngine);
 namespace mdr {
 namespace {
 
-// Language entry 266; this English text stands in for language files written before it.
+// Text::FixUnexpectedError; this English text stands in for language files written before it.
 constexpr wchar_t kUnexpectedErrorText[] =
     L"Fixing stopped because of an unexpected error. The errors still listed were not fixed.";
 

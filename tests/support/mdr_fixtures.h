@@ -64,7 +64,7 @@ Gadgets FindGadgets(HWND main);
 
 bool ButtonEnabled(const Gadgets& g, int id);
 bool Scanning(const Gadgets& g);
-// Not scanning, and the status line says the scan ended (entry 151) or was stopped (150).
+// Not scanning, and the status line says the scan ended (ScanFinishedStatus) or was stopped.
 bool ScanFinished(const Gadgets& g);
 bool ScanCancelled(const Gadgets& g);
 
