@@ -81,8 +81,8 @@ TEST_F(RowsBench, StaysResponsiveWhileAScanAddsThousandsOfRows) {
     std::printf("[ figure ] the slowest of 10 resizes after the scan took %llu ms\n",
                 slowestIdleResize);
     EXPECT_GE(ListViewCount(g.list), kRows);
-    EXPECT_EQ(ReadStatusBarPart(g.status, 2),
-              Fill(T(135), L"$ERRRORSDETECTED$", std::to_wstring(ListViewCount(g.list))));
+    EXPECT_EQ(ReadStatusBarPart(g.status, 2), Fill(T(Text::ErrorsStatus), L"$ERRRORSDETECTED$",
+                                                   std::to_wstring(ListViewCount(g.list))));
     Exit(g);
 }
 

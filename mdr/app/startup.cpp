@@ -147,7 +147,8 @@ void OfferFirstRunBackup() {
         return;
     }
     Log(L"This is the first run, asking to backup registry...");
-    int answer = MessageBoxW(nullptr, LangText(153).c_str(), LangText(152).c_str(),
+    int answer = MessageBoxW(nullptr, LangText(Text::FirstRunQuestion).c_str(),
+                             LangText(Text::FirstRunTitle).c_str(),
                              MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
     if (answer == IDYES) {
         Log(L"Starting registry backup...");
@@ -239,7 +240,7 @@ int StartUp(MainWindowRunner runner) {
         return Refuse(Refusal::LanguageFile, language);
     }
     for (int item = 1; item <= kAreaCount; ++item)
-        AreaTable()[item - 1].name = LangText(item);
+        AreaTable()[item - 1].name = LangText(kAreaNames[item - 1]);
 
     if (Settings().CreateLog == 1) {
         BeginLogFile(paths.logFile, L"Veltrane Mendora v. " MDR_VERSION_TEXT);

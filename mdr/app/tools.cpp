@@ -81,8 +81,10 @@ void LaunchTool(int menuId, HWND owner) {
         if (tool.menuId != menuId) continue;
         // FileSizeOf is -1 for a missing file and for a folder: neither can be started.
         if (FileSizeOf(tool.executablePath) < 0) {
-            const std::wstring text = MissingToolText(LangText(224), tool.executablePath);
-            MessageBoxW(owner, text.c_str(), LangText(23).c_str(), MB_OK | MB_ICONEXCLAMATION);
+            const std::wstring text =
+                MissingToolText(LangText(Text::ToolNotFound), tool.executablePath);
+            MessageBoxW(owner, text.c_str(), LangText(Text::WarningTitle).c_str(),
+                        MB_OK | MB_ICONEXCLAMATION);
             continue;
         }
         // The tool's own folder as its working folder, so it finds files beside it.

@@ -27,7 +27,7 @@ inline constexpr wchar_t kNoToolInformation[] = L"No information available";
 // empty or naming nothing (it is checked at launch). pluginsFolder ends in "\".
 ToolInfo ToolFromDescription(const IniFile& description, const std::wstring& pluginsFolder,
                              int menuId);
-// Entry 224's text with "$PLUGINFILE$" (any letter case) replaced by the path in quotes.
+// Text::ToolNotFound's text with "$PLUGINFILE$" (any letter case) replaced by the path in quotes.
 std::wstring MissingToolText(const std::wstring& entryText, const std::wstring& path);
 
 // ---- Discovery and launch ----

@@ -90,16 +90,17 @@ int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
     return 1;
 }
 
-const std::wstring& LangText(int n) {
+const std::wstring& LangText(Text text) {
     static const std::wstring empty;
     const std::vector<std::wstring>& table = TextTable();
+    const int n = static_cast<int>(text);
     if (n < 0 || static_cast<size_t>(n) >= table.size()) return empty;
     return table[static_cast<size_t>(n)];
 }
 
-std::wstring LangTextOr(int n, std::wstring_view fallback) {
-    const std::wstring& text = LangText(n);
-    return text.empty() ? std::wstring(fallback) : text;
+std::wstring LangTextOr(Text text, std::wstring_view fallback) {
+    const std::wstring& found = LangText(text);
+    return found.empty() ? std::wstring(fallback) : found;
 }
 
 int LangCount() {

@@ -1,10 +1,12 @@
 // Language files: discovery under "Localization\" of the program folder, loading of one file's
-// numbered texts, and lookups by number.
+// numbered texts, and lookups by their names (texts.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "mdr/core/texts.h"
 
 namespace mdr {
 
@@ -28,12 +30,13 @@ inline constexpr size_t kMaxLanguageText = 4096;
 int LoadLanguage(const std::wstring& programFolder, const std::wstring& path,
                  const std::wstring& group = L"MDRLanguageData");
 
-// Entry n of the loaded table, "" outside 0..N-1. Thread-safe once loading is done.
-const std::wstring& LangText(int n);
+// The text's entry in the loaded table, "" when the file has fewer entries. Thread-safe once
+// loading is done.
+const std::wstring& LangText(Text text);
 int LangCount();
-// Entry n, or fallback where the loaded file has no such entry (files written before the entry
+// The text, or fallback where the loaded file has no such entry (files written before the entry
 // was added still load).
-std::wstring LangTextOr(int n, std::wstring_view fallback);
+std::wstring LangTextOr(Text text, std::wstring_view fallback);
 
 // Replaces a "$WORD$" placeholder in text, ignoring case.
 std::wstring ReplacePlaceholder(const std::wstring& text, const std::wstring& placeholder,

@@ -107,21 +107,25 @@ LRESULT CALLBACK ManagerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 bool BuildManagerWindow(ManagerState& state, HWND owner) {
     MDR_HERE();
     if (!RegisterWindowClass({kManagerClass, ManagerProc})) return false;
-    state.window = CreateModalWindow({kManagerClass, LangText(115), kClientWidth, kClientHeight},
-                                     owner, &state);
+    state.window = CreateModalWindow(
+        {kManagerClass, LangText(Text::BackupManagerTitle), kClientWidth, kClientHeight}, owner,
+        &state);
     if (!state.window) return false;
     HWND w = state.window;
-    bool ok = AddLabel(w, LangText(116), {5, 10, 400, 20}, kTextId) != nullptr;
+    bool ok = AddLabel(w, LangText(Text::BackupManagerLabel), {5, 10, 400, 20}, kTextId) != nullptr;
     // One file at a time is restored or removed, so one row is selected at a time.
     state.list = AddReportList(w, kListId, {5, 35, 405, 175},
                                LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS,
-                               {{LangText(117), 150}, {LangText(118), 150}, {LangText(119), 100}});
+                               {{LangText(Text::BackupFileColumn), 150},
+                                {LangText(Text::BackupCreatedColumn), 150},
+                                {LangText(Text::BackupSizeColumn), 100}});
     ok = ok && state.list;
     ok = ok && AddSeparator(w, {5, 220, 405, 10}, kSeparatorId);
-    ok = ok && AddButton(w, kCloseId, LangText(120), {5, 230, 100, 25});
+    ok = ok && AddButton(w, kCloseId, LangText(Text::CloseButton), {5, 230, 100, 25});
     // Wide enough for the longer translations ("Wiederherstellen").
-    ok = ok && AddButton(w, kRemoveId, LangText(121), {185, 230, 110, 25});
-    ok = ok && AddButton(w, kRestoreId, LangText(122), {300, 230, 110, 25}, BS_DEFPUSHBUTTON);
+    ok = ok && AddButton(w, kRemoveId, LangText(Text::BackupRemoveButton), {185, 230, 110, 25});
+    ok = ok && AddButton(w, kRestoreId, LangText(Text::BackupRestoreButton), {300, 230, 110, 25},
+                         BS_DEFPUSHBUTTON);
     if (!ok) {
         DestroyWindow(w);
         state.window = nullptr;
@@ -166,7 +170,8 @@ BackupEntry* SelectedEntry(ManagerState& state, int& row) {
     MDR_HERE();
     row = ListView_GetNextItem(state.list, -1, LVNI_SELECTED);
     if (row < 0) {
-        ShowMessage(LangText(125), LangText(21), MB_ICONINFORMATION);
+        ShowMessage(LangText(Text::SelectBackupFirst), LangText(Text::InformationTitle),
+                    MB_ICONINFORMATION);
         return nullptr;
     }
     wchar_t name[MAX_PATH + 1] = {};
@@ -184,7 +189,8 @@ void DeleteEntry(ManagerState& state, const BackupEntry* entry, int row) {
     if (!DeleteFileW(entry->path.c_str())) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            ShowMessage(LangText(124), LangText(19), MB_ICONWARNING);
+            ShowMessage(LangText(Text::BackupNotDeleted), LangText(Text::ErrorTitle),
+                        MB_ICONWARNING);
             return;
         }
     }
@@ -198,9 +204,10 @@ void OnRemove(ManagerState& state) {
     int row = -1;
     BackupEntry* entry = SelectedEntry(state, row);
     if (!entry) return;
-    const std::wstring question =
-        ReplacePlaceholder(LangText(123), L"$REMOVEFILE$", L"\"" + entry->path + L"\"");
-    if (ShowMessage(question, LangText(71), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    const std::wstring question = ReplacePlaceholder(LangText(Text::BackupDeleteQuestion),
+                                                     L"$REMOVEFILE$", L"\"" + entry->path + L"\"");
+    if (ShowMessage(question, LangText(Text::ConfirmTitle), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
     DeleteEntry(state, entry, row);
 }
 
@@ -216,10 +223,12 @@ void OnRestore(ManagerState& state) {
     SetActiveWindow(state.window);
     if (!outcome.restored) {
         // The file stays whatever DeleteBackups says: it may be the only copy of what was fixed.
-        ShowMessage(LangText(127) + RestoreMissingText(outcome), LangText(23), MB_ICONWARNING);
+        ShowMessage(LangText(Text::BackupNotRestored) + RestoreMissingText(outcome),
+                    LangText(Text::WarningTitle), MB_ICONWARNING);
         return;
     }
-    ShowMessage(LangText(126), LangText(21), MB_ICONINFORMATION);
+    ShowMessage(LangText(Text::BackupRestored), LangText(Text::InformationTitle),
+                MB_ICONINFORMATION);
     if (Settings().DeleteBackups == 1) DeleteEntry(state, entry, row);
 }
 
@@ -347,7 +356,7 @@ int ManageBackupWindow(HWND owner) {
     state.entries = ListBackupFiles(Paths().backupFolder);
 
     if (!BuildManagerWindow(state, owner)) {
-        ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
+        ShowMessage(LangText(Text::WindowOpenFailed), LangText(Text::ErrorTitle), MB_ICONERROR);
         EndProgram();
     }
     FillList(state);

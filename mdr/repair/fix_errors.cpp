@@ -42,8 +42,8 @@ constexpr wchar_t kEllipsis[] = L"\\..\\";
 constexpr int kKeyEntry = 0;
 constexpr int kValueEntry = 1;
 
-// Texts of the two safeguards around the backup (language entries 264 and 265; these English
-// texts stand in for language files written before them).
+// English texts of the two safeguards around the backup, Text::BackupIncomplete and
+// Text::InexactBackupQuestion; they stand in for language files written before them.
 constexpr wchar_t kBackupIncompleteText[] =
     L"The backup file $BACKUPFILELOCATION$ could not be written completely, so nothing was "
     L"removed from the registry.\r\n\r\nMake sure the drive has free space and try again.";
@@ -88,13 +88,15 @@ class RepairWindow {
         MDR_HERE();
         owner_ = owner;
         if (!RegisterWindowClass({kRepairWindowClass, RepairWindowProc, 0, IDC_WAIT})) return false;
-        window_ = CreateModalWindow({kRepairWindowClass, LangText(102), kRepairWidth, kRepairHeight,
+        window_ = CreateModalWindow({kRepairWindowClass, LangText(Text::FixProgressTitle),
+                                     kRepairWidth, kRepairHeight,
                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME},
                                     owner_);
         if (!window_) return false;
-        HWND headline = AddLabel(window_, LangText(104), {10, 10, 355, 35}, kHeadlineText);
+        HWND headline =
+            AddLabel(window_, LangText(Text::FixProgressText), {10, 10, 355, 35}, kHeadlineText);
         progress_ = AddProgressBar(window_, kProgressBar, {10, 45, 355, 20}, PBS_SMOOTH);
-        step_ = AddLabel(window_, LangText(103), {10, 75, 355, 15}, kStepText,
+        step_ = AddLabel(window_, LangText(Text::FixWorkingStep), {10, 75, 355, 15}, kStepText,
                          SS_LEFTNOWORDWRAP | SS_NOPREFIX);
         if (!headline || !progress_ || !step_) return false;
         ShowModalWindow(window_);
@@ -212,9 +214,10 @@ bool ConfirmInexactRemoval(const std::vector<std::wstring>& items) {
         list += (i ? L"\r\n" : L"") + items[i];
     if (items.size() > kOmissionsListed)
         list += L"\r\n(" + Num(items.size() - kOmissionsListed) + L" more)";
-    const std::wstring text =
-        ReplacePlaceholder(LangTextOr(265, kInexactQuestion), L"$ENTRIES$", list);
-    return ShowMessage(text, LangText(71), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    const std::wstring text = ReplacePlaceholder(
+        LangTextOr(Text::InexactBackupQuestion, kInexactQuestion), L"$ENTRIES$", list);
+    return ShowMessage(text, LangText(Text::ConfirmTitle),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 } // namespace
@@ -224,16 +227,16 @@ bool ConfirmInexactRemoval(const std::vector<std::wstring>& items) {
 FixChoice FixChoiceFor(int beforeFixing) {
     // question, backup, restore point, asking, chosen, skipped
     static const FixChoice kChoices[] = {
-        {0, true, true, nullptr, L"Creating backup and restore point", nullptr},
-        {0, true, false, nullptr, L"Creating backup", nullptr},
-        {0, false, true, nullptr, L"Creating restore point", nullptr},
-        {99, true, true, L"Asking user to backup and create a restore point",
+        {std::nullopt, true, true, nullptr, L"Creating backup and restore point", nullptr},
+        {std::nullopt, true, false, nullptr, L"Creating backup", nullptr},
+        {std::nullopt, false, true, nullptr, L"Creating restore point", nullptr},
+        {Text::AskBothQuestion, true, true, L"Asking user to backup and create a restore point",
          L"Creating backup and restore point",
          L"Skipping the creation of a backup and restore point"},
-        {100, true, false, L"Asking user to backup", L"Creating backup",
+        {Text::AskBackupQuestion, true, false, L"Asking user to backup", L"Creating backup",
          L"Skipping the creation of a backup"},
-        {101, false, true, L"Asking user to make restore point", L"Creating restore point",
-         L"Skipping restore point creation"},
+        {Text::AskRestorePointQuestion, false, true, L"Asking user to make restore point",
+         L"Creating restore point", L"Skipping restore point creation"},
     };
     if (beforeFixing < 0 || beforeFixing >= static_cast<int>(std::size(kChoices))) return {};
     return kChoices[beforeFixing];
@@ -391,10 +394,12 @@ struct FixRun {
 bool AskToFix(FixRun& run) {
     if (Records().empty()) {
         Log(L"No errors to fix");
-        ShowMessage(LangText(95), LangText(21), MB_OK | MB_ICONINFORMATION);
+        ShowMessage(LangText(Text::NothingToFix), LangText(Text::InformationTitle),
+                    MB_OK | MB_ICONINFORMATION);
         return false;
     }
-    if (ShowMessage(LangText(96), LangText(71), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (ShowMessage(LangText(Text::FixConfirmQuestion), LangText(Text::ConfirmTitle),
+                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
         Log(L"User cancelled fixing...");
         return false;
     }
@@ -411,7 +416,8 @@ bool AskToFix(FixRun& run) {
     Log(L"Total entries selected for fix: " + Num(run.checkedCount));
     if (run.checkedCount == 0) {
         Log(L"No error entries selected, returning");
-        ShowMessage(LangText(97), LangText(21), MB_OK | MB_ICONINFORMATION);
+        ShowMessage(LangText(Text::NoErrorsChecked), LangText(Text::InformationTitle),
+                    MB_OK | MB_ICONINFORMATION);
         return false;
     }
     return true;
@@ -422,10 +428,10 @@ void AskForSafeguards(FixRun& run) {
     const FixChoice choice = FixChoiceFor(Settings().BeforeFixing);
     run.backup = choice.backup;
     run.restorePoint = choice.restorePoint;
-    if (choice.question != 0) {
+    if (choice.question) {
         Log(choice.askingLog);
-        if (ShowMessage(LangText(choice.question), LangText(71), MB_YESNO | MB_ICONQUESTION) ==
-            IDYES) {
+        if (ShowMessage(LangText(*choice.question), LangText(Text::ConfirmTitle),
+                        MB_YESNO | MB_ICONQUESTION) == IDYES) {
             Log(choice.chosenLog);
         } else {
             Log(choice.skippedLog);
@@ -444,9 +450,9 @@ bool OpenBackup(FixRun& run) {
     if (!reserved.empty()) run.backupPath = reserved;
     if (reserved.empty() || CreateBackupFile(run.backupPath) != 1) {
         if (!reserved.empty()) DeleteFileW(reserved.c_str());
-        ShowMessage(
-            ReplacePlaceholder(LangText(98), L"$BACKUPFILELOCATION$", Quoted(run.backupPath)),
-            LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(ReplacePlaceholder(LangText(Text::BackupNotCreated), L"$BACKUPFILELOCATION$",
+                                       Quoted(run.backupPath)),
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
         return false;
     }
     run.backupFile.open = true;
@@ -463,7 +469,7 @@ void OpenRepairWindow(FixRun& run, RepairWindow& window) {
         CloseBackupFile();
         DeleteFileW(run.backupPath.c_str()); // nothing was removed, so it backs up nothing
     }
-    ShowMessage(LangText(31), LangText(19), MB_OK | MB_ICONERROR);
+    ShowMessage(LangText(Text::WindowOpenFailed), LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
     EndProgram(0);
 }
 
@@ -482,10 +488,10 @@ void BackUpRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
         pump.Pause(kRowPauseMs);
     }
     Log(L"Closing backup file");
-    window.SetStep(LangText(105));
+    window.SetStep(LangText(Text::FixClosingBackupStep));
     run.backupFile.open = false;
     run.backupComplete = CloseBackupFile() == 1;
-    window.SetStep(LangText(103));
+    window.SetStep(LangText(Text::FixWorkingStep));
     Log(L"Backup file closed");
 }
 
@@ -557,7 +563,7 @@ void UpdateView(FixRun& run, RepairWindow& window) {
     MDR_HERE();
     Log(L"Registry fixed...");
     run.view.RefreshDetails();
-    run.view.SetStatusText(LangText(155));
+    run.view.SetStatusText(LangText(Text::ReadyStatus));
     for (int item = 1; item <= kAreaCount; ++item) {
         const AreaEntry& area = AreaTable()[item - 1];
         run.view.SetAreaLabel(item, AreaLabel(area.name, area.errorsFound), area.errorsFound <= 0);
@@ -572,14 +578,14 @@ void UpdateView(FixRun& run, RepairWindow& window) {
 int Report(const FixRun& run) {
     Log(L"Status: " + Num(run.fixed) + L" of " + Num(run.checkedCount) + L" errors fixed");
     if (run.backup && !run.backupComplete) {
-        ShowMessage(ReplacePlaceholder(LangTextOr(264, kBackupIncompleteText),
+        ShowMessage(ReplacePlaceholder(LangTextOr(Text::BackupIncomplete, kBackupIncompleteText),
                                        L"$BACKUPFILELOCATION$", Quoted(run.backupPath)),
-                    LangText(19), MB_OK | MB_ICONERROR);
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
         Log(L"FixErrorsWindow() -> retn");
         return 0;
     }
-    ShowMessage(LangText(run.fixed == run.checkedCount ? 107 : 108), LangText(21),
-                MB_OK | MB_ICONINFORMATION);
+    ShowMessage(LangText(run.fixed == run.checkedCount ? Text::FixAllDone : Text::FixSomeFailed),
+                LangText(Text::InformationTitle), MB_OK | MB_ICONINFORMATION);
     Log(L"FixErrorsWindow() -> retn");
     return 1;
 }

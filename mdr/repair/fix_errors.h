@@ -7,10 +7,12 @@
 #include <windows.h>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "mdr/core/texts.h"
 #include "mdr/scan/detected_errors.h"
 #include "common/registry.h"
 
@@ -67,7 +69,7 @@ std::wstring FitPathToWidth(HWND window, std::wstring_view text, int width);
 // What BeforeFixing asks for. Without a question, backup and restorePoint apply at once; with
 // one, they apply on Yes and nothing applies on No.
 struct FixChoice {
-    int question = 0; // language entry of the Yes/No question, 0 for none
+    std::optional<Text> question; // the Yes/No question, none when nothing is asked
     bool backup = false;
     bool restorePoint = false;
     const wchar_t* askingLog = nullptr;  // logged before the question

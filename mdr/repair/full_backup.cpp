@@ -72,17 +72,20 @@ bool BuildProgressWindow(ProgressState& state, HWND owner) {
     MDR_HERE();
     if (!RegisterWindowClass({kProgressClass, ProgressProc})) return false;
     // A caption without a system menu: the window closes only through Cancel.
-    state.window = CreateModalWindow(
-        {kProgressClass, LangText(111), kClientWidth, kClientHeight, WS_POPUP | WS_CAPTION}, owner,
-        &state);
+    state.window = CreateModalWindow({kProgressClass, LangText(Text::FullBackupTitle), kClientWidth,
+                                      kClientHeight, WS_POPUP | WS_CAPTION},
+                                     owner, &state);
     if (!state.window) return false;
     HWND w = state.window;
-    bool ok = AddLabel(w, LangText(113), {10, 10, 355, 35}, kIntroTextId) != nullptr;
+    bool ok = AddLabel(w, LangText(Text::FullBackupProgressText), {10, 10, 355, 35},
+                       kIntroTextId) != nullptr;
     state.progress = AddProgressBar(w, kProgressId, {10, 45, 355, 20});
-    state.stateText = AddLabel(w, LangText(112), {10, 75, 375, 15}, kStateTextId);
+    state.stateText =
+        AddLabel(w, LangText(Text::FullBackupCompleted), {10, 75, 375, 15}, kStateTextId);
     ok = ok && state.progress && state.stateText;
     ok = ok && AddSeparator(w, {10, 100, 355, 10}, kSeparatorId);
-    ok = ok && AddButton(w, kCancelId, LangText(32), {260, 110, 105, 25}, BS_DEFPUSHBUTTON);
+    ok = ok && AddButton(w, kCancelId, LangText(Text::CancelButton), {260, 110, 105, 25},
+                         BS_DEFPUSHBUTTON);
     if (!ok) {
         DestroyWindow(w);
         state.window = nullptr;
@@ -96,7 +99,8 @@ bool CancelConfirmed(ProgressState& state) {
     if (!state.cancelRequested) return false;
     MDR_HERE();
     state.cancelRequested = false;
-    return ShowMessage(LangText(114), LangText(71), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessage(LangText(Text::FullBackupCancelQuestion), LangText(Text::ConfirmTitle),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 struct PickerRequest {
@@ -184,14 +188,15 @@ int FullbackupWindow() {
 
     // Checked before the folder is asked for, so that nobody chooses a folder in vain.
     if (FileSizeOf(editor) <= 0) {
-        ShowMessage(ReplacePlaceholder(LangText(110), L"$REGEDITEXE$", editor), LangText(19),
-                    MB_ICONERROR);
+        ShowMessage(
+            ReplacePlaceholder(LangText(Text::FullBackupNoRegedit), L"$REGEDITEXE$", editor),
+            LangText(Text::ErrorTitle), MB_ICONERROR);
         Log(L"FullbackupWindow() -> retn");
         return 0;
     }
     // The window that is active now owns the picker and then the progress window.
     HWND owner = GetActiveWindow();
-    std::wstring folder = ChooseFolder(owner, LangText(109));
+    std::wstring folder = ChooseFolder(owner, LangText(Text::FullBackupFolderPrompt));
     if (folder.empty()) {
         Log(L"FullbackupWindow() -> retn");
         return 0;
@@ -202,7 +207,7 @@ int FullbackupWindow() {
     if (owner && !IsWindow(owner)) owner = nullptr;
     ProgressState state;
     if (!BuildProgressWindow(state, owner)) {
-        ShowMessage(LangText(31), LangText(19), MB_ICONERROR);
+        ShowMessage(LangText(Text::WindowOpenFailed), LangText(Text::ErrorTitle), MB_ICONERROR);
         EndProgram();
     }
     ShowModalWindow(state.window);
@@ -220,7 +225,8 @@ int FullbackupWindow() {
                 return 1;
             }
         }
-        SetWindowTextW(state.stateText, (LangText(112) + L" " + jobs[i].label).c_str());
+        SetWindowTextW(state.stateText,
+                       (LangText(Text::FullBackupCompleted) + L" " + jobs[i].label).c_str());
         SendMessageW(state.progress, PBM_SETPOS,
                      FullBackupProgress(static_cast<int>(i) + 1, static_cast<int>(jobs.size())), 0);
     }

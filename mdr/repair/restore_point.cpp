@@ -46,19 +46,19 @@ int CallSrSetRestorePoint(RESTOREPOINTINFOW& info, STATEMGRSTATUS& status, bool&
 struct Outcome {
     int code;
     const wchar_t* logName;
-    int textEntry;
+    Text text;
     bool quietToo;
 };
 
 constexpr Outcome kOutcomes[] = {
-    {ERROR_SUCCESS, L"ERROR_SUCCESS", 22, false},
-    {ERROR_BAD_ENVIRONMENT, L"ERROR_BAD_ENVIRONMENT", 24, false},
-    {ERROR_DISK_FULL, L"ERROR_DISK_FULL", 25, false},
-    {ERROR_INTERNAL_ERROR, L"ERROR_INTERNAL_ERROR", 26, false},
-    {ERROR_INVALID_DATA, L"ERROR_INVALID_DATA", 27, true},
-    {ERROR_SERVICE_DISABLED, L"ERROR_SERVICE_DISABLED", 28, false},
+    {ERROR_SUCCESS, L"ERROR_SUCCESS", Text::RestorePointCreated, false},
+    {ERROR_BAD_ENVIRONMENT, L"ERROR_BAD_ENVIRONMENT", Text::RestorePointBadEnvironment, false},
+    {ERROR_DISK_FULL, L"ERROR_DISK_FULL", Text::RestorePointDiskFull, false},
+    {ERROR_INTERNAL_ERROR, L"ERROR_INTERNAL_ERROR", Text::RestorePointInternalError, false},
+    {ERROR_INVALID_DATA, L"ERROR_INVALID_DATA", Text::RestorePointRejected, true},
+    {ERROR_SERVICE_DISABLED, L"ERROR_SERVICE_DISABLED", Text::RestorePointSwitchedOff, false},
 };
-constexpr Outcome kUnexpected = {-1, L"ERROR_UNEXPECTED", 29, false};
+constexpr Outcome kUnexpected = {-1, L"ERROR_UNEXPECTED", Text::RestorePointUnexpected, false};
 
 const Outcome& OutcomeOf(int code) {
     for (const Outcome& outcome : kOutcomes) {
@@ -118,7 +118,8 @@ int SetRestorePoint(int mode) {
 
     if (!SystemRestoreAvailable()) {
         Log(L"Cannot set restore point because the operating system does not support it");
-        ShowMessage(LangText(20), LangText(19), MB_ICONWARNING);
+        ShowMessage(LangText(Text::RestorePointUnavailable), LangText(Text::ErrorTitle),
+                    MB_ICONWARNING);
         return 0;
     }
 
@@ -127,11 +128,11 @@ int SetRestorePoint(int mode) {
     Log(std::wstring(L"MDR_StartRestore() -> #") + outcome.logName);
     if (mode == 0 || outcome.quietToo) {
         if (result == ERROR_SUCCESS) {
-            ShowMessage(ReplacePlaceholder(LangText(outcome.textEntry), L"$RESTOREPOINTNAME$",
+            ShowMessage(ReplacePlaceholder(LangText(outcome.text), L"$RESTOREPOINTNAME$",
                                            L"\"" + name + L"\""),
-                        LangText(21), MB_ICONINFORMATION);
+                        LangText(Text::InformationTitle), MB_ICONINFORMATION);
         } else {
-            ShowMessage(LangText(outcome.textEntry), LangText(23), MB_ICONWARNING);
+            ShowMessage(LangText(outcome.text), LangText(Text::WarningTitle), MB_ICONWARNING);
         }
     }
 

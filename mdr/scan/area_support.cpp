@@ -62,7 +62,7 @@ std::wstring JoinKey(const std::wstring& parent, const std::wstring& child) {
     return parent + L"\\" + child;
 }
 
-std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text) {
+std::wstring Describe(Text entry, const wchar_t* placeholder, const std::wstring& text) {
     return ReplacePlaceholder(LangText(entry), placeholder, L"\"" + text + L"\"");
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "mdr/core/texts.h"
 #include "mdr/scan/engine_state.h"
 
 namespace mdr {
@@ -26,9 +27,9 @@ int EnumerateValuesInViews(RootKey root, const std::wstring& keyPath, ValueCheck
 // Joins a key path and a child name ("" parent gives the child alone).
 std::wstring JoinKey(const std::wstring& parent, const std::wstring& child);
 
-// Language entry n with its placeholder replaced by the text in double quotes: the description
+// The language text with its placeholder replaced by text in double quotes: the description
 // every area stores with a report.
-std::wstring Describe(int entry, const wchar_t* placeholder, const std::wstring& text);
+std::wstring Describe(Text entry, const wchar_t* placeholder, const std::wstring& text);
 
 // The last component of a key path (the whole path when it has no "\").
 std::wstring LastComponent(const std::wstring& keyPath);

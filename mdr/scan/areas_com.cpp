@@ -25,21 +25,18 @@ constexpr int kValueEntry = 1;
 constexpr wchar_t kComCategory[] = L"ActiveX / COM";
 constexpr wchar_t kTypelibCategory[] = L"Type libraries";
 
-constexpr int kTextIcon = 225;
-constexpr int kTextAppId = 231;
-constexpr int kTextServer = 233;
-constexpr int kTextTypelibOfClass = 230;
-constexpr int kTextEmptyClass = 253;
-constexpr int kTextTypelibOfInterface = 258;
-
 // Server subkeys of a class in test order, with the description of a missing file.
 struct ServerKey {
     const wchar_t* name;
-    int text;
+    Text text;
 };
 constexpr ServerKey kServerKeys[] = {
-    {L"InprocServer", 226},    {L"InprocServer32", 227}, {L"InprocHandler", 228},
-    {L"InprocHandler32", 229}, {L"LocalServer", 233},    {L"LocalServer32", 233},
+    {L"InprocServer", Text::InprocServerMissing},
+    {L"InprocServer32", Text::InprocServer32Missing},
+    {L"InprocHandler", Text::InprocHandlerMissing},
+    {L"InprocHandler32", Text::InprocHandler32Missing},
+    {L"LocalServer", Text::FileMissing},
+    {L"LocalServer32", Text::FileMissing},
 };
 
 constexpr const wchar_t* kProxyStubKeys[] = {L"ProxyStubClsid32", L"ProxyStubClsid"};
@@ -77,7 +74,7 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
     ItemKey cls(root, keyPath);
     // No value anywhere below the class: nothing could use it. The whole class key goes.
     if (!cls.HoldsValues()) {
-        ReportCom(root, keyPath, L"", L"", Describe(kTextEmptyClass, L"$ENTRY$", keyPath),
+        ReportCom(root, keyPath, L"", L"", Describe(Text::EmptyKey, L"$ENTRY$", keyPath),
                   kKeyEntry);
         return 0;
     }
@@ -87,7 +84,7 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
         icon = BeforeFirstComma(icon);
         if (!icon.empty() && FileReferenceExists(icon) == 0) {
             ReportCom(root, JoinKey(keyPath, L"DefaultIcon"), L"", L"",
-                      Describe(kTextIcon, L"$FILEPATH$", icon), kKeyEntry);
+                      Describe(Text::ClassIconMissing, L"$FILEPATH$", icon), kKeyEntry);
             return 0;
         }
     }
@@ -109,7 +106,7 @@ int CheckClsidEntry(RootKey root, const std::wstring& keyPath) {
         if (!typelib.empty() &&
             ReferencedKeyExists(kHklm, L"Software\\Classes\\TypeLib\\" + typelib) == 0) {
             ReportCom(root, typelibKey, L"", typelib,
-                      Describe(kTextTypelibOfClass, L"$TYPELIB$", typelib), kKeyEntry);
+                      Describe(Text::ClassTypeLibUnregistered, L"$TYPELIB$", typelib), kKeyEntry);
             return 0;
         }
     }
@@ -135,15 +132,16 @@ int CheckAppIdEntry(RootKey root, const std::wstring& keyPath) {
         const std::wstring target = L"Software\\Classes\\AppID\\" + appId;
         if (!appId.empty() && !ReferencedKeyExists(kHklm, target) &&
             !ReferencedKeyExists(kHkcu, target)) {
-            ReportCom(root, keyPath, L"", L"", Describe(kTextAppId, L"$APPID$", appId), kKeyEntry);
+            ReportCom(root, keyPath, L"", L"", Describe(Text::AppIdUnregistered, L"$APPID$", appId),
+                      kKeyEntry);
             return 0;
         }
     }
     for (const wchar_t* valueName : {L"DllSurrogate", L"DllSurrogateExecutable"}) {
         std::wstring path;
         if (SurrogateMissing(app, valueName, path)) {
-            ReportCom(root, keyPath, valueName, path, Describe(kTextServer, L"$FILEPATH$", path),
-                      kValueEntry);
+            ReportCom(root, keyPath, valueName, path,
+                      Describe(Text::FileMissing, L"$FILEPATH$", path), kValueEntry);
             return 0;
         }
     }
@@ -171,8 +169,8 @@ int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
         if (ReferencedKeyExists(kHklm, clsidPath) || ReferencedKeyExists(kHkcu, clsidPath))
             continue;
         ReportAreaError(root, JoinKey(keyPath, L"TypeLib"), L"", typelib, kTypelibCategory,
-                        Describe(kTextTypelibOfInterface, L"$TYPELIB$", typelib), kUnsafe,
-                        kKeyEntry);
+                        Describe(Text::InterfaceTypeLibUnregistered, L"$TYPELIB$", typelib),
+                        kUnsafe, kKeyEntry);
         return 0;
     }
     return 0;

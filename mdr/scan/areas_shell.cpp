@@ -114,7 +114,8 @@ int CheckFileExtension(RootKey root, const std::wstring& keyPath) {
         !ReferencedKeyExists(kHkcu, kClassesKey + ext)) {
         std::wstring data = MemoReadValue(root, keyPath, L"");
         ReportAreaError(root, keyPath, L"", data, kCatExtensions,
-                        Describe(234, L"$EXTENSIONKEY$", ext), kSafe, kKeyEntry);
+                        Describe(Text::ExtensionWithoutType, L"$EXTENSIONKEY$", ext), kSafe,
+                        kKeyEntry);
     }
     return 0;
 }
@@ -135,7 +136,7 @@ int CheckRecentDocument(RootKey root, const std::wstring& keyPath, const std::ws
     std::wstring link = recent + file + L".lnk";
     if (!FileReferenceExists(link)) {
         ReportAreaError(root, keyPath, name, file, kCatRecentDocs,
-                        Describe(237, L"$FILEPATH$", link), kSafe, kValueEntry);
+                        Describe(Text::RecentDocMissing, L"$FILEPATH$", link), kSafe, kValueEntry);
     }
     return 0;
 }
@@ -155,7 +156,8 @@ int CheckOpenSaveList(RootKey root, const std::wstring& keyPath) {
         if (!FileReferenceExists(file)) {
             // Every stale document of the list is reported, not only the first.
             ReportAreaError(root, keyPath, entry.valueName, file, kCatDialogLists,
-                            Describe(238, L"$FILEPATH$", file), kSafe, kValueEntry);
+                            Describe(Text::OpenSaveHistoryMissing, L"$FILEPATH$", file), kSafe,
+                            kValueEntry);
         }
     }
     return 0;
@@ -170,7 +172,8 @@ int CheckLastVisited(RootKey root, const std::wstring& keyPath, const std::wstri
     std::wstring program = MemoReadValue(root, keyPath, name);
     if (!ProgramReferenceExists(program)) {
         ReportAreaError(root, keyPath, name, program, kCatDialogLists,
-                        Describe(239, L"$FILEPATH$", program), kSafe, kValueEntry);
+                        Describe(Text::HistoryProgramMissing, L"$FILEPATH$", program), kSafe,
+                        kValueEntry);
     }
     return 0;
 }
@@ -188,14 +191,15 @@ int CheckHelperObject(RootKey root, const std::wstring& keyPath) {
     bool classMissing = !clsid.empty() && !ClassRegistered(clsid);
     if (empty && (clsid.empty() || classMissing)) {
         std::wstring data = MemoReadValue(root, keyPath, L"");
-        ReportAreaError(root, keyPath, L"", data, kCatBho, Describe(253, L"$ENTRY$", keyPath),
-                        kSafe, kKeyEntry);
+        ReportAreaError(root, keyPath, L"", data, kCatBho,
+                        Describe(Text::EmptyKey, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
         return 0;
     }
     if (classMissing) {
         std::wstring data = MemoReadValue(root, keyPath, L"");
-        ReportAreaError(root, keyPath, L"", data, kCatBho, Describe(240, L"$BHONAME$", clsid),
-                        kSafe, kKeyEntry);
+        ReportAreaError(root, keyPath, L"", data, kCatBho,
+                        Describe(Text::BhoClassUnregistered, L"$BHONAME$", clsid), kSafe,
+                        kKeyEntry);
     }
     return 0;
 }
@@ -217,7 +221,7 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
     MDR_HERE();
     if (!KeyHoldsValues(root, keyPath)) {
         ReportAreaError(root, keyPath, L"", L"", kCatIeExtensions,
-                        Describe(253, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
+                        Describe(Text::EmptyKey, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
         return 0;
     }
     if (MemoValueExists(root, keyPath, L"CLSID")) {
@@ -225,7 +229,8 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
         if (!clsid.empty() && !ReferencedKeyExists(kHkcu, kClsidKey + clsid) &&
             !ReferencedKeyExists(kHklm, kClsidKey + clsid)) {
             ReportAreaError(root, keyPath, L"", clsid, kCatIeExtensions,
-                            Describe(241, L"$CLSID$", clsid), kSafe, kKeyEntry);
+                            Describe(Text::IeExtensionClassUnregistered, L"$CLSID$", clsid), kSafe,
+                            kKeyEntry);
             return 0;
         }
     }
@@ -236,14 +241,18 @@ int CheckBrowserExtension(RootKey root, const std::wstring& keyPath) {
             !ReferencedKeyExists(kHkcu, kClsidKey + ext) &&
             !ReferencedKeyExists(kHklm, kClsidKey + ext)) {
             ReportAreaError(root, keyPath, L"", ext, kCatIeExtensions,
-                            Describe(242, L"$CLSIDEXTENSION$", ext), kSafe, kKeyEntry);
+                            Describe(Text::IeExtensionTargetMissing, L"$CLSIDEXTENSION$", ext),
+                            kSafe, kKeyEntry);
             return 0;
         }
     }
     static constexpr struct {
         const wchar_t* value;
-        int entry;
-    } kFiles[] = {{L"Icon", 243}, {L"HotIcon", 244}, {L"Exec", 245}, {L"Script", 246}};
+        Text entry;
+    } kFiles[] = {{L"Icon", Text::IeExtensionIconMissing},
+                  {L"HotIcon", Text::IeExtensionHotIconMissing},
+                  {L"Exec", Text::IeExtensionProgramMissing},
+                  {L"Script", Text::IeExtensionScriptMissing}};
     for (const auto& f : kFiles) {
         std::wstring data;
         if (ExtensionFileMissing(root, keyPath, f.value, data)) {
@@ -282,12 +291,14 @@ int CheckToolbar(RootKey root, const std::wstring& keyPath, const std::wstring& 
         if (ServerMissing(classKey + L"\\InprocServer32") ||
             ServerMissing(classKey + L"\\InprocServer")) {
             ReportAreaError(root, keyPath, name, L"", kCatIeToolbars,
-                            Describe(247, L"$FILEPATH$", name), kSafe, kValueEntry);
+                            Describe(Text::IeToolbarServerMissing, L"$FILEPATH$", name), kSafe,
+                            kValueEntry);
         }
         return 0;
     }
-    ReportAreaError(root, keyPath, name, L"", kCatIeToolbars, Describe(248, L"$CLSID$", name),
-                    kSafe, kValueEntry);
+    ReportAreaError(root, keyPath, name, L"", kCatIeToolbars,
+                    Describe(Text::IeToolbarClassUnregistered, L"$CLSID$", name), kSafe,
+                    kValueEntry);
     return 0;
 }
 

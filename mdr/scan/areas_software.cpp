@@ -26,21 +26,6 @@ constexpr int kSafe = 1;
 constexpr int kKeyEntry = 0;   // a fix removes the whole key
 constexpr int kValueEntry = 1; // a fix removes the named value only
 
-// Language entries of the descriptions.
-constexpr int kTextAppPath = 232;
-constexpr int kTextMissingFile = 233; // drivers, uninstallers
-constexpr int kTextFont = 235;
-constexpr int kTextHelp = 236;
-constexpr int kTextDisplayIcon = 249;
-constexpr int kTextInstallLocation = 250;
-constexpr int kTextArpCache = 251;
-constexpr int kTextMuiCache = 252;
-constexpr int kTextObsolete = 253;
-constexpr int kTextService = 254;
-constexpr int kTextSharedDll = 255;
-constexpr int kTextSound = 256;
-constexpr int kTextStartup = 257;
-
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr wchar_t kRunOnceExKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
 
@@ -86,7 +71,8 @@ int CheckApplicationPath(RootKey root, const std::wstring& keyPath) {
     std::wstring app = Read(root, keyPath, L"");
     if (!Trim(app).empty() && FileReferenceExists(app) == 0) {
         ReportAreaError(root, keyPath, L"", app, L"Application paths",
-                        Describe(kTextAppPath, L"$APPLICATIONPATH$", app), kSafe, kKeyEntry);
+                        Describe(Text::AppPathMissing, L"$APPLICATIONPATH$", app), kSafe,
+                        kKeyEntry);
     }
     return 0;
 }
@@ -100,7 +86,7 @@ int CheckDriver(RootKey root, const std::wstring& keyPath, const std::wstring& n
     std::wstring path = Read(root, keyPath, name);
     if (!path.empty() && FileReferenceExists(path) == 0) {
         ReportAreaError(root, keyPath, name, path, L"Drivers",
-                        Describe(kTextMissingFile, L"$FILEPATH$", path), kUnsafe, kValueEntry);
+                        Describe(Text::FileMissing, L"$FILEPATH$", path), kUnsafe, kValueEntry);
     }
     return 0;
 }
@@ -117,7 +103,7 @@ int CheckHelpFile(RootKey root, const std::wstring& keyPath, const std::wstring&
     // The bare name also tries the search folders, among them the windows Help folder.
     if (FileReferenceExists(path) == 0 && FileReferenceExists(name) == 0) {
         ReportAreaError(root, keyPath, name, path, L"Help files",
-                        Describe(kTextHelp, L"$FILEPATH$", path), kSafe, kValueEntry);
+                        Describe(Text::HelpFileMissing, L"$FILEPATH$", path), kSafe, kValueEntry);
     }
     return 0;
 }
@@ -138,7 +124,7 @@ int CheckFont(RootKey root, const std::wstring& keyPath, const std::wstring& nam
     std::wstring path = IsFullPath(file) ? file : ScanEnginePaths().fontsFolder + file;
     if (FileReferenceExists(path) == 0) {
         ReportAreaError(root, keyPath, name, file, L"Fonts",
-                        Describe(kTextFont, L"$FILEPATH$", file), kSafe, kValueEntry);
+                        Describe(Text::FontMissing, L"$FILEPATH$", file), kSafe, kValueEntry);
     }
     return 0;
 }
@@ -177,7 +163,8 @@ int CheckUninstallEntry(RootKey root, const std::wstring& keyPath) {
             std::wstring location = read(L"InstallLocation");
             if (FileReferenceExists(location + L"\\" + icon) != 0) continue;
             ReportAreaError(root, keyPath, L"DisplayIcon", icon, kCategory,
-                            Describe(kTextDisplayIcon, L"$FILEPATH$", icon), kSafe, kKeyEntry);
+                            Describe(Text::InstalledIconMissing, L"$FILEPATH$", icon), kSafe,
+                            kKeyEntry);
             return 0;
         }
         if (name == L"InstallLocation") {
@@ -186,13 +173,14 @@ int CheckUninstallEntry(RootKey root, const std::wstring& keyPath) {
                 continue;
             }
             ReportAreaError(root, keyPath, L"InstallLocation", location, kCategory,
-                            Describe(kTextInstallLocation, L"$PATH$", location), kSafe, kKeyEntry);
+                            Describe(Text::InstallFolderMissing, L"$PATH$", location), kSafe,
+                            kKeyEntry);
             return 0;
         }
         if (name == L"UninstallString") {
             if (uninstaller.empty() || uninstallerUsable) continue;
             ReportAreaError(root, keyPath, L"UninstallString", uninstaller, kCategory,
-                            Describe(kTextMissingFile, L"$FILEPATH$", uninstaller), kSafe,
+                            Describe(Text::FileMissing, L"$FILEPATH$", uninstaller), kSafe,
                             kKeyEntry);
             return 0;
         }
@@ -206,7 +194,7 @@ int CheckArpCacheEntry(RootKey root, const std::wstring& keyPath) {
     std::wstring entry = LastComponent(keyPath);
     if (MemoKeyExists(root, std::wstring(kUninstallKey) + L"\\" + entry) == 0) {
         ReportAreaError(root, keyPath, L"", L"", L"Installed software",
-                        Describe(kTextArpCache, L"$ENTRY$", entry), kSafe, kKeyEntry);
+                        Describe(Text::ArpCacheOrphan, L"$ENTRY$", entry), kSafe, kKeyEntry);
     }
     return 0;
 }
@@ -220,7 +208,8 @@ int CheckMuiCacheValue(RootKey root, const std::wstring& keyPath, const std::wst
     if (name.starts_with(L"@") || name == L"LangID") return 0;
     if (FileReferenceExists(name) == 0) {
         ReportAreaError(root, keyPath, name, Read(root, keyPath, name), L"MUI Cache",
-                        Describe(kTextMuiCache, L"$FILEPATH$", name), kSafe, kValueEntry);
+                        Describe(Text::MuiCacheProgramMissing, L"$FILEPATH$", name), kSafe,
+                        kValueEntry);
     }
     return 0;
 }
@@ -261,7 +250,7 @@ int CheckVendorKey(RootKey root, const std::wstring& keyPath) {
     std::wstring nameBuffer(8192, L'\0');
     if (!SubtreeFullyReadable(root, keyPath, nameBuffer)) return 0;
     ReportAreaError(root, keyPath, L"", L"", L"Obsolete software",
-                    Describe(kTextObsolete, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
+                    Describe(Text::EmptyKey, L"$ENTRY$", keyPath), kSafe, kKeyEntry);
     return 0;
 }
 
@@ -286,7 +275,8 @@ int CheckService(RootKey root, const std::wstring& keyPath) {
         return 0;
     }
     ReportAreaError(root, keyPath, L"ImagePath", image, L"Services",
-                    Describe(kTextService, L"$FILEPATH$", image), kUnsafe, kKeyEntry);
+                    Describe(Text::ServiceProgramMissing, L"$FILEPATH$", image), kUnsafe,
+                    kKeyEntry);
     return 0;
 }
 
@@ -298,7 +288,7 @@ int CheckSharedDll(RootKey root, const std::wstring& keyPath, const std::wstring
     MDR_HERE();
     if (FileReferenceExists(name) == 0) {
         ReportAreaError(root, keyPath, name, Read(root, keyPath, name), L"Shared DLLs",
-                        Describe(kTextSharedDll, L"$FILEPATH$", name), kSafe, kValueEntry);
+                        Describe(Text::SharedDllMissing, L"$FILEPATH$", name), kSafe, kValueEntry);
     }
     return 0;
 }
@@ -314,7 +304,7 @@ int CheckSoundKey(RootKey root, const std::wstring& keyPath) {
     std::wstring file = Read(root, keyPath, L"");
     if (!file.empty() && file != L"Windows" && FileReferenceExists(file) == 0) {
         ReportAreaError(root, keyPath, L"", file, L"Sounds",
-                        Describe(kTextSound, L"$FILEPATH$", file), kUnsafe, kKeyEntry);
+                        Describe(Text::SoundMissing, L"$FILEPATH$", file), kUnsafe, kKeyEntry);
     }
     return 0;
 }
@@ -338,7 +328,8 @@ int CheckStartupValue(RootKey root, const std::wstring& keyPath, const std::wstr
     std::wstring command = Read(root, keyPath, name);
     if (FileReferenceExists(command) == 0) {
         ReportAreaError(root, keyPath, name, command, L"Startup software",
-                        Describe(kTextStartup, L"$FILEPATH$", command), kSafe, kValueEntry);
+                        Describe(Text::StartupProgramMissing, L"$FILEPATH$", command), kSafe,
+                        kValueEntry);
     }
     return 0;
 }

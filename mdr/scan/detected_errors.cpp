@@ -102,8 +102,8 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
 
     const std::wstring rootName = RootKeyName(root);
     const std::wstring shownValue = valueName.empty() ? std::wstring(L"(Default)") : valueName;
-    const std::wstring shownData = valueData.empty() ? LangText(88) : valueData;
-    const std::wstring typeText = LangText(entryType == 0 ? 132 : 133);
+    const std::wstring shownData = valueData.empty() ? LangText(Text::EmptyData) : valueData;
+    const std::wstring typeText = LangText(entryType == 0 ? Text::Key : Text::Value);
     const int row = view ? view->RowCount() : 0;
 
     Log(L"---> Error detected");

@@ -172,7 +172,8 @@ int ScanThread() {
     }
     if (selectedCount == 0) {
         Log(L"No areas selected, returning");
-        if (view) view->ShowInformation(LangText(136), LangText(21));
+        if (view)
+            view->ShowInformation(LangText(Text::NoAreaTicked), LangText(Text::InformationTitle));
         return 0;
     }
 

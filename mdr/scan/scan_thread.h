@@ -9,7 +9,7 @@ namespace mdr {
 constexpr int kAreaCount = 18;
 
 struct AreaEntry {
-    std::wstring name; // language entries 1..18
+    std::wstring name; // its language text, kAreaNames (texts.h)
     int errorsFound = 0;
 };
 

@@ -129,9 +129,9 @@ bool CreateAboutControls(HWND window, HBITMAP banner, const std::wstring& text) 
     if (picture && banner)
         SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner));
     HWND box = ThemedTextBox(window, kTextBoxId, 5, 45, 457, 154, 0);
-    HWND web = AddButton(window, kWebButtonId, LangText(131), {222, 207, 118, 26});
-    HWND close =
-        AddButton(window, kCloseButtonId, LangText(120), {344, 207, 118, 26}, BS_DEFPUSHBUTTON);
+    HWND web = AddButton(window, kWebButtonId, LangText(Text::WebSiteButton), {222, 207, 118, 26});
+    HWND close = AddButton(window, kCloseButtonId, LangText(Text::CloseButton), {344, 207, 118, 26},
+                           BS_DEFPUSHBUTTON);
     if (!picture || !box || !web || !close) return false;
     SetWindowTextW(box, text.c_str());
     return true;
@@ -274,20 +274,22 @@ int AboutWindow() {
         GetSysColorBrush(COLOR_BTNFACE),
         LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))};
     if (RegisterWindowClass(aboutClass)) {
-        window = CreateModalWindow({kAboutClass, LangText(130) + L" " + kProductName, kAboutWidth,
-                                    kAboutHeight, kModalStyle, 0},
+        window = CreateModalWindow({kAboutClass, LangText(Text::AboutTitle) + L" " + kProductName,
+                                    kAboutWidth, kAboutHeight, kModalStyle, 0},
                                    main, &state);
     } else if (main) {
         EnableWindow(main, FALSE);
     }
     if (!window) {
-        MessageBoxW(main, LangText(31).c_str(), LangText(19).c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(main, LangText(Text::WindowOpenFailed).c_str(),
+                    LangText(Text::ErrorTitle).c_str(), MB_OK | MB_ICONERROR);
         EndProgram(1);
     }
     {
         // The main window comes back however the loop ends.
         ScopeExit close([&] { CloseModal(window, main); });
-        const std::wstring text = AboutText(LangText(128), MDR_VERSION_TEXT, LangText(129), memory);
+        const std::wstring text = AboutText(LangText(Text::VersionLabel), MDR_VERSION_TEXT,
+                                            LangText(Text::MemoryLabel), memory);
         if (CreateAboutControls(window, static_cast<HBITMAP>(banner.get()), text)) {
             ShowModalWindow(window, GetDlgItem(window, kCloseButtonId));
             RunModalLoop(window, [&] { return state.done; });

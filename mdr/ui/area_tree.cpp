@@ -69,7 +69,7 @@ bool FillAreaTree(const std::array<bool, 18>& ticks) {
     ins.hParent = TVI_ROOT;
     ins.hInsertAfter = TVI_LAST;
     ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    std::wstring text = Text(0);
+    std::wstring text = LangText(Text::ScanAreasRoot);
     ins.item.pszText = text.data();
     ins.item.iImage = ins.item.iSelectedImage = rootImage;
     ins.item.lParam = 0;
@@ -77,7 +77,7 @@ bool FillAreaTree(const std::array<bool, 18>& ticks) {
     if (!ui.treeItems[0]) return false;
     SetStateImage(ui.treeItems[0], 0);
     for (int item = 1; item < kTreeItemCount; ++item) {
-        text = Text(item);
+        text = LangText(kAreaNames[item - 1]);
         ins.hParent = ui.treeItems[0];
         ins.item.pszText = text.data();
         ins.item.iImage = ins.item.iSelectedImage = ui.treeIconIndex[0];

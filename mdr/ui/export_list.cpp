@@ -70,14 +70,16 @@ ProgressWindow OpenProgressWindow(HWND owner) {
     ProgressWindow p;
     if (RegisterWindowClass(
             {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
-        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth, kProgressHeight,
-                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
-                                     owner);
+        p.window =
+            CreateModalWindow({kProgressClass, LangText(Text::ExportProgressTitle), kProgressWidth,
+                               kProgressHeight, WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
+                              owner);
     } else if (owner) {
         EnableWindow(owner, FALSE);
     }
     if (!p.window) return p;
-    HWND label = AddLabel(p.window, LangText(85), {10, 10, 325, 15}, kProgressLabelId, 0);
+    HWND label = AddLabel(p.window, LangText(Text::ExportProgressText), {10, 10, 325, 15},
+                          kProgressLabelId, 0);
     p.bar = AddProgressBar(p.window, kProgressBarId, {10, 35, 325, 20});
     if (!label || !p.bar) {
         DestroyWindow(p.window);
@@ -115,8 +117,8 @@ std::wstring NowText() {
     return ExportDateText(t);
 }
 
-int MessageTo(HWND owner, int titleEntry, int textEntry, UINT flags) {
-    return MessageBoxW(owner, LangText(textEntry).c_str(), LangText(titleEntry).c_str(), flags);
+int MessageTo(HWND owner, Text title, Text text, UINT flags) {
+    return MessageBoxW(owner, LangText(text).c_str(), LangText(title).c_str(), flags);
 }
 
 // Writes the report under the open progress window; a file that cannot be created or written is
@@ -127,11 +129,11 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        MessageTo(progress.window, Text::ErrorTitle, Text::ExportFileFailed, MB_OK | MB_ICONERROR);
         return;
     }
     const ExportLabels labels = ExportLabelsFromLanguage();
-    const std::wstring& statusLabel = LangText(86);
+    const std::wstring& statusLabel = LangText(Text::ExportingStatus);
     SetStatusText(0, statusLabel + L" 0%");
     bool written = WriteText(file.get(), ExportHeaderText(labels, generatedOn, records.size()));
     MessagePump pump;
@@ -149,12 +151,13 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
         // A report cut short must not pass for the whole list.
         DeleteFileW(path.c_str());
         Log(L"Error list export failed while writing " + path);
-        SetStatusText(0, LangText(94));
-        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        SetStatusText(0, LangText(Text::ExportFileFailed));
+        MessageTo(progress.window, Text::ErrorTitle, Text::ExportFileFailed, MB_OK | MB_ICONERROR);
         return;
     }
-    SetStatusText(0, LangText(91));
-    MessageTo(progress.window, 92, 93, MB_OK | MB_ICONINFORMATION);
+    SetStatusText(0, LangText(Text::ExportDoneStatus));
+    MessageTo(progress.window, Text::ExportDoneTitle, Text::ExportDoneText,
+              MB_OK | MB_ICONINFORMATION);
 }
 
 } // namespace
@@ -163,15 +166,15 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
 
 ExportLabels ExportLabelsFromLanguage() {
     ExportLabels l;
-    l.root = LangText(48);
-    l.key = LangText(49);
-    l.valueName = LangText(259);
-    l.valueData = LangText(260);
-    l.category = LangText(261);
-    l.safety = LangText(262);
-    l.safe = LangText(89);
-    l.unsafe = LangText(90);
-    l.totalErrors = LangText(87);
+    l.root = LangText(Text::RootKeyLabel);
+    l.key = LangText(Text::SubkeyLabel);
+    l.valueName = LangText(Text::ValueNameLabel);
+    l.valueData = LangText(Text::ValueDataLabel);
+    l.category = LangText(Text::CategoryLabel);
+    l.safety = LangText(Text::SafetyLabel);
+    l.safe = LangText(Text::Safe);
+    l.unsafe = LangText(Text::Unsafe);
+    l.totalErrors = LangText(Text::ExportTotalErrors);
     return l;
 }
 
@@ -227,7 +230,7 @@ std::wstring ExportProgressText(std::wstring_view label, double percent) {
 int ExportListWindow(const std::wstring& path) {
     MDR_HERE();
     Log(L"ExportListWindow()");
-    if (FileSize(path) > 0 && !AskYesNo(71, 77)) return 0;
+    if (FileSize(path) > 0 && !AskYesNo(Text::ConfirmTitle, Text::FileReplaceQuestion)) return 0;
 
     // The list as it stands now: the header's count and the blocks that follow stay equal.
     const std::vector<DetectedError> records = Records();
@@ -235,7 +238,7 @@ int ExportListWindow(const std::wstring& path) {
     HWND main = MainWindowHandle();
     ProgressWindow progress = OpenProgressWindow(main);
     if (!progress.window) {
-        MessageTo(main, 19, 31, MB_OK | MB_ICONERROR);
+        MessageTo(main, Text::ErrorTitle, Text::WindowOpenFailed, MB_OK | MB_ICONERROR);
         EndProgram(1);
     }
     {
@@ -256,11 +259,11 @@ void ExportErrorListCommand() {
         filter += L'\0';
         filter += L"*.txt";
         filter += L'\0';
-        filter += LangText(76) + L" (*.*)";
+        filter += LangText(Text::AllFilesFilter) + L" (*.*)";
         filter += L'\0';
         filter += L"*.*";
         filter += L'\0';
-        const std::wstring& title = LangText(176);
+        const std::wstring& title = LangText(Text::ExportItem);
         OPENFILENAMEW ofn{};
         ofn.lStructSize = sizeof(ofn);
         ofn.hwndOwner = MainWindowHandle();

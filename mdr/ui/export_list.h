@@ -12,17 +12,17 @@
 
 namespace mdr {
 
-// The labels a report is written with (language entries 48, 49, 259 to 262, 89, 90 and 87).
+// The labels a report is written with, from the language file.
 struct ExportLabels {
-    std::wstring root;        // entry 48
-    std::wstring key;         // entry 49
-    std::wstring valueName;   // entry 259
-    std::wstring valueData;   // entry 260
-    std::wstring category;    // entry 261
-    std::wstring safety;      // entry 262
-    std::wstring safe;        // entry 89
-    std::wstring unsafe;      // entry 90
-    std::wstring totalErrors; // entry 87, holding "$TOTALDETECTEDERRORS$"
+    std::wstring root;        // Text::RootKeyLabel
+    std::wstring key;         // Text::SubkeyLabel
+    std::wstring valueName;   // Text::ValueNameLabel
+    std::wstring valueData;   // Text::ValueDataLabel
+    std::wstring category;    // Text::CategoryLabel
+    std::wstring safety;      // Text::SafetyLabel
+    std::wstring safe;        // Text::Safe
+    std::wstring unsafe;      // Text::Unsafe
+    std::wstring totalErrors; // Text::ExportTotalErrors, holding "$TOTALDETECTEDERRORS$"
 };
 ExportLabels ExportLabelsFromLanguage();
 

@@ -20,7 +20,7 @@ MDR_TRACE_MODULE(BackupEngine);
 namespace mdr {
 namespace {
 
-// Language entry 266; this English text stands in for language files written before it.
+// Text::FixUnexpectedError; this English text stands in for language files written before it.
 constexpr wchar_t kUnexpectedErrorText[] =
     L"Fixing stopped because of an unexpected error. The errors still listed were not fixed.";
 
@@ -49,10 +49,12 @@ void OnFixCommand() {
         FixErrorsWindow();
     } catch (const std::exception& e) {
         Log(L"Fixing stopped by an unexpected error: " + FromUtf8(e.what()));
-        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(Text::FixUnexpectedError, kUnexpectedErrorText),
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
     } catch (...) {
         Log(L"Fixing stopped by an unexpected error");
-        ShowMessage(LangTextOr(266, kUnexpectedErrorText), LangText(19), MB_OK | MB_ICONERROR);
+        ShowMessage(LangTextOr(Text::FixUnexpectedError, kUnexpectedErrorText),
+                    LangText(Text::ErrorTitle), MB_OK | MB_ICONERROR);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/handles.h"
+#include "mdr/core/localization.h"
 #include "mdr/ui/command_ids.h"
 
 namespace mdr {
@@ -60,14 +61,11 @@ void DispatchWindowMessage(MSG& msg);
 // The id of the program's notification-area icon.
 constexpr UINT kTrayIconId = 0;
 
-// Language entry n.
-const std::wstring& Text(int n);
-
-// Message boxes owned by the main window; titles and texts are language entries.
-bool AskYesNo(int titleEntry, int textEntry);
-void ShowInfo(int titleEntry, int textEntry);
-void ShowWarning(int titleEntry, int textEntry);
-void ShowError(int titleEntry, int textEntry);
+// Message boxes owned by the main window, with their title and text from the language file.
+bool AskYesNo(Text title, Text text);
+void ShowInfo(Text title, Text text);
+void ShowWarning(Text title, Text text);
+void ShowError(Text title, Text text);
 
 // Status bar field 0..3.
 void SetStatusText(int part, const std::wstring& text);

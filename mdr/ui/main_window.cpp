@@ -65,7 +65,7 @@ void RunHook(HookedCommand c) {
 }
 
 void ConfirmExit() {
-    if (AskYesNo(71, 216)) RequestQuit();
+    if (AskYesNo(Text::ConfirmTitle, Text::ExitQuestion)) RequestQuit();
 }
 
 void OpenHelp() {
@@ -506,28 +506,23 @@ void RunOnUiThread(const std::function<void()>& f) {
     SendMessageW(ui.window, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&f));
 }
 
-const std::wstring& Text(int n) {
-    return LangText(n);
-}
-
-bool AskYesNo(int titleEntry, int textEntry) {
-    return MessageBoxW(Ui().window, Text(textEntry).c_str(), Text(titleEntry).c_str(),
+bool AskYesNo(Text title, Text text) {
+    return MessageBoxW(Ui().window, LangText(text).c_str(), LangText(title).c_str(),
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-void ShowInfo(int titleEntry, int textEntry) {
-    MessageBoxW(Ui().window, Text(textEntry).c_str(), Text(titleEntry).c_str(),
+void ShowInfo(Text title, Text text) {
+    MessageBoxW(Ui().window, LangText(text).c_str(), LangText(title).c_str(),
                 MB_OK | MB_ICONINFORMATION);
 }
 
-void ShowWarning(int titleEntry, int textEntry) {
-    MessageBoxW(Ui().window, Text(textEntry).c_str(), Text(titleEntry).c_str(),
+void ShowWarning(Text title, Text text) {
+    MessageBoxW(Ui().window, LangText(text).c_str(), LangText(title).c_str(),
                 MB_OK | MB_ICONEXCLAMATION);
 }
 
-void ShowError(int titleEntry, int textEntry) {
-    MessageBoxW(Ui().window, Text(textEntry).c_str(), Text(titleEntry).c_str(),
-                MB_OK | MB_ICONERROR);
+void ShowError(Text title, Text text) {
+    MessageBoxW(Ui().window, LangText(text).c_str(), LangText(title).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void SetStatusText(int part, const std::wstring& text) {
@@ -537,15 +532,16 @@ void SetStatusText(int part, const std::wstring& text) {
 }
 
 std::wstring ItemsScannedText(uint64_t n) {
-    return ReplacePlaceholder(Text(134), L"$ITEMSSCANNED$", std::to_wstring(n));
+    return ReplacePlaceholder(LangText(Text::ScannedStatus), L"$ITEMSSCANNED$", std::to_wstring(n));
 }
 
 std::wstring ErrorsFoundText(uint64_t n) {
-    return ReplacePlaceholder(Text(135), L"$ERRRORSDETECTED$", std::to_wstring(n));
+    return ReplacePlaceholder(LangText(Text::ErrorsStatus), L"$ERRRORSDETECTED$",
+                              std::to_wstring(n));
 }
 
 std::wstring ErrorsFixedText(uint64_t n) {
-    return ReplacePlaceholder(Text(106), L"$ERRORSFIXED$", std::to_wstring(n));
+    return ReplacePlaceholder(LangText(Text::FixedStatus), L"$ERRORSFIXED$", std::to_wstring(n));
 }
 
 void EnableControlsForScan(bool scanning) {
@@ -655,7 +651,7 @@ bool BuildMainWindow() {
                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     if (!ui.window) {
-        ShowError(19, 31);
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
         return false;
     }
     ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
@@ -674,12 +670,12 @@ bool BuildMainWindow() {
         GetModuleHandleW(nullptr), nullptr);
     if (!ui.statusBar) {
         Log(L"Error creating statusbar");
-        ShowError(19, 154);
+        ShowError(Text::ErrorTitle, Text::StatusBarFailed);
         return false;
     }
     const std::array<int, 4> edges = InitialStatusPartEdges();
     SendMessageW(ui.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges.data()));
-    SetStatusText(0, Text(155));
+    SetStatusText(0, LangText(Text::ReadyStatus));
     SetStatusText(1, ItemsScannedText(0));
     SetStatusText(2, ErrorsFoundText(0));
     SetStatusText(3, ErrorsFixedText(0));
@@ -688,21 +684,21 @@ bool BuildMainWindow() {
     // Menus.
     Log(L"Creating menus");
     if (!BuildMenus()) {
-        ShowError(19, 156);
+        ShowError(Text::ErrorTitle, Text::MenusFailed);
         return false;
     }
 
     // Toolbar.
     Log(L"Creating toolbar");
     if (!BuildToolbar()) {
-        ShowError(19, 194);
+        ShowError(Text::ErrorTitle, Text::ToolbarFailed);
         return false;
     }
 
     // Gadgets: the results list, details, tree, splitters and progress bar.
     Log(L"Creating gadgets");
     if (!CreateGadgets()) {
-        ShowError(19, 31);
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
         return false;
     }
     Log(L"Configuring gadgets");
@@ -710,7 +706,7 @@ bool BuildMainWindow() {
 
     // The scan-area tree.
     if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
-        ShowError(19, 31);
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
         return false;
     }
 
@@ -735,7 +731,8 @@ bool BuildMainWindow() {
     if (Flags().cmdWarnOrDie && !Flags().quitRequested) {
         if (ErrorsFound() > 0) {
             if (Flags().trayIconShown) {
-                ShowBalloon(kTrayIconId, ui.window, kTrayTitle, Text(215), 10, 0);
+                ShowBalloon(kTrayIconId, ui.window, kTrayTitle, LangText(Text::ErrorsFoundBalloon),
+                            10, 0);
             }
         } else {
             RequestQuit();

@@ -24,7 +24,7 @@ constexpr int kNoIcon = -1;
 
 struct ItemSpec {
     int id; // kSeparatorId for a separator
-    int caption;
+    Text caption;
     const wchar_t* shortcut;
     int icon;
 };
@@ -37,7 +37,8 @@ bool AddItem(HMENU menu, const ItemSpec& item) {
         mii.fType = MFT_SEPARATOR;
         mii.wID = kSeparatorId;
     } else {
-        std::wstring text = MenuItemText(Text(item.caption), item.shortcut ? item.shortcut : L"");
+        std::wstring text =
+            MenuItemText(LangText(item.caption), item.shortcut ? item.shortcut : L"");
         mii.fMask = MIIM_ID | MIIM_STRING | MIIM_DATA | (item.icon >= 0 ? MIIM_BITMAP : 0);
         mii.wID = static_cast<UINT>(item.id);
         mii.dwTypeData = text.data();
@@ -56,16 +57,16 @@ bool AddItems(HMENU menu, std::initializer_list<ItemSpec> items) {
 }
 
 // On success the parent owns sub.
-bool AddSubmenu(HMENU parent, UniqueHmenu& sub, int caption) {
+bool AddSubmenu(HMENU parent, UniqueHmenu& sub, Text caption) {
     if (!sub) return false;
     if (!AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub.get()),
-                     Text(caption).c_str()))
+                     LangText(caption).c_str()))
         return false;
     sub.release();
     return true;
 }
 
-const ItemSpec kSep{static_cast<int>(kSeparatorId), 0, nullptr, kNoIcon};
+const ItemSpec kSep{static_cast<int>(kSeparatorId), Text{}, nullptr, kNoIcon};
 
 } // namespace
 
@@ -81,40 +82,44 @@ bool BuildMenus() {
     UniqueHmenu options(CreatePopupMenu());
     UniqueHmenu help(CreatePopupMenu());
     bool ok = bar && file && edit && select && deselect && fix && options && help;
-    ok = ok && AddItems(file.get(), {{kCmdStartScan, 158, L"Ctrl+S", 1},
-                                     {kCmdStopScan, 159, L"Ctrl+W", 2},
+    ok = ok && AddItems(file.get(), {{kCmdStartScan, Text::StartScanItem, L"Ctrl+S", 1},
+                                     {kCmdStopScan, Text::StopScanItem, L"Ctrl+W", 2},
                                      kSep,
-                                     {kCmdMinimizeToTray, 160, L"Ctrl+T", 3},
+                                     {kCmdMinimizeToTray, Text::MinimizeToTrayItem, L"Ctrl+T", 3},
                                      kSep,
-                                     {kCmdExit, 161, L"Alt+F4", 4}});
-    ok = ok && AddItems(select.get(), {{kCmdTickAllAreas, 164, nullptr, 5},
-                                       {kCmdSelectAll, 165, nullptr, 6},
-                                       {kCmdSelectSafe, 166, nullptr, 7},
-                                       {kCmdSelectUnsafe, 167, nullptr, 8}});
-    ok = ok && AddItems(deselect.get(), {{kCmdUntickAllAreas, 164, nullptr, 9},
-                                         {kCmdDeselectAll, 165, nullptr, 6},
-                                         {kCmdDeselectSafe, 166, nullptr, 7},
-                                         {kCmdDeselectUnsafe, 167, nullptr, 8}});
-    ok = ok && AddSubmenu(edit.get(), select, 163) && AddSubmenu(edit.get(), deselect, 168);
-    ok = ok && AddItems(edit.get(), {{kCmdInvertSelection, 169, L"Ctrl+I", 10},
-                                     kSep,
-                                     {kCmdOpenInRegedit, 170, L"Ctrl+O", 11}});
-    ok = ok && AddItems(fix.get(), {{kCmdFix, 172, L"Ctrl+R", 12},
+                                     {kCmdExit, Text::ExitItem, L"Alt+F4", 4}});
+    ok = ok && AddItems(select.get(), {{kCmdTickAllAreas, Text::AllAreasItem, nullptr, 5},
+                                       {kCmdSelectAll, Text::AllErrorsItem, nullptr, 6},
+                                       {kCmdSelectSafe, Text::SafeErrorsItem, nullptr, 7},
+                                       {kCmdSelectUnsafe, Text::UnsafeErrorsItem, nullptr, 8}});
+    ok = ok && AddItems(deselect.get(), {{kCmdUntickAllAreas, Text::AllAreasItem, nullptr, 9},
+                                         {kCmdDeselectAll, Text::AllErrorsItem, nullptr, 6},
+                                         {kCmdDeselectSafe, Text::SafeErrorsItem, nullptr, 7},
+                                         {kCmdDeselectUnsafe, Text::UnsafeErrorsItem, nullptr, 8}});
+    ok = ok && AddSubmenu(edit.get(), select, Text::SelectMenu) &&
+         AddSubmenu(edit.get(), deselect, Text::DeselectMenu);
+    ok =
+        ok && AddItems(edit.get(), {{kCmdInvertSelection, Text::InvertSelectionItem, L"Ctrl+I", 10},
                                     kSep,
-                                    {kCmdBackupManager, 173, L"Ctrl+B", 13},
+                                    {kCmdOpenInRegedit, Text::OpenInRegeditItem, L"Ctrl+O", 11}});
+    ok = ok && AddItems(fix.get(), {{kCmdFix, Text::FixItem, L"Ctrl+R", 12},
                                     kSep,
-                                    {kCmdFullBackup, 174, nullptr, 14},
-                                    {kCmdRestorePoint, 175, nullptr, 15},
+                                    {kCmdBackupManager, Text::BackupManagerItem, L"Ctrl+B", 13},
                                     kSep,
-                                    {kCmdExport, 176, L"Ctrl+E", 16}});
-    ok = ok && AddItems(options.get(), {{kCmdSettings, 178, nullptr, 17}});
-    ok = ok && AddItems(help.get(), {{kCmdHelp, 180, L"F1", 18},
+                                    {kCmdFullBackup, Text::FullBackupItem, nullptr, 14},
+                                    {kCmdRestorePoint, Text::RestorePointItem, nullptr, 15},
+                                    kSep,
+                                    {kCmdExport, Text::ExportItem, L"Ctrl+E", 16}});
+    ok = ok && AddItems(options.get(), {{kCmdSettings, Text::SettingsItem, nullptr, 17}});
+    ok = ok && AddItems(help.get(), {{kCmdHelp, Text::HelpTopicsItem, L"F1", 18},
                                      kSep,
-                                     {kCmdWebSite, 181, nullptr, 19},
-                                     {kCmdAbout, 202, nullptr, 20}});
-    ok = ok && AddSubmenu(bar.get(), file, 157) && AddSubmenu(bar.get(), edit, 162) &&
-         AddSubmenu(bar.get(), fix, 171) && AddSubmenu(bar.get(), options, 177) &&
-         AddSubmenu(bar.get(), help, 179);
+                                     {kCmdWebSite, Text::WebSiteItem, nullptr, 19},
+                                     {kCmdAbout, Text::AboutButton, nullptr, 20}});
+    ok = ok && AddSubmenu(bar.get(), file, Text::FileMenu) &&
+         AddSubmenu(bar.get(), edit, Text::EditMenu) &&
+         AddSubmenu(bar.get(), fix, Text::ToolsMenu) &&
+         AddSubmenu(bar.get(), options, Text::OptionsMenu) &&
+         AddSubmenu(bar.get(), help, Text::HelpMenu);
     // What is not attached yet is destroyed here; what is attached goes with its parent.
     if (!ok || !SetMenu(ui.window, bar.get())) return false;
     ui.menuBar = bar.release();
@@ -123,21 +128,23 @@ bool BuildMenus() {
     for (int i = 1; i <= 4; ++i)
         ui.popups[i].reset(CreatePopupMenu());
     ok = ui.popups[1] && ui.popups[2] && ui.popups[3] && ui.popups[4];
-    ok = ok && AddItems(ui.popups[1].get(),
-                        {{kCmdTreeTickAll, 182, nullptr, 5}, {kCmdTreeUntickAll, 183, nullptr, 9}});
-    ok = ok && AddItems(ui.popups[2].get(), {{kCmdListSelectAll, 184, nullptr, 6},
-                                             {kCmdListSelectSafe, 185, nullptr, 7},
-                                             {kCmdListSelectUnsafe, 186, nullptr, 8},
-                                             kSep,
-                                             {kCmdListInvert, 187, nullptr, 10},
-                                             {kCmdListDeselectAll, 188, nullptr, 9},
-                                             kSep,
-                                             {kCmdListAddException, 189, nullptr, 21},
-                                             kSep,
-                                             {kCmdListFix, 190, nullptr, 12},
-                                             {kCmdListOpenInRegedit, 191, nullptr, 11}});
-    ok = ok && AddItems(ui.popups[3].get(),
-                        {{kCmdTrayRestore, 192, nullptr, 22}, {kCmdTrayExit, 193, nullptr, 4}});
+    ok = ok &&
+         AddItems(ui.popups[1].get(), {{kCmdTreeTickAll, Text::TreeTickAllItem, nullptr, 5},
+                                       {kCmdTreeUntickAll, Text::TreeUntickAllItem, nullptr, 9}});
+    ok = ok && AddItems(ui.popups[2].get(),
+                        {{kCmdListSelectAll, Text::ListSelectAllItem, nullptr, 6},
+                         {kCmdListSelectSafe, Text::ListSelectSafeItem, nullptr, 7},
+                         {kCmdListSelectUnsafe, Text::ListSelectUnsafeItem, nullptr, 8},
+                         kSep,
+                         {kCmdListInvert, Text::ListInvertItem, nullptr, 10},
+                         {kCmdListDeselectAll, Text::ListDeselectAllItem, nullptr, 9},
+                         kSep,
+                         {kCmdListAddException, Text::ListAddExceptionItem, nullptr, 21},
+                         kSep,
+                         {kCmdListFix, Text::ListFixItem, nullptr, 12},
+                         {kCmdListOpenInRegedit, Text::ListOpenInRegeditItem, nullptr, 11}});
+    ok = ok && AddItems(ui.popups[3].get(), {{kCmdTrayRestore, Text::TrayRestoreItem, nullptr, 22},
+                                             {kCmdTrayExit, Text::TrayExitItem, nullptr, 4}});
     for (const ToolMenuEntry& tool : ToolMenu()) {
         if (!ok) break;
         ok = AppendMenuW(ui.popups[4].get(), MF_STRING, static_cast<UINT_PTR>(tool.id),

@@ -25,7 +25,8 @@ namespace mdr {
 namespace {
 
 constexpr wchar_t kNoErrorSelected[] = L"No error selected...";
-constexpr int kColumnTitles[5] = {212, 49, 133, 213, 214};
+constexpr Text kColumnTitles[5] = {Text::RootKeyColumn, Text::SubkeyLabel, Text::Value,
+                                   Text::DataColumn, Text::CategoryColumn};
 
 std::unordered_map<uint32_t, COLORREF> g_rowColors;
 std::unordered_map<uint32_t, std::wstring> g_descriptions; // rows added by the running scan
@@ -180,7 +181,7 @@ void OpenSelectedInRegistryEditor() {
     if (!jump) return; // the jump is not available in this build
     const int row = SelectedResultRow();
     if (row < 0) {
-        ShowInfo(21, 142);
+        ShowInfo(Text::InformationTitle, Text::SelectEntryFirst);
         return;
     }
     std::wstring value = ResultRowText(row, 2);
@@ -193,21 +194,21 @@ void AddSelectedToExceptions() {
     MDR_HERE();
     const int row = SelectedResultRow();
     if (row < 0) {
-        ShowInfo(21, 142);
+        ShowInfo(Text::InformationTitle, Text::SelectEntryFirst);
         return;
     }
     const uint32_t id = ResultRowId(row);
     const DetectedError* found = FindRecord(id);
     if (!found) return;
-    if (!AskYesNo(71, 220)) return;
+    if (!AskYesNo(Text::ConfirmTitle, Text::AddExceptionQuestion)) return;
     const RootKey root = found->root;
     const std::wstring keyPath = found->keyPath;
     if (InExceptions(root, keyPath)) {
-        ShowInfo(21, 223);
+        ShowInfo(Text::InformationTitle, Text::ExceptionExists);
         return;
     }
     if (AddException(root, keyPath) != 1) {
-        ShowWarning(23, 222);
+        ShowWarning(Text::WarningTitle, Text::ExceptionNotAdded);
         return;
     }
     ReleaseRecordId(id);
@@ -217,7 +218,7 @@ void AddSelectedToExceptions() {
                   records.end());
     RemoveResultRow(row);
     ShowSelectedDetails();
-    if (!SaveExceptions()) ShowWarning(23, 221);
+    if (!SaveExceptions()) ShowWarning(Text::WarningTitle, Text::ExceptionsNotSaved);
 }
 
 HWND CreateResultsList(HWND parent) {
@@ -232,7 +233,7 @@ HWND CreateResultsList(HWND parent) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
                                                 LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     // Column 0 comes with the gadget, columns 1 to 4 when it is configured.
-    std::wstring title = Text(kColumnTitles[0]);
+    std::wstring title = LangText(kColumnTitles[0]);
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = title.data();
@@ -245,7 +246,7 @@ HWND CreateResultsList(HWND parent) {
 HWND CreateDetailsBox(HWND parent) {
     MDR_HERE();
     return CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", Text(140).c_str(),
+        WS_EX_CLIENTEDGE, L"EDIT", LangText(Text::DetailsHint).c_str(),
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 100,
         100, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetDetailsBox)),
@@ -257,7 +258,7 @@ void AddResultColumns() {
     HWND list = List();
     ListView_SetExtendedListViewStyleEx(list, LVS_EX_TWOCLICKACTIVATE, LVS_EX_TWOCLICKACTIVATE);
     for (int c = 1; c < 5; ++c) {
-        std::wstring title = Text(kColumnTitles[c]);
+        std::wstring title = LangText(kColumnTitles[c]);
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         col.pszText = title.data();

@@ -172,14 +172,14 @@ int StopScan() {
 
 void ConfirmStopScan() {
     if (!Ui().scanning) return;
-    if (AskYesNo(71, 143)) {
+    if (AskYesNo(Text::ConfirmTitle, Text::StopScanQuestion)) {
         g_userCancelled = true;
         StopScan();
     }
 }
 
 void ConfirmQuitDuringScan() {
-    if (AskYesNo(71, 216)) {
+    if (AskYesNo(Text::ConfirmTitle, Text::ExitQuestion)) {
         g_userCancelled = true;
         StopScan();
         RequestQuit();
@@ -193,7 +193,7 @@ int StartScan() {
     Log(L"Starting to scan the registry");
     if (ErrorsFound() != 0) {
         Log(L"There are unfixed errors in the list");
-        if (!AskYesNo(137, 138)) {
+        if (!AskYesNo(Text::UnfixedErrorsTitle, Text::UnfixedErrorsQuestion)) {
             Log(L"User cancelled scanning");
             return 0;
         }
@@ -208,13 +208,13 @@ int StartScan() {
     MDR_HERE();
     Log(L"Resetting variables and UI");
     ui.fixedCount = 0;
-    SetStatusText(0, Text(139));
+    SetStatusText(0, LangText(Text::ScanningStatus));
     SetStatusText(1, ItemsScannedText(0));
     SetStatusText(2, ErrorsFoundText(0));
     SetStatusText(3, ErrorsFixedText(0));
     ClearRecords();
     ClearResultRows();
-    SetDetailsText(Text(140));
+    SetDetailsText(LangText(Text::DetailsHint));
     SetErrorsFound(0);
     {
         LockGuard lock;
@@ -241,7 +241,7 @@ int StartScan() {
     if (!scanThread || !refreshThread) {
         Log(L"Error starting one of the threads, quitting...");
         StopScan();
-        ShowError(19, 141);
+        ShowError(Text::ErrorTitle, Text::ScanStartFailed);
         // Let whichever thread did start notice the stop before the process goes.
         if (scanThread) PumpUntilSignaled(scanThread.get(), 5000);
         if (refreshThread) PumpUntilSignaled(refreshThread.get(), 1000);
@@ -269,20 +269,24 @@ int StartScan() {
 
     const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - started) / 1000);
     const std::wstring took =
-        FormatDuration(elapsed, Text(144), Text(145), Text(146), Text(147), Text(148), Text(149));
+        FormatDuration(elapsed, LangText(Text::Hour), LangText(Text::Hours), LangText(Text::Minute),
+                       LangText(Text::Minutes), LangText(Text::Second), LangText(Text::Seconds));
     Log(L"Scan took " + took);
     SetStatusText(1, ItemsScannedText(ItemsScanned()));
     SetStatusText(2, ErrorsFoundText(ErrorsFound()));
     if (g_userCancelled) {
         Log(L"Scan was cancelled by user");
-        SetStatusText(0, ReplacePlaceholder(Text(150), L"$TIMESTRING$", took));
+        SetStatusText(
+            0, ReplacePlaceholder(LangText(Text::ScanCancelledStatus), L"$TIMESTRING$", took));
     } else {
         Log(L"Scan finished successfully");
-        SetStatusText(0, ReplacePlaceholder(Text(151), L"$TIMESTRING$", took));
+        SetStatusText(
+            0, ReplacePlaceholder(LangText(Text::ScanFinishedStatus), L"$TIMESTRING$", took));
     }
     SendMessageW(ui.progress, PBM_SETPOS, 0, 0);
     if (Flags().trayIconShown && ErrorsFound() > 0)
-        ShowBalloon(kTrayIconId, ui.window, L"Veltrane Mendora", Text(215), 10, 0);
+        ShowBalloon(kTrayIconId, ui.window, L"Veltrane Mendora", LangText(Text::ErrorsFoundBalloon),
+                    10, 0);
 
     Log(L"Enabling controls");
     EnableControlsForScan(false);

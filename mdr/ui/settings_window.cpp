@@ -63,20 +63,20 @@ COLORREF g_customColors[16] = {}; // the colour chooser's custom colours, kept f
 // Owned by the Settings window, not by the disabled main window: a box re-enables its owner when it
 // closes, which would free the main window while the dialog is still open.
 
-int Box(const Dialog& d, int titleEntry, int textEntry, UINT flags) {
-    return MessageBoxW(d.window, Text(textEntry).c_str(), Text(titleEntry).c_str(), flags);
+int Box(const Dialog& d, Text title, Text text, UINT flags) {
+    return MessageBoxW(d.window, LangText(text).c_str(), LangText(title).c_str(), flags);
 }
-void Info(const Dialog& d, int titleEntry, int textEntry) {
-    Box(d, titleEntry, textEntry, MB_OK | MB_ICONINFORMATION);
+void Info(const Dialog& d, Text title, Text text) {
+    Box(d, title, text, MB_OK | MB_ICONINFORMATION);
 }
-void Warn(const Dialog& d, int titleEntry, int textEntry) {
-    Box(d, titleEntry, textEntry, MB_OK | MB_ICONEXCLAMATION);
+void Warn(const Dialog& d, Text title, Text text) {
+    Box(d, title, text, MB_OK | MB_ICONEXCLAMATION);
 }
-void Fail(const Dialog& d, int titleEntry, int textEntry) {
-    Box(d, titleEntry, textEntry, MB_OK | MB_ICONERROR);
+void Fail(const Dialog& d, Text title, Text text) {
+    Box(d, title, text, MB_OK | MB_ICONERROR);
 }
-bool Ask(const Dialog& d, int titleEntry, int textEntry) {
-    return Box(d, titleEntry, textEntry, MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool Ask(const Dialog& d, Text title, Text text) {
+    return Box(d, title, text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // ---- Controls ----
@@ -88,11 +88,11 @@ HWND Item(const Dialog& d, int id) {
     return GetDlgItem(d.window, id);
 }
 
-HWND Label(HWND parent, int textEntry, Place place) {
-    return AddLabel(parent, Text(textEntry), place);
+HWND Label(HWND parent, Text text, Place place) {
+    return AddLabel(parent, LangText(text), place);
 }
-HWND CheckBox(HWND parent, int id, int textEntry, Place place) {
-    return AddCheckBox(parent, id, Text(textEntry), place);
+HWND CheckBox(HWND parent, int id, Text text, Place place) {
+    return AddCheckBox(parent, id, LangText(text), place);
 }
 HWND IconButton(HWND parent, int id, int icon, Place place) {
     HWND button = AddButton(parent, id, L"", place, BS_ICON);
@@ -100,16 +100,17 @@ HWND IconButton(HWND parent, int id, int icon, Place place) {
         SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(AppIcon(icon)));
     return button;
 }
-std::vector<std::wstring> Entries(int first, int last) {
+// The texts first to last, which follow each other in the language file as the choices do.
+std::vector<std::wstring> Entries(Text first, Text last) {
     std::vector<std::wstring> items;
-    for (int n = first; n <= last; ++n)
-        items.push_back(Text(n));
+    for (int n = static_cast<int>(first); n <= static_cast<int>(last); ++n)
+        items.push_back(LangText(static_cast<Text>(n)));
     return items;
 }
-HWND TwoColumnList(HWND parent, int id, Place place, int title0, int width0, int title1,
+HWND TwoColumnList(HWND parent, int id, Place place, Text title0, int width0, Text title1,
                    int width1) {
     return AddReportList(parent, id, place, LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-                         {{Text(title0), width0}, {Text(title1), width1}}, AppFont(0));
+                         {{LangText(title0), width0}, {LangText(title1), width1}}, AppFont(0));
 }
 void AppendListRow(HWND list, const std::wstring& first, const std::wstring& second) {
     std::wstring text0 = first;
@@ -186,27 +187,31 @@ HWND MakePage(HWND tabs) {
 }
 
 bool MakeGeneralPage(HWND page) {
-    bool ok = Label(page, 35, {8, 13, 420, 15}) &&
-              AddDropDown(page, kScanMode, {8, 33, 420, 20}, Entries(54, 55));
-    ok = ok && Label(page, 36, {8, 68, 420, 15}) &&
-         AddDropDown(page, kSelectItems, {8, 88, 420, 20}, Entries(56, 59));
-    ok = ok && Label(page, 37, {8, 118, 420, 15}) &&
-         AddDropDown(page, kBeforeFixing, {8, 138, 420, 20}, Entries(60, 65));
-    ok = ok && CheckBox(page, kDeleteBackups, 38, {8, 173, 420, 15}) &&
-         CheckBox(page, kCreateLog, 39, {8, 198, 420, 15}) &&
-         CheckBox(page, kSkipRemovable, 40, {8, 223, 420, 15});
+    bool ok = Label(page, Text::ScanSpeedLabel, {8, 13, 420, 15}) &&
+              AddDropDown(page, kScanMode, {8, 33, 420, 20},
+                          Entries(Text::ScanSpeedNormal, Text::ScanSpeedGentle));
+    ok = ok && Label(page, Text::PreselectLabel, {8, 68, 420, 15}) &&
+         AddDropDown(page, kSelectItems, {8, 88, 420, 20},
+                     Entries(Text::PreselectSafe, Text::PreselectNothing));
+    ok = ok && Label(page, Text::BeforeFixingLabel, {8, 118, 420, 15}) &&
+         AddDropDown(page, kBeforeFixing, {8, 138, 420, 20},
+                     Entries(Text::BeforeFixingBoth, Text::BeforeFixingAskRestorePoint));
+    ok = ok && CheckBox(page, kDeleteBackups, Text::DeleteBackupsCheck, {8, 173, 420, 15}) &&
+         CheckBox(page, kCreateLog, Text::CreateLogCheck, {8, 198, 420, 15}) &&
+         CheckBox(page, kSkipRemovable, Text::SkipRemovableCheck, {8, 223, 420, 15});
     return ok;
 }
 
 bool MakeAppearancePage(HWND page) {
     // The label takes what the swatch can spare: translations run longer than English.
     bool ok =
-        CheckBox(page, kHighlight, 41, {8, 13, 280, 15}) &&
+        CheckBox(page, kHighlight, Text::HighlightCheck, {8, 13, 280, 15}) &&
         AddControl(page, L"EDIT", L"", ES_READONLY, {293, 13, 75, 15}, kSwatch, WS_EX_CLIENTEDGE) &&
         IconButton(page, kChooseColor, 32, {373, 8, 25, 25}) &&
         IconButton(page, kResetColor, 33, {403, 8, 25, 25});
-    ok = ok && Label(page, 42, {8, 43, 420, 15}) &&
-         TwoColumnList(page, kLanguages, {8, 63, 420, 200}, 43, 210, 44, 205);
+    ok = ok && Label(page, Text::LanguageLabel, {8, 43, 420, 15}) &&
+         TwoColumnList(page, kLanguages, {8, 63, 420, 200}, Text::LanguageColumn, 210,
+                       Text::AuthorColumn, 205);
     return ok;
 }
 
@@ -214,16 +219,17 @@ bool MakeExceptionsPage(HWND page) {
     std::vector<std::wstring> roots;
     for (RootKey root : kRoots)
         roots.push_back(RootKeyName(root));
-    bool ok = TwoColumnList(page, kExceptionList, {8, 13, 420, 175}, 46, 160, 47, 255) &&
-              Label(page, 48, {8, 198, 165, 15}) &&
+    bool ok = TwoColumnList(page, kExceptionList, {8, 13, 420, 175}, Text::ExceptionRootColumn, 160,
+                            Text::ExceptionSubkeyColumn, 255) &&
+              Label(page, Text::RootKeyLabel, {8, 198, 165, 15}) &&
               AddDropDown(page, kNewRoot, {178, 193, 250, 20}, roots) &&
-              Label(page, 49, {8, 223, 165, 15}) &&
+              Label(page, Text::SubkeyLabel, {8, 223, 165, 15}) &&
               AddControl(page, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {178, 218, 250, 20},
                          kNewSubkey, WS_EX_CLIENTEDGE);
-    ok = ok && AddButton(page, kAdd, Text(50), {8, 243, 100, 20}) &&
-         AddButton(page, kRemove, Text(51), {115, 243, 100, 20}) &&
-         AddButton(page, kExport, Text(52), {222, 243, 100, 20}) &&
-         AddButton(page, kImport, Text(53), {329, 243, 100, 20});
+    ok = ok && AddButton(page, kAdd, LangText(Text::ExceptionAddButton), {8, 243, 100, 20}) &&
+         AddButton(page, kRemove, LangText(Text::ExceptionRemoveButton), {115, 243, 100, 20}) &&
+         AddButton(page, kExport, LangText(Text::ExceptionExportButton), {222, 243, 100, 20}) &&
+         AddButton(page, kImport, LangText(Text::ExceptionImportButton), {329, 243, 100, 20});
     if (ok) SendMessageW(GetDlgItem(page, kNewRoot), CB_SETCURSEL, 0, 0);
     return ok;
 }
@@ -312,11 +318,11 @@ void OnAdd(Dialog& d) {
     const RootKey root = kRoots[index >= 0 && index < static_cast<int>(kRoots.size()) ? index : 0];
     const std::wstring subkey = ExceptionSubkeyFromInput(WindowText(Item(d, kNewSubkey)));
     if (subkey.empty()) {
-        Info(d, 21, 70);
+        Info(d, Text::InformationTitle, Text::ExceptionSubkeyMissing);
         return;
     }
     if (HasExceptionRow(d.rows, root, subkey)) {
-        Info(d, 21, 69);
+        Info(d, Text::InformationTitle, Text::ExceptionRowExists);
         return;
     }
     d.rows.push_back(SkipMapEntry{root, subkey});
@@ -329,19 +335,20 @@ void OnRemove(Dialog& d) {
     HWND list = Item(d, kExceptionList);
     const int row = SelectedListRow(list);
     if (row < 0 || row >= static_cast<int>(d.rows.size())) {
-        Info(d, 21, 73);
+        Info(d, Text::InformationTitle, Text::SelectExceptionFirst);
         return;
     }
-    if (!Ask(d, 71, 72)) return;
+    if (!Ask(d, Text::ConfirmTitle, Text::ExceptionRemoveQuestion)) return;
     d.rows.erase(d.rows.begin() + row);
     ListView_DeleteItem(list, row);
 }
 
 // The common file dialog; "" when the user cancelled.
-std::wstring AskFileName(Dialog& d, int titleEntry, bool save) {
+std::wstring AskFileName(Dialog& d, Text titleText, bool save) {
     MDR_HERE();
-    const std::wstring filter = ExceptionFileFilter(Text(75), Text(76));
-    const std::wstring title = Text(titleEntry);
+    const std::wstring filter =
+        ExceptionFileFilter(LangText(Text::ExceptionFilesFilter), LangText(Text::AllFilesFilter));
+    const std::wstring title = LangText(titleText);
     std::wstring buffer(4096, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof(ofn);
@@ -363,27 +370,27 @@ std::wstring AskFileName(Dialog& d, int titleEntry, bool save) {
 void OnExport(Dialog& d) {
     MDR_HERE();
     if (Exceptions().empty()) {
-        Info(d, 21, 80);
+        Info(d, Text::InformationTitle, Text::NoExceptionsToExport);
         return;
     }
-    const std::wstring chosen = AskFileName(d, 74, true);
+    const std::wstring chosen = AskFileName(d, Text::ExceptionExportTitle, true);
     if (chosen.empty()) return;
     const std::wstring path = WithMdrExtension(chosen);
-    if (FileSizeOf(path) > 0 && !Ask(d, 71, 77)) return;
+    if (FileSizeOf(path) > 0 && !Ask(d, Text::ConfirmTitle, Text::FileReplaceQuestion)) return;
     if (!ExceptionFileFor(d.rows).Save(path)) {
-        Fail(d, 19, 79);
+        Fail(d, Text::ErrorTitle, Text::ExceptionFileNotCreated);
         return;
     }
-    Info(d, 21, 78);
+    Info(d, Text::InformationTitle, Text::ExceptionsExported);
 }
 
 void OnImport(Dialog& d) {
     MDR_HERE();
-    const std::wstring path = AskFileName(d, 81, false);
+    const std::wstring path = AskFileName(d, Text::ExceptionImportTitle, false);
     if (path.empty()) return;
     IniFile file;
     if (file.Load(path) != FileState::Ok) {
-        Fail(d, 19, 83);
+        Fail(d, Text::ErrorTitle, Text::ExceptionFileNotOpened);
         return;
     }
     HWND list = Item(d, kExceptionList);
@@ -394,7 +401,7 @@ void OnImport(Dialog& d) {
         AppendListRow(list, RootKeyName(e.root), e.subkey);
         d.rows.push_back(std::move(e));
     }
-    Info(d, 21, 82);
+    Info(d, Text::InformationTitle, Text::ExceptionsImported);
 }
 
 void ApplyResultRowColors() {
@@ -412,7 +419,7 @@ void OnOk(Dialog& d) {
     HWND languageList = Item(d, kLanguages);
     const int languageRow = SelectedListRow(languageList);
     if (languageRow < 0) {
-        Info(d, 21, 68);
+        Info(d, Text::InformationTitle, Text::SelectLanguageFirst);
         return;
     }
     AppSettings& s = Settings();
@@ -450,14 +457,15 @@ void OnOk(Dialog& d) {
     // the exception list in use changes only together with the file.
     if (!SaveConfigAndExceptions(Paths().configFile, s, exceptions)) {
         Log(L"Could not save settings");
-        Warn(d, 23, 67);
+        Warn(d, Text::WarningTitle, Text::SettingsNotSaved);
         return;
     }
     Exceptions().clear();
     for (const SkipMapEntry& e : exceptions)
         AddException(e.root, e.subkey);
 
-    if (!EqualsNoCase(chosenLanguage, d.openingLanguage)) Info(d, 21, 66);
+    if (!EqualsNoCase(chosenLanguage, d.openingLanguage))
+        Info(d, Text::InformationTitle, Text::LanguageAtNextStart);
     Finish(d);
 }
 
@@ -563,17 +571,19 @@ LRESULT CALLBACK SettingsProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 bool CreateSettingsWindow(Dialog& d) {
     MDR_HERE();
     if (!RegisterWindowClass({kSettingsWindowClass, SettingsProc})) return false;
-    d.window =
-        CreateModalWindow({kSettingsWindowClass, Text(30), kInnerWidth, kInnerHeight}, d.owner, &d);
+    d.window = CreateModalWindow(
+        {kSettingsWindowClass, LangText(Text::SettingsTitle), kInnerWidth, kInnerHeight}, d.owner,
+        &d);
     if (!d.window) return false;
 
     d.tabs = AddControl(d.window, WC_TABCONTROLW, L"", WS_TABSTOP | WS_CLIPCHILDREN,
                         {5, 5, 440, 300}, kTabs, WS_EX_CONTROLPARENT);
     if (!d.tabs) return false;
     TabCtrl_SetImageList(d.tabs, AppIconList());
-    const std::pair<int, int> tabs[kPageCount] = {{34, 29}, {263, 30}, {45, 31}};
+    const std::pair<Text, int> tabs[kPageCount] = {
+        {Text::GeneralTab, 29}, {Text::AppearanceTab, 30}, {Text::ExceptionsTab, 31}};
     for (int i = 0; i < kPageCount; ++i) {
-        std::wstring caption = Text(tabs[i].first);
+        std::wstring caption = LangText(tabs[i].first);
         TCITEMW item{};
         item.mask = TCIF_TEXT | TCIF_IMAGE;
         item.pszText = caption.data();
@@ -587,8 +597,9 @@ bool CreateSettingsWindow(Dialog& d) {
     if (!MakeGeneralPage(d.pages[0]) || !MakeAppearancePage(d.pages[1]) ||
         !MakeExceptionsPage(d.pages[2]))
         return false;
-    return AddButton(d.window, kCancel, Text(32), {230, 309, 105, 25}) &&
-           AddButton(d.window, kOk, Text(33), {340, 309, 105, 25}, BS_DEFPUSHBUTTON);
+    return AddButton(d.window, kCancel, LangText(Text::CancelButton), {230, 309, 105, 25}) &&
+           AddButton(d.window, kOk, LangText(Text::OkButton), {340, 309, 105, 25},
+                     BS_DEFPUSHBUTTON);
 }
 
 } // namespace
@@ -605,7 +616,8 @@ int SettingsWindow() {
     ScopeExit close([&] { CloseModal(dialog.window, dialog.owner); });
 
     if (!CreateSettingsWindow(dialog)) {
-        MessageBoxW(nullptr, Text(31).c_str(), Text(19).c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, LangText(Text::WindowOpenFailed).c_str(),
+                    LangText(Text::ErrorTitle).c_str(), MB_OK | MB_ICONERROR);
         EndProgram();
     }
     FillLanguages(dialog);

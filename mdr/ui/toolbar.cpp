@@ -23,14 +23,20 @@ namespace {
 struct ButtonSpec {
     int id;
     int icon;
-    int label;
-    int tooltip;
+    Text label;
+    Text tooltip;
 };
 
 constexpr ButtonSpec kButtons[] = {
-    {kBtnScan, 1, 195, 203},  {kBtnStop, 2, 196, 204},   {kBtnBackupManager, 13, 197, 205},
-    {kBtnFix, 12, 198, 206},  {kBtnTools, 23, 199, 207}, {kBtnSettings, 17, 200, 208},
-    {kBtnHelp, 18, 201, 209}, {kBtnAbout, 20, 202, 210}, {kBtnExit, 4, 193, 211},
+    {kBtnScan, 1, Text::ScanButton, Text::ScanTip},
+    {kBtnStop, 2, Text::StopButton, Text::StopTip},
+    {kBtnBackupManager, 13, Text::BackupsButton, Text::BackupsTip},
+    {kBtnFix, 12, Text::FixButton, Text::FixTip},
+    {kBtnTools, 23, Text::ToolsButton, Text::ToolsTip},
+    {kBtnSettings, 17, Text::SettingsButton, Text::SettingsTip},
+    {kBtnHelp, 18, Text::HelpButton, Text::HelpTip},
+    {kBtnAbout, 20, Text::AboutButton, Text::AboutTip},
+    {kBtnExit, 4, Text::TrayExitItem, Text::ExitTip},
 };
 
 const ButtonSpec* SpecOf(int id) {
@@ -107,7 +113,7 @@ bool BuildToolbar() {
         return false;
     for (const ButtonSpec& b : kButtons) {
         if (b.id == kBtnTools && !ui.hasToolsButton) continue;
-        SetToolbarCaption(tb, b.id, Text(b.label));
+        SetToolbarCaption(tb, b.id, LangText(b.label));
     }
     SendMessageW(tb, TB_AUTOSIZE, 0, 0);
     EnableToolbarButton(kBtnStop, false);
@@ -125,7 +131,7 @@ bool OnToolbarNotify(NMHDR* hdr, LRESULT* result) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(hdr);
         const ButtonSpec* button = SpecOf(static_cast<int>(hdr->idFrom));
         if (!button) return false;
-        g_tooltip = Text(button->tooltip);
+        g_tooltip = LangText(button->tooltip);
         info->lpszText = g_tooltip.data();
         info->hinst = nullptr;
         *result = 0;

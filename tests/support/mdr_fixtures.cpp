@@ -28,8 +28,8 @@ IniFile LoadIni(const std::wstring& path) {
     return ini;
 }
 
-const std::wstring& T(int n) {
-    return mdr::LangText(n);
+const std::wstring& T(Text text) {
+    return mdr::LangText(text);
 }
 std::string Narrow(const std::wstring& s) {
     return mdr::ToUtf8(s);
@@ -123,10 +123,12 @@ static bool MatchesTimeText(const std::wstring& shown, const std::wstring& patte
            shown.ends_with(after) && iswdigit(shown[before.size()]);
 }
 bool ScanFinished(const Gadgets& g) {
-    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(151));
+    return !Scanning(g) &&
+           MatchesTimeText(ReadStatusBarPart(g.status, 0), T(Text::ScanFinishedStatus));
 }
 bool ScanCancelled(const Gadgets& g) {
-    return !Scanning(g) && MatchesTimeText(ReadStatusBarPart(g.status, 0), T(150));
+    return !Scanning(g) &&
+           MatchesTimeText(ReadStatusBarPart(g.status, 0), T(Text::ScanCancelledStatus));
 }
 
 void MdrTest::SetUpTestSuite() {
@@ -177,8 +179,8 @@ Gadgets MdrTest::Start(const std::wstring& arguments, const ConfigValues& config
     return StartMain(arguments, L"", visible);
 }
 
-void MdrTest::Answer(int titleEntry, int textEntry, int button) {
-    AnswerText(titleEntry ? T(titleEntry) : L"", textEntry ? T(textEntry) : L"", button);
+void MdrTest::Answer(Text title, Text text, int button) {
+    AnswerText(T(title), T(text), button);
 }
 
 void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, int button,
@@ -202,7 +204,7 @@ void MdrTest::AnswerText(const std::wstring& title, const std::wstring& text, in
 
 void MdrTest::Exit(const Gadgets& g) {
     PostCommand(g.main, mdr::kCmdExit);
-    Answer(71, 216, IDYES);
+    Answer(Text::ConfirmTitle, Text::ExitQuestion, IDYES);
     EXPECT_TRUE(process_->WaitExit(10000)) << "MDR did not end";
 }
 

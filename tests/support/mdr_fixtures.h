@@ -5,10 +5,13 @@
 
 #include <initializer_list>
 #include "common/ini.h"
+#include "mdr/core/texts.h"
 #include "tests/support/driver.h"
 #include "tests/support/registry_snapshot.h"
 
 namespace mdr::driver {
+using mdr::Text; // texts are named as the program names them
+
 // Creates the settings folder chain, as MDR makes it.
 void CreateSettingsDir();
 // SettingsDir() + "Config.ini" / "MDRLog.log"; the log as text.
@@ -17,8 +20,8 @@ std::wstring LogPath();
 std::wstring LogText();
 IniFile LoadIni(const std::wstring& path);
 
-// Language entry n of the language loaded by MdrTest (the shipped English file).
-const std::wstring& T(int n);
+// The text in the language loaded by MdrTest (the shipped English file).
+const std::wstring& T(Text text);
 std::string Narrow(const std::wstring& s);
 
 // Entry n with placeholder replaced by value (written here, not taken from the program).
@@ -61,7 +64,7 @@ Gadgets FindGadgets(HWND main);
 
 bool ButtonEnabled(const Gadgets& g, int id);
 bool Scanning(const Gadgets& g);
-// Not scanning, and the status line says the scan ended (entry 151) or was stopped (150).
+// Not scanning, and the status line says the scan ended (ScanFinishedStatus) or was stopped.
 bool ScanFinished(const Gadgets& g);
 bool ScanCancelled(const Gadgets& g);
 
@@ -80,9 +83,9 @@ class MdrTest : public DriverTest {
     Gadgets StartMain(const std::wstring& arguments, const std::wstring& distDir = L"",
                       bool visible = true);
     Gadgets Start(const std::wstring& arguments, const ConfigValues& config, bool visible = true);
-    // Waits for MDR's next message box, checks its title and text (language entries; 0 leaves
-    // that one unchecked), presses button and waits for the box to go.
-    void Answer(int titleEntry, int textEntry, int button);
+    // Waits for MDR's next message box, checks its title and text (language texts), presses
+    // button and waits for the box to go.
+    void Answer(Text title, Text text, int button);
     // The same with the texts written out ("" unchecked); when owner is given, the box must
     // belong to it and keep it disabled.
     void AnswerText(const std::wstring& title, const std::wstring& text, int button,

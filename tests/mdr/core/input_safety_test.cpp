@@ -145,13 +145,13 @@ TEST(LanguageInput, FilesWithoutTextsAreRefusedAndLongTextsCut) {
         WriteFileBytes(path, c.bytes);
         EXPECT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 0) << c.name;
     }
-    EXPECT_EQ(LangText(0), L"kept");
+    EXPECT_EQ(LangText(Text{0}), L"kept");
 
     WriteFileBytes(path, "[MDRLanguageData]\r\nl0=" + std::string(20000, 'x') + "\r\nl1=<br>" +
                              std::string(5000, 'y') + "\r\n");
     ASSERT_EQ(LoadLanguage(program.Path(), L"lang.ini"), 1);
-    EXPECT_EQ(LangText(0), std::wstring(4096, L'x'));
-    EXPECT_EQ(LangText(1), L"\r\n" + std::wstring(4092, L'y'));
+    EXPECT_EQ(LangText(Text{0}), std::wstring(4096, L'x'));
+    EXPECT_EQ(LangText(Text{1}), L"\r\n" + std::wstring(4092, L'y'));
 }
 
 TEST(IniLookups, GroupsOfOneNameReadAsOneAndStayLinear) {

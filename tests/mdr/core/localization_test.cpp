@@ -23,16 +23,16 @@ TEST(Languages, TableByNumberWithGapsAndLineBreaks) {
     ASSERT_EQ(LoadLanguage(L"C:\\unused\\", path), 1);
     // Seven named keys: l0..l5 and Comment, so texts 0..6 exist.
     EXPECT_EQ(LangCount(), 7);
-    EXPECT_EQ(LangText(0), L"first\r\nsecond\r\nthird");
-    EXPECT_EQ(LangText(1), L"one");
-    EXPECT_EQ(LangText(4), L"\r\n");
-    EXPECT_EQ(LangText(6), L""); // counted, but there is no key l6 in the group
-    EXPECT_EQ(LangText(-1), L"");
+    EXPECT_EQ(LangText(Text{0}), L"first\r\nsecond\r\nthird");
+    EXPECT_EQ(LangText(Text{1}), L"one");
+    EXPECT_EQ(LangText(Text{4}), L"\r\n");
+    EXPECT_EQ(LangText(Text{6}), L""); // counted, but there is no key l6 in the group
+    EXPECT_EQ(LangText(Text{-1}), L"");
 
     CreateDirectoryW((program / L"dir.ini").c_str(), nullptr);
     for (const wchar_t* name : {L"missing.ini", L"   ", L"dir.ini"})
         EXPECT_EQ(LoadLanguage(program.Path(), name), 0) << ToUtf8(name);
-    EXPECT_EQ(LangText(1), L"one"); // a failed load leaves the table alone
+    EXPECT_EQ(LangText(Text{1}), L"one"); // a failed load leaves the table alone
 }
 
 TEST(Languages, PlaceholdersIgnoreCase) {
@@ -41,9 +41,9 @@ TEST(Languages, PlaceholdersIgnoreCase) {
     EXPECT_EQ(ReplacePlaceholder(L"$A$ and $a$", L"$A$", L"\"x\""), L"\"x\" and \"x\"");
 }
 
-// The shipped language files: every text the program uses, each translation keeping the
-// placeholders the program fills in.
-TEST(Languages, ShippedFilesAreCompleteAndKeepTheirPlaceholders) {
+// The shipped language files: every text the program uses, one entry for each name in texts.h
+// and a name for each entry, each translation keeping the placeholders the program fills in.
+TEST(Languages, ShippedFilesMatchTheNamesAndKeepTheirPlaceholders) {
     auto placeholders = [](const std::wstring& text) {
         const std::wregex placeholder(L"\\$[^$]*\\$");
         std::vector<std::wstring> found;
@@ -63,11 +63,12 @@ TEST(Languages, ShippedFilesAreCompleteAndKeepTheirPlaceholders) {
         IniFile ini;
         ASSERT_EQ(ini.Load(source), FileState::Ok);
         EXPECT_EQ(ini.GetString(L"MDRLanguageInfo", L"Name"), name);
-        std::vector<std::wstring> keys = ini.Keys(L"MDRLanguageData");
-        ASSERT_EQ(keys.size(), 267u);
+        const std::vector<std::wstring> keys = ini.Keys(L"MDRLanguageData");
+        ASSERT_EQ(keys.size(), std::size(kAllTexts));
         std::vector<std::wstring> texts;
-        for (int i = 0; i < 267; ++i) {
-            EXPECT_EQ(keys[i], L"l" + std::to_wstring(i));
+        for (Text entry : kAllTexts) {
+            const int i = static_cast<int>(entry);
+            EXPECT_EQ(keys[texts.size()], L"l" + std::to_wstring(i));
             texts.push_back(ini.GetString(L"MDRLanguageData", L"l" + std::to_wstring(i)));
             EXPECT_FALSE(Trim(texts.back()).empty()) << "entry " << i;
             // Menu captions get their shortcut text from the program, not from the file.
@@ -75,8 +76,8 @@ TEST(Languages, ShippedFilesAreCompleteAndKeepTheirPlaceholders) {
         }
         tables.push_back(std::move(texts));
         ASSERT_EQ(LoadLanguage(DistDir(), std::wstring(L"Localization\\") + file), 1);
-        EXPECT_EQ(LangCount(), 267);
+        EXPECT_EQ(LangCount(), static_cast<int>(std::size(kAllTexts)));
     }
-    for (int i = 0; i < 267; ++i)
+    for (size_t i = 0; i < std::size(kAllTexts); ++i)
         EXPECT_EQ(placeholders(tables[1][i]), placeholders(tables[0][i])) << "entry " << i;
 }

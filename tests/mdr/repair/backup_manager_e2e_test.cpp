@@ -152,7 +152,7 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     HWND main = StartMdr();
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PostCommand(main, mdr::kCmdBackupManager));
-    HWND manager = WaitForWindow(pid_, WindowQuery::Titled(T(115)));
+    HWND manager = WaitForWindow(pid_, WindowQuery::Titled(T(Text::BackupManagerTitle)));
     ASSERT_NE(manager, nullptr) << "the backup manager did not open";
     HWND list = FindDescendant(manager, L"SysListView32", kManagerList);
     ASSERT_EQ(ListViewCount(list), 2);
@@ -161,8 +161,9 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     // it holds.
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, bad)));
     ASSERT_TRUE(PressButton(manager, kManagerRestore));
-    AnswerText(T(23),
-               T(127) + L"\r\n\r\n1 entry of the backup did not come back:\r\nHKEY_CURRENT_USER\\" +
+    AnswerText(T(Text::WarningTitle),
+               T(Text::BackupNotRestored) +
+                   L"\r\n\r\n1 entry of the backup did not come back:\r\nHKEY_CURRENT_USER\\" +
                    kTestRoot + L"\\Bad",
                IDOK);
     EXPECT_TRUE(FileExists(backups_ + bad));
@@ -171,7 +172,7 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     // The backup puts the key back exactly; with DeleteBackups 1 the file and its row go.
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, good)));
     ASSERT_TRUE(PressButton(manager, kManagerRestore));
-    AnswerText(T(21), T(126), IDOK, manager);
+    AnswerText(T(Text::InformationTitle), T(Text::BackupRestored), IDOK, manager);
     ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, key, after)) << "the key was not restored";
     EXPECT_EQ(after, before);
     EXPECT_FALSE(FileExists(backups_ + good));
@@ -180,7 +181,9 @@ TEST_F(BackupManagerTest, RestoresExactlyRefusesWhatIsNoRegistryFileAndRemoves) 
     // Remove asks with the full path; Yes deletes the file and its row.
     ASSERT_TRUE(SelectListViewRow(list, RowOf(list, bad)));
     ASSERT_TRUE(PressButton(manager, kManagerRemove));
-    AnswerText(T(71), Fill(T(123), L"$REMOVEFILE$", L"\"" + backups_ + bad + L"\""), IDYES);
+    AnswerText(T(Text::ConfirmTitle),
+               Fill(T(Text::BackupDeleteQuestion), L"$REMOVEFILE$", L"\"" + backups_ + bad + L"\""),
+               IDYES);
     EXPECT_FALSE(FileExists(backups_ + bad));
     EXPECT_EQ(ListViewCount(list), 0);
     ASSERT_TRUE(PostClose(manager));
@@ -205,7 +208,7 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(PostCommand(main, mdr::kCmdFullBackup));
     ChooseInPicker();
-    HWND window = WaitForWindow(pid_, WindowQuery::Titled(T(111)));
+    HWND window = WaitForWindow(pid_, WindowQuery::Titled(T(Text::FullBackupTitle)));
     ASSERT_NE(window, nullptr);
 
     // Hold the second export where it is, so that the cancel surely meets it running.
@@ -233,10 +236,10 @@ TEST_F(BackupManagerTest, CancelDuringSecondExportEndsTheEditorAndKeepsThePartia
 
     // No goes on waiting; Yes ends the editor and closes the window.
     ASSERT_TRUE(PressButton(window, kProgressCancel));
-    AnswerText(T(71), T(114), IDNO, window);
+    AnswerText(T(Text::ConfirmTitle), T(Text::FullBackupCancelQuestion), IDNO, window);
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ASSERT_TRUE(PressButton(window, kProgressCancel));
-    AnswerText(T(71), T(114), IDYES, window);
+    AnswerText(T(Text::ConfirmTitle), T(Text::FullBackupCancelQuestion), IDYES, window);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << "the window stayed";
     EXPECT_EQ(WaitForSingleObject(editorHandle.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0))
         << "the registry editor was left running";
@@ -265,11 +268,12 @@ TEST_F(BackupManagerTest, FirstRunOffersFullBackupAndRestorePoint) {
     DeleteFileW(ConfigPath().c_str());
     process_ = &LaunchMdr(L"", install_);
     pid_ = process_->Pid();
-    Answer(152, 153, IDYES);
+    Answer(Text::FirstRunTitle, Text::FirstRunQuestion, IDYES);
     ChooseInPicker();
     // After the five exports (however long they take here) and before the main window: Wine's
     // System Restore stub fails the call, so the unexpected-result warning.
-    AnswerText(T(23), T(29), IDOK, nullptr, kFullBackupBound);
+    AnswerText(T(Text::WarningTitle), T(Text::RestorePointUnexpected), IDOK, nullptr,
+               kFullBackupBound);
     // Five exports with one time (their names are the full-backup unit tests'); HKCU's holds
     // the planted key.
     const std::vector<std::wstring> files = FilesIn(folder_);
@@ -288,7 +292,7 @@ TEST_F(BackupManagerTest, FirstRunOffersFullBackupAndRestorePoint) {
     ASSERT_NE(main, nullptr);
     // The restore-point command meets the same stub.
     ASSERT_TRUE(PostCommand(main, mdr::kCmdRestorePoint));
-    Answer(23, 29, IDOK);
+    Answer(Text::WarningTitle, Text::RestorePointUnexpected, IDOK);
     Exit(FindGadgets(main));
 }
 

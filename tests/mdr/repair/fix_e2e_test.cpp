@@ -87,9 +87,9 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
 
     EXPECT_TRUE(ButtonEnabled(g, mdr::kBtnFix));
     PostCommand(g.main, mdr::kBtnFix);
-    Answer(71, 96, IDYES);
+    Answer(Text::ConfirmTitle, Text::FixConfirmQuestion, IDYES);
     // The restore point is asked for quietly: Wine's failing stub shows nothing.
-    Answer(21, 107, IDOK);
+    Answer(Text::InformationTitle, Text::FixAllDone, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(g.main) != FALSE; }));
 
     // Registry: what was checked is gone; the rest is as it was.
@@ -107,7 +107,7 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
         EXPECT_FALSE(row.checked);
 
     // Counters: every checked row was fixed.
-    EXPECT_EQ(ReadStatusBarPart(g.status, 3), Fill(T(106), L"$ERRORSFIXED$", L"2"));
+    EXPECT_EQ(ReadStatusBarPart(g.status, 3), Fill(T(Text::FixedStatus), L"$ERRORSFIXED$", L"2"));
     EXPECT_NE(LogText().find(L"Status: 2 of 2 errors fixed"), std::wstring::npos);
 
     // One new backup file, of nothing unchecked; importing it gives back what the fix removed.

@@ -293,8 +293,9 @@ TEST_F(FixRun, BacksUpThenDeletesBottomUpAndKeepsTheBooks) {
     EXPECT_EQ(ErrorsFound(), 0u);
     EXPECT_EQ(view_.fixedTotal, 8u);
     EXPECT_EQ(AreaTable()[14].errorsFound, 1);
-    EXPECT_EQ(view_.labels[15], LangText(15) + L" (1)");
-    EXPECT_EQ(ShownTexts(), (std::vector<std::wstring>{LangText(96), LangText(107)}));
+    EXPECT_EQ(view_.labels[15], LangText(Text::SharedDllsArea) + L" (1)");
+    EXPECT_EQ(ShownTexts(), (std::vector<std::wstring>{LangText(Text::FixConfirmQuestion),
+                                                       LangText(Text::FixAllDone)}));
 
     // The log, in order.
     const std::vector<std::wstring> expected = {
@@ -384,12 +385,14 @@ TEST_F(FixRun, AsksBeforeRemovingWhatTheBackupCannotGiveBack) {
         << ToUtf8(shown_[1].text);
     EXPECT_EQ(shown_[1].flags & (MB_YESNO | MB_DEFBUTTON2),
               static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2));
-    EXPECT_EQ(shown_[2].text, LangText(108));
+    EXPECT_EQ(shown_[2].text, LangText(Text::FixSomeFailed));
     EXPECT_TRUE(Logged(L"The backup cannot restore exactly: " + kBaseText + L"\\Inexact -> odd"));
 }
 
 TEST_F(FixRun, WithoutABackupNoFileIsWrittenAndNoQuestionAsked) {
     // 2: restore point only; 3, 4, 5 answered No.
+    const Text questions[] = {Text::AskBothQuestion, Text::AskBackupQuestion,
+                              Text::AskRestorePointQuestion};
     for (int mode : {2, 3, 4, 5}) {
         SCOPED_TRACE(mode);
         Settings().BeforeFixing = mode;
@@ -402,10 +405,10 @@ TEST_F(FixRun, WithoutABackupNoFileIsWrittenAndNoQuestionAsked) {
         EXPECT_TRUE(FilesIn(Paths().backupFolder).empty());
         ASSERT_FALSE(shown_.empty());
         if (mode != 2) {
-            EXPECT_EQ(shown_[1].text, LangText(96 + mode));
+            EXPECT_EQ(shown_[1].text, LangText(questions[mode - 3]));
         }
         // A restore point that cannot be set may say so; the last box reports the fix.
-        EXPECT_EQ(shown_.back().text, LangText(107));
+        EXPECT_EQ(shown_.back().text, LangText(Text::FixAllDone));
         EXPECT_TRUE(answers_.empty());
     }
     EXPECT_TRUE(Logged(L"Skipping the creation of a backup and restore point"));
@@ -417,7 +420,7 @@ TEST_F(FixRun, WithoutABackupNoFileIsWrittenAndNoQuestionAsked) {
 TEST_F(FixRun, StopsEarlyWithoutChangingAnything) {
     // No records at all.
     EXPECT_EQ(FixErrorsWindow(view_), 0);
-    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{LangText(95)});
+    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{LangText(Text::NothingToFix)});
 
     SetString(Path(L"Stay"), L"v", L"1");
     const uint32_t id = AddError(Path(L"Stay"), L"", 0, 1, false);
@@ -425,12 +428,13 @@ TEST_F(FixRun, StopsEarlyWithoutChangingAnything) {
     shown_.clear();
     answers_ = {IDNO};
     EXPECT_EQ(FixErrorsWindow(view_), 0);
-    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{LangText(96)});
+    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{LangText(Text::FixConfirmQuestion)});
     // Nothing checked.
     shown_.clear();
     answers_ = {IDYES};
     EXPECT_EQ(FixErrorsWindow(view_), 0);
-    EXPECT_EQ(ShownTexts(), (std::vector<std::wstring>{LangText(96), LangText(97)}));
+    EXPECT_EQ(ShownTexts(), (std::vector<std::wstring>{LangText(Text::FixConfirmQuestion),
+                                                       LangText(Text::NoErrorsChecked)}));
 
     // The backup file cannot be created: a file stands where the backup folder should be.
     view_.rows[0].checked = true;
@@ -442,7 +446,7 @@ TEST_F(FixRun, StopsEarlyWithoutChangingAnything) {
     answers_ = {IDYES};
     EXPECT_EQ(FixErrorsWindow(view_), 0);
     ASSERT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(shown_[1].title, LangText(19));
+    EXPECT_EQ(shown_[1].title, LangText(Text::ErrorTitle));
     EXPECT_NE(shown_[1].text.find(L"\"" + Paths().backupFolder + L"MDR_"), std::wstring::npos)
         << ToUtf8(shown_[1].text);
     DeleteFileW(folderAsFile.c_str());
@@ -473,8 +477,8 @@ TEST_F(FixRun, WhatCannotBeDeletedStaysCheckedAndCounted) {
     EXPECT_EQ(ErrorsFound(), 1u);
     EXPECT_EQ(view_.fixedTotal, 1u);
     EXPECT_EQ(AreaTable()[7].errorsFound, 2);
-    EXPECT_EQ(view_.labels[8], LangText(8) + L" (2)");
-    EXPECT_EQ(shown_.back().text, LangText(108));
+    EXPECT_EQ(view_.labels[8], LangText(Text::IeBhoArea) + L" (2)");
+    EXPECT_EQ(shown_.back().text, LangText(Text::FixSomeFailed));
     EXPECT_TRUE(Logged(L"Error deleting key: \"" + kBaseText + L"\\Guarded\""));
     EXPECT_TRUE(Logged(L"Status: 1 of 2 errors fixed"));
 }

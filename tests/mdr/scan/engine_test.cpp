@@ -105,7 +105,7 @@ TEST_F(ScanThreadTest, CancellingDuringTheThirdAreaUnwindsAndRestoresTheTree) {
     EXPECT_EQ(view_.Tree(1).icon, AreaIcon::ErrorsFound);
     EXPECT_EQ(view_.Tree(2).icon, AreaIcon::ErrorsFound);
     EXPECT_EQ(view_.Tree(3).icon, AreaIcon::ErrorsFound); // aa.drv was stored before the stop
-    EXPECT_EQ(view_.Tree(3).text, LangText(3) + L" (1)");
+    EXPECT_EQ(view_.Tree(3).text, LangText(Text::DriversArea) + L" (1)");
     for (int item = 4; item <= kAreaCount; ++item)
         EXPECT_EQ(view_.Tree(item).icon, AreaIcon::Normal) << item;
     for (const std::wstring& call : view_.Journal())

@@ -29,7 +29,7 @@ inline void LoadEnglishTexts() {
     ASSERT_EQ(LoadLanguage(DistDir(), L"Localization\\English.ini"), 1)
         << "English.ini not found under " << ToUtf8(DistDir());
     for (int item = 1; item <= kAreaCount; ++item)
-        AreaTable()[item - 1].name = LangText(item);
+        AreaTable()[item - 1].name = LangText(kAreaNames[item - 1]);
 }
 
 // The program log into a fresh empty file (a write never creates it), read back without the date

@@ -134,7 +134,7 @@ TEST_F(SoftwareAreas, StartupSoftwareReportsCommandsThatStartNothing) {
     EXPECT_EQ(Records()[1].valueName, L"Leftover");
     ExpectRecord(kHklm, kRun, L"Gone", L"mdr-no-such-tool.exe -x", L"Startup software", 1, 1);
     // The row shows language entry 88 for empty data; the record keeps "".
-    EXPECT_EQ(view_.Rows()[0].row.columns[3], LangText(88));
+    EXPECT_EQ(view_.Rows()[0].row.columns[3], LangText(Text::EmptyData));
 }
 
 // Cancellation: the area gives up at once with -1 and a count of 0.

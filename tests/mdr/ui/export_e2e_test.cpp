@@ -39,11 +39,11 @@ TEST_F(ExportTest, WritesHeaderCountAndRecord) {
     ASSERT_EQ(ListViewCount(g.list), 1) << "the planted sound alone";
 
     PostCommand(g.main, mdr::kCmdExport);
-    ASSERT_TRUE(AnswerFileDialog(pid_, T(176), folder_ + L"errors"));
+    ASSERT_TRUE(AnswerFileDialog(pid_, T(Text::ExportItem), folder_ + L"errors"));
     // The records are written 100 ms apart behind a progress window.
     auto done = WaitForMessageBox(pid_, 20000);
     ASSERT_TRUE(done.has_value());
-    EXPECT_EQ(done->text, T(93));
+    EXPECT_EQ(done->text, T(Text::ExportDoneText));
     PressButton(done->window, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(g.main); }));
 
@@ -85,7 +85,8 @@ TEST_F(AboutTest, TextBoxIsFramedWithThemes) {
     Gadgets g = Start(L"", ConfigValues{});
     ASSERT_TRUE(g.main);
     PostCommand(g.main, mdr::kCmdAbout);
-    HWND about = WaitForWindow(pid_, WindowQuery::Titled(T(130) + L" Veltrane Mendora"));
+    HWND about =
+        WaitForWindow(pid_, WindowQuery::Titled(T(Text::AboutTitle) + L" Veltrane Mendora"));
     ASSERT_NE(about, nullptr);
     HWND text = FindDescendant(about, L"Edit", 51);
     ASSERT_NE(text, nullptr);

@@ -19,6 +19,7 @@
 
 using namespace mdr::driver;
 using mdr::IniFile;
+using mdr::kAreaNames;
 
 namespace {
 
@@ -114,7 +115,7 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
 
     // The first error is selected and its description shown.
     EXPECT_TRUE(content.rows[0].selected);
-    EXPECT_NE(GetText(g.details), T(140));
+    EXPECT_NE(GetText(g.details), T(Text::DetailsHint));
 
     // Tree labels carry the counts of their rows; the status bar the total.
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
@@ -123,9 +124,9 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
         std::count_if(content.rows.begin(), content.rows.end(),
                       [](const ListViewRow& r) { return r.cells[4] == L"Shared DLLs"; });
     EXPECT_EQ(items[kSharedDllsArea].text,
-              T(kSharedDllsArea) + L" (" + std::to_wstring(sharedRows) + L")");
-    EXPECT_EQ(ReadStatusBarPart(g.status, 2),
-              Fill(T(135), L"$ERRRORSDETECTED$", std::to_wstring(content.rows.size())));
+              T(kAreaNames[kSharedDllsArea - 1]) + L" (" + std::to_wstring(sharedRows) + L")");
+    EXPECT_EQ(ReadStatusBarPart(g.status, 2), Fill(T(Text::ErrorsStatus), L"$ERRRORSDETECTED$",
+                                                   std::to_wstring(content.rows.size())));
 
     // HighlightEntry 1: rows 0, 2, 4 ... are drawn in EntryColor, the others plainly.
     for (size_t row = 0; row < content.rows.size(); ++row) {
@@ -156,7 +157,7 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
 
     // Declining lets the scan go on: it keeps counting items.
     PostCommand(g.main, mdr::kCmdStopScan);
-    Answer(71, 143, IDNO);
+    Answer(Text::ConfirmTitle, Text::StopScanQuestion, IDNO);
     const std::wstring counted = ReadStatusBarPart(g.status, 1);
     EXPECT_TRUE(WaitUntil([&] { return ReadStatusBarPart(g.status, 1) != counted; }, 20000))
         << "the scan did not go on after No";
@@ -166,7 +167,7 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
     PostCommand(g.main, mdr::kBtnStop);
     auto box = WaitForMessageBox(pid_);
     ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->text, T(143));
+    EXPECT_EQ(box->text, T(Text::StopScanQuestion));
     PressButton(box->window, IDYES);
     // Closing a window takes Wine up to 2 s without a window manager: time from its going.
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); }, 5000));
@@ -184,9 +185,9 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
     const int normal = after[2].image;
     for (int item : {kDriversArea, kSharedDllsArea, kSoundsArea}) {
         EXPECT_EQ(after[item].image, normal) << "area " << item;
-        EXPECT_EQ(after[item].text, T(item)) << "area " << item;
+        EXPECT_EQ(after[item].text, T(kAreaNames[item - 1])) << "area " << item;
     }
-    const bool comStored = after[kComArea].text != T(kComArea);
+    const bool comStored = after[kComArea].text != T(kAreaNames[kComArea - 1]);
     EXPECT_EQ(after[kComArea].image != normal, comStored);
     for (int item = 0; item <= 18; ++item) {
         const bool ticked = item == kComArea || item == kDriversArea || item == kSharedDllsArea ||

@@ -85,7 +85,7 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
     // The same key in other letters is refused; under another root it is a different key.
     Type(edit, L" " + mdr::ToLower(kSoundKey) + L" ");
     Click(dialog, kAdd);
-    Answer(21, 69, IDOK);
+    Answer(Text::InformationTitle, Text::ExceptionRowExists, IDOK);
     Send(Ctl(dialog, kNewRoot), CB_SETCURSEL, kRootHklm);
     Type(edit, kSoundKey);
     Click(dialog, kAdd);
@@ -100,7 +100,7 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
 
     // In effect at once ...
     PostCommand(g.main, mdr::kBtnScan);
-    Answer(137, 138, IDYES);
+    Answer(Text::UnfixedErrorsTitle, Text::UnfixedErrorsQuestion, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Scanning(g) || SoundRows(g) == 0; }));
     ASSERT_TRUE(WaitForScanEnd(g));
     EXPECT_EQ(SoundRows(g), 0);
@@ -123,7 +123,7 @@ TEST_F(SettingsTest, AnExceptionAddedInTheDialogHoldsAcrossARestart) {
     ASSERT_NE(german, rows.end());
     ASSERT_TRUE(SelectListViewRow(languages, static_cast<int>(german - rows.begin())));
     Click(dialog, kOk);
-    Answer(21, 66, IDOK);
+    Answer(Text::InformationTitle, Text::LanguageAtNextStart, IDOK);
     ExpectClosed(dialog, g);
     Exit(g);
     EXPECT_EQ(LoadIni(ConfigPath()).GetString(L"MDRConfig", L"CurrentLanguage", L""),
