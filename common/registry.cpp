@@ -17,22 +17,16 @@ namespace mdr {
 
 namespace {
 
-// Key and value names up to this length are walked; a longer one ends its walk.
-constexpr DWORD kNameBufferChars = 8192;
 constexpr size_t kMaxPathChars = 260;
+// The registry's limits: key names run to 255 characters, value names to 16,383.
+constexpr DWORD kLongestKeyName = 255;
+constexpr DWORD kLongestValueName = 16383;
 
-// One name buffer per walk, shared by every level of a recursive walk: each level copies the
-// name into the child's path before descending, so the buffer is free again.
-using NameBuffer = std::unique_ptr<wchar_t[]>;
-NameBuffer NewNameBuffer() {
-    return NameBuffer(new wchar_t[kNameBufferChars]);
-}
-
-std::wstring Join(const std::wstring& parent, const wchar_t* name, DWORD length) {
-    if (parent.empty()) return std::wstring(name, length);
+std::wstring Join(const std::wstring& parent, const std::wstring& name) {
+    if (parent.empty()) return name;
     std::wstring path;
-    path.reserve(parent.size() + 1 + length);
-    path.append(parent).append(1, L'\\').append(name, length);
+    path.reserve(parent.size() + 1 + name.size());
+    path.append(parent).append(1, L'\\').append(name);
     return path;
 }
 
@@ -49,24 +43,23 @@ void PauseAfterItem() {
 
 // EnumerateSubkeys below its first level: `from`/`openName` open the key, `path` names it.
 int WalkSubkeys(RootKey root, HKEY from, const std::wstring& openName, const std::wstring& path,
-                bool recursive, SubkeyCheck check, wchar_t* name) {
+                bool recursive, SubkeyCheck check) {
     MDR_HERE();
     UniqueHkey key;
     if (OpenKey(from, openName, KEY_ENUMERATE_SUB_KEYS, key) != ERROR_SUCCESS) return 0;
+    NameReader names(key.get(), NameReader::Subkeys);
+    std::wstring childName;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kNameBufferChars;
-        LONG rc =
-            RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = names.Read(index, childName);
         if (rc == ERROR_NO_MORE_ITEMS) break;
+        // A name that cannot be read is passed over; the ones after it are still walked.
         if (rc == ERROR_SUCCESS) {
-            std::wstring childName(name, length);
-            std::wstring child = Join(path, name, length);
+            std::wstring child = Join(path, childName);
             if (check && check(root, child) == -1) return -1;
             // A stop below ends only that level; the next check here asks again.
-            if (recursive) WalkSubkeys(root, key.get(), childName, child, true, check, name);
+            if (recursive) WalkSubkeys(root, key.get(), childName, child, true, check);
         }
         PauseAfterItem();
-        if (rc != ERROR_SUCCESS) break;
     }
     return 1;
 }
@@ -79,17 +72,14 @@ int WalkValues(RootKey root, std::wstring_view keyPath, OnValue onValue) {
     std::wstring path = WithoutTrailingBackslash(keyPath);
     UniqueHkey key;
     if (OpenKey(ToHkey(root), path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return 0;
-    NameBuffer name = NewNameBuffer();
+    NameReader names(key.get(), NameReader::Values);
+    std::wstring name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kNameBufferChars;
-        LONG rc = RegEnumValueW(key.get(), index, name.get(), &length, nullptr, nullptr, nullptr,
-                                nullptr);
+        LONG rc = names.Read(index, name);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         // The default value has an empty name and is never handed on.
-        if (rc == ERROR_SUCCESS && length > 0 && !onValue(path, std::wstring(name.get(), length)))
-            return -1;
+        if (rc == ERROR_SUCCESS && !name.empty() && !onValue(path, name)) return -1;
         PauseAfterItem();
-        if (rc != ERROR_SUCCESS) break;
     }
     return 1;
 }
@@ -104,27 +94,25 @@ DWORD ValueCountOf(HKEY key) {
 
 // Adds the value counts of every key below `parent` (opened for enumeration) to `total`; with
 // `firstOnly`, stops as soon as the total is above 0.
-void CountValuesBelow(HKEY parent, wchar_t* name, uint64_t& total, bool firstOnly) {
+void CountValuesBelow(HKEY parent, uint64_t& total, bool firstOnly) {
     MDR_HERE();
+    NameReader names(parent, NameReader::Subkeys);
+    std::wstring childName;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kNameBufferChars;
-        LONG rc = RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = names.Read(index, childName);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc == ERROR_SUCCESS) {
-            std::wstring childName(name, length);
             UniqueHkey child;
             if (OpenKey(parent, childName, KEY_READ, child) == ERROR_SUCCESS) {
                 total += ValueCountOf(child.get());
-                if (!(firstOnly && total > 0))
-                    CountValuesBelow(child.get(), name, total, firstOnly);
+                if (!(firstOnly && total > 0)) CountValuesBelow(child.get(), total, firstOnly);
             } else if (OpenKey(parent, childName, KEY_ENUMERATE_SUB_KEYS, child) == ERROR_SUCCESS) {
                 // Values unreadable here, but the keys below may still be walked.
-                CountValuesBelow(child.get(), name, total, firstOnly);
+                CountValuesBelow(child.get(), total, firstOnly);
             }
         }
         SleepEx(0, TRUE);
         if (firstOnly && total > 0) return;
-        if (rc != ERROR_SUCCESS) break;
     }
 }
 
@@ -175,12 +163,17 @@ std::wstring ValueText(DWORD type, const std::vector<BYTE>& data) {
         return text;
     }
     case REG_BINARY:
-    case REG_QWORD:
         return TextUpToNul(data);
+    // Numbers as their type: unsigned, so 0xFFFFFFFF is never shown as -1.
     case REG_DWORD: {
         uint32_t raw = 0;
         std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
-        return std::to_wstring(static_cast<int32_t>(raw));
+        return std::to_wstring(raw);
+    }
+    case REG_QWORD: {
+        uint64_t raw = 0;
+        std::memcpy(&raw, data.data(), data.size() < sizeof raw ? data.size() : sizeof raw);
+        return std::to_wstring(raw);
     }
     default:
         return L"";
@@ -294,11 +287,35 @@ RootKey RootKeyFromName(std::wstring_view name) {
 
 // ---- Walks ----
 
+NameReader::NameReader(HKEY key, Kind kind) : key_(key), kind_(kind) {
+    DWORD longest = kLongestKeyName;
+    if (kind == Values &&
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        longest = kLongestValueName;
+    buffer_.resize(longest + 1);
+}
+
+LONG NameReader::Read(DWORD index, std::wstring& name) {
+    for (int attempt = 0;; ++attempt) {
+        DWORD length = static_cast<DWORD>(buffer_.size());
+        const LONG rc = kind_ == Values ? RegEnumValueW(key_, index, buffer_.data(), &length,
+                                                        nullptr, nullptr, nullptr, nullptr)
+                                        : RegEnumKeyExW(key_, index, buffer_.data(), &length,
+                                                        nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA && attempt == 0) {
+            buffer_.resize(kLongestValueName + 1);
+            continue;
+        }
+        if (rc == ERROR_SUCCESS) name.assign(buffer_.data(), length);
+        return rc;
+    }
+}
+
 int EnumerateSubkeys(RootKey root, std::wstring_view keyPath, bool recursive, SubkeyCheck check) {
     MDR_HERE();
     std::wstring path = WithoutTrailingBackslash(keyPath);
-    NameBuffer name = NewNameBuffer();
-    return WalkSubkeys(root, ToHkey(root), path, path, recursive, check, name.get());
+    return WalkSubkeys(root, ToHkey(root), path, path, recursive, check);
 }
 
 int EnumerateValues(RootKey root, std::wstring_view keyPath, ValueCheck check) {
@@ -328,8 +345,7 @@ uint64_t CountValues(RootKey root, std::wstring_view keyPath, bool firstOnly) {
     if (values > 0) return values;
     // No value of its own: the key is empty only when nothing below it holds a value either.
     uint64_t total = 0;
-    NameBuffer name = NewNameBuffer();
-    CountValuesBelow(key.get(), name.get(), total, firstOnly);
+    CountValuesBelow(key.get(), total, firstOnly);
     return total;
 }
 } // namespace

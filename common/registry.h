@@ -41,6 +41,22 @@ struct ValueRef {
     std::wstring valueName;
 };
 
+// Reads the names of one open key's subkeys or values by index. The buffer is sized from the
+// key's longest name and grown once when a name grew meanwhile, so no name is too long to be
+// seen (value names run to 16,383 characters).
+class NameReader {
+  public:
+    enum Kind { Subkeys, Values };
+    NameReader(HKEY key, Kind kind);
+    // ERROR_SUCCESS with name set, ERROR_NO_MORE_ITEMS past the last one, or the error.
+    LONG Read(DWORD index, std::wstring& name);
+
+  private:
+    HKEY key_;
+    Kind kind_;
+    std::vector<wchar_t> buffer_;
+};
+
 // 1 walked, 0 key not opened, -1 a check asked to stop. Pre-order; the start key is not checked.
 int EnumerateSubkeys(RootKey root, std::wstring_view keyPath, bool recursive, SubkeyCheck check);
 int EnumerateValues(RootKey root, std::wstring_view keyPath, ValueCheck check);

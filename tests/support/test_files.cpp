@@ -186,6 +186,31 @@ std::string AnsiBytes(std::wstring_view text) {
     return usedDefault ? std::string() : bytes;
 }
 
+namespace {
+void PutLe(std::string& bytes, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+}
+} // namespace
+
+std::string IconFile(uint16_t count, uint32_t size, uint32_t offset, std::string_view image) {
+    std::string bytes;
+    PutLe(bytes, 0, 2), PutLe(bytes, 1, 2), PutLe(bytes, count, 2);
+    bytes += std::string{16, 16, 0, 0}; // width, height, colours, reserved
+    PutLe(bytes, 1, 2), PutLe(bytes, 32, 2), PutLe(bytes, size, 4), PutLe(bytes, offset, 4);
+    return bytes.append(image);
+}
+
+std::string IconImage16() {
+    std::string bytes;
+    PutLe(bytes, 40, 4), PutLe(bytes, 16, 4), PutLe(bytes, 32, 4); // header, width, 2 x height
+    PutLe(bytes, 1, 2), PutLe(bytes, 32, 2);                       // planes, bits
+    for (int i = 0; i < 6; ++i)
+        PutLe(bytes, 0, 4);            // no compression, sizes, resolutions, colours
+    bytes.append(16 * 16 * 4, '\x40'); // pixels
+    return bytes.append(16 * 4, '\0'); // mask rows of 4 bytes
+}
+
 std::string TinyLines() {
     std::string bytes;
     bytes.reserve(60u << 20);

@@ -3,6 +3,7 @@
 // bytes and the byte forms of text in each encoding.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -58,4 +59,10 @@ std::string Utf8WithBom(std::wstring_view text);
 std::string AnsiBytes(std::wstring_view text);
 // 60 MB of "a" lines: under the 64 MB cap on input files, but tens of millions of lines.
 std::string TinyLines();
+// An icon file whose directory claims count images, of which only the first entry is written:
+// size bytes at offset; image follows the directory. IconFile(65535, 40, 22) is 22 bytes that
+// lie about everything.
+std::string IconFile(uint16_t count, uint32_t size, uint32_t offset, std::string_view image = {});
+// A sound 16x16 image of 32 bits per pixel: header, pixels and mask (1,128 bytes).
+std::string IconImage16();
 } // namespace mdr::test

@@ -184,12 +184,6 @@ std::wstring FileMd5(const std::wstring& path) {
     return text;
 }
 
-UniqueHicon SmallIconOf(const std::wstring& path, int index) {
-    HICON small = nullptr;
-    if (ExtractIconExW(path.c_str(), index, nullptr, &small, 1) == 0) return UniqueHicon();
-    return UniqueHicon(small);
-}
-
 std::wstring SpecialFolderPath(int csidl) {
     LPITEMIDLIST list = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) || !list) return L"";

@@ -1,6 +1,6 @@
 // Facts about the program file behind a listed item, shared by the four tools: version-resource
 // strings, the file-information lines of the information panels and exports, the MD5 digest,
-// small icons, special folders, and the file that a command line runs.
+// special folders, and the file that a command line runs.
 #pragma once
 
 #include <windows.h>
@@ -48,9 +48,6 @@ std::wstring ExportedInfoLine(std::wstring_view line);
 
 // 32 lower-case hexadecimal digits of the file's MD5 digest; "" when it cannot be read.
 std::wstring FileMd5(const std::wstring& path);
-
-// The small icon of the given index inside the file; empty when it has none.
-UniqueHicon SmallIconOf(const std::wstring& path, int index);
 
 // A special folder (CSIDL) ending in "\", or "".
 std::wstring SpecialFolderPath(int csidl);

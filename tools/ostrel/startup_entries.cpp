@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "common/icon_file.h"
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
@@ -16,7 +17,6 @@
 namespace mdr {
 namespace {
 
-constexpr DWORD kNameBufferChars = 8192;
 constexpr int kShortcutBufferChars = 1024;
 
 std::wstring WithoutLeadingBackslash(std::wstring_view key) {
@@ -140,14 +140,15 @@ int EnumerateRunValues(
     if (RegOpenKeyExW(ToHkey(root), path.c_str(), 0, KEY_QUERY_VALUE, opened.put()) !=
         ERROR_SUCCESS)
         return 0;
-    std::unique_ptr<wchar_t[]> name(new wchar_t[kNameBufferChars]);
+    NameReader names(opened.get(), NameReader::Values);
+    std::wstring name;
     for (DWORD index = 0;; ++index) {
-        DWORD length = kNameBufferChars;
-        const LONG rc = RegEnumValueW(opened.get(), index, name.get(), &length, nullptr, nullptr,
-                                      nullptr, nullptr);
+        const LONG rc = names.Read(index, name);
         if (rc == ERROR_NO_MORE_ITEMS) break;
-        // The unnamed default value is not a startup entry.
-        if (rc == ERROR_SUCCESS && length > 0) found(root, path, std::wstring(name.get(), length));
+        // The unnamed default value is not a startup entry. A name that cannot be read is still
+        // a row, so that nothing starts unseen.
+        if (rc != ERROR_SUCCESS) name = kUnreadableName;
+        if (!name.empty()) found(root, path, name);
         SleepEx(0, TRUE);
     }
     return 1;

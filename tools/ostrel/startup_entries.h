@@ -43,6 +43,9 @@ const std::vector<StartupSource>& StartupSources();
 // The user's startup folder (Start menu "Programs\Startup\"), found once.
 const std::wstring& UserStartupFolder();
 
+// The name a row shows for a value whose name could not be read.
+inline constexpr wchar_t kUnreadableName[] = L"(name could not be read)";
+
 // Calls found(root, key, valueName) for every named value of the key. 1 when the key was opened.
 int EnumerateRunValues(
     RootKey root, std::wstring_view key,

@@ -9,6 +9,7 @@
 
 #include <map>
 
+#include "common/icon_file.h"
 #include "common/export_text.h"
 #include "common/format.h"
 #include "common/record_ids.h"

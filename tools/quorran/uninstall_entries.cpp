@@ -9,6 +9,8 @@
 #include <unordered_map>
 
 #include "common/format.h"
+#include "common/icon_file.h"
+#include "common/path_form.h"
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
@@ -48,7 +50,9 @@ std::wstring SizeOfEntry(const std::wstring& keyPath, const std::wstring& folder
                          const std::function<void()>& pause) {
     const std::wstring estimated = UninstallValue(keyPath, L"EstimatedSize");
     if (!estimated.empty()) return EstimatedSizeText(estimated);
-    if (IsExcludedInstallFolder(folder, QuorranFolders())) return kNotAvailable;
+    // A network folder could stall the refresh for as long as the network takes to answer.
+    if (IsExcludedInstallFolder(folder, QuorranFolders()) || IsNetworkPath(folder))
+        return kNotAvailable;
     const FolderTotal total = FolderSize(Trim(folder), kSizeWalkFileLimit, pause);
     if (!total.complete || total.bytes <= 0) return kNotAvailable;
     return FormatByteSize(total.bytes, 2);
@@ -82,17 +86,24 @@ std::wstring InstallDateText(std::wstring_view raw) {
 }
 
 std::wstring EstimatedSizeText(std::wstring_view kilobytes) {
+    // Other programs write this value: anything but a plausible count of kilobytes (up to
+    // 2 TB) is not shown as a size.
+    constexpr unsigned long long kMostKilobytes = 2ull * 1024 * 1024 * 1024;
     const std::wstring text = Trim(kilobytes);
-    const long long number = _wcstoi64(text.c_str(), nullptr, 10);
-    return FormatByteSize(number * 1024, 2);
+    wchar_t* end = nullptr;
+    const unsigned long long number = wcstoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == L'-' || *end != L'\0' || number == 0 || number > kMostKilobytes)
+        return kNotAvailable;
+    return FormatByteSize(static_cast<long long>(number * 1024), 2);
 }
 
 bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& folders) {
-    const std::wstring f = Trim(folder);
+    const std::wstring f = CanonicalPath(folder);
+    if (f.empty()) return false;
     const std::wstring drive = folders.windows.substr(0, 3);
     for (const std::wstring& excluded :
          {folders.windows, folders.system, drive, std::wstring(L"\\"), folders.programFiles}) {
-        if (EqualsNoCase(f, excluded)) return true;
+        if (f == CanonicalPath(excluded)) return true;
     }
     return false;
 }

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <unordered_map>
 
+#include "common/icon_file.h"
 #include "common/record_ids.h"
 #include "common/registry.h"
 #include "common/text.h"

@@ -122,12 +122,12 @@ TEST_F(RegistryHelpers, ReadValueAsTextRendersByType) {
         // Both string types are expanded.
         {L"szvar", L"%windir%\\x", 22, REG_SZ, std::wstring(windir) + L"\\x"},
         {L"expand", L"%windir%\\x", 22, REG_EXPAND_SZ, std::wstring(windir) + L"\\x"},
-        {L"dword", &minusOne, 4, REG_DWORD, L"-1"},
+        {L"dword", &minusOne, 4, REG_DWORD, L"4294967295"},
         // Each byte is one character and zero bytes drop out: strings run together, and a
         // character beyond Latin-1 falls apart into its two bytes.
         {L"multi", multi, sizeof(multi), REG_MULTI_SZ, L"abc\u00E9A\x01"},
         {L"binary", L"abc\0xyz", 16, REG_BINARY, L"abc"},
-        {L"qword", qword, 8, REG_QWORD, L"AB"},
+        {L"qword", qword, 8, REG_QWORD, L"18858823443939393"},
         {L"nonul", L"open", 8, REG_SZ, L"open"},
         {L"empty", nullptr, 0, REG_SZ, L""},
         {L"link", L"C:\\x", 8, REG_LINK, L""},

@@ -22,15 +22,19 @@ class OstrelTest : public ToolTest {
     }
     void CleanUp() override {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
-            for (const wchar_t* name : {L"A", L"Missing", L"Added", L"Remove", L"Export"})
-                DeleteValue(root, kRun, Name(name));
-        for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat"})
+            for (const std::wstring& name :
+                 {Name(L"A"), Name(L"Missing"), Name(L"Added"), Name(L"Remove"), Name(L"Export"),
+                  Name(L"Lying"), LongName()})
+                DeleteValue(root, kRun, name);
+        for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat", L"Lying.ico"})
             DeleteFileW((startup_ + kPrefix + file).c_str());
         PurgeRecycledFiles(kPrefix); // the removal moved one there
         CoUninitialize();
     }
     std::vector<ListViewRow> Planted() const { return RowsStartingWith(kPrefix); }
     static std::wstring Name(const wchar_t* name) { return kPrefix + std::wstring(name); }
+    // As long as a value's name can be.
+    static std::wstring LongName() { return Name(L"Long") + std::wstring(16383 - 17, L'x'); }
 
     std::wstring startup_;
 };
@@ -96,6 +100,35 @@ TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
         AnswerText(kConfirm, L"Would you like to exit MDR Ostrel?", answer, main_);
     }
     EXPECT_TRUE(process_->WaitExit());
+}
+
+// A Run value and a startup-folder file naming an icon file whose directory lies (22 bytes that
+// crashed the system's icon reader), and a name as long as the registry allows: the tool opens,
+// lists each of them and answers a refresh.
+TEST_F(OstrelTest, WhatOtherProgramsWriteIsListedAndNeverStopsTheTool) {
+    const std::wstring lying = startup_ + kPrefix + L"Lying.ico";
+    ASSERT_TRUE(test::WriteFileBytes(lying, test::IconFile(65535, 40, 22)));
+    SetString(HKEY_CURRENT_USER, kRun, Name(L"Lying"), lying);
+    SetString(HKEY_CURRENT_USER, kRun, LongName(), kNotepad);
+    ASSERT_TRUE(StartTool()) << "the tool did not open";
+    for (int refresh = 0; refresh < 2; ++refresh) {
+        std::vector<std::wstring> lyingTypes;
+        int longNames = 0;
+        for (const ListViewRow& row : Planted()) {
+            // Never printed: 16,383 characters, of which the list gives out the first ones.
+            if (row.cells[0].starts_with(Name(L"Long"))) {
+                ++longNames;
+                EXPECT_NE(row.image, 0) << "notepad's own icon";
+                continue;
+            }
+            EXPECT_EQ(row.cells[0], Name(L"Lying"));
+            EXPECT_EQ(row.image, 0) << "the default icon for the lying file";
+            lyingTypes.push_back(row.cells[2]);
+        }
+        EXPECT_EQ(longNames, 1);
+        EXPECT_EQ(lyingTypes, (std::vector<std::wstring>{L"Registry", L"Startup folder entry"}));
+        PressKey(list_, VK_F5);
+    }
 }
 
 struct AddCase {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <tuple>
 #include "common/registry.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
@@ -27,6 +28,8 @@ class StartupEntriesTest : public ::testing::Test {
     void TearDown() override {
         for (const wchar_t* name : {kPlanted, L"MDRTestOstrel2", L""})
             RegDeleteValueW(run_.get(), name);
+        for (const std::wstring& name : odd_)
+            RegDeleteValueW(run_.get(), name.c_str());
         CoUninitialize();
     }
     void Plant(const wchar_t* name, const std::wstring& data, DWORD type = REG_SZ) {
@@ -41,6 +44,7 @@ class StartupEntriesTest : public ::testing::Test {
     }
 
     UniqueHkey run_;
+    std::vector<std::wstring> odd_;
     TempFolder temp_;
     std::wstring startup_ = temp_ / L"";
     std::wstring backup_ = temp_ / L"Backup\\";
@@ -88,6 +92,46 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     ASSERT_TRUE(DeleteFileW((backup_ + L"later.exe").c_str()));
     for (const StartupEntry& e : Ours(ScanStartupEntries(third, startup_)))
         EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+}
+
+// Whatever other programs write: names as long as the registry allows, every type and size of
+// data, and a startup-folder file whose icon directory lies. Each is listed, and none hides the
+// ones after it, here or in MDR's walks.
+TEST_F(StartupEntriesTest, NoValueIsHiddenByItsNameOrData) {
+    using namespace std::string_literals;
+    const std::wstring lying = temp_ / L"lying.ico";
+    ASSERT_TRUE(test::WriteFileBytes(lying, test::IconFile(65535, 40, 22)));
+    const std::string big(65536, 'a');
+    const std::tuple<size_t, DWORD, std::string> cases[] = {{8191, REG_SZ, test::Utf16Bytes(lying)},
+                                                            {8192, REG_SZ, test::Utf16Bytes(lying)},
+                                                            {16383, REG_SZ, "C\0:\0\\\0"s},
+                                                            {20, REG_NONE, "\1\2"s},
+                                                            {21, REG_BINARY, big},
+                                                            {22, REG_MULTI_SZ, "a\0\0\0b\0\0\0"s},
+                                                            {23, REG_QWORD, std::string(8, '\xFF')},
+                                                            {24, REG_SZ, "odd"s},
+                                                            {25, REG_DWORD, "\xFF\xFF"s},
+                                                            {26, REG_EXPAND_SZ, big}};
+    for (const auto& [nameLength, type, data] : cases) {
+        odd_.push_back(kPlanted + std::wstring(nameLength - wcslen(kPlanted), L'x'));
+        ASSERT_EQ(RegSetValueExW(run_.get(), odd_.back().c_str(), 0, type,
+                                 reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    }
+    std::vector<std::wstring> expected = odd_, listed, walked;
+    expected.push_back(L"lying");
+    for (const StartupEntry& e : Ours(ScanStartupEntries({}, startup_)))
+        listed.push_back(e.name);
+    std::vector<ValueRef> values;
+    CollectValueNames(kHkcu, kRunKey, values);
+    for (const ValueRef& v : values)
+        if (v.valueName.starts_with(kPlanted)) walked.push_back(v.valueName);
+    walked.push_back(L"lying");
+    for (auto* names : {&expected, &listed, &walked})
+        std::sort(names->begin(), names->end());
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(walked, expected);
 }
 
 TEST_F(StartupEntriesTest, ListsTheRunKeyOfThirtyTwoBitProgramsToo) {

@@ -28,7 +28,7 @@ class QuorranTest : public ToolTest {
     }
     void CleanUp() override {
         for (const wchar_t* name : {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail", L"Quoted",
-                                    L"Bare", L"Gone", L"Del", L"Sub", L"New"})
+                                    L"Bare", L"Gone", L"Del", L"Sub", L"New", L"Lying", L"Drive"})
             DeleteTree(HKEY_LOCAL_MACHINE, Key(name));
         DeleteTree(HKEY_CURRENT_USER, Key(L"User"));
     }
@@ -105,6 +105,24 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
                         "InstallationDate: 17/05/2009\r\nSize: 3.00 KB\r\nUninstallString: " +
                         Narrow(probe_) + "\r\n\r\n"),
               std::string::npos);
+}
+
+// What other programs write: an icon file whose directory lies (22 bytes that crashed the
+// system's icon reader), a size of 0xFFFFFFFF kilobytes, the drive root spelt "C:\.". The tool
+// opens and lists both entries with the default icon, no nonsense size and no walk of the drive.
+TEST_F(QuorranTest, WhatOtherProgramsWriteIsListedAndNeverStopsTheTool) {
+    const std::wstring lying = temp_ / L"lying.ico";
+    ASSERT_TRUE(WriteFileBytes(lying, IconFile(65535, 40, 22)));
+    Plant(L"Lying", probe_, {{L"DisplayIcon", lying}});
+    SetDword(HKEY_LOCAL_MACHINE, Key(L"Lying"), L"EstimatedSize", 0xFFFFFFFF);
+    Plant(L"Drive", probe_, {{L"InstallLocation", L"C:\\."}, {L"DisplayIcon", lying + L",0"}});
+    ASSERT_TRUE(StartTool()) << "the tool did not open";
+    const auto ours = RowsStartingWith(kPrefix);
+    ASSERT_EQ(ours.size(), 2u);
+    for (const ListViewRow& row : ours) {
+        EXPECT_EQ(row.cells[4], L"Not available") << Narrow(row.cells[0]);
+        EXPECT_EQ(row.image, 0);
+    }
 }
 
 TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted) {

@@ -22,14 +22,20 @@ TEST(QuorranTexts, DateSizeAndExcludedFolders) {
     for (const auto& [raw, shown] : dates)
         EXPECT_EQ(InstallDateText(raw), shown) << ToUtf8(raw);
     const std::pair<std::wstring, std::wstring> sizes[] = {
-        {L"2048", L"2.00 MB"}, {L"1", L"1.00 KB"}, {L"0", L"0 B"}, {L"1536", L"1.50 MB"}};
+        {L"2048", L"2.00 MB"}, {L"1", L"1.00 KB"}, {L"1536", L"1.50 MB"}};
     for (const auto& [kilobytes, shown] : sizes)
         EXPECT_EQ(EstimatedSizeText(kilobytes), shown) << ToUtf8(kilobytes);
+    // Written by other programs: only a plausible number of kilobytes is a size.
+    for (const wchar_t* absurd : {L"0", L"4294967295", L"2147483649", L"-1", L"12abc"})
+        EXPECT_EQ(EstimatedSizeText(absurd), L"Not available") << ToUtf8(absurd);
     const std::pair<std::wstring, bool> folders[] = {{L"c:\\WINDOWS\\", true},
                                                      {L"C:\\Windows\\System32\\", true},
                                                      {L"C:\\", true},
                                                      {L"\\", true},
                                                      {L" C:\\program files\\ ", true},
+                                                     {L"C:\\.", true},
+                                                     {L"\\\\?\\C:\\Windows", true},
+                                                     {L"C:\\Windows\\\\System32\\..", true},
                                                      {L"C:\\Program Files\\App\\", false},
                                                      {L"D:\\", false}};
     for (const auto& [folder, excluded] : folders)

@@ -14,11 +14,12 @@ inline std::wstring ServiceStringsDll() {
 
 class PlantedService {
   public:
-    // mode: "" runs until stopped, or one of the modes of test_service.cpp.
+    // mode: "" runs until stopped, or one of the modes of test_service.cpp; command, when given,
+    // is the service's command line instead of the test service.
     PlantedService(const std::wstring& name, const std::wstring& display,
-                   const std::wstring& mode = L"")
+                   const std::wstring& mode = L"", std::wstring command = L"")
         : name_(name) {
-        const std::wstring command = L"\"" + TestServiceExe() + L"\" " + mode;
+        if (command.empty()) command = L"\"" + TestServiceExe() + L"\" " + mode;
         UniqueScHandle service(
             CreateServiceW(Manager().get(), name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,

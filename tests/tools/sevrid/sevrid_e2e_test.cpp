@@ -93,6 +93,18 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
                           "state: Stopped");
 }
 
+// A service whose command names an icon file with a lying directory (22 bytes that crashed the
+// system's icon reader): the tool opens and lists it with the default icon.
+TEST_F(SevridTest, AServiceNamingALyingIconFileIsListedAndNeverStopsTheTool) {
+    const std::wstring lying = temp_ / L"lying.ico";
+    ASSERT_TRUE(test::WriteFileBytes(lying, test::IconFile(65535, 40, 22)));
+    PlantedService service(L"MDRTestSvcLying", L"MDR Test Lying", L"", lying);
+    ASSERT_TRUE(StartTool()) << "the tool did not open";
+    const ListViewRow row = RowOf(L"MDR Test Lying");
+    ASSERT_FALSE(row.cells.empty());
+    EXPECT_EQ(row.image, 0);
+}
+
 TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
     PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
     ASSERT_TRUE(StartTool());
