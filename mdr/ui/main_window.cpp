@@ -379,13 +379,16 @@ bool CreateGadgets() {
     ui.list = CreateResultsList(ui.window);
     ui.details = CreateDetailsBox(ui.window);
     if (!ui.list || !ui.details) return false;
-    ui.listSplitter = CreateSplitter(ui.window, kGadgetIdBase + kGadgetListSplitter, false, ui.list,
-                                     ui.details, 0, 0, 100, 100, true);
+    ui.listSplitter =
+        CreateSplitter(ui.window, kGadgetIdBase + kGadgetListSplitter, SplitterPanes::Stacked,
+                       ui.list, ui.details, {0, 0, 100, 100}, SplitterKeeps::SecondSize);
     ui.tree = CreateAreaTree(ui.window);
     if (!ui.listSplitter || !ui.tree) return false;
-    ui.treeSplitter = CreateSplitter(ui.window, kGadgetIdBase + kGadgetTreeSplitter, true, ui.tree,
-                                     ui.listSplitter, 0, toolbarHeight, kInnerWidth,
-                                     innerHeight - statusHeight - toolbarHeight - 28, false);
+    ui.treeSplitter = CreateSplitter(
+        ui.window, kGadgetIdBase + kGadgetTreeSplitter, SplitterPanes::SideBySide, ui.tree,
+        ui.listSplitter,
+        {0, toolbarHeight, kInnerWidth, innerHeight - statusHeight - toolbarHeight - 28},
+        SplitterKeeps::FirstSize);
     ui.progress = CreateWindowExW(
         0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 5,
         innerHeight - statusHeight - toolbarHeight + 21, 690, 15, ui.window,
@@ -716,9 +719,9 @@ bool BuildMainWindow() {
 
     // The splitters grow with the window; the progress bar keeps to the bottom edge.
     Log(L"Adding auto resize support");
-    RegisterResize(ui.window, ui.listSplitter, 1, 0, 1, 0);
-    RegisterResize(ui.window, ui.treeSplitter, 1, 0, 1, 0);
-    RegisterResize(ui.window, ui.progress, 0, 1, 1, 0);
+    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
 
     // Keyboard shortcuts.
     Log(L"Adding keyboard shortcuts");
