@@ -71,12 +71,15 @@ HWND FindDescendantWindow(HWND parent, const wchar_t* className) {
     return search.found;
 }
 
-RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+RECT CentredRect(const RECT& around, const RECT& area, SIZE size) {
+    int x = around.left + ((around.right - around.left) - size.cx) / 2;
+    int y = around.top + ((around.bottom - around.top) - size.cy) / 2;
+    x = std::max<int>(area.left, std::min<int>(x, area.right - size.cx));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - size.cy));
+    return RECT{x, y, x + size.cx, y + size.cy};
+}
 
+RECT CentredFrame(HWND owner, SIZE frame) {
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     MONITORINFO monitor{};
@@ -85,12 +88,13 @@ RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DW
         area = monitor.rcWork;
     RECT around = area;
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+    return CentredRect(around, area, frame);
+}
 
-    int x = around.left + ((around.right - around.left) - width) / 2;
-    int y = around.top + ((around.bottom - around.top) - height) / 2;
-    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
-    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
-    return RECT{x, y, x + width, y + height};
+RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return CentredFrame(owner, SIZE{frame.right - frame.left, frame.bottom - frame.top});
 }
 
 HWND CreateModalWindow(const ModalSpec& params, HWND owner, void* context) {

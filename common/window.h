@@ -59,8 +59,13 @@ struct ModalSpec {
     DWORD exStyle = kModalExStyle;
 };
 
-// Window rectangle for a window of this client size and style centred on owner (on the work
-// area without a visible owner), kept on the owner's monitor so its title bar stays reachable.
+// Pure: a rectangle of size centred on around, moved inside area where it would stick out (to
+// area's top-left corner when it is larger).
+RECT CentredRect(const RECT& around, const RECT& area, SIZE size);
+// Window rectangle for a window of this outer size centred on owner (on the work area without a
+// visible owner), kept on the owner's monitor so its title bar stays reachable.
+RECT CentredFrame(HWND owner, SIZE frame);
+// The same for a window of this client size and style, without a menu bar.
 RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
 
 // Disables owner (when given) and creates the window owned by it, centred on it and hidden;

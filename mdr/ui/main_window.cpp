@@ -330,15 +330,13 @@ SIZE OuterSizeFor(int innerWidth, int innerHeight) {
 }
 
 // Moves the window to (x, y) with the given inner size; a window that would be off every
-// monitor goes to the middle of the primary one instead.
+// monitor goes to the middle of the primary one's work area instead.
 void PlaceWindow(HWND w, int x, int y, int innerWidth, int innerHeight) {
     const SIZE outer = OuterSizeFor(innerWidth, innerHeight);
     RECT wanted{x, y, x + outer.cx, y + outer.cy};
-    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL)) {
-        x = (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2;
-        y = (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2;
-    }
-    SetWindowPos(w, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL)) wanted = CentredFrame(nullptr, outer);
+    SetWindowPos(w, nullptr, wanted.left, wanted.top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     // A wrapped menu bar makes the frame taller than computed: correct once by measuring.
     RECT client{};
     GetClientRect(w, &client);
