@@ -176,34 +176,52 @@ void MessagePump::Pause(DWORD ms) {
     }
 }
 
-WaitEnd WaitDispatchingMessages(HANDLE handle, HWND dialog, const std::function<bool()>& stop) {
+WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how) {
     MDR_HERE();
+    const ULONGLONG end = GetTickCount64() + how.timeoutMs;
     bool quitSeen = false;
     WPARAM quitCode = 0;
-    WaitEnd end = WaitEnd::Signalled;
+    WaitEnd result = WaitEnd::Signalled;
     for (;;) {
-        if (stop && stop()) {
-            end = WaitEnd::Stopped;
+        if (how.stop && how.stop()) {
+            result = WaitEnd::Stopped;
             break;
         }
+        DWORD slice = INFINITE;
+        if (how.timeoutMs != INFINITE) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) {
+                result = WaitEnd::TimedOut;
+                break;
+            }
+            slice = static_cast<DWORD>(end - now);
+        }
         const DWORD r =
-            MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(1, &handle, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_TIMEOUT) continue; // the next turn ends it
         // WAIT_FAILED (a handle that cannot be waited on) ends the wait rather than spinning.
         if (r != WAIT_OBJECT_0 + 1) break;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                quitSeen = true;
-                quitCode = msg.wParam;
+                if (how.quit) {
+                    how.quit();
+                } else {
+                    quitSeen = true;
+                    quitCode = msg.wParam;
+                }
                 continue;
             }
-            DispatchDialogMessage(msg, dialog);
+            if (how.dispatch)
+                how.dispatch(msg);
+            else
+                DispatchDialogMessage(msg, how.dialog);
             // A stream of messages must not hide the end of the process.
             if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) break;
         }
     }
     if (quitSeen) PostQuitMessage(static_cast<int>(quitCode));
-    return end;
+    return result;
 }
 
 int EnableCloseCommand(HWND window, int enable) {

@@ -111,14 +111,23 @@ class MessagePump {
     int quitCode_ = 0;
 };
 
-enum class WaitEnd { Signalled, Stopped };
+// How WaitDispatchingMessages waits; every part may be left out.
+struct MessageWait {
+    HWND dialog = nullptr; // whose dialog keys (Tab, Enter, Esc) apply
+    // Asked after each batch of messages; true ends the wait with Stopped.
+    std::function<bool()> stop = nullptr;
+    // Hands on each message instead of DispatchDialogMessage (with a window's accelerators, say).
+    std::function<void(MSG&)> dispatch = nullptr;
+    // Takes a quit message at once instead of its being posted again when the wait is over.
+    std::function<void()> quit = nullptr;
+    DWORD timeoutMs = INFINITE; // then the wait ends with TimedOut
+};
+
+enum class WaitEnd { Signalled, Stopped, TimedOut };
 
 // Waits for handle without using the processor, dispatching the thread's window messages as
-// they come (through the dialog keys of dialog when given). stop, when given, is asked after
-// each batch of messages; true ends the wait with Stopped. A quit message seen meanwhile is
-// posted again once the wait is over.
-WaitEnd WaitDispatchingMessages(HANDLE handle, HWND dialog,
-                                const std::function<bool()>& stop = nullptr);
+// they come. A quit message seen meanwhile is posted again once the wait is over.
+WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how = {});
 
 // ---- Other windows ----
 
