@@ -10,26 +10,22 @@ MDR_TRACE_MODULE(AutoResize);
 
 namespace mdr {
 
-ResizeRule MakeResizeRule(int width, int height, const GadgetBox& box, int topFixed,
-                          int heightFixed, int leftFixed, int widthFixed) {
+ResizeRule MakeResizeRule(int width, int height, const GadgetBox& box, ResizeFollow follow) {
     ResizeRule r;
-    r.topFixed = topFixed;
-    r.heightFixed = heightFixed;
-    r.leftFixed = leftFixed;
-    r.widthFixed = widthFixed;
-    if (topFixed == 0) r.a = height - box.y;
-    if (heightFixed == 0) r.b = height - box.y - box.h;
-    if (leftFixed == 0) r.c = width - box.x;
-    if (widthFixed == 0) r.d = width - box.x - box.w;
+    r.follow = follow;
+    if (follow.moveDown) r.topToBottom = height - box.y;
+    if (follow.growHeight) r.bottomToBottom = height - box.y - box.h;
+    if (follow.moveRight) r.leftToRight = width - box.x;
+    if (follow.growWidth) r.rightToRight = width - box.x - box.w;
     return r;
 }
 
 GadgetBox ApplyResizeRule(const ResizeRule& rule, int width, int height, const GadgetBox& box) {
     GadgetBox out = box;
-    if (rule.topFixed == 0) out.y = height - rule.a;
-    if (rule.heightFixed == 0) out.h = std::max(0, height - out.y - rule.b);
-    if (rule.leftFixed == 0) out.x = width - rule.c;
-    if (rule.widthFixed == 0) out.w = std::max(0, width - out.x - rule.d);
+    if (rule.follow.moveDown) out.y = height - rule.topToBottom;
+    if (rule.follow.growHeight) out.h = std::max(0, height - out.y - rule.bottomToBottom);
+    if (rule.follow.moveRight) out.x = width - rule.leftToRight;
+    if (rule.follow.growWidth) out.w = std::max(0, width - out.x - rule.rightToRight);
     return out;
 }
 
@@ -63,13 +59,11 @@ GadgetBox BoxOf(HWND gadget) {
 
 } // namespace
 
-int RegisterResize(HWND window, HWND gadget, int topFixed, int heightFixed, int leftFixed,
-                   int widthFixed) {
+int RegisterResize(HWND window, HWND gadget, ResizeFollow follow) {
     MDR_HERE();
     const SIZE inner = InnerSize(window);
-    Records().push_back({window, gadget,
-                         MakeResizeRule(inner.cx, inner.cy, BoxOf(gadget), topFixed, heightFixed,
-                                        leftFixed, widthFixed)});
+    Records().push_back(
+        {window, gadget, MakeResizeRule(inner.cx, inner.cy, BoxOf(gadget), follow)});
     return static_cast<int>(Records().size()) - 1;
 }
 

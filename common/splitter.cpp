@@ -177,20 +177,21 @@ void RegisterSplitterClass() {
 
 } // namespace
 
-HWND CreateSplitter(HWND parent, int id, bool vertical, HWND first, HWND second, int x, int y,
-                    int width, int height, bool keepSecond) {
+HWND CreateSplitter(HWND parent, int id, SplitterPanes panes, HWND first, HWND second, Place place,
+                    SplitterKeeps keeps) {
     MDR_HERE();
     RegisterSplitterClass();
     auto state = std::make_unique<SplitterState>();
-    state->vertical = vertical;
-    state->keepSecond = keepSecond;
+    state->vertical = panes == SplitterPanes::SideBySide;
+    state->keepSecond = keeps == SplitterKeeps::SecondSize;
     state->first = first;
     state->second = second;
-    state->position = (vertical ? width : height) / 2;
+    state->position = (state->vertical ? place.width : place.height) / 2;
     // A control parent, so that Tab walks into the panes.
     HWND w = CreateWindowExW(WS_EX_CONTROLPARENT, kSplitterClass, L"",
-                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, width,
-                             height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, place.x,
+                             place.y, place.width, place.height, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), state.get());
     if (!w) return nullptr;
     state.release(); // owned by the window now; freed on WM_NCDESTROY

@@ -5,13 +5,20 @@
 
 #include <windows.h>
 
+#include "common/window.h"
+
 namespace mdr {
 
-// Creates the splitter at the given place and moves first and second into it. vertical: first
-// on the left, second on the right. keepSecond: when the splitter is resized the second pane
-// keeps its size (otherwise the first does).
-HWND CreateSplitter(HWND parent, int id, bool vertical, HWND first, HWND second, int x, int y,
-                    int width, int height, bool keepSecond);
+enum class SplitterPanes {
+    SideBySide, // first on the left, second on the right, a vertical divider between them
+    Stacked,    // first above second
+};
+// Which pane keeps its size when the splitter itself is resized; the other takes the change.
+enum class SplitterKeeps { FirstSize, SecondSize };
+
+// Creates the splitter at place and moves first and second into it.
+HWND CreateSplitter(HWND parent, int id, SplitterPanes panes, HWND first, HWND second, Place place,
+                    SplitterKeeps keeps);
 
 void SetSplitterMinimums(HWND splitter, int minFirst, int minSecond);
 // Size of the first pane (the divider's offset); clamped to the minimums.

@@ -71,12 +71,15 @@ HWND FindDescendantWindow(HWND parent, const wchar_t* className) {
     return search.found;
 }
 
-RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+RECT CentredRect(const RECT& around, const RECT& area, SIZE size) {
+    int x = around.left + ((around.right - around.left) - size.cx) / 2;
+    int y = around.top + ((around.bottom - around.top) - size.cy) / 2;
+    x = std::max<int>(area.left, std::min<int>(x, area.right - size.cx));
+    y = std::max<int>(area.top, std::min<int>(y, area.bottom - size.cy));
+    return RECT{x, y, x + size.cx, y + size.cy};
+}
 
+RECT CentredFrame(HWND owner, SIZE frame) {
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     MONITORINFO monitor{};
@@ -85,12 +88,13 @@ RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DW
         area = monitor.rcWork;
     RECT around = area;
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+    return CentredRect(around, area, frame);
+}
 
-    int x = around.left + ((around.right - around.left) - width) / 2;
-    int y = around.top + ((around.bottom - around.top) - height) / 2;
-    x = std::max<int>(area.left, std::min<int>(x, area.right - width));
-    y = std::max<int>(area.top, std::min<int>(y, area.bottom - height));
-    return RECT{x, y, x + width, y + height};
+RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return CentredFrame(owner, SIZE{frame.right - frame.left, frame.bottom - frame.top});
 }
 
 HWND CreateModalWindow(const ModalSpec& params, HWND owner, void* context) {
@@ -172,34 +176,52 @@ void MessagePump::Pause(DWORD ms) {
     }
 }
 
-WaitEnd WaitDispatchingMessages(HANDLE handle, HWND dialog, const std::function<bool()>& stop) {
+WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how) {
     MDR_HERE();
+    const ULONGLONG end = GetTickCount64() + how.timeoutMs;
     bool quitSeen = false;
     WPARAM quitCode = 0;
-    WaitEnd end = WaitEnd::Signalled;
+    WaitEnd result = WaitEnd::Signalled;
     for (;;) {
-        if (stop && stop()) {
-            end = WaitEnd::Stopped;
+        if (how.stop && how.stop()) {
+            result = WaitEnd::Stopped;
             break;
         }
+        DWORD slice = INFINITE;
+        if (how.timeoutMs != INFINITE) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) {
+                result = WaitEnd::TimedOut;
+                break;
+            }
+            slice = static_cast<DWORD>(end - now);
+        }
         const DWORD r =
-            MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(1, &handle, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_TIMEOUT) continue; // the next turn ends it
         // WAIT_FAILED (a handle that cannot be waited on) ends the wait rather than spinning.
         if (r != WAIT_OBJECT_0 + 1) break;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                quitSeen = true;
-                quitCode = msg.wParam;
+                if (how.quit) {
+                    how.quit();
+                } else {
+                    quitSeen = true;
+                    quitCode = msg.wParam;
+                }
                 continue;
             }
-            DispatchDialogMessage(msg, dialog);
+            if (how.dispatch)
+                how.dispatch(msg);
+            else
+                DispatchDialogMessage(msg, how.dialog);
             // A stream of messages must not hide the end of the process.
             if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) break;
         }
     }
     if (quitSeen) PostQuitMessage(static_cast<int>(quitCode));
-    return end;
+    return result;
 }
 
 int EnableCloseCommand(HWND window, int enable) {

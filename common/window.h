@@ -59,8 +59,13 @@ struct ModalSpec {
     DWORD exStyle = kModalExStyle;
 };
 
-// Window rectangle for a window of this client size and style centred on owner (on the work
-// area without a visible owner), kept on the owner's monitor so its title bar stays reachable.
+// Pure: a rectangle of size centred on around, moved inside area where it would stick out (to
+// area's top-left corner when it is larger).
+RECT CentredRect(const RECT& around, const RECT& area, SIZE size);
+// Window rectangle for a window of this outer size centred on owner (on the work area without a
+// visible owner), kept on the owner's monitor so its title bar stays reachable.
+RECT CentredFrame(HWND owner, SIZE frame);
+// The same for a window of this client size and style, without a menu bar.
 RECT CentredFrame(HWND owner, int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
 
 // Disables owner (when given) and creates the window owned by it, centred on it and hidden;
@@ -106,14 +111,23 @@ class MessagePump {
     int quitCode_ = 0;
 };
 
-enum class WaitEnd { Signalled, Stopped };
+// How WaitDispatchingMessages waits; every part may be left out.
+struct MessageWait {
+    HWND dialog = nullptr; // whose dialog keys (Tab, Enter, Esc) apply
+    // Asked after each batch of messages; true ends the wait with Stopped.
+    std::function<bool()> stop = nullptr;
+    // Hands on each message instead of DispatchDialogMessage (with a window's accelerators, say).
+    std::function<void(MSG&)> dispatch = nullptr;
+    // Takes a quit message at once instead of its being posted again when the wait is over.
+    std::function<void()> quit = nullptr;
+    DWORD timeoutMs = INFINITE; // then the wait ends with TimedOut
+};
+
+enum class WaitEnd { Signalled, Stopped, TimedOut };
 
 // Waits for handle without using the processor, dispatching the thread's window messages as
-// they come (through the dialog keys of dialog when given). stop, when given, is asked after
-// each batch of messages; true ends the wait with Stopped. A quit message seen meanwhile is
-// posted again once the wait is over.
-WaitEnd WaitDispatchingMessages(HANDLE handle, HWND dialog,
-                                const std::function<bool()>& stop = nullptr);
+// they come. A quit message seen meanwhile is posted again once the wait is over.
+WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how = {});
 
 // ---- Other windows ----
 

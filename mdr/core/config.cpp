@@ -9,6 +9,7 @@
 #include "common/registry.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/window.h"
 
 MDR_TRACE_MODULE(MDR);
 
@@ -47,8 +48,10 @@ bool LoadForUpdate(const std::wstring& path, IniFile& ini) {
 
 AppSettings DefaultSettings(int desktopWidth, int desktopHeight) {
     AppSettings s;
-    s.MainWinX = (desktopWidth - 690) / 2;
-    s.MainWinY = (desktopHeight - 470) / 2;
+    const RECT desktop{0, 0, desktopWidth, desktopHeight};
+    const RECT centred = CentredRect(desktop, desktop, SIZE{s.MainWinWidth, s.MainWinHeight});
+    s.MainWinX = centred.left;
+    s.MainWinY = centred.top;
     return s;
 }
 

@@ -310,7 +310,7 @@ RestoreOutcome RestoreBackupFileChecked(const std::wstring& path) {
         RegistryEditorRun editor;
         if (editor.Start(RegistryEditorPath(), L"/s \"" + path + L"\"")) {
             outcome.refused = false;
-            WaitDispatchingMessages(editor.Process(), nullptr);
+            WaitDispatchingMessages(editor.Process());
             editor.Release();
             missing = EntriesNotInRegistry(entries);
         }

@@ -173,7 +173,7 @@ std::wstring ChooseFolder(HWND owner, const std::wstring& prompt) {
     UniqueHandle thread(CreateThread(nullptr, 0, PickerThread, &request, 0, nullptr));
     if (!thread) return {};
     // The picker's owner lives on this thread: it must keep answering its messages.
-    WaitDispatchingMessages(thread.get(), nullptr);
+    WaitDispatchingMessages(thread.get());
     WaitForSingleObject(thread.get(), INFINITE); // the request outlives the thread
     return request.folder;
 }
@@ -216,8 +216,9 @@ int FullbackupWindow() {
     for (size_t i = 0; i < jobs.size(); ++i) {
         MDR_HERE();
         if (run.Start(editor, jobs[i].arguments)) {
-            const WaitEnd end = WaitDispatchingMessages(run.Process(), state.window,
-                                                        [&] { return CancelConfirmed(state); });
+            const WaitEnd end = WaitDispatchingMessages(
+                run.Process(),
+                {.dialog = state.window, .stop = [&] { return CancelConfirmed(state); }});
             if (end == WaitEnd::Stopped) {
                 run.Release(); // terminates the editor; its file stays as far as it got
                 CloseModal(state.window, owner);

@@ -330,15 +330,13 @@ SIZE OuterSizeFor(int innerWidth, int innerHeight) {
 }
 
 // Moves the window to (x, y) with the given inner size; a window that would be off every
-// monitor goes to the middle of the primary one instead.
+// monitor goes to the middle of the primary one's work area instead.
 void PlaceWindow(HWND w, int x, int y, int innerWidth, int innerHeight) {
     const SIZE outer = OuterSizeFor(innerWidth, innerHeight);
     RECT wanted{x, y, x + outer.cx, y + outer.cy};
-    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL)) {
-        x = (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2;
-        y = (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2;
-    }
-    SetWindowPos(w, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL)) wanted = CentredFrame(nullptr, outer);
+    SetWindowPos(w, nullptr, wanted.left, wanted.top, outer.cx, outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     // A wrapped menu bar makes the frame taller than computed: correct once by measuring.
     RECT client{};
     GetClientRect(w, &client);
@@ -379,13 +377,16 @@ bool CreateGadgets() {
     ui.list = CreateResultsList(ui.window);
     ui.details = CreateDetailsBox(ui.window);
     if (!ui.list || !ui.details) return false;
-    ui.listSplitter = CreateSplitter(ui.window, kGadgetIdBase + kGadgetListSplitter, false, ui.list,
-                                     ui.details, 0, 0, 100, 100, true);
+    ui.listSplitter =
+        CreateSplitter(ui.window, kGadgetIdBase + kGadgetListSplitter, SplitterPanes::Stacked,
+                       ui.list, ui.details, {0, 0, 100, 100}, SplitterKeeps::SecondSize);
     ui.tree = CreateAreaTree(ui.window);
     if (!ui.listSplitter || !ui.tree) return false;
-    ui.treeSplitter = CreateSplitter(ui.window, kGadgetIdBase + kGadgetTreeSplitter, true, ui.tree,
-                                     ui.listSplitter, 0, toolbarHeight, kInnerWidth,
-                                     innerHeight - statusHeight - toolbarHeight - 28, false);
+    ui.treeSplitter = CreateSplitter(
+        ui.window, kGadgetIdBase + kGadgetTreeSplitter, SplitterPanes::SideBySide, ui.tree,
+        ui.listSplitter,
+        {0, toolbarHeight, kInnerWidth, innerHeight - statusHeight - toolbarHeight - 28},
+        SplitterKeeps::FirstSize);
     ui.progress = CreateWindowExW(
         0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 5,
         innerHeight - statusHeight - toolbarHeight + 21, 690, 15, ui.window,
@@ -712,9 +713,9 @@ bool BuildMainWindow() {
 
     // The splitters grow with the window; the progress bar keeps to the bottom edge.
     Log(L"Adding auto resize support");
-    RegisterResize(ui.window, ui.listSplitter, 1, 0, 1, 0);
-    RegisterResize(ui.window, ui.treeSplitter, 1, 0, 1, 0);
-    RegisterResize(ui.window, ui.progress, 0, 1, 1, 0);
+    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
 
     // Keyboard shortcuts.
     Log(L"Adding keyboard shortcuts");

@@ -95,30 +95,18 @@ unsigned __stdcall StatusRefreshThread(void*) {
     }
 }
 
-// Dispatches the window's messages until handle is signalled or timeoutMs has passed.
-bool PumpUntilSignaled(HANDLE handle, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        DWORD slice = 100;
-        if (timeoutMs != INFINITE) {
-            const ULONGLONG now = GetTickCount64();
-            if (now >= end) return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-            slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, end - now));
-        }
-        const DWORD r =
-            MsgWaitForMultipleObjectsEx(1, &handle, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (r == WAIT_OBJECT_0) return true;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                RequestQuit();
-                StopScan();
-                continue;
-            }
-            DispatchWindowMessage(msg);
-            if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return true;
-        }
-    }
+// A quit message during the scan stops it; the program ends once it has.
+void StopScanToQuit() {
+    RequestQuit();
+    StopScan();
+}
+
+// Waits for a thread of the scan while the window goes on answering, its keyboard shortcuts
+// included.
+void WaitForThread(HANDLE thread, DWORD timeoutMs) {
+    WaitDispatchingMessages(
+        thread,
+        {.dispatch = DispatchWindowMessage, .quit = StopScanToQuit, .timeoutMs = timeoutMs});
 }
 
 std::wstring Num(uint64_t n) {
@@ -243,19 +231,19 @@ int StartScan() {
         StopScan();
         ShowError(Text::ErrorTitle, Text::ScanStartFailed);
         // Let whichever thread did start notice the stop before the process goes.
-        if (scanThread) PumpUntilSignaled(scanThread.get(), 5000);
-        if (refreshThread) PumpUntilSignaled(refreshThread.get(), 1000);
+        if (scanThread) WaitForThread(scanThread.get(), 5000);
+        if (refreshThread) WaitForThread(refreshThread.get(), 1000);
         EndProgram(0);
     }
 
     Log(L"-> Entering event loop");
-    PumpUntilSignaled(scanThread.get(), INFINITE);
+    WaitForThread(scanThread.get(), INFINITE);
     MDR_HERE();
     Log(L"Scan thread returned...");
     ClearRunning();
     // The refresh thread notices at once (at worst after its 250 ms nap); give it a second
     // beyond that.
-    PumpUntilSignaled(refreshThread.get(), 250 + 1000);
+    WaitForThread(refreshThread.get(), 250 + 1000);
     FlushScanViewQueue(); // the last changes the scan made
     ui.scanning = false;
     {

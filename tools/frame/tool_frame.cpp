@@ -454,7 +454,8 @@ int RunTool(Tool& tool) {
     GetClientRect(main, &client);
     const int top = BarHeight(toolbar);
     const Place area{0, top, client.right, client.bottom - top - BarHeight(status)};
-    if (HWND content = tool.CreateContent(main, area)) RegisterResize(main, content, 1, 0, 1, 0);
+    if (HWND content = tool.CreateContent(main, area))
+        RegisterResize(main, content, {.growHeight = true, .growWidth = true});
     for (ToolCommand& command : tool.Commands())
         for (int id : command.ids)
             g_commands[id] = command.run;

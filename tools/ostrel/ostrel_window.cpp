@@ -102,8 +102,8 @@ class Ostrel final : public Tool {
                                {{L"Item", 270}, {L"Value", 275}}, false);
         if (!entries || !info_) return nullptr;
         list_.Attach(entries, Frame().DefaultRowIcon());
-        HWND splitter = CreateSplitter(window, kSplitterId, false, entries, info_, area.x, area.y,
-                                       area.width, area.height, false);
+        HWND splitter = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, entries, info_,
+                                       area, SplitterKeeps::FirstSize);
         SetSplitterMinimums(splitter, 40, 40);
         SetSplitterPosition(splitter, kDividerFromTop);
         return splitter;

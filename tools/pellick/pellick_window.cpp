@@ -232,8 +232,8 @@ class Pellick final : public Tool {
         ShowPage(panel_, 0);
         processes_.Attach(processes, Frame().DefaultRowIcon());
         modules_.Attach(modules, AppIcon(kPicModule));
-        HWND splitter = CreateSplitter(window, kSplitterId, false, panel, info_, area.x, area.y,
-                                       area.width, area.height, false);
+        HWND splitter = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, panel, info_,
+                                       area, SplitterKeeps::FirstSize);
         SetSplitterMinimums(splitter, 60, 40);
         SetSplitterPosition(splitter, kDividerFromTop);
         LayOutPanel(panel, panel_);

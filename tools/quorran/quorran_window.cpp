@@ -212,8 +212,8 @@ class Quorran final : public Tool {
         } else {
             HWND main = Frame().Window();
             EnableWindow(main, FALSE);
-            const bool started = RunUninstaller(
-                command, [](HANDLE handle) { WaitDispatchingMessages(handle, nullptr); });
+            const bool started =
+                RunUninstaller(command, [](HANDLE handle) { WaitDispatchingMessages(handle); });
             EnableWindow(main, TRUE);
             SetForegroundWindow(main);
             SetActiveWindow(main);

@@ -57,30 +57,29 @@ TEST(ResizeRuleTest, GadgetsFollowTheEdgesTheirRuleNames) {
     struct Case {
         const char* what;
         GadgetBox box;
-        int topFixed, heightFixed, leftFixed, widthFixed;
+        ResizeFollow follow;
         int width, height; // the new inner size
         GadgetBox expected;
     };
     // clang-format off
     const Case cases[] = {
         {"fixed sides stay where they are",
-         {5, 10, 100, 50}, 1, 1, 1, 1, 900, 600, {5, 10, 100, 50}},
+         {5, 10, 100, 50}, {}, 900, 600, {5, 10, 100, 50}},
         // The splitters: top and left fixed, height and width follow the window.
         {"growing gadget keeps its distances to the right and bottom edges",
-         {0, 40, 700, 392}, 1, 0, 1, 0, 1000, 700, {0, 40, 1000, 612}},
+         {0, 40, 700, 392}, {.growHeight = true, .growWidth = true}, 1000, 700, {0, 40, 1000, 612}},
         // The progress bar: follows the bottom edge, keeps its height, grows in width.
         {"bottom-anchored gadget moves and keeps its height",
-         {5, 441, 690, 15}, 0, 1, 1, 0, 800, 500, {5, 461, 790, 15}},
+         {5, 441, 690, 15}, {.moveDown = true, .growWidth = true}, 800, 500, {5, 461, 790, 15}},
         {"right-anchored gadget moves with the right edge",
-         {600, 10, 80, 20}, 1, 1, 0, 1, 650, 480, {550, 10, 80, 20}},
+         {600, 10, 80, 20}, {.moveRight = true}, 650, 480, {550, 10, 80, 20}},
         {"sizes never go negative",
-         {0, 40, 700, 392}, 1, 0, 1, 0, 0, 0, {0, 40, 0, 0}},
+         {0, 40, 700, 392}, {.growHeight = true, .growWidth = true}, 0, 0, {0, 40, 0, 0}},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const ResizeRule r =
-            MakeResizeRule(700, 480, c.box, c.topFixed, c.heightFixed, c.leftFixed, c.widthFixed);
+        const ResizeRule r = MakeResizeRule(700, 480, c.box, c.follow);
         const GadgetBox out = ApplyResizeRule(r, c.width, c.height, c.box);
         EXPECT_EQ(std::tie(out.x, out.y, out.w, out.h),
                   std::tie(c.expected.x, c.expected.y, c.expected.w, c.expected.h));
