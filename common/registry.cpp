@@ -192,6 +192,14 @@ bool SingleNameExists(std::wstring_view name) {
     while (!cut.empty() && cut.back() == L'\\')
         cut.pop_back();
     if (cut.empty()) return false;
+    // One attribute query answers for a plain name, at a fraction of a directory search's cost.
+    // Wildcards keep their matching, and a file the system holds open for itself (a page file
+    // refuses even its attributes) is looked for in its folder.
+    if (cut.find_first_of(L"*?") == std::wstring::npos) {
+        if (GetFileAttributesW(cut.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return false;
+    }
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW(cut.c_str(), &data));
     return static_cast<bool>(find);

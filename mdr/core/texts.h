@@ -277,7 +277,8 @@
     X(AppearanceTab, 263) \
     X(BackupIncomplete, 264) \
     X(InexactBackupQuestion, 265) \
-    X(FixUnexpectedError, 266)
+    X(FixUnexpectedError, 266) \
+    X(FixRefusedContainer, 267)
 // clang-format on
 
 namespace mdr {

@@ -20,6 +20,7 @@
 #include "mdr/repair/message_box.h"
 #include "regfile/reg_writer.h"
 #include "mdr/repair/restore_point.h"
+#include "mdr/scan/area_containers.h"
 #include "mdr/scan/scan_thread.h"
 
 MDR_TRACE_MODULE(BackupEngine);
@@ -44,6 +45,9 @@ constexpr int kValueEntry = 1;
 
 // English texts of the two safeguards around the backup, Text::BackupIncomplete and
 // Text::InexactBackupQuestion; they stand in for language files written before them.
+constexpr wchar_t kRefusedContainerText[] =
+    L"Not fixed, because the key $KEY$ is one the scan walks, or lies above one, and deleting "
+    L"it would take every entry below it too.";
 constexpr wchar_t kBackupIncompleteText[] =
     L"The backup file $BACKUPFILELOCATION$ could not be written completely, so nothing was "
     L"removed from the registry.\r\n\r\nMake sure the drive has free space and try again.";
@@ -170,9 +174,18 @@ void BackUp(const DetectedError& e) {
     }
 }
 
-// Deletes what the record names; true when it is gone.
-bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow) {
+// Deletes what the record names; true when it is gone. A record naming a key the areas walk, or
+// one above it, is refused whatever area made it, and its key text noted in refused.
+bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow,
+            std::vector<std::wstring>& refused) {
     MDR_HERE();
+    if (const std::wstring container = ContainerHitBy(e.root, e.keyPath, e.entryType != kKeyEntry);
+        !container.empty()) {
+        Log(L"refused: would delete the container " + Quoted(container) + L" (" +
+            Quoted(KeyText(e)) + L")");
+        refused.push_back(KeyText(e));
+        return false;
+    }
     if (e.entryType == kKeyEntry) {
         window.SetStep(FitPathToWidth(measureWindow, L"Fixing key: " + KeyText(e), kStepTextWidth));
         if (DeleteRegistryKey(e.root, e.keyPath) == 1) {
@@ -388,6 +401,7 @@ struct FixRun {
     std::vector<bool> inexact;
     bool removeInexact = false;
     uint64_t fixed = 0;
+    std::vector<std::wstring> refused; // the records that named a container, as key texts
 };
 
 // Asks whether to fix at all and takes the checked rows; false when there is nothing to do.
@@ -547,7 +561,7 @@ void DeleteRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
                 // Nothing to go by: the row stays.
             } else if (!allowed[row]) {
                 Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
-            } else if (Delete(*record, window, measureWindow)) {
+            } else if (Delete(*record, window, measureWindow, run.refused)) {
                 Forget(run.view, row, record);
                 ++run.fixed;
             }
@@ -584,8 +598,13 @@ int Report(const FixRun& run) {
         Log(L"FixErrorsWindow() -> retn");
         return 0;
     }
-    ShowMessage(LangText(run.fixed == run.checkedCount ? Text::FixAllDone : Text::FixSomeFailed),
-                LangText(Text::InformationTitle), MB_OK | MB_ICONINFORMATION);
+    std::wstring message =
+        LangText(run.fixed == run.checkedCount ? Text::FixAllDone : Text::FixSomeFailed);
+    for (const std::wstring& key : run.refused)
+        message += L"\n\n" +
+                   ReplacePlaceholder(LangTextOr(Text::FixRefusedContainer, kRefusedContainerText),
+                                      L"$KEY$", Quoted(key));
+    ShowMessage(message, LangText(Text::InformationTitle), MB_OK | MB_ICONINFORMATION);
     Log(L"FixErrorsWindow() -> retn");
     return 1;
 }

@@ -6,6 +6,7 @@
 
 #include "mdr/core/localization.h"
 #include "common/trace.h"
+#include "mdr/scan/area_containers.h"
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/engine_state.h"
@@ -181,10 +182,10 @@ int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
 int ScanActiveXCom() {
     MDR_HERE();
     static const Walk walks[] = {
-        {kHklm, L"Software\\Classes\\CLSID", CheckClsidEntry},
-        {kHkcu, L"Software\\Classes\\CLSID", CheckClsidEntry},
-        {kHklm, L"Software\\Classes\\AppID", CheckAppIdEntry},
-        {kHkcu, L"Software\\Classes\\AppID", CheckAppIdEntry},
+        {kHklm, container::kClsid, CheckClsidEntry},
+        {kHkcu, container::kClsid, CheckClsidEntry},
+        {kHklm, container::kAppId, CheckAppIdEntry},
+        {kHkcu, container::kAppId, CheckAppIdEntry},
     };
     return RunWalks(walks);
 }
@@ -192,8 +193,8 @@ int ScanActiveXCom() {
 int ScanTypelib() {
     MDR_HERE();
     static const Walk walks[] = {
-        {kHklm, L"Software\\Classes\\Interface", CheckInterfaceEntry},
-        {kHkcu, L"Software\\Classes\\Interface", CheckInterfaceEntry},
+        {kHklm, container::kInterface, CheckInterfaceEntry},
+        {kHkcu, container::kInterface, CheckInterfaceEntry},
     };
     return RunWalks(walks);
 }

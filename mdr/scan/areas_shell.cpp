@@ -7,6 +7,7 @@
 #include "mdr/core/localization.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "mdr/scan/area_containers.h"
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/engine_state.h"
@@ -22,18 +23,13 @@ constexpr int kSafe = 1;
 constexpr int kKeyEntry = 0;
 constexpr int kValueEntry = 1;
 
-constexpr wchar_t kFileExtsKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr wchar_t kRecentDocsKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
-constexpr wchar_t kOpenSaveKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
-constexpr wchar_t kLastVisitedKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU";
-constexpr wchar_t kBhoKey[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-constexpr wchar_t kIeExtensionsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
-constexpr wchar_t kIeToolbarKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+constexpr const wchar_t* kFileExtsKey = container::kFileExts;
+constexpr const wchar_t* kRecentDocsKey = container::kRecentDocs;
+constexpr const wchar_t* kOpenSaveKey = container::kOpenSave;
+constexpr const wchar_t* kLastVisitedKey = container::kLastVisited;
+constexpr const wchar_t* kBhoKey = container::kBho;
+constexpr const wchar_t* kIeExtensionsKey = container::kIeExtensions;
+constexpr const wchar_t* kIeToolbarKey = container::kIeToolbar;
 constexpr wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr wchar_t kClassesKey[] = L"Software\\Classes\\";
 constexpr wchar_t kClsidKey[] = L"Software\\Classes\\CLSID\\";

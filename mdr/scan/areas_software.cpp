@@ -10,6 +10,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "mdr/scan/area_containers.h"
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/engine_state.h"
@@ -26,7 +27,7 @@ constexpr int kSafe = 1;
 constexpr int kKeyEntry = 0;   // a fix removes the whole key
 constexpr int kValueEntry = 1; // a fix removes the named value only
 
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const wchar_t* kUninstallKey = container::kUninstall;
 constexpr wchar_t kRunOnceExKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx";
 
 std::wstring Read(RootKey root, const std::wstring& keyPath, std::wstring_view name) {
@@ -338,78 +339,62 @@ int CheckStartupValue(RootKey root, const std::wstring& keyPath, const std::wstr
 
 int ScanApplicationPaths() {
     MDR_HERE();
-    return RunArea({{kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                     CheckApplicationPath}});
+    return RunArea({{kHklm, container::kAppPaths, CheckApplicationPath}});
 }
 
 int ScanDrivers() {
     MDR_HERE();
-    return RunArea({{kHklm, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", nullptr,
-                     CheckDriver}});
+    return RunArea({{kHklm, container::kDrivers32, nullptr, CheckDriver}});
 }
 
 int ScanHelp() {
     MDR_HERE();
-    return RunArea({{kHklm, L"SOFTWARE\\Microsoft\\Windows\\Help", nullptr, CheckHelpFile},
-                    {kHklm, L"SOFTWARE\\Microsoft\\Windows\\HTML Help", nullptr, CheckHelpFile}});
+    return RunArea({{kHklm, container::kHelp, nullptr, CheckHelpFile},
+                    {kHklm, container::kHtmlHelp, nullptr, CheckHelpFile}});
 }
 
 int ScanFonts() {
     MDR_HERE();
-    return RunArea(
-        {{kHklm, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", nullptr, CheckFont}});
+    return RunArea({{kHklm, container::kFonts, nullptr, CheckFont}});
 }
 
 int ScanInstalledSoftware() {
     MDR_HERE();
-    return RunArea(
-        {{kHklm, kUninstallKey, CheckUninstallEntry},
-         {kHklm, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache",
-          CheckArpCacheEntry}});
+    return RunArea({{kHklm, container::kUninstall, CheckUninstallEntry},
+                    {kHklm, container::kArpCache, CheckArpCacheEntry}});
 }
 
 int ScanMUICache() {
     MDR_HERE();
-    return RunArea({{kHkcu, L"Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache", nullptr,
-                     CheckMuiCacheValue}});
+    return RunArea({{kHkcu, container::kMuiCache, nullptr, CheckMuiCacheValue}});
 }
 
 int ScanObsoleteSoftware() {
     MDR_HERE();
-    return RunArea({{kHkcu, L"SOFTWARE", CheckVendorKey}, {kHklm, L"SOFTWARE", CheckVendorKey}});
+    return RunArea({{kHkcu, container::kSoftware, CheckVendorKey},
+                    {kHklm, container::kSoftware, CheckVendorKey}});
 }
 
 int ScanServices() {
     MDR_HERE();
-    return RunArea({{kHklm, L"System\\CurrentControlSet\\Services", CheckService}});
+    return RunArea({{kHklm, container::kServices, CheckService}});
 }
 
 int ScanSharedDLLs() {
     MDR_HERE();
-    return RunArea({{kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls", nullptr,
-                     CheckSharedDll}});
+    return RunArea({{kHklm, container::kSharedDlls, nullptr, CheckSharedDll}});
 }
 
 int ScanSounds() {
     MDR_HERE();
-    return RunArea({{kHkcu, L"AppEvents\\Schemes\\Apps", CheckSoundKey, nullptr, true}});
+    return RunArea({{kHkcu, container::kSounds, CheckSoundKey, nullptr, true}});
 }
 
 int ScanStartupSoftware() {
     MDR_HERE();
-    static const wchar_t* const kLocations[] = {
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-        kRunOnceExKey,
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\RunEx",
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-    };
     std::vector<Walk> walks;
     for (RootKey root : {kHkcu, kHklm}) {
-        for (const wchar_t* location : kLocations) {
+        for (const wchar_t* location : container::kStartup) {
             walks.push_back({root, location, nullptr, CheckStartupValue});
         }
     }

@@ -482,3 +482,32 @@ TEST_F(FixRun, WhatCannotBeDeletedStaysCheckedAndCounted) {
     EXPECT_TRUE(Logged(L"Error deleting key: \"" + kBaseText + L"\\Guarded\""));
     EXPECT_TRUE(Logged(L"Status: 1 of 2 errors fixed"));
 }
+
+// A record that names a container the areas walk (here App Paths itself, as a fault in an area
+// could make one) is refused, the branch stays as it was to the byte, and the report says why; an
+// entry below the container is fixed.
+TEST_F(FixRun, NeverDeletesAContainerTheAreasWalk) {
+    const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    const std::wstring entry = appPaths + L"\\MDRTestGuard.exe";
+    mdr::test::SetString(HKEY_LOCAL_MACHINE, entry, L"", L"C:\\gone\\guard.exe");
+    mdr::test::RegTree before, after;
+    const uint32_t container = AddError(appPaths, L"", 0, 1, true, kHklm);
+    AddError(entry, L"", 0, 1, true, kHklm);
+    ASSERT_TRUE(mdr::test::ReadRegTree(HKEY_LOCAL_MACHINE, appPaths, before));
+    before.keys.erase(L"MDRTestGuard.exe");
+    answers_ = {IDYES};
+    EXPECT_EQ(FixErrorsWindow(view_), 1);
+    ASSERT_TRUE(mdr::test::ReadRegTree(HKEY_LOCAL_MACHINE, appPaths, after));
+    mdr::test::DeleteTree(HKEY_LOCAL_MACHINE, entry);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(RowThere(container) && RecordThere(container));
+    EXPECT_EQ(view_.fixedTotal, 1u);
+    EXPECT_EQ(shown_.back().text, LangText(Text::FixSomeFailed) +
+                                      L"\n\nNot fixed, because the key "
+                                      L"\"HKEY_LOCAL_MACHINE\\" +
+                                      appPaths +
+                                      L"\" is one the scan walks, or lies above "
+                                      L"one, and deleting it would take every entry below it too.");
+    EXPECT_TRUE(Logged(L"refused: would delete the container \"HKEY_LOCAL_MACHINE\\" + appPaths +
+                       L"\" (\"HKEY_LOCAL_MACHINE\\" + appPaths + L"\")"));
+}

@@ -155,6 +155,38 @@ TEST_F(RegistryHelpers, PathsAndFileReferences) {
     EXPECT_FALSE(PathExists(dir_ + L"gone.dll,1"));
     EXPECT_TRUE(PathExists(L"C:"));
     EXPECT_FALSE(PathExists(L"Q:\\"));
+    // A plain name is answered by its attributes, a wildcard by a directory search: both answer
+    // alike on the hard cases.
+    wchar_t shortProg[MAX_PATH] = {};
+    GetShortPathNameW(prog.c_str(), shortProg, MAX_PATH);
+    const std::wstring link = dir_ + L"link.exe";
+    // Symbolic links came with Vista, and Wine makes ones that nothing finds: for the link, the
+    // two answers must only agree.
+    using MakeLink = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+    const auto makeLink = reinterpret_cast<MakeLink>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+    if (makeLink) makeLink(link.c_str(), prog.c_str(), 0);
+    const std::pair<std::wstring, int> hard[] = {{prog + L"  ", 1},
+                                                 {prog + L"..", 1},
+                                                 {L"C:\\", 1},
+                                                 {dir_ + L"My Programs\\", 1},
+                                                 {dir_ + L"gone\\tool.exe", 0},
+                                                 {dir_ + std::wstring(300, L'a'), 0},
+                                                 {shortProg, 1},
+                                                 {link, -1},
+                                                 {dir_ + L"My Prog?ams", 1},
+                                                 {dir_ + L"*.gone", 0}};
+    for (const auto& [name, exists] : hard) {
+        std::wstring cut = name.substr(0, 260);
+        while (cut.ends_with(L'\\'))
+            cut.pop_back();
+        WIN32_FIND_DATAW data;
+        UniqueFind search(FindFirstFileW(cut.c_str(), &data));
+        if (exists >= 0) {
+            EXPECT_EQ(PathExists(name), exists == 1) << ToUtf8(name);
+        }
+        EXPECT_EQ(PathExists(name), name.size() == 3 || static_cast<bool>(search)) << ToUtf8(name);
+    }
 
     const struct {
         std::wstring text;

@@ -1,6 +1,9 @@
 // The pure text steps of the registry and path helpers, and the scan thread's progress rounding.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "mdr/scan/area_containers.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_thread.h"
 #include "common/text.h"
@@ -80,4 +83,31 @@ TEST(Progress, RoundsHalvesToEven) {
     EXPECT_EQ(ProgressPercent(3, 8), 38); // 37.5
     EXPECT_EQ(ProgressPercent(0, 5), 0);
     EXPECT_EQ(ProgressPercent(1, 0), 0);
+}
+
+// The fix's guard: every container the areas walk, a key above each and each root are refused;
+// an entry below a container is not, and a value only where its key is a root.
+TEST(ContainerGuard, RefusesContainersAndWhatLiesAboveThemOnly) {
+    for (const ContainerKey& c : AreaContainers()) {
+        const std::wstring parent = c.path.substr(0, c.path.rfind(L'\\') + 1);
+        EXPECT_NE(ContainerHitBy(c.root, c.path, false), L"") << ToUtf8(c.path);
+        EXPECT_NE(ContainerHitBy(c.root, parent, false), L"") << ToUtf8(c.path);
+        EXPECT_EQ(ContainerHitBy(c.root, c.path + L"\\entry", false), L"") << ToUtf8(c.path);
+        EXPECT_EQ(ContainerHitBy(c.root, c.path, true), L"") << ToUtf8(c.path);
+    }
+    const std::tuple<RootKey, std::wstring, bool, std::wstring> cases[] = {
+        {kHklm, L"software\\microsoft\\windows\\currentversion\\app paths\\", false,
+         L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+        {kHklm, L"Software\\Wow6432Node\\Classes\\CLSID", false,
+         L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID"},
+        {kHkcr, L"CLSID", false, L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID"},
+        {kHkcr, L"CLSID\\{00000000-0000-0000-0000-000000000001}", false, L""},
+        {kHkcu, L"Software\\Vendor", false, L""},
+        {kHklm, L"", true, L"HKEY_LOCAL_MACHINE"},
+        {kHkcu, L"\\", false, L"HKEY_CURRENT_USER"},
+        {kHklm, L"System\\CurrentControlSet\\Services\\gone", false, L""},
+        {kHklm, L"System", false, L"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services"},
+    };
+    for (const auto& [root, path, value, hit] : cases)
+        EXPECT_EQ(ContainerHitBy(root, path, value), hit) << ToUtf8(path);
 }
