@@ -5,6 +5,7 @@
 
 #include "mdr/scan/area_containers.h"
 #include "mdr/scan/engine_state.h"
+#include "mdr/scan/findings_report.h"
 #include "mdr/scan/scan_thread.h"
 #include "common/text.h"
 
@@ -110,4 +111,40 @@ TEST(ContainerGuard, RefusesContainersAndWhatLiesAboveThemOnly) {
     };
     for (const auto& [root, path, value, hit] : cases)
         EXPECT_EQ(ContainerHitBy(root, path, value), hit) << ToUtf8(path);
+}
+
+// The report formats: CSV fields quoted only when they must be, JSON strings valid whatever the
+// registry held (control characters, lone surrogates).
+TEST(FindingsReport, CsvAndJsonHoldAnyText) {
+    const std::pair<std::wstring, std::wstring> csv[] = {{L"plain", L"plain"},
+                                                         {L"a,b", L"\"a,b\""},
+                                                         {L"say \"x\"", L"\"say \"\"x\"\"\""},
+                                                         {L"two\r\nlines", L"\"two\r\nlines\""},
+                                                         {L"", L""}};
+    for (const auto& [text, field] : csv)
+        EXPECT_EQ(CsvField(text), field);
+    const std::pair<std::wstring, std::wstring> json[] = {
+        {L"C:\\a \"b\"", L"\"C:\\\\a \\\"b\\\"\""},
+        {L"\x01\t", L"\"\\u0001\\u0009\""},
+        {std::wstring(1, wchar_t(0xD800)) + L"x", L"\"\\ud800x\""},
+        {L"\U0001F600", L"\"\U0001F600\""},
+        {std::wstring(1, wchar_t(0xDC00)), L"\"\\udc00\""}};
+    for (const auto& [text, string] : json)
+        EXPECT_EQ(JsonString(text), string);
+
+    DetectedError e;
+    e.root = kHklm, e.keyPath = L"Software\\A,B", e.valueName = L"v", e.valueData = L"say \"x\"";
+    e.areaIndex = 1, e.safety = 1, e.description = L"gone";
+    const ReportContext context{
+        L"PC1", L"2026-12-07T18:20:00", L"1.0.0.1", {L"COM", L"Paths"}, {L"Unsafe", L"Safe"}};
+    EXPECT_EQ(FindingsCsv({e}, context),
+              "\xEF\xBB\xBF"
+              "Computer,Area,Key,Value,Data,Safety,Reason\r\n"
+              "PC1,Paths,\"HKEY_LOCAL_MACHINE\\Software\\A,B\",v,\"say \"\"x\"\"\",Safe,gone\r\n");
+    EXPECT_EQ(
+        FindingsJson({e}, context),
+        "{\"computer\": \"PC1\", \"date\": \"2026-12-07T18:20:00\", \"version\": \"1.0.0.1\", "
+        "\"areas\": {\"COM\": 0, \"Paths\": 1}, \"findings\": [\r\n  {\"area\": \"Paths\", "
+        "\"key\": \"HKEY_LOCAL_MACHINE\\\\Software\\\\A,B\", \"value\": \"v\", \"data\": "
+        "\"say \\\"x\\\"\", \"safety\": \"Safe\", \"reason\": \"gone\"}]}\r\n");
 }
