@@ -1,5 +1,6 @@
 // The start-up sequence: every check that can refuse the start runs before any window exists,
 // each refusal ends the process after its message, and nothing is left half started.
+#include "mdr/app/report_run.h"
 #include "mdr/app/startup.h"
 
 #include <windows.h>
@@ -80,14 +81,22 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Shows the refusal and releases what was made so far; the caller then ends with exit code 0.
+// Set when the command line asks for an unattended report: nothing may open a window then.
+bool g_reportRun = false;
+
+// Shows the refusal (on the console in a report run) and releases what was made so far; the
+// caller then ends with the exit code returned.
 int Refuse(Refusal refusal, std::wstring_view detail = {}) {
     MDR_HERE();
     RefusalMessage message = MessageFor(refusal, detail);
-    MessageBoxW(nullptr, message.text.c_str(), message.title.c_str(),
-                MB_OK | message.icon | MB_SETFOREGROUND);
+    if (g_reportRun) {
+        ReportToConsole(L"MDR: " + message.text);
+    } else {
+        MessageBoxW(nullptr, message.text.c_str(), message.title.c_str(),
+                    MB_OK | message.icon | MB_SETFOREGROUND);
+    }
     ReleaseRuntime();
-    return 0;
+    return g_reportRun ? kReportRefused : 0;
 }
 
 bool IsSixtyFourBitWindows() {
@@ -142,7 +151,7 @@ void EvaluateCommandLine() {
 
 void OfferFirstRunBackup() {
     MDR_HERE();
-    if (!Flags().firstRun) {
+    if (!Flags().firstRun || g_reportRun) {
         Log(L"Initializing program...");
         return;
     }
@@ -176,6 +185,12 @@ void SaveSettingsAtExit() {
 
 int StartUp(MainWindowRunner runner) {
     MDR_HERE();
+    const std::wstring reportFile = ReportFileFrom(ProgramArguments(), g_reportRun);
+    if (g_reportRun && reportFile.empty()) {
+        ReportToConsole(L"MDR: -report needs the file to write, for example: MDR.exe -report "
+                        L"C:\\Reports\\%COMPUTERNAME%.csv");
+        return kReportUsage;
+    }
     if (IsOlderThanWindows2000(OperatingSystemCode())) return Refuse(Refusal::OldWindows);
 
     // Probing empty floppy and CD drives must not raise "no disk" dialogs.
@@ -228,7 +243,8 @@ int StartUp(MainWindowRunner runner) {
     Settings() = DefaultSettingsForThisDesktop();
     std::wstring setAsideAs;
     const ConfigOutcome config = ReadOrCreateConfig(&setAsideAs);
-    if (config == ConfigOutcome::SetAside || config == ConfigOutcome::Undecodable) {
+    if ((config == ConfigOutcome::SetAside || config == ConfigOutcome::Undecodable) &&
+        !g_reportRun) {
         // Before the language file: this text is not localized, like the other start-up texts.
         MessageBoxW(nullptr, ConfigSetAsideMessage(config, setAsideAs).c_str(), L"Warning",
                     MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
@@ -247,6 +263,11 @@ int StartUp(MainWindowRunner runner) {
     }
     OfferFirstRunBackup();
     EvaluateCommandLine();
+    if (g_reportRun) {
+        const int exit = RunReport(reportFile);
+        ReleaseRuntime();
+        return exit;
+    }
 
     MDR_HERE();
     if (runner() == 1) SaveSettingsAtExit();

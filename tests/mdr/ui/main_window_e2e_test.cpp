@@ -137,6 +137,26 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
     }
 
     Exit(g);
+
+    // The unattended report of the same machine: no window at any time, the same findings.
+    TempFolder temp;
+    for (const wchar_t* name : {L"r.csv", L"r.json", L"r.txt"}) {
+        Process report = StartMdr(L"-report \"" + temp / name + L"\"");
+        DWORD code = 99;
+        while (!report.WaitExit(20, &code))
+            ASSERT_TRUE(TopLevelWindows(report.Pid(), WindowQuery{L"", L"", false}).empty());
+        EXPECT_EQ(code, 1u) << "findings written";
+        const std::string bytes = ReadFileBytes(temp / name);
+        for (const std::wstring& key : {std::wstring(kDriverValue), std::wstring(L"shared1.dll")})
+            EXPECT_NE(bytes.find(Narrow(key)), std::string::npos) << Narrow(key);
+        if (std::wstring(name) == L"r.csv") {
+            EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), content.rows.size() + 1);
+        }
+        if (std::wstring(name) == L"r.json") {
+            EXPECT_TRUE(bytes.starts_with("{\"computer\": "));
+        }
+    }
+    EXPECT_EQ(temp.CountEntries(), 3) << "no partial file left";
 }
 
 TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
