@@ -278,7 +278,13 @@
     X(BackupIncomplete, 264) \
     X(InexactBackupQuestion, 265) \
     X(FixUnexpectedError, 266) \
-    X(FixRefusedContainer, 267)
+    X(FixRefusedContainer, 267) \
+    X(FixPreviewValue, 268) \
+    X(FixPreviewKey, 269) \
+    X(FixPreviewKeyAtLeast, 270) \
+    X(FixPreviewExact, 271) \
+    X(FixPreviewInexact, 272) \
+    X(FixPreviewGone, 273)
 // clang-format on
 
 namespace mdr {

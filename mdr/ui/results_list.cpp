@@ -1,5 +1,6 @@
 // The results list and the details box. Row colours and (during a scan) descriptions are kept
 // here by record identifier, so they stay with their rows when rows are removed.
+#include "mdr/repair/fix_preview.h"
 #include "mdr/ui/results_list.h"
 
 #include <algorithm>
@@ -138,7 +139,9 @@ void ShowSelectedDetails() {
         if (it != g_descriptions.end()) SetDetailsText(it->second);
         return;
     }
-    if (const DetectedError* e = FindRecord(id)) SetDetailsText(e->description);
+    // What the fix of this row will delete, counted now: the registry may have changed since.
+    if (const DetectedError* e = FindRecord(id))
+        SetDetailsText(e->description + L"\r\n\r\n" + FixPreviewText(PreviewFix(*e), e->valueName));
 }
 
 void SelectAllErrors() {

@@ -20,6 +20,7 @@
 #include "common/ini.h"
 #include "common/text.h"
 #include "mdr/repair/fix_errors.h"
+#include "mdr/repair/fix_preview.h"
 #include "mdr/repair/message_box.h"
 #include "regfile/reg_writer.h"
 #include "mdr/scan/detected_errors.h"
@@ -510,4 +511,24 @@ TEST_F(FixRun, NeverDeletesAContainerTheAreasWalk) {
                                       L"one, and deleting it would take every entry below it too.");
     EXPECT_TRUE(Logged(L"refused: would delete the container \"HKEY_LOCAL_MACHINE\\" + appPaths +
                        L"\" (\"HKEY_LOCAL_MACHINE\\" + appPaths + L"\")"));
+}
+
+// Before the fix: what it will delete and whether the backup gives it back exactly.
+TEST_F(FixRun, ThePreviewCountsWhatTheFixDeletes) {
+    SetString(Path(L"P\\A\\B"), L"v", L"x");
+    SetString(Path(L"P\\A"), L"w", L"y");
+    mdr::test::SetRaw(HKEY_CURRENT_USER, Path(L"P"), L"odd", REG_SZ, {'a', 0, 'b', 0});
+    DetectedError key, value, gone;
+    key.root = value.root = gone.root = kHkcu;
+    key.keyPath = Path(L"P"), value.keyPath = Path(L"P\\A"), gone.keyPath = Path(L"Gone");
+    value.valueName = L"w", value.entryType = 1;
+    const std::pair<FixPreview, std::wstring> cases[] = {
+        {PreviewFix(key), L"Fixing this row deletes this key, with the 2 subkeys and 3 values in "
+                          L"and below it.\r\nThe backup cannot give all of it back exactly: MDR "
+                          L"asks before removing it."},
+        {PreviewFix(value),
+         L"Fixing this row deletes the value w.\r\nThe backup gives it back exactly."},
+        {PreviewFix(gone), L"It is no longer in the registry: fixing only takes the row away."}};
+    for (const auto& [preview, text] : cases)
+        EXPECT_EQ(FixPreviewText(preview, L"w"), text);
 }

@@ -115,7 +115,9 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
 
     // The first error is selected and its description shown.
     EXPECT_TRUE(content.rows[0].selected);
-    EXPECT_NE(GetText(g.details), T(Text::DetailsHint));
+    EXPECT_TRUE(GetText(g.details).ends_with(L"\r\n\r\nFixing this row deletes the value " +
+                                             std::wstring(kDriverValue) +
+                                             L".\r\nThe backup gives it back exactly."));
 
     // Tree labels carry the counts of their rows; the status bar the total.
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
