@@ -6,7 +6,8 @@
 # and with a 100,000-key language file instead. The tools' refreshes: "--ostrel" with 1,000 Run
 # values and 100 startup-folder shortcuts, "--sevrid" with 300 extra services, "--quorran" with
 # 500 uninstall entries, one in five with an install folder of 300 files, "--pellick" with 100
-# extra processes and the idle tool's processor use at each refresh speed.
+# extra processes and the idle tool's processor use at each refresh speed. "--lists" sorts and
+# filters a tool's list of 2,000 rows.
 # The scan's reference: "scripts/bench.sh --record-reference" keeps this engine's calls and findings
 # in $MDR_BUILD/bench/scan-reference.calls; every later scan run replays them as the fixed floor of
 # that engine and checks that its own findings are identical. Record it before changing the engine.
@@ -37,6 +38,10 @@ elif [ "${1:-}" = "--quorran" ]; then
     shift
     program=MDRQuorranBench
     targets="mdr_quorran_bench"
+elif [ "${1:-}" = "--lists" ]; then
+    shift
+    program=MDRListsBench
+    targets="mdr_lists_bench"
 elif [ "${1:-}" = "--pellick" ]; then
     shift
     program=MDRPellickBench

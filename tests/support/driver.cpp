@@ -297,7 +297,9 @@ bool SetListViewCheck(HWND list, int row, bool checked) {
 
 bool SelectListViewRow(HWND list, int row) {
     const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
-    const bool ok = SetItemState(list, row, state, state);
+    // As a click does: this row alone is selected, also in a list that takes several.
+    const bool ok =
+        SetItemState(list, -1, LVIS_SELECTED, 0) && SetItemState(list, row, state, state);
     Send(list, LVM_ENSUREVISIBLE, row, FALSE);
     return ok;
 }

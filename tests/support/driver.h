@@ -122,6 +122,7 @@ ListViewContent ReadListView(HWND list);
 int ListViewCount(HWND list);
 // Sets or clears a row's check box (LVM_SETITEMSTATE), as a click would.
 bool SetListViewCheck(HWND list, int row, bool checked);
+// Selects and focuses row alone, as a click does.
 bool SelectListViewRow(HWND list, int row);
 
 struct TreeItem {

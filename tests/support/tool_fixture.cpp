@@ -8,6 +8,17 @@ void ToolTest::SetUp() {
     exe_ = temp_ / L"Plugins\\Tools\\" + program_ + L".exe";
     ASSERT_TRUE(CopyFileW((DistDir() + L"Plugins\\Tools\\" + program_ + L".exe").c_str(),
                           exe_.c_str(), FALSE));
+    // Every test starts from the default layout.
+    layoutFile_ = SettingsDir() + program_ + L".ini";
+    if (GetFileAttributesW(layoutFile_.c_str()) != INVALID_FILE_ATTRIBUTES)
+        savedLayout_ = ReadFileBytes(layoutFile_);
+    DeleteFileW(layoutFile_.c_str());
+}
+
+void ToolTest::TearDown() {
+    MdrTest::TearDown(); // the tool has ended: it writes no layout after this
+    DeleteFileW(layoutFile_.c_str());
+    if (savedLayout_) WriteFileBytes(layoutFile_, *savedLayout_);
 }
 
 bool ToolTest::StartTool() {
@@ -44,6 +55,16 @@ void ToolTest::Command(int command, std::initializer_list<Box> boxes) {
     for (const auto& [title, text, button] : boxes)
         AnswerText(title, text, button, nullptr, 30000);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+}
+
+void ToolTest::ClickHeader(int column) {
+    HWND header = reinterpret_cast<HWND>(Send(list_, LVM_GETHEADER).value_or(0));
+    LRESULT x = 0;
+    for (int c = 0; c < column; ++c)
+        x += Send(list_, LVM_GETCOLUMNWIDTH, c).value_or(0);
+    const LPARAM at = MAKELPARAM(x + Send(list_, LVM_GETCOLUMNWIDTH, column).value_or(0) / 2, 5);
+    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(header, WM_LBUTTONUP, 0, at);
 }
 
 HWND ToolTest::OpenDialog(int command, const wchar_t* title) {

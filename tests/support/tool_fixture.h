@@ -3,6 +3,7 @@
 // are found once it shows.
 #pragma once
 
+#include <optional>
 #include <tuple>
 #include "tests/support/mdr_fixtures.h"
 
@@ -15,6 +16,7 @@ class ToolTest : public MdrTest {
     ToolTest(const wchar_t* program, const wchar_t* title, int listId = 200)
         : program_(program), title_(title), listId_(listId) {}
     void SetUp() override;
+    void TearDown() override;
 
     // Starts the tool and waits for its window; false when it did not show.
     bool StartTool();
@@ -29,6 +31,8 @@ class ToolTest : public MdrTest {
     // (title, text, button); then waits until the main window takes input again.
     using Box = std::tuple<const wchar_t*, std::wstring, int>;
     void Command(int command, std::initializer_list<Box> boxes);
+    // A click on the main list's header of column (in the list's own column order).
+    void ClickHeader(int column);
     // A key pressed in window, as the keyboard would deliver it.
     static void PressKey(HWND window, UINT key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
     static void SetItemText(HWND dialog, int id, const std::wstring& text) {
@@ -45,11 +49,13 @@ class ToolTest : public MdrTest {
 
     TempFolder temp_;
     std::wstring exe_;
+    std::wstring layoutFile_; // the tool's layout in the settings folder, kept as it was
     HWND main_ = nullptr;
     HWND list_ = nullptr; // control listId
     HWND status_ = nullptr;
 
   private:
+    std::optional<std::string> savedLayout_;
     const wchar_t* program_;
     const wchar_t* title_;
     int listId_;

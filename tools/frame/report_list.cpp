@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <unordered_map>
+#include <unordered_set>
+
+#include "common/text.h"
+
 #include "tools/frame/list_sync.h"
 #include "tools/frame/listing_export.h"
 
@@ -37,8 +42,9 @@ void InsertRow(HWND list, int row, const std::vector<std::wstring>& texts, LPARA
 
 HWND CreateToolList(HWND parent, int id, Place place, const std::vector<ListColumn>& columns,
                     bool mainList) {
+    const DWORD selection = mainList ? 0 : LVS_SINGLESEL;
     HWND list =
-        AddReportList(parent, id, place, LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, columns);
+        AddReportList(parent, id, place, selection | LVS_SHOWSELALWAYS | WS_TABSTOP, columns);
     if (!list) return nullptr;
     DWORD extended = LVS_EX_FULLROWSELECT;
     if (mainList) extended |= LVS_EX_TWOCLICKACTIVATE;
@@ -57,8 +63,29 @@ int RowCount(HWND list) {
 }
 
 int SelectedRow(HWND list) {
+    const int focused = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+    if (focused >= 0) return focused;
     return static_cast<int>(
         SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+std::vector<int> SelectedRows(HWND list) {
+    std::vector<int> rows;
+    for (int row = -1;;) {
+        row = static_cast<int>(
+            SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        if (row < 0) return rows;
+        rows.push_back(row);
+    }
+}
+
+void SelectAllRows(HWND list) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    // Row -1: every row.
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
 }
 
 std::wstring CellText(HWND list, int row, int column) {
@@ -126,6 +153,19 @@ bool CopyAllToClipboard(HWND list) {
     return SetClipboardText(GetParent(list), ClipboardAll(rows));
 }
 
+bool CopySelectedRowsToClipboard(HWND list) {
+    const std::vector<int> rows = SelectedRows(list);
+    if (rows.empty()) return false;
+    std::wstring text;
+    for (int row : rows) {
+        const std::vector<std::wstring> cells = RowTexts(list, row);
+        for (size_t c = 0; c < cells.size(); ++c)
+            text += (c ? L"\t" : L"") + cells[c];
+        text += L"\r\n";
+    }
+    return SetClipboardText(GetParent(list), text);
+}
+
 void FillInfoList(HWND list, const std::vector<std::wstring>& lines) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
@@ -141,8 +181,9 @@ void FillInfoList(HWND list, const std::vector<std::wstring>& lines) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void SyncedList::Attach(HWND list, HICON defaultIcon) {
+void SyncedList::Attach(HWND list, HICON defaultIcon, std::vector<ColumnKind> kinds) {
     list_ = list;
+    kinds_ = std::move(kinds);
     images_.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 16, 16));
     if (images_) {
         if (defaultIcon)
@@ -179,14 +220,114 @@ void SyncedList::ReleaseImage(uint32_t id) {
 }
 
 int SyncedList::Sync(const std::vector<RowContent>& records) {
+    records_ = records;
+    return Arrange();
+}
+
+void SyncedList::SetSort(int column, bool descending) {
+    sortColumn_ = column;
+    descending_ = descending;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+    for (int c = 0, count = ColumnCount(list_); c < count; ++c) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (c == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+    }
+    Arrange();
+}
+
+void SyncedList::ToggleSort(int column) {
+    SetSort(column, column == sortColumn_ && !descending_);
+}
+
+void SyncedList::SetFilter(std::wstring_view text) {
+    filter_ = ToLower(text);
+    Arrange();
+}
+
+int SyncedList::Arrange() {
+    std::vector<const RowContent*> wanted;
+    wanted.reserve(records_.size());
+    for (const RowContent& record : records_)
+        if (RowMatchesFilter(record.texts, filter_)) wanted.push_back(&record);
+    if (sortColumn_ < 0) return Show(wanted);
+    std::vector<const std::vector<std::wstring>*> cells;
+    cells.reserve(wanted.size());
+    for (const RowContent* record : wanted)
+        cells.push_back(&record->texts);
+    const size_t column = static_cast<size_t>(sortColumn_);
+    const ColumnKind kind = column < kinds_.size() ? kinds_[column] : ColumnKind::Text;
+    std::vector<const RowContent*> sorted;
+    sorted.reserve(wanted.size());
+    for (size_t i : SortedRowOrder(cells, column, kind, descending_))
+        sorted.push_back(wanted[i]);
+    return Show(sorted);
+}
+
+namespace {
+
+int CALLBACK CompareRank(LPARAM first, LPARAM second, LPARAM ranks) {
+    const auto& rankOf = *reinterpret_cast<const std::unordered_map<uint32_t, size_t>*>(ranks);
+    const size_t a = rankOf.at(static_cast<uint32_t>(first));
+    const size_t b = rankOf.at(static_cast<uint32_t>(second));
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+} // namespace
+
+// Puts the rows that stay into their new order in place, so that a new sort moves rows
+// instead of deleting and writing them anew. True when rows moved.
+bool SyncedList::Reorder(const std::vector<const RowContent*>& wanted) {
+    std::unordered_map<std::wstring, size_t> rankOfKey;
+    for (size_t i = 0; i < wanted.size(); ++i)
+        rankOfKey.emplace(wanted[i]->key, i);
+    std::unordered_map<uint32_t, size_t> rankOfId;
+    bool inOrder = true;
+    size_t last = 0;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        auto found = rankOfKey.find(rows_[r].key);
+        // Rows that go are put last; the sync removes them.
+        const size_t rank = found == rankOfKey.end() ? wanted.size() + r : found->second;
+        // Rows of one id cannot be told apart by the list's sort: the sync moves them.
+        if (!rankOfId.emplace(rows_[r].id, rank).second) return false;
+        if (r > 0 && rank < last) inOrder = false;
+        last = rank;
+    }
+    if (inOrder) return false;
+    if (!SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&rankOfId),
+                      reinterpret_cast<LPARAM>(&CompareRank)))
+        return false;
+    std::stable_sort(rows_.begin(), rows_.end(), [&](const RowContent& a, const RowContent& b) {
+        return rankOfId[a.id] < rankOfId[b.id];
+    });
+    return true;
+}
+
+int SyncedList::Show(const std::vector<const RowContent*>& records) {
+    // The selection and focus by identity: a row the sync deletes and inserts again gets them
+    // back.
+    std::unordered_set<std::wstring> selected;
+    for (int row : SelectedRows(list_))
+        if (row < static_cast<int>(rows_.size()))
+            selected.insert(rows_[static_cast<size_t>(row)].key);
+    const int focusedRow = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const std::wstring focused = focusedRow >= 0 && focusedRow < static_cast<int>(rows_.size())
+                                     ? rows_[static_cast<size_t>(focusedRow)].key
+                                     : std::wstring(L"\x1F\x1F");
+
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    const bool moved = Reorder(records);
     std::vector<std::wstring> rowKeys, recordKeys;
     for (const RowContent& row : rows_)
         rowKeys.push_back(row.key);
-    for (const RowContent& record : records)
-        recordKeys.push_back(record.key);
+    for (const RowContent* record : records)
+        recordKeys.push_back(record->key);
 
     int written = 0;
-    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     for (const ListSyncStep& step : PlanListSync(rowKeys, recordKeys)) {
         if (step.kind == ListSyncStep::Remove) {
             ReleaseImage(rows_[static_cast<size_t>(step.row)].id);
@@ -194,7 +335,7 @@ int SyncedList::Sync(const std::vector<RowContent>& records) {
             rows_.erase(rows_.begin() + step.row);
             continue;
         }
-        const RowContent& record = records[static_cast<size_t>(step.record)];
+        const RowContent& record = *records[static_cast<size_t>(step.record)];
         if (step.kind == ListSyncStep::Insert) {
             InsertRow(list_, step.row, record.texts, static_cast<LPARAM>(record.id),
                       ImageFor(record.id, record.icon));
@@ -228,8 +369,25 @@ int SyncedList::Sync(const std::vector<RowContent>& records) {
         row = record;
         written += changed ? 1 : 0;
     }
+    if (!selected.empty() || focusedRow >= 0) {
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            const UINT want = (selected.count(rows_[row].key) ? LVIS_SELECTED : 0) |
+                              (rows_[row].key == focused ? LVIS_FOCUSED : 0);
+            const UINT has = static_cast<UINT>(
+                SendMessageW(list_, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED));
+            // A row inserted inside a selected run may come selected (Wine): only the rows
+            // selected before are.
+            const UINT mask = LVIS_SELECTED | (want & LVIS_FOCUSED);
+            if ((has & mask) == want) continue;
+            LVITEMW item{};
+            item.stateMask = mask;
+            item.state = want;
+            SendMessageW(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        }
+    }
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
-    if (written > 0 || rowKeys.size() != rows_.size()) InvalidateRect(list_, nullptr, FALSE);
+    if (moved || written > 0 || rowKeys.size() != rows_.size())
+        InvalidateRect(list_, nullptr, FALSE);
     return written;
 }
 

@@ -1,6 +1,7 @@
 // The report lists of the tools: making them, reading their rows, the clipboard copies, and
 // keeping their rows in step with the tool's records by identity, each row with its record's
-// id as item data and its record's icon.
+// id as item data and its record's icon, in the order of the sorted column and narrowed to the
+// rows that hold the filter text.
 #pragma once
 
 #include <windows.h>
@@ -11,18 +12,23 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/list_order.h"
 #include "common/window.h"
 
 namespace mdr {
 
-// A report list with single selection, the selection always shown and full-row selection;
-// main lists also activate an item on the second click.
+// A report list with the selection always shown and full-row selection; main lists take
+// several selected rows and activate an item on the second click, the others one row.
 HWND CreateToolList(HWND parent, int id, Place place, const std::vector<ListColumn>& columns,
                     bool mainList);
 
 int ColumnCount(HWND list);
 int RowCount(HWND list);
-int SelectedRow(HWND list); // -1 when none
+// The focused row when it is selected, else the first selected one; -1 when none.
+int SelectedRow(HWND list);
+// Every selected row, top to bottom.
+std::vector<int> SelectedRows(HWND list);
+void SelectAllRows(HWND list);
 std::wstring CellText(HWND list, int row, int column);
 std::vector<std::wstring> RowTexts(HWND list, int row);
 // The item data of a row (the record id), or -1 without such a row.
@@ -36,6 +42,18 @@ const Record* SelectedRecord(HWND list, const std::vector<Record>& records) {
                            [&](const Record& r) { return static_cast<int64_t>(r.id) == id; });
     return it == records.end() ? nullptr : &*it;
 }
+// The records whose ids the selected rows carry, in list order (each record once).
+template <typename Record>
+std::vector<Record> SelectedRecords(HWND list, const std::vector<Record>& records) {
+    std::vector<Record> chosen;
+    for (int row : SelectedRows(list)) {
+        const int64_t id = RowId(list, row);
+        auto it = std::find_if(records.begin(), records.end(),
+                               [&](const Record& r) { return static_cast<int64_t>(r.id) == id; });
+        if (it != records.end()) chosen.push_back(*it);
+    }
+    return chosen;
+}
 // Selects and focuses a row and scrolls it into view.
 void SelectRow(HWND list, int row);
 // Where a context menu of list opens from the keyboard: below the selected row, else the
@@ -46,6 +64,8 @@ POINT KeyboardMenuPoint(HWND list);
 bool CopyRowToClipboard(HWND list, int row);
 // Every row's line with CR LF; an empty list puts an empty text on the clipboard.
 bool CopyAllToClipboard(HWND list);
+// The selected rows, cells split by tabs, one line each with CR LF; false without a selection.
+bool CopySelectedRowsToClipboard(HWND list);
 
 // A plain list filled anew (an information panel): one row per line of "label LF value".
 void FillInfoList(HWND list, const std::vector<std::wstring>& lines);
@@ -61,27 +81,49 @@ struct RowContent {
 
 // A list whose rows follow the tool's records. Rows that still match keep their place (so the
 // selection and scroll position survive), vanished rows go, new ones are inserted where the
-// records put them, and only the texts, icons and ids that changed are written.
+// records put them, and only the texts, icons and ids that changed are written. With a sort
+// column set the rows follow its order instead of the records', and with a filter only the
+// records holding its text are rows; a kept row keeps its id, selection and focus either way.
 class SyncedList {
   public:
     SyncedList() = default;
-    void Attach(HWND list, HICON defaultIcon);
+    // kinds: how each column compares (Text for those not given).
+    void Attach(HWND list, HICON defaultIcon, std::vector<ColumnKind> kinds = {});
     HWND Handle() const { return list_; }
 
     // Brings the rows in step; returns the number of rows written (inserted or changed).
     int Sync(const std::vector<RowContent>& records);
+    // Sorts by column (-1: the records' order), shows the header's arrow and rearranges.
+    void SetSort(int column, bool descending);
+    // A header click: that column ascending, or the other way round when it is already sorted.
+    void ToggleSort(int column);
+    int SortColumn() const { return sortColumn_; }
+    bool SortDescending() const { return descending_; }
+    // Shows only the records holding text in a cell (ignoring case); "" shows them all.
+    void SetFilter(std::wstring_view text);
+    const std::wstring& Filter() const { return filter_; }
+    size_t ShownCount() const { return rows_.size(); }
+    size_t RecordCount() const { return records_.size(); }
     // Whether the row is drawn emphasised (NM_CUSTOMDRAW).
     bool Emphasised(int row) const;
     // Answers the list's NM_CUSTOMDRAW: emphasised rows in colour; true when it handled it.
     bool CustomDraw(LPARAM lParam, LRESULT& result) const;
 
   private:
+    int Show(const std::vector<const RowContent*>& wanted);
+    int Arrange();
+    bool Reorder(const std::vector<const RowContent*>& wanted);
     int ImageFor(uint32_t id, HICON icon);
     void ReleaseImage(uint32_t id);
 
     HWND list_ = nullptr;
     UniqueHimagelist images_;
-    std::vector<RowContent> rows_;
+    std::vector<RowContent> rows_;    // the rows as shown
+    std::vector<RowContent> records_; // every record of the last Sync, in the tool's order
+    std::vector<ColumnKind> kinds_;
+    int sortColumn_ = -1;
+    bool descending_ = false;
+    std::wstring filter_;               // lower case
     std::map<uint32_t, int> imageOfId_; // image slot of each row's record
     std::vector<int> freeImages_;
 };

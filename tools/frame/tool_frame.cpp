@@ -4,14 +4,17 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <algorithm>
 #include <unordered_map>
 
 #include "common/debug_privilege.h"
 #include "common/resize.h"
+#include "common/splitter.h"
 #include "common/trace.h"
 #include "common/resources.h"
 #include "resource_ids.h"
 #include "tools/frame/report_list.h"
+#include "tools/frame/tool_layout.h"
 #include "tools/frame/tool_paths.h"
 #include "version.h"
 
@@ -32,8 +35,12 @@ constexpr DWORD kMainExStyle = WS_EX_CONTROLPARENT;
 constexpr int kToolbarId = 900;
 constexpr int kStatusId = 901;
 constexpr int kDefaultRowIcon = 0; // icon-table entry of rows whose file has no icon
+constexpr int kFilterId = 902;
+constexpr int kFilterHeight = 26;
 
 ToolFrame g_frame;
+std::wstring g_statusText; // the tool's own status text, shown while no filter is set
+bool g_startMaximized = false;
 // The running tool's commands by number, filled once its lists exist.
 std::unordered_map<int, std::function<void()>> g_commands;
 
@@ -45,6 +52,7 @@ struct FrameAccess {
     static void SetWindow(HWND w) { g_frame.window_ = w; }
     static void SetToolbar(HWND w) { g_frame.toolbar_ = w; }
     static void SetStatus(HWND w) { g_frame.status_ = w; }
+    static void SetFilter(HWND w) { g_frame.filter_ = w; }
     static UniqueHimagelist& ToolbarImages() { return g_frame.toolbarImages_; }
     static void SetTool(Tool* tool) { g_frame.tool_ = tool; }
 };
@@ -66,7 +74,13 @@ void ToolFrame::SetTitle(const std::wstring& title) const {
 }
 
 void ToolFrame::SetStatus(const std::wstring& text) const {
-    if (status_) SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    g_statusText = text;
+    std::wstring shown = text;
+    if (const SyncedList* list = tool_ ? tool_->MainList() : nullptr;
+        list && !list->Filter().empty())
+        shown = std::to_wstring(list->ShownCount()) + L" of " +
+                std::to_wstring(list->RecordCount()) + L" shown";
+    if (status_) SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 int ToolFrame::Message(const std::wstring& text, const wchar_t* title, UINT flags) const {
@@ -133,6 +147,14 @@ void AddFrameCommands(ToolCommands& commands, int help, int about, int exit) {
 void AddCopyCommands(ToolCommands& commands, HWND list, int line, int all) {
     commands.push_back({{line}, [list] { CopyRowToClipboard(list, SelectedRow(list)); }});
     if (all >= 0) commands.push_back({{all}, [list] { CopyAllToClipboard(list); }});
+}
+
+void ShowBatchReport(std::wstring_view done, std::wstring_view noun,
+                     const std::vector<BatchOutcome>& outcomes) {
+    const bool allDone = std::all_of(outcomes.begin(), outcomes.end(),
+                                     [](const BatchOutcome& o) { return o.failure.empty(); });
+    Frame().Message(BatchReport(done, noun, outcomes), allDone ? kTitleInformation : kTitleWarning,
+                    MB_OK | (allDone ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 void ShowInFolder(const std::wstring& path) {
@@ -242,8 +264,23 @@ void ToolFrame::ShowAbout() const {
 
 namespace {
 
-// Menus, toolbar buttons and the keyboard (notification code 0 or 1) run the tool's commands.
-LRESULT OnMainCommand(WPARAM wp) {
+void OnFilterChanged() {
+    SyncedList* list = FrameAccess::ToolOf().MainList();
+    if (!list) return;
+    list->SetFilter(WindowText(Frame().FilterBox()));
+    Frame().SetStatus(g_statusText);
+}
+
+// Menus, toolbar buttons and the keyboard (notification code 0 or 1) run the tool's commands;
+// the filter box narrows the main list as the user types.
+LRESULT OnMainCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) == EN_CHANGE && reinterpret_cast<HWND>(lp) == Frame().FilterBox()) {
+        try {
+            OnFilterChanged();
+        } catch (...) {
+        }
+        return 0;
+    }
     if (HIWORD(wp) > 1) return 0;
     try {
         const auto found = g_commands.find(LOWORD(wp));
@@ -276,6 +313,88 @@ bool OnMenuDraw(const DRAWITEMSTRUCT* dis) {
     return true;
 }
 
+// A header click on the main list sorts it.
+bool OnListNotify(const NMHDR& header) {
+    SyncedList* list = FrameAccess::ToolOf().MainList();
+    if (!list || header.hwndFrom != list->Handle() || header.code != LVN_COLUMNCLICK) return false;
+    list->ToggleSort(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+    return true;
+}
+
+std::wstring LayoutFile() {
+    const std::wstring folder = UserSettingsFolder();
+    return folder.empty() ? L"" : folder + Frame().Identity().program + L".ini";
+}
+
+// Puts back what the last run kept; what the file lacks stays as the tool made it.
+void RestoreLayout(HWND main) {
+    IniFile ini;
+    const std::wstring file = LayoutFile();
+    if (file.empty() || ini.Load(file) != FileState::Ok) return;
+    SyncedList* list = FrameAccess::ToolOf().MainList();
+    HWND listWindow = list ? list->Handle() : nullptr;
+    const ToolLayout layout = ReadToolLayout(ini, listWindow ? ColumnCount(listWindow) : 0);
+    if (layout.hasPlacement) {
+        WINDOWPLACEMENT place{};
+        place.length = sizeof(place);
+        GetWindowPlacement(main, &place);
+        place.rcNormalPosition = layout.normal;
+        // A place off every monitor (one unplugged since) comes back onto the nearest one.
+        if (!MonitorFromRect(&layout.normal, MONITOR_DEFAULTTONULL)) {
+            MONITORINFO monitor{};
+            monitor.cbSize = sizeof(monitor);
+            if (GetMonitorInfoW(MonitorFromRect(&layout.normal, MONITOR_DEFAULTTONEAREST),
+                                &monitor))
+                place.rcNormalPosition = ClampOntoWorkArea(layout.normal, monitor.rcWork);
+        }
+        place.showCmd = SW_HIDE; // it shows once filled
+        SetWindowPlacement(main, &place);
+        g_startMaximized = layout.maximized;
+    }
+    if (HWND splitter = FrameAccess::ToolOf().LayoutSplitter(); splitter && layout.splitter >= 0)
+        SetSplitterPosition(splitter, layout.splitter);
+    if (!listWindow) return;
+    for (size_t c = 0; c < layout.widths.size(); ++c)
+        SendMessageW(listWindow, LVM_SETCOLUMNWIDTH, c, layout.widths[c]);
+    if (!layout.order.empty())
+        SendMessageW(listWindow, LVM_SETCOLUMNORDERARRAY, layout.order.size(),
+                     reinterpret_cast<LPARAM>(layout.order.data()));
+    if (layout.sortColumn >= 0) list->SetSort(layout.sortColumn, layout.descending);
+}
+
+// Keeps the layout for the next run; only a normal exit writes the file.
+void SaveLayout() {
+    HWND main = Frame().Window();
+    const std::wstring file = LayoutFile();
+    if (file.empty()) return;
+    IniFile ini;
+    if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+    ToolLayout layout;
+    WINDOWPLACEMENT place{};
+    place.length = sizeof(place);
+    if (GetWindowPlacement(main, &place)) {
+        layout.hasPlacement = true;
+        layout.maximized = place.showCmd == SW_SHOWMAXIMIZED;
+        layout.normal = place.rcNormalPosition;
+    }
+    if (HWND splitter = FrameAccess::ToolOf().LayoutSplitter())
+        layout.splitter = GetSplitterPosition(splitter);
+    if (SyncedList* list = FrameAccess::ToolOf().MainList()) {
+        const int columns = ColumnCount(list->Handle());
+        layout.order.resize(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c)
+            layout.widths.push_back(static_cast<int>(
+                SendMessageW(list->Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)));
+        if (!SendMessageW(list->Handle(), LVM_GETCOLUMNORDERARRAY, layout.order.size(),
+                          reinterpret_cast<LPARAM>(layout.order.data())))
+            layout.order.clear();
+        layout.sortColumn = list->SortColumn();
+        layout.descending = list->SortDescending();
+    }
+    WriteToolLayout(ini, layout);
+    ini.Save(file);
+}
+
 LRESULT CALLBACK MainProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
     case WM_GETMINMAXINFO: {
@@ -289,10 +408,11 @@ LRESULT CALLBACK MainProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
         ResizeLayout(w);
         return 0;
     case WM_COMMAND:
-        return OnMainCommand(wp);
+        return OnMainCommand(wp, lp);
     case WM_NOTIFY: {
         LRESULT result = 0;
         try {
+            if (OnListNotify(*reinterpret_cast<NMHDR*>(lp))) return 0;
             if (FrameAccess::ToolOf().Notify(*reinterpret_cast<NMHDR*>(lp), result)) return result;
         } catch (...) {
         }
@@ -314,7 +434,13 @@ LRESULT CALLBACK MainProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
         if (OnMenuDraw(reinterpret_cast<DRAWITEMSTRUCT*>(lp))) return TRUE;
         break;
     case WM_CLOSE:
-        if (IsWindowEnabled(w) && Frame().ConfirmExit()) DestroyWindow(w);
+        if (IsWindowEnabled(w) && Frame().ConfirmExit()) {
+            try {
+                SaveLayout();
+            } catch (...) {
+            }
+            DestroyWindow(w);
+        }
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -381,6 +507,21 @@ void MoveFocus(HWND main, bool back) {
     if (next) SetFocus(next);
 }
 
+bool IsListOf(HWND focus) {
+    const SyncedList* list = FrameAccess::ToolOf().MainList();
+    return list && focus == list->Handle();
+}
+
+// The frame's own keys: the filter from anywhere, select all and copy on the main list.
+int FrameKeyCommand(HWND focus, UINT key, bool control) {
+    if (!control || !FrameAccess::ToolOf().MainList()) return -1;
+    if (key == 'F' || key == 'E') return kFilterCommand;
+    if (!IsListOf(focus)) return -1;
+    if (key == 'A') return kSelectAllCommand;
+    if (key == 'C') return kCopySelectedCommand;
+    return -1;
+}
+
 // Handles the frame's keys before the focused control sees them; true when it used the key.
 bool PreTranslateKey(HWND main, const MSG& msg) {
     if (msg.message != WM_KEYDOWN || !IsWindowEnabled(main)) return false;
@@ -388,6 +529,16 @@ bool PreTranslateKey(HWND main, const MSG& msg) {
     const bool control = GetKeyState(VK_CONTROL) < 0;
     if (msg.wParam == VK_TAB && !control) {
         MoveFocus(main, GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (const int command = FrameKeyCommand(msg.hwnd, static_cast<UINT>(msg.wParam), control);
+        command >= 0) {
+        SendMessageW(main, WM_COMMAND, static_cast<WPARAM>(command), 0);
+        return true;
+    }
+    if (msg.wParam == VK_ESCAPE && !WindowText(Frame().FilterBox()).empty() &&
+        (msg.hwnd == Frame().FilterBox() || IsListOf(msg.hwnd))) {
+        SetWindowTextW(Frame().FilterBox(), L""); // the box's change clears the filter
         return true;
     }
     // The key's window is the one with the keyboard focus.
@@ -453,16 +604,37 @@ int RunTool(Tool& tool) {
     RECT client{};
     GetClientRect(main, &client);
     const int top = BarHeight(toolbar);
-    const Place area{0, top, client.right, client.bottom - top - BarHeight(status)};
+    AddLabel(main, L"&Filter:", {6, top + 6, 40, 16}, -1, SS_LEFT);
+    HWND filter = AddControl(main, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP,
+                             {50, top + 3, client.right - 54, 20}, kFilterId, WS_EX_CLIENTEDGE);
+    if (filter) RegisterResize(main, filter, {.growWidth = true});
+    FrameAccess::SetFilter(filter);
+    const int listTop = top + kFilterHeight;
+    const Place area{0, listTop, client.right, client.bottom - listTop - BarHeight(status)};
     if (HWND content = tool.CreateContent(main, area))
         RegisterResize(main, content, {.growHeight = true, .growWidth = true});
     for (ToolCommand& command : tool.Commands())
         for (int id : command.ids)
             g_commands[id] = command.run;
+    if (SyncedList* list = tool.MainList()) {
+        HWND handle = list->Handle();
+        SendMessageW(handle, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_HEADERDRAGDROP,
+                     LVS_EX_HEADERDRAGDROP);
+        g_commands[kFilterCommand] = [filter] {
+            SetFocus(filter);
+            SendMessageW(filter, EM_SETSEL, 0, -1);
+        };
+        g_commands[kSelectAllCommand] = [handle] {
+            SetFocus(handle);
+            SelectAllRows(handle);
+        };
+        g_commands[kCopySelectedCommand] = [handle] { CopySelectedRowsToClipboard(handle); };
+    }
+    RestoreLayout(main);
 
     // Step 11: the first refresh, then the window shows.
     tool.Start();
-    ShowWindow(main, SW_SHOW);
+    ShowWindow(main, g_startMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     SetForegroundWindow(main);
 
     MSG msg;

@@ -1,6 +1,7 @@
 // The skeleton the four tools share: the start-up checks and steps, the resizable main window
-// with its captioned toolbar, status bar and popup menus, the single-threaded event loop with
-// its keyboard, and the commands every tool has (About, help, show in folder, exit).
+// with its captioned toolbar, filter box, status bar and popup menus, the single-threaded event
+// loop with its keyboard, the commands every tool has (About, help, show in folder, exit, filter,
+// select all, copy the selected rows) and the layout it keeps between runs.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +11,17 @@
 
 #include "common/handles.h"
 #include "common/window.h"
+#include "tools/frame/batch_text.h"
 #include "tools/frame/listing_export.h"
 
 namespace mdr {
+
+class SyncedList;
+
+// The frame's commands, the same number in every tool.
+inline constexpr int kFilterCommand = 80;       // the focus to the filter box (Ctrl+F, Ctrl+E)
+inline constexpr int kSelectAllCommand = 81;    // every shown row of the main list (Ctrl+A)
+inline constexpr int kCopySelectedCommand = 82; // the selected rows, tab-separated (Ctrl+C)
 
 // A toolbar button or popup-menu item: its command number, its picture (an index of the icon
 // table, -1 for none) and its caption with the "&" before the access letter. A command of -1
@@ -64,6 +73,10 @@ class Tool {
     virtual void ContextMenu(HWND list, POINT at) = 0;
     // The command a key pressed in focus runs, -1 for none (the key then goes on as usual).
     virtual int KeyCommand(HWND focus, UINT key, bool control) = 0;
+    // The list the filter box narrows, header clicks sort and Ctrl+A selects; null for none.
+    virtual SyncedList* MainList() { return nullptr; }
+    // The splitter whose position is kept between runs; null for none.
+    virtual HWND LayoutSplitter() const { return nullptr; }
     // Any other message of the main window (timers, for example); true when the tool handled
     // it and set result.
     virtual bool OtherMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -84,7 +97,9 @@ class ToolFrame {
     const ToolIdentity& Identity() const { return tool_->Identity(); }
 
     void SetTitle(const std::wstring& title) const;
+    // The status text; while a filter is set the bar says how many rows it shows instead.
     void SetStatus(const std::wstring& text) const;
+    HWND FilterBox() const { return filter_; }
     // A message box owned by the main window.
     int Message(const std::wstring& text, const wchar_t* title, UINT flags) const;
 
@@ -106,6 +121,7 @@ class ToolFrame {
     HWND window_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND status_ = nullptr;
+    HWND filter_ = nullptr;
     UniqueHimagelist toolbarImages_;
 };
 
@@ -128,6 +144,10 @@ std::wstring ViewNote();
 void AddFrameCommands(ToolCommands& commands, int help, int about, int exit);
 // Adds Copy line (the selected row) and, unless all is -1, Copy all of list.
 void AddCopyCommands(ToolCommands& commands, HWND list, int line, int all);
+
+// The one report of a command run on several rows (BatchReport), a warning when any failed.
+void ShowBatchReport(std::wstring_view done, std::wstring_view noun,
+                     const std::vector<BatchOutcome>& outcomes);
 
 // Starts explorer showing path selected in its folder; nothing for an empty path.
 void ShowInFolder(const std::wstring& path);

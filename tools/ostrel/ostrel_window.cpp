@@ -102,11 +102,11 @@ class Ostrel final : public Tool {
                                {{L"Item", 270}, {L"Value", 275}}, false);
         if (!entries || !info_) return nullptr;
         list_.Attach(entries, Frame().DefaultRowIcon());
-        HWND splitter = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, entries, info_,
-                                       area, SplitterKeeps::FirstSize);
-        SetSplitterMinimums(splitter, 40, 40);
-        SetSplitterPosition(splitter, kDividerFromTop);
-        return splitter;
+        splitter_ = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, entries, info_,
+                                   area, SplitterKeeps::FirstSize);
+        SetSplitterMinimums(splitter_, 40, 40);
+        SetSplitterPosition(splitter_, kDividerFromTop);
+        return splitter_;
     }
 
     void Start() override {
@@ -122,7 +122,7 @@ class Ostrel final : public Tool {
                                [this] {
                                    if (ShowAddDialog(Frame().Window())) Refresh();
                                }},
-                              {{kRemove, kMenuRemove}, [this] { RemoveSelectedEntry(); }},
+                              {{kRemove, kMenuRemove}, [this] { RemoveSelectedEntries(); }},
                               {{kViewFile, kMenuViewFile}, [this] { ViewFile(); }},
                               {{kRefresh}, [this] { Refresh(); }},
                               {{kExport}, [this] { Export(); }}};
@@ -160,6 +160,9 @@ class Ostrel final : public Tool {
         if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
         Frame().ShowPopupMenu(menu, at);
     }
+
+    SyncedList* MainList() override { return &list_; }
+    HWND LayoutSplitter() const override { return splitter_; }
 
     int KeyCommand(HWND focus, UINT key, bool control) override {
         if (key == VK_F5) return kRefresh;
@@ -237,6 +240,33 @@ class Ostrel final : public Tool {
         Refresh();
     }
 
+    // Several entries: one question, each removed after its own backup, one report.
+    void RemoveSelectedEntries() {
+        const std::vector<StartupEntry> chosen = SelectedRecords(list_.Handle(), entries_);
+        if (chosen.size() < 2) return RemoveSelectedEntry();
+        std::vector<std::wstring> names;
+        for (const StartupEntry& entry : chosen)
+            names.push_back(entry.name);
+        const std::wstring question =
+            BatchQuestion(L"Remove these " + std::to_wstring(chosen.size()) + L" startup entries?",
+                          names) +
+            kRemoveWarning;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::wstring backupFolder = ToolBackupFolder();
+        std::vector<BatchOutcome> outcomes;
+        for (const StartupEntry& entry : chosen) {
+            const bool registry = entry.root != 0;
+            const auto result = RemoveStartupEntry(entry, registry ? backupFolder : L"");
+            outcomes.push_back({entry.name, result.outcome == RemoveResult::Removed ? L""
+                                            : result.outcome == RemoveResult::BackupFailed
+                                                ? L"its backup could not be written"
+                                            : registry ? L"the registry value could not be removed"
+                                                       : L"the startup file could not be removed"});
+        }
+        Refresh();
+        ShowBatchReport(L"Removed", L"startup entries", outcomes);
+    }
+
     void Export() const {
         // The records as they stand now: the count in the header and the blocks stay equal.
         auto records = std::make_shared<std::vector<StartupEntry>>(entries_);
@@ -247,6 +277,7 @@ class Ostrel final : public Tool {
 
     SyncedList list_;
     HWND info_ = nullptr;
+    HWND splitter_ = nullptr;
     UniqueHmenu entryMenu_;
     UniqueHmenu infoMenu_;
     std::vector<StartupEntry> entries_;

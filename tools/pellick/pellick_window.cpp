@@ -230,14 +230,15 @@ class Pellick final : public Tool {
         for (HWND page : panel_.pages)
             SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ShowPage(panel_, 0);
-        processes_.Attach(processes, Frame().DefaultRowIcon());
+        processes_.Attach(processes, Frame().DefaultRowIcon(),
+                          {ColumnKind::Text, ColumnKind::Number, ColumnKind::Number});
         modules_.Attach(modules, AppIcon(kPicModule));
-        HWND splitter = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, panel, info_,
-                                       area, SplitterKeeps::FirstSize);
-        SetSplitterMinimums(splitter, 60, 40);
-        SetSplitterPosition(splitter, kDividerFromTop);
+        splitter_ = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, panel, info_, area,
+                                   SplitterKeeps::FirstSize);
+        SetSplitterMinimums(splitter_, 60, 40);
+        SetSplitterPosition(splitter_, kDividerFromTop);
         LayOutPanel(panel, panel_);
-        return splitter;
+        return splitter_;
     }
 
     void Start() override {
@@ -323,6 +324,9 @@ class Pellick final : public Tool {
         if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
         Frame().ShowPopupMenu(menu, at);
     }
+
+    SyncedList* MainList() override { return &processes_; }
+    HWND LayoutSplitter() const override { return splitter_; }
 
     int KeyCommand(HWND focus, UINT key, bool control) override {
         if (key == VK_F5) return kRefresh;
@@ -465,7 +469,30 @@ class Pellick final : public Tool {
         }
     }
 
+    // Several processes: one question, each ended in turn, one report.
+    void KillEach(const std::vector<ProcessRecord>& chosen) {
+        std::vector<std::wstring> names;
+        for (const ProcessRecord& record : chosen)
+            names.push_back(FilePart(record.path) + L", PID " + std::to_wstring(record.pid));
+        const std::wstring question =
+            BatchQuestion(L"Kill these " + std::to_wstring(chosen.size()) + L" processes?", names) +
+            kKillWarning;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        std::vector<BatchOutcome> outcomes;
+        for (const ProcessRecord& record : chosen) {
+            const KillOutcome outcome = KillProcess(record);
+            outcomes.push_back({names[outcomes.size()], outcome == KillOutcome::Killed ? L""
+                                                        : outcome == KillOutcome::Gone
+                                                            ? L"it had already ended"
+                                                            : L"it could not be ended"});
+        }
+        Refresh();
+        ShowBatchReport(L"Killed", L"processes", outcomes);
+    }
+
     void Kill() {
+        const std::vector<ProcessRecord> chosen = SelectedRecords(processes_.Handle(), records_);
+        if (chosen.size() > 1) return KillEach(chosen);
         const ProcessRecord* selected = SelectedRecord();
         if (!selected) return;
         const ProcessRecord record = *selected; // the list may change while the question waits
@@ -529,6 +556,7 @@ class Pellick final : public Tool {
     SyncedList processes_;
     SyncedList modules_;
     HWND info_ = nullptr;
+    HWND splitter_ = nullptr;
     Panel panel_;
     UniqueHmenu speedMenu_;
     UniqueHmenu processMenu_;

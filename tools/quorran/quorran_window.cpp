@@ -101,7 +101,10 @@ class Quorran final : public Tool {
                                     {L"Estimated size", 100},
                                     {L"Uninstall string", 150}},
                                    true);
-        if (list) list_.Attach(list, Frame().DefaultRowIcon());
+        if (list)
+            list_.Attach(list, Frame().DefaultRowIcon(),
+                         {ColumnKind::Text, ColumnKind::Text, ColumnKind::Text, ColumnKind::Date,
+                          ColumnKind::Size, ColumnKind::Text});
         return list;
     }
 
@@ -146,6 +149,8 @@ class Quorran final : public Tool {
         if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
         Frame().ShowPopupMenu(menu_.get(), at);
     }
+
+    SyncedList* MainList() override { return &list_; }
 
     int KeyCommand(HWND focus, UINT key, bool control) override {
         if (key == VK_F5) return kRefresh;
@@ -229,6 +234,8 @@ class Quorran final : public Tool {
     }
 
     void DeleteSelected() {
+        const std::vector<UninstallEntry> chosen = SelectedRecords(list_.Handle(), entries_);
+        if (chosen.size() > 1) return DeleteEach(chosen);
         const UninstallEntry* selected = SelectedEntry();
         if (!selected) return;
         const UninstallEntry entry = *selected;
@@ -238,6 +245,29 @@ class Quorran final : public Tool {
             return;
         DeleteEntry(entry.keyPath);
         Refresh();
+    }
+
+    // Several entries: one question, each key deleted after its own backup, one report.
+    void DeleteEach(const std::vector<UninstallEntry>& chosen) {
+        std::vector<std::wstring> names;
+        for (const UninstallEntry& entry : chosen)
+            names.push_back(entry.name);
+        const std::wstring question =
+            BatchQuestion(
+                L"Delete these " + std::to_wstring(chosen.size()) + L" uninstall entries?", names) +
+            L"\r\n\r\n" + kDeleteNote;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::wstring folder = ToolBackupFolder();
+        std::vector<BatchOutcome> outcomes;
+        for (const UninstallEntry& entry : chosen) {
+            const DeleteResult result = DeleteUninstallEntry(entry.keyPath, folder);
+            outcomes.push_back({entry.name, result.outcome == DeleteResult::Deleted ? L""
+                                            : result.outcome == DeleteResult::BackupFailed
+                                                ? L"its backup could not be written"
+                                                : L"its key could not be deleted"});
+        }
+        Refresh();
+        ShowBatchReport(L"Deleted", L"uninstall entries", outcomes);
     }
 
     void Export() const {

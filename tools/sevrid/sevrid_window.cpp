@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+
 #include <algorithm>
 
 #include "common/trace.h"
@@ -123,21 +125,24 @@ class Sevrid final : public Tool {
     }
 
     ToolCommands Commands() override {
-        ToolCommands commands{{{kStart, kMenuStart}, [this] { StartCommand(); }},
-                              {{kStop, kMenuStop}, [this] { StopCommand(); }},
-                              {{kRestart, kMenuRestart}, [this] { RestartCommand(); }},
-                              {{kDelete, kMenuDelete}, [this] { DeleteCommand(); }},
-                              {{kAutoStart}, [this] { StartTypeCommand(SERVICE_AUTO_START); }},
-                              {{kDemandStart}, [this] { StartTypeCommand(SERVICE_DEMAND_START); }},
-                              {{kDisabled}, [this] { StartTypeCommand(SERVICE_DISABLED); }},
-                              {{kViewFile, kMenuViewFile},
-                               [this] {
-                                   if (const ServiceRecord* r = Selected())
-                                       ShowInFolder(CommandToFilePath(r->binaryPath));
-                               }},
-                              {{kRefresh}, [this] { Refresh(); }},
-                              {{kExport}, [this] { Export(); }},
-                              {{kCopyAll}, [this] { CopyAllPadded(); }}};
+        ToolCommands commands{
+            {{kStart, kMenuStart},
+             [this] { OneOrEach(&Sevrid::StartCommand, &Sevrid::StartEach); }},
+            {{kStop, kMenuStop}, [this] { OneOrEach(&Sevrid::StopCommand, &Sevrid::StopEach); }},
+            {{kRestart, kMenuRestart}, [this] { RestartCommand(); }},
+            {{kDelete, kMenuDelete},
+             [this] { OneOrEach(&Sevrid::DeleteCommand, &Sevrid::DeleteEach); }},
+            {{kAutoStart}, [this] { StartTypeCommand(SERVICE_AUTO_START); }},
+            {{kDemandStart}, [this] { StartTypeCommand(SERVICE_DEMAND_START); }},
+            {{kDisabled}, [this] { StartTypeCommand(SERVICE_DISABLED); }},
+            {{kViewFile, kMenuViewFile},
+             [this] {
+                 if (const ServiceRecord* r = Selected())
+                     ShowInFolder(CommandToFilePath(r->binaryPath));
+             }},
+            {{kRefresh}, [this] { Refresh(); }},
+            {{kExport}, [this] { Export(); }},
+            {{kCopyAll}, [this] { CopyAllPadded(); }}};
         AddFrameCommands(commands, kHelp, kAbout, kExit);
         AddCopyCommands(commands, list_.Handle(), kCopyLine, -1); // Copy all pads its columns
         return commands;
@@ -163,6 +168,8 @@ class Sevrid final : public Tool {
         if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
         Frame().ShowPopupMenu(menu_.get(), at);
     }
+
+    SyncedList* MainList() override { return &list_; }
 
     int KeyCommand(HWND focus, UINT key, bool control) override {
         if (key == VK_F5) return kRefresh;
@@ -306,22 +313,16 @@ class Sevrid final : public Tool {
             L"executable itself will not be deleted. Only the\r\nreference to the service will "
             L"be removed.";
         if (Tell(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        const std::wstring name = r->name;
-        // Its whole registry key first, so that MDR's backup manager can bring it back.
         const std::wstring folder = ToolBackupFolder();
-        const ToolBackup backup =
-            WriteToolBackup(L"Sevrid", folder, {{kHklm, kServicesKey + name, std::nullopt}});
-        if (!backup.written) {
+        const std::optional<ServiceResult> deleted = DeleteWithBackup(r->name, folder);
+        if (!deleted) {
             Tell(L"The service was not deleted, because its backup could not be written to the "
                  L"folder\r\n" +
                      (folder.empty() ? ToolFolder() + L"Backup\\" : folder),
                  kTitleWarning, MB_OK | MB_ICONWARNING);
             return;
         }
-        const ServiceResult result = WithWaitWindow(
-            [&](const ServiceWait& wait) { return DeleteServiceByName(name, wait); });
-        // Nothing was deleted: the backup would only stand for a change that did not happen.
-        if (!result.ok) DeleteFileW(backup.file.c_str());
+        const ServiceResult result = *deleted;
         Refresh();
         if (result.ok)
             Tell(L"The service was deleted successfully.", kInformation,
@@ -334,6 +335,76 @@ class Sevrid final : public Tool {
                  MB_OK | MB_ICONINFORMATION);
         else
             Tell(L"The service cannot be deleted.", kInformation, MB_OK | MB_ICONINFORMATION);
+    }
+
+    // Deletes the service after writing its whole registry key, so that MDR's backup manager can
+    // bring it back; none when the backup could not be written (nothing is deleted then).
+    std::optional<ServiceResult> DeleteWithBackup(const std::wstring& name,
+                                                  const std::wstring& folder) const {
+        const ToolBackup backup =
+            WriteToolBackup(L"Sevrid", folder, {{kHklm, kServicesKey + name, std::nullopt}});
+        if (!backup.written) return std::nullopt;
+        const ServiceResult result = WithWaitWindow(
+            [&](const ServiceWait& wait) { return DeleteServiceByName(name, wait); });
+        // Nothing was deleted: the backup would only stand for a change that did not happen.
+        if (!result.ok) DeleteFileW(backup.file.c_str());
+        return result;
+    }
+
+    // A command on the one selected service, or on each of several with one question and one
+    // report.
+    using Each = std::wstring (Sevrid::*)(const ServiceRecord&);
+    void OneOrEach(void (Sevrid::*one)(), Each each) {
+        std::vector<ServiceRecord> chosen = SelectedRecords(list_.Handle(), records_);
+        std::erase_if(chosen, [](const ServiceRecord& r) { return r.name.empty(); });
+        if (chosen.size() < 2) return (this->*one)();
+        const bool deleting = each == &Sevrid::DeleteEach;
+        std::vector<std::wstring> names;
+        for (const ServiceRecord& r : chosen)
+            names.push_back(r.displayName);
+        const std::wstring verb = deleting                     ? L"Delete"
+                                  : each == &Sevrid::StartEach ? L"Start"
+                                                               : L"Stop";
+        std::wstring question = BatchQuestion(
+            verb + L" these " + std::to_wstring(chosen.size()) + L" services?", names);
+        if (deleting)
+            question +=
+                L"\r\n\r\nWARNING! This may lead to system instability. Only the references "
+                L"to the services are removed, not their executables.";
+        if (Tell(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        std::vector<BatchOutcome> outcomes;
+        for (const ServiceRecord& r : chosen)
+            outcomes.push_back({r.displayName, (this->*each)(r)});
+        Refresh();
+        ShowBatchReport(deleting                     ? L"Deleted"
+                        : each == &Sevrid::StartEach ? L"Started"
+                                                     : L"Stopped",
+                        L"services", outcomes);
+    }
+
+    std::wstring StartEach(const ServiceRecord& r) {
+        if (r.startType == SERVICE_DISABLED) return L"it is disabled";
+        if (r.state == SERVICE_RUNNING) return L"it is already running";
+        const ServiceResult result = WithWaitWindow(
+            [&](const ServiceWait& wait) { return StartServiceByName(r.name, wait); });
+        return result.ok ? L"" : L"error code " + std::to_wstring(result.error);
+    }
+
+    std::wstring StopEach(const ServiceRecord& r) {
+        if (r.state == SERVICE_STOPPED) return L"it isn't running";
+        const bool stopped = WithWaitWindow(
+            [&](const ServiceWait& wait) { return StopServiceByName(r.name, wait); });
+        return stopped ? L"" : L"it could not be stopped";
+    }
+
+    std::wstring DeleteEach(const ServiceRecord& r) {
+        const std::optional<ServiceResult> result = DeleteWithBackup(r.name, ToolBackupFolder());
+        if (!result) return L"its backup could not be written";
+        if (result->ok) return L"";
+        if (result->error == ERROR_SERVICE_MARKED_FOR_DELETE)
+            return L"it is already marked for deletion";
+        if (result->error == ERROR_ACCESS_DENIED) return L"access denied";
+        return L"error code " + std::to_wstring(result->error);
     }
 
     void StartTypeCommand(DWORD startType) {

@@ -24,7 +24,7 @@ class OstrelTest : public ToolTest {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             for (const std::wstring& name :
                  {Name(L"A"), Name(L"Missing"), Name(L"Added"), Name(L"Remove"), Name(L"Export"),
-                  Name(L"Lying"), LongName()})
+                  Name(L"Lying"), Name(L"Three1"), Name(L"Three2"), Name(L"Three3"), LongName()})
                 DeleteValue(root, kRun, name);
         for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat", L"Lying.ico"})
             DeleteFileW((startup_ + kPrefix + file).c_str());
@@ -202,6 +202,43 @@ TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {
     ASSERT_TRUE(WaitUntil([&] { return RowNamed(bat) < 0; }));
     EXPECT_FALSE(FileExists(startup_ + kPrefix + L"Old.bat"));
     EXPECT_EQ(PurgeRecycledFiles(kPrefix + std::wstring(L"Old")), 1) << "not in the Recycle Bin";
+}
+
+// Three entries selected through the filter and Select all go in one command with one question
+// and one report; their three backups bring them back.
+TEST_F(OstrelTest, SeveralEntriesGoInOneCommandEachWithItsBackup) {
+    for (const wchar_t* name : {L"Three1", L"Three2", L"Three3"})
+        SetString(HKEY_CURRENT_USER, kRun, Name(name),
+                  L"C:\\Tools\\" + std::wstring(name) + L".exe");
+    ASSERT_TRUE(StartTool());
+    PostCommand(main_, 80);
+    SetItemText(main_, 902, Name(L"Three"));
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 3; }));
+    PostCommand(main_, 81);
+    ASSERT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[2].selected; }));
+    ClearClipboard();
+    PostCommand(main_, 82);
+    EXPECT_TRUE(WaitUntil([&] {
+        return ClipboardText().starts_with(Name(L"Three1") +
+                                           L"\tC:\\Tools\\Three1.exe\tRegistry\r\n");
+    })) << Narrow(ClipboardText());
+    PostCommand(main_, 1);
+    AnswerText(kConfirm,
+               L"Remove these 3 startup entries?\r\n\r\n" + Name(L"Three1") + L"\r\n" +
+                   Name(L"Three2") + L"\r\n" + Name(L"Three3") +
+                   L"\r\n\r\nWARNING! This may lead to system instability. If you delete a "
+                   L"reference to a legitimate system file, there is a chance the system WILL NOT "
+                   L"EVEN BOOT.",
+               IDYES, main_);
+    AnswerText(L"Information", L"Removed 3 of 3 startup entries.", IDOK, main_);
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 0; }));
+    const auto backups = FilesIn(temp_ / L"Backup\\");
+    ASSERT_EQ(backups.size(), 3u);
+    for (const std::wstring& backup : backups)
+        ImportWithRegedit(temp_ / L"Backup\\" + backup);
+    for (const wchar_t* name : {L"Three1", L"Three2", L"Three3"})
+        EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRun, Name(name)),
+                  L"C:\\Tools\\" + std::wstring(name) + L".exe");
 }
 
 TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {

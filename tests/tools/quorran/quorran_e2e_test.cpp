@@ -27,8 +27,9 @@ class QuorranTest : public ToolTest {
                               probe_.c_str(), FALSE));
     }
     void CleanUp() override {
-        for (const wchar_t* name : {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail", L"Quoted",
-                                    L"Bare", L"Gone", L"Del", L"Sub", L"New", L"Lying", L"Drive"})
+        for (const wchar_t* name :
+             {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail", L"Quoted", L"Bare", L"Gone",
+              L"Del", L"Sub", L"New", L"Lying", L"Drive", L"S1", L"S2", L"S3", L"S4", L"S5"})
             DeleteTree(HKEY_LOCAL_MACHINE, Key(name));
         DeleteTree(HKEY_CURRENT_USER, Key(L"User"));
     }
@@ -105,6 +106,75 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
                         "InstallationDate: 17/05/2009\r\nSize: 3.00 KB\r\nUninstallString: " +
                         Narrow(probe_) + "\r\n\r\n"),
               std::string::npos);
+}
+
+// A header click sorts by size, by value; a refresh that adds an entry keeps the sort and the
+// selected row's id. The filter shows exactly the matching rows, and Delete on several of them
+// touches only those.
+TEST_F(QuorranTest, SortsByValueFiltersAndDeletesOnlyWhatIsShown) {
+    for (auto [name, kb] : {std::pair{L"S1", 2048u}, {L"S2", 1u}, {L"S3", 0u}, {L"S4", 900u}}) {
+        Plant(name, probe_);
+        if (kb) SetDword(HKEY_LOCAL_MACHINE, Key(name), L"EstimatedSize", kb);
+    }
+    ASSERT_TRUE(StartTool());
+    auto sizes = [&] {
+        std::wstring order;
+        for (const ListViewRow& row : RowsStartingWith(kPrefix))
+            order += row.cells[0].substr(wcslen(kPrefix)) + L" ";
+        return order;
+    };
+    // Wide enough that the size column's header is on screen.
+    ASSERT_TRUE(SetWindowPos(main_, nullptr, 0, 0, 1000, 500, SWP_NOZORDER | SWP_NOMOVE));
+    ClickHeader(4);
+    EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S2 S4 S1 S3 "; })) << Narrow(sizes());
+    ClickHeader(4);
+    EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S1 S4 S2 S3 "; })) << Narrow(sizes());
+    ASSERT_TRUE(Select(Name(L"S4")));
+    const LPARAM id = RowOf(Name(L"S4")).data;
+    Plant(L"S5", probe_);
+    SetDword(HKEY_LOCAL_MACHINE, Key(L"S5"), L"EstimatedSize", 1024);
+    PressKey(list_, VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S1 S5 S4 S2 S3 "; })) << Narrow(sizes());
+    EXPECT_EQ(RowOf(Name(L"S4")).data, id);
+    EXPECT_TRUE(RowOf(Name(L"S4")).selected);
+
+    // The filter: exactly the matching rows, and the status says so.
+    SetString(HKEY_LOCAL_MACHINE, Key(L"S2"), L"Publisher", L"Veltrane Doomed");
+    SetString(HKEY_LOCAL_MACHINE, Key(L"S4"), L"Publisher", L"Veltrane Doomed");
+    PressKey(list_, VK_F5);
+    SetItemText(main_, 902, L"veltrane doomed");
+    ASSERT_TRUE(WaitUntil([&] { return sizes() == L"S4 S2 " && ListViewCount(list_) == 2; }))
+        << Narrow(sizes());
+    EXPECT_TRUE(ReadStatusBarPart(status_, 0).starts_with(L"2 of "));
+    // Delete on every shown row touches those alone.
+    PostCommand(main_, 81);
+    EXPECT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[1].selected; }));
+    PostCommand(main_, 2);
+    AnswerText(kConfirm, L"", IDYES, main_);
+    AnswerText(L"Information", L"Deleted 2 of 2 uninstall entries.", IDOK, main_);
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 0; }));
+    for (const wchar_t* kept : {L"S1", L"S3", L"S5"})
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(kept))) << Narrow(kept);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"S2")) ||
+                 KeyExists(HKEY_LOCAL_MACHINE, Key(L"S4")));
+    EXPECT_EQ(FilesIn(temp_ / L"Backup\\").size(), 2u);
+    PressKey(GetDlgItem(main_, 902), VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S1 S5 S3 "; })) << Narrow(sizes());
+}
+
+// A tool closed at a size and column width opens at the same ones.
+TEST_F(QuorranTest, OpensAtTheSizeAndColumnWidthItClosedAt) {
+    ASSERT_TRUE(StartTool());
+    ASSERT_TRUE(SetWindowPos(main_, nullptr, 30, 40, 700, 520, SWP_NOZORDER | SWP_NOACTIVATE));
+    Send(list_, LVM_SETCOLUMNWIDTH, 1, 222);
+    Command(7, {{kConfirm, L"Would you like to exit MDR Quorran?", IDYES}});
+    ASSERT_TRUE(process_->WaitExit());
+    ASSERT_TRUE(StartTool());
+    RECT place{};
+    GetWindowRect(main_, &place);
+    EXPECT_EQ(place.right - place.left, 700);
+    EXPECT_EQ(place.bottom - place.top, 520);
+    EXPECT_EQ(Send(list_, LVM_GETCOLUMNWIDTH, 1).value_or(0), 222);
 }
 
 // What other programs write: an icon file whose directory lies (22 bytes that crashed the
