@@ -14,6 +14,7 @@
 #include "mdr/core/product.h"
 #include "mdr/core/program_end.h"
 #include "common/handles.h"
+#include "common/progress_window.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
@@ -53,38 +54,19 @@ void AddLine(std::wstring& text, std::wstring_view line) {
 
 // ---- Progress window -------------------------------------------------------------------------
 
-LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    // It has no Close command; Alt+F4 must not take it away in the middle of the export.
-    if (message == WM_CLOSE) return 0;
-    return DefWindowProcW(window, message, wp, lp);
-}
-
-struct ProgressWindow {
-    HWND window = nullptr;
-    HWND bar = nullptr;
-};
-
-// Disables owner and shows the progress window over it.
-ProgressWindow OpenProgressWindow(HWND owner) {
+// Disables owner and shows the progress window over it; false when it could not be made.
+bool OpenProgressWindow(ProgressWindow& progress, HWND owner) {
     MDR_HERE();
-    ProgressWindow p;
-    if (RegisterWindowClass(
-            {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
-        p.window = CreateModalWindow({kProgressClass, LangText(84), kProgressWidth, kProgressHeight,
-                                      WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
-                                     owner);
-    } else if (owner) {
-        EnableWindow(owner, FALSE);
-    }
-    if (!p.window) return p;
-    HWND label = AddLabel(p.window, LangText(85), {10, 10, 325, 15}, kProgressLabelId, 0);
-    p.bar = AddProgressBar(p.window, kProgressBarId, {10, 35, 325, 20});
-    if (!label || !p.bar) {
-        DestroyWindow(p.window);
-        return ProgressWindow{};
-    }
-    ShowModalWindow(p.window);
-    return p;
+    const bool made = progress.Open({.className = kProgressClass,
+                                     .title = LangText(84),
+                                     .clientWidth = kProgressWidth,
+                                     .clientHeight = kProgressHeight,
+                                     .exStyle = 0},
+                                    owner) &&
+                      progress.AddText(LangText(85), {10, 10, 325, 15}, kProgressLabelId, 0) &&
+                      progress.AddBar({10, 35, 325, 20}, kProgressBarId);
+    if (made) progress.Show();
+    return made;
 }
 
 // ---- File ------------------------------------------------------------------------------------
@@ -127,7 +109,7 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        MessageTo(progress.Handle(), 19, 94, MB_OK | MB_ICONERROR);
         return;
     }
     const ExportLabels labels = ExportLabelsFromLanguage();
@@ -140,7 +122,7 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
         pump.Drain();
         const double percent = ExportPercent(i, records.size());
         SetStatusText(0, ExportProgressText(statusLabel, percent));
-        SendMessageW(progress.bar, PBM_SETPOS, static_cast<WPARAM>(std::lround(percent)), 0);
+        progress.SetProgress(static_cast<int>(std::lround(percent)));
         written = WriteText(file.get(), ExportRecordText(labels, records[i]));
         pump.Pause(kPauseAfterRecordMs);
     }
@@ -150,11 +132,11 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
         DeleteFileW(path.c_str());
         Log(L"Error list export failed while writing " + path);
         SetStatusText(0, LangText(94));
-        MessageTo(progress.window, 19, 94, MB_OK | MB_ICONERROR);
+        MessageTo(progress.Handle(), 19, 94, MB_OK | MB_ICONERROR);
         return;
     }
     SetStatusText(0, LangText(91));
-    MessageTo(progress.window, 92, 93, MB_OK | MB_ICONINFORMATION);
+    MessageTo(progress.Handle(), 92, 93, MB_OK | MB_ICONINFORMATION);
 }
 
 } // namespace
@@ -233,16 +215,13 @@ int ExportListWindow(const std::wstring& path) {
     const std::vector<DetectedError> records = Records();
     const std::wstring generatedOn = NowText();
     HWND main = MainWindowHandle();
-    ProgressWindow progress = OpenProgressWindow(main);
-    if (!progress.window) {
+    ProgressWindow progress;
+    if (!OpenProgressWindow(progress, main)) {
         MessageTo(main, 19, 31, MB_OK | MB_ICONERROR);
         EndProgram(1);
     }
-    {
-        // The main window comes back even when the write loop is left early.
-        ScopeExit close([&] { CloseModal(progress.window, main); });
-        WriteReport(path, records, generatedOn, progress);
-    }
+    WriteReport(path, records, generatedOn, progress);
+    progress.Close();
     Log(L"ExportListWindow() -> retn");
     return 1;
 }
