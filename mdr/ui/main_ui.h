@@ -89,7 +89,6 @@ void ShowPopupMenu(int menu, POINT screen);
 // Menus (menus.cpp).
 bool BuildMenus();
 void EnableMenuCommand(int id, bool enable);
-bool OnMeasureMenuItem(MEASUREITEMSTRUCT* mis);
 bool OnDrawMenuItem(const DRAWITEMSTRUCT* dis);
 
 // Toolbar (toolbar.cpp).

@@ -254,7 +254,7 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         if (!ui.scanning) ConfirmExit();
         return true; // the window is destroyed only once the loop has ended
     case WM_MEASUREITEM:
-        if (OnMeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) {
+        if (MeasureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) {
             *result = TRUE;
             return true;
         }
