@@ -230,29 +230,15 @@ void ExportErrorListCommand() {
     MDR_HERE();
     try {
         if (Records().empty()) return;
-        std::vector<wchar_t> name(4096, L'\0');
-        std::wstring filter = L"Text (*.txt)";
-        filter += L'\0';
-        filter += L"*.txt";
-        filter += L'\0';
-        filter += LangText(76) + L" (*.*)";
-        filter += L'\0';
-        filter += L"*.*";
-        filter += L'\0';
-        const std::wstring& title = LangText(176);
-        OPENFILENAMEW ofn{};
-        ofn.lStructSize = sizeof(ofn);
-        ofn.hwndOwner = MainWindowHandle();
-        ofn.lpstrFilter = filter.c_str();
-        ofn.nFilterIndex = 1;
-        ofn.lpstrFile = name.data();
-        ofn.nMaxFile = static_cast<DWORD>(name.size());
-        ofn.lpstrTitle = title.c_str();
+        using namespace std::string_literals; // the filter's pairs are separated by NULs
+        const std::wstring filter = L"Text (*.txt)\0*.txt\0"s + LangText(76) + L" (*.*)\0*.*\0"s;
         // The question about replacing comes after ".txt" has been added, so the dialog does not
-        // ask; nor may it move the current folder.
-        ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        if (!GetSaveFileNameW(&ofn) || name[0] == L'\0') return;
-        ExportListWindow(ExportFileName(name.data()));
+        // ask.
+        std::wstring file;
+        if (!AskFileName(MainWindowHandle(), LangText(176).c_str(), filter.c_str(), true,
+                         OFN_PATHMUSTEXIST, file))
+            return;
+        ExportListWindow(ExportFileName(file));
     } catch (...) {
         // Nothing may leave the window procedure this runs under.
         Log(L"Error list export stopped by an unexpected error");

@@ -387,14 +387,10 @@ bool CreateGadgets() {
         ui.listSplitter,
         {0, toolbarHeight, kInnerWidth, innerHeight - statusHeight - toolbarHeight - 28},
         SplitterKeeps::FirstSize);
-    ui.progress = CreateWindowExW(
-        0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 5,
-        innerHeight - statusHeight - toolbarHeight + 21, 690, 15, ui.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetProgressBar)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (!ui.treeSplitter || !ui.progress) return false;
-    SendMessageW(ui.progress, PBM_SETRANGE32, 0, 100);
-    return true;
+    ui.progress =
+        AddProgressBar(ui.window, kGadgetIdBase + kGadgetProgressBar,
+                       {5, innerHeight - statusHeight - toolbarHeight + 21, 690, 15}, PBS_SMOOTH);
+    return ui.treeSplitter && ui.progress;
 }
 
 void ConfigureGadgets() {

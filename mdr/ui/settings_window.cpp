@@ -337,27 +337,15 @@ void OnRemove(Dialog& d) {
     ListView_DeleteItem(list, row);
 }
 
-// The common file dialog; "" when the user cancelled.
-std::wstring AskFileName(Dialog& d, int titleEntry, bool save) {
+// The common file dialog for an exceptions file; "" when the user cancelled.
+std::wstring AskExceptionsFile(Dialog& d, int titleEntry, bool save) {
     MDR_HERE();
     const std::wstring filter = ExceptionFileFilter(Text(75), Text(76));
-    const std::wstring title = Text(titleEntry);
-    std::wstring buffer(4096, L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = d.window;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = title.c_str();
-    // The program's files are found relative to its own folder, but the current directory
-    // should still not wander with the user's browsing.
-    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    if (!chosen) return std::wstring();
-    buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
-    return buffer;
+    std::wstring file;
+    return AskFileName(d.window, Text(titleEntry).c_str(), filter.c_str(), save, OFN_PATHMUSTEXIST,
+                       file)
+               ? file
+               : std::wstring();
 }
 
 void OnExport(Dialog& d) {
@@ -366,7 +354,7 @@ void OnExport(Dialog& d) {
         Info(d, 21, 80);
         return;
     }
-    const std::wstring chosen = AskFileName(d, 74, true);
+    const std::wstring chosen = AskExceptionsFile(d, 74, true);
     if (chosen.empty()) return;
     const std::wstring path = WithMdrExtension(chosen);
     if (FileSizeOf(path) > 0 && !Ask(d, 71, 77)) return;
@@ -379,7 +367,7 @@ void OnExport(Dialog& d) {
 
 void OnImport(Dialog& d) {
     MDR_HERE();
-    const std::wstring path = AskFileName(d, 81, false);
+    const std::wstring path = AskExceptionsFile(d, 81, false);
     if (path.empty()) return;
     IniFile file;
     if (file.Load(path) != FileState::Ok) {
