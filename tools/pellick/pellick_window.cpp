@@ -384,17 +384,7 @@ class Pellick final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = EnumerateProcesses(std::move(records_));
-        std::vector<RowContent> rows;
-        rows.reserve(records_.size());
-        for (const ProcessRecord& record : records_) {
-            const std::wstring pid = std::to_wstring(record.pid);
-            rows.push_back({IdentityKey({record.path, pid}),
-                            {record.path, pid, MemText(record.workingSet)},
-                            record.id,
-                            record.icon ? record.icon->get() : nullptr,
-                            false});
-        }
-        processes_.Sync(rows);
+        processes_.Sync(ProcessRows(records_));
         const std::wstring count = std::to_wstring(records_.size());
         // Written only when they read otherwise, so an idle refresh repaints nothing.
         const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";
