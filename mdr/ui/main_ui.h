@@ -59,6 +59,8 @@ void DispatchWindowMessage(MSG& msg);
 
 // The id of the program's notification-area icon.
 constexpr UINT kTrayIconId = 0;
+// The icon's balloon that tells of errors found.
+void ShowErrorsFoundBalloon();
 
 // Language entry n.
 const std::wstring& Text(int n);

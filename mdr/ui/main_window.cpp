@@ -483,6 +483,110 @@ void DestroyMainWindow() {
     ui = MainUi{}; // the menus, accelerators, image lists and brush go with it
 }
 
+// ---- Building the window, step by step -------------------------------------------------------
+
+void LoadCommonControls() {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
+                                              ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                              ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+}
+
+// The window, hidden until it is complete.
+bool CreateHiddenWindow() {
+    MainUi& ui = Ui();
+    const SIZE outer = OuterSizeFor(kInnerWidth, kInnerHeight);
+    if (RegisterMainClass()) {
+        ui.window = CreateWindowExW(0, kMainWindowClass, WindowTitle().c_str(), kWindowStyle,
+                                    Settings().MainWinX, Settings().MainWinY, outer.cx, outer.cy,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    if (!ui.window) {
+        ShowError(19, 31);
+        return false;
+    }
+    ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    return true;
+}
+
+// The scan engine's settings and the scan view.
+void ConnectScanEngine() {
+    Log(L"Opened main window, setting callbacks");
+    HandScanEngineSettings();
+    SetScanView(&MainWindowScanView());
+    Log(L"Callbacks set");
+}
+
+// Four fields: what happens, items scanned, errors found, errors fixed.
+bool CreateStatusBar() {
+    MainUi& ui = Ui();
+    Log(L"Creating statusbar");
+    ui.statusBar = CreateWindowExW(
+        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, ui.window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarControlId)),
+        GetModuleHandleW(nullptr), nullptr);
+    if (!ui.statusBar) {
+        Log(L"Error creating statusbar");
+        ShowError(19, 154);
+        return false;
+    }
+    const std::array<int, 4> edges = InitialStatusPartEdges();
+    SendMessageW(ui.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges.data()));
+    SetStatusText(0, Text(155));
+    SetStatusText(1, ItemsScannedText(0));
+    SetStatusText(2, ErrorsFoundText(0));
+    SetStatusText(3, ErrorsFixedText(0));
+    Log(L"Statusbar created successfully");
+    return true;
+}
+
+bool CreateMenusAndToolbar() {
+    Log(L"Creating menus");
+    if (!BuildMenus()) {
+        ShowError(19, 156);
+        return false;
+    }
+    Log(L"Creating toolbar");
+    if (!BuildToolbar()) {
+        ShowError(19, 194);
+        return false;
+    }
+    return true;
+}
+
+// The results list, details, tree, splitters and progress bar, the tree filled; the splitters
+// grow with the window and the progress bar keeps to its bottom edge.
+bool CreateFilledGadgets() {
+    MainUi& ui = Ui();
+    Log(L"Creating gadgets");
+    if (!CreateGadgets()) {
+        ShowError(19, 31);
+        return false;
+    }
+    Log(L"Configuring gadgets");
+    ConfigureGadgets();
+    if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
+        ShowError(19, 31);
+        return false;
+    }
+    Log(L"Adding auto resize support");
+    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
+    return true;
+}
+
+// What the command line asked for (start-up has read it into Flags()): a scan, then the
+// balloon, or the end when it found no errors.
+void RunCommandLine() {
+    if (Flags().cmdScan) StartScan();
+    if (!Flags().cmdWarnOrDie || Flags().quitRequested) return;
+    if (ErrorsFound() == 0)
+        RequestQuit();
+    else if (Flags().trayIconShown)
+        ShowErrorsFoundBalloon();
+}
+
 } // namespace
 
 // ---- Shared helpers (main_ui.h)
@@ -505,6 +609,10 @@ void RunOnUiThread(const std::function<void()>& f) {
 
 const std::wstring& Text(int n) {
     return LangText(n);
+}
+
+void ShowErrorsFoundBalloon() {
+    ShowBalloon(kTrayIconId, Ui().window, kTrayTitle, Text(215), 10, 0);
 }
 
 bool AskYesNo(int titleEntry, int textEntry) {
@@ -637,107 +745,17 @@ void RefreshStatusCounts() {
 
 bool BuildMainWindow() {
     MDR_HERE();
-    MainUi& ui = Ui();
-    ui.threadId = GetCurrentThreadId();
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
-                                              ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
-                                              ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-
-    // The window, hidden until it is complete.
-    const SIZE outer = OuterSizeFor(kInnerWidth, kInnerHeight);
-    if (RegisterMainClass()) {
-        ui.window = CreateWindowExW(0, kMainWindowClass, WindowTitle().c_str(), kWindowStyle,
-                                    Settings().MainWinX, Settings().MainWinY, outer.cx, outer.cy,
-                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    if (!ui.window) {
-        ShowError(19, 31);
-        return false;
-    }
-    ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-
-    // The scan engine's settings and the scan view.
-    Log(L"Opened main window, setting callbacks");
-    HandScanEngineSettings();
-    SetScanView(&MainWindowScanView());
-    Log(L"Callbacks set");
-
-    // Status bar.
-    Log(L"Creating statusbar");
-    ui.statusBar = CreateWindowExW(
-        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, ui.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarControlId)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (!ui.statusBar) {
-        Log(L"Error creating statusbar");
-        ShowError(19, 154);
-        return false;
-    }
-    const std::array<int, 4> edges = InitialStatusPartEdges();
-    SendMessageW(ui.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges.data()));
-    SetStatusText(0, Text(155));
-    SetStatusText(1, ItemsScannedText(0));
-    SetStatusText(2, ErrorsFoundText(0));
-    SetStatusText(3, ErrorsFixedText(0));
-    Log(L"Statusbar created successfully");
-
-    // Menus.
-    Log(L"Creating menus");
-    if (!BuildMenus()) {
-        ShowError(19, 156);
-        return false;
-    }
-
-    // Toolbar.
-    Log(L"Creating toolbar");
-    if (!BuildToolbar()) {
-        ShowError(19, 194);
-        return false;
-    }
-
-    // Gadgets: the results list, details, tree, splitters and progress bar.
-    Log(L"Creating gadgets");
-    if (!CreateGadgets()) {
-        ShowError(19, 31);
-        return false;
-    }
-    Log(L"Configuring gadgets");
-    ConfigureGadgets();
-
-    // The scan-area tree.
-    if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
-        ShowError(19, 31);
-        return false;
-    }
-
-    // The splitters grow with the window; the progress bar keeps to the bottom edge.
-    Log(L"Adding auto resize support");
-    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
-    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
-    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
-
-    // Keyboard shortcuts.
+    Ui().threadId = GetCurrentThreadId();
+    LoadCommonControls();
+    if (!CreateHiddenWindow()) return false;
+    ConnectScanEngine();
+    if (!CreateStatusBar() || !CreateMenusAndToolbar() || !CreateFilledGadgets()) return false;
     Log(L"Adding keyboard shortcuts");
     AddAccelerators();
     EnableControlsForScan(false);
-
-    // Command line, then show the window or go to the notification area.
-    // Start-up has already read the parameters into Flags().
     Log(L"Checking for program parameters");
     ShowMainWindow();
-
-    // What the command line asked for: a scan, then the balloon or the end without errors.
-    if (Flags().cmdScan) StartScan();
-    if (Flags().cmdWarnOrDie && !Flags().quitRequested) {
-        if (ErrorsFound() > 0) {
-            if (Flags().trayIconShown) {
-                ShowBalloon(kTrayIconId, ui.window, kTrayTitle, Text(215), 10, 0);
-            }
-        } else {
-            RequestQuit();
-        }
-    }
+    RunCommandLine();
     return true;
 }
 
