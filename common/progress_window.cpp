@@ -1,12 +1,7 @@
-// The progress window: one window procedure for every such window, its controls made with the
-// window kit.
+// The progress window: one window procedure for every such window, its controls from the kit.
 #include "common/progress_window.h"
 
 #include <commctrl.h>
-
-#include "common/trace.h"
-
-MDR_TRACE_MODULE(Window);
 
 namespace mdr {
 
@@ -30,14 +25,11 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wp,
     case WM_DRAWITEM:
         if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
         break;
-    default:
-        break;
     }
     return DefWindowProcW(window, message, wp, lp);
 }
 
 bool ProgressWindow::Open(ModalSpec params, HWND owner, const wchar_t* cursor) {
-    MDR_HERE();
     Close();
     owner_ = owner;
     params.style &= ~WS_SYSMENU;

@@ -14,6 +14,7 @@
 #include "mdr/core/product.h"
 #include "mdr/core/program_end.h"
 #include "common/handles.h"
+#include "common/ini.h"
 #include "common/progress_window.h"
 #include "common/text.h"
 #include "common/trace.h"
@@ -70,13 +71,6 @@ bool OpenProgressWindow(ProgressWindow& progress, HWND owner) {
 }
 
 // ---- File ------------------------------------------------------------------------------------
-
-// Size of an existing file, -1 when there is none.
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 bool WriteText(HANDLE file, std::wstring_view text) {
     const std::string bytes = ToUtf8(text);
@@ -209,7 +203,7 @@ std::wstring ExportProgressText(std::wstring_view label, double percent) {
 int ExportListWindow(const std::wstring& path) {
     MDR_HERE();
     Log(L"ExportListWindow()");
-    if (FileSize(path) > 0 && !AskYesNo(71, 77)) return 0;
+    if (FileSizeOf(path) > 0 && !AskYesNo(71, 77)) return 0;
 
     // The list as it stands now: the header's count and the blocks that follow stay equal.
     const std::vector<DetectedError> records = Records();

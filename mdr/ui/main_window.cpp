@@ -397,8 +397,6 @@ void ConfigureGadgets() {
     MDR_HERE();
     MainUi& ui = Ui();
     AddResultColumns();
-    SendMessageW(ui.details, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
-    SendMessageW(ui.tree, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
     ui.detailsBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
     SetSplitterMinimums(ui.listSplitter, 80, 80);
     SetSplitterPosition(ui.listSplitter, 300);

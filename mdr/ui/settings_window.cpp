@@ -133,12 +133,6 @@ void SelectListRow(HWND list, int row) {
 int SelectedListRow(HWND list) {
     return ListView_GetNextItem(list, -1, LVNI_SELECTED);
 }
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 bool IsChecked(const Dialog& d, int id) {
     return SendMessageW(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

@@ -203,13 +203,9 @@ class Pellick final : public Tool {
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)),
                                      GetModuleHandleW(nullptr), &panel_);
         if (!panel) return nullptr;
-        panel_.tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
-                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0,
-                                     area.width, kDividerFromTop, panel,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabId)),
-                                     GetModuleHandleW(nullptr), nullptr);
+        panel_.tab = AddControl(panel, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP,
+                                {0, 0, area.width, kDividerFromTop}, kTabId);
         if (!panel_.tab) return nullptr;
-        SendMessageW(panel_.tab, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(L"Running processes");
