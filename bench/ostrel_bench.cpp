@@ -40,17 +40,6 @@ HKEY Open(const StartupSource& source) {
     return key;
 }
 
-std::vector<RowContent> Rows(const std::vector<StartupEntry>& entries) {
-    std::vector<RowContent> rows;
-    for (const StartupEntry& e : entries)
-        rows.push_back({EntryIdentity(e),
-                        {e.name, e.startupString, e.type},
-                        e.id,
-                        e.icon ? e.icon->get() : nullptr,
-                        e.fileMissing});
-    return rows;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -100,14 +89,14 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<StartupEntry> entries = ScanStartupEntries({}, folder);
     const double firstScan = clock.Seconds();
     clock.Restart();
-    const int firstWritten = synced.Sync(Rows(entries));
+    const int firstWritten = synced.Sync(EntryRows(entries));
     const double firstSync = clock.Seconds();
 
     clock.Restart();
     entries = ScanStartupEntries(std::move(entries), folder);
     const double secondScan = clock.Seconds();
     clock.Restart();
-    const int secondWritten = synced.Sync(Rows(entries));
+    const int secondWritten = synced.Sync(EntryRows(entries));
     const double secondSync = clock.Seconds();
 
     std::printf("Ostrel refresh: %d Run values, %d startup-folder shortcuts, %zu records\n", values,

@@ -120,16 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const wchar_t* pass : {L"first", L"again"}) {
         bench::Stopwatch watch;
         records = EnumerateProcesses(std::move(records));
-        std::vector<RowContent> rows;
-        for (const ProcessRecord& r : records) {
-            const std::wstring pid = std::to_wstring(r.pid);
-            rows.push_back({IdentityKey({r.path, pid}),
-                            {r.path, pid, MemText(r.workingSet)},
-                            r.id,
-                            r.icon ? r.icon->get() : nullptr,
-                            false});
-        }
-        const int written = synced.Sync(rows);
+        const int written = synced.Sync(ProcessRows(records));
         std::wprintf(L"refresh (%ls): %zu processes, %d rows written, %.1f ms\n", pass,
                      records.size(), written, watch.Seconds() * 1000.0);
     }

@@ -21,18 +21,6 @@ using namespace mdr;
 
 namespace {
 
-std::vector<RowContent> Rows(const std::vector<ServiceRecord>& records) {
-    std::vector<RowContent> rows;
-    for (const ServiceRecord& r : records)
-        rows.push_back({ServiceIdentity(r),
-                        {r.displayName, StateText(r.state), StartTypeText(r.startType),
-                         r.binaryPath, r.description},
-                        r.id,
-                        r.icon ? r.icon->get() : nullptr,
-                        r.fileMissing});
-    return rows;
-}
-
 std::wstring Name(int i) {
     return L"MDRBenchSevrid" + std::to_wstring(i);
 }
@@ -79,13 +67,13 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<ServiceRecord> records = CollectServices({});
     const double firstScan = clock.Seconds();
     clock.Restart();
-    const int firstWritten = synced.Sync(Rows(records));
+    const int firstWritten = synced.Sync(ServiceRows(records));
     const double firstSync = clock.Seconds();
     clock.Restart();
     records = CollectServices(std::move(records));
     const double secondScan = clock.Seconds();
     clock.Restart();
-    const int secondWritten = synced.Sync(Rows(records));
+    const int secondWritten = synced.Sync(ServiceRows(records));
     const double secondSync = clock.Seconds();
 
     std::printf("Sevrid refresh: %d services registered here, %zu listed\n", services,

@@ -224,6 +224,29 @@ WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how) {
     return result;
 }
 
+bool MeasureMenuPicture(MEASUREITEMSTRUCT* mis) {
+    if (mis->CtlType != ODT_MENU) return false;
+    mis->itemWidth = 20; // the picture and a little air before the text
+    mis->itemHeight = 16;
+    return true;
+}
+
+bool DrawMenuPicture(const DRAWITEMSTRUCT* dis, HICON picture, const std::function<HICON()>& grey) {
+    if (dis->CtlType != ODT_MENU) return false;
+    if (!picture) return true;
+    const RECT& rc = dis->rcItem;
+    const int x = rc.left + ((rc.right - rc.left) - 16) / 2;
+    const int y = rc.top + ((rc.bottom - rc.top) - 16) / 2;
+    if (!(dis->itemState & (ODS_GRAYED | ODS_DISABLED)))
+        DrawIconEx(dis->hDC, x, y, picture, 16, 16, 0, nullptr, DI_NORMAL);
+    else if (HICON own = grey ? grey() : nullptr)
+        DrawIconEx(dis->hDC, x, y, own, 16, 16, 0, nullptr, DI_NORMAL);
+    else
+        DrawState(dis->hDC, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, x, y, 16, 16,
+                  DST_ICON | DSS_DISABLED);
+    return true;
+}
+
 int EnableCloseCommand(HWND window, int enable) {
     if ((enable != 0 && enable != 1) || !IsWindow(window)) return 1;
     HMENU sys = GetSystemMenu(window, FALSE);

@@ -129,6 +129,16 @@ enum class WaitEnd { Signalled, Stopped, TimedOut };
 // they come. A quit message seen meanwhile is posted again once the wait is over.
 WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how = {});
 
+// ---- Menus ----
+
+// Owner-drawn menu items that show a 16x16 picture before their text. WM_MEASUREITEM: room for
+// the picture; false when mis is not a menu item's.
+bool MeasureMenuPicture(MEASUREITEMSTRUCT* mis);
+// WM_DRAWITEM: draws picture in the middle of the item; a greyed item's in the form grey gives,
+// or greyed by the system without one. False when dis is not a menu item's.
+bool DrawMenuPicture(const DRAWITEMSTRUCT* dis, HICON picture,
+                     const std::function<HICON()>& grey = nullptr);
+
 // ---- Other windows ----
 
 // Greys (0) or enables (1) the Close item of window's system menu. Does nothing unless enable is

@@ -13,6 +13,7 @@
 #include "mdr/core/settings.h"
 #include "mdr/core/program_end.h"
 #include "common/handles.h"
+#include "common/progress_window.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
@@ -73,59 +74,23 @@ std::wstring BackupFolder() {
 
 // ---- The repair window ----
 
-LRESULT CALLBACK RepairWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-    // No close box and no Alt+F4: the window goes when the fix is done.
-    if (msg == WM_CLOSE) return 0;
-    return DefWindowProcW(window, msg, wp, lp);
+// The progress window of the fix: a headline, the bar and the step in hand below it.
+bool BuildRepairWindow(ProgressWindow& window, HWND owner) {
+    MDR_HERE();
+    const bool made =
+        window.Open({.className = kRepairWindowClass,
+                     .title = LangText(Text::FixProgressTitle),
+                     .clientWidth = kRepairWidth,
+                     .clientHeight = kRepairHeight,
+                     .exStyle = WS_EX_DLGMODALFRAME},
+                    owner, IDC_WAIT) &&
+        window.AddText(LangText(Text::FixProgressText), {10, 10, 355, 35}, kHeadlineText) &&
+        window.AddBar({10, 45, 355, 20}, kProgressBar, PBS_SMOOTH) &&
+        window.AddText(LangText(Text::FixWorkingStep), {10, 75, 355, 15}, kStepText,
+                       SS_LEFTNOWORDWRAP | SS_NOPREFIX);
+    if (made) window.Show();
+    return made;
 }
-
-// The progress window with its owner disabled; Close (or the destructor) enables the owner
-// again and makes it active.
-class RepairWindow {
-  public:
-    RepairWindow() = default;
-    RepairWindow(const RepairWindow&) = delete;
-    RepairWindow& operator=(const RepairWindow&) = delete;
-    ~RepairWindow() { Close(); }
-
-    bool Open(HWND owner) {
-        MDR_HERE();
-        owner_ = owner;
-        if (!RegisterWindowClass({kRepairWindowClass, RepairWindowProc, 0, IDC_WAIT})) return false;
-        window_ = CreateModalWindow({kRepairWindowClass, LangText(Text::FixProgressTitle),
-                                     kRepairWidth, kRepairHeight,
-                                     WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME},
-                                    owner_);
-        if (!window_) return false;
-        HWND headline =
-            AddLabel(window_, LangText(Text::FixProgressText), {10, 10, 355, 35}, kHeadlineText);
-        progress_ = AddProgressBar(window_, kProgressBar, {10, 45, 355, 20}, PBS_SMOOTH);
-        step_ = AddLabel(window_, LangText(Text::FixWorkingStep), {10, 75, 355, 15}, kStepText,
-                         SS_LEFTNOWORDWRAP | SS_NOPREFIX);
-        if (!headline || !progress_ || !step_) return false;
-        ShowModalWindow(window_);
-        return true;
-    }
-
-    void SetStep(const std::wstring& text) {
-        if (step_) SetWindowTextW(step_, text.c_str());
-    }
-    void SetProgress(int percent) {
-        if (progress_) SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-    }
-
-    void Close() {
-        MDR_HERE();
-        if (owner_ || window_) CloseModal(window_, owner_);
-        owner_ = window_ = progress_ = step_ = nullptr;
-    }
-
-  private:
-    HWND owner_ = nullptr;
-    HWND window_ = nullptr;
-    HWND progress_ = nullptr;
-    HWND step_ = nullptr;
-};
 
 // Closes a backup file left open when the fix leaves early.
 struct BackupFileGuard {
@@ -176,7 +141,7 @@ void BackUp(const DetectedError& e) {
 
 // Deletes what the record names; true when it is gone. A record naming a key the areas walk, or
 // one above it, is refused whatever area made it, and its key text noted in refused.
-bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow,
+bool Delete(const DetectedError& e, ProgressWindow& window, HWND measureWindow,
             std::vector<std::wstring>& refused) {
     MDR_HERE();
     if (const std::wstring container = ContainerHitBy(e.root, e.keyPath, e.entryType != kKeyEntry);
@@ -187,7 +152,8 @@ bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow,
         return false;
     }
     if (e.entryType == kKeyEntry) {
-        window.SetStep(FitPathToWidth(measureWindow, L"Fixing key: " + KeyText(e), kStepTextWidth));
+        window.SetText(kStepText,
+                       FitPathToWidth(measureWindow, L"Fixing key: " + KeyText(e), kStepTextWidth));
         if (DeleteRegistryKey(e.root, e.keyPath) == 1) {
             Log(L"Removed key: " + Quoted(KeyText(e)));
             return true;
@@ -196,8 +162,10 @@ bool Delete(const DetectedError& e, RepairWindow& window, HWND measureWindow,
         return false;
     }
     if (e.entryType == kValueEntry) {
-        window.SetStep(FitPathToWidth(
-            measureWindow, L"Fixing key: " + KeyText(e) + L" -> " + e.valueName, kStepTextWidth));
+        window.SetText(kStepText,
+                       FitPathToWidth(measureWindow,
+                                      L"Fixing key: " + KeyText(e) + L" -> " + e.valueName,
+                                      kStepTextWidth));
         if (DeleteRegistryValue(e.root, e.keyPath, e.valueName) == 1) {
             Log(L"Removed value: " + Quoted(KeyText(e)) + L" -> " + Quoted(e.valueName));
             return true;
@@ -474,10 +442,10 @@ bool OpenBackup(FixRun& run) {
 }
 
 // The repair window over the window that is active now; the program ends when it cannot open.
-void OpenRepairWindow(FixRun& run, RepairWindow& window) {
+void OpenRepairWindow(FixRun& run, ProgressWindow& window) {
     HWND owner = GetActiveWindow();
     if (!owner) owner = run.view.Window();
-    if (window.Open(owner)) return;
+    if (BuildRepairWindow(window, owner)) return;
     window.Close();
     if (run.backupFile.open) {
         CloseBackupFile();
@@ -488,7 +456,7 @@ void OpenRepairWindow(FixRun& run, RepairWindow& window) {
 }
 
 // Writes every checked row's entry to the backup file, then closes it.
-void BackUpRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
+void BackUpRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
     MDR_HERE();
     Log(L"Created backup file, saving registry data");
     for (int row = run.rowCount - 1; row >= 0; --row) {
@@ -502,10 +470,10 @@ void BackUpRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
         pump.Pause(kRowPauseMs);
     }
     Log(L"Closing backup file");
-    window.SetStep(LangText(Text::FixClosingBackupStep));
+    window.SetText(kStepText, LangText(Text::FixClosingBackupStep));
     run.backupFile.open = false;
     run.backupComplete = CloseBackupFile() == 1;
-    window.SetStep(LangText(Text::FixWorkingStep));
+    window.SetText(kStepText, LangText(Text::FixWorkingStep));
     Log(L"Backup file closed");
 }
 
@@ -539,7 +507,7 @@ void ConfirmInexactRows(FixRun& run) {
 }
 
 // The restore point when chosen, then the deletions, bottom row first.
-void DeleteRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
+void DeleteRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
     const std::vector<bool> allowed =
         RowsToDelete(run.backup, run.backupComplete, run.inexact, run.removeInexact);
     if (run.backup && !run.backupComplete) return;
@@ -573,7 +541,7 @@ void DeleteRows(FixRun& run, RepairWindow& window, MessagePump& pump) {
 
 // The main window's details, status and area labels after the fix, the counts, and the
 // repair window closed.
-void UpdateView(FixRun& run, RepairWindow& window) {
+void UpdateView(FixRun& run, ProgressWindow& window) {
     MDR_HERE();
     Log(L"Registry fixed...");
     run.view.RefreshDetails();
@@ -628,7 +596,7 @@ int FixErrorsWindow(FixView& view) {
     AskForSafeguards(run);
     if (run.backup && !OpenBackup(run)) return 0;
 
-    RepairWindow window;
+    ProgressWindow window;
     OpenRepairWindow(run, window);
     MessagePump pump;
     pump.Drain();

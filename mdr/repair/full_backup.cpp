@@ -12,6 +12,7 @@
 #include "mdr/core/program_end.h"
 #include "common/handles.h"
 #include "common/ini.h"
+#include "common/progress_window.h"
 #include "common/trace.h"
 #include "common/window.h"
 #include "mdr/repair/registry_editor.h"
@@ -34,71 +35,26 @@ constexpr int kIntroTextId = 152;
 constexpr int kCancelId = 153;
 constexpr int kSeparatorId = 154;
 
-struct ProgressState {
-    HWND window = nullptr;
-    HWND stateText = nullptr;
-    HWND progress = nullptr;
-    bool cancelRequested = false;
-};
-
-LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        ProgressState* state = WindowContext<ProgressState>(window, message, lParam);
-        switch (message) {
-        case WM_COMMAND:
-            // The button, Esc (IDCANCEL) and Enter (the default button) all mean Cancel.
-            if (state && HIWORD(wParam) <= 1 &&
-                (LOWORD(wParam) == kCancelId || LOWORD(wParam) == IDCANCEL)) {
-                state->cancelRequested = true;
-                return 0;
-            }
-            break;
-        case WM_CLOSE: // Alt+F4: the same question as Cancel
-            if (state) state->cancelRequested = true;
-            return 0;
-        case DM_GETDEFID:
-            return MAKELRESULT(kCancelId, DC_HASDEFID);
-        case WM_DRAWITEM:
-            if (DrawSeparator(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
-            break;
-        }
-    } catch (...) {
-        // Nothing may escape into the system's dispatch.
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-bool BuildProgressWindow(ProgressState& state, HWND owner) {
+// The window over the exports: what it does, the bar, the root in hand and Cancel.
+bool BuildProgressWindow(ProgressWindow& window, HWND owner) {
     MDR_HERE();
-    if (!RegisterWindowClass({kProgressClass, ProgressProc})) return false;
-    // A caption without a system menu: the window closes only through Cancel.
-    state.window = CreateModalWindow({kProgressClass, LangText(Text::FullBackupTitle), kClientWidth,
-                                      kClientHeight, WS_POPUP | WS_CAPTION},
-                                     owner, &state);
-    if (!state.window) return false;
-    HWND w = state.window;
-    bool ok = AddLabel(w, LangText(Text::FullBackupProgressText), {10, 10, 355, 35},
-                       kIntroTextId) != nullptr;
-    state.progress = AddProgressBar(w, kProgressId, {10, 45, 355, 20});
-    state.stateText =
-        AddLabel(w, LangText(Text::FullBackupCompleted), {10, 75, 375, 15}, kStateTextId);
-    ok = ok && state.progress && state.stateText;
-    ok = ok && AddSeparator(w, {10, 100, 355, 10}, kSeparatorId);
-    ok = ok && AddButton(w, kCancelId, LangText(Text::CancelButton), {260, 110, 105, 25},
-                         BS_DEFPUSHBUTTON);
-    if (!ok) {
-        DestroyWindow(w);
-        state.window = nullptr;
-        return false;
-    }
-    return true;
+    return window.Open({.className = kProgressClass,
+                        .title = LangText(Text::FullBackupTitle),
+                        .clientWidth = kClientWidth,
+                        .clientHeight = kClientHeight},
+                       owner) &&
+           window.AddText(LangText(Text::FullBackupProgressText), {10, 10, 355, 35},
+                          kIntroTextId) &&
+           window.AddBar({10, 45, 355, 20}, kProgressId) &&
+           window.AddText(LangText(Text::FullBackupCompleted), {10, 75, 375, 15}, kStateTextId) &&
+           window.AddCancel(LangText(Text::CancelButton), {10, 100, 355, 10}, kSeparatorId,
+                            {260, 110, 105, 25}, kCancelId);
 }
 
 // Asked while a job runs: true when the user confirms the cancel.
-bool CancelConfirmed(ProgressState& state) {
-    if (!state.cancelRequested) return false;
+bool CancelConfirmed(ProgressWindow& window) {
+    if (!window.TakeCancelRequest()) return false;
     MDR_HERE();
-    state.cancelRequested = false;
     return ShowMessage(LangText(Text::FullBackupCancelQuestion), LangText(Text::ConfirmTitle),
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -205,12 +161,12 @@ int FullbackupWindow() {
     const std::vector<FullBackupJob> jobs = FullBackupJobs(folder, timeText);
 
     if (owner && !IsWindow(owner)) owner = nullptr;
-    ProgressState state;
-    if (!BuildProgressWindow(state, owner)) {
+    ProgressWindow window;
+    if (!BuildProgressWindow(window, owner)) {
         ShowMessage(LangText(Text::WindowOpenFailed), LangText(Text::ErrorTitle), MB_ICONERROR);
         EndProgram();
     }
-    ShowModalWindow(state.window);
+    window.Show();
 
     RegistryEditorRun run;
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -218,20 +174,19 @@ int FullbackupWindow() {
         if (run.Start(editor, jobs[i].arguments)) {
             const WaitEnd end = WaitDispatchingMessages(
                 run.Process(),
-                {.dialog = state.window, .stop = [&] { return CancelConfirmed(state); }});
+                {.dialog = window.Handle(), .stop = [&] { return CancelConfirmed(window); }});
             if (end == WaitEnd::Stopped) {
                 run.Release(); // terminates the editor; its file stays as far as it got
-                CloseModal(state.window, owner);
+                window.Close();
                 Log(L"FullbackupWindow() -> retn");
                 return 1;
             }
         }
-        SetWindowTextW(state.stateText,
-                       (LangText(Text::FullBackupCompleted) + L" " + jobs[i].label).c_str());
-        SendMessageW(state.progress, PBM_SETPOS,
-                     FullBackupProgress(static_cast<int>(i) + 1, static_cast<int>(jobs.size())), 0);
+        window.SetText(kStateTextId, LangText(Text::FullBackupCompleted) + L" " + jobs[i].label);
+        window.SetProgress(
+            FullBackupProgress(static_cast<int>(i) + 1, static_cast<int>(jobs.size())));
     }
-    CloseModal(state.window, owner);
+    window.Close();
     run.Release();
     Log(L"FullbackupWindow() -> retn");
     return 1;

@@ -27,6 +27,87 @@ void LogSkip(RootKey root, const std::wstring& keyPath, const wchar_t* reason) {
     Log(L"Skipped key: " + RootKeyName(root) + L"\\" + keyPath + L". Reason: " + reason);
 }
 
+// True (and logged) when the user's exceptions or the shipped skip map hold the key. The user's
+// own exceptions win over the skip map, and are what the log names.
+bool Skipped(RootKey root, const std::wstring& keyPath) {
+    if (InExceptions(root, keyPath)) {
+        LogSkip(root, keyPath, L"Key is on blacklist.");
+        return true;
+    }
+    if (InSkipMap(root, keyPath)) {
+        LogSkip(root, keyPath, L"Key is on default blacklist.");
+        return true;
+    }
+    return false;
+}
+
+// Counts one more error, in all and in the area being scanned (item), whose label shows its
+// count; returns the errors found so far.
+uint64_t CountError(int item, ScanView* view) {
+    const uint64_t errors = g_errorsFound.fetch_add(1) + 1;
+    if (item < 1 || item > kAreaCount) return errors;
+    AreaEntry& area = AreaTable()[item - 1];
+    ++area.errorsFound;
+    if (view) view->SetAreaText(item, area.name + L" (" + std::to_wstring(area.errorsFound) + L")");
+    return errors;
+}
+
+// The row of a record as the list shows it.
+ResultRow RowOf(const DetectedError& e) {
+    ResultRow shown;
+    shown.columns[0] = RootKeyName(e.root);
+    shown.columns[1] = e.keyPath;
+    shown.columns[2] = e.valueName.empty() ? std::wstring(L"(Default)") : e.valueName;
+    shown.columns[3] = e.valueData.empty() ? LangText(Text::EmptyData) : e.valueData;
+    shown.columns[4] = e.category;
+    shown.image = e.safety == 1 ? kSafeIcon : kUnsafeIcon;
+    shown.id = e.id;
+    return shown;
+}
+
+void LogError(const DetectedError& e, const ResultRow& shown) {
+    Log(L"---> Error detected");
+    Log(L"Main key: " + shown.columns[0]);
+    Log(L"Subkey: " + e.keyPath);
+    Log(L"Value: " + shown.columns[2]);
+    Log(L"Value data: " + shown.columns[3]);
+    Log(L"Category: " + e.category);
+    Log(L"Safety: " + std::to_wstring(e.safety));
+    Log(L"Entry type: " + LangText(e.entryType == 0 ? Text::Key : Text::Value));
+}
+
+// Every other row in the highlight colour, when the settings ask for it.
+void ColourRow(ScanView& view, int row) {
+    const AppSettings& settings = Settings();
+    if (settings.HighlightEntry == 1 && row % 2 == 0)
+        view.SetRowColor(row, static_cast<COLORREF>(settings.EntryColor));
+}
+
+// Ticks the row when the settings select errors of its safety: 0 the safe ones, 1 the unsafe
+// ones, 2 all.
+void TickAsSettingsSay(ScanView& view, int row, int safety) {
+    switch (Settings().SelectItems) {
+    case 0:
+        if (safety == 1) {
+            Log(L"Item is safe, selecting");
+            view.CheckRow(row);
+        }
+        break;
+    case 1:
+        if (safety == 0) {
+            Log(L"Item is unsafe, selecting");
+            view.CheckRow(row);
+        }
+        break;
+    case 2:
+        Log(L"Selecting item");
+        view.CheckRow(row);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 std::vector<DetectedError>& Records() {
@@ -65,101 +146,33 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
                         const std::wstring& valueData, const std::wstring& category,
                         const std::wstring& description, int safety, int entryType) {
     MDR_HERE();
-    // The user's own exceptions win over the shipped skip map (and are what the log names).
-    if (InExceptions(root, keyPath)) {
-        LogSkip(root, keyPath, L"Key is on blacklist.");
-        return 0;
-    }
-    if (InSkipMap(root, keyPath)) {
-        LogSkip(root, keyPath, L"Key is on default blacklist.");
-        return 0;
-    }
-
+    if (Skipped(root, keyPath)) return 0;
     ScanView* view = GetScanView();
     const int item = CurrentArea();
-    const int areaIndex = item - 1;
-    const bool areaKnown = areaIndex >= 0 && areaIndex < kAreaCount;
-    const uint64_t errors = g_errorsFound.fetch_add(1) + 1;
-    if (areaKnown) {
-        AreaEntry& area = AreaTable()[areaIndex];
-        ++area.errorsFound;
-        if (view)
-            view->SetAreaText(item, area.name + L" (" + std::to_wstring(area.errorsFound) + L")");
-    }
-
-    DetectedError record;
-    record.root = root;
-    record.keyPath = keyPath;
-    record.valueName = valueName;
-    record.valueData = valueData;
-    record.category = category;
-    record.areaIndex = areaIndex;
-    record.description = description;
-    record.safety = safety;
-    record.entryType = entryType;
-    record.id = NewRecordId();
+    const uint64_t errors = CountError(item, view);
+    const DetectedError record{.root = root,
+                               .keyPath = keyPath,
+                               .valueName = valueName,
+                               .valueData = valueData,
+                               .category = category,
+                               .areaIndex = item - 1,
+                               .description = description,
+                               .safety = safety,
+                               .entryType = entryType,
+                               .id = NewRecordId()};
     Records().push_back(record);
-
-    const std::wstring rootName = RootKeyName(root);
-    const std::wstring shownValue = valueName.empty() ? std::wstring(L"(Default)") : valueName;
-    const std::wstring shownData = valueData.empty() ? LangText(Text::EmptyData) : valueData;
-    const std::wstring typeText = LangText(entryType == 0 ? Text::Key : Text::Value);
-    const int row = view ? view->RowCount() : 0;
-
-    Log(L"---> Error detected");
-    Log(L"Main key: " + rootName);
-    Log(L"Subkey: " + keyPath);
-    Log(L"Value: " + shownValue);
-    Log(L"Value data: " + shownData);
-    Log(L"Category: " + category);
-    Log(L"Safety: " + std::to_wstring(safety));
-    Log(L"Entry type: " + typeText);
-
+    const ResultRow shown = RowOf(record);
+    LogError(record, shown);
     if (!view) return 1;
-    ResultRow shown;
-    shown.columns[0] = rootName;
-    shown.columns[1] = keyPath;
-    shown.columns[2] = shownValue;
-    shown.columns[3] = shownData;
-    shown.columns[4] = category;
-    shown.image = safety == 1 ? kSafeIcon : kUnsafeIcon;
-    shown.id = record.id;
+
+    const int row = view->RowCount();
     view->AddRow(shown);
-
-    const AppSettings& settings = Settings();
-    if (settings.HighlightEntry == 1 && row % 2 == 0)
-        view->SetRowColor(row, static_cast<COLORREF>(settings.EntryColor));
-
+    ColourRow(*view, row);
     if (errors == 1) {
-        for (const DetectedError& r : Records()) {
-            if (r.id == shown.id) {
-                view->ShowDetails(r.description);
-                break;
-            }
-        }
+        view->ShowDetails(record.description);
         view->SelectRow(row);
     }
-
-    switch (settings.SelectItems) {
-    case 0:
-        if (safety == 1) {
-            Log(L"Item is safe, selecting");
-            view->CheckRow(row);
-        }
-        break;
-    case 1:
-        if (safety == 0) {
-            Log(L"Item is unsafe, selecting");
-            view->CheckRow(row);
-        }
-        break;
-    case 2:
-        Log(L"Selecting item");
-        view->CheckRow(row);
-        break;
-    default:
-        break;
-    }
+    TickAsSettingsSay(*view, row, safety);
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #include "mdr/core/localization.h"
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "mdr/ui/command_ids.h"
 #include "mdr/ui/main_ui.h"
 #include "mdr/ui/ui_resources.h"
@@ -46,11 +47,9 @@ HWND CreateAreaTree(HWND parent) {
     MDR_HERE();
     // TVS_CHECKBOXES comes later (FillAreaTree): given at creation, ticks set before the first
     // paint are lost.
-    return CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_SHOWSELALWAYS, 0, 0, 100, 100,
-        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetAreaTree)),
-        GetModuleHandleW(nullptr), nullptr);
+    return AddControl(parent, WC_TREEVIEWW, L"", WS_TABSTOP | TVS_HASLINES | TVS_SHOWSELALWAYS,
+                      {0, 0, 100, 100}, kGadgetIdBase + kGadgetAreaTree, WS_EX_CLIENTEDGE,
+                      GadgetFont());
 }
 
 bool FillAreaTree(const std::array<bool, 18>& ticks) {

@@ -14,6 +14,8 @@
 #include "mdr/core/product.h"
 #include "mdr/core/program_end.h"
 #include "common/handles.h"
+#include "common/ini.h"
+#include "common/progress_window.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
@@ -53,50 +55,23 @@ void AddLine(std::wstring& text, std::wstring_view line) {
 
 // ---- Progress window -------------------------------------------------------------------------
 
-LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    // It has no Close command; Alt+F4 must not take it away in the middle of the export.
-    if (message == WM_CLOSE) return 0;
-    return DefWindowProcW(window, message, wp, lp);
-}
-
-struct ProgressWindow {
-    HWND window = nullptr;
-    HWND bar = nullptr;
-};
-
-// Disables owner and shows the progress window over it.
-ProgressWindow OpenProgressWindow(HWND owner) {
+// Disables owner and shows the progress window over it; false when it could not be made.
+bool OpenProgressWindow(ProgressWindow& progress, HWND owner) {
     MDR_HERE();
-    ProgressWindow p;
-    if (RegisterWindowClass(
-            {kProgressClass, ProgressProc, 0, IDC_ARROW, GetSysColorBrush(COLOR_BTNFACE)})) {
-        p.window =
-            CreateModalWindow({kProgressClass, LangText(Text::ExportProgressTitle), kProgressWidth,
-                               kProgressHeight, WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0},
-                              owner);
-    } else if (owner) {
-        EnableWindow(owner, FALSE);
-    }
-    if (!p.window) return p;
-    HWND label = AddLabel(p.window, LangText(Text::ExportProgressText), {10, 10, 325, 15},
-                          kProgressLabelId, 0);
-    p.bar = AddProgressBar(p.window, kProgressBarId, {10, 35, 325, 20});
-    if (!label || !p.bar) {
-        DestroyWindow(p.window);
-        return ProgressWindow{};
-    }
-    ShowModalWindow(p.window);
-    return p;
+    const bool made = progress.Open({.className = kProgressClass,
+                                     .title = LangText(Text::ExportProgressTitle),
+                                     .clientWidth = kProgressWidth,
+                                     .clientHeight = kProgressHeight,
+                                     .exStyle = 0},
+                                    owner) &&
+                      progress.AddText(LangText(Text::ExportProgressText), {10, 10, 325, 15},
+                                       kProgressLabelId, 0) &&
+                      progress.AddBar({10, 35, 325, 20}, kProgressBarId);
+    if (made) progress.Show();
+    return made;
 }
 
 // ---- File ------------------------------------------------------------------------------------
-
-// Size of an existing file, -1 when there is none.
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 bool WriteText(HANDLE file, std::wstring_view text) {
     const std::string bytes = ToUtf8(text);
@@ -129,7 +104,8 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        MessageTo(progress.window, Text::ErrorTitle, Text::ExportFileFailed, MB_OK | MB_ICONERROR);
+        MessageTo(progress.Handle(), Text::ErrorTitle, Text::ExportFileFailed,
+                  MB_OK | MB_ICONERROR);
         return;
     }
     const ExportLabels labels = ExportLabelsFromLanguage();
@@ -142,7 +118,7 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
         pump.Drain();
         const double percent = ExportPercent(i, records.size());
         SetStatusText(0, ExportProgressText(statusLabel, percent));
-        SendMessageW(progress.bar, PBM_SETPOS, static_cast<WPARAM>(std::lround(percent)), 0);
+        progress.SetProgress(static_cast<int>(std::lround(percent)));
         written = WriteText(file.get(), ExportRecordText(labels, records[i]));
         pump.Pause(kPauseAfterRecordMs);
     }
@@ -152,11 +128,12 @@ void WriteReport(const std::wstring& path, const std::vector<DetectedError>& rec
         DeleteFileW(path.c_str());
         Log(L"Error list export failed while writing " + path);
         SetStatusText(0, LangText(Text::ExportFileFailed));
-        MessageTo(progress.window, Text::ErrorTitle, Text::ExportFileFailed, MB_OK | MB_ICONERROR);
+        MessageTo(progress.Handle(), Text::ErrorTitle, Text::ExportFileFailed,
+                  MB_OK | MB_ICONERROR);
         return;
     }
     SetStatusText(0, LangText(Text::ExportDoneStatus));
-    MessageTo(progress.window, Text::ExportDoneTitle, Text::ExportDoneText,
+    MessageTo(progress.Handle(), Text::ExportDoneTitle, Text::ExportDoneText,
               MB_OK | MB_ICONINFORMATION);
 }
 
@@ -230,22 +207,19 @@ std::wstring ExportProgressText(std::wstring_view label, double percent) {
 int ExportListWindow(const std::wstring& path) {
     MDR_HERE();
     Log(L"ExportListWindow()");
-    if (FileSize(path) > 0 && !AskYesNo(Text::ConfirmTitle, Text::FileReplaceQuestion)) return 0;
+    if (FileSizeOf(path) > 0 && !AskYesNo(Text::ConfirmTitle, Text::FileReplaceQuestion)) return 0;
 
     // The list as it stands now: the header's count and the blocks that follow stay equal.
     const std::vector<DetectedError> records = Records();
     const std::wstring generatedOn = NowText();
     HWND main = MainWindowHandle();
-    ProgressWindow progress = OpenProgressWindow(main);
-    if (!progress.window) {
+    ProgressWindow progress;
+    if (!OpenProgressWindow(progress, main)) {
         MessageTo(main, Text::ErrorTitle, Text::WindowOpenFailed, MB_OK | MB_ICONERROR);
         EndProgram(1);
     }
-    {
-        // The main window comes back even when the write loop is left early.
-        ScopeExit close([&] { CloseModal(progress.window, main); });
-        WriteReport(path, records, generatedOn, progress);
-    }
+    WriteReport(path, records, generatedOn, progress);
+    progress.Close();
     Log(L"ExportListWindow() -> retn");
     return 1;
 }
@@ -254,29 +228,16 @@ void ExportErrorListCommand() {
     MDR_HERE();
     try {
         if (Records().empty()) return;
-        std::vector<wchar_t> name(4096, L'\0');
-        std::wstring filter = L"Text (*.txt)";
-        filter += L'\0';
-        filter += L"*.txt";
-        filter += L'\0';
-        filter += LangText(Text::AllFilesFilter) + L" (*.*)";
-        filter += L'\0';
-        filter += L"*.*";
-        filter += L'\0';
-        const std::wstring& title = LangText(Text::ExportItem);
-        OPENFILENAMEW ofn{};
-        ofn.lStructSize = sizeof(ofn);
-        ofn.hwndOwner = MainWindowHandle();
-        ofn.lpstrFilter = filter.c_str();
-        ofn.nFilterIndex = 1;
-        ofn.lpstrFile = name.data();
-        ofn.nMaxFile = static_cast<DWORD>(name.size());
-        ofn.lpstrTitle = title.c_str();
+        using namespace std::string_literals; // the filter's pairs are separated by NULs
+        const std::wstring filter =
+            L"Text (*.txt)\0*.txt\0"s + LangText(Text::AllFilesFilter) + L" (*.*)\0*.*\0"s;
         // The question about replacing comes after ".txt" has been added, so the dialog does not
-        // ask; nor may it move the current folder.
-        ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        if (!GetSaveFileNameW(&ofn) || name[0] == L'\0') return;
-        ExportListWindow(ExportFileName(name.data()));
+        // ask.
+        std::wstring file;
+        if (!AskFileName(MainWindowHandle(), LangText(Text::ExportItem).c_str(), filter.c_str(),
+                         true, OFN_PATHMUSTEXIST, file))
+            return;
+        ExportListWindow(ExportFileName(file));
     } catch (...) {
         // Nothing may leave the window procedure this runs under.
         Log(L"Error list export stopped by an unexpected error");

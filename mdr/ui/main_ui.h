@@ -60,6 +60,8 @@ void DispatchWindowMessage(MSG& msg);
 
 // The id of the program's notification-area icon.
 constexpr UINT kTrayIconId = 0;
+// The icon's balloon that tells of errors found.
+void ShowErrorsFoundBalloon();
 
 // Message boxes owned by the main window, with their title and text from the language file.
 bool AskYesNo(Text title, Text text);
@@ -87,7 +89,6 @@ void ShowPopupMenu(int menu, POINT screen);
 // Menus (menus.cpp).
 bool BuildMenus();
 void EnableMenuCommand(int id, bool enable);
-bool OnMeasureMenuItem(MEASUREITEMSTRUCT* mis);
 bool OnDrawMenuItem(const DRAWITEMSTRUCT* dis);
 
 // Toolbar (toolbar.cpp).

@@ -254,7 +254,7 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         if (!ui.scanning) ConfirmExit();
         return true; // the window is destroyed only once the loop has ended
     case WM_MEASUREITEM:
-        if (OnMeasureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) {
+        if (MeasureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) {
             *result = TRUE;
             return true;
         }
@@ -387,22 +387,16 @@ bool CreateGadgets() {
         ui.listSplitter,
         {0, toolbarHeight, kInnerWidth, innerHeight - statusHeight - toolbarHeight - 28},
         SplitterKeeps::FirstSize);
-    ui.progress = CreateWindowExW(
-        0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 5,
-        innerHeight - statusHeight - toolbarHeight + 21, 690, 15, ui.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetProgressBar)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (!ui.treeSplitter || !ui.progress) return false;
-    SendMessageW(ui.progress, PBM_SETRANGE32, 0, 100);
-    return true;
+    ui.progress =
+        AddProgressBar(ui.window, kGadgetIdBase + kGadgetProgressBar,
+                       {5, innerHeight - statusHeight - toolbarHeight + 21, 690, 15}, PBS_SMOOTH);
+    return ui.treeSplitter && ui.progress;
 }
 
 void ConfigureGadgets() {
     MDR_HERE();
     MainUi& ui = Ui();
     AddResultColumns();
-    SendMessageW(ui.details, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
-    SendMessageW(ui.tree, WM_SETFONT, reinterpret_cast<WPARAM>(GadgetFont()), TRUE);
     ui.detailsBrush.reset(CreateSolidBrush(RGB(255, 255, 255)));
     SetSplitterMinimums(ui.listSplitter, 80, 80);
     SetSplitterPosition(ui.listSplitter, 300);
@@ -487,6 +481,110 @@ void DestroyMainWindow() {
     ui = MainUi{}; // the menus, accelerators, image lists and brush go with it
 }
 
+// ---- Building the window, step by step -------------------------------------------------------
+
+void LoadCommonControls() {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
+                                              ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                              ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+}
+
+// The window, hidden until it is complete.
+bool CreateHiddenWindow() {
+    MainUi& ui = Ui();
+    const SIZE outer = OuterSizeFor(kInnerWidth, kInnerHeight);
+    if (RegisterMainClass()) {
+        ui.window = CreateWindowExW(0, kMainWindowClass, WindowTitle().c_str(), kWindowStyle,
+                                    Settings().MainWinX, Settings().MainWinY, outer.cx, outer.cy,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    if (!ui.window) {
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
+        return false;
+    }
+    ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    return true;
+}
+
+// The scan engine's settings and the scan view.
+void ConnectScanEngine() {
+    Log(L"Opened main window, setting callbacks");
+    HandScanEngineSettings();
+    SetScanView(&MainWindowScanView());
+    Log(L"Callbacks set");
+}
+
+// Four fields: what happens, items scanned, errors found, errors fixed.
+bool CreateStatusBar() {
+    MainUi& ui = Ui();
+    Log(L"Creating statusbar");
+    ui.statusBar = CreateWindowExW(
+        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, ui.window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarControlId)),
+        GetModuleHandleW(nullptr), nullptr);
+    if (!ui.statusBar) {
+        Log(L"Error creating statusbar");
+        ShowError(Text::ErrorTitle, Text::StatusBarFailed);
+        return false;
+    }
+    const std::array<int, 4> edges = InitialStatusPartEdges();
+    SendMessageW(ui.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges.data()));
+    SetStatusText(0, LangText(Text::ReadyStatus));
+    SetStatusText(1, ItemsScannedText(0));
+    SetStatusText(2, ErrorsFoundText(0));
+    SetStatusText(3, ErrorsFixedText(0));
+    Log(L"Statusbar created successfully");
+    return true;
+}
+
+bool CreateMenusAndToolbar() {
+    Log(L"Creating menus");
+    if (!BuildMenus()) {
+        ShowError(Text::ErrorTitle, Text::MenusFailed);
+        return false;
+    }
+    Log(L"Creating toolbar");
+    if (!BuildToolbar()) {
+        ShowError(Text::ErrorTitle, Text::ToolbarFailed);
+        return false;
+    }
+    return true;
+}
+
+// The results list, details, tree, splitters and progress bar, the tree filled; the splitters
+// grow with the window and the progress bar keeps to its bottom edge.
+bool CreateFilledGadgets() {
+    MainUi& ui = Ui();
+    Log(L"Creating gadgets");
+    if (!CreateGadgets()) {
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
+        return false;
+    }
+    Log(L"Configuring gadgets");
+    ConfigureGadgets();
+    if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
+        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
+        return false;
+    }
+    Log(L"Adding auto resize support");
+    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
+    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
+    return true;
+}
+
+// What the command line asked for (start-up has read it into Flags()): a scan, then the
+// balloon, or the end when it found no errors.
+void RunCommandLine() {
+    if (Flags().cmdScan) StartScan();
+    if (!Flags().cmdWarnOrDie || Flags().quitRequested) return;
+    if (ErrorsFound() == 0)
+        RequestQuit();
+    else if (Flags().trayIconShown)
+        ShowErrorsFoundBalloon();
+}
+
 } // namespace
 
 // ---- Shared helpers (main_ui.h)
@@ -505,6 +603,10 @@ void RunOnUiThread(const std::function<void()>& f) {
         return;
     }
     SendMessageW(ui.window, kMsgRunOnUiThread, 0, reinterpret_cast<LPARAM>(&f));
+}
+
+void ShowErrorsFoundBalloon() {
+    ShowBalloon(kTrayIconId, Ui().window, kTrayTitle, LangText(Text::ErrorsFoundBalloon), 10, 0);
 }
 
 bool AskYesNo(Text title, Text text) {
@@ -637,108 +739,17 @@ void RefreshStatusCounts() {
 
 bool BuildMainWindow() {
     MDR_HERE();
-    MainUi& ui = Ui();
-    ui.threadId = GetCurrentThreadId();
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
-                                              ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
-                                              ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-
-    // The window, hidden until it is complete.
-    const SIZE outer = OuterSizeFor(kInnerWidth, kInnerHeight);
-    if (RegisterMainClass()) {
-        ui.window = CreateWindowExW(0, kMainWindowClass, WindowTitle().c_str(), kWindowStyle,
-                                    Settings().MainWinX, Settings().MainWinY, outer.cx, outer.cy,
-                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    if (!ui.window) {
-        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
-        return false;
-    }
-    ui.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-
-    // The scan engine's settings and the scan view.
-    Log(L"Opened main window, setting callbacks");
-    HandScanEngineSettings();
-    SetScanView(&MainWindowScanView());
-    Log(L"Callbacks set");
-
-    // Status bar.
-    Log(L"Creating statusbar");
-    ui.statusBar = CreateWindowExW(
-        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, ui.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarControlId)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (!ui.statusBar) {
-        Log(L"Error creating statusbar");
-        ShowError(Text::ErrorTitle, Text::StatusBarFailed);
-        return false;
-    }
-    const std::array<int, 4> edges = InitialStatusPartEdges();
-    SendMessageW(ui.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges.data()));
-    SetStatusText(0, LangText(Text::ReadyStatus));
-    SetStatusText(1, ItemsScannedText(0));
-    SetStatusText(2, ErrorsFoundText(0));
-    SetStatusText(3, ErrorsFixedText(0));
-    Log(L"Statusbar created successfully");
-
-    // Menus.
-    Log(L"Creating menus");
-    if (!BuildMenus()) {
-        ShowError(Text::ErrorTitle, Text::MenusFailed);
-        return false;
-    }
-
-    // Toolbar.
-    Log(L"Creating toolbar");
-    if (!BuildToolbar()) {
-        ShowError(Text::ErrorTitle, Text::ToolbarFailed);
-        return false;
-    }
-
-    // Gadgets: the results list, details, tree, splitters and progress bar.
-    Log(L"Creating gadgets");
-    if (!CreateGadgets()) {
-        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
-        return false;
-    }
-    Log(L"Configuring gadgets");
-    ConfigureGadgets();
-
-    // The scan-area tree.
-    if (!FillAreaTree(ParseScanZones(Settings().ScanZonesState))) {
-        ShowError(Text::ErrorTitle, Text::WindowOpenFailed);
-        return false;
-    }
-
-    // The splitters grow with the window; the progress bar keeps to the bottom edge.
-    Log(L"Adding auto resize support");
-    RegisterResize(ui.window, ui.listSplitter, {.growHeight = true, .growWidth = true});
-    RegisterResize(ui.window, ui.treeSplitter, {.growHeight = true, .growWidth = true});
-    RegisterResize(ui.window, ui.progress, {.moveDown = true, .growWidth = true});
-
-    // Keyboard shortcuts.
+    Ui().threadId = GetCurrentThreadId();
+    LoadCommonControls();
+    if (!CreateHiddenWindow()) return false;
+    ConnectScanEngine();
+    if (!CreateStatusBar() || !CreateMenusAndToolbar() || !CreateFilledGadgets()) return false;
     Log(L"Adding keyboard shortcuts");
     AddAccelerators();
     EnableControlsForScan(false);
-
-    // Command line, then show the window or go to the notification area.
-    // Start-up has already read the parameters into Flags().
     Log(L"Checking for program parameters");
     ShowMainWindow();
-
-    // What the command line asked for: a scan, then the balloon or the end without errors.
-    if (Flags().cmdScan) StartScan();
-    if (Flags().cmdWarnOrDie && !Flags().quitRequested) {
-        if (ErrorsFound() > 0) {
-            if (Flags().trayIconShown) {
-                ShowBalloon(kTrayIconId, ui.window, kTrayTitle, LangText(Text::ErrorsFoundBalloon),
-                            10, 0);
-            }
-        } else {
-            RequestQuit();
-        }
-    }
+    RunCommandLine();
     return true;
 }
 

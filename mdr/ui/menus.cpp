@@ -7,6 +7,7 @@
 
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "mdr/ui/command_ids.h"
 #include "mdr/ui/main_ui.h"
 #include "mdr/ui/tools_menu.h"
@@ -165,25 +166,10 @@ void EnableMenuCommand(int id, bool enable) {
     }
 }
 
-bool OnMeasureMenuItem(MEASUREITEMSTRUCT* mis) {
-    if (mis->CtlType != ODT_MENU) return false;
-    mis->itemWidth = 20; // the icon and a little air before the text
-    mis->itemHeight = 16;
-    return true;
-}
-
 bool OnDrawMenuItem(const DRAWITEMSTRUCT* dis) {
-    if (dis->CtlType != ODT_MENU) return false;
-    HICON icon = TableIcon(static_cast<int>(dis->itemData));
-    if (!icon) return true;
-    const RECT& rc = dis->rcItem;
-    const int x = rc.left + ((rc.right - rc.left) - 16) / 2;
-    const int y = rc.top + ((rc.bottom - rc.top) - 16) / 2;
-    if (dis->itemState & (ODS_GRAYED | ODS_DISABLED)) {
-        if (HICON grey = DisabledTableIcon(static_cast<int>(dis->itemData))) icon = grey;
-    }
-    DrawIconEx(dis->hDC, x, y, icon, 16, 16, 0, nullptr, DI_NORMAL);
-    return true;
+    const int picture = static_cast<int>(dis->itemData);
+    return DrawMenuPicture(dis, TableIcon(picture),
+                           [picture] { return DisabledTableIcon(picture); });
 }
 
 } // namespace mdr

@@ -12,6 +12,7 @@
 #include "mdr/core/settings.h"
 #include "mdr/core/skip_rules.h"
 #include "common/trace.h"
+#include "common/window.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/ui/command_hooks.h"
 #include "mdr/ui/command_ids.h"
@@ -248,12 +249,9 @@ HWND CreateResultsList(HWND parent) {
 
 HWND CreateDetailsBox(HWND parent) {
     MDR_HERE();
-    return CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", LangText(Text::DetailsHint).c_str(),
-        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 100,
-        100, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGadgetIdBase + kGadgetDetailsBox)),
-        GetModuleHandleW(nullptr), nullptr);
+    return AddControl(parent, L"EDIT", LangText(Text::DetailsHint),
+                      WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, {0, 0, 100, 100},
+                      kGadgetIdBase + kGadgetDetailsBox, WS_EX_CLIENTEDGE, GadgetFont());
 }
 
 void AddResultColumns() {

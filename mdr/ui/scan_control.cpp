@@ -23,7 +23,6 @@
 #include "mdr/ui/main_ui.h"
 #include "mdr/ui/results_list.h"
 #include "mdr/ui/ui_logic.h"
-#include "mdr/ui/tray_icon.h"
 
 MDR_TRACE_MODULE(MDR);
 
@@ -113,6 +112,126 @@ std::wstring Num(uint64_t n) {
     return std::to_wstring(n);
 }
 
+// Asks before a scan throws away errors found earlier and not fixed; true to go on.
+bool MayDiscardUnfixedErrors() {
+    if (ErrorsFound() == 0) return true;
+    Log(L"There are unfixed errors in the list");
+    if (!AskYesNo(Text::UnfixedErrorsTitle, Text::UnfixedErrorsQuestion)) {
+        Log(L"User cancelled scanning");
+        return false;
+    }
+    Log(L"User continued scanning");
+    return true;
+}
+
+// While a scan runs only stopping, the notification area and exit work, and the window's Close
+// command is greyed.
+void DisableControls() {
+    Log(L"Disabling controls");
+    EnableControlsForScan(true);
+    EnableCloseCommand(Ui().window, 0);
+    Log(L"Controls disabled");
+}
+
+void EnableControls() {
+    Log(L"Enabling controls");
+    EnableControlsForScan(false);
+    EnableCloseCommand(Ui().window, 1);
+    Log(L"Controls enabled");
+}
+
+// The status bar, the lists, the details and the counters as a new scan starts with them.
+void ResetForScan() {
+    MDR_HERE();
+    Log(L"Resetting variables and UI");
+    Ui().fixedCount = 0;
+    SetStatusText(0, LangText(Text::ScanningStatus));
+    SetStatusText(1, ItemsScannedText(0));
+    SetStatusText(2, ErrorsFoundText(0));
+    SetStatusText(3, ErrorsFixedText(0));
+    ClearRecords();
+    ClearResultRows();
+    SetDetailsText(LangText(Text::DetailsHint));
+    SetErrorsFound(0);
+    {
+        LockGuard lock;
+        g_itemsScanned = 0;
+        g_currentItem.clear();
+    }
+    Log(L"Variables and UI reset");
+}
+
+struct ScanThreads {
+    UniqueHandle scan;
+    UniqueHandle refresh;
+};
+
+// Starts the scan thread and the status-bar thread; the program ends when either cannot start.
+ScanThreads StartScanThreads() {
+    MDR_HERE();
+    Log(L"Starting scan thread...");
+    g_userCancelled = false;
+    if (HANDLE e = StopEvent()) ResetEvent(e);
+    g_running = 1;
+    Ui().scanning = true;
+    unsigned scanId = 0;
+    unsigned refreshId = 0;
+    ScanThreads threads;
+    threads.scan.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ScanThreadEntry, nullptr, 0, &scanId)));
+    threads.refresh.reset(reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, StatusRefreshThread, nullptr, 0, &refreshId)));
+    Log(L"Scan thread ID: " + Num(scanId));
+    Log(L"UI update thread ID " + Num(refreshId));
+    if (threads.scan && threads.refresh) return threads;
+    Log(L"Error starting one of the threads, quitting...");
+    StopScan();
+    ShowError(Text::ErrorTitle, Text::ScanStartFailed);
+    // Let whichever thread did start notice the stop before the process goes.
+    if (threads.scan) WaitForThread(threads.scan.get(), 5000);
+    if (threads.refresh) WaitForThread(threads.refresh.get(), 1000);
+    EndProgram(0);
+}
+
+// Waits, the window answering meanwhile, for the scan to end and the status-bar thread after it.
+void WaitForScanEnd(const ScanThreads& threads) {
+    Log(L"-> Entering event loop");
+    WaitForThread(threads.scan.get(), INFINITE);
+    MDR_HERE();
+    Log(L"Scan thread returned...");
+    ClearRunning();
+    // The refresh thread notices at once (at worst after its 250 ms nap); give it a second
+    // beyond that.
+    WaitForThread(threads.refresh.get(), 250 + 1000);
+    FlushScanViewQueue(); // the last changes the scan made
+    Ui().scanning = false;
+    LockGuard lock;
+    g_currentItem.clear();
+}
+
+// How the scan went, in the status bar (and the log); the progress bar goes back to 0 and a
+// window in the notification area shows the balloon when errors were found.
+void ShowScanOutcome(ULONGLONG started) {
+    const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - started) / 1000);
+    const std::wstring took =
+        FormatDuration(elapsed, LangText(Text::Hour), LangText(Text::Hours), LangText(Text::Minute),
+                       LangText(Text::Minutes), LangText(Text::Second), LangText(Text::Seconds));
+    Log(L"Scan took " + took);
+    SetStatusText(1, ItemsScannedText(ItemsScanned()));
+    SetStatusText(2, ErrorsFoundText(ErrorsFound()));
+    if (g_userCancelled) {
+        Log(L"Scan was cancelled by user");
+        SetStatusText(
+            0, ReplacePlaceholder(LangText(Text::ScanCancelledStatus), L"$TIMESTRING$", took));
+    } else {
+        Log(L"Scan finished successfully");
+        SetStatusText(
+            0, ReplacePlaceholder(LangText(Text::ScanFinishedStatus), L"$TIMESTRING$", took));
+    }
+    SendMessageW(Ui().progress, PBM_SETPOS, 0, 0);
+    if (Flags().trayIconShown && ErrorsFound() > 0) ShowErrorsFoundBalloon();
+}
+
 } // namespace
 
 CRITICAL_SECTION& ScanLock() {
@@ -176,110 +295,19 @@ void ConfirmQuitDuringScan() {
 
 int StartScan() {
     MDR_HERE();
-    MainUi& ui = Ui();
-    if (ui.scanning) return 0;
+    if (Ui().scanning) return 0;
     Log(L"Starting to scan the registry");
-    if (ErrorsFound() != 0) {
-        Log(L"There are unfixed errors in the list");
-        if (!AskYesNo(Text::UnfixedErrorsTitle, Text::UnfixedErrorsQuestion)) {
-            Log(L"User cancelled scanning");
-            return 0;
-        }
-        Log(L"User continued scanning");
-    }
-
-    Log(L"Disabling controls");
-    EnableControlsForScan(true);
-    EnableCloseCommand(ui.window, 0);
-    Log(L"Controls disabled");
-
-    MDR_HERE();
-    Log(L"Resetting variables and UI");
-    ui.fixedCount = 0;
-    SetStatusText(0, LangText(Text::ScanningStatus));
-    SetStatusText(1, ItemsScannedText(0));
-    SetStatusText(2, ErrorsFoundText(0));
-    SetStatusText(3, ErrorsFixedText(0));
-    ClearRecords();
-    ClearResultRows();
-    SetDetailsText(LangText(Text::DetailsHint));
-    SetErrorsFound(0);
-    {
-        LockGuard lock;
-        g_itemsScanned = 0;
-        g_currentItem.clear();
-    }
+    if (!MayDiscardUnfixedErrors()) return 0;
+    DisableControls();
+    ResetForScan();
     const ULONGLONG started = GetTickCount64();
-    Log(L"Variables and UI reset");
-
-    MDR_HERE();
-    Log(L"Starting scan thread...");
-    g_userCancelled = false;
-    if (HANDLE e = StopEvent()) ResetEvent(e);
-    g_running = 1;
-    ui.scanning = true;
-    unsigned scanId = 0;
-    unsigned refreshId = 0;
-    UniqueHandle scanThread(
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ScanThreadEntry, nullptr, 0, &scanId)));
-    UniqueHandle refreshThread(reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, StatusRefreshThread, nullptr, 0, &refreshId)));
-    Log(L"Scan thread ID: " + Num(scanId));
-    Log(L"UI update thread ID " + Num(refreshId));
-    if (!scanThread || !refreshThread) {
-        Log(L"Error starting one of the threads, quitting...");
-        StopScan();
-        ShowError(Text::ErrorTitle, Text::ScanStartFailed);
-        // Let whichever thread did start notice the stop before the process goes.
-        if (scanThread) WaitForThread(scanThread.get(), 5000);
-        if (refreshThread) WaitForThread(refreshThread.get(), 1000);
-        EndProgram(0);
-    }
-
-    Log(L"-> Entering event loop");
-    WaitForThread(scanThread.get(), INFINITE);
-    MDR_HERE();
-    Log(L"Scan thread returned...");
-    ClearRunning();
-    // The refresh thread notices at once (at worst after its 250 ms nap); give it a second
-    // beyond that.
-    WaitForThread(refreshThread.get(), 250 + 1000);
-    FlushScanViewQueue(); // the last changes the scan made
-    ui.scanning = false;
-    {
-        LockGuard lock;
-        g_currentItem.clear();
-    }
+    WaitForScanEnd(StartScanThreads());
     if (Flags().quitRequested) {
         Log(L"Scan thread returned, we are quitting...");
         return 1;
     }
-
-    const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - started) / 1000);
-    const std::wstring took =
-        FormatDuration(elapsed, LangText(Text::Hour), LangText(Text::Hours), LangText(Text::Minute),
-                       LangText(Text::Minutes), LangText(Text::Second), LangText(Text::Seconds));
-    Log(L"Scan took " + took);
-    SetStatusText(1, ItemsScannedText(ItemsScanned()));
-    SetStatusText(2, ErrorsFoundText(ErrorsFound()));
-    if (g_userCancelled) {
-        Log(L"Scan was cancelled by user");
-        SetStatusText(
-            0, ReplacePlaceholder(LangText(Text::ScanCancelledStatus), L"$TIMESTRING$", took));
-    } else {
-        Log(L"Scan finished successfully");
-        SetStatusText(
-            0, ReplacePlaceholder(LangText(Text::ScanFinishedStatus), L"$TIMESTRING$", took));
-    }
-    SendMessageW(ui.progress, PBM_SETPOS, 0, 0);
-    if (Flags().trayIconShown && ErrorsFound() > 0)
-        ShowBalloon(kTrayIconId, ui.window, L"Veltrane Mendora", LangText(Text::ErrorsFoundBalloon),
-                    10, 0);
-
-    Log(L"Enabling controls");
-    EnableControlsForScan(false);
-    EnableCloseCommand(ui.window, 1);
-    Log(L"Controls enabled");
+    ShowScanOutcome(started);
+    EnableControls();
     Log(L"Returning...");
     return 1;
 }

@@ -134,12 +134,6 @@ void SelectListRow(HWND list, int row) {
 int SelectedListRow(HWND list) {
     return ListView_GetNextItem(list, -1, LVNI_SELECTED);
 }
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 bool IsChecked(const Dialog& d, int id) {
     return SendMessageW(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -343,28 +337,16 @@ void OnRemove(Dialog& d) {
     ListView_DeleteItem(list, row);
 }
 
-// The common file dialog; "" when the user cancelled.
-std::wstring AskFileName(Dialog& d, Text titleText, bool save) {
+// The common file dialog for an exceptions file; "" when the user cancelled.
+std::wstring AskExceptionsFile(Dialog& d, Text titleText, bool save) {
     MDR_HERE();
     const std::wstring filter =
         ExceptionFileFilter(LangText(Text::ExceptionFilesFilter), LangText(Text::AllFilesFilter));
-    const std::wstring title = LangText(titleText);
-    std::wstring buffer(4096, L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = d.window;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = title.c_str();
-    // The program's files are found relative to its own folder, but the current directory
-    // should still not wander with the user's browsing.
-    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    if (!chosen) return std::wstring();
-    buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
-    return buffer;
+    std::wstring file;
+    return AskFileName(d.window, LangText(titleText).c_str(), filter.c_str(), save,
+                       OFN_PATHMUSTEXIST, file)
+               ? file
+               : std::wstring();
 }
 
 void OnExport(Dialog& d) {
@@ -373,7 +355,7 @@ void OnExport(Dialog& d) {
         Info(d, Text::InformationTitle, Text::NoExceptionsToExport);
         return;
     }
-    const std::wstring chosen = AskFileName(d, Text::ExceptionExportTitle, true);
+    const std::wstring chosen = AskExceptionsFile(d, Text::ExceptionExportTitle, true);
     if (chosen.empty()) return;
     const std::wstring path = WithMdrExtension(chosen);
     if (FileSizeOf(path) > 0 && !Ask(d, Text::ConfirmTitle, Text::FileReplaceQuestion)) return;
@@ -386,7 +368,7 @@ void OnExport(Dialog& d) {
 
 void OnImport(Dialog& d) {
     MDR_HERE();
-    const std::wstring path = AskFileName(d, Text::ExceptionImportTitle, false);
+    const std::wstring path = AskExceptionsFile(d, Text::ExceptionImportTitle, false);
     if (path.empty()) return;
     IniFile file;
     if (file.Load(path) != FileState::Ok) {

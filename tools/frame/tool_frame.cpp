@@ -291,28 +291,6 @@ LRESULT OnMainCommand(WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-bool OnMenuMeasure(MEASUREITEMSTRUCT* mis) {
-    if (mis->CtlType != ODT_MENU) return false;
-    mis->itemWidth = 20; // the picture and a little air before the text
-    mis->itemHeight = 16;
-    return true;
-}
-
-bool OnMenuDraw(const DRAWITEMSTRUCT* dis) {
-    if (dis->CtlType != ODT_MENU) return false;
-    auto icon = reinterpret_cast<HICON>(dis->itemData);
-    if (!icon) return true;
-    const RECT& rc = dis->rcItem;
-    const int x = rc.left + ((rc.right - rc.left) - 16) / 2;
-    const int y = rc.top + ((rc.bottom - rc.top) - 16) / 2;
-    if (dis->itemState & (ODS_GRAYED | ODS_DISABLED))
-        DrawState(dis->hDC, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, 16, 16,
-                  DST_ICON | DSS_DISABLED);
-    else
-        DrawIconEx(dis->hDC, x, y, icon, 16, 16, 0, nullptr, DI_NORMAL);
-    return true;
-}
-
 // A header click on the main list sorts it.
 bool OnListNotify(const NMHDR& header) {
     SyncedList* list = FrameAccess::ToolOf().MainList();
@@ -428,10 +406,12 @@ LRESULT CALLBACK MainProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_MEASUREITEM:
-        if (OnMenuMeasure(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
+        if (MeasureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
         break;
     case WM_DRAWITEM:
-        if (OnMenuDraw(reinterpret_cast<DRAWITEMSTRUCT*>(lp))) return TRUE;
+        if (const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+            DrawMenuPicture(dis, reinterpret_cast<HICON>(dis->itemData)))
+            return TRUE;
         break;
     case WM_CLOSE:
         if (IsWindowEnabled(w) && Frame().ConfirmExit()) {

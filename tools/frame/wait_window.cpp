@@ -20,12 +20,6 @@ constexpr wchar_t kWaitClass[] = L"VeltraneMendoraToolWait";
 constexpr int kWaitTextId = 10;
 constexpr int kWaitBarId = 11;
 
-LRESULT CALLBACK WaitProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
-    // No close box and no Alt+F4: the work under it decides when it goes.
-    if (message == WM_CLOSE) return 0;
-    return DefWindowProcW(w, message, wp, lp);
-}
-
 // The save dialog; "" when the user cancelled.
 std::wstring AskSaveName(HWND owner, const wchar_t* title) {
     static const wchar_t kFilter[] = L"Text (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
@@ -42,45 +36,24 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 } // namespace
 
-bool WaitWindow::Open(const std::wstring& title, int width, int height) {
-    RegisterWindowClass({.name = kWaitClass, .procedure = WaitProc});
-    window_ = CreateModalWindow({.className = kWaitClass,
-                                 .title = title,
-                                 .clientWidth = width,
-                                 .clientHeight = height,
-                                 .style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN},
-                                owner_);
-    if (!window_ && owner_) EnableWindow(owner_, TRUE);
-    return window_ != nullptr;
+WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text) {
+    if (!Open({.className = kWaitClass, .title = title, .clientWidth = 343, .clientHeight = 64},
+              owner))
+        return;
+    AddText(text, {10, 10, 325, 15}, kWaitTextId);
+    AddBar({10, 35, 325, 20}, kWaitBarId);
+    Show();
 }
 
 WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
-                       bool progress)
-    : owner_(owner) {
-    if (!Open(title, 343, 64)) return;
-    AddLabel(window_, text, {10, 10, 325, 15}, kWaitTextId);
-    if (progress) bar_ = AddProgressBar(window_, kWaitBarId, {10, 35, 325, 20});
-    ShowModalWindow(window_);
-    UpdateWindow(window_);
-}
-
-WaitWindow::WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text,
-                       HICON picture)
-    : owner_(owner) {
-    if (!Open(title, 333, 57)) return;
-    HWND image = AddControl(window_, L"STATIC", L"", SS_ICON, {10, 20, 16, 16}, -1);
+                       HICON picture) {
+    if (!Open({.className = kWaitClass, .title = title, .clientWidth = 333, .clientHeight = 57},
+              owner))
+        return;
+    HWND image = AddControl(Handle(), L"STATIC", L"", SS_ICON, {10, 20, 16, 16}, -1);
     SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(picture), 0);
-    AddLabel(window_, text, {35, 20, 290, 20}, kWaitTextId);
-    ShowModalWindow(window_);
-    UpdateWindow(window_);
-}
-
-WaitWindow::~WaitWindow() {
-    if (window_) CloseModal(window_, owner_);
-}
-
-void WaitWindow::SetProgress(int percent) const {
-    if (bar_) SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    AddText(text, {35, 20, 290, 20}, kWaitTextId);
+    Show();
 }
 
 bool ExportListingCommand(const ListingSource& source, const std::vector<std::wstring>& trailer) {
@@ -106,7 +79,7 @@ bool WriteListingExport(const std::wstring& file, const ListingSource& source,
         return false;
 
     WaitWindow wait(frame.Window(), L"Exporting listing...",
-                    L"Please wait while the listing is being exported...", true);
+                    L"Please wait while the listing is being exported...");
     if (!wait.Opened()) {
         frame.Message(L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
         return false;

@@ -1,5 +1,5 @@
-// The small windows a tool shows while it works: a title bar, one line of text and, when asked,
-// a progress bar. The main window is disabled while one is open and comes back when it closes.
+// The small windows a tool shows while it works: a title bar, one line of text and a progress bar
+// or a picture. The main window is disabled while one is open and comes back when it closes.
 #pragma once
 
 #include <windows.h>
@@ -7,31 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "common/progress_window.h"
 #include "tools/frame/listing_export.h"
 
 namespace mdr {
 
-class WaitWindow {
+class WaitWindow : public ProgressWindow {
   public:
-    // Opens the window centred on owner; Opened() is false when it could not be made (the
-    // owner is then enabled again at once).
-    WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text, bool progress);
+    // Opens the window centred on owner, with a progress bar; Opened() is false when it could
+    // not be made (the owner is then enabled again at once).
+    WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text);
     // The form with a 16x16 picture before the text (333x57, no progress bar).
     WaitWindow(HWND owner, const std::wstring& title, const std::wstring& text, HICON picture);
-    ~WaitWindow();
-    WaitWindow(const WaitWindow&) = delete;
-    WaitWindow& operator=(const WaitWindow&) = delete;
 
-    bool Opened() const { return window_ != nullptr; }
-    HWND Handle() const { return window_; }
-    void SetProgress(int percent) const;
-
-  private:
-    bool Open(const std::wstring& title, int width, int height);
-
-    HWND owner_;
-    HWND window_ = nullptr;
-    HWND bar_ = nullptr;
+    bool Opened() const { return Handle() != nullptr; }
 };
 
 // How a tool shows an export's progress in its status bar.

@@ -181,15 +181,7 @@ class Ostrel final : public Tool {
     void Refresh() {
         MDR_HERE();
         entries_ = ScanStartupEntries(std::move(entries_), UserStartupFolder());
-        std::vector<RowContent> rows;
-        rows.reserve(entries_.size());
-        for (const StartupEntry& entry : entries_)
-            rows.push_back({EntryIdentity(entry),
-                            {entry.name, entry.startupString, entry.type},
-                            entry.id,
-                            entry.icon ? entry.icon->get() : nullptr,
-                            entry.fileMissing});
-        list_.Sync(rows);
+        list_.Sync(EntryRows(entries_));
         const std::wstring count = std::to_wstring(entries_.size());
         Frame().SetTitle(L"MDR - Startup manager (" + count + L" startup items)");
         Frame().SetStatus(L"Total startup items: " + count + ViewNote());

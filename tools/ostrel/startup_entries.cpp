@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
+#include "tools/frame/report_list.h"
 #include "tools/frame/tool_backup.h"
 
 namespace mdr {
@@ -176,6 +177,18 @@ std::wstring ResolveShortcut(const std::wstring& path, int what) {
 
 std::wstring EntryIdentity(const StartupEntry& entry) {
     return IdentityKey({entry.name, entry.startupString, entry.type});
+}
+
+std::vector<RowContent> EntryRows(const std::vector<StartupEntry>& entries) {
+    std::vector<RowContent> rows;
+    rows.reserve(entries.size());
+    for (const StartupEntry& e : entries)
+        rows.push_back({EntryIdentity(e),
+                        {e.name, e.startupString, e.type},
+                        e.id,
+                        e.icon ? e.icon->get() : nullptr,
+                        e.fileMissing});
+    return rows;
 }
 
 std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,

@@ -15,6 +15,8 @@
 
 namespace mdr {
 
+struct RowContent;
+
 inline constexpr wchar_t kRegistryType[] = L"Registry";
 inline constexpr wchar_t kFolderType[] = L"Startup folder entry";
 // The type of entries of the 32-bit view (64-bit edition).
@@ -59,6 +61,8 @@ std::wstring ResolveShortcut(const std::wstring& path, int what);
 std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
                                              const std::wstring& startupFolder);
 std::wstring EntryIdentity(const StartupEntry& entry);
+// The entry list's rows, one for each entry in their order.
+std::vector<RowContent> EntryRows(const std::vector<StartupEntry>& entries);
 
 // The file an entry starts (a shortcut's target), as its program sees the disk: entries of the
 // 32-bit view find System32 in SysWOW64.

@@ -203,13 +203,9 @@ class Pellick final : public Tool {
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPanelId)),
                                      GetModuleHandleW(nullptr), &panel_);
         if (!panel) return nullptr;
-        panel_.tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
-                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0,
-                                     area.width, kDividerFromTop, panel,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTabId)),
-                                     GetModuleHandleW(nullptr), nullptr);
+        panel_.tab = AddControl(panel, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP,
+                                {0, 0, area.width, kDividerFromTop}, kTabId);
         if (!panel_.tab) return nullptr;
-        SendMessageW(panel_.tab, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(L"Running processes");
@@ -388,17 +384,7 @@ class Pellick final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = EnumerateProcesses(std::move(records_));
-        std::vector<RowContent> rows;
-        rows.reserve(records_.size());
-        for (const ProcessRecord& record : records_) {
-            const std::wstring pid = std::to_wstring(record.pid);
-            rows.push_back({IdentityKey({record.path, pid}),
-                            {record.path, pid, MemText(record.workingSet)},
-                            record.id,
-                            record.icon ? record.icon->get() : nullptr,
-                            false});
-        }
-        processes_.Sync(rows);
+        processes_.Sync(ProcessRows(records_));
         const std::wstring count = std::to_wstring(records_.size());
         // Written only when they read otherwise, so an idle refresh repaints nothing.
         const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";

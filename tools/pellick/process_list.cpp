@@ -15,6 +15,8 @@
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
+#include "tools/frame/list_sync.h"
+#include "tools/frame/report_list.h"
 #include "tools/frame/tool_backup.h"
 
 namespace mdr {
@@ -134,6 +136,20 @@ std::wstring PaddedPid(DWORD pid) {
 
 std::wstring ProcessIdentity(const ProcessRecord& record) {
     return ToLower(record.path) + L"\n" + std::to_wstring(record.pid);
+}
+
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
+    std::vector<RowContent> rows;
+    rows.reserve(records.size());
+    for (const ProcessRecord& r : records) {
+        const std::wstring pid = std::to_wstring(r.pid);
+        rows.push_back({IdentityKey({r.path, pid}),
+                        {r.path, pid, MemText(r.workingSet)},
+                        r.id,
+                        r.icon ? r.icon->get() : nullptr,
+                        false});
+    }
+    return rows;
 }
 
 std::wstring ProcessImagePath(HANDLE process) {

@@ -14,6 +14,8 @@
 
 namespace mdr {
 
+struct RowContent;
+
 struct ProcessRecord {
     std::wstring path; // normalised image path
     DWORD pid = 0;
@@ -44,6 +46,8 @@ std::wstring MemText(uint64_t workingSetBytes);
 std::wstring PaddedPid(DWORD pid);
 // The identity of a listed process: its path lower-cased and its id.
 std::wstring ProcessIdentity(const ProcessRecord& record);
+// The process list's rows, one for each record in their order.
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records);
 
 // The running processes that can be opened and named, in snapshot order, with their working
 // sets. Records found again (same id and start time) keep their id, icon and path; the ids of

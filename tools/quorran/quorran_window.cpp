@@ -219,9 +219,7 @@ class Quorran final : public Tool {
             EnableWindow(main, FALSE);
             const bool started =
                 RunUninstaller(command, [](HANDLE handle) { WaitDispatchingMessages(handle); });
-            EnableWindow(main, TRUE);
-            SetForegroundWindow(main);
-            SetActiveWindow(main);
+            CloseModal(nullptr, main);
             if (!started) {
                 // The program is there but would not start: the entry is not gone, so no
                 // offer to delete it.

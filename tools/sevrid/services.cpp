@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
+#include "tools/frame/report_list.h"
 
 namespace mdr {
 
@@ -134,6 +135,19 @@ std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstr
 
 std::wstring ServiceIdentity(const ServiceRecord& record) {
     return IdentityKey({record.name});
+}
+
+std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records) {
+    std::vector<RowContent> rows;
+    rows.reserve(records.size());
+    for (const ServiceRecord& r : records)
+        rows.push_back({ServiceIdentity(r),
+                        {r.displayName, StateText(r.state), StartTypeText(r.startType),
+                         r.binaryPath, r.description},
+                        r.id,
+                        r.icon ? r.icon->get() : nullptr,
+                        r.fileMissing});
+    return rows;
 }
 
 std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) {

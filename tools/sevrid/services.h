@@ -16,6 +16,8 @@
 
 namespace mdr {
 
+struct RowContent;
+
 inline constexpr wchar_t kServicesKey[] = L"System\\CurrentControlSet\\Services\\";
 
 struct ServiceRecord {
@@ -55,6 +57,8 @@ std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstr
 // previous keep its id and icon; the ids of previous records not found again are released.
 std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous);
 std::wstring ServiceIdentity(const ServiceRecord& record);
+// The service list's rows, one for each record in their order.
+std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records);
 
 // The Copy all line of a row: column 0 padded or cut to 50, columns 1 and 2 to 20, joined by
 // five spaces, then CR LF.

@@ -190,16 +190,7 @@ class Sevrid final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = CollectServices(std::move(records_));
-        std::vector<RowContent> rows;
-        rows.reserve(records_.size());
-        for (const ServiceRecord& r : records_)
-            rows.push_back({ServiceIdentity(r),
-                            {r.displayName, StateText(r.state), StartTypeText(r.startType),
-                             r.binaryPath, r.description},
-                            r.id,
-                            r.icon ? r.icon->get() : nullptr,
-                            r.fileMissing});
-        list_.Sync(rows);
+        list_.Sync(ServiceRows(records_));
         const std::wstring count = std::to_wstring(records_.size());
         Frame().SetTitle(L"MDR - Services manager (" + count + L" services found)");
         Frame().SetStatus(L"Total services: " + count + ViewNote());
