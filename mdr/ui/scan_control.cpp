@@ -246,6 +246,8 @@ int StartScan() {
     WaitForThread(refreshThread.get(), 250 + 1000);
     FlushScanViewQueue(); // the last changes the scan made
     ui.scanning = false;
+    // The selected row's details, now with what its fix would delete (not counted mid-scan).
+    ShowSelectedDetails();
     {
         LockGuard lock;
         g_currentItem.clear();
