@@ -113,11 +113,19 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
                                          std::wstring(kMissingFolder) + L"ding.wav", L"Sounds"}));
     EXPECT_FALSE(sound.checked);
 
-    // The first error is selected and its description shown.
+    // The first error is selected and its description shown; the planted driver's says what
+    // its fix deletes.
     EXPECT_TRUE(content.rows[0].selected);
-    EXPECT_TRUE(GetText(g.details).ends_with(L"\r\n\r\nFixing this row deletes the value " +
-                                             std::wstring(kDriverValue) +
-                                             L".\r\nThe backup gives it back exactly."));
+    EXPECT_NE(GetText(g.details), T(Text::DetailsHint));
+    const auto driverRow =
+        std::find_if(content.rows.begin(), content.rows.end(),
+                     [](const ListViewRow& r) { return r.cells[2] == kDriverValue; });
+    ASSERT_TRUE(SelectListViewRow(g.list, static_cast<int>(driverRow - content.rows.begin())));
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetText(g.details).ends_with(L"\r\n\r\nFixing this row deletes the value " +
+                                            std::wstring(kDriverValue) +
+                                            L".\r\nThe backup gives it back exactly.");
+    })) << Narrow(GetText(g.details));
 
     // Tree labels carry the counts of their rows; the status bar the total.
     const std::vector<TreeItem> items = ReadTreeView(g.tree);
