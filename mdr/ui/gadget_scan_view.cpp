@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/trace.h"
+#include "common/lock.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/ui/area_tree.h"
 #include "mdr/ui/main_ui.h"
@@ -55,7 +56,7 @@ class GadgetScanView final : public ScanView {
         Queue([=] { SendMessageW(Ui().progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
     }
     int RowCount() override {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         return rows_;
     }
     void AddRow(const ResultRow& row) override {
@@ -96,7 +97,7 @@ class GadgetScanView final : public ScanView {
         MDR_HERE();
         std::vector<Change> batch;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             batch.swap(queue_);
             flushPosted_ = false;
         }
@@ -111,7 +112,7 @@ class GadgetScanView final : public ScanView {
             Change& c = batch[done];
             c.apply();
             if (c.addedRows) {
-                std::lock_guard<std::mutex> lock(mutex_);
+                std::lock_guard<Mutex> lock(mutex_);
                 pendingRows_ -= c.addedRows;
             }
         }
@@ -120,7 +121,7 @@ class GadgetScanView final : public ScanView {
             InvalidateRect(Ui().list, nullptr, FALSE);
         }
         if (done < batch.size()) {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             // Older changes go first; nothing new is posted until the timer has run.
             queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin() + done),
                           std::make_move_iterator(batch.end()));
@@ -130,7 +131,7 @@ class GadgetScanView final : public ScanView {
     }
 
     void SyncRows() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         rows_ = ResultRowCount() + pendingRows_;
     }
 
@@ -151,7 +152,7 @@ class GadgetScanView final : public ScanView {
         bool post = false;
         bool full = false;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             queue_.push_back({std::move(apply), addedRows});
             rows_ += addedRows;
             pendingRows_ += addedRows;
@@ -162,12 +163,12 @@ class GadgetScanView final : public ScanView {
         if (full) {
             RunOnUiThread([] {}); // runs after a flush of everything queued
         } else if (post && !PostMessageW(Ui().window, kMsgFlushScanView, 0, 0)) {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             flushPosted_ = false;
         }
     }
 
-    std::mutex mutex_;
+    Mutex mutex_;
     std::vector<Change> queue_;
     bool flushPosted_ = false;
     int rows_ = 0;        // rows the scan sees: in the list plus queued

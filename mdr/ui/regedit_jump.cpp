@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "common/lock.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
@@ -46,7 +47,7 @@ constexpr int kMaxSiblings = 1000000;
 // made during a jump waits for it; a newer one replaces it (the user wants the row they chose
 // last). Never freed: the worker may still be using it while the process ends.
 struct JumpQueue {
-    std::mutex lock;
+    Mutex lock;
     std::optional<std::pair<std::wstring, std::wstring>> pending;
     bool running = false;
 };
@@ -273,7 +274,7 @@ DWORD WINAPI JumpThread(void*) {
         std::pair<std::wstring, std::wstring> request;
         {
             JumpQueue& queue = Queue();
-            std::lock_guard<std::mutex> hold(queue.lock);
+            std::lock_guard<Mutex> hold(queue.lock);
             if (!queue.pending) {
                 queue.running = false;
                 return 0;
@@ -395,7 +396,7 @@ void StartRegistryJump(const std::wstring& keyPath, const std::wstring& valueNam
     MDR_HERE();
     try {
         JumpQueue& queue = Queue();
-        std::lock_guard<std::mutex> hold(queue.lock);
+        std::lock_guard<Mutex> hold(queue.lock);
         queue.pending.emplace(keyPath, valueName);
         if (queue.running) return; // the running worker takes it next
         const UniqueHandle thread(CreateThread(nullptr, 0, JumpThread, nullptr, 0, nullptr));

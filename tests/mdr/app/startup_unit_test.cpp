@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <string>
-#include <thread>
 
 #include "mdr/core/crash_handler.h"
 #include "mdr/core/logging.h"
@@ -12,6 +11,7 @@
 #include "mdr/core/settings.h"
 #include "mdr/app/startup_checks.h"
 #include "common/debug_privilege.h"
+#include "common/handles.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
 
@@ -37,6 +37,12 @@ bool IsDatedLine(std::string_view line, std::string_view text) {
             return false;
     }
     return line.substr(24) == text;
+}
+
+DWORD WINAPI WriteBs(void* path) {
+    for (int i = 0; i < 200; ++i)
+        WriteLog(*static_cast<const std::wstring*>(path), L"bbbbbbbbbbbbbbbbbbbb");
+    return 0;
 }
 
 } // namespace
@@ -181,13 +187,10 @@ TEST_F(LogFileTest, LogFollowsCreateLog) {
 
 TEST_F(LogFileTest, TwoThreadsWriteWholeLines) {
     ASSERT_EQ(BeginLogFile(path_, L"run"), 1);
-    auto write = [&](const wchar_t* text) {
-        for (int i = 0; i < 200; ++i)
-            WriteLog(path_, text);
-    };
-    std::thread a(write, L"aaaaaaaaaaaaaaaaaaaa"), b(write, L"bbbbbbbbbbbbbbbbbbbb");
-    a.join();
-    b.join();
+    const mdr::UniqueHandle b(CreateThread(nullptr, 0, WriteBs, (void*)&path_, 0, nullptr));
+    for (int i = 0; i < 200; ++i)
+        WriteLog(path_, L"aaaaaaaaaaaaaaaaaaaa");
+    ASSERT_EQ(WaitForSingleObject(b.get(), 30000), WAIT_OBJECT_0);
     auto lines = Split(FromUtf8(ReadFileBytes(path_)), L'\n');
     int as = 0, bs = 0;
     for (size_t i = 3; i + 1 < lines.size(); ++i) {
