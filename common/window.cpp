@@ -8,6 +8,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 
 MDR_TRACE_MODULE(Window);
 
@@ -162,10 +163,10 @@ void MessagePump::Drain() {
 }
 
 void MessagePump::Pause(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
+    const ULONGLONG end = TickCount64() + ms;
     for (;;) {
         Drain();
-        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG now = TickCount64();
         if (now >= end) return;
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);

@@ -25,6 +25,7 @@
 #include "common/debug_privilege.h"
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_thread.h"
 #include "version.h"
@@ -92,12 +93,9 @@ int Refuse(Refusal refusal, std::wstring_view detail = {}) {
 
 bool IsSixtyFourBitWindows() {
     MDR_HERE();
-    using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    UniqueHmodule kernel(LoadLibraryW(L"Kernel32.dll"));
-    if (!kernel) return false;
-    // Through void*: FARPROC has no parameters, so a direct cast draws a warning.
-    auto getNativeSystemInfo = reinterpret_cast<NativeInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetNativeSystemInfo")));
+    static const LateBound<void(WINAPI*)(LPSYSTEM_INFO)> nativeSystemInfo(
+        L"kernel32.dll", "GetNativeSystemInfo", kWindowsXp);
+    const auto getNativeSystemInfo = nativeSystemInfo.get();
     SYSTEM_INFO info{};
     if (getNativeSystemInfo) getNativeSystemInfo(&info);
     return IsSixtyFourBitSystem(getNativeSystemInfo != nullptr, info.wProcessorArchitecture);

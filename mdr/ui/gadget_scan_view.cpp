@@ -9,6 +9,7 @@
 
 #include "common/trace.h"
 #include "common/lock.h"
+#include "common/late_bound.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/ui/area_tree.h"
 #include "mdr/ui/main_ui.h"
@@ -102,12 +103,12 @@ class GadgetScanView final : public ScanView {
             flushPosted_ = false;
         }
         if (batch.empty()) return;
-        const ULONGLONG deadline = GetTickCount64() + budgetMs;
+        const ULONGLONG deadline = TickCount64() + budgetMs;
         const bool many = batch.size() > 20;
         if (many) SendMessageW(Ui().list, WM_SETREDRAW, FALSE, 0);
         size_t done = 0;
         for (; done < batch.size(); ++done) {
-            if (budgetMs != INFINITE && done % 16 == 0 && done > 0 && GetTickCount64() >= deadline)
+            if (budgetMs != INFINITE && done % 16 == 0 && done > 0 && TickCount64() >= deadline)
                 break;
             Change& c = batch[done];
             c.apply();

@@ -14,6 +14,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
+#include "common/late_bound.h"
 
 MDR_TRACE_MODULE(Regedit);
 
@@ -107,10 +108,10 @@ HWND StartEditor() {
     if (!ShellExecuteExW(&info)) return nullptr;
     UniqueHandle process(info.hProcess);
     if (process) WaitForInputIdle(process.get(), kStartIdleMs);
-    const ULONGLONG end = GetTickCount64() + kWindowAppearMs;
+    const ULONGLONG end = TickCount64() + kWindowAppearMs;
     for (;;) {
         if (HWND editor = FindEditorWindow()) return editor;
-        if (GetTickCount64() >= end) return nullptr;
+        if (TickCount64() >= end) return nullptr;
         if (process && WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return nullptr;
         Sleep(50);
     }

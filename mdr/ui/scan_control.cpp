@@ -16,6 +16,7 @@
 #include "common/handles.h"
 #include "common/trace.h"
 #include "common/window.h"
+#include "common/late_bound.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_thread.h"
@@ -97,11 +98,11 @@ unsigned __stdcall StatusRefreshThread(void*) {
 
 // Dispatches the window's messages until handle is signalled or timeoutMs has passed.
 bool PumpUntilSignaled(HANDLE handle, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    const ULONGLONG end = TickCount64() + timeoutMs;
     for (;;) {
         DWORD slice = 100;
         if (timeoutMs != INFINITE) {
-            const ULONGLONG now = GetTickCount64();
+            const ULONGLONG now = TickCount64();
             if (now >= end) return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
             slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, end - now));
         }
@@ -221,7 +222,7 @@ int StartScan() {
         g_itemsScanned = 0;
         g_currentItem.clear();
     }
-    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG started = TickCount64();
     Log(L"Variables and UI reset");
 
     MDR_HERE();
@@ -267,7 +268,7 @@ int StartScan() {
         return 1;
     }
 
-    const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - started) / 1000);
+    const int64_t elapsed = static_cast<int64_t>((TickCount64() - started) / 1000);
     const std::wstring took =
         FormatDuration(elapsed, Text(144), Text(145), Text(146), Text(147), Text(148), Text(149));
     Log(L"Scan took " + took);
