@@ -15,7 +15,6 @@
 #include "mdr/app/first_run_backup.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
-#include "mdr/core/os_version.h"
 #include "mdr/core/program_end.h"
 #include "common/resources.h"
 #include "mdr/core/settings.h"
@@ -173,7 +172,7 @@ void SaveSettingsAtExit() {
 
 int StartUp(MainWindowRunner runner) {
     MDR_HERE();
-    if (IsOlderThanWindows2000(OperatingSystemCode())) return Refuse(Refusal::OldWindows);
+    if (IsOlderThanFloor(RunningWindowsVersion())) return Refuse(Refusal::OldWindows);
 
     // Probing empty floppy and CD drives must not raise "no disk" dialogs.
     SetErrorMode(SEM_FAILCRITICALERRORS);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <string>
+#include <tuple>
 
 #include "mdr/core/crash_handler.h"
 #include "mdr/core/logging.h"
@@ -71,8 +72,15 @@ TEST(OsVersion, CodesFromVersionNumbers) {
 }
 
 TEST(StartupChecks, DecisionsAndRefusalsForSystemsTheTestMachineIsNot) {
-    EXPECT_TRUE(IsOlderThanWindows2000(40));
-    EXPECT_FALSE(IsOlderThanWindows2000(50));
+    // The floors: Windows XP SP3 (32-bit edition), XP x64 / Server 2003 SP1 (64-bit edition).
+    const DWORD xp3 = 0x05010300, ws03sp1 = 0x05020100;
+    EXPECT_EQ(NTDDI_VERSION, sizeof(void*) == 8 ? ws03sp1 : xp3);
+    // clang-format off
+    for (auto [version, floor, older] : {std::tuple<DWORD, DWORD, bool>{0x05000400, xp3, true},
+             {0x05010200, xp3, true}, {xp3, xp3, false}, {0x05020000, xp3, false}, {0x05020000, ws03sp1, true},
+             {0x05020200, ws03sp1, false}, {0x06000000, ws03sp1, false}, {0, xp3, false}})
+        // clang-format on
+        EXPECT_EQ(IsOlderThanFloor(version, floor), older) << std::hex << version;
     EXPECT_FALSE(IsSixtyFourBitSystem(false, PROCESSOR_ARCHITECTURE_AMD64));
     EXPECT_FALSE(IsSixtyFourBitSystem(true, PROCESSOR_ARCHITECTURE_INTEL));
     EXPECT_TRUE(IsSixtyFourBitSystem(true, PROCESSOR_ARCHITECTURE_AMD64));
@@ -88,17 +96,13 @@ TEST(StartupChecks, DecisionsAndRefusalsForSystemsTheTestMachineIsNot) {
         const wchar_t* title;
         UINT icon;
     };
-    for (const Case& c :
-         {Case{Refusal::OldWindows,
-               L"We are sorry, Veltrane Mendora was designed for Windows "
-               L"2000 and later operating systems.",
-               L"Compatibility problem", info},
-          {Refusal::NotAdministrator,
-           L"You need to run this program under an Administrator account!", L"Information", info},
-          {Refusal::NoDebugPrivilege,
-           L"Error increasing priviledges! Are you sure you are "
-           L"running the program under an Administrator account?",
-           nullptr, 0}}) {
+    for (const Case& c : {Case{Refusal::NotAdministrator,
+                               L"You need to run this program under an Administrator account!",
+                               L"Information", info},
+                          {Refusal::NoDebugPrivilege,
+                           L"Error increasing priviledges! Are you sure you are "
+                           L"running the program under an Administrator account?",
+                           nullptr, 0}}) {
         auto message = MessageFor(c.refusal);
         EXPECT_EQ(message.text, c.text);
         if (!c.title) continue;
