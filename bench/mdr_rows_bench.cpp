@@ -14,8 +14,10 @@
 #include <string>
 
 #include "tests/support/mdr_fixtures.h"
+#include "common/late_bound.h"
 
 using namespace mdr::driver;
+using mdr::TickCount64;
 
 namespace {
 
@@ -47,19 +49,19 @@ TEST_F(RowsBench, StaysResponsiveWhileAScanAddsThousandsOfRows) {
     Gadgets g = Start(L"-scan", config);
     ASSERT_TRUE(g.main && g.list && g.tree && g.status);
     ASSERT_TRUE(WaitUntil([&] { return Scanning(g) || ScanFinished(g); }, 20000));
-    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG started = TickCount64();
     ULONGLONG slowestPing = 0;
     ULONGLONG slowestResize = 0;
     int samples = 0;
     bool grow = true;
-    while (Scanning(g) && GetTickCount64() - started < 120000) {
-        ULONGLONG t = GetTickCount64();
+    while (Scanning(g) && TickCount64() - started < 120000) {
+        ULONGLONG t = TickCount64();
         ASSERT_TRUE(Send(g.main, WM_NULL, 0, 0, 10000).has_value()) << "the window hung";
-        slowestPing = std::max(slowestPing, GetTickCount64() - t);
-        t = GetTickCount64();
+        slowestPing = std::max(slowestPing, TickCount64() - t);
+        t = TickCount64();
         SetWindowPos(g.main, nullptr, 0, 0, grow ? 900 : 780, grow ? 640 : 580,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        slowestResize = std::max(slowestResize, GetTickCount64() - t);
+        slowestResize = std::max(slowestResize, TickCount64() - t);
         grow = !grow;
         ++samples;
         Sleep(20);
@@ -67,15 +69,15 @@ TEST_F(RowsBench, StaysResponsiveWhileAScanAddsThousandsOfRows) {
     ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000));
     std::printf("[ figure ] %d rows in %llu ms; over %d samples the slowest answer took %llu ms "
                 "and the slowest resize %llu ms\n",
-                ListViewCount(g.list), GetTickCount64() - started, samples, slowestPing,
+                ListViewCount(g.list), TickCount64() - started, samples, slowestPing,
                 slowestResize);
     // The same resizes once the scan is over, for comparison.
     ULONGLONG slowestIdleResize = 0;
     for (int i = 0; i < 10; ++i) {
-        const ULONGLONG t = GetTickCount64();
+        const ULONGLONG t = TickCount64();
         SetWindowPos(g.main, nullptr, 0, 0, grow ? 900 : 780, grow ? 640 : 580,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        slowestIdleResize = std::max(slowestIdleResize, GetTickCount64() - t);
+        slowestIdleResize = std::max(slowestIdleResize, TickCount64() - t);
         grow = !grow;
     }
     std::printf("[ figure ] the slowest of 10 resizes after the scan took %llu ms\n",

@@ -6,13 +6,15 @@
 #include <random>
 #include <unordered_set>
 
+#include "common/lock.h"
+
 namespace mdr {
 namespace {
 
 constexpr uint32_t kMaxRecordId = 99999999;
 
 struct IdPool {
-    std::mutex lock;
+    Mutex lock;
     std::unordered_set<uint32_t> inUse;
     std::mt19937 random{Seed()};
 
@@ -38,7 +40,7 @@ IdPool& Ids() {
 
 uint32_t NewRecordId() {
     IdPool& pool = Ids();
-    std::lock_guard<std::mutex> guard(pool.lock);
+    std::lock_guard<Mutex> guard(pool.lock);
     std::uniform_int_distribution<uint32_t> draw(1, kMaxRecordId);
     for (;;) {
         uint32_t id = draw(pool.random);
@@ -48,7 +50,7 @@ uint32_t NewRecordId() {
 
 void ReleaseRecordId(uint32_t id) {
     IdPool& pool = Ids();
-    std::lock_guard<std::mutex> guard(pool.lock);
+    std::lock_guard<Mutex> guard(pool.lock);
     pool.inUse.erase(id);
 }
 

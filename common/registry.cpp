@@ -10,6 +10,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 
 MDR_TRACE_MODULE(Registry);
 
@@ -438,7 +439,7 @@ std::wstring Wow32FilePath(std::wstring_view path, std::wstring_view systemFolde
 
 std::wstring Wow32FilePath(std::wstring_view path) {
     static const std::wstring system = FolderOf(GetSystemDirectoryW);
-    static const std::wstring wow64 = FolderOf(GetSystemWow64DirectoryW);
+    static const std::wstring wow64 = SystemWow64Folder();
     return Wow32FilePath(path, system, wow64);
 }
 

@@ -8,6 +8,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 
 MDR_TRACE_MODULE(Window);
 
@@ -166,10 +167,10 @@ void MessagePump::Drain() {
 }
 
 void MessagePump::Pause(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
+    const ULONGLONG end = TickCount64() + ms;
     for (;;) {
         Drain();
-        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG now = TickCount64();
         if (now >= end) return;
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
@@ -178,7 +179,7 @@ void MessagePump::Pause(DWORD ms) {
 
 WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how) {
     MDR_HERE();
-    const ULONGLONG end = GetTickCount64() + how.timeoutMs;
+    const ULONGLONG end = TickCount64() + how.timeoutMs;
     bool quitSeen = false;
     WPARAM quitCode = 0;
     WaitEnd result = WaitEnd::Signalled;
@@ -189,7 +190,7 @@ WaitEnd WaitDispatchingMessages(HANDLE handle, const MessageWait& how) {
         }
         DWORD slice = INFINITE;
         if (how.timeoutMs != INFINITE) {
-            const ULONGLONG now = GetTickCount64();
+            const ULONGLONG now = TickCount64();
             if (now >= end) {
                 result = WaitEnd::TimedOut;
                 break;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only when some are missing.
 set -eu
-packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix \
+packages="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-win32 \
 binutils-mingw-w64-x86-64 googletest icoutils tango-icon-theme \
 wine wine32:i386 wine64 python3 xvfb xauth x11-utils xdotool imagemagick clang-format \
 fp-utils libchm-bin nsis zip 7zip"

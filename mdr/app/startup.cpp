@@ -16,7 +16,6 @@
 #include "mdr/app/first_run_backup.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
-#include "mdr/core/os_version.h"
 #include "mdr/core/program_end.h"
 #include "common/resources.h"
 #include "mdr/core/settings.h"
@@ -26,6 +25,7 @@
 #include "common/debug_privilege.h"
 #include "common/handles.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_thread.h"
 #include "version.h"
@@ -101,12 +101,9 @@ int Refuse(Refusal refusal, std::wstring_view detail = {}) {
 
 bool IsSixtyFourBitWindows() {
     MDR_HERE();
-    using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    UniqueHmodule kernel(LoadLibraryW(L"Kernel32.dll"));
-    if (!kernel) return false;
-    // Through void*: FARPROC has no parameters, so a direct cast draws a warning.
-    auto getNativeSystemInfo = reinterpret_cast<NativeInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetNativeSystemInfo")));
+    static const LateBound<void(WINAPI*)(LPSYSTEM_INFO)> nativeSystemInfo(
+        L"kernel32.dll", "GetNativeSystemInfo", kWindowsXp);
+    const auto getNativeSystemInfo = nativeSystemInfo.get();
     SYSTEM_INFO info{};
     if (getNativeSystemInfo) getNativeSystemInfo(&info);
     return IsSixtyFourBitSystem(getNativeSystemInfo != nullptr, info.wProcessorArchitecture);
@@ -191,7 +188,7 @@ int StartUp(MainWindowRunner runner) {
                         L"C:\\Reports\\%COMPUTERNAME%.csv");
         return kReportUsage;
     }
-    if (IsOlderThanWindows2000(OperatingSystemCode())) return Refuse(Refusal::OldWindows);
+    if (IsOlderThanFloor(RunningWindowsVersion())) return Refuse(Refusal::OldWindows);
 
     // Probing empty floppy and CD drives must not raise "no disk" dialogs.
     SetErrorMode(SEM_FAILCRITICALERRORS);

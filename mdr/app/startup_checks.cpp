@@ -3,6 +3,7 @@
 #include "mdr/core/product.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "version.h"
 
 MDR_TRACE_MODULE(MDR);
 
@@ -11,8 +12,8 @@ namespace mdr {
 RefusalMessage MessageFor(Refusal refusal, std::wstring_view languagePath) {
     switch (refusal) {
     case Refusal::OldWindows:
-        return {L"We are sorry, Veltrane Mendora was designed for Windows 2000 and later operating "
-                L"systems.",
+        return {L"We are sorry, Veltrane Mendora was designed "
+                L"for " MDR_WINDOWS_FLOOR L" and later operating systems.",
                 L"Compatibility problem", MB_ICONINFORMATION};
     case Refusal::SkipMapMissing:
         return {L"'MDRSkipMap.dat' is empty/missing.", L"Error", MB_ICONERROR};
@@ -43,8 +44,8 @@ RefusalMessage MessageFor(Refusal refusal, std::wstring_view languagePath) {
     return {};
 }
 
-bool IsOlderThanWindows2000(int osCode) {
-    return osCode < 50;
+bool IsOlderThanFloor(DWORD version, DWORD floor) {
+    return version != 0 && version < floor;
 }
 
 bool IsSixtyFourBitSystem(bool haveNativeSystemInfo, WORD processorArchitecture) {

@@ -30,8 +30,9 @@ struct RefusalMessage {
 // languagePath is the CurrentLanguage text named by the LanguageFile refusal.
 RefusalMessage MessageFor(Refusal refusal, std::wstring_view languagePath = {});
 
-// Older than Windows 2000.
-bool IsOlderThanWindows2000(int osCode);
+// Older than the edition's Windows floor (cmake/floor.cmake): versions as NTDDI_VERSION writes
+// them (common/late_bound.h). A version that cannot be read (0) is not refused.
+bool IsOlderThanFloor(DWORD version, DWORD floor = NTDDI_VERSION);
 // GetNativeSystemInfo missing means a system that predates 64-bit Windows.
 bool IsSixtyFourBitSystem(bool haveNativeSystemInfo, WORD processorArchitecture);
 // The last error right after CreateMutexW for the single-instance mutex.

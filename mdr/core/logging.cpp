@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "mdr/core/settings.h"
+#include "common/lock.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
@@ -19,8 +20,8 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-std::mutex& LogLock() {
-    static std::mutex lock;
+Mutex& LogLock() {
+    static Mutex lock;
     return lock;
 }
 
@@ -56,7 +57,7 @@ std::wstring FormatLogLine(std::wstring_view text, int day, int month, int year,
 
 int BeginLogFile(const std::wstring& path, std::wstring_view header) {
     MDR_HERE();
-    std::lock_guard<std::mutex> hold(LogLock());
+    std::lock_guard<Mutex> hold(LogLock());
     UniqueFile file = OpenForAppend(path, OPEN_ALWAYS);
     if (!file) return -1;
     std::wstring block = L"\r\n<<< ";
@@ -73,7 +74,7 @@ int WriteLog(const std::wstring& path, std::wstring_view text) {
     std::string line = ToUtf8(
         FormatLogLine(text, now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, now.wSecond));
     line.append(kLineEnd);
-    std::lock_guard<std::mutex> hold(LogLock());
+    std::lock_guard<Mutex> hold(LogLock());
     // OPEN_EXISTING: only BeginLogFile creates the log, so a log deleted while the program runs
     // stays deleted.
     UniqueFile file = OpenForAppend(path, OPEN_EXISTING);

@@ -8,6 +8,7 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 #include "mdr/scan/scan_memo.h"
 
 MDR_TRACE_MODULE(Registry);
@@ -186,9 +187,7 @@ void InitScanEnginePaths() {
     if (windir.empty() || windir.back() != L'\\') windir += L'\\';
     p.windowsFolder = windir;
     p.systemFolder = windir + L"system32\\";
-    wchar_t wow64[MAX_PATH] = {};
-    const UINT wow64Length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
-    if (wow64Length > 0 && wow64Length < MAX_PATH) p.wow64Folder = std::wstring(wow64) + L"\\";
+    p.wow64Folder = SystemWow64Folder();
     p.driversFolder = windir + L"system32\\drivers\\";
     p.fontsFolder = SpecialFolder(CSIDL_FONTS);
     p.recentFolder = SpecialFolder(CSIDL_RECENT);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mdr/scan/scan_view.h"
+#include "common/lock.h"
 
 namespace mdr {
 
@@ -78,7 +79,7 @@ class HeadlessScanView : public ScanView {
     static bool ValidItem(int item) { return item >= 0 && item < kTreeItems; }
     void Note(std::wstring line); // caller holds lock_
 
-    mutable std::mutex lock_;
+    mutable Mutex lock_;
     TreeItem tree_[kTreeItems];
     bool savedChecks_[kTreeItems] = {};
     bool checkboxesVisible_ = true;

@@ -5,6 +5,7 @@
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
 #include "common/trace.h"
+#include "common/late_bound.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/scan_memo.h"
 #include "mdr/scan/scan_view.h"
@@ -96,12 +97,11 @@ AreaIcon FinalIcon(int item) {
 
 // Media-less removable drives must not bring up "insert a disk" boxes from the scan thread.
 void QuietCriticalErrors() {
-    using SetThreadErrorModeFn = BOOL(WINAPI*)(DWORD, LPDWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto set = kernel ? reinterpret_cast<SetThreadErrorModeFn>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadErrorMode")))
-                      : nullptr;
-    if (set) set(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
+    static const LateBound<BOOL(WINAPI*)(DWORD, LPDWORD)> setThreadErrorMode(
+        L"kernel32.dll", "SetThreadErrorMode", kWindows7);
+    // Before Windows 7 the process-wide mode set at start-up covers this thread too.
+    if (const auto set = setThreadErrorMode.get())
+        set(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
 }
 
 } // namespace

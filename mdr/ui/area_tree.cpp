@@ -61,7 +61,10 @@ bool FillAreaTree(const std::array<bool, 18>& ticks) {
         ui.treeIconIndex[i] = ImageList_AddIcon(ui.treeImages.get(), TableIcon(kAreaIcons[i]));
     const int rootImage = ImageList_AddIcon(ui.treeImages.get(), TableIcon(kRootIcon));
     TreeView_SetImageList(ui.tree, ui.treeImages.get(), TVSIL_NORMAL);
-    SendMessageW(ui.tree, TVM_SETEXTENDEDSTYLE, TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
+    // TVS_EX_DOUBLEBUFFER, newer than the floor's headers: Vista's trees draw without flicker,
+    // older ones ignore the message.
+    constexpr LPARAM kDoubleBuffer = 0x0004;
+    SendMessageW(ui.tree, TVM_SETEXTENDEDSTYLE, kDoubleBuffer, kDoubleBuffer);
     SetWindowLongW(ui.tree, GWL_STYLE, GetWindowLongW(ui.tree, GWL_STYLE) | TVS_CHECKBOXES);
 
     TVINSERTSTRUCTW ins{};

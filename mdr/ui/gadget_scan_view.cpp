@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/trace.h"
+#include "common/lock.h"
+#include "common/late_bound.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/ui/area_tree.h"
 #include "mdr/ui/main_ui.h"
@@ -55,7 +57,7 @@ class GadgetScanView final : public ScanView {
         Queue([=] { SendMessageW(Ui().progress, PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
     }
     int RowCount() override {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         return rows_;
     }
     void AddRow(const ResultRow& row) override {
@@ -96,22 +98,22 @@ class GadgetScanView final : public ScanView {
         MDR_HERE();
         std::vector<Change> batch;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             batch.swap(queue_);
             flushPosted_ = false;
         }
         if (batch.empty()) return;
-        const ULONGLONG deadline = GetTickCount64() + budgetMs;
+        const ULONGLONG deadline = TickCount64() + budgetMs;
         const bool many = batch.size() > 20;
         if (many) SendMessageW(Ui().list, WM_SETREDRAW, FALSE, 0);
         size_t done = 0;
         for (; done < batch.size(); ++done) {
-            if (budgetMs != INFINITE && done % 16 == 0 && done > 0 && GetTickCount64() >= deadline)
+            if (budgetMs != INFINITE && done % 16 == 0 && done > 0 && TickCount64() >= deadline)
                 break;
             Change& c = batch[done];
             c.apply();
             if (c.addedRows) {
-                std::lock_guard<std::mutex> lock(mutex_);
+                std::lock_guard<Mutex> lock(mutex_);
                 pendingRows_ -= c.addedRows;
             }
         }
@@ -120,7 +122,7 @@ class GadgetScanView final : public ScanView {
             InvalidateRect(Ui().list, nullptr, FALSE);
         }
         if (done < batch.size()) {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             // Older changes go first; nothing new is posted until the timer has run.
             queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin() + done),
                           std::make_move_iterator(batch.end()));
@@ -130,7 +132,7 @@ class GadgetScanView final : public ScanView {
     }
 
     void SyncRows() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         rows_ = ResultRowCount() + pendingRows_;
     }
 
@@ -151,7 +153,7 @@ class GadgetScanView final : public ScanView {
         bool post = false;
         bool full = false;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             queue_.push_back({std::move(apply), addedRows});
             rows_ += addedRows;
             pendingRows_ += addedRows;
@@ -162,12 +164,12 @@ class GadgetScanView final : public ScanView {
         if (full) {
             RunOnUiThread([] {}); // runs after a flush of everything queued
         } else if (post && !PostMessageW(Ui().window, kMsgFlushScanView, 0, 0)) {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             flushPosted_ = false;
         }
     }
 
-    std::mutex mutex_;
+    Mutex mutex_;
     std::vector<Change> queue_;
     bool flushPosted_ = false;
     int rows_ = 0;        // rows the scan sees: in the list plus queued

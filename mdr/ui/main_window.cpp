@@ -28,6 +28,7 @@
 #include "mdr/ui/results_list.h"
 #include "mdr/ui/scan_control.h"
 #include "common/splitter.h"
+#include "common/late_bound.h"
 #include "mdr/ui/tools_menu.h"
 #include "mdr/ui/ui_logic.h"
 #include "mdr/ui/ui_resources.h"
@@ -196,11 +197,11 @@ void OnTrayIcon(LPARAM lp) {
     case WM_CONTEXTMENU: {
         // After a balloon the icon speaks version 4, which reports one right click both ways:
         // answer whichever comes first.
-        if (GetTickCount64() - g_trayMenuClosed < 300) break;
+        if (TickCount64() - g_trayMenuClosed < 300) break;
         POINT pt;
         GetCursorPos(&pt);
         ShowPopupMenu(3, pt);
-        g_trayMenuClosed = GetTickCount64();
+        g_trayMenuClosed = TickCount64();
         break;
     }
     default:

@@ -9,10 +9,12 @@
 #include <optional>
 #include <utility>
 
+#include "common/lock.h"
 #include "common/handles.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
+#include "common/late_bound.h"
 
 MDR_TRACE_MODULE(Regedit);
 
@@ -46,7 +48,7 @@ constexpr int kMaxSiblings = 1000000;
 // made during a jump waits for it; a newer one replaces it (the user wants the row they chose
 // last). Never freed: the worker may still be using it while the process ends.
 struct JumpQueue {
-    std::mutex lock;
+    Mutex lock;
     std::optional<std::pair<std::wstring, std::wstring>> pending;
     bool running = false;
 };
@@ -106,10 +108,10 @@ HWND StartEditor() {
     if (!ShellExecuteExW(&info)) return nullptr;
     UniqueHandle process(info.hProcess);
     if (process) WaitForInputIdle(process.get(), kStartIdleMs);
-    const ULONGLONG end = GetTickCount64() + kWindowAppearMs;
+    const ULONGLONG end = TickCount64() + kWindowAppearMs;
     for (;;) {
         if (HWND editor = FindEditorWindow()) return editor;
-        if (GetTickCount64() >= end) return nullptr;
+        if (TickCount64() >= end) return nullptr;
         if (process && WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return nullptr;
         Sleep(50);
     }
@@ -273,7 +275,7 @@ DWORD WINAPI JumpThread(void*) {
         std::pair<std::wstring, std::wstring> request;
         {
             JumpQueue& queue = Queue();
-            std::lock_guard<std::mutex> hold(queue.lock);
+            std::lock_guard<Mutex> hold(queue.lock);
             if (!queue.pending) {
                 queue.running = false;
                 return 0;
@@ -395,7 +397,7 @@ void StartRegistryJump(const std::wstring& keyPath, const std::wstring& valueNam
     MDR_HERE();
     try {
         JumpQueue& queue = Queue();
-        std::lock_guard<std::mutex> hold(queue.lock);
+        std::lock_guard<Mutex> hold(queue.lock);
         queue.pending.emplace(keyPath, valueName);
         if (queue.running) return; // the running worker takes it next
         const UniqueHandle thread(CreateThread(nullptr, 0, JumpThread, nullptr, 0, nullptr));

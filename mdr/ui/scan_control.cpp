@@ -16,6 +16,7 @@
 #include "common/handles.h"
 #include "common/trace.h"
 #include "common/window.h"
+#include "common/late_bound.h"
 #include "mdr/scan/detected_errors.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_thread.h"
@@ -214,7 +215,7 @@ void WaitForScanEnd(const ScanThreads& threads) {
 // How the scan went, in the status bar (and the log); the progress bar goes back to 0 and a
 // window in the notification area shows the balloon when errors were found.
 void ShowScanOutcome(ULONGLONG started) {
-    const int64_t elapsed = static_cast<int64_t>((GetTickCount64() - started) / 1000);
+    const int64_t elapsed = static_cast<int64_t>((TickCount64() - started) / 1000);
     const std::wstring took =
         FormatDuration(elapsed, LangText(Text::Hour), LangText(Text::Hours), LangText(Text::Minute),
                        LangText(Text::Minutes), LangText(Text::Second), LangText(Text::Seconds));
@@ -302,7 +303,7 @@ int StartScan() {
     if (!MayDiscardUnfixedErrors()) return 0;
     DisableControls();
     ResetForScan();
-    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG started = TickCount64();
     WaitForScanEnd(StartScanThreads());
     if (Flags().quitRequested) {
         Log(L"Scan thread returned, we are quitting...");

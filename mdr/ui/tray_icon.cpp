@@ -54,7 +54,8 @@ int ShowBalloon(UINT iconId, HWND window, const std::wstring& title, const std::
                 UINT timeout, DWORD infoFlags) {
     MDR_HERE();
     NOTIFYICONDATAW nid = IconData(window, iconId);
-    nid.uVersion = NOTIFYICON_VERSION_4;
+    // NOTIFYICON_VERSION_4, newer than the floor's headers: older shells refuse it and keep theirs.
+    nid.uVersion = 4;
     Shell_NotifyIconW(NIM_SETVERSION, &nid);
     nid = IconData(window, iconId);
     nid.uFlags = NIF_INFO;

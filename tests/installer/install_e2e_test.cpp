@@ -148,17 +148,20 @@ TEST_F(InstallTest, SilentInstallRunsAndUninstallKeepsOnlyTheBackups) {
         EXPECT_FALSE(FolderExists(folder)) << Narrow(folder);
 }
 
+// On a Windows older than the floor the installer refuses and installs nothing.
+TEST_F(InstallTest, AWindowsOlderThanTheFloorIsRefused) {
+    const std::wstring setup = kSetup;
+    const WineVersion older(setup.substr(setup.find_last_of(L'\\') + 1), L"win2k");
+    DWORD code = 0;
+    ASSERT_TRUE(Launch(BuildDir() + kSetup, L"/S").WaitExit(60000, &code));
+    EXPECT_EQ(code, 2u) << "not aborted";
+    EXPECT_FALSE(FolderExists(kInstallDir));
+}
+
 // An upgrade goes where the earlier version is, not beside it into the default folder.
 TEST_F(InstallTest, AnUpgradeGoesWhereTheEarlierVersionWent) {
     const std::wstring location = kElsewhere.substr(0, kElsewhere.size() - 1);
-    mdr::UniqueHkey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0,
-                              KEY_SET_VALUE | kView, nullptr, key.put(), nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key.get(), L"InstallLocation", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(location.c_str()),
-                   static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
-    key.reset();
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", location); // kView's view
     RunSetup();
     EXPECT_TRUE(FileExists(kElsewhere + L"Plugins\\Tools\\Sevrid.exe"));
     EXPECT_FALSE(FolderExists(kInstallDir));

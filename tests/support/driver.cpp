@@ -1,4 +1,5 @@
 #include "tests/support/driver.h"
+#include "tests/support/registry_snapshot.h"
 #include <cstdlib>
 #include <cwctype>
 #include <functional>
@@ -348,6 +349,17 @@ std::wstring ReadStatusBarPart(HWND statusBar, int part) {
     if (!length || LOWORD(*length) >= kTextChars) return std::wstring();
     Send(statusBar, SB_GETTEXTW, part, remote.Address(kRecordSpace));
     return remote.ReadString(kRecordSpace, LOWORD(*length));
+}
+
+WineVersion::WineVersion(const std::wstring& exe, const wchar_t* version, const std::wstring& trace)
+    : key(L"Software\\Wine\\AppDefaults\\" + exe) {
+    SetString(HKEY_CURRENT_USER, key, L"Version", version);
+    if (!trace.empty()) SetEnvironmentVariableW(L"MDR_TRACE_LATE_BOUND", trace.c_str());
+}
+
+WineVersion::~WineVersion() {
+    SetEnvironmentVariableW(L"MDR_TRACE_LATE_BOUND", nullptr);
+    DeleteTree(HKEY_CURRENT_USER, key);
 }
 
 Process& DriverTest::LaunchMdr(const std::wstring& arguments, const std::wstring& distDir) {

@@ -11,6 +11,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 #include "common/handles.h"
+#include "common/late_bound.h"
 #include "tests/support/test_files.h"
 
 namespace mdr::driver {
@@ -148,13 +149,22 @@ void ClearClipboard();
 
 // Polls condition every 20 ms until it holds or timeoutMs has passed.
 template <typename F> bool WaitUntil(F condition, DWORD timeoutMs = kDefaultTimeout) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    const ULONGLONG end = TickCount64() + timeoutMs;
     for (;;) {
         if (condition()) return true;
-        if (GetTickCount64() >= end) return false;
+        if (TickCount64() >= end) return false;
         Sleep(20);
     }
 }
+
+// While it lives, Wine reports the Windows version named ("winxp", "win2k") to programs of that
+// file name (HKCU\Software\Wine\AppDefaults\<exe>\Version), and the programs started meanwhile
+// trace their late-bound lookups into the file trace (common/late_bound.h).
+struct WineVersion {
+    WineVersion(const std::wstring& exe, const wchar_t* version, const std::wstring& trace = L"");
+    ~WineVersion();
+    const std::wstring key;
+};
 
 // Base fixture for end-to-end tests: keeps the processes a test starts and ends those still
 // running at tear-down.

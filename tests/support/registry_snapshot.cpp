@@ -1,4 +1,5 @@
 #include "tests/support/registry_snapshot.h"
+#include <shlwapi.h>
 #include "tests/support/driver.h"
 #include "common/ini.h"
 #include "common/text.h"
@@ -19,7 +20,7 @@ Bytes Dword(DWORD value) {
 
 void SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
               const void* data, DWORD size) {
-    ASSERT_EQ(RegSetKeyValueW(root, key.c_str(), name.c_str(), type, data, size), ERROR_SUCCESS)
+    ASSERT_EQ(SHSetValueW(root, key.c_str(), name.c_str(), type, data, size), ERROR_SUCCESS)
         << ToUtf8(key) << " -> " << ToUtf8(name);
 }
 void SetRaw(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, Bytes data) {
@@ -36,11 +37,10 @@ void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWOR
     SetValue(root, key, name, REG_DWORD, &data, sizeof(data));
 }
 void DeleteValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    RegDeleteKeyValueW(root, key.c_str(), name.c_str());
+    SHDeleteValueW(root, key.c_str(), name.c_str());
 }
 void DeleteTree(HKEY root, const std::wstring& key) {
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
+    SHDeleteKeyW(root, key.c_str());
 }
 bool KeyExists(HKEY root, const std::wstring& key) {
     UniqueHkey k;

@@ -12,6 +12,7 @@
 #include "common/splitter.h"
 #include "common/trace.h"
 #include "common/resources.h"
+#include "common/late_bound.h"
 #include "resource_ids.h"
 #include "tools/frame/report_list.h"
 #include "tools/frame/tool_layout.h"
@@ -164,8 +165,7 @@ void ShowInFolder(const std::wstring& path) {
 }
 
 std::wstring ViewNote() {
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? L" (32-bit view)" : L"";
+    return RunsUnderWow64() ? L" (32-bit view)" : L"";
 }
 
 bool CheckAdministrator() {

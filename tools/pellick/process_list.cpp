@@ -12,6 +12,7 @@
 #include "common/icon_file.h"
 #include "common/export_text.h"
 #include "common/format.h"
+#include "common/late_bound.h"
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
@@ -66,6 +67,19 @@ std::wstring ImagePathOf(DWORD pid, HANDLE process) {
     return limited ? ProcessImagePath(limited.get()) : L"";
 }
 
+// The drives and the devices they are mounted on ("C:", "\Device\HarddiskVolume1").
+std::vector<std::pair<std::wstring, std::wstring>> DosDevices() {
+    std::vector<std::pair<std::wstring, std::wstring>> devices;
+    const DWORD drives = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        const wchar_t drive[] = {static_cast<wchar_t>(L'A' + i), L':', L'\0'};
+        wchar_t device[MAX_PATH] = {};
+        if ((drives >> i & 1) && QueryDosDeviceW(drive, device, MAX_PATH))
+            devices.emplace_back(drive, device);
+    }
+    return devices;
+}
+
 uint64_t CreationOf(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
@@ -116,6 +130,16 @@ std::wstring NormaliseProcessPath(std::wstring_view name, std::wstring_view wind
     return path;
 }
 
+std::wstring DrivePathOf(std::wstring_view devicePath,
+                         const std::vector<std::pair<std::wstring, std::wstring>>& devices) {
+    for (const auto& [drive, device] : devices) {
+        if (devicePath.size() > device.size() && devicePath[device.size()] == L'\\' &&
+            StartsWithNoCase(devicePath, device))
+            return drive + std::wstring(devicePath.substr(device.size()));
+    }
+    return std::wstring(devicePath);
+}
+
 std::wstring LongPathName(const std::wstring& path) {
     std::wstring result(MAX_PATH, L'\0');
     const DWORD length = GetLongPathNameW(path.c_str(), result.data(), MAX_PATH);
@@ -153,9 +177,18 @@ std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
 }
 
 std::wstring ProcessImagePath(HANDLE process) {
+    static const LateBound<BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD)> queryFullName(
+        L"kernel32.dll", "QueryFullProcessImageNameW", kWindowsVista);
     std::wstring name(1024, L'\0');
     DWORD length = 1024;
-    if (!QueryFullProcessImageNameW(process, 0, name.data(), &length) || length == 0) return L"";
+    if (const auto query = queryFullName.get()) {
+        if (!query(process, 0, name.data(), &length)) length = 0;
+    } else {
+        length = GetProcessImageFileNameW(process, name.data(), 1024);
+        name = DrivePathOf(std::wstring_view(name).substr(0, length), DosDevices());
+        length = length ? static_cast<DWORD>(name.size()) : 0;
+    }
+    if (length == 0) return L"";
     name.resize(length);
     return NormaliseProcessPath(name, WindowsFolder(), LongPathName);
 }

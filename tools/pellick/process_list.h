@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/handles.h"
@@ -38,6 +39,11 @@ struct ModuleRecord {
 // longForm knows one.
 std::wstring NormaliseProcessPath(std::wstring_view name, std::wstring_view windowsFolder,
                                   std::wstring (*longForm)(const std::wstring&) = nullptr);
+// A kernel device path ("\Device\HarddiskVolume1\x.exe") with its device put back as the drive
+// it is mounted as ("C:\x.exe"); devices: (drive, device) pairs as QueryDosDeviceW names them. A
+// path under none of them comes back as it is.
+std::wstring DrivePathOf(std::wstring_view devicePath,
+                         const std::vector<std::pair<std::wstring, std::wstring>>& devices);
 // The long form of a path, "" when there is none (GetLongPathNameW).
 std::wstring LongPathName(const std::wstring& path);
 // The MEM column: the working set in whole KB followed by "K" ("10240K").
@@ -58,7 +64,8 @@ std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bo
 uint64_t WorkingSetOf(DWORD pid);
 // The modules of a process without its own program file; the old records' ids are released.
 std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> old = {});
-// The normalised image path of a running process, "" when it cannot be opened or named.
+// The normalised image path of a running process, "" when it cannot be named (before Vista,
+// where QueryFullProcessImageNameW is missing: from GetProcessImageFileNameW's device path).
 std::wstring ProcessImagePath(HANDLE process);
 
 enum class KillOutcome {

@@ -8,6 +8,7 @@
 #include "common/record_ids.h"
 #include "common/registry.h"
 #include "common/text.h"
+#include "common/late_bound.h"
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
 #include "tools/frame/report_list.h"
@@ -66,21 +67,21 @@ std::optional<SERVICE_STATUS> WaitWhile(SC_HANDLE service, const ServiceWait& wa
     SERVICE_STATUS status{};
     if (!QueryServiceStatus(service, &status)) return std::nullopt;
     DWORD lastCheckPoint = status.dwCheckPoint;
-    const ULONGLONG startedAt = GetTickCount64();
+    const ULONGLONG startedAt = TickCount64();
     ULONGLONG progressAt = startedAt;
     while (keepWaiting(status.dwCurrentState)) {
-        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG now = TickCount64();
         if (now - progressAt >= wait.stall || now - startedAt >= wait.limit) break;
         const DWORD pause = std::clamp<DWORD>(status.dwWaitHint / 10, 100, 1000);
-        const ULONGLONG until = GetTickCount64() + pause;
-        while (GetTickCount64() < until) {
+        const ULONGLONG until = TickCount64() + pause;
+        while (TickCount64() < until) {
             if (wait.pump) wait.pump();
             Sleep(20);
         }
         if (!QueryServiceStatus(service, &status)) return std::nullopt;
         if (status.dwCheckPoint != lastCheckPoint) {
             lastCheckPoint = status.dwCheckPoint;
-            progressAt = GetTickCount64();
+            progressAt = TickCount64();
         }
     }
     return status;
@@ -115,9 +116,10 @@ std::wstring ResolveIndirectString(const std::wstring& text) {
     const std::wstring file = ExpandEnvironment(reference->file);
     if (file.empty()) return text;
     // As data only: a DLL named in the registry must not run its start-up code in this
-    // administrator's process.
+    // administrator's process. Windows before Vista refuses LOAD_LIBRARY_AS_IMAGE_RESOURCE.
     UniqueHmodule library(LoadLibraryExW(
         file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!library) library.reset(LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!library) return text;
     wchar_t buffer[256] = {};
     const int length = LoadStringW(library.get(), static_cast<UINT>(-reference->id), buffer, 256);

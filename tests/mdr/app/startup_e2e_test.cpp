@@ -193,6 +193,16 @@ TEST_F(StartupTest, LogHasRunHeaderAndDatedLines) {
     EXPECT_TRUE(LoadIni(ConfigPath()).HasKey(L"MDRWindow", L"ScanZonesState"));
 }
 
+// Under Wine made a Windows older than the edition's floor, MDR refuses, naming the floor (it
+// scans on the floor in the main window's tests).
+TEST_F(StartupTest, RefusesAWindowsOlderThanItsFloor) {
+    const WineVersion older(L"MDR.exe", L"win2k");
+    ExpectRefusal(LaunchMdr(),
+                  std::wstring(L"We are sorry, Veltrane Mendora was designed for ") +
+                      mdr::test::kFloorName + L" and later operating systems.",
+                  L"Compatibility problem", true);
+}
+
 // A Config.ini that cannot be read is kept aside with a message, never overwritten, and the
 // program runs on the defaults.
 TEST_F(StartupTest, HugeConfigIsSetAsideWithAMessageAndTheProgramRuns) {

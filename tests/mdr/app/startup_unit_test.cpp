@@ -4,7 +4,7 @@
 
 #include <windows.h>
 #include <string>
-#include <thread>
+#include <tuple>
 
 #include "mdr/core/crash_handler.h"
 #include "mdr/core/logging.h"
@@ -12,6 +12,7 @@
 #include "mdr/core/settings.h"
 #include "mdr/app/startup_checks.h"
 #include "common/debug_privilege.h"
+#include "common/handles.h"
 #include "common/text.h"
 #include "tests/support/test_files.h"
 
@@ -37,6 +38,12 @@ bool IsDatedLine(std::string_view line, std::string_view text) {
             return false;
     }
     return line.substr(24) == text;
+}
+
+DWORD WINAPI WriteBs(void* path) {
+    for (int i = 0; i < 200; ++i)
+        WriteLog(*static_cast<const std::wstring*>(path), L"bbbbbbbbbbbbbbbbbbbb");
+    return 0;
 }
 
 } // namespace
@@ -65,8 +72,15 @@ TEST(OsVersion, CodesFromVersionNumbers) {
 }
 
 TEST(StartupChecks, DecisionsAndRefusalsForSystemsTheTestMachineIsNot) {
-    EXPECT_TRUE(IsOlderThanWindows2000(40));
-    EXPECT_FALSE(IsOlderThanWindows2000(50));
+    // The floors: Windows XP SP3 (32-bit edition), XP x64 / Server 2003 SP1 (64-bit edition).
+    const DWORD xp3 = 0x05010300, ws03sp1 = 0x05020100;
+    EXPECT_EQ(NTDDI_VERSION, sizeof(void*) == 8 ? ws03sp1 : xp3);
+    // clang-format off
+    for (auto [version, floor, older] : {std::tuple<DWORD, DWORD, bool>{0x05000400, xp3, true},
+             {0x05010200, xp3, true}, {xp3, xp3, false}, {0x05020000, xp3, false}, {0x05020000, ws03sp1, true},
+             {0x05020200, ws03sp1, false}, {0x06000000, ws03sp1, false}, {0, xp3, false}})
+        // clang-format on
+        EXPECT_EQ(IsOlderThanFloor(version, floor), older) << std::hex << version;
     EXPECT_FALSE(IsSixtyFourBitSystem(false, PROCESSOR_ARCHITECTURE_AMD64));
     EXPECT_FALSE(IsSixtyFourBitSystem(true, PROCESSOR_ARCHITECTURE_INTEL));
     EXPECT_TRUE(IsSixtyFourBitSystem(true, PROCESSOR_ARCHITECTURE_AMD64));
@@ -82,17 +96,13 @@ TEST(StartupChecks, DecisionsAndRefusalsForSystemsTheTestMachineIsNot) {
         const wchar_t* title;
         UINT icon;
     };
-    for (const Case& c :
-         {Case{Refusal::OldWindows,
-               L"We are sorry, Veltrane Mendora was designed for Windows "
-               L"2000 and later operating systems.",
-               L"Compatibility problem", info},
-          {Refusal::NotAdministrator,
-           L"You need to run this program under an Administrator account!", L"Information", info},
-          {Refusal::NoDebugPrivilege,
-           L"Error increasing priviledges! Are you sure you are "
-           L"running the program under an Administrator account?",
-           nullptr, 0}}) {
+    for (const Case& c : {Case{Refusal::NotAdministrator,
+                               L"You need to run this program under an Administrator account!",
+                               L"Information", info},
+                          {Refusal::NoDebugPrivilege,
+                           L"Error increasing priviledges! Are you sure you are "
+                           L"running the program under an Administrator account?",
+                           nullptr, 0}}) {
         auto message = MessageFor(c.refusal);
         EXPECT_EQ(message.text, c.text);
         if (!c.title) continue;
@@ -181,13 +191,10 @@ TEST_F(LogFileTest, LogFollowsCreateLog) {
 
 TEST_F(LogFileTest, TwoThreadsWriteWholeLines) {
     ASSERT_EQ(BeginLogFile(path_, L"run"), 1);
-    auto write = [&](const wchar_t* text) {
-        for (int i = 0; i < 200; ++i)
-            WriteLog(path_, text);
-    };
-    std::thread a(write, L"aaaaaaaaaaaaaaaaaaaa"), b(write, L"bbbbbbbbbbbbbbbbbbbb");
-    a.join();
-    b.join();
+    const mdr::UniqueHandle b(CreateThread(nullptr, 0, WriteBs, (void*)&path_, 0, nullptr));
+    for (int i = 0; i < 200; ++i)
+        WriteLog(path_, L"aaaaaaaaaaaaaaaaaaaa");
+    ASSERT_EQ(WaitForSingleObject(b.get(), 30000), WAIT_OBJECT_0);
     auto lines = Split(FromUtf8(ReadFileBytes(path_)), L'\n');
     int as = 0, bs = 0;
     for (size_t i = 3; i + 1 < lines.size(); ++i) {

@@ -346,8 +346,8 @@ TEST_F(FixRun, AThirtyTwoBitTwinIsFixedAndRestoredByItsOwnPath) {
     if (sizeof(void*) == 4) GTEST_SKIP() << "the 32-bit edition walks one view";
     const std::wstring base = L"Software\\Wow6432Node\\MDRTestsFix";
     const std::wstring server = base + L"\\Class\\InprocServer32";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"", REG_SZ, L"C:\\gone\\w.dll",
-                              14 * sizeof(wchar_t)),
+    ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, server.c_str(), L"", REG_SZ, L"C:\\gone\\w.dll",
+                          14 * sizeof(wchar_t)),
               ERROR_SUCCESS);
     ScopeExit cleanUp([&] { SHDeleteKeyW(HKEY_LOCAL_MACHINE, base.c_str()); });
     mdr::test::RegTree before, after;

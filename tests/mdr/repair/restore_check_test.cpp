@@ -27,7 +27,7 @@ const std::wstring kBaseText = L"HKEY_CURRENT_USER\\" + kBase;
 
 void Plant(const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
            DWORD size) {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), type, data, size),
+    ASSERT_EQ(SHSetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), type, data, size),
               ERROR_SUCCESS);
 }
 

@@ -13,6 +13,8 @@
 #include "mdr/core/localization.h"
 #include "common/ini.h"
 #include "common/text.h"
+#include "common/late_bound.h"
+#include "tests/support/edition.h"
 #include "tests/support/mdr_fixtures.h"
 #include "mdr/ui/command_ids.h"
 #include "mdr/ui/main_ui.h"
@@ -90,7 +92,11 @@ class MainWindowTest : public MdrTest {
     }
 };
 
-TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
+// Run on the edition's Windows floor (as Wine reports it), where the fallbacks of what the floor
+// lacks run.
+TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntriesOnTheFloor) {
+    const TempFolder temp;
+    const WineVersion floor(L"MDR.exe", mdr::test::kWineFloor, temp / L"trace.txt");
     Gadgets g = Start(L"-scan");
     ASSERT_TRUE(g.main && g.list && g.tree && g.status);
     ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 60000))
@@ -100,6 +106,9 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntries) {
     const ListViewContent content = ReadListView(g.list);
     const auto planted = PlantedRows(content);
     ASSERT_EQ(planted.size(), static_cast<size_t>(kSharedDllCount + 2));
+    const std::string trace = ReadFileBytes(temp / L"trace.txt");
+    for (const char* line : {"MDR.exe: GetTickCount64: fallback", "SetThreadErrorMode: fallback"})
+        EXPECT_NE(trace.find(line), std::string::npos) << trace;
     // Tree order: drivers, shared DLLs, sounds.
     const ListViewRow& driver = planted[0];
     EXPECT_EQ(driver.cells,
@@ -201,10 +210,10 @@ TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
     PressButton(box->window, IDYES);
     // Closing a window takes Wine up to 2 s without a window manager: time from its going.
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); }, 5000));
-    const ULONGLONG answered = GetTickCount64();
+    const ULONGLONG answered = mdr::TickCount64();
     ASSERT_TRUE(WaitUntil([&] { return !Scanning(g); }, 10000));
     std::printf("[ figure ] scan ended %llu ms after the stop was confirmed\n",
-                GetTickCount64() - answered);
+                mdr::TickCount64() - answered);
     ASSERT_TRUE(WaitUntil([&] { return ScanCancelled(g); }, 5000))
         << Narrow(ReadStatusBarPart(g.status, 0));
 

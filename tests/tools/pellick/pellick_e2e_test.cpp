@@ -3,6 +3,7 @@
 // selected process, Kill, Kill and remove, the Run dialog and the export.
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include "tests/support/edition.h"
 #include "tests/support/tool_fixture.h"
 
 namespace mdr::driver {
@@ -120,6 +121,26 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
     EXPECT_LT(dll, text.find("\\msimg32.dll (MD5: ", at));
     EXPECT_LT(text.find("\\msimg32.dll (MD5: ", at), text.find(std::string(69, '-'), at));
     EXPECT_TRUE(text.ends_with("\r\nEnd of listing\r\n"));
+}
+
+// Under Wine made the edition's floor, where QueryFullProcessImageNameW is missing: a process
+// whose memory cannot be read yet (started suspended) is named from the kernel's device path.
+TEST_F(PellickTest, OnItsFloorAProcessNotYetReadableIsNamedFromItsDevicePath) {
+    const std::wstring exe = Helper(L"MDRTestPellickXp.exe");
+    const WineVersion floor(L"Pellick.exe", test::kWineFloor, temp_ / L"trace.txt");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, nullptr, &startup, &started));
+    const UniqueHandle process(started.hProcess), thread(started.hThread);
+    const ScopeExit end([&] { TerminateProcess(process.get(), 0); });
+    StartPellick();
+    ASSERT_TRUE(WaitForRow(started.dwProcessId, true));
+    EXPECT_EQ(ReadListView(list_).rows.at(size_t(PidRow(started.dwProcessId))).cells[0], exe);
+    EXPECT_NE(ReadFileBytes(temp_ / L"trace.txt")
+                  .find("Pellick.exe: QueryFullProcessImageNameW: fallback\r\n"),
+              std::string::npos);
 }
 
 TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {

@@ -28,6 +28,17 @@ TEST(ProcessTextTest, PathsAreNormalised) {
             << ToUtf8(name);
 }
 
+TEST(ProcessTextTest, DevicePathsGetTheirDrive) {
+    const std::vector<std::pair<std::wstring, std::wstring>> devices = {
+        {L"C:", L"\\Device\\HarddiskVolume1"}, {L"D:", L"\\Device\\HarddiskVolume10"}};
+    // clang-format off
+    for (const auto& [path, expected] : {std::pair{L"\\Device\\HarddiskVolume1\\a.exe", L"C:\\a.exe"},
+             {L"\\Device\\HarddiskVolume10\\b", L"D:\\b"}, {L"\\device\\harddiskvolume1\\c", L"C:\\c"},
+             {L"\\Device\\HarddiskVolume2\\d", L"\\Device\\HarddiskVolume2\\d"}, {L"\\??\\C:\\e", L"\\??\\C:\\e"}})
+        // clang-format on
+        EXPECT_EQ(DrivePathOf(path, devices), expected) << ToUtf8(path);
+}
+
 TEST(ProcessTextTest, MemoryAndPidTexts) {
     EXPECT_EQ(MemText(0), L"0K");
     EXPECT_EQ(MemText(1023), L"0K");

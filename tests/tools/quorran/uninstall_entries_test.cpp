@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include "common/text.h"
+#include "common/late_bound.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/driver.h"
 #include "tools/quorran/uninstall_entries.h"
@@ -180,9 +181,9 @@ TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
     const UninstallCommand msi = SplitUninstallString(
         L"MsiExec.exe /X{11111111-2222-3333-4444-555555555555} /qn", QuorranFolders().system);
     EXPECT_TRUE(IsExistingFile(msi.program)) << ToUtf8(msi.program);
-    const ULONGLONG deadline = GetTickCount64() + 60000;
+    const ULONGLONG deadline = TickCount64() + 60000;
     EXPECT_TRUE(RunUninstaller(msi, [&](HANDLE h) {
-        if (GetTickCount64() > deadline) throw std::runtime_error("msiexec did not end");
+        if (TickCount64() > deadline) throw std::runtime_error("msiexec did not end");
         WaitForSingleObject(h, 1000);
     }));
 }

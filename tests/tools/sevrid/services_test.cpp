@@ -2,6 +2,7 @@
 // as data only, and the bounded waits against the real service control manager.
 #include "tests/tools/sevrid/planted_service.h"
 #include "common/text.h"
+#include "common/late_bound.h"
 #include "tools/sevrid/services.h"
 
 namespace mdr {
@@ -53,11 +54,11 @@ TEST(ServiceControl, WaitsEndWithinTheirBound) {
     // One whose check point stands still, and one that moves it on but never arrives.
     for (const wchar_t* mode : {L"stuckstart", L"busystart"}) {
         test::PlantedService stuck(L"MDRTestSvcStuck", L"MDR test stuck", mode);
-        const ULONGLONG start = GetTickCount64();
+        const ULONGLONG start = TickCount64();
         const ServiceResult started = StartServiceByName(L"MDRTestSvcStuck", wait);
         EXPECT_FALSE(started.ok) << ToUtf8(mode);
         EXPECT_EQ(started.error, static_cast<DWORD>(ERROR_SERVICE_REQUEST_TIMEOUT));
-        EXPECT_LT(GetTickCount64() - start, 20000u) << "the wait has no bound: " << ToUtf8(mode);
+        EXPECT_LT(TickCount64() - start, 20000u) << "the wait has no bound: " << ToUtf8(mode);
     }
     test::PlantedService refusing(L"MDRTestSvcRefuse", L"MDR test refusing", L"refusestop");
     refusing.Start();
