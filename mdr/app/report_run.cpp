@@ -5,6 +5,7 @@
 #include "common/export_text.h"
 #include "common/handles.h"
 #include "common/text.h"
+#include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
 #include "mdr/core/settings.h"
@@ -123,6 +124,7 @@ int RunReport(const std::wstring& file) {
     SetSkipRemovable(Settings().SkipRemovable);
     ClearRecords();
     SetErrorsFound(0);
+    LoadFixJournal(Paths().settingsFolder + kFixJournalFile);
     SetScanView(&view);
     InterlockedExchange(&g_reportRunning, 1);
     ScanThread();

@@ -32,8 +32,8 @@ RunFlags& Flags() {
 
 namespace {
 
-constexpr wchar_t kColumnWidthKeys[5][13] = {L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2",
-                                             L"ColumnWidth3", L"ColumnWidth4"};
+constexpr wchar_t kColumnWidthKeys[6][13] = {L"ColumnWidth0", L"ColumnWidth1", L"ColumnWidth2",
+                                             L"ColumnWidth3", L"ColumnWidth4", L"ColumnWidth5"};
 
 int ReadInt(const IniFile& ini, const wchar_t* group, const wchar_t* key, int current) {
     return ParseInt(ini.GetString(group, key, std::to_wstring(current)));
@@ -81,7 +81,7 @@ void WriteWindowGroup(IniFile& ini, const AppSettings& s, bool includePosition) 
         ini.SetInt(kWindowGroup, L"MainWinHeight", s.MainWinHeight);
         ini.SetInt(kWindowGroup, L"MainWinState", s.MainWinState);
     }
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         ini.SetInt(kWindowGroup, kColumnWidthKeys[i], s.ColumnWidth[i]);
     ini.SetInt(kWindowGroup, L"SplitterWidth", s.SplitterWidth);
     ini.Set(kWindowGroup, L"ScanZonesState", s.ScanZonesState);
@@ -124,7 +124,7 @@ void ReadSettings(const IniFile& ini, AppSettings& s) {
     s.MainWinWidth = ReadInt(ini, kWindowGroup, L"MainWinWidth", s.MainWinWidth);
     s.MainWinHeight = ReadInt(ini, kWindowGroup, L"MainWinHeight", s.MainWinHeight);
     s.MainWinState = ReadInt(ini, kWindowGroup, L"MainWinState", s.MainWinState);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         s.ColumnWidth[i] = ReadInt(ini, kWindowGroup, kColumnWidthKeys[i], s.ColumnWidth[i]);
     s.SplitterWidth = ReadInt(ini, kWindowGroup, L"SplitterWidth", s.SplitterWidth);
     s.ScanZonesState = ini.GetString(kWindowGroup, L"ScanZonesState", s.ScanZonesState);

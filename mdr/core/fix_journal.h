@@ -14,6 +14,7 @@
 namespace mdr {
 
 inline constexpr size_t kMostJournalEntries = 5000;
+inline constexpr wchar_t kFixJournalFile[] = L"FixJournal.txt"; // in the settings folder
 
 struct JournalEntry {
     uint32_t root = 0;

@@ -24,7 +24,7 @@ struct AppSettings {
     int MainWinWidth = 690;
     int MainWinHeight = 470;
     int MainWinState = 0; // 16777216 = maximized
-    int ColumnWidth[5] = {170, 300, 100, 300, 100};
+    int ColumnWidth[6] = {170, 300, 100, 300, 100, 150};
     int SplitterWidth = 200;
     std::wstring ScanZonesState = L"1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1";
 };

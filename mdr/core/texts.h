@@ -284,7 +284,10 @@
     X(FixPreviewKeyAtLeast, 270) \
     X(FixPreviewExact, 271) \
     X(FixPreviewInexact, 272) \
-    X(FixPreviewGone, 273)
+    X(FixPreviewGone, 273) \
+    X(ReturnedColumn, 274) \
+    X(ReturnedCell, 275) \
+    X(ReturnedExplained, 276)
 // clang-format on
 
 namespace mdr {

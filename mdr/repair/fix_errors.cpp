@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
 #include "mdr/core/settings.h"
@@ -58,6 +59,15 @@ constexpr wchar_t kInexactQuestion[] =
     L"the other selected errors are fixed.";
 
 bool g_fixRunning = false;
+
+// Today as the journal of fixes writes it, "2026-12-07".
+std::wstring TodayText() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    wchar_t text[16];
+    swprintf(text, 16, L"%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
+    return text;
+}
 
 std::wstring Num(uint64_t n) {
     return std::to_wstring(n);
@@ -370,6 +380,7 @@ struct FixRun {
     bool removeInexact = false;
     uint64_t fixed = 0;
     std::vector<std::wstring> refused; // the records that named a container, as key texts
+    std::vector<JournalEntry> journal; // what was removed, for the journal of fixes
 };
 
 // Asks whether to fix at all and takes the checked rows; false when there is nothing to do.
@@ -530,6 +541,8 @@ void DeleteRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
             } else if (!allowed[row]) {
                 Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
             } else if (Delete(*record, window, measureWindow, run.refused)) {
+                run.journal.push_back({record->root, record->keyPath, record->valueName,
+                                       record->areaIndex, TodayText(), record->entryType == 1});
                 Forget(run.view, row, record);
                 ++run.fixed;
             }
@@ -537,6 +550,10 @@ void DeleteRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
         window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
         pump.Pause(kRowPauseMs);
     }
+    // A later scan tells what comes back from what is new.
+    if (!run.journal.empty() && !Paths().settingsFolder.empty() &&
+        !AppendToJournal(Paths().settingsFolder + kFixJournalFile, run.journal))
+        Log(L"The journal of fixes could not be written");
 }
 
 // The main window's details, status and area labels after the fix, the counts, and the

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
 #include "mdr/core/settings.h"
@@ -60,6 +61,9 @@ ResultRow RowOf(const DetectedError& e) {
     shown.columns[2] = e.valueName.empty() ? std::wstring(L"(Default)") : e.valueName;
     shown.columns[3] = e.valueData.empty() ? LangText(Text::EmptyData) : e.valueData;
     shown.columns[4] = e.category;
+    if (!e.fixedBefore.empty())
+        shown.columns[5] =
+            ReplacePlaceholder(LangText(Text::ReturnedCell), L"$DATE$", e.fixedBefore);
     shown.image = e.safety == 1 ? kSafeIcon : kUnsafeIcon;
     shown.id = e.id;
     return shown;
@@ -159,7 +163,9 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
                                .description = description,
                                .safety = safety,
                                .entryType = entryType,
-                               .id = NewRecordId()};
+                               .id = NewRecordId(),
+                               .fixedBefore =
+                                   FixedBefore(root, keyPath, valueName, entryType == 1)};
     Records().push_back(record);
     const ResultRow shown = RowOf(record);
     LogError(record, shown);
@@ -172,7 +178,8 @@ int ReportDetectedError(RootKey root, const std::wstring& keyPath, const std::ws
         view->ShowDetails(record.description);
         view->SelectRow(row);
     }
-    TickAsSettingsSay(*view, row, safety);
+    // An entry that came back after a fix is never ticked: a program re-creates it.
+    if (record.fixedBefore.empty()) TickAsSettingsSay(*view, row, safety);
     return 1;
 }
 

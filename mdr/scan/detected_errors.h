@@ -21,6 +21,7 @@ struct DetectedError {
     int safety = 0;    // 1 safe, 0 unsafe
     int entryType = 0; // 0 remove the key, 1 remove the value
     uint32_t id = 0;
+    std::wstring fixedBefore; // the date of an earlier fix of this entry, "" for none
 };
 
 std::vector<DetectedError>& Records();

@@ -53,12 +53,12 @@ std::wstring JsonString(std::wstring_view text) {
 }
 
 std::string FindingsCsv(const std::vector<DetectedError>& findings, const ReportContext& context) {
-    std::wstring text = L"Computer,Area,Key,Value,Data,Safety,Reason\r\n";
+    std::wstring text = L"Computer,Area,Key,Value,Data,Safety,Reason,Returned after fix\r\n";
     for (const DetectedError& e : findings) {
         for (const std::wstring& field : {context.computer, AreaOf(e, context), KeyOf(e),
                                           e.valueName, e.valueData, SafetyOf(e, context)})
             text += CsvField(field) + L",";
-        text += CsvField(e.description) + L"\r\n";
+        text += CsvField(e.description) + L"," + CsvField(e.fixedBefore) + L"\r\n";
     }
     return "\xEF\xBB\xBF" + ToUtf8(text);
 }
@@ -81,7 +81,7 @@ std::string FindingsJson(const std::vector<DetectedError>& findings, const Repor
                 JsonString(KeyOf(e)) + L", \"value\": " + JsonString(e.valueName) +
                 L", \"data\": " + JsonString(e.valueData) + L", \"safety\": " +
                 JsonString(SafetyOf(e, context)) + L", \"reason\": " + JsonString(e.description) +
-                L"}";
+                L", \"returnedAfterFix\": " + JsonString(e.fixedBefore) + L"}";
     }
     return ToUtf8(text + L"]}\r\n");
 }

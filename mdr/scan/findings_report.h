@@ -1,5 +1,6 @@
 // The findings of a scan as a file an administrator collects from many machines: CSV (RFC 4180,
-// UTF-8 with BOM, one row per finding) or JSON (one object: computer, date, version, the counts
+// UTF-8 with BOM, one row per finding, the last field the date of an earlier fix when the finding
+// came back after it) or JSON (one object: computer, date, version, the counts
 // per area and the findings). The texts only; writing the file is the caller's.
 #pragma once
 

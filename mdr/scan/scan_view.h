@@ -11,10 +11,13 @@ namespace mdr {
 
 enum class AreaIcon { Normal, Scanning, ErrorsFound };
 
+inline constexpr int kResultColumns = 6;
+
 struct ResultRow {
-    std::wstring columns[5]; // root name, key path, shown value, shown data, category
-    int image = 0;           // icon-table index (7 safe, 8 unsafe)
-    uint32_t id = 0;         // record identifier, the row's item data
+    // Root name, key path, shown value, shown data, category, "Returned after fix (date)".
+    std::wstring columns[kResultColumns];
+    int image = 0;   // icon-table index (7 safe, 8 unsafe)
+    uint32_t id = 0; // record identifier, the row's item data
 };
 
 class ScanView {

@@ -152,6 +152,7 @@ ExportLabels ExportLabelsFromLanguage() {
     l.safe = LangText(Text::Safe);
     l.unsafe = LangText(Text::Unsafe);
     l.totalErrors = LangText(Text::ExportTotalErrors);
+    l.returned = LangText(Text::ReturnedColumn);
     return l;
 }
 
@@ -182,6 +183,8 @@ std::wstring ExportRecordText(const ExportLabels& labels, const DetectedError& r
                       (record.valueData.empty() ? L"n/a" : OneLine(record.valueData)));
     AddLine(text, labels.category + L" " + OneLine(record.category));
     AddLine(text, labels.safety + L" " + (record.safety == 1 ? labels.safe : labels.unsafe));
+    // Only an entry that came back after a fix says so; the others keep their nine lines.
+    if (!record.fixedBefore.empty()) AddLine(text, labels.returned + L": " + record.fixedBefore);
     AddLine(text, L"");
     AddLine(text, ExportSeparator());
     AddLine(text, L"");

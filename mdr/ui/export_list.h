@@ -23,6 +23,7 @@ struct ExportLabels {
     std::wstring safe;        // Text::Safe
     std::wstring unsafe;      // Text::Unsafe
     std::wstring totalErrors; // Text::ExportTotalErrors, holding "$TOTALDETECTEDERRORS$"
+    std::wstring returned;    // Text::ReturnedColumn
 };
 ExportLabels ExportLabelsFromLanguage();
 

@@ -468,7 +468,7 @@ void StoreWindowState() {
         s.MainWinHeight = innerHeight;
         s.MainWinState = IsZoomed(ui.window) ? kMaximizedState : 0;
     }
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < kResultColumns; ++c)
         s.ColumnWidth[c] = ListView_GetColumnWidth(ui.list, c);
     s.SplitterWidth = GetSplitterPosition(ui.treeSplitter);
     s.ScanZonesState = FormatScanZones(AreaTicks());

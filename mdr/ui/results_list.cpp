@@ -27,8 +27,9 @@ namespace mdr {
 namespace {
 
 constexpr wchar_t kNoErrorSelected[] = L"No error selected...";
-constexpr Text kColumnTitles[5] = {Text::RootKeyColumn, Text::SubkeyLabel, Text::Value,
-                                   Text::DataColumn, Text::CategoryColumn};
+constexpr Text kColumnTitles[kResultColumns] = {Text::RootKeyColumn,  Text::SubkeyLabel,
+                                                Text::Value,          Text::DataColumn,
+                                                Text::CategoryColumn, Text::ReturnedColumn};
 
 std::unordered_map<uint32_t, COLORREF> g_rowColors;
 std::unordered_map<uint32_t, std::wstring> g_descriptions; // rows added by the running scan
@@ -141,8 +142,15 @@ void ShowSelectedDetails() {
         return;
     }
     // What the fix of this row will delete, counted now: the registry may have changed since.
-    if (const DetectedError* e = FindRecord(id))
-        SetDetailsText(e->description + L"\r\n\r\n" + FixPreviewText(PreviewFix(*e), e->valueName));
+    if (const DetectedError* e = FindRecord(id)) {
+        const std::wstring returned =
+            e->fixedBefore.empty()
+                ? std::wstring()
+                : L"\r\n\r\n" + ReplacePlaceholder(LangText(Text::ReturnedExplained), L"$DATE$",
+                                                   e->fixedBefore);
+        SetDetailsText(e->description + returned + L"\r\n\r\n" +
+                       FixPreviewText(PreviewFix(*e), e->valueName));
+    }
 }
 
 void SelectAllErrors() {
@@ -235,7 +243,8 @@ HWND CreateResultsList(HWND parent) {
         GetModuleHandleW(nullptr), nullptr);
     if (!list) return nullptr;
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
-                                                LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+                                                LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP |
+                                                LVS_EX_INFOTIP);
     // Column 0 comes with the gadget, columns 1 to 4 when it is configured.
     std::wstring title = LangText(kColumnTitles[0]);
     LVCOLUMNW col{};
@@ -258,7 +267,7 @@ void AddResultColumns() {
     MDR_HERE();
     HWND list = List();
     ListView_SetExtendedListViewStyleEx(list, LVS_EX_TWOCLICKACTIVATE, LVS_EX_TWOCLICKACTIVATE);
-    for (int c = 1; c < 5; ++c) {
+    for (int c = 1; c < kResultColumns; ++c) {
         std::wstring title = LangText(kColumnTitles[c]);
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -290,7 +299,7 @@ void AppendResultRow(const ResultRow& row, const std::wstring& description) {
     item.lParam = static_cast<LPARAM>(row.id);
     const int index = ListView_InsertItem(list, &item);
     if (index < 0) return;
-    for (int c = 1; c < 5; ++c) {
+    for (int c = 1; c < kResultColumns; ++c) {
         std::wstring cell = row.columns[c];
         ListView_SetItemText(list, index, c, cell.data());
     }
@@ -335,6 +344,17 @@ bool OnResultsListNotify(NMHDR* hdr, LRESULT* result) {
         }
         *result = CDRF_DODEFAULT;
         return true;
+    }
+    case LVN_GETINFOTIPW: {
+        // A row that came back after a fix says what brings it back.
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
+        const DetectedError* e = Ui().scanning ? nullptr : FindRecord(ResultRowId(tip->iItem));
+        if (e && !e->fixedBefore.empty() && tip->pszText && tip->cchTextMax > 0) {
+            const std::wstring text =
+                ReplacePlaceholder(LangText(Text::ReturnedExplained), L"$DATE$", e->fixedBefore);
+            lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        }
+        return false;
     }
     case LVN_ITEMCHANGED: {
         auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 
+#include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
 #include "mdr/core/logging.h"
 #include "mdr/core/settings.h"
@@ -145,6 +146,7 @@ void EnableControls() {
 void ResetForScan() {
     MDR_HERE();
     Log(L"Resetting variables and UI");
+    if (!Paths().settingsFolder.empty()) LoadFixJournal(Paths().settingsFolder + kFixJournalFile);
     Ui().fixedCount = 0;
     SetStatusText(0, LangText(Text::ScanningStatus));
     SetStatusText(1, ItemsScannedText(0));

@@ -140,6 +140,7 @@ void MdrTest::SetUp() {
     hadConfig_ = FileExists(ConfigPath());
     if (hadConfig_) savedConfig_ = ReadFileBytes(ConfigPath());
     DeleteFileW(LogPath().c_str());
+    DeleteFileW((SettingsDir() + L"FixJournal.txt").c_str()); // no test sees another's fixes
 }
 
 void MdrTest::TearDown() {
@@ -153,6 +154,7 @@ void MdrTest::TearDown() {
     else
         DeleteFileW(ConfigPath().c_str());
     DeleteFileW(LogPath().c_str());
+    DeleteFileW((SettingsDir() + L"FixJournal.txt").c_str());
 }
 
 Gadgets MdrTest::StartMain(const std::wstring& arguments, const std::wstring& distDir,

@@ -28,7 +28,7 @@ with tempfile.TemporaryDirectory() as work:
     if sum(document["areas"].values()) != len(document["findings"]) or len(document["areas"]) != 18:
         failures.append("the counts per area do not add up to the findings")
     for finding in document["findings"]:
-        if set(finding) != {"area", "key", "value", "data", "safety", "reason"}:
+        if set(finding) != {"area", "key", "value", "data", "safety", "reason", "returnedAfterFix"}:
             failures.append(f"finding with fields {sorted(finding)}")
     if not document["computer"] or not document["version"].count("."):
         failures.append("no computer name or version")

@@ -16,7 +16,7 @@ const wchar_t kNewConfigText[] =
     L"CurrentLanguage=Localization\\English.ini\r\n\r\n"
     L"[MDRWindow]\r\nMainWinX=295\r\nMainWinY=277\r\nMainWinWidth=690\r\nMainWinHeight=470\r\n"
     L"MainWinState=0\r\nColumnWidth0=170\r\nColumnWidth1=300\r\nColumnWidth2=100\r\n"
-    L"ColumnWidth3=300\r\nColumnWidth4=100\r\nSplitterWidth=200\r\n"
+    L"ColumnWidth3=300\r\nColumnWidth4=100\r\nColumnWidth5=150\r\nSplitterWidth=200\r\n"
     L"ScanZonesState=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n\r\n"
     L"[MDRExceptions]\r\n";
 

@@ -126,9 +126,22 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
               L"C:\\MdrFixTestMissing\\s.exe");
 
     // Every checked row was fixed: a new scan does not ask about unfixed errors, even with
-    // unchecked rows left in the list.
+    // unchecked rows left in the list. What the backup brought back is found again, marked as
+    // returned after its fix and never ticked; what was never fixed is not marked.
     PostCommand(g.main, mdr::kCmdStartScan);
     EXPECT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000))
         << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+    const ListViewContent again = ReadListView(g.list);
+    const int back = RowOf(again, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
+    const int never = RowOf(again, kServer2, L"(Default)", L"HKEY_CURRENT_USER");
+    ASSERT_GE(back, 0);
+    ASSERT_GE(never, 0);
+    EXPECT_EQ(again.rows[back].cells[5], L"Returned after fix (" + std::wstring(date) + L")");
+    EXPECT_FALSE(again.rows[back].checked);
+    EXPECT_EQ(again.rows[never].cells[5], L"");
     Exit(g);
 }

@@ -134,17 +134,19 @@ TEST(FindingsReport, CsvAndJsonHoldAnyText) {
 
     DetectedError e;
     e.root = kHklm, e.keyPath = L"Software\\A,B", e.valueName = L"v", e.valueData = L"say \"x\"";
-    e.areaIndex = 1, e.safety = 1, e.description = L"gone";
+    e.areaIndex = 1, e.safety = 1, e.description = L"gone", e.fixedBefore = L"2026-12-01";
     const ReportContext context{
         L"PC1", L"2026-12-07T18:20:00", L"1.0.0.1", {L"COM", L"Paths"}, {L"Unsafe", L"Safe"}};
     EXPECT_EQ(FindingsCsv({e}, context),
               "\xEF\xBB\xBF"
-              "Computer,Area,Key,Value,Data,Safety,Reason\r\n"
-              "PC1,Paths,\"HKEY_LOCAL_MACHINE\\Software\\A,B\",v,\"say \"\"x\"\"\",Safe,gone\r\n");
+              "Computer,Area,Key,Value,Data,Safety,Reason,Returned after fix\r\n"
+              "PC1,Paths,\"HKEY_LOCAL_MACHINE\\Software\\A,B\",v,\"say "
+              "\"\"x\"\"\",Safe,gone,2026-12-01\r\n");
     EXPECT_EQ(
         FindingsJson({e}, context),
         "{\"computer\": \"PC1\", \"date\": \"2026-12-07T18:20:00\", \"version\": \"1.0.0.1\", "
         "\"areas\": {\"COM\": 0, \"Paths\": 1}, \"findings\": [\r\n  {\"area\": \"Paths\", "
         "\"key\": \"HKEY_LOCAL_MACHINE\\\\Software\\\\A,B\", \"value\": \"v\", \"data\": "
-        "\"say \\\"x\\\"\", \"safety\": \"Safe\", \"reason\": \"gone\"}]}\r\n");
+        "\"say \\\"x\\\"\", \"safety\": \"Safe\", \"reason\": \"gone\", \"returnedAfterFix\": "
+        "\"2026-12-01\"}]}\r\n");
 }

@@ -17,10 +17,16 @@ using mdr::ExportLabels;
 
 const std::wstring kSeparator(69, L'-');
 
-const ExportLabels kLabels{
-    L"Root key:",   L"Subkey:",   L"Value name:",
-    L"Value data:", L"Category:", L"Safety:",
-    L"Safe",        L"Unsafe",    L"Total detected errors: $totalDetectedErrors$"};
+const ExportLabels kLabels{L"Root key:",
+                           L"Subkey:",
+                           L"Value name:",
+                           L"Value data:",
+                           L"Category:",
+                           L"Safety:",
+                           L"Safe",
+                           L"Unsafe",
+                           L"Total detected errors: $totalDetectedErrors$",
+                           L"Returned after fix"};
 
 DetectedError Record(mdr::RootKey root, std::wstring key, std::wstring name, std::wstring data,
                      std::wstring category, int safety) {

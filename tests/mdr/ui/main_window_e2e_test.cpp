@@ -111,15 +111,15 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntriesOnTheFloor) {
         EXPECT_NE(trace.find(line), std::string::npos) << trace;
     // Tree order: drivers, shared DLLs, sounds.
     const ListViewRow& driver = planted[0];
-    EXPECT_EQ(driver.cells,
-              (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE", kDriversKey, kDriverValue,
-                                         std::wstring(kMissingFolder) + kDriverValue, L"Drivers"}));
+    EXPECT_EQ(driver.cells, (std::vector<std::wstring>{
+                                L"HKEY_LOCAL_MACHINE", kDriversKey, kDriverValue,
+                                std::wstring(kMissingFolder) + kDriverValue, L"Drivers", L""}));
     EXPECT_FALSE(driver.checked) << "unsafe rows are not pre-checked with SelectItems 0";
     EXPECT_TRUE(planted[1].checked) << "safe rows are pre-checked";
     const ListViewRow& sound = planted.back();
-    EXPECT_EQ(sound.cells,
-              (std::vector<std::wstring>{L"HKEY_CURRENT_USER", kSoundKey, L"(Default)",
-                                         std::wstring(kMissingFolder) + L"ding.wav", L"Sounds"}));
+    EXPECT_EQ(sound.cells, (std::vector<std::wstring>{L"HKEY_CURRENT_USER", kSoundKey, L"(Default)",
+                                                      std::wstring(kMissingFolder) + L"ding.wav",
+                                                      L"Sounds", L""}));
     EXPECT_FALSE(sound.checked);
 
     // The first error is selected and its description shown; the planted driver's says what
@@ -158,14 +158,14 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntriesOnTheFloor) {
     Exit(g);
 
     // The unattended report of the same machine: no window at any time, the same findings.
-    TempFolder temp;
+    TempFolder reports;
     for (const wchar_t* name : {L"r.csv", L"r.json", L"r.txt"}) {
-        Process report = StartMdr(L"-report \"" + temp / name + L"\"");
+        Process report = StartMdr(L"-report \"" + reports / name + L"\"");
         DWORD code = 99;
         while (!report.WaitExit(20, &code))
             ASSERT_TRUE(TopLevelWindows(report.Pid(), WindowQuery{L"", L"", false}).empty());
         EXPECT_EQ(code, 1u) << "findings written";
-        const std::string bytes = ReadFileBytes(temp / name);
+        const std::string bytes = ReadFileBytes(reports / name);
         for (const std::wstring& key : {std::wstring(kDriverValue), std::wstring(L"shared1.dll")})
             EXPECT_NE(bytes.find(Narrow(key)), std::string::npos) << Narrow(key);
         if (std::wstring(name) == L"r.csv") {
@@ -175,7 +175,7 @@ TEST_F(MainWindowTest, ScanFromTheCommandLineListsThePlantedEntriesOnTheFloor) {
             EXPECT_TRUE(bytes.starts_with("{\"computer\": "));
         }
     }
-    EXPECT_EQ(temp.CountEntries(), 3) << "no partial file left";
+    EXPECT_EQ(reports.CountEntries(), 3) << "no partial file left";
 }
 
 TEST_F(MainWindowTest, StopAsksFirstAndLeavesTheTreeAndProgressBarAsTheyWere) {
