@@ -21,9 +21,6 @@ HWND CreateToolList(HWND parent, int id, Place place, const std::vector<ListColu
                     bool mainList);
 
 int ColumnCount(HWND list);
-int RowCount(HWND list);
-int SelectedRow(HWND list); // -1 when none
-std::wstring CellText(HWND list, int row, int column);
 std::vector<std::wstring> RowTexts(HWND list, int row);
 // The item data of a row (the record id), or -1 without such a row.
 int64_t RowId(HWND list, int row);
@@ -36,8 +33,6 @@ const Record* SelectedRecord(HWND list, const std::vector<Record>& records) {
                            [&](const Record& r) { return static_cast<int64_t>(r.id) == id; });
     return it == records.end() ? nullptr : &*it;
 }
-// Selects and focuses a row and scrolls it into view.
-void SelectRow(HWND list, int row);
 // Where a context menu of list opens from the keyboard: below the selected row, else the
 // list's top-left corner (screen coordinates).
 POINT KeyboardMenuPoint(HWND list);
