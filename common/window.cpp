@@ -431,6 +431,11 @@ bool SetClipboardText(HWND owner, const std::wstring& text) {
     return done;
 }
 
+int WindowHeight(HWND window) {
+    RECT rc{};
+    return window && GetWindowRect(window, &rc) ? rc.bottom - rc.top : 0;
+}
+
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(

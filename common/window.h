@@ -149,7 +149,8 @@ int EnableCloseCommand(HWND window, int enable);
 // title (ignoring case). 1 when one was found, 0 otherwise.
 int ActivateWindowByTitle(const std::wstring& title);
 
-// A window's text, and the text of a dialog's item.
+// A window's height (0 for none), and its text and the text of a dialog's item.
+int WindowHeight(HWND window);
 std::wstring WindowText(HWND window);
 std::wstring ItemText(HWND dialog, int id);
 

@@ -359,20 +359,14 @@ bool RegisterMainClass() {
     return RegisterWindowClass(params);
 }
 
-int HeightOf(HWND w) {
-    RECT rc{};
-    GetWindowRect(w, &rc);
-    return rc.bottom - rc.top;
-}
-
 bool CreateGadgets() {
     MDR_HERE();
     MainUi& ui = Ui();
     RECT client{};
     GetClientRect(ui.window, &client);
     const int innerHeight = client.bottom;
-    const int toolbarHeight = HeightOf(ui.toolbar);
-    const int statusHeight = HeightOf(ui.statusBar);
+    const int toolbarHeight = WindowHeight(ui.toolbar);
+    const int statusHeight = WindowHeight(ui.statusBar);
 
     ui.list = CreateResultsList(ui.window);
     ui.details = CreateDetailsBox(ui.window);

@@ -348,13 +348,6 @@ HWND CreateToolbar(HWND main, const std::vector<ToolItem>& items) {
     return tb;
 }
 
-int BarHeight(HWND bar) {
-    if (!bar) return 0;
-    RECT rc{};
-    GetWindowRect(bar, &rc);
-    return rc.bottom - rc.top;
-}
-
 // Moves the keyboard focus to the next (or previous) control that takes it with Tab.
 void MoveFocus(HWND main, bool back) {
     HWND next = GetNextDlgTabItem(main, GetFocus(), back);
@@ -432,8 +425,8 @@ int RunTool(Tool& tool) {
     // Step 10: the lists, between toolbar and status bar, anchored to the window's edges.
     RECT client{};
     GetClientRect(main, &client);
-    const int top = BarHeight(toolbar);
-    const Place area{0, top, client.right, client.bottom - top - BarHeight(status)};
+    const int top = WindowHeight(toolbar);
+    const Place area{0, top, client.right, client.bottom - top - WindowHeight(status)};
     if (HWND content = tool.CreateContent(main, area))
         RegisterResize(main, content, {.growHeight = true, .growWidth = true});
     for (ToolCommand& command : tool.Commands())
