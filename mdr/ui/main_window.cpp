@@ -729,12 +729,6 @@ void SetErrorsFixedCount(uint64_t count) {
     SetStatusText(3, ErrorsFixedText(count));
 }
 
-void RefreshStatusCounts() {
-    SetStatusText(1, ItemsScannedText(ItemsScanned()));
-    SetStatusText(2, ErrorsFoundText(ErrorsFound()));
-    SetStatusText(3, ErrorsFixedText(Ui().fixedCount));
-}
-
 bool BuildMainWindow() {
     MDR_HERE();
     Ui().threadId = GetCurrentThreadId();

@@ -236,10 +236,6 @@ CRITICAL_SECTION& ScanLock() {
     return holder.cs;
 }
 
-bool ScanRunning() {
-    return g_running != 0;
-}
-
 uint64_t ItemsScanned() {
     LockGuard lock;
     return g_itemsScanned;
