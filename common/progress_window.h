@@ -1,7 +1,6 @@
-// The small window shown over its disabled owner while long work runs: lines of text, a progress
-// bar from 0 to 100 and, where the work may be stopped, a Cancel button. It has no close box;
-// Alt+F4, Esc, Enter and the button only ask to cancel, and the work reads that request when it
-// can stop. Closing it (or its end) enables the owner again and makes it active.
+// The small window shown over its disabled owner while long work runs: lines of text, a bar from
+// 0 to 100 and, where the work may stop, a Cancel button. Alt+F4, Esc, Enter and the button only
+// ask to cancel; the work reads the request. Closing it gives the owner back, enabled and active.
 #pragma once
 
 #include <windows.h>

@@ -102,13 +102,6 @@ std::vector<std::wstring> Split(std::wstring_view s, wchar_t sep) {
     }
 }
 
-size_t CountChar(std::wstring_view s, wchar_t c) {
-    size_t n = 0;
-    for (wchar_t ch : s)
-        n += (ch == c);
-    return n;
-}
-
 int ParseInt(std::wstring_view s) {
     std::wstring t = Trim(s);
     if (t.empty()) return 0;

@@ -20,7 +20,6 @@ std::wstring ReplaceAll(std::wstring_view s, std::wstring_view what, std::wstrin
 std::wstring ReplaceAllNoCase(std::wstring_view s, std::wstring_view what, std::wstring_view with);
 // Splits on a separator; n separators give n+1 fields (empty ones kept).
 std::vector<std::wstring> Split(std::wstring_view s, wchar_t sep);
-size_t CountChar(std::wstring_view s, wchar_t c);
 // Decimal text to a 32-bit integer: leading blanks and a sign allowed, anything else gives 0.
 int ParseInt(std::wstring_view s);
 

@@ -331,6 +331,43 @@ HWND AddReportList(HWND parent, int id, Place place, DWORD style,
     return list;
 }
 
+int RowCount(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int SelectedRow(HWND list) {
+    const int focused = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+    if (focused >= 0) return focused;
+    return static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+std::wstring CellText(HWND list, int row, int column) {
+    std::wstring text(256, L'\0');
+    for (;;) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(text.size());
+        const int length = static_cast<int>(SendMessageW(
+            list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        if (length < static_cast<int>(text.size()) - 1) {
+            text.resize(static_cast<size_t>(length));
+            return text;
+        }
+        text.resize(text.size() * 2); // it may have been cut: ask again with more room
+    }
+}
+
+void SelectRow(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style) {
     HWND bar = AddControl(parent, PROGRESS_CLASSW, L"", style, place, id);
     if (bar) SendMessageW(bar, PBM_SETRANGE32, 0, 100);
@@ -396,6 +433,11 @@ bool SetClipboardText(HWND owner, const std::wstring& text) {
     }
     if (memory) GlobalFree(memory);
     return done;
+}
+
+int WindowHeight(HWND window) {
+    RECT rc{};
+    return window && GetWindowRect(window, &rc) ? rc.bottom - rc.top : 0;
 }
 
 std::wstring WindowText(HWND window) {

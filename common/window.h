@@ -149,7 +149,8 @@ int EnableCloseCommand(HWND window, int enable);
 // title (ignoring case). 1 when one was found, 0 otherwise.
 int ActivateWindowByTitle(const std::wstring& title);
 
-// A window's text, and the text of a dialog's item.
+// A window's height (0 for none), and its text and the text of a dialog's item.
+int WindowHeight(HWND window);
 std::wstring WindowText(HWND window);
 std::wstring ItemText(HWND dialog, int id);
 
@@ -195,6 +196,13 @@ struct ListColumn {
 // view styles (LVS_SINGLESEL and the like).
 HWND AddReportList(HWND parent, int id, Place place, DWORD style,
                    const std::vector<ListColumn>& columns, HFONT font = nullptr);
+// A report list's rows, its selected row (the focused one when it is selected, else the first
+// selected; -1 when none) and a cell's whole text.
+int RowCount(HWND list);
+int SelectedRow(HWND list);
+std::wstring CellText(HWND list, int row, int column);
+// Selects and focuses a row of a report list and scrolls it into view.
+void SelectRow(HWND list, int row);
 // A progress bar from 0 to 100.
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style = 0);
 // Puts text on a toolbar button and makes the button as wide as the text in the toolbar's font

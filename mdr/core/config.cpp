@@ -218,14 +218,6 @@ bool SaveWindowGroup() {
     return SaveWindowGroup(Paths().configFile, Settings(), Flags().minimizedAtExit);
 }
 
-bool SaveConfigGroup(const std::wstring& path, const AppSettings& s) {
-    MDR_HERE();
-    IniFile ini;
-    if (!LoadForUpdate(path, ini)) return false;
-    WriteConfigGroup(ini, s);
-    return ini.Save(path);
-}
-
 bool SaveExceptions(const std::wstring& path, const std::vector<SkipMapEntry>& exceptions) {
     MDR_HERE();
     IniFile ini;

@@ -79,8 +79,6 @@ bool SaveWindowGroup(const std::wstring& path, const AppSettings& s, bool minimi
 // The same with Paths().configFile, Settings() and Flags().minimizedAtExit.
 bool SaveWindowGroup();
 
-// Writes the MDRConfig group only.
-bool SaveConfigGroup(const std::wstring& path, const AppSettings& s);
 // Rewrites the MDRExceptions group only.
 bool SaveExceptions(const std::wstring& path, const std::vector<SkipMapEntry>& exceptions);
 // The same with Paths().configFile and Exceptions().

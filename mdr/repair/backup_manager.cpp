@@ -156,12 +156,10 @@ void FillList(const ManagerState& state) {
     }
 }
 
-void SelectRow(HWND list, int row) {
-    const int count = ListView_GetItemCount(list);
-    if (count == 0) return;
-    row = std::clamp(row, 0, count - 1);
-    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(list, row, FALSE);
+// Selects row, or the last one when row is past the end.
+void SelectRowNear(HWND list, int row) {
+    const int count = RowCount(list);
+    if (count > 0) SelectRow(list, std::clamp(row, 0, count - 1));
 }
 
 // The entry of the selected row (found by its file name), or nullptr after telling the user
@@ -196,7 +194,7 @@ void DeleteEntry(ManagerState& state, const BackupEntry* entry, int row) {
     }
     state.entries.erase(state.entries.begin() + (entry - state.entries.data()));
     ListView_DeleteItem(state.list, row);
-    SelectRow(state.list, row);
+    SelectRowNear(state.list, row);
 }
 
 void OnRemove(ManagerState& state) {
@@ -360,7 +358,7 @@ int ManageBackupWindow(HWND owner) {
         EndProgram();
     }
     FillList(state);
-    SelectRow(state.list, 0);
+    SelectRowNear(state.list, 0);
     ShowModalWindow(state.window, state.list);
     RunModalLoop(
         state.window, [&] { return state.done; }, [&] { RunPending(state); });

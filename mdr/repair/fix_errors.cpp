@@ -466,20 +466,28 @@ void OpenRepairWindow(FixRun& run, ProgressWindow& window) {
     EndProgram(0);
 }
 
-// Writes every checked row's entry to the backup file, then closes it.
-void BackUpRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
-    MDR_HERE();
-    Log(L"Created backup file, saving registry data");
+// Hands every checked row that still has its record to handle, bottom row first, the bar
+// following and the window answering meanwhile; a row without its record has nothing to go by.
+void ForEachCheckedRecord(
+    FixRun& run, ProgressWindow& window, MessagePump& pump,
+    const std::function<void(int row, std::vector<DetectedError>::iterator record)>& handle) {
     for (int row = run.rowCount - 1; row >= 0; --row) {
         MDR_HERE();
         pump.Drain();
         if (run.checked[row]) {
             auto record = FindRecord(run.ids[row]);
-            if (record != Records().end()) BackUp(*record);
+            if (record != Records().end()) handle(row, record);
         }
         window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
         pump.Pause(kRowPauseMs);
     }
+}
+
+// Writes every checked row's entry to the backup file, then closes it.
+void BackUpRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
+    MDR_HERE();
+    Log(L"Created backup file, saving registry data");
+    ForEachCheckedRecord(run, window, pump, [](int, auto record) { BackUp(*record); });
     Log(L"Closing backup file");
     window.SetText(kStepText, LangText(Text::FixClosingBackupStep));
     run.backupFile.open = false;
@@ -531,25 +539,16 @@ void DeleteRows(FixRun& run, ProgressWindow& window, MessagePump& pump) {
     Log(L"Beginning to fix the errors");
     window.SetProgress(0);
     HWND measureWindow = run.view.Window();
-    for (int row = run.rowCount - 1; row >= 0; --row) {
-        MDR_HERE();
-        pump.Drain();
-        if (run.checked[row]) {
-            auto record = FindRecord(run.ids[row]);
-            if (record == Records().end()) {
-                // Nothing to go by: the row stays.
-            } else if (!allowed[row]) {
-                Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
-            } else if (Delete(*record, window, measureWindow, run.refused)) {
-                run.journal.push_back({record->root, record->keyPath, record->valueName,
-                                       record->areaIndex, TodayText(), record->entryType == 1});
-                Forget(run.view, row, record);
-                ++run.fixed;
-            }
+    ForEachCheckedRecord(run, window, pump, [&](int row, auto record) {
+        if (!allowed[row]) {
+            Log(L"Kept, the backup cannot restore it: " + Quoted(KeyText(*record)));
+        } else if (Delete(*record, window, measureWindow, run.refused)) {
+            run.journal.push_back({record->root, record->keyPath, record->valueName,
+                                   record->areaIndex, TodayText(), record->entryType == 1});
+            Forget(run.view, row, record);
+            ++run.fixed;
         }
-        window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
-        pump.Pause(kRowPauseMs);
-    }
+    });
     // A later scan tells what comes back from what is new.
     if (!run.journal.empty() && !Paths().settingsFolder.empty() &&
         !AppendToJournal(Paths().settingsFolder + kFixJournalFile, run.journal))

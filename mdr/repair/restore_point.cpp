@@ -105,10 +105,6 @@ int MDR_EndRestore(uint32_t sequenceNumber) {
     return CallSrSetRestorePoint(info, status, called);
 }
 
-uint32_t LastRestoreSequence() {
-    return g_sequence;
-}
-
 int SetRestorePoint(int mode) {
     MDR_HERE();
     SYSTEMTIME now;

@@ -30,9 +30,6 @@ int MDR_StartRestore(const std::wstring& name);
 // Ends the system change with the given sequence number; the status code as above.
 int MDR_EndRestore(uint32_t sequenceNumber);
 
-// The sequence number remembered from the last begin call (0 before the first).
-uint32_t LastRestoreSequence();
-
 // "MDR_" + "dd_mm_yy_(hhmmss)" of the given local time.
 std::wstring RestorePointName(const SYSTEMTIME& localTime);
 

@@ -360,20 +360,14 @@ bool RegisterMainClass() {
     return RegisterWindowClass(params);
 }
 
-int HeightOf(HWND w) {
-    RECT rc{};
-    GetWindowRect(w, &rc);
-    return rc.bottom - rc.top;
-}
-
 bool CreateGadgets() {
     MDR_HERE();
     MainUi& ui = Ui();
     RECT client{};
     GetClientRect(ui.window, &client);
     const int innerHeight = client.bottom;
-    const int toolbarHeight = HeightOf(ui.toolbar);
-    const int statusHeight = HeightOf(ui.statusBar);
+    const int toolbarHeight = WindowHeight(ui.toolbar);
+    const int statusHeight = WindowHeight(ui.statusBar);
 
     ui.list = CreateResultsList(ui.window);
     ui.details = CreateDetailsBox(ui.window);
@@ -730,12 +724,6 @@ HWND MainWindowHandle() {
 void SetErrorsFixedCount(uint64_t count) {
     Ui().fixedCount = count;
     SetStatusText(3, ErrorsFixedText(count));
-}
-
-void RefreshStatusCounts() {
-    SetStatusText(1, ItemsScannedText(ItemsScanned()));
-    SetStatusText(2, ErrorsFoundText(ErrorsFound()));
-    SetStatusText(3, ErrorsFixedText(Ui().fixedCount));
 }
 
 bool BuildMainWindow() {

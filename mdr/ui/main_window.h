@@ -21,8 +21,7 @@ void RunMainLoop();
 // The main window, nullptr before it exists.
 HWND MainWindowHandle();
 
-// Status-bar field 3: the count a fix reports, and fields 1 and 2 from the current counters.
+// Status-bar field 3: the count a fix reports.
 void SetErrorsFixedCount(uint64_t count);
-void RefreshStatusCounts();
 
 } // namespace mdr

@@ -80,7 +80,7 @@ const DetectedError* FindRecord(uint32_t id) {
 } // namespace
 
 int ResultRowCount() {
-    return List() ? ListView_GetItemCount(List()) : 0;
+    return List() ? RowCount(List()) : 0;
 }
 
 uint32_t ResultRowId(int row) {
@@ -92,9 +92,7 @@ uint32_t ResultRowId(int row) {
 }
 
 std::wstring ResultRowText(int row, int column) {
-    wchar_t buffer[2048] = {};
-    ListView_GetItemText(List(), row, column, buffer, static_cast<int>(std::size(buffer)));
-    return buffer;
+    return CellText(List(), row, column);
 }
 
 bool IsResultRowChecked(int row) {
@@ -106,7 +104,7 @@ void SetResultRowChecked(int row, bool checked) {
 }
 
 int SelectedResultRow() {
-    return List() ? ListView_GetNextItem(List(), -1, LVNI_SELECTED) : -1;
+    return List() ? SelectedRow(List()) : -1;
 }
 
 void RemoveResultRow(int row) {

@@ -110,10 +110,6 @@ void WaitForThread(HANDLE thread, DWORD timeoutMs) {
         {.dispatch = DispatchWindowMessage, .quit = StopScanToQuit, .timeoutMs = timeoutMs});
 }
 
-std::wstring Num(uint64_t n) {
-    return std::to_wstring(n);
-}
-
 // Asks before a scan throws away errors found earlier and not fixed; true to go on.
 bool MayDiscardUnfixedErrors() {
     if (ErrorsFound() == 0) return true;
@@ -184,8 +180,8 @@ ScanThreads StartScanThreads() {
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ScanThreadEntry, nullptr, 0, &scanId)));
     threads.refresh.reset(reinterpret_cast<HANDLE>(
         _beginthreadex(nullptr, 0, StatusRefreshThread, nullptr, 0, &refreshId)));
-    Log(L"Scan thread ID: " + Num(scanId));
-    Log(L"UI update thread ID " + Num(refreshId));
+    Log(L"Scan thread ID: " + std::to_wstring(scanId));
+    Log(L"UI update thread ID " + std::to_wstring(refreshId));
     if (threads.scan && threads.refresh) return threads;
     Log(L"Error starting one of the threads, quitting...");
     StopScan();
@@ -242,10 +238,6 @@ void ShowScanOutcome(ULONGLONG started) {
 CRITICAL_SECTION& ScanLock() {
     static ScanLockHolder holder;
     return holder.cs;
-}
-
-bool ScanRunning() {
-    return g_running != 0;
 }
 
 uint64_t ItemsScanned() {

@@ -11,8 +11,6 @@ namespace mdr {
 
 // The scan mutex: guards the items-scanned counter and the current-item text.
 CRITICAL_SECTION& ScanLock();
-// 1 while the scan may go on.
-bool ScanRunning();
 uint64_t ItemsScanned();
 
 // Hands the scan engine its four settings (right after the main window exists).

@@ -122,18 +122,6 @@ void AppendListRow(HWND list, const std::wstring& first, const std::wstring& sec
     const int row = ListView_InsertItem(list, &item);
     if (row >= 0) ListView_SetItemText(list, row, 1, text1.data());
 }
-std::wstring ListCell(HWND list, int row, int column) {
-    wchar_t buffer[1024] = {};
-    ListView_GetItemText(list, row, column, buffer, static_cast<int>(std::size(buffer)));
-    return buffer;
-}
-void SelectListRow(HWND list, int row) {
-    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_EnsureVisible(list, row, FALSE);
-}
-int SelectedListRow(HWND list) {
-    return ListView_GetNextItem(list, -1, LVNI_SELECTED);
-}
 bool IsChecked(const Dialog& d, int id) {
     return SendMessageW(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -256,7 +244,7 @@ void FillLanguages(Dialog& d) {
     if (current < 0) return;
     d.openingLanguage = languages[current].name;
     const int row = LanguageIndexByName(languages, d.openingLanguage);
-    if (row >= 0) SelectListRow(list, row);
+    if (row >= 0) SelectRow(list, row);
 }
 
 void FillSettings(Dialog& d) {
@@ -327,7 +315,7 @@ void OnAdd(Dialog& d) {
 void OnRemove(Dialog& d) {
     MDR_HERE();
     HWND list = Item(d, kExceptionList);
-    const int row = SelectedListRow(list);
+    const int row = SelectedRow(list);
     if (row < 0 || row >= static_cast<int>(d.rows.size())) {
         Info(d, Text::InformationTitle, Text::SelectExceptionFirst);
         return;
@@ -399,13 +387,13 @@ void ApplyResultRowColors() {
 void OnOk(Dialog& d) {
     MDR_HERE();
     HWND languageList = Item(d, kLanguages);
-    const int languageRow = SelectedListRow(languageList);
+    const int languageRow = SelectedRow(languageList);
     if (languageRow < 0) {
         Info(d, Text::InformationTitle, Text::SelectLanguageFirst);
         return;
     }
     AppSettings& s = Settings();
-    std::wstring chosenLanguage = ListCell(languageList, languageRow, 0);
+    std::wstring chosenLanguage = CellText(languageList, languageRow, 0);
     const int language = LanguageIndexByName(Languages(), chosenLanguage);
     if (language >= 0) {
         s.CurrentLanguage = Languages()[language].path;

@@ -109,3 +109,28 @@ TEST(WindowKit, ModalWindowOwnedCentredHiddenAndClosed) {
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
 }
+
+TEST(WindowKit, CentredRectKeepsInsideItsArea) {
+    const RECT area{0, 0, 800, 600};
+    const RECT middle = CentredRect(area, area, SIZE{200, 100});
+    EXPECT_EQ(std::make_pair(middle.left, middle.top), std::make_pair(300L, 250L));
+    const RECT pushed = CentredRect(RECT{700, 500, 800, 600}, area, SIZE{200, 100});
+    EXPECT_EQ(std::make_pair(pushed.left, pushed.bottom), std::make_pair(600L, 600L));
+    const RECT larger = CentredRect(area, area, SIZE{1000, 700});
+    EXPECT_EQ(std::make_pair(larger.left, larger.top), std::make_pair(0L, 0L));
+}
+
+TEST(WindowKit, WaitEndsTimedOutStoppedOrSignalledAndHandsOnAQuit) {
+    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    EXPECT_EQ(WaitDispatchingMessages(event.get(), {.timeoutMs = 50}), WaitEnd::TimedOut);
+    EXPECT_EQ(WaitDispatchingMessages(event.get(), {.stop = [] { return true; }}),
+              WaitEnd::Stopped);
+    int quits = 0;
+    PostQuitMessage(4);
+    WaitDispatchingMessages(event.get(), {.quit = [&] { ++quits; }, .timeoutMs = 50});
+    EXPECT_EQ(quits, 1);
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    SetEvent(event.get());
+    EXPECT_EQ(WaitDispatchingMessages(event.get()), WaitEnd::Signalled);
+}

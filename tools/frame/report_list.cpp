@@ -58,18 +58,6 @@ int ColumnCount(HWND list) {
     return header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-int RowCount(HWND list) {
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
-int SelectedRow(HWND list) {
-    const int focused = static_cast<int>(
-        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
-    if (focused >= 0) return focused;
-    return static_cast<int>(
-        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
 std::vector<int> SelectedRows(HWND list) {
     std::vector<int> rows;
     for (int row = -1;;) {
@@ -87,24 +75,6 @@ void SelectAllRows(HWND list) {
     // Row -1: every row.
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
 }
-
-std::wstring CellText(HWND list, int row, int column) {
-    std::wstring text(256, L'\0');
-    for (;;) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        const int length = static_cast<int>(SendMessageW(
-            list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-        if (length < static_cast<int>(text.size()) - 1) {
-            text.resize(static_cast<size_t>(length));
-            return text;
-        }
-        text.resize(text.size() * 2); // it may have been cut: ask again with more room
-    }
-}
-
 std::vector<std::wstring> RowTexts(HWND list, int row) {
     std::vector<std::wstring> texts;
     const int columns = ColumnCount(list);
@@ -119,14 +89,6 @@ int64_t RowId(HWND list, int row) {
     item.iItem = row;
     if (row < 0 || !SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return -1;
     return static_cast<int64_t>(item.lParam);
-}
-
-void SelectRow(HWND list, int row) {
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
 POINT KeyboardMenuPoint(HWND list) {

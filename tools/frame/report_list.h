@@ -23,13 +23,9 @@ HWND CreateToolList(HWND parent, int id, Place place, const std::vector<ListColu
                     bool mainList);
 
 int ColumnCount(HWND list);
-int RowCount(HWND list);
-// The focused row when it is selected, else the first selected one; -1 when none.
-int SelectedRow(HWND list);
 // Every selected row, top to bottom.
 std::vector<int> SelectedRows(HWND list);
 void SelectAllRows(HWND list);
-std::wstring CellText(HWND list, int row, int column);
 std::vector<std::wstring> RowTexts(HWND list, int row);
 // The item data of a row (the record id), or -1 without such a row.
 int64_t RowId(HWND list, int row);
@@ -54,8 +50,6 @@ std::vector<Record> SelectedRecords(HWND list, const std::vector<Record>& record
     }
     return chosen;
 }
-// Selects and focuses a row and scrolls it into view.
-void SelectRow(HWND list, int row);
 // Where a context menu of list opens from the keyboard: below the selected row, else the
 // list's top-left corner (screen coordinates).
 POINT KeyboardMenuPoint(HWND list);

@@ -474,13 +474,6 @@ HWND CreateToolbar(HWND main, const std::vector<ToolItem>& items) {
     return tb;
 }
 
-int BarHeight(HWND bar) {
-    if (!bar) return 0;
-    RECT rc{};
-    GetWindowRect(bar, &rc);
-    return rc.bottom - rc.top;
-}
-
 // Moves the keyboard focus to the next (or previous) control that takes it with Tab.
 void MoveFocus(HWND main, bool back) {
     HWND next = GetNextDlgTabItem(main, GetFocus(), back);
@@ -583,14 +576,14 @@ int RunTool(Tool& tool) {
     // Step 10: the lists, between toolbar and status bar, anchored to the window's edges.
     RECT client{};
     GetClientRect(main, &client);
-    const int top = BarHeight(toolbar);
+    const int top = WindowHeight(toolbar);
     AddLabel(main, L"&Filter:", {6, top + 6, 40, 16}, -1, SS_LEFT);
     HWND filter = AddControl(main, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP,
                              {50, top + 3, client.right - 54, 20}, kFilterId, WS_EX_CLIENTEDGE);
     if (filter) RegisterResize(main, filter, {.growWidth = true});
     FrameAccess::SetFilter(filter);
     const int listTop = top + kFilterHeight;
-    const Place area{0, listTop, client.right, client.bottom - listTop - BarHeight(status)};
+    const Place area{0, listTop, client.right, client.bottom - listTop - WindowHeight(status)};
     if (HWND content = tool.CreateContent(main, area))
         RegisterResize(main, content, {.growHeight = true, .growWidth = true});
     for (ToolCommand& command : tool.Commands())

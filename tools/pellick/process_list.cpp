@@ -158,10 +158,6 @@ std::wstring PaddedPid(DWORD pid) {
     return text;
 }
 
-std::wstring ProcessIdentity(const ProcessRecord& record) {
-    return ToLower(record.path) + L"\n" + std::to_wstring(record.pid);
-}
-
 std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
     std::vector<RowContent> rows;
     rows.reserve(records.size());

@@ -50,8 +50,6 @@ std::wstring LongPathName(const std::wstring& path);
 std::wstring MemText(uint64_t workingSetBytes);
 // The PID right-aligned in 5 characters ("  412"); longer ids are shown whole.
 std::wstring PaddedPid(DWORD pid);
-// The identity of a listed process: its path lower-cased and its id.
-std::wstring ProcessIdentity(const ProcessRecord& record);
 // The process list's rows, one for each record in their order.
 std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records);
 
