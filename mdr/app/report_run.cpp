@@ -4,6 +4,7 @@
 
 #include "common/export_text.h"
 #include "common/handles.h"
+#include "common/ini.h"
 #include "common/text.h"
 #include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
@@ -27,27 +28,6 @@ volatile LONG g_reportRunning = 0;
 
 int CountReportItem(const std::wstring&) {
     return g_reportRunning ? 1 : 0;
-}
-
-// The bytes go to a temporary file beside the target, which then takes the target's place: a
-// failure leaves no partial report (and an earlier one as it was).
-bool WriteReplacing(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + L".partial";
-    bool written = false;
-    {
-        UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD got = 0;
-        written =
-            file &&
-            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-            got == bytes.size() && FlushFileBuffers(file.get());
-    }
-    if (written && MoveFileExW(temporary.c_str(), path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(temporary.c_str());
-    return false;
 }
 
 std::wstring ComputerName() {
@@ -131,7 +111,8 @@ int RunReport(const std::wstring& file) {
     InterlockedExchange(&g_reportRunning, 0);
     SetScanView(nullptr);
     const std::vector<DetectedError> findings = Records();
-    if (!WriteReplacing(file, ReportBytes(file, findings))) {
+    // Written whole through a temporary file: a failure leaves no partial report.
+    if (!WriteFileReplacing(file, ReportBytes(file, findings))) {
         ReportToConsole(L"MDR: the report " + file + L" could not be written.");
         return kReportNotWritten;
     }

@@ -4,7 +4,7 @@
 
 #include <unordered_map>
 
-#include "common/handles.h"
+#include "common/ini.h"
 #include "common/text.h"
 
 namespace mdr {
@@ -82,16 +82,8 @@ std::optional<JournalEntry> ParseJournalLine(std::wstring_view line) {
 
 std::vector<JournalEntry> ReadJournal(const std::wstring& path) {
     std::vector<JournalEntry> entries;
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr));
-    LARGE_INTEGER size{};
-    // A journal far past its bound is not one of ours.
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (16 << 20)) return entries;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
-        return entries;
-    bytes.resize(got);
+    std::string bytes;
+    if (ReadFileBytes(path, bytes) != FileState::Ok) return entries;
     for (std::wstring line : Split(FromUtf8(bytes), L'\n')) {
         if (!line.empty() && line.back() == L'\r') line.pop_back();
         if (auto entry = ParseJournalLine(line)) entries.push_back(*entry);
@@ -107,22 +99,7 @@ bool AppendToJournal(const std::wstring& path, const std::vector<JournalEntry>& 
     std::wstring text;
     for (size_t i = skip; i < entries.size(); ++i)
         text += JournalLine(entries[i]) + L"\r\n";
-    const std::string bytes = ToUtf8(text);
-    const std::wstring temporary = path + L".partial";
-    bool written = false;
-    {
-        UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD got = 0;
-        written =
-            file &&
-            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-            got == bytes.size();
-    }
-    if (written && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return true;
-    DeleteFileW(temporary.c_str());
-    return false;
+    return WriteFileReplacing(path, ToUtf8(text));
 }
 
 void LoadFixJournal(const std::wstring& path) {
