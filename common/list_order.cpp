@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <optional>
 
+#include "common/late_bound.h"
 #include "common/text.h"
 
 namespace mdr {
@@ -15,16 +16,9 @@ namespace {
 using CompareStringExFn = int(WINAPI*)(LPCWSTR, DWORD, LPCWCH, int, LPCWCH, int, LPNLSVERSIONINFO,
                                        LPVOID, LPARAM);
 
-// Vista and later; older systems compare without digits as numbers.
-CompareStringExFn NaturalCompare() {
-    static const CompareStringExFn function = [] {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<CompareStringExFn>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "CompareStringEx")))
-                      : nullptr;
-    }();
-    return function;
-}
+// Windows 7 and later (where CompareStringEx takes digits as numbers); older systems compare
+// without.
+const LateBound<CompareStringExFn> g_naturalCompare(L"kernel32.dll", "CompareStringEx", kWindows7);
 
 constexpr DWORD kSortDigitsAsNumbers = 0x00000008; // SORT_DIGITSASNUMBERS (Windows 7)
 
@@ -101,7 +95,7 @@ std::optional<double> ValueOf(ColumnKind kind, std::wstring_view text) {
 
 int CompareListText(std::wstring_view a, std::wstring_view b) {
     const int sizeA = static_cast<int>(a.size()), sizeB = static_cast<int>(b.size());
-    if (CompareStringExFn compare = NaturalCompare()) {
+    if (CompareStringExFn compare = g_naturalCompare.get()) {
         const int result = compare(nullptr, NORM_IGNORECASE | kSortDigitsAsNumbers, a.data(), sizeA,
                                    b.data(), sizeB, nullptr, nullptr, 0);
         if (result != 0) return result - CSTR_EQUAL;
