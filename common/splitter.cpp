@@ -26,6 +26,7 @@ constexpr int kBarSize = 6;
 struct SplitterState {
     bool vertical = true;
     bool keepSecond = false;
+    bool fixed = false; // no divider: nothing to draw or drag
     HWND first = nullptr;
     HWND second = nullptr;
     int minFirst = 0;
@@ -40,6 +41,10 @@ SplitterState* StateOf(HWND w) {
     return BoundContext<SplitterState>(w);
 }
 
+int BarOf(const SplitterState& s) {
+    return s.fixed ? 0 : kBarSize;
+}
+
 int TotalOf(HWND w, const SplitterState& s) {
     RECT rc{};
     GetClientRect(w, &rc);
@@ -52,22 +57,23 @@ void Layout(HWND w, SplitterState& s) {
     const int total = s.vertical ? rc.right : rc.bottom;
     if (s.keepSecond && s.lastTotal >= 0) s.position += total - s.lastTotal;
     s.lastTotal = total;
-    s.position = ClampSplitterPosition(s.position, total, kBarSize, s.minFirst, s.minSecond);
-    const int rest = std::max(0, total - s.position - kBarSize);
+    const int bar = BarOf(s);
+    s.position = ClampSplitterPosition(s.position, total, bar, s.minFirst, s.minSecond);
+    const int rest = std::max(0, total - s.position - bar);
     HDWP dwp = BeginDeferWindowPos(2);
     if (s.vertical) {
         if (s.first)
             dwp = DeferWindowPos(dwp, s.first, nullptr, 0, 0, s.position, rc.bottom,
                                  SWP_NOZORDER | SWP_NOACTIVATE);
         if (s.second)
-            dwp = DeferWindowPos(dwp, s.second, nullptr, s.position + kBarSize, 0, rest, rc.bottom,
+            dwp = DeferWindowPos(dwp, s.second, nullptr, s.position + bar, 0, rest, rc.bottom,
                                  SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
         if (s.first)
             dwp = DeferWindowPos(dwp, s.first, nullptr, 0, 0, rc.right, s.position,
                                  SWP_NOZORDER | SWP_NOACTIVATE);
         if (s.second)
-            dwp = DeferWindowPos(dwp, s.second, nullptr, 0, s.position + kBarSize, rc.right, rest,
+            dwp = DeferWindowPos(dwp, s.second, nullptr, 0, s.position + bar, rc.right, rest,
                                  SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (dwp) EndDeferWindowPos(dwp);
@@ -118,7 +124,7 @@ LRESULT CALLBACK SplitterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (s) Layout(w, *s);
         return 0;
     case WM_PAINT:
-        if (s) {
+        if (s && !s->fixed) {
             PaintBar(w, *s);
             return 0;
         }
@@ -126,13 +132,13 @@ LRESULT CALLBACK SplitterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
         return 1; // the panes cover everything but the bar, which WM_PAINT fills
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wp) == w && LOWORD(lp) == HTCLIENT && s) {
+        if (reinterpret_cast<HWND>(wp) == w && LOWORD(lp) == HTCLIENT && s && !s->fixed) {
             SetCursor(LoadCursorW(nullptr, s->vertical ? IDC_SIZEWE : IDC_SIZENS));
             return TRUE;
         }
         break;
     case WM_LBUTTONDOWN:
-        if (s) {
+        if (s && !s->fixed) {
             s->dragging = true;
             s->dragOffset = CursorAlong(*s, lp) - s->position;
             SetCapture(w);
@@ -142,7 +148,7 @@ LRESULT CALLBACK SplitterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (s && s->dragging) {
             const int wanted = CursorAlong(*s, lp) - s->dragOffset;
             const int clamped =
-                ClampSplitterPosition(wanted, TotalOf(w, *s), kBarSize, s->minFirst, s->minSecond);
+                ClampSplitterPosition(wanted, TotalOf(w, *s), BarOf(*s), s->minFirst, s->minSecond);
             if (clamped != s->position) {
                 s->position = clamped;
                 Layout(w, *s);
@@ -184,6 +190,7 @@ HWND CreateSplitter(HWND parent, int id, SplitterPanes panes, HWND first, HWND s
     auto state = std::make_unique<SplitterState>();
     state->vertical = panes == SplitterPanes::SideBySide;
     state->keepSecond = keeps == SplitterKeeps::SecondSize;
+    state->fixed = keeps == SplitterKeeps::FirstFixed;
     state->first = first;
     state->second = second;
     state->position = (state->vertical ? place.width : place.height) / 2;

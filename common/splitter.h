@@ -14,7 +14,8 @@ enum class SplitterPanes {
     Stacked,    // first above second
 };
 // Which pane keeps its size when the splitter itself is resized; the other takes the change.
-enum class SplitterKeeps { FirstSize, SecondSize };
+// FirstFixed: the first pane keeps its size and there is no divider to drag (a bar above a list).
+enum class SplitterKeeps { FirstSize, SecondSize, FirstFixed };
 
 // Creates the splitter at place and moves first and second into it.
 HWND CreateSplitter(HWND parent, int id, SplitterPanes panes, HWND first, HWND second, Place place,

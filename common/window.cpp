@@ -368,6 +368,19 @@ void SelectRow(HWND list, int row) {
     SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
+void ShowSortArrow(HWND list, int column, bool descending) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int c = 0; c < count; ++c) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (c == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style) {
     HWND bar = AddControl(parent, PROGRESS_CLASSW, L"", style, place, id);
     if (bar) SendMessageW(bar, PBM_SETRANGE32, 0, 100);

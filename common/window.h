@@ -203,6 +203,9 @@ int SelectedRow(HWND list);
 std::wstring CellText(HWND list, int row, int column);
 // Selects and focuses a row of a report list and scrolls it into view.
 void SelectRow(HWND list, int row);
+// Shows the sort arrow (HDF_SORTUP, or HDF_SORTDOWN when descending) on one column of a report
+// list's header and on no other; column -1 shows none.
+void ShowSortArrow(HWND list, int column, bool descending);
 // A progress bar from 0 to 100.
 HWND AddProgressBar(HWND parent, int id, Place place, DWORD style = 0);
 // Puts text on a toolbar button and makes the button as wide as the text in the toolbar's font

@@ -287,7 +287,10 @@
     X(FixPreviewGone, 273) \
     X(ReturnedColumn, 274) \
     X(ReturnedCell, 275) \
-    X(ReturnedExplained, 276)
+    X(ReturnedExplained, 276) \
+    X(FilterItem, 277) \
+    X(FilterCue, 278) \
+    X(FilterShownStatus, 279)
 // clang-format on
 
 namespace mdr {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_map>
 
 #include "mdr/core/fix_journal.h"
 #include "mdr/core/localization.h"
@@ -247,11 +248,14 @@ std::wstring ReserveBackupFile(const std::wstring& folder, const SYSTEMTIME& loc
     return ReserveBackupFile(folder, L"MDR", localTime);
 }
 
-std::vector<int> RowsBottomUp(const std::vector<bool>& checked) {
+std::vector<int> RowsInFixOrder(const std::vector<bool>& checked,
+                                const std::vector<size_t>& scanPosition) {
     std::vector<int> rows;
     for (int row = static_cast<int>(checked.size()) - 1; row >= 0; --row) {
         if (checked[row]) rows.push_back(row);
     }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](int a, int b) { return scanPosition[a] > scanPosition[b]; });
     return rows;
 }
 
@@ -404,7 +408,15 @@ bool AskToFix(FixRun& run) {
         run.checked[row] = run.view.IsRowChecked(row);
         if (run.checked[row]) run.ids[row] = run.view.RowId(row);
     }
-    run.targets = RowsBottomUp(run.checked);
+    // The list may be sorted: the fix goes by the order the scan found the entries in.
+    std::unordered_map<uint32_t, size_t> position;
+    for (size_t i = 0; i < Records().size(); ++i)
+        position.emplace(Records()[i].id, i);
+    std::vector<size_t> scanPosition(run.rowCount, 0);
+    for (int row = 0; row < run.rowCount; ++row)
+        if (const auto it = position.find(run.ids[row]); it != position.end())
+            scanPosition[row] = it->second;
+    run.targets = RowsInFixOrder(run.checked, scanPosition);
     run.checkedCount = run.targets.size();
     Log(L"Total entries selected for fix: " + Num(run.checkedCount));
     if (run.checkedCount == 0) {
@@ -466,19 +478,19 @@ void OpenRepairWindow(FixRun& run, ProgressWindow& window) {
     EndProgram(0);
 }
 
-// Hands every checked row that still has its record to handle, bottom row first, the bar
+// Hands every checked row that still has its record to handle, in the fix's order, the bar
 // following and the window answering meanwhile; a row without its record has nothing to go by.
 void ForEachCheckedRecord(
     FixRun& run, ProgressWindow& window, MessagePump& pump,
     const std::function<void(int row, std::vector<DetectedError>::iterator record)>& handle) {
-    for (int row = run.rowCount - 1; row >= 0; --row) {
+    const int total = static_cast<int>(run.targets.size());
+    for (int done = 0; done < total; ++done) {
         MDR_HERE();
         pump.Drain();
-        if (run.checked[row]) {
-            auto record = FindRecord(run.ids[row]);
-            if (record != Records().end()) handle(row, record);
-        }
-        window.SetProgress(ProgressPercent(run.rowCount - row, run.rowCount));
+        const int row = run.targets[done];
+        auto record = FindRecord(run.ids[row]);
+        if (record != Records().end()) handle(row, record);
+        window.SetProgress(ProgressPercent(done + 1, total));
         pump.Pause(kRowPauseMs);
     }
 }

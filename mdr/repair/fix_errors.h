@@ -89,8 +89,10 @@ std::wstring FreeBackupFilePath(const std::wstring& folder, const SYSTEMTIME& lo
 // never replaced, even by a fix in the same second). "" when no file could be created there.
 std::wstring ReserveBackupFile(const std::wstring& folder, const SYSTEMTIME& localTime);
 
-// Indexes of the checked rows, last row first.
-std::vector<int> RowsBottomUp(const std::vector<bool>& checked);
+// Indexes of the checked rows in the order the fix takes them: the last found first, by
+// scanPosition (each row's place in the record list), whatever order the list shows them in.
+std::vector<int> RowsInFixOrder(const std::vector<bool>& checked,
+                                const std::vector<size_t>& scanPosition);
 
 // The errors-found counter after a fix: the checked rows that were not fixed.
 uint64_t ErrorsLeftAfterFix(uint64_t checkedRows, uint64_t fixedErrors);

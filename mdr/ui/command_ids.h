@@ -45,6 +45,10 @@ enum ListPopupId : int {
     kCmdListAddException = 105,
     kCmdListFix = 106,
     kCmdListOpenInRegedit = 107,
+    // The results list's own keyboard commands: the focus to the filter box (Ctrl+F, also in the
+    // Edit menu); "select all" of the list (Ctrl+A) is kCmdListSelectAll, which ticks every shown
+    // row.
+    kCmdListFilter = 108,
 };
 
 // Pop-up menu 3 (notification-area icon).
@@ -74,6 +78,8 @@ enum GadgetNumber : int {
     kGadgetAreaTree = 3,
     kGadgetTreeSplitter = 4, // tree on the left, gadget 2 on the right
     kGadgetProgressBar = 5,
+    kGadgetFilterBox = 6,  // above the results list
+    kGadgetFilterPane = 7, // the filter box above gadget 0, in gadget 2's upper pane
 };
 constexpr int kGadgetIdBase = 1000;
 constexpr int kToolbarControlId = 1100;

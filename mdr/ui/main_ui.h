@@ -28,6 +28,7 @@ struct MainUi {
     HWND statusBar = nullptr;
     HWND toolbar = nullptr;
     HWND list = nullptr;
+    HWND filter = nullptr; // the results list's filter box
     HWND details = nullptr;
     HWND listSplitter = nullptr;
     HWND tree = nullptr;
@@ -69,8 +70,11 @@ void ShowInfo(Text title, Text text);
 void ShowWarning(Text title, Text text);
 void ShowError(Text title, Text text);
 
-// Status bar field 0..3.
+// Status bar field 0..3. While a filter narrows the results list, field 0 says how many rows
+// it shows instead, and the text comes back once the filter is cleared.
 void SetStatusText(int part, const std::wstring& text);
+// Field 0 again after the list's rows or filter changed.
+void RefreshStatusText();
 // Fields 1 to 3 with their counts.
 std::wstring ItemsScannedText(uint64_t n);
 std::wstring ErrorsFoundText(uint64_t n);

@@ -146,6 +146,7 @@ const Command kCommands[] = {
     {kCmdAbout, [] { RunHook(HookedCommand::About); }, static_cast<int>(HookedCommand::About)},
     {kBtnAbout, [] { RunHook(HookedCommand::About); }, static_cast<int>(HookedCommand::About)},
     {kCmdListAddException, AddSelectedToExceptions, kNoHook},
+    {kCmdListFilter, FocusResultFilter, kNoHook},
     {kCmdTrayRestore, RestoreFromTray, kNoHook, RestoreFromTray},
 };
 
@@ -248,6 +249,8 @@ bool HandleMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
         // Menus and accelerators (no sender) and toolbar buttons; gadgets' own notifications
         // need no answer.
         if (lp == 0 || reinterpret_cast<HWND>(lp) == ui.toolbar) OnCommand(LOWORD(wp));
+        if (reinterpret_cast<HWND>(lp) == ui.filter && HIWORD(wp) == EN_CHANGE)
+            OnResultFilterChanged();
         return true;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<NMHDR*>(lp), result);
@@ -370,11 +373,18 @@ bool CreateGadgets() {
     const int statusHeight = WindowHeight(ui.statusBar);
 
     ui.list = CreateResultsList(ui.window);
+    ui.filter = CreateFilterBox(ui.window);
     ui.details = CreateDetailsBox(ui.window);
-    if (!ui.list || !ui.details) return false;
+    if (!ui.list || !ui.filter || !ui.details) return false;
+    HWND filterPane =
+        CreateSplitter(ui.window, kGadgetIdBase + kGadgetFilterPane, SplitterPanes::Stacked,
+                       ui.filter, ui.list, {0, 0, 100, 100}, SplitterKeeps::FirstFixed);
+    if (!filterPane) return false;
+    SetSplitterMinimums(filterPane, WindowHeight(ui.filter), 0);
+    SetSplitterPosition(filterPane, WindowHeight(ui.filter));
     ui.listSplitter =
         CreateSplitter(ui.window, kGadgetIdBase + kGadgetListSplitter, SplitterPanes::Stacked,
-                       ui.list, ui.details, {0, 0, 100, 100}, SplitterKeeps::SecondSize);
+                       filterPane, ui.details, {0, 0, 100, 100}, SplitterKeeps::SecondSize);
     ui.tree = CreateAreaTree(ui.window);
     if (!ui.listSplitter || !ui.tree) return false;
     ui.treeSplitter = CreateSplitter(
@@ -409,6 +419,7 @@ bool AddAccelerators() {
         {FCONTROL | FVIRTKEY, 'R', kCmdFix},
         {FCONTROL | FVIRTKEY, 'B', kCmdBackupManager},
         {FCONTROL | FVIRTKEY, 'E', kCmdExport},
+        {FCONTROL | FVIRTKEY, 'F', kCmdListFilter},
         {FVIRTKEY, VK_F1, kCmdHelp},
     };
     Ui().accelerators.reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
@@ -623,10 +634,24 @@ void ShowError(Text title, Text text) {
     MessageBoxW(Ui().window, LangText(text).c_str(), LangText(title).c_str(), MB_OK | MB_ICONERROR);
 }
 
+namespace {
+std::wstring g_statusText; // field 0 as last set, shown while no filter is set
+} // namespace
+
 void SetStatusText(int part, const std::wstring& text) {
+    std::wstring shown = text;
+    if (part == 0) {
+        g_statusText = text;
+        if (!Ui().scanning)
+            if (std::wstring filtered = ResultFilterStatus(); !filtered.empty()) shown = filtered;
+    }
     if (Ui().statusBar)
         SendMessageW(Ui().statusBar, SB_SETTEXTW, static_cast<WPARAM>(part),
-                     reinterpret_cast<LPARAM>(text.c_str()));
+                     reinterpret_cast<LPARAM>(shown.c_str()));
+}
+
+void RefreshStatusText() {
+    SetStatusText(0, g_statusText);
 }
 
 std::wstring ItemsScannedText(uint64_t n) {
@@ -654,6 +679,9 @@ void EnableControlsForScan(bool scanning) {
         EnableToolbarButton(id, !scanning && CommandAvailable(id));
     EnableToolbarButton(kBtnTools, !scanning && !ToolMenu().empty());
     EnableToolbarButton(kBtnStop, scanning);
+    // The filter waits for the scan's rows; the list arranges itself once they are in.
+    EnableWindow(Ui().filter, !scanning);
+    EnableMenuCommand(kCmdListFilter, !scanning);
 }
 
 void OnWindowSized() {
@@ -705,8 +733,37 @@ void ShowPopupMenu(int menu, POINT screen) {
     PostMessageW(ui.window, WM_NULL, 0, 0);
 }
 
+// The results list's keys: Ctrl+A ticks every shown row (in the boxes it selects their text), Esc
+// clears the filter, Enter or Down in the filter box goes on to the list. True when used.
+bool OnListKey(const MSG& msg) {
+    MainUi& ui = Ui();
+    if (msg.message != WM_KEYDOWN || ui.scanning) return false;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool inFilter = msg.hwnd == ui.filter;
+    if (msg.wParam == 'A' && control) {
+        if (msg.hwnd == ui.list)
+            OnCommand(kCmdListSelectAll);
+        else if (inFilter || msg.hwnd == ui.details)
+            SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
+        else
+            return false;
+        return true;
+    }
+    if (msg.wParam == VK_ESCAPE && (inFilter || msg.hwnd == ui.list) &&
+        GetWindowTextLengthW(ui.filter) > 0) {
+        ClearResultFilter();
+        return true;
+    }
+    if (inFilter && (msg.wParam == VK_RETURN || msg.wParam == VK_DOWN)) {
+        SetFocus(ui.list);
+        return true;
+    }
+    return false;
+}
+
 void DispatchWindowMessage(MSG& msg) {
     MainUi& ui = Ui();
+    if (OnListKey(msg)) return;
     if (ui.accelerators && ui.window &&
         TranslateAcceleratorW(ui.window, ui.accelerators.get(), &msg))
         return;

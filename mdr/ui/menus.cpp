@@ -102,7 +102,9 @@ bool BuildMenus() {
     ok =
         ok && AddItems(edit.get(), {{kCmdInvertSelection, Text::InvertSelectionItem, L"Ctrl+I", 10},
                                     kSep,
-                                    {kCmdOpenInRegedit, Text::OpenInRegeditItem, L"Ctrl+O", 11}});
+                                    {kCmdOpenInRegedit, Text::OpenInRegeditItem, L"Ctrl+O", 11},
+                                    kSep,
+                                    {kCmdListFilter, Text::FilterItem, L"Ctrl+F", kNoIcon}});
     ok = ok && AddItems(fix.get(), {{kCmdFix, Text::FixItem, L"Ctrl+R", 12},
                                     kSep,
                                     {kCmdBackupManager, Text::BackupManagerItem, L"Ctrl+B", 13},

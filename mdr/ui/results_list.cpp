@@ -4,8 +4,12 @@
 #include "mdr/ui/results_list.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 #include <vector>
+
+#include "common/list_order.h"
+#include "common/text.h"
 
 #include "mdr/core/config.h"
 #include "mdr/core/logging.h"
@@ -33,6 +37,21 @@ constexpr Text kColumnTitles[kResultColumns] = {Text::RootKeyColumn,  Text::Subk
 
 std::unordered_map<uint32_t, COLORREF> g_rowColors;
 std::unordered_map<uint32_t, std::wstring> g_descriptions; // rows added by the running scan
+
+constexpr int kFilterHeight = 22;
+
+// A row as the list holds it, for rows the filter leaves out and while the rows are arranged.
+struct KeptRow {
+    uint32_t id = 0;
+    int image = 0;
+    bool checked = false;
+    std::vector<std::wstring> cells;
+};
+std::vector<KeptRow> g_filteredOut;
+std::wstring g_filter; // in lower case
+int g_sortColumn = -1; // -1: the scan's order
+bool g_sortDescending = false;
+bool g_arranging = false; // rows come and go: the details wait for the end
 
 HWND List() {
     return Ui().list;
@@ -77,7 +96,155 @@ const DetectedError* FindRecord(uint32_t id) {
     return nullptr;
 }
 
+KeptRow ReadRow(int row) {
+    KeptRow kept;
+    LVITEMW item{};
+    item.mask = LVIF_PARAM | LVIF_IMAGE;
+    item.iItem = row;
+    ListView_GetItem(List(), &item);
+    kept.id = static_cast<uint32_t>(item.lParam);
+    kept.image = item.iImage;
+    kept.checked = IsResultRowChecked(row);
+    for (int c = 0; c < kResultColumns; ++c)
+        kept.cells.push_back(CellText(List(), row, c));
+    return kept;
+}
+
+void InsertRow(const KeptRow& row, bool selected) {
+    HWND list = List();
+    std::wstring text = row.cells[0];
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.iItem = ListView_GetItemCount(list);
+    item.pszText = text.data();
+    item.iImage = row.image;
+    item.lParam = static_cast<LPARAM>(row.id);
+    item.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED | LVIS_FOCUSED;
+    item.state =
+        INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1) | (selected ? LVIS_SELECTED | LVIS_FOCUSED : 0);
+    const int index = ListView_InsertItem(list, &item);
+    if (index < 0) return;
+    // A list with check boxes inserts every row unticked, whatever the item asked for.
+    if (row.checked) ListView_SetCheckState(list, index, TRUE);
+    for (int c = 1; c < kResultColumns; ++c) {
+        std::wstring cell = row.cells[c];
+        ListView_SetItemText(list, index, c, cell.data());
+    }
+}
+
+bool Arranged() {
+    return g_sortColumn < 0 && g_filter.empty() && g_filteredOut.empty();
+}
+
 } // namespace
+
+HWND CreateFilterBox(HWND parent) {
+    HWND box =
+        AddControl(parent, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {0, 0, 100, kFilterHeight},
+                   kGadgetIdBase + kGadgetFilterBox, WS_EX_CLIENTEDGE, GadgetFont());
+    // The hint shows while the box is empty (common controls 6).
+    const std::wstring cue = LangTextOr(Text::FilterCue, L"Filter the list (Ctrl+F)");
+    if (box) SendMessageW(box, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+    return box;
+}
+
+void SortResultsBy(int column) {
+    if (Ui().scanning || column < 0 || column >= kResultColumns) return;
+    g_sortDescending = column == g_sortColumn && !g_sortDescending;
+    g_sortColumn = column;
+    ShowSortArrow(List(), column, g_sortDescending);
+    ArrangeResultRows();
+}
+
+void OnResultFilterChanged() {
+    const std::wstring filter = ToLower(WindowText(Ui().filter));
+    if (filter == g_filter) return;
+    g_filter = filter;
+    ArrangeResultRows();
+}
+
+void FocusResultFilter() {
+    SetFocus(Ui().filter);
+    SendMessageW(Ui().filter, EM_SETSEL, 0, -1);
+}
+
+void ClearResultFilter() {
+    SetWindowTextW(Ui().filter, L""); // its change notice shows every row again
+}
+
+void ArrangeResultRows() {
+    MDR_HERE();
+    if (Ui().scanning || !List()) return;
+    if (Arranged()) {
+        ShowSelectedDetails();
+        RefreshStatusText();
+        return;
+    }
+    // Every row, in the scan's order: the record list's.
+    std::vector<KeptRow> rows;
+    const int shown = ResultRowCount();
+    rows.reserve(shown + g_filteredOut.size());
+    for (int row = 0; row < shown; ++row)
+        rows.push_back(ReadRow(row));
+    std::move(g_filteredOut.begin(), g_filteredOut.end(), std::back_inserter(rows));
+    g_filteredOut.clear();
+    std::unordered_map<uint32_t, size_t> position;
+    const auto& records = Records();
+    for (size_t i = 0; i < records.size(); ++i)
+        position.emplace(records[i].id, i);
+    auto scanPosition = [&](const KeptRow& r) {
+        const auto it = position.find(r.id);
+        return it == position.end() ? std::numeric_limits<size_t>::max() : it->second;
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const KeptRow& a, const KeptRow& b) {
+        return scanPosition(a) < scanPosition(b);
+    });
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (g_sortColumn >= 0) {
+        std::vector<const std::vector<std::wstring>*> cells;
+        for (const KeptRow& r : rows)
+            cells.push_back(&r.cells);
+        order = SortedRowOrder(cells, static_cast<size_t>(g_sortColumn), ColumnKind::Text,
+                               g_sortDescending);
+    }
+    const int selectedRow = SelectedResultRow();
+    const uint32_t selected = selectedRow >= 0 ? ResultRowId(selectedRow) : 0;
+    HWND list = List();
+    g_arranging = true;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(list);
+    for (size_t i : order) {
+        if (RowMatchesFilter(rows[i].cells, g_filter))
+            InsertRow(rows[i], selected != 0 && rows[i].id == selected);
+        else
+            g_filteredOut.push_back(std::move(rows[i]));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, FALSE);
+    g_arranging = false;
+    if (const int row = SelectedResultRow(); row >= 0) ListView_EnsureVisible(list, row, FALSE);
+    SyncScanViewRowCount();
+    ShowSelectedDetails();
+    RefreshStatusText();
+}
+
+std::wstring ResultFilterStatus() {
+    if (g_filter.empty()) return L"";
+    const int shown = ResultRowCount();
+    const std::wstring text =
+        ReplacePlaceholder(LangTextOr(Text::FilterShownStatus, L"$SHOWN$ of $TOTAL$ shown"),
+                           L"$SHOWN$", std::to_wstring(shown));
+    return ReplacePlaceholder(text, L"$TOTAL$", std::to_wstring(shown + g_filteredOut.size()));
+}
+
+void SetAllResultRowColors(COLORREF color) {
+    for (const KeptRow& row : g_filteredOut)
+        g_rowColors[row.id] = color;
+    for (int row = 0, n = ResultRowCount(); row < n; ++row)
+        SetResultRowColor(row, color);
+}
 
 int ResultRowCount() {
     return List() ? RowCount(List()) : 0;
@@ -113,11 +280,13 @@ void RemoveResultRow(int row) {
     g_descriptions.erase(id);
     ListView_DeleteItem(List(), row);
     SyncScanViewRowCount();
+    if (!g_filter.empty()) RefreshStatusText();
 }
 
 void ClearResultRows() {
     g_rowColors.clear();
     g_descriptions.clear();
+    g_filteredOut.clear();
     ListView_DeleteAllItems(List());
     SyncScanViewRowCount();
 }
@@ -127,6 +296,7 @@ void SetDetailsText(const std::wstring& text) {
 }
 
 void ShowSelectedDetails() {
+    if (g_arranging) return;
     const int row = SelectedResultRow();
     if (row < 0) {
         SetDetailsText(kNoErrorSelected);
@@ -354,6 +524,9 @@ bool OnResultsListNotify(NMHDR* hdr, LRESULT* result) {
         }
         return false;
     }
+    case LVN_COLUMNCLICK:
+        SortResultsBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem);
+        return false;
     case LVN_ITEMCHANGED: {
         auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
         if ((nm->uChanged & LVIF_STATE) && ((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED))

@@ -24,6 +24,22 @@ void RemoveResultRow(int row);
 // Empties the list (before a scan).
 void ClearResultRows();
 
+// Order and filter. A header click sorts by that column, a second one reverses it; the filter
+// box shows only the rows with its text in any column, the others kept with their ticks and put
+// back when the filter changes. Both wait while a scan fills the list (its rows are counted by
+// position) and apply when it ends, so every command sees only the rows shown.
+HWND CreateFilterBox(HWND parent);
+void SortResultsBy(int column);
+void OnResultFilterChanged();
+void FocusResultFilter();
+void ClearResultFilter();
+// Puts every row, shown or filtered out, into the sort's order and the filter's selection.
+void ArrangeResultRows();
+// "12 of 140 shown" while a filter is set, else "".
+std::wstring ResultFilterStatus();
+// Every row's colour, shown or filtered out.
+void SetAllResultRowColors(COLORREF color);
+
 // The details box.
 void SetDetailsText(const std::wstring& text);
 // The selected row's description, "No error selected..." without a selected row.

@@ -204,8 +204,9 @@ void WaitForScanEnd(const ScanThreads& threads) {
     WaitForThread(threads.refresh.get(), 250 + 1000);
     FlushScanViewQueue(); // the last changes the scan made
     Ui().scanning = false;
-    // The selected row's details, now with what its fix would delete (not counted mid-scan).
-    ShowSelectedDetails();
+    // The sort and filter set before, then the selected row's details, now with what its fix
+    // would delete (not counted mid-scan).
+    ArrangeResultRows();
     LockGuard lock;
     g_currentItem.clear();
 }

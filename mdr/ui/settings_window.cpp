@@ -379,9 +379,7 @@ void ApplyResultRowColors() {
     const AppSettings& s = Settings();
     const COLORREF color = s.HighlightEntry == 1 ? static_cast<COLORREF>(s.EntryColor)
                                                  : ListView_GetBkColor(Ui().list);
-    const int rows = ResultRowCount();
-    for (int row = 0; row < rows; ++row)
-        SetResultRowColor(row, color);
+    SetAllResultRowColors(color);
 }
 
 void OnOk(Dialog& d) {

@@ -296,6 +296,16 @@ bool SetListViewCheck(HWND list, int row, bool checked) {
     return SetItemState(list, row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1));
 }
 
+void ClickListHeader(HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER).value_or(0));
+    LRESULT x = 0;
+    for (int c = 0; c < column; ++c)
+        x += Send(list, LVM_GETCOLUMNWIDTH, c).value_or(0);
+    const LPARAM at = MAKELPARAM(x + Send(list, LVM_GETCOLUMNWIDTH, column).value_or(0) / 2, 5);
+    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
 bool SelectListViewRow(HWND list, int row) {
     const UINT state = LVIS_SELECTED | LVIS_FOCUSED;
     // As a click does: this row alone is selected, also in a list that takes several.

@@ -125,6 +125,8 @@ int ListViewCount(HWND list);
 bool SetListViewCheck(HWND list, int row, bool checked);
 // Selects and focuses row alone, as a click does.
 bool SelectListViewRow(HWND list, int row);
+// A click on a report list's header over column (in the list's own column order).
+void ClickListHeader(HWND list, int column);
 
 struct TreeItem {
     int level = 0; // 0 for the roots

@@ -103,7 +103,7 @@ Gadgets FindGadgets(HWND main) {
     g.status = FindDescendant(main, STATUSCLASSNAMEW);
     g.toolbar = FindDescendant(main, TOOLBARCLASSNAMEW);
     g.progress = FindDescendant(main, PROGRESS_CLASSW);
-    g.details = FindDescendant(main, L"Edit");
+    g.details = FindDescendant(main, L"Edit", mdr::kGadgetIdBase + mdr::kGadgetDetailsBox);
     g.treeSplitter = FindDescendant(main, L"", mdr::kGadgetIdBase + mdr::kGadgetTreeSplitter);
     return g;
 }

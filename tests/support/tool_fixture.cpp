@@ -57,16 +57,6 @@ void ToolTest::Command(int command, std::initializer_list<Box> boxes) {
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
 }
 
-void ToolTest::ClickHeader(int column) {
-    HWND header = reinterpret_cast<HWND>(Send(list_, LVM_GETHEADER).value_or(0));
-    LRESULT x = 0;
-    for (int c = 0; c < column; ++c)
-        x += Send(list_, LVM_GETCOLUMNWIDTH, c).value_or(0);
-    const LPARAM at = MAKELPARAM(x + Send(list_, LVM_GETCOLUMNWIDTH, column).value_or(0) / 2, 5);
-    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(header, WM_LBUTTONUP, 0, at);
-}
-
 HWND ToolTest::OpenDialog(int command, const wchar_t* title) {
     PostCommand(main_, command);
     HWND dialog = WaitForWindow(pid_, WindowQuery::Titled(title));

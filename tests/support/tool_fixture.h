@@ -32,7 +32,7 @@ class ToolTest : public MdrTest {
     using Box = std::tuple<const wchar_t*, std::wstring, int>;
     void Command(int command, std::initializer_list<Box> boxes);
     // A click on the main list's header of column (in the list's own column order).
-    void ClickHeader(int column);
+    void ClickHeader(int column) { ClickListHeader(list_, column); }
     // A key pressed in window, as the keyboard would deliver it.
     static void PressKey(HWND window, UINT key) { PostMessageW(window, WM_KEYDOWN, key, 1); }
     static void SetItemText(HWND dialog, int id, const std::wstring& text) {

@@ -189,15 +189,7 @@ int SyncedList::Sync(const std::vector<RowContent>& records) {
 void SyncedList::SetSort(int column, bool descending) {
     sortColumn_ = column;
     descending_ = descending;
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
-    for (int c = 0, count = ColumnCount(list_); c < count; ++c) {
-        HDITEMW item{};
-        item.mask = HDI_FORMAT;
-        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
-        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (c == column) item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
-        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
-    }
+    ShowSortArrow(list_, column, descending);
     Arrange();
 }
 

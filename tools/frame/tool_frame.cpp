@@ -564,7 +564,13 @@ int RunTool(Tool& tool) {
         FrameAccess::SetStatus(status);
     }
     // Step 8: the toolbar; the tool goes on without it.
-    HWND toolbar = CreateToolbar(main, tool.ToolbarItems());
+    // The frame's own button after the tool's: the filter, also on Ctrl+F.
+    std::vector<ToolItem> toolbarItems = tool.ToolbarItems();
+    if (tool.MainList()) {
+        toolbarItems.push_back(kToolSeparator);
+        toolbarItems.push_back({kFilterCommand, -1, L"F&ilter"});
+    }
+    HWND toolbar = CreateToolbar(main, toolbarItems);
     if (!toolbar) MessageBoxW(main, L"Error creating toolbar!", kTitleError, MB_OK | MB_ICONERROR);
     FrameAccess::SetToolbar(toolbar);
     // Step 9: the popup menus.

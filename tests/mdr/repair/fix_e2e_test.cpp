@@ -8,6 +8,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/ini.h"
@@ -143,5 +144,69 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
     EXPECT_EQ(again.rows[back].cells[5], L"Returned after fix (" + std::wstring(date) + L")");
     EXPECT_FALSE(again.rows[back].checked);
     EXPECT_EQ(again.rows[never].cells[5], L"");
+    Exit(g);
+}
+
+TEST_F(FixCommandTest, ASortedFilteredListFixesOnlyTheShownTicksInTheScansOrder) {
+    ConfigValues config;
+    config.selectItems = 9;
+    config.beforeFixing = 0;
+    config.columns = false;
+    config.zones = Zones({1});
+    Gadgets g = Start(L"-scan", config);
+    ASSERT_TRUE(g.main && g.list && g.status && g.toolbar);
+    ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000));
+    const ListViewContent before = ReadListView(g.list);
+    const int total = static_cast<int>(before.rows.size());
+    const int first1 = RowOf(before, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
+    const int first2 = RowOf(before, kServer2, L"(Default)", L"HKEY_CURRENT_USER");
+    ASSERT_TRUE(first1 >= 0 && first2 >= 0);
+    for (const auto& [key, value, root] :
+         {std::tuple{kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE"},
+          {kServer2, L"(Default)", L"HKEY_CURRENT_USER"},
+          {kAppId, L"DllSurrogate", L"HKEY_CURRENT_USER"}})
+        ASSERT_TRUE(SetListViewCheck(g.list, RowOf(ReadListView(g.list), key, value, root), true));
+
+    // Subkey column, twice: descending, so the two classes swap places and AppID goes below.
+    ClickListHeader(g.list, 1);
+    ClickListHeader(g.list, 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        const ListViewContent now = ReadListView(g.list);
+        const int two = RowOf(now, kServer2, L"(Default)", L"HKEY_CURRENT_USER");
+        const int one = RowOf(now, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
+        const int app = RowOf(now, kAppId, L"DllSurrogate", L"HKEY_CURRENT_USER");
+        return two >= 0 && two < one && one < app;
+    }));
+
+    // The filter leaves the two classes; AppID stays ticked out of sight and is never fixed.
+    HWND filter = FindDescendant(g.main, L"Edit", mdr::kGadgetIdBase + mdr::kGadgetFilterBox);
+    Send(filter, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"clsid\\{A1D3F0C2"));
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(g.list) == 2; }));
+    EXPECT_EQ(ReadStatusBarPart(g.status, 0), L"2 of " + std::to_wstring(total) + L" shown");
+    PostCommand(g.main, mdr::kBtnFix);
+    Answer(Text::ConfirmTitle, Text::FixConfirmQuestion, IDYES);
+    Answer(Text::InformationTitle, Text::FixAllDone, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(g.main) != FALSE; }));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kServer1));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kServer2));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAppId, L"DllSurrogate"));
+    EXPECT_EQ(ReadStatusBarPart(g.status, 0), L"0 of " + std::to_wstring(total - 2) + L" shown");
+
+    // The backup holds them in the order the scan found them, the later one first.
+    std::wstring backup;
+    for (const std::wstring& name : BackupFiles())
+        if (!backupsBefore_.count(name))
+            backup = mdr::DecodeText(ReadFileBytes(DistDir() + L"Backup\\" + name));
+    const size_t at1 = backup.find(kServer1), at2 = backup.find(kServer2);
+    ASSERT_TRUE(at1 != std::wstring::npos && at2 != std::wstring::npos);
+    EXPECT_EQ(at1<at2, first1> first2);
+
+    // Esc in the box brings every other row back, AppID still ticked.
+    PostMessageW(filter, WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(g.list) == total - 2; }));
+    const ListViewContent after = ReadListView(g.list);
+    const int app = RowOf(after, kAppId, L"DllSurrogate", L"HKEY_CURRENT_USER");
+    ASSERT_GE(app, 0);
+    EXPECT_TRUE(after.rows[app].checked);
     Exit(g);
 }
