@@ -48,6 +48,11 @@ struct KeptRow {
     std::vector<std::wstring> cells;
 };
 std::vector<KeptRow> g_filteredOut;
+// Every row's texts as it was added (they never change), so arranging reads no cell back.
+std::unordered_map<uint32_t, std::vector<std::wstring>> g_cells;
+// Each row's place in the order last sorted: a new filter keeps it without sorting again.
+std::unordered_map<uint32_t, size_t> g_rank;
+bool g_ranked = false;
 std::wstring g_filter; // in lower case
 int g_sortColumn = -1; // -1: the scan's order
 bool g_sortDescending = false;
@@ -105,8 +110,12 @@ KeptRow ReadRow(int row) {
     kept.id = static_cast<uint32_t>(item.lParam);
     kept.image = item.iImage;
     kept.checked = IsResultRowChecked(row);
-    for (int c = 0; c < kResultColumns; ++c)
-        kept.cells.push_back(CellText(List(), row, c));
+    if (const auto it = g_cells.find(kept.id); it != g_cells.end()) {
+        kept.cells = it->second;
+    } else {
+        for (int c = 0; c < kResultColumns; ++c)
+            kept.cells.push_back(CellText(List(), row, c));
+    }
     return kept;
 }
 
@@ -152,6 +161,7 @@ void SortResultsBy(int column) {
     if (Ui().scanning || column < 0 || column >= kResultColumns) return;
     g_sortDescending = column == g_sortColumn && !g_sortDescending;
     g_sortColumn = column;
+    g_ranked = false;
     ShowSortArrow(List(), column, g_sortDescending);
     ArrangeResultRows();
 }
@@ -180,7 +190,6 @@ void ArrangeResultRows() {
         RefreshStatusText();
         return;
     }
-    // Every row, in the scan's order: the record list's.
     std::vector<KeptRow> rows;
     const int shown = ResultRowCount();
     rows.reserve(shown + g_filteredOut.size());
@@ -188,38 +197,48 @@ void ArrangeResultRows() {
         rows.push_back(ReadRow(row));
     std::move(g_filteredOut.begin(), g_filteredOut.end(), std::back_inserter(rows));
     g_filteredOut.clear();
-    std::unordered_map<uint32_t, size_t> position;
-    const auto& records = Records();
-    for (size_t i = 0; i < records.size(); ++i)
-        position.emplace(records[i].id, i);
-    auto scanPosition = [&](const KeptRow& r) {
-        const auto it = position.find(r.id);
-        return it == position.end() ? std::numeric_limits<size_t>::max() : it->second;
+    auto rankOf = [](const std::unordered_map<uint32_t, size_t>& ranks, const KeptRow& r) {
+        const auto it = ranks.find(r.id);
+        return it == ranks.end() ? std::numeric_limits<size_t>::max() : it->second;
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const KeptRow& a, const KeptRow& b) {
-        return scanPosition(a) < scanPosition(b);
-    });
-    std::vector<size_t> order(rows.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    if (g_sortColumn >= 0) {
-        std::vector<const std::vector<std::wstring>*> cells;
-        for (const KeptRow& r : rows)
-            cells.push_back(&r.cells);
-        order = SortedRowOrder(cells, static_cast<size_t>(g_sortColumn), ColumnKind::Text,
-                               g_sortDescending);
+    if (!g_ranked) {
+        // The scan's order (the record list's), then the sort's.
+        std::unordered_map<uint32_t, size_t> position;
+        const auto& records = Records();
+        for (size_t i = 0; i < records.size(); ++i)
+            position.emplace(records[i].id, i);
+        std::stable_sort(rows.begin(), rows.end(), [&](const KeptRow& a, const KeptRow& b) {
+            return rankOf(position, a) < rankOf(position, b);
+        });
+        std::vector<size_t> order(rows.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        if (g_sortColumn >= 0) {
+            std::vector<const std::vector<std::wstring>*> cells;
+            for (const KeptRow& r : rows)
+                cells.push_back(&r.cells);
+            order = SortedRowOrder(cells, static_cast<size_t>(g_sortColumn), ColumnKind::Text,
+                                   g_sortDescending);
+        }
+        g_rank.clear();
+        for (size_t i = 0; i < order.size(); ++i)
+            g_rank[rows[order[i]].id] = i;
+        g_ranked = true;
     }
+    std::sort(rows.begin(), rows.end(), [&](const KeptRow& a, const KeptRow& b) {
+        return rankOf(g_rank, a) < rankOf(g_rank, b);
+    });
     const int selectedRow = SelectedResultRow();
     const uint32_t selected = selectedRow >= 0 ? ResultRowId(selectedRow) : 0;
     HWND list = List();
     g_arranging = true;
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
-    for (size_t i : order) {
-        if (RowMatchesFilter(rows[i].cells, g_filter))
-            InsertRow(rows[i], selected != 0 && rows[i].id == selected);
+    for (KeptRow& row : rows) {
+        if (RowMatchesFilter(row.cells, g_filter))
+            InsertRow(row, selected != 0 && row.id == selected);
         else
-            g_filteredOut.push_back(std::move(rows[i]));
+            g_filteredOut.push_back(std::move(row));
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, FALSE);
@@ -278,6 +297,7 @@ void RemoveResultRow(int row) {
     const uint32_t id = ResultRowId(row);
     g_rowColors.erase(id);
     g_descriptions.erase(id);
+    g_cells.erase(id);
     ListView_DeleteItem(List(), row);
     SyncScanViewRowCount();
     if (!g_filter.empty()) RefreshStatusText();
@@ -287,6 +307,8 @@ void ClearResultRows() {
     g_rowColors.clear();
     g_descriptions.clear();
     g_filteredOut.clear();
+    g_cells.clear();
+    g_ranked = false;
     ListView_DeleteAllItems(List());
     SyncScanViewRowCount();
 }
@@ -458,6 +480,7 @@ void AddResultColumns() {
 void AppendResultRow(const ResultRow& row, const std::wstring& description) {
     HWND list = List();
     g_descriptions[row.id] = description;
+    g_cells[row.id].assign(std::begin(row.columns), std::end(row.columns));
     std::wstring text = row.columns[0];
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
