@@ -166,6 +166,72 @@ TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
     EXPECT_TRUE(test::FilesIn(backup_).empty());
 }
 
+TEST(StartupApproval, ByteRuleReadsWhatWindowsWrites) {
+    using namespace std::string_literals;
+    const std::string twelve = "\3\0\0\0\1\2\3\4\5\6\7\10"s;
+    const std::tuple<DWORD, std::string, bool> cases[] = {
+        {REG_BINARY, "\2"s + std::string(11, '\0'), false},
+        {REG_BINARY, twelve, true},
+        {REG_BINARY, "\6"s + std::string(11, '\0'), false},
+        {REG_BINARY, "\7"s + std::string(11, '\1'), true},
+        {REG_BINARY, "", false},
+        {REG_BINARY, "\3", true},
+        {REG_BINARY, twelve + std::string(8, '\0'), true}, // 20 bytes
+        {REG_DWORD, "\3\0\0\0"s, false},
+        {REG_SZ, "3\0"s, false},
+    };
+    for (const auto& [type, bytes, disabled] : cases)
+        EXPECT_EQ(ApprovalDisables(type, bytes), disabled) << type << " size " << bytes.size();
+
+    const FILETIME when{0x11223344, 0x55667788};
+    EXPECT_EQ(ApprovalBytes(true, when), "\3\0\0\0\x44\x33\x22\x11\x88\x77\x66\x55"s);
+    EXPECT_EQ(ApprovalBytes(false, when), "\2"s + std::string(11, '\0'));
+}
+
+TEST(StartupApproval, EachSourceGoesToItsKey) {
+    const wchar_t* const none = L"";
+    const std::tuple<SourceKind, RootKey, bool, RootKey, const wchar_t*> cases[] = {
+        {SourceKind::Run, kHkcu, false, kHkcu, L"Run"},
+        {SourceKind::Run, kHklm, false, kHklm, L"Run"},
+        {SourceKind::Run, kHklm, true, kHklm, L"Run32"},
+        {SourceKind::UserFolder, 0, false, kHkcu, L"StartupFolder"},
+        {SourceKind::CommonFolder, 0, false, kHklm, L"StartupFolder"},
+        {SourceKind::RunOnce, kHklm, false, 0, none},
+        {SourceKind::RunOnce, kHkcu, true, 0, none},
+        {SourceKind::Always, kHklm, false, 0, none},
+    };
+    for (const auto& [kind, root, wow, wantRoot, wantKey] : cases) {
+        const ApprovalPlace place = ApprovalPlaceOf(kind, root, wow, L"App.lnk");
+        EXPECT_EQ(place.root, wantRoot) << static_cast<int>(kind) << wow;
+        if (wantRoot == 0) continue;
+        EXPECT_EQ(ApprovalKeyPath(place.key),
+                  std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                               L"StartupApproved\\") +
+                      wantKey);
+        EXPECT_EQ(place.value, L"App.lnk");
+    }
+}
+
+TEST(StartupApproval, WinlogonDefaultsIgnoreCaseBlanksAndTheComma) {
+    const wchar_t system[] = L"C:\\Windows\\system32\\";
+    const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
+        {L"Shell", L"explorer.exe", true},
+        {L"Shell", L"Explorer.EXE", true},
+        {L"Shell", L"  explorer.exe ", true},
+        {L"Shell", L"explorer.exe,", false},
+        {L"Shell", L"explorer.exe evil.exe", false},
+        {L"Shell", L"", false},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe,", true},
+        {L"Userinit", L"c:\\windows\\SYSTEM32\\USERINIT.EXE", true},
+        {L"Userinit", L" C:\\Windows\\system32\\userinit.exe, ", true},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe,C:\\x.exe", false},
+        {L"Userinit", L"userinit.exe,", false},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe ,", false},
+    };
+    for (const auto& [name, data, isDefault] : cases)
+        EXPECT_EQ(IsWinlogonDefault(name, data, system), isDefault) << ToUtf8(data);
+}
+
 TEST(StartupCommands, AddedCommandsAndWrites) {
     EXPECT_EQ(AddedCommand(L"C:\\a b\\x.exe", L""), L"\"C:\\a b\\x.exe\"");
     EXPECT_EQ(AddedCommand(L"C:\\x.exe", L"-a \"b\""), L"\"C:\\x.exe\" -a \"b\"");
