@@ -165,8 +165,8 @@ uint64_t FileSize(const std::wstring& path) {
     return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
-// The file into the Recycle Bin, or where it will not go, copied byte for byte into a dated
-// folder beside the backups, its size checked, and only then deleted.
+} // namespace
+
 bool RemoveFile(const std::wstring& path, const std::wstring& backupFolder) {
     if (g_recycle(path)) return true;
     if (backupFolder.empty()) return false;
@@ -182,8 +182,6 @@ bool RemoveFile(const std::wstring& path, const std::wstring& backupFolder) {
     }
     return DeleteFileW(path.c_str()) != 0;
 }
-
-} // namespace
 
 bool IsFolderEntry(const StartupEntry& entry) {
     return entry.kind == SourceKind::UserFolder || entry.kind == SourceKind::CommonFolder;
@@ -452,6 +450,38 @@ bool DeleteRunValue(RootKey root, std::wstring_view key, const std::wstring& nam
         ERROR_SUCCESS)
         return false;
     return RegDeleteValueW(opened.get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool IsSafeEntryName(std::wstring_view name) {
+    if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring_view::npos ||
+        name.find(L"..") != std::wstring_view::npos)
+        return false;
+    // A device name stays one with any extension and trailing blanks or dots.
+    std::wstring stem = ToLower(Trim(name.substr(0, name.find(L'.'))));
+    while (!stem.empty() && stem.back() == L'.')
+        stem.pop_back();
+    for (const wchar_t* device : {L"con", L"prn", L"aux", L"nul"})
+        if (stem == device) return false;
+    return !(stem.size() == 4 && (stem.starts_with(L"com") || stem.starts_with(L"lpt")) &&
+             stem[3] >= L'1' && stem[3] <= L'9');
+}
+
+StartupEntry AddedEntry(int kind, const std::wstring& name) {
+    StartupEntry entry;
+    entry.name = name;
+    if (kind == 2) {
+        entry.kind = SourceKind::UserFolder;
+        entry.type = kFolderType;
+        entry.location = UserStartupFolder() + name + L".lnk";
+        entry.approval = ApprovalPlaceOf(entry.kind, 0, false, name + L".lnk");
+        return entry;
+    }
+    entry.root = kind == 0 ? kHklm : kHkcu;
+    entry.location = kRunKey;
+    entry.type = kRegistryType;
+    const bool thirtyTwoBit = entry.root == kHklm && sizeof(void*) == 4 && RunsUnderWow64();
+    entry.approval = ApprovalPlaceOf(SourceKind::Run, entry.root, thirtyTwoBit, name);
+    return entry;
 }
 
 std::wstring AddedCommand(const std::wstring& path, const std::wstring& parameters) {

@@ -109,6 +109,13 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& shortcutFile
 // Deletes the value; true only when it was deleted.
 bool DeleteRunValue(RootKey root, std::wstring_view key, const std::wstring& name, REGSAM view = 0);
 
+// Whether the Add dialog may use name: it must stay a name inside the startup folder (no "\\",
+// "/", ":", "..", characters a file name cannot hold, or a device name such as CON or LPT1).
+bool IsSafeEntryName(std::wstring_view name);
+// The entry the Add dialog makes of kind (0 machine Run value, 1 user Run value, 2 shortcut in
+// the user's startup folder), with the approval place that governs it.
+StartupEntry AddedEntry(int kind, const std::wstring& name);
+
 // The command that the Add dialog writes: the path in quotes, then the parameters.
 std::wstring AddedCommand(const std::wstring& path, const std::wstring& parameters);
 
@@ -122,6 +129,10 @@ struct RemoveResult {
     std::wstring backupFile; // the backup written (registry entries)
 };
 RemoveResult RemoveStartupEntry(const StartupEntry& entry, const std::wstring& backupFolder);
+// The file into the Recycle Bin, or where it will not go, copied byte for byte into
+// backupFolder + "Ostrel_<date>\\", its size checked, and only then deleted. False, with the file
+// left in place, when neither could be done.
+bool RemoveFile(const std::wstring& path, const std::wstring& backupFolder);
 // The seam of the Recycle Bin, so that a test can make it refuse a file.
 void SetRecycleForTesting(bool (*recycle)(const std::wstring& path));
 

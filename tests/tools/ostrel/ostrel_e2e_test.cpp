@@ -187,7 +187,13 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
             SetItemText(dialog, 51, name);
             SetItemText(dialog, 55, L"C:\\nowhere\\x.exe");
             refused(L"Please enter a valid file path.");
+            SetItemText(dialog, 51, L"..\\x");
+            SetItemText(dialog, 55, kNotepad);
+            refused(L"The name cannot hold \\ / : * ? \" < > | or .., nor be a device name such as "
+                    L"CON, NUL, COM1 or LPT1.");
         }
+        // Added switched off.
+        if (c.kind == 2) Send(GetDlgItem(dialog, 61), BM_SETCHECK, BST_CHECKED);
         SetItemText(dialog, 51, name);
         Send(GetDlgItem(dialog, 53), CB_SETCURSEL, static_cast<WPARAM>(c.kind));
         SetItemText(dialog, 55, kNotepad);
@@ -200,6 +206,9 @@ TEST_F(OstrelTest, AddDialogRefusesWhatIsMissingThenAddsEachKind) {
                   c.root ? command : L"\"" + startup_ + name + L".lnk\" \"-x \"y\"\"");
         if (c.root) DeleteValue(c.root, kRun, name);
     }
+    EXPECT_EQ(RowOf(name).cells.at(3), L"Disabled");
+    EXPECT_EQ(Approval(HKEY_CURRENT_USER, L"StartupFolder", name + L".lnk").substr(0, 4),
+              std::string("\3\0\0\0", 4));
 }
 
 TEST_F(OstrelTest, RemovalAsksThenBacksUpAndTheBackupRestoresTheValue) {

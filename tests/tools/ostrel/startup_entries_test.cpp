@@ -166,6 +166,34 @@ TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
     EXPECT_TRUE(test::FilesIn(backup_).empty());
 }
 
+// A file the Recycle Bin refuses is copied beside the backups, then deleted; without a folder
+// to copy into it stays.
+TEST_F(StartupEntriesTest, AFileTheRecycleBinRefusesIsCopiedFirst) {
+    SetRecycleForTesting([](const std::wstring&) { return false; });
+    const std::wstring file = startup_ + L"Tray.bat";
+    test::WriteFileBytes(file, "@echo tray\r\n");
+    EXPECT_FALSE(RemoveFile(file, L""));
+    EXPECT_TRUE(test::FileExists(file));
+    ASSERT_TRUE(RemoveFile(file, backup_));
+    SetRecycleForTesting(nullptr);
+    EXPECT_FALSE(test::FileExists(file));
+    WIN32_FIND_DATAW found{};
+    UniqueFind folder(FindFirstFileW((backup_ + L"Ostrel_*").c_str(), &found));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(test::ReadFileBytes(backup_ + found.cFileName + L"\\Tray.bat"), "@echo tray\r\n");
+}
+
+TEST(StartupCommands, AddRefusesNamesThatLeaveTheFolder) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"Tray", true},       {L" My App ", true}, {L"a.b", true},      {L"Console", true},
+        {L"..\\x", false},     {L"a\\b", false},    {L"a/b", false},     {L"C:x", false},
+        {L"a..b", false},      {L"CON", false},     {L"nul.txt", false}, {L"Com1", false},
+        {L"LPT9 .lnk", false}, {L"COM0", true},     {L"a*b", false},
+    };
+    for (const auto& [name, safe] : cases)
+        EXPECT_EQ(IsSafeEntryName(name), safe) << ToUtf8(name);
+}
+
 TEST(StartupApproval, ByteRuleReadsWhatWindowsWrites) {
     using namespace std::string_literals;
     const std::string twelve = "\3\0\0\0\1\2\3\4\5\6\7\10"s;
