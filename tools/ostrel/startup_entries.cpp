@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <memory>
 #include <unordered_map>
 
@@ -70,6 +71,97 @@ bool Exists(const std::wstring& path) {
     return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// What a shortcut names, kept until the file's size or last-write time changes: reading a
+// shortcut through the shell costs far more than asking for its dates.
+struct ShortcutFacts {
+    uint64_t size = 0;
+    FILETIME written{};
+    std::wstring target;
+    std::wstring arguments;
+};
+std::unordered_map<std::wstring, ShortcutFacts> g_shortcuts; // by lower-case path
+
+const ShortcutFacts& CachedShortcut(const std::wstring& path, uint64_t size, FILETIME written) {
+    ShortcutFacts& facts = g_shortcuts[ToLower(path)];
+    if (facts.size != size || CompareFileTime(&facts.written, &written) != 0 ||
+        (facts.target.empty() && facts.arguments.empty())) {
+        facts = {size, written, ResolveShortcut(path, 0), ResolveShortcut(path, 1)};
+    }
+    return facts;
+}
+
+std::wstring ShortcutPart(const std::wstring& path, int what) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return L"";
+    const ShortcutFacts& facts = CachedShortcut(
+        path, (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, data.ftLastWriteTime);
+    return what == 0 ? facts.target : facts.arguments;
+}
+
+// The file a command names. Finding it probes the disk many times over (long names, each word
+// of the command, inside each search folder), so the answer is kept: a file found while it
+// exists, a file not found while none of the folders it was looked for in has changed (creating
+// or renaming a file there changes the folder's last-write time).
+struct CommandAnswer {
+    std::wstring file;
+    bool found = false;
+    std::vector<std::pair<std::wstring, uint64_t>> folders; // looked in, with their stamps
+};
+std::unordered_map<std::wstring, CommandAnswer> g_commandFiles;
+std::unordered_map<std::wstring, uint64_t> g_folderStamps; // asked once per scan
+
+uint64_t FolderStamp(const std::wstring& folder) {
+    auto [it, fresh] = g_folderStamps.try_emplace(folder, 0);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (fresh && GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data))
+        it->second = ((uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                      data.ftLastWriteTime.dwLowDateTime) |
+                     1; // never 0, which stands for a missing folder
+    return it->second;
+}
+
+std::vector<std::pair<std::wstring, uint64_t>> SearchedFolders(const std::wstring& command) {
+    std::wstring text = command;
+    text.erase(std::remove(text.begin(), text.end(), L'"'), text.end());
+    std::vector<std::wstring> folders;
+    auto add = [&](const std::wstring& path) {
+        const size_t slash = path.find_last_of(L'\\');
+        if (slash == std::wstring::npos) return;
+        std::wstring folder = ToLower(path.substr(0, slash + 1));
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(std::move(folder));
+    };
+    add(text);
+    for (const std::wstring& prefix : WordPrefixes(Trim(text))) {
+        add(prefix);
+        for (const std::wstring& folder : ToolCommandSearch().folders)
+            add(folder + prefix);
+    }
+    std::vector<std::pair<std::wstring, uint64_t>> stamped;
+    for (std::wstring& folder : folders) {
+        const uint64_t stamp = FolderStamp(folder);
+        stamped.emplace_back(std::move(folder), stamp);
+    }
+    return stamped;
+}
+
+std::wstring CommandFile(const std::wstring& command, bool thirtyTwoBit) {
+    const std::wstring key = (thirtyTwoBit ? L"32|" : L"|") + command;
+    CommandAnswer& answer = g_commandFiles[key];
+    const bool unchanged =
+        answer.found
+            ? Exists(answer.file)
+            : !answer.folders.empty() &&
+                  std::all_of(answer.folders.begin(), answer.folders.end(),
+                              [](const auto& f) { return FolderStamp(f.first) == f.second; });
+    if (unchanged) return answer.file;
+    std::wstring file = CommandToFilePath(command);
+    if (thirtyTwoBit) file = Wow32FilePath(file);
+    const bool found = Exists(Trim(file));
+    answer = {file, found, found ? decltype(answer.folders){} : SearchedFolders(command)};
+    return file;
+}
+
 // The value as text, from the view given (ReadValueAsText for the default one).
 std::wstring ValueText(RootKey root, const std::wstring& key, const std::wstring& name,
                        REGSAM view) {
@@ -106,7 +198,8 @@ void AddRegistryEntry(std::vector<StartupEntry>& list, const StartupSource& sour
     list.push_back(std::move(entry));
 }
 
-void AddFolderEntry(std::vector<StartupEntry>& list, const std::wstring& path, bool common) {
+void AddFolderEntry(std::vector<StartupEntry>& list, const std::wstring& path, bool common,
+                    const WIN32_FIND_DATAW& data) {
     const std::wstring file = path.substr(path.find_last_of(L'\\') + 1);
     if (path.empty() || file == L"desktop.ini") return; // exact case: Desktop.ini is listed
     const size_t dot = file.find_last_of(L'.');
@@ -114,7 +207,12 @@ void AddFolderEntry(std::vector<StartupEntry>& list, const std::wstring& path, b
     StartupEntry entry;
     entry.location = path;
     entry.name = ReplaceAllNoCase(file, ext, L"");
-    const std::wstring arguments = ToLower(ext) == L".lnk" ? ResolveShortcut(path, 1) : L"";
+    const std::wstring arguments =
+        ToLower(ext) == L".lnk"
+            ? CachedShortcut(path, (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                             data.ftLastWriteTime)
+                  .arguments
+            : L"";
     entry.startupString = L"\"" + path + L"\"";
     if (!arguments.empty()) entry.startupString += L" \"" + arguments + L"\"";
     entry.type = common ? kCommonFolderType : kFolderType;
@@ -130,7 +228,7 @@ void AddFolderEntries(std::vector<StartupEntry>& list, const std::wstring& folde
     if (!find) return;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            AddFolderEntry(list, folder + data.cFileName, common);
+            AddFolderEntry(list, folder + data.cFileName, common, data);
     } while (FindNextFileW(find.get(), &data));
 }
 
@@ -189,11 +287,11 @@ bool IsFolderEntry(const StartupEntry& entry) {
 
 std::wstring EntryFile(const StartupEntry& entry) {
     if (entry.type == kOrphanType) return L"";
-    std::wstring file =
-        IsFolderEntry(entry) ? entry.location : CommandToFilePath(entry.startupString);
-    if (entry.type == kRegistry32Type) file = Wow32FilePath(file);
+    const std::wstring file = IsFolderEntry(entry)
+                                  ? entry.location
+                                  : CommandFile(entry.startupString, entry.type == kRegistry32Type);
     // A shortcut, in a startup folder or named by a Run value, stands for its target.
-    return ToLower(file).ends_with(L".lnk") ? ResolveShortcut(file, 0) : file;
+    return ToLower(file).ends_with(L".lnk") ? ShortcutPart(file, 0) : file;
 }
 
 const std::vector<StartupSource>& StartupSources() {
@@ -329,6 +427,7 @@ std::vector<StartupEntry> ScanStartupEntries(std::vector<StartupEntry> previous,
                                              const std::wstring& startupFolder,
                                              const std::wstring& commonFolder) {
     std::vector<StartupEntry> list;
+    g_folderStamps.clear();
     auto enumerate = [&list](const std::vector<StartupSource>& sources) {
         for (const StartupSource& source : sources) {
             EnumerateRunValues(

@@ -90,8 +90,13 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     Plant(L"MDRTestOstrel2", backup_ + L"later.exe");
     auto third = ScanStartupEntries(second, startup_);
     ASSERT_TRUE(DeleteFileW((backup_ + L"later.exe").c_str()));
-    for (const StartupEntry& e : Ours(ScanStartupEntries(third, startup_)))
+    auto fourth = ScanStartupEntries(third, startup_);
+    for (const StartupEntry& e : Ours(fourth))
         EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+    // And one that comes back is found again, although a missing file's search is kept.
+    test::WriteFileBytes(backup_ + L"later.exe", "");
+    for (const StartupEntry& e : Ours(ScanStartupEntries(fourth, startup_)))
+        EXPECT_FALSE(e.fileMissing) << ToUtf8(e.name);
 }
 
 // Whatever other programs write: names as long as the registry allows, every type and size of
