@@ -2,6 +2,7 @@
 // removal with its backup, the export and the clipboard, and the start from MDR's tools menu.
 #include <shlobj.h>
 #include <algorithm>
+#include <optional>
 #include "tests/support/tool_fixture.h"
 #include "tools/ostrel/startup_entries.h"
 
@@ -40,7 +41,8 @@ class OstrelTest : public ToolTest {
         DeleteValue(HKEY_CURRENT_USER, kPolicies, Name(L"SwB5"));
         DeleteValue(HKEY_CURRENT_USER, kRunOnce, Name(L"SwB7"));
         DeleteValue(HKEY_CURRENT_USER, kApproved + std::wstring(L"Run"), Name(L"SwOrphan"));
-        if (!shell_.empty()) SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell", shell_);
+        if (shell_ && shell_->empty()) DeleteValue(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell");
+        if (shell_ && !shell_->empty()) SetString(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell", *shell_);
         for (const wchar_t* file : {L"App.lnk", L"Added.lnk", L"Old.bat", L"Lying.ico"})
             DeleteFileW((startup_ + kPrefix + file).c_str());
         for (const std::wstring& file : {startup_ + Name(L"SwA3.lnk"), common_ + Name(L"SwB4.lnk")})
@@ -65,7 +67,7 @@ class OstrelTest : public ToolTest {
 
     std::wstring startup_;
     std::wstring common_ = CommonStartupFolder();
-    std::wstring shell_; // Winlogon's Shell before a test changed it
+    std::optional<std::wstring> shell_; // Winlogon's Shell before a test changed it
 };
 
 TEST_F(OstrelTest, ListsEntriesOnceEachAndARefreshKeepsRowsWithTheirIds) {
@@ -281,7 +283,7 @@ TEST_F(OstrelTest, SeveralEntriesGoInOneCommandEachWithItsBackup) {
 
 // Disable and Enable write only Windows' own StartupApproved values, after a backup that the
 // registry editor plays back; what cannot be switched says why; an orphan is removed after its
-// backup; a changed Winlogon Shell is marked and cannot be removed.
+// backup; a changed Winlogon Shell is marked, cannot be removed, and gets its default back.
 TEST_F(OstrelTest, DisableAndEnableWriteTheApprovalsWindowsReads) {
     using namespace std::string_literals;
     SetString(HKEY_CURRENT_USER, kRun, Name(L"SwA1"), kNotepad);
@@ -358,15 +360,23 @@ TEST_F(OstrelTest, DisableAndEnableWriteTheApprovalsWindowsReads) {
                  L"Windows cannot start without its Winlogon values Shell and Userinit, so they "
                  L"are never removed. Use \"Restore the Windows default\" instead.",
                  IDOK}});
+    EXPECT_TRUE(WaitUntil([&] {
+        auto info = ReadListView(FindDescendant(main_, L"SysListView32", 201)).rows;
+        return !info.empty() && info[0].cells[1] == L"Changed from the Windows default";
+    }));
+    Command(72, {{kConfirm, L"", IDYES}});
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadString(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell") == L"explorer.exe"; }));
 
     // The orphan goes after its backup.
     ASSERT_TRUE(Select(Name(L"SwOrphan")));
     Command(51, {{kConfirm, L"", IDYES}});
+    EXPECT_TRUE(WaitUntil([&] { return RowNamed(Name(L"SwOrphan")) < 0; }));
     EXPECT_EQ(Approval(HKEY_CURRENT_USER, L"Run", Name(L"SwOrphan")), "absent");
 
     // The backups, newest first, bring back the state before: the orphan, and no approvals.
     auto backups = FilesIn(temp_ / L"Backup\\");
-    ASSERT_EQ(backups.size(), 3u);
+    ASSERT_EQ(backups.size(), 4u);
     std::sort(backups.rbegin(), backups.rend());
     for (const std::wstring& backup : backups)
         ImportWithRegedit(temp_ / L"Backup\\" + backup);
@@ -374,6 +384,7 @@ TEST_F(OstrelTest, DisableAndEnableWriteTheApprovalsWindowsReads) {
     EXPECT_EQ(Approval(HKEY_CURRENT_USER, L"Run", Name(L"SwA1")), "absent");
     EXPECT_EQ(Approval(HKEY_LOCAL_MACHINE, L"Run", Name(L"SwA2")), "absent");
     EXPECT_EQ(Approval(HKEY_CURRENT_USER, L"StartupFolder", Name(L"SwA3.lnk")), "absent");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kWinlogon, L"Shell"), L"explorer.exe C:\\evil.exe");
 }
 
 TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
