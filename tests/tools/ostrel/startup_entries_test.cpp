@@ -72,6 +72,10 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     EXPECT_EQ(first[1].type, kRegistryType);
     EXPECT_EQ(first[1].location, kRunKey);
     EXPECT_FALSE(first[1].fileMissing);
+    // A Run value naming a shortcut stands for the shortcut's target, as a folder entry does.
+    StartupEntry viaShortcut = first[1];
+    viaShortcut.startupString = L"\"" + startup_ + L"App.lnk\" /x";
+    EXPECT_EQ(EntryFile(viaShortcut), notepad);
     EXPECT_EQ(first[2].name, L"Script");
     EXPECT_EQ(first[2].startupString, L"\"" + startup_ + L"Script.bat\"");
 
