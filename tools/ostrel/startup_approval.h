@@ -58,7 +58,9 @@ bool IsWinlogonDefault(std::wstring_view valueName, std::wstring_view data,
 std::wstring WinlogonDefault(std::wstring_view valueName, std::wstring_view systemFolder);
 
 // The registry view the StartupApproved keys (and the machine's 64-bit keys) are opened in:
-// KEY_WOW64_64KEY for this 32-bit program on 64-bit Windows, as a 64-bit program sees them.
+// KEY_WOW64_64KEY for this 32-bit program on 64-bit Windows, as a 64-bit program sees them; 0
+// elsewhere. Non-zero also means that the machine keys this program sees by default are the
+// 32-bit ones. The one place that tells the editions apart.
 REGSAM NativeView();
 
 struct ApprovalValue {

@@ -9,13 +9,12 @@
 #include <unordered_map>
 
 #include "common/icon_file.h"
-#include "common/late_bound.h"
 #include "common/record_ids.h"
 #include "common/text.h"
+#include "regfile/backup_names.h"
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
 #include "tools/frame/report_list.h"
-#include "regfile/backup_names.h"
 #include "tools/frame/tool_backup.h"
 
 namespace mdr {
@@ -192,8 +191,8 @@ void AddRegistryEntry(std::vector<StartupEntry>& list, const StartupSource& sour
     entry.kind = source.kind;
     entry.view = source.view;
     // The machine's keys seen by a 32-bit program on 64-bit Windows are the 32-bit ones.
-    const bool thirtyTwoBit = source.wow32 || (sizeof(void*) == 4 && source.root == kHklm &&
-                                               source.view == 0 && RunsUnderWow64());
+    const bool thirtyTwoBit =
+        source.wow32 || (source.root == kHklm && source.view == 0 && NativeView() != 0);
     entry.approval = ApprovalPlaceOf(source.kind, source.root, thirtyTwoBit, valueName);
     list.push_back(std::move(entry));
 }
@@ -578,7 +577,7 @@ StartupEntry AddedEntry(int kind, const std::wstring& name) {
     entry.root = kind == 0 ? kHklm : kHkcu;
     entry.location = kRunKey;
     entry.type = kRegistryType;
-    const bool thirtyTwoBit = entry.root == kHklm && sizeof(void*) == 4 && RunsUnderWow64();
+    const bool thirtyTwoBit = entry.root == kHklm && NativeView() != 0;
     entry.approval = ApprovalPlaceOf(SourceKind::Run, entry.root, thirtyTwoBit, name);
     return entry;
 }
