@@ -154,6 +154,29 @@ TEST_F(StartupEntriesTest, ListsTheRunKeyOfThirtyTwoBitProgramsToo) {
     EXPECT_EQ(ours[0].type, L"Registry (32-bit)");
 }
 
+// The 32-bit edition on 64-bit Windows lists the machine's 64-bit Run key too, and each view's
+// values are governed by their own approval key.
+TEST_F(StartupEntriesTest, SeesTheSixtyFourBitRunKeyFromThirtyTwoBits) {
+    if (NativeView() == 0) GTEST_SKIP() << "only a 32-bit program on 64-bit Windows";
+    UniqueHkey run64;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, run64.put(), nullptr),
+              ERROR_SUCCESS);
+    const std::wstring data = L"C:\\windows\\system32\\notepad.exe /64";
+    RegSetValueExW(run64.get(), kPlanted, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    test::SetString(HKEY_LOCAL_MACHINE, kRunKey, L"MDRTestOstrel2", L"C:\\x.exe");
+    const auto ours = Ours(ScanStartupEntries({}, startup_));
+    RegDeleteValueW(run64.get(), kPlanted);
+    test::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, L"MDRTestOstrel2");
+    ASSERT_EQ(ours.size(), 2u);
+    EXPECT_EQ(ours[0].name, L"MDRTestOstrel2");
+    EXPECT_EQ(ours[0].approval.key, ApprovalKey::Run32);
+    EXPECT_EQ(ours[1].startupString, data);
+    EXPECT_EQ(ours[1].type, L"Registry (64-bit)");
+    EXPECT_EQ(ours[1].approval.key, ApprovalKey::Run);
+}
+
 // Removal and its backup brought back by the registry editor are driven end to end through
 // Ostrel; here the refusals.
 TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
