@@ -425,6 +425,20 @@ TEST_F(OstrelTest, ExportWritesTheListingAndCopiesGoToTheClipboard) {
         std::string::npos);
     EXPECT_TRUE(text.ends_with("\r\n" + rule + "\r\n\r\n"));
     EXPECT_TRUE(IsWindowEnabled(main_));
+
+    // A failed export leaves the file as it was and no temporary file beside it.
+    {
+        UniqueHandle held(CreateFileW((temp_ / L"listing.txt").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        PostCommand(main_, 4);
+        EXPECT_TRUE(AnswerFileDialog(pid_, L"Save startup listing", temp_ / L"listing"));
+        AnswerText(kConfirm, L"The file already exists. Would you like to replace it?", IDYES);
+        AnswerText(L"Error", L"Could not create the file. It could be blocked by another process.",
+                   IDOK);
+    }
+    EXPECT_EQ(ReadFileBytes(temp_ / L"listing.txt"), text);
+    for (const std::wstring& file : FilesIn(temp_ / L""))
+        EXPECT_FALSE(file.ends_with(L".tmp")) << Narrow(file);
 }
 
 TEST_F(OstrelTest, StartsFromMdrsToolsMenu) {
