@@ -1,7 +1,8 @@
 // MDROstrelBench: times Ostrel's refresh on a machine with 1,000 Run values across the registry
-// sources and 100 shortcuts in a startup folder: the first scan (ids drawn, icons extracted),
-// a second scan with nothing changed (ids and icons carried over), and bringing a real list
-// view in step each time, with the number of rows written.
+// sources (a third of the Run ones switched off in StartupApproved, and 50 orphaned approvals)
+// and 100 shortcuts in a startup folder, with every source Ostrel reads: the first scan (ids drawn,
+// icons extracted), a second scan with nothing changed (ids and icons carried over), and bringing a
+// real list view in step each time, with the number of rows written.
 //
 //   MDROstrelBench [--values N] [--shortcuts N]
 // The planted values and files are removed at the end.
@@ -28,9 +29,11 @@ constexpr wchar_t kPrefix[] = L"MDRBenchOstrel";
 std::vector<StartupSource> WritableSources() {
     // The Run keys that exist in a fresh prefix or are made here; the Winlogon keys stay alone.
     return {{kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+            {kHklm, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false,
+             SourceKind::RunOnce},
             {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"}};
+            {kHkcu, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false,
+             SourceKind::RunOnce}};
 }
 
 HKEY Open(const StartupSource& source) {
@@ -67,6 +70,19 @@ int wmain(int argc, wchar_t** argv) {
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
+    // Switched off the way Task Manager does it, and approvals of entries long gone.
+    std::vector<ApprovalPlace> approvals;
+    for (int i = 0; i < values; ++i) {
+        const StartupSource& source = sources[static_cast<size_t>(i) % sources.size()];
+        if (i % 3 == 0 && source.kind == SourceKind::Run)
+            approvals.push_back(
+                ApprovalPlaceOf(SourceKind::Run, source.root, false, kPrefix + std::to_wstring(i)));
+    }
+    for (int i = 0; i < 50; ++i)
+        approvals.push_back(
+            {kHkcu, ApprovalKey::Run, kPrefix + std::wstring(L"Gone") + std::to_wstring(i)});
+    for (const ApprovalPlace& place : approvals)
+        WriteApproval(place, true);
     for (int i = 0; i < shortcuts; ++i)
         CreateShortcut(system + programs[i % 4], folder + L"App" + std::to_wstring(i) + L".lnk",
                        L"-tray", L"", system, SW_SHOWNORMAL, system + programs[i % 4], 0);
@@ -86,14 +102,14 @@ int wmain(int argc, wchar_t** argv) {
     synced.Attach(list, nullptr);
 
     bench::Stopwatch clock;
-    std::vector<StartupEntry> entries = ScanStartupEntries({}, folder);
+    std::vector<StartupEntry> entries = ScanStartupEntries({}, folder, CommonStartupFolder());
     const double firstScan = clock.Seconds();
     clock.Restart();
     const int firstWritten = synced.Sync(EntryRows(entries));
     const double firstSync = clock.Seconds();
 
     clock.Restart();
-    entries = ScanStartupEntries(std::move(entries), folder);
+    entries = ScanStartupEntries(std::move(entries), folder, CommonStartupFolder());
     const double secondScan = clock.Seconds();
     clock.Restart();
     const int secondWritten = synced.Sync(EntryRows(entries));
@@ -117,6 +133,8 @@ int wmain(int argc, wchar_t** argv) {
             RegCloseKey(key);
         }
     }
+    for (const ApprovalPlace& place : approvals)
+        DeleteApproval(place);
     for (int i = 0; i < shortcuts; ++i)
         DeleteFileW((folder + L"App" + std::to_wstring(i) + L".lnk").c_str());
     RemoveDirectoryW(folder.c_str());

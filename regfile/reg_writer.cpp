@@ -240,7 +240,7 @@ int BackupSubkeys(RootKey root, std::wstring_view rawPath) {
     return 1;
 }
 
-int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view valueName) {
+int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view valueName, REGSAM view) {
     MDR_HERE();
     if (!g_file) return 0;
     const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
@@ -249,13 +249,22 @@ int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view value
         return 0;
     }
     UniqueHkey key;
-    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put());
+    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
     if (rc != ERROR_SUCCESS) {
         if (rc != ERROR_FILE_NOT_FOUND)
             AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(valueName));
         return 0;
     }
     WriteValueLine(key.get(), root, keyPath, std::wstring(valueName), true);
+    g_file->Line(L"");
+    return 1;
+}
+
+int BackupValueAbsence(RootKey root, std::wstring_view rawPath, std::wstring_view valueName) {
+    if (!g_file) return 0;
+    const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
+    if (!WriteKeyLine(root, keyPath)) return 0;
+    g_file->Line(RegValueNameField(valueName) + L"=-");
     g_file->Line(L"");
     return 1;
 }

@@ -34,7 +34,13 @@ int BackupSubkeys(RootKey root, std::wstring_view keyPath);
 // The key line, the one value line and an empty line. 1 when the value line was written; 0 when
 // no file is open or the key cannot be opened. A value that cannot be read gets the line
 // name + "=" alone, which the registry editor ignores.
-int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+// view: 0, or KEY_WOW64_64KEY / KEY_WOW64_32KEY for the key of the other registry view.
+int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName,
+                REGSAM view = 0);
+
+// The key line, the line name + "=-" and an empty line: importing the file deletes the value, so
+// it gives back the absence of a value that is about to be created. 1 when written.
+int BackupValueAbsence(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
 // What the open (or last closed) backup file cannot give back exactly, one line per item
 // ("HKEY_...\path" or "HKEY_...\path -> name", with CR and LF shown as \r and \n): keys and

@@ -315,7 +315,7 @@ int SyncedList::Show(const std::vector<const RowContent*>& records) {
             SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
             changed = true;
         }
-        if (row.emphasised != record.emphasised) {
+        if (row.emphasised != record.emphasised || row.dimmed != record.dimmed) {
             SendMessageW(list_, LVM_REDRAWITEMS, static_cast<WPARAM>(step.row),
                          static_cast<LPARAM>(step.row));
             changed = true;
@@ -358,7 +358,11 @@ bool SyncedList::CustomDraw(LPARAM lParam, LRESULT& result) const {
         return true;
     }
     if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        if (Emphasised(static_cast<int>(draw->nmcd.dwItemSpec))) draw->clrText = kEmphasisColour;
+        const size_t row = draw->nmcd.dwItemSpec;
+        if (Emphasised(static_cast<int>(row)))
+            draw->clrText = kEmphasisColour;
+        else if (row < rows_.size() && rows_[row].dimmed)
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
         result = CDRF_DODEFAULT;
         return true;
     }

@@ -71,6 +71,7 @@ struct RowContent {
     uint32_t id = 0;
     HICON icon = nullptr; // nullptr: the default row icon
     bool emphasised = false;
+    bool dimmed = false; // grey text (a switched-off entry); emphasis wins over it
 };
 
 // A list whose rows follow the tool's records. Rows that still match keep their place (so the
@@ -100,7 +101,8 @@ class SyncedList {
     size_t RecordCount() const { return records_.size(); }
     // Whether the row is drawn emphasised (NM_CUSTOMDRAW).
     bool Emphasised(int row) const;
-    // Answers the list's NM_CUSTOMDRAW: emphasised rows in colour; true when it handled it.
+    // Answers the list's NM_CUSTOMDRAW: emphasised rows in colour, dimmed ones grey; true when it
+    // handled it.
     bool CustomDraw(LPARAM lParam, LRESULT& result) const;
 
   private:

@@ -3,10 +3,31 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/handles.h"
 #include "regfile/backup_names.h"
 #include "regfile/reg_writer.h"
 
 namespace mdr {
+namespace {
+
+bool ValueExistsIn(const BackupItem& item) {
+    if (!item.view) return ValueExists(item.root, item.key, *item.value) == 1;
+    UniqueHkey key;
+    return RegOpenKeyExW(ToHkey(item.root), item.key.c_str(), 0, KEY_QUERY_VALUE | item.view,
+                         key.put()) == ERROR_SUCCESS &&
+           RegQueryValueExW(key.get(), item.value->c_str(), nullptr, nullptr, nullptr, nullptr) ==
+               ERROR_SUCCESS;
+}
+
+bool WriteItem(const BackupItem& item) {
+    if (!item.value)
+        return KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+    if (item.absent)
+        return !ValueExistsIn(item) && BackupValueAbsence(item.root, item.key, *item.value) == 1;
+    return ValueExistsIn(item) && BackupValue(item.root, item.key, *item.value, item.view) == 1;
+}
+
+} // namespace
 
 ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder,
                            const std::vector<BackupItem>& items) {
@@ -18,10 +39,7 @@ ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder
     bool ok = CreateBackupFile(file) == 1;
     for (const BackupItem& item : items) {
         if (!ok) break;
-        ok = item.value
-                 ? ValueExists(item.root, item.key, *item.value) == 1 &&
-                       BackupValue(item.root, item.key, *item.value) == 1
-                 : KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+        ok = WriteItem(item);
     }
     const bool exact = BackupOmissions().empty();
     if (CloseBackupFile() != 1 || !ok || !exact) {

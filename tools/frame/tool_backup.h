@@ -16,6 +16,8 @@ struct BackupItem {
     RootKey root;
     std::wstring key;
     std::optional<std::wstring> value; // a single value; none: the whole key with its subtree
+    bool absent = false; // the value must not exist: the file deletes it again on import
+    REGSAM view = 0;     // KEY_WOW64_64KEY: the value lies in the 64-bit view
 };
 
 struct ToolBackup {

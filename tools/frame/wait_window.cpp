@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include "common/handles.h"
+#include "common/ini.h"
 #include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
@@ -26,12 +27,6 @@ std::wstring AskSaveName(HWND owner, const wchar_t* title) {
     // The replace question comes after ".txt" has been added, so the dialog does not ask.
     std::wstring file;
     return AskFileName(owner, title, kFilter, true, OFN_PATHMUSTEXIST, file) ? file : L"";
-}
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    DWORD written = 0;
-    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
 }
 
 } // namespace
@@ -86,37 +81,29 @@ bool WriteListingExport(const std::wstring& file, const ListingSource& source,
     }
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
     // The messages from here on belong to the wait window, which closes after them.
     auto tell = [&](const wchar_t* text, const wchar_t* title, UINT flags) {
         MessageBoxW(wait.Handle(), text, title, flags);
     };
-    constexpr wchar_t kNotCreated[] =
-        L"Could not create the file. It could be blocked by another process.";
-    if (!out) {
-        tell(kNotCreated, kTitleError, MB_OK | MB_ICONERROR);
-        return false;
-    }
     const bool full = source.status == ExportStatus::Full;
     if (full) frame.SetStatus(ExportProgressText(0.0));
-    bool ok =
-        WriteAll(out.get(), ExportBytes(ExportHeaderLines(frame.Identity(), now, source.count)));
+    // Gathered whole, then written to a temporary file that replaces the target in one step: a
+    // full disk or a vanished share leaves no half-written listing behind.
+    std::string bytes = ExportBytes(ExportHeaderLines(frame.Identity(), now, source.count));
     MessagePump pump;
-    for (size_t i = 0; ok && i < source.count; ++i) {
+    for (size_t i = 0; i < source.count; ++i) {
         pump.Drain();
         wait.SetProgress(ExportProgressPosition(i, source.count));
         if (source.status != ExportStatus::None)
             frame.SetStatus(ExportProgressText(ExportPercent(i, source.count)));
         std::vector<std::wstring> lines = source.recordLines(i);
         lines.insert(lines.end(), {L"", ExportSeparator(), L""});
-        ok = WriteAll(out.get(), ExportBytes(lines));
+        bytes += ExportBytes(lines);
     }
-    if (ok && !trailer.empty()) ok = WriteAll(out.get(), ExportBytes(trailer));
-    out.reset();
-    if (!ok) {
-        // A full disk or a vanished share: the file is incomplete and must not pass for done.
-        tell(kNotCreated, kTitleError, MB_OK | MB_ICONERROR);
+    if (!trailer.empty()) bytes += ExportBytes(trailer);
+    if (!WriteFileReplacing(file, bytes)) {
+        tell(L"Could not create the file. It could be blocked by another process.", kTitleError,
+             MB_OK | MB_ICONERROR);
         return false;
     }
     if (full) frame.SetStatus(L"The list was exported...");

@@ -7,7 +7,9 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "tools/frame/tool_dialog.h"
+#include "tools/frame/tool_backup.h"
 #include "tools/frame/tool_frame.h"
+#include "tools/frame/tool_paths.h"
 #include "tools/ostrel/ostrel_window.h"
 #include "tools/ostrel/startup_entries.h"
 
@@ -30,6 +32,7 @@ enum Gadget {
     kParameters = 58,
     kCancel = 59,
     kAddButton = 60,
+    kStartDisabled = 61,
 };
 
 void Tell(HWND dialog, const wchar_t* text, const wchar_t* title, UINT icon) {
@@ -52,17 +55,58 @@ bool Add(HWND dialog) {
         Tell(dialog, L"Please enter a valid file path.", kTitleInformation, MB_ICONINFORMATION);
         return false;
     }
-    if (kind == 0 || kind == 1) {
-        if (!WriteRunValue(kind == 0 ? kHklm : kHkcu, kRunKey, name,
-                           AddedCommand(path, parameters)))
+    if (!IsSafeEntryName(name)) {
+        Tell(dialog,
+             L"The name cannot hold \\ / : * ? \" < > | or .., nor be a device name such as CON, "
+             L"NUL, COM1 or LPT1.",
+             kTitleInformation, MB_ICONINFORMATION);
+        return false;
+    }
+    const StartupEntry entry = AddedEntry(kind, name);
+    const bool registry = entry.root != 0;
+    const bool exists = registry
+                            ? ValueExists(entry.root, kRunKey, name) == 1
+                            : GetFileAttributesW(entry.location.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (exists) {
+        const std::wstring question =
+            L"A startup entry named \"" + name + L"\" already exists here. Replace it?";
+        if (MessageBoxW(dialog, question.c_str(), kTitleConfirm, MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
+            return false;
+        // What is replaced can be had back: the value from its backup, the shortcut from the
+        // Recycle Bin or the backup folder.
+        if (registry
+                ? !WriteToolBackup(L"Ostrel", ToolBackupFolder(), {{entry.root, kRunKey, name}})
+                       .written
+                : !RemoveFile(entry.location, ToolBackupFolder())) {
+            Tell(dialog,
+                 L"The entry was not replaced, because what it holds now could not be backed up.",
+                 kTitleWarning, MB_ICONWARNING);
+            return true;
+        }
+    }
+    bool written = false;
+    if (registry) {
+        written = WriteRunValue(entry.root, kRunKey, name, AddedCommand(path, parameters));
+        if (!written)
             Tell(dialog, L"The registry value could not be created.", kTitleWarning,
                  MB_ICONWARNING);
     } else {
         const size_t slash = path.find_last_of(L'\\');
         const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
-        if (!CreateShortcut(path, UserStartupFolder() + name + L".lnk", parameters, L"", folder,
-                            SW_SHOWNORMAL, path, 0))
+        written =
+            CreateShortcut(path, entry.location, parameters, L"", folder, SW_SHOWNORMAL, path, 0);
+        if (!written)
             Tell(dialog, L"The shortcut could not be created.", kTitleWarning, MB_ICONWARNING);
+    }
+    // Added switched off: Windows' own record says so, as Task Manager would write it.
+    const bool disabled = IsDlgButtonChecked(dialog, kStartDisabled) == BST_CHECKED;
+    if (written && disabled) {
+        const SwitchResult result = SwitchStartupEntries({entry}, true, ToolBackupFolder());
+        if (!result.failures[0].empty())
+            Tell(dialog,
+                 (L"The entry was added, but not disabled: " + result.failures[0] + L".").c_str(),
+                 kTitleWarning, MB_ICONWARNING);
     }
     return true;
 }
@@ -89,6 +133,7 @@ bool ShowAddDialog(HWND owner) {
     AddLabel(w, L"Parameters:", {10, 165, 395, 15}, kParametersLabel);
     AddControl(w, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, {10, 185, 395, 20}, kParameters,
                WS_EX_CLIENTEDGE);
+    AddCheckBox(w, kStartDisabled, L"Disabled", {10, 218, 160, 20});
     AddButton(w, kCancel, L"Cancel", {180, 215, 110, 25});
     AddButton(w, kAddButton, L"Add", {295, 215, 110, 25}, BS_DEFPUSHBUTTON);
     bool attempted = false;

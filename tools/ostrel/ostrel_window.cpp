@@ -32,6 +32,9 @@ enum Command {
     kMenuAdd = 50,
     kMenuRemove = 51,
     kMenuViewFile = 52,
+    kDisable = 70,
+    kEnable = 71,
+    kRestoreDefault = 72,
     kCopyLine = 53,
     kCopyAll = 54,
     kInfoCopyLine = 100,
@@ -40,11 +43,14 @@ enum Command {
 
 // Pictures of the icon table.
 enum Picture {
+    kPicStart = 1,
+    kPicStop = 2,
     kPicExit = 4,
     kPicAdd = 5,
     kPicCopy = 6,
     kPicRemove = 9,
     kPicRefresh = 10,
+    kPicRestore = 12,
     kPicExport = 16,
     kPicHelp = 18,
     kPicAbout = 20,
@@ -62,6 +68,10 @@ constexpr wchar_t kRemoveWarning[] =
     L"\r\n\r\nWARNING! This may lead to system instability. If you delete a reference to a "
     L"legitimate system file, there is a chance the system WILL NOT EVEN BOOT.";
 
+constexpr wchar_t kWinlogonRefusal[] =
+    L"Windows cannot start without its Winlogon values Shell and Userinit, so they are never "
+    L"removed. Use \"Restore the Windows default\" instead.";
+
 class Ostrel final : public Tool {
   public:
     const ToolIdentity& Identity() const override { return kOstrel; }
@@ -72,6 +82,9 @@ class Ostrel final : public Tool {
                 {kRemove, kPicRemove, L"&Remove"},
                 {kViewFile, kPicFolder, L"&View file"},
                 kToolSeparator,
+                {kDisable, kPicStop, L"&Disable"},
+                {kEnable, kPicStart, L"E&nable"},
+                kToolSeparator,
                 {kRefresh, kPicRefresh, L"&Refresh"},
                 {kExport, kPicExport, L"&Export"},
                 kToolSeparator,
@@ -80,24 +93,32 @@ class Ostrel final : public Tool {
                 {kExit, kPicExit, L"&Exit"}};
     }
 
-    void Prepare() override { UserStartupFolder(); }
+    void Prepare() override {
+        UserStartupFolder();
+        CommonStartupFolder();
+    }
 
     bool CreateMenus() override {
-        entryMenu_ = Frame().MakePopupMenu({{kMenuAdd, kPicAdd, L"&Add new"},
-                                            {kMenuRemove, kPicRemove, L"&Remove"},
-                                            {kMenuViewFile, kPicFolder, L"&View file"},
-                                            kToolSeparator,
-                                            {kCopyLine, kPicCopy, L"&Copy line"},
-                                            {kCopyAll, kPicCopy, L"&Copy all"}});
+        entryMenu_ =
+            Frame().MakePopupMenu({{kMenuAdd, kPicAdd, L"&Add new"},
+                                   {kMenuRemove, kPicRemove, L"&Remove"},
+                                   {kMenuViewFile, kPicFolder, L"&View file"},
+                                   kToolSeparator,
+                                   {kDisable, kPicStop, L"&Disable"},
+                                   {kEnable, kPicStart, L"E&nable"},
+                                   {kRestoreDefault, kPicRestore, L"Restore the &Windows default"},
+                                   kToolSeparator,
+                                   {kCopyLine, kPicCopy, L"&Copy line"},
+                                   {kCopyAll, kPicCopy, L"&Copy all"}});
         infoMenu_ = Frame().MakePopupMenu(
             {{kInfoCopyLine, kPicCopy, L"&Copy line"}, {kInfoCopyAll, kPicCopy, L"&Copy all"}});
         return entryMenu_ && infoMenu_;
     }
 
     HWND CreateContent(HWND window, Place area) override {
-        HWND entries =
-            CreateToolList(window, kEntryListId, {0, 0, area.width, kDividerFromTop},
-                           {{L"Name", 120}, {L"Startup string", 350}, {L"Type", 75}}, true);
+        HWND entries = CreateToolList(
+            window, kEntryListId, {0, 0, area.width, kDividerFromTop},
+            {{L"Name", 120}, {L"Startup string", 350}, {L"Type", 75}, {L"State", 70}}, true);
         info_ = CreateToolList(window, kInfoListId, {0, 0, area.width, 100},
                                {{L"Item", 270}, {L"Value", 275}}, false);
         if (!entries || !info_) return nullptr;
@@ -125,7 +146,10 @@ class Ostrel final : public Tool {
                               {{kRemove, kMenuRemove}, [this] { RemoveSelectedEntries(); }},
                               {{kViewFile, kMenuViewFile}, [this] { ViewFile(); }},
                               {{kRefresh}, [this] { Refresh(); }},
-                              {{kExport}, [this] { Export(); }}};
+                              {{kExport}, [this] { Export(); }},
+                              {{kDisable}, [this] { Switch(true); }},
+                              {{kEnable}, [this] { Switch(false); }},
+                              {{kRestoreDefault}, [this] { RestoreDefault(); }}};
         AddFrameCommands(commands, kHelp, kAbout, kExit);
         AddCopyCommands(commands, list_.Handle(), kCopyLine, kCopyAll);
         AddCopyCommands(commands, info_, kInfoCopyLine, kInfoCopyAll);
@@ -172,6 +196,11 @@ class Ostrel final : public Tool {
         if (!onEntries || control) return -1;
         if (key == VK_DELETE) return kRemove;
         if (key == VK_RETURN) return kViewFile;
+        if (key == VK_SPACE) {
+            // Space turns the selected entry the other way.
+            const StartupEntry* entry = SelectedEntry();
+            return entry && entry->state == EntryState::Disabled ? kEnable : kDisable;
+        }
         return -1;
     }
 
@@ -180,7 +209,8 @@ class Ostrel final : public Tool {
 
     void Refresh() {
         MDR_HERE();
-        entries_ = ScanStartupEntries(std::move(entries_), UserStartupFolder());
+        entries_ =
+            ScanStartupEntries(std::move(entries_), UserStartupFolder(), CommonStartupFolder());
         list_.Sync(EntryRows(entries_));
         const std::wstring count = std::to_wstring(entries_.size());
         Frame().SetTitle(L"MDR - Startup manager (" + count + L" startup items)");
@@ -195,9 +225,19 @@ class Ostrel final : public Tool {
             FillInfoList(info_, {});
             return;
         }
-        std::vector<std::wstring> lines = FileInfoLines(EntryFile(*entry));
+        std::vector<std::wstring> lines;
+        if (entry->type == kOrphanType) {
+            lines = {L"Approval\nWindows' record of an entry switched on or off, left behind "
+                     L"after the entry itself was removed"};
+        } else {
+            lines = FileInfoLines(EntryFile(*entry));
+        }
         if (entry->fileMissing)
             lines.insert(lines.begin(), L"File status\nThe file this entry starts does not exist");
+        if (entry->type == kWinlogonType)
+            lines.insert(lines.begin(), entry->changedDefault
+                                            ? L"Winlogon value\nChanged from the Windows default"
+                                            : L"Winlogon value\nWindows default");
         FillInfoList(info_, lines);
     }
 
@@ -210,22 +250,30 @@ class Ostrel final : public Tool {
     void RemoveSelectedEntry() {
         const int row = SelectedRow(list_.Handle());
         if (row < 0) return;
+        if (const StartupEntry* entry = SelectedEntry(); entry && entry->type == kWinlogonType) {
+            Frame().Message(kWinlogonRefusal, kTitleInformation, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         const std::wstring question =
             kRemoveQuestion + CellText(list_.Handle(), row, 0) + kRemoveWarning;
         if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
         const StartupEntry* entry = SelectedEntry();
         if (!entry) return;
         const bool registry = entry->root != 0;
-        const std::wstring backupFolder = registry ? ToolBackupFolder() : L"";
+        const std::wstring backupFolder = ToolBackupFolder();
         const RemoveResult result = RemoveStartupEntry(*entry, backupFolder);
-        if (result.outcome == RemoveResult::BackupFailed) {
+        if (result.outcome == RemoveResult::Refused) {
+            Frame().Message(kWinlogonRefusal, kTitleInformation, MB_OK | MB_ICONINFORMATION);
+        } else if (result.outcome == RemoveResult::BackupFailed) {
             Frame().Message(L"The startup entry was not removed, because its backup could not be "
                             L"written to the folder\r\n" +
                                 (backupFolder.empty() ? ToolFolder() + L"Backup\\" : backupFolder),
                             kTitleWarning, MB_OK | MB_ICONWARNING);
         } else if (result.outcome == RemoveResult::NotRemoved) {
             Frame().Message(registry ? L"The registry value could not be removed."
-                                     : L"The startup file reference could not be removed.",
+                                     : L"The startup file reference could not be removed. It "
+                                       L"could neither go to the Recycle Bin nor be copied into "
+                                       L"the backup folder first, so it was left in place.",
                             kTitleWarning, MB_OK | MB_ICONWARNING);
         }
         // An entry that could not be removed comes back with the refresh.
@@ -248,8 +296,10 @@ class Ostrel final : public Tool {
         std::vector<BatchOutcome> outcomes;
         for (const StartupEntry& entry : chosen) {
             const bool registry = entry.root != 0;
-            const auto result = RemoveStartupEntry(entry, registry ? backupFolder : L"");
+            const auto result = RemoveStartupEntry(entry, backupFolder);
             outcomes.push_back({entry.name, result.outcome == RemoveResult::Removed ? L""
+                                            : result.outcome == RemoveResult::Refused
+                                                ? L"Windows needs this Winlogon value"
                                             : result.outcome == RemoveResult::BackupFailed
                                                 ? L"its backup could not be written"
                                             : registry ? L"the registry value could not be removed"
@@ -257,6 +307,56 @@ class Ostrel final : public Tool {
         }
         Refresh();
         ShowBatchReport(L"Removed", L"startup entries", outcomes);
+    }
+
+    // Disable or Enable on the selected entries: only their StartupApproved values change.
+    void Switch(bool disable) {
+        const std::vector<StartupEntry> chosen = SelectedRecords(list_.Handle(), entries_);
+        if (chosen.empty()) return;
+        const wchar_t* verb = disable ? L"disabled" : L"enabled";
+        if (chosen.size() == 1) {
+            const std::wstring why = SwitchRefusal(chosen[0]);
+            if (!why.empty()) {
+                Frame().Message(L"The startup entry \"" + chosen[0].name + L"\" cannot be " + verb +
+                                    L": " + why + L".",
+                                kTitleInformation, MB_OK | MB_ICONINFORMATION);
+                return;
+            }
+        }
+        const SwitchResult result = SwitchStartupEntries(chosen, disable, ToolBackupFolder());
+        Refresh();
+        if (chosen.size() == 1) {
+            if (!result.failures[0].empty())
+                Frame().Message(L"The startup entry \"" + chosen[0].name + L"\" was not " + verb +
+                                    L": " + result.failures[0] + L".",
+                                kTitleWarning, MB_OK | MB_ICONWARNING);
+            return;
+        }
+        std::vector<BatchOutcome> outcomes;
+        for (size_t i = 0; i < chosen.size(); ++i)
+            outcomes.push_back({chosen[i].name, result.failures[i]});
+        ShowBatchReport(disable ? L"Disabled" : L"Enabled", L"startup entries", outcomes);
+    }
+
+    void RestoreDefault() {
+        const StartupEntry* entry = SelectedEntry();
+        if (!entry) return;
+        if (entry->type != kWinlogonType) {
+            Frame().Message(L"Only the Winlogon values Shell and Userinit have a Windows default "
+                            L"to restore.",
+                            kTitleInformation, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        const std::wstring name = entry->name;
+        const std::wstring question = L"Give the Winlogon value \"" + name +
+                                      L"\" back its Windows default?\r\n\r\nIt now holds:\r\n" +
+                                      entry->startupString;
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        const std::wstring why = RestoreWinlogonDefault(*entry, ToolBackupFolder());
+        Refresh();
+        if (!why.empty())
+            Frame().Message(L"The Winlogon value \"" + name + L"\" was not restored: " + why + L".",
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
     }
 
     void Export() const {

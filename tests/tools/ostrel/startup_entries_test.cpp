@@ -72,6 +72,10 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     EXPECT_EQ(first[1].type, kRegistryType);
     EXPECT_EQ(first[1].location, kRunKey);
     EXPECT_FALSE(first[1].fileMissing);
+    // A Run value naming a shortcut stands for the shortcut's target, as a folder entry does.
+    StartupEntry viaShortcut = first[1];
+    viaShortcut.startupString = L"\"" + startup_ + L"App.lnk\" /x";
+    EXPECT_EQ(EntryFile(viaShortcut), notepad);
     EXPECT_EQ(first[2].name, L"Script");
     EXPECT_EQ(first[2].startupString, L"\"" + startup_ + L"Script.bat\"");
 
@@ -90,8 +94,13 @@ TEST_F(StartupEntriesTest, ListsRunValuesAndStartupFolderFiles) {
     Plant(L"MDRTestOstrel2", backup_ + L"later.exe");
     auto third = ScanStartupEntries(second, startup_);
     ASSERT_TRUE(DeleteFileW((backup_ + L"later.exe").c_str()));
-    for (const StartupEntry& e : Ours(ScanStartupEntries(third, startup_)))
+    auto fourth = ScanStartupEntries(third, startup_);
+    for (const StartupEntry& e : Ours(fourth))
         EXPECT_EQ(e.fileMissing, e.name == L"MDRTestOstrel2") << ToUtf8(e.name);
+    // And one that comes back is found again, although a missing file's search is kept.
+    test::WriteFileBytes(backup_ + L"later.exe", "");
+    for (const StartupEntry& e : Ours(ScanStartupEntries(fourth, startup_)))
+        EXPECT_FALSE(e.fileMissing) << ToUtf8(e.name);
 }
 
 // Whatever other programs write: names as long as the registry allows, every type and size of
@@ -145,6 +154,29 @@ TEST_F(StartupEntriesTest, ListsTheRunKeyOfThirtyTwoBitProgramsToo) {
     EXPECT_EQ(ours[0].type, L"Registry (32-bit)");
 }
 
+// The 32-bit edition on 64-bit Windows lists the machine's 64-bit Run key too, and each view's
+// values are governed by their own approval key.
+TEST_F(StartupEntriesTest, SeesTheSixtyFourBitRunKeyFromThirtyTwoBits) {
+    if (NativeView() == 0) GTEST_SKIP() << "only a 32-bit program on 64-bit Windows";
+    UniqueHkey run64;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, run64.put(), nullptr),
+              ERROR_SUCCESS);
+    const std::wstring data = L"C:\\windows\\system32\\notepad.exe /64";
+    RegSetValueExW(run64.get(), kPlanted, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    test::SetString(HKEY_LOCAL_MACHINE, kRunKey, L"MDRTestOstrel2", L"C:\\x.exe");
+    const auto ours = Ours(ScanStartupEntries({}, startup_));
+    RegDeleteValueW(run64.get(), kPlanted);
+    test::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, L"MDRTestOstrel2");
+    ASSERT_EQ(ours.size(), 2u);
+    EXPECT_EQ(ours[0].name, L"MDRTestOstrel2");
+    EXPECT_EQ(ours[0].approval.key, ApprovalKey::Run32);
+    EXPECT_EQ(ours[1].startupString, data);
+    EXPECT_EQ(ours[1].type, L"Registry (64-bit)");
+    EXPECT_EQ(ours[1].approval.key, ApprovalKey::Run);
+}
+
 // Removal and its backup brought back by the registry editor are driven end to end through
 // Ostrel; here the refusals.
 TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
@@ -164,6 +196,100 @@ TEST_F(StartupEntriesTest, NothingIsDeletedWithoutABackupOrWhatIsGone) {
     RegDeleteValueW(run_.get(), kPlanted);
     EXPECT_EQ(RemoveStartupEntry(entry, backup_).outcome, RemoveResult::NotRemoved);
     EXPECT_TRUE(test::FilesIn(backup_).empty());
+}
+
+// A file the Recycle Bin refuses is copied beside the backups, then deleted; without a folder
+// to copy into it stays.
+TEST_F(StartupEntriesTest, AFileTheRecycleBinRefusesIsCopiedFirst) {
+    SetRecycleForTesting([](const std::wstring&) { return false; });
+    const std::wstring file = startup_ + L"Tray.bat";
+    test::WriteFileBytes(file, "@echo tray\r\n");
+    EXPECT_FALSE(RemoveFile(file, L""));
+    EXPECT_TRUE(test::FileExists(file));
+    ASSERT_TRUE(RemoveFile(file, backup_));
+    SetRecycleForTesting(nullptr);
+    EXPECT_FALSE(test::FileExists(file));
+    WIN32_FIND_DATAW found{};
+    UniqueFind folder(FindFirstFileW((backup_ + L"Ostrel_*").c_str(), &found));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(test::ReadFileBytes(backup_ + found.cFileName + L"\\Tray.bat"), "@echo tray\r\n");
+}
+
+TEST(StartupCommands, AddRefusesNamesThatLeaveTheFolder) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"Tray", true},       {L" My App ", true}, {L"a.b", true},      {L"Console", true},
+        {L"..\\x", false},     {L"a\\b", false},    {L"a/b", false},     {L"C:x", false},
+        {L"a..b", false},      {L"CON", false},     {L"nul.txt", false}, {L"Com1", false},
+        {L"LPT9 .lnk", false}, {L"COM0", true},     {L"a*b", false},
+    };
+    for (const auto& [name, safe] : cases)
+        EXPECT_EQ(IsSafeEntryName(name), safe) << ToUtf8(name);
+}
+
+TEST(StartupApproval, ByteRuleReadsWhatWindowsWrites) {
+    using namespace std::string_literals;
+    const std::string twelve = "\3\0\0\0\1\2\3\4\5\6\7\10"s;
+    const std::tuple<DWORD, std::string, bool> cases[] = {
+        {REG_BINARY, "\2"s + std::string(11, '\0'), false},
+        {REG_BINARY, twelve, true},
+        {REG_BINARY, "\6"s + std::string(11, '\0'), false},
+        {REG_BINARY, "\7"s + std::string(11, '\1'), true},
+        {REG_BINARY, "", false},
+        {REG_BINARY, "\3", true},
+        {REG_BINARY, twelve + std::string(8, '\0'), true}, // 20 bytes
+        {REG_DWORD, "\3\0\0\0"s, false},
+        {REG_SZ, "3\0"s, false},
+    };
+    for (const auto& [type, bytes, disabled] : cases)
+        EXPECT_EQ(ApprovalDisables(type, bytes), disabled) << type << " size " << bytes.size();
+
+    const FILETIME when{0x11223344, 0x55667788};
+    EXPECT_EQ(ApprovalBytes(true, when), "\3\0\0\0\x44\x33\x22\x11\x88\x77\x66\x55"s);
+    EXPECT_EQ(ApprovalBytes(false, when), "\2"s + std::string(11, '\0'));
+}
+
+TEST(StartupApproval, EachSourceGoesToItsKey) {
+    const wchar_t* const none = L"";
+    const std::tuple<SourceKind, RootKey, bool, RootKey, const wchar_t*> cases[] = {
+        {SourceKind::Run, kHkcu, false, kHkcu, L"Run"},
+        {SourceKind::Run, kHklm, false, kHklm, L"Run"},
+        {SourceKind::Run, kHklm, true, kHklm, L"Run32"},
+        {SourceKind::UserFolder, 0, false, kHkcu, L"StartupFolder"},
+        {SourceKind::CommonFolder, 0, false, kHklm, L"StartupFolder"},
+        {SourceKind::RunOnce, kHklm, false, 0, none},
+        {SourceKind::RunOnce, kHkcu, true, 0, none},
+        {SourceKind::Always, kHklm, false, 0, none},
+    };
+    for (const auto& [kind, root, wow, wantRoot, wantKey] : cases) {
+        const ApprovalPlace place = ApprovalPlaceOf(kind, root, wow, L"App.lnk");
+        EXPECT_EQ(place.root, wantRoot) << static_cast<int>(kind) << wow;
+        if (wantRoot == 0) continue;
+        EXPECT_EQ(ApprovalKeyPath(place.key),
+                  std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                               L"StartupApproved\\") +
+                      wantKey);
+        EXPECT_EQ(place.value, L"App.lnk");
+    }
+}
+
+TEST(StartupApproval, WinlogonDefaultsIgnoreCaseBlanksAndTheComma) {
+    const wchar_t system[] = L"C:\\Windows\\system32\\";
+    const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
+        {L"Shell", L"explorer.exe", true},
+        {L"Shell", L"Explorer.EXE", true},
+        {L"Shell", L"  explorer.exe ", true},
+        {L"Shell", L"explorer.exe,", false},
+        {L"Shell", L"explorer.exe evil.exe", false},
+        {L"Shell", L"", false},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe,", true},
+        {L"Userinit", L"c:\\windows\\SYSTEM32\\USERINIT.EXE", true},
+        {L"Userinit", L" C:\\Windows\\system32\\userinit.exe, ", true},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe,C:\\x.exe", false},
+        {L"Userinit", L"userinit.exe,", false},
+        {L"Userinit", L"C:\\Windows\\system32\\userinit.exe ,", false},
+    };
+    for (const auto& [name, data, isDefault] : cases)
+        EXPECT_EQ(IsWinlogonDefault(name, data, system), isDefault) << ToUtf8(data);
 }
 
 TEST(StartupCommands, AddedCommandsAndWrites) {
