@@ -18,6 +18,7 @@
 #include "tools/frame/tool_layout.h"
 #include "tools/frame/tool_paths.h"
 #include "tools/frame/wait_window.h"
+#include "tools/quorran/shell_launch.h"
 #include "tools/quorran/uninstall_entries.h"
 
 MDR_TRACE_MODULE(MDR);
@@ -322,12 +323,28 @@ class Quorran final : public Tool {
         const UninstallCommand command =
             quiet ? SplitUninstallString(entry.quietUninstallString, QuorranFolders().system)
                   : CommandOf(entry);
-        const std::wstring question =
-            quiet ? L"Are you sure you want to uninstall " + entry.name +
-                        L" quietly? This command line will run:\r\n\r\n" + CommandLine(command)
-                  : L"Are you sure you want to uninstall " + entry.name + L" ?";
+        // A per-user entry's uninstaller runs without administrator rights, as Windows runs it.
+        std::unique_ptr<DesktopShell> shell;
+        if (entry.root == kHkcu && RunsElevated()) shell = std::make_unique<DesktopShell>();
+        const LaunchMethod method =
+            ChooseLaunchMethod(entry.root, shell != nullptr, shell && shell->Available());
+        std::wstring question = quiet ? L"Are you sure you want to uninstall " + entry.name +
+                                            L" quietly? This command line will run:\r\n\r\n" +
+                                            CommandLine(command)
+                                      : L"Are you sure you want to uninstall " + entry.name + L" ?";
+        if (method == LaunchMethod::ElevatedAfterWarning)
+            question += L"\r\n\r\nThis entry belongs to this user alone, and the desktop shell "
+                        L"cannot start it without administrator rights here. This command line "
+                        L"will run with administrator rights:\r\n\r\n" +
+                        CommandLine(command);
         if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        const DWORD error = RunWithWait(entry.name, command);
+        DWORD error = ERROR_SUCCESS;
+        if (method != LaunchMethod::ShellUnelevated)
+            error = RunWithWait(entry.name, command);
+        else if (!command.found)
+            error = ERROR_FILE_NOT_FOUND;
+        else if (!shell->Start(command.program, command.parameters))
+            error = ERROR_ACCESS_DENIED;
         if (error != ERROR_SUCCESS) {
             // Only a program that is nowhere to be found may be gone with its entry left behind.
             const bool gone =

@@ -282,6 +282,11 @@ TEST_F(QuorranTest, HidesWhatWindowsHidesRunsBareNamesAndDeletesUserEntries) {
     EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(ran).starts_with("ran"); }));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
 
+    // The user's own entry is started by the desktop shell, without administrator rights.
+    RunOn(L"User", 1, Uninstall(L"User"));
+    EXPECT_TRUE(WaitUntil([&] { return Log().ends_with(L" /x\r\n"); })) << Narrow(Log());
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+
     RegTree before;
     ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, Key(L"User"), before));
     RunOn(L"User", 2, L"");

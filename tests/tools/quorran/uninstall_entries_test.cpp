@@ -7,6 +7,7 @@
 #include "common/late_bound.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/support/driver.h"
+#include "tools/quorran/shell_launch.h"
 #include "tools/quorran/uninstall_entries.h"
 
 namespace mdr {
@@ -61,6 +62,20 @@ TEST(QuorranHide, WhatWindowsLeavesOutAndWhy) {
         {{L"App", L"App", false}, L"No uninstaller"}};
     for (const auto& [facts, reason] : cases)
         EXPECT_EQ(HiddenReason(facts), reason) << ToUtf8(reason);
+}
+
+TEST(QuorranLaunch, PerUserUninstallersRunWithoutAdministratorRights) {
+    using enum LaunchMethod;
+    const std::tuple<RootKey, bool, bool, LaunchMethod> cases[] = {
+        {kHklm, true, true, Direct},
+        {kHkcu, false, true, Direct},
+        {kHkcu, true, true, ShellUnelevated},
+        {kHkcu, true, false, ElevatedAfterWarning}};
+    for (const auto& [root, elevated, shell, method] : cases)
+        EXPECT_EQ(ChooseLaunchMethod(root, elevated, shell), method) << root << elevated << shell;
+    // Wine runs everything elevated, and its desktop shell takes requests.
+    const DesktopShell shell;
+    EXPECT_EQ(ChooseLaunchMethod(kHkcu, RunsElevated(), shell.Available()), ShellUnelevated);
 }
 
 TEST(QuorranTexts, IconCandidatesInSearchOrder) {
