@@ -168,6 +168,7 @@ class Quorran final : public Tool {
                                     {L"Scope", 110},
                                     {L"Why hidden", 130}},
                                    true);
+        if (list) SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
         if (list)
             list_.Attach(list, Frame().DefaultRowIcon(),
                          {ColumnKind::Text, ColumnKind::Text, ColumnKind::Text, ColumnKind::Date,
@@ -209,7 +210,12 @@ class Quorran final : public Tool {
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {
-        if (header.hwndFrom != list_.Handle() || header.code != NM_CUSTOMDRAW) return false;
+        if (header.hwndFrom != list_.Handle()) return false;
+        if (header.code == LVN_GETINFOTIPW) {
+            SizeTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
+            return true;
+        }
+        if (header.code != NM_CUSTOMDRAW) return false;
         if (!list_.CustomDraw(reinterpret_cast<LPARAM>(&header), result)) return false;
         // Entries Windows hides are drawn greyed.
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header));
@@ -270,18 +276,24 @@ class Quorran final : public Tool {
                 hiddenIds_.insert(e.id);
                 if (!showHidden_) continue;
             }
-            rows.push_back(
-                {IdentityKey({std::to_wstring(e.root), std::to_wstring(e.view), e.keyPath}),
-                 {e.name, e.company, e.version, e.installDate, e.size, e.uninstallString, e.scope,
-                  e.hidden},
-                 e.id,
-                 e.icon ? e.icon->get() : nullptr,
-                 e.programMissing && e.hidden.empty()});
+            rows.push_back(EntryRow(e));
         }
         list_.Sync(rows);
         const std::wstring programs = std::to_wstring(entries_.size() - hidden);
         Frame().SetTitle(L"MDR - Uninstall manager (" + programs + L" entries found)");
         Frame().SetStatus(programs + L" programs, " + std::to_wstring(hidden) + L" hidden");
+    }
+
+    // The tip of a row whose program reports a size not believed: that figure.
+    void SizeTip(NMLVGETINFOTIPW& tip) const {
+        const int64_t id = RowId(list_.Handle(), tip.iItem);
+        for (const UninstallEntry& e : entries_) {
+            if (static_cast<int64_t>(e.id) != id || e.reportedSize.empty()) continue;
+            const std::wstring text = L"The program reports " + e.reportedSize +
+                                      L"; the size of its folder is shown instead.";
+            if (tip.pszText && tip.cchTextMax > 0)
+                lstrcpynW(tip.pszText, text.c_str(), tip.cchTextMax);
+        }
     }
 
     void ToggleHidden() {

@@ -16,6 +16,7 @@
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
+#include "tools/frame/list_sync.h"
 #include "tools/frame/tool_backup.h"
 
 namespace mdr {
@@ -82,17 +83,6 @@ UniqueHkey OpenEntry(RootKey root, REGSAM view, const std::wstring& keyPath) {
 // across refreshes while both stay the same.
 std::wstring IconSource(const std::wstring& text, const std::wstring& folder) {
     return text + L'\x1F' + folder;
-}
-
-std::wstring SizeOfEntry(const std::wstring& estimated, const std::wstring& folder,
-                         const std::function<void()>& pause) {
-    if (!estimated.empty()) return EstimatedSizeText(estimated);
-    // A network folder could stall the refresh for as long as the network takes to answer.
-    if (IsExcludedInstallFolder(folder, QuorranFolders()) || IsNetworkPath(folder))
-        return kNotAvailable;
-    const FolderTotal total = FolderSize(Trim(folder), kSizeWalkFileLimit, pause);
-    if (!total.complete || total.bytes <= 0) return kNotAvailable;
-    return FormatByteSize(total.bytes, 2);
 }
 
 // The job's processes still running; -1 when the job cannot tell.
@@ -210,9 +200,17 @@ UninstallCommand CommandOf(const UninstallEntry& entry) {
 }
 
 const SystemFolders& QuorranFolders() {
-    static const SystemFolders folders{SpecialFolderPath(CSIDL_WINDOWS),
-                                       SpecialFolderPath(CSIDL_SYSTEM),
-                                       SpecialFolderPath(CSIDL_PROGRAM_FILES)};
+    static const SystemFolders folders = [] {
+        SystemFolders f{SpecialFolderPath(CSIDL_WINDOWS), SpecialFolderPath(CSIDL_SYSTEM),
+                        SpecialFolderPath(CSIDL_PROGRAM_FILES)};
+        const std::wstring profile = SpecialFolderPath(CSIDL_PROFILE);
+        // Downloads has no CSIDL; its known folder is not there before Vista.
+        for (const std::wstring& folder :
+             {profile, SpecialFolderPath(CSIDL_DESKTOPDIRECTORY), SpecialFolderPath(CSIDL_PERSONAL),
+              profile.empty() ? std::wstring() : profile + L"Downloads\\"})
+            if (!folder.empty()) f.personal.push_back(folder);
+        return f;
+    }();
     return folders;
 }
 
@@ -225,16 +223,19 @@ std::wstring InstallDateText(std::wstring_view raw) {
     return part(0, 4) + L"/" + part(4, 2) + L"/" + part(6, 2);
 }
 
-std::wstring EstimatedSizeText(std::wstring_view kilobytes) {
-    // Other programs write this value: anything but a plausible count of kilobytes (up to
-    // 2 TB) is not shown as a size.
+SizeShown ChooseSize(std::wstring_view estimatedKilobytes, int64_t measured) {
     constexpr unsigned long long kMostKilobytes = 2ull * 1024 * 1024 * 1024;
-    const std::wstring text = Trim(kilobytes);
+    const std::wstring text = Trim(estimatedKilobytes);
     wchar_t* end = nullptr;
-    const unsigned long long number = wcstoull(text.c_str(), &end, 10);
-    if (text.empty() || text[0] == L'-' || *end != L'\0' || number == 0 || number > kMostKilobytes)
-        return kNotAvailable;
-    return FormatByteSize(static_cast<long long>(number * 1024), 2);
+    const unsigned long long kilobytes = wcstoull(text.c_str(), &end, 10);
+    const bool reported = !text.empty() && text[0] != L'-' && *end == L'\0' && kilobytes > 0;
+    const std::wstring reportedText =
+        reported ? FormatByteSize(static_cast<long long>(kilobytes * 1024), 2) : L"";
+    const bool believed = reported && kilobytes <= kMostKilobytes &&
+                          (measured <= 0 || kilobytes * 1024 <= 100ull * measured);
+    if (believed) return {reportedText + L" (registry)", L""};
+    if (measured > 0) return {FormatByteSize(measured, 2) + L" (measured)", reportedText};
+    return {kNotAvailable, reportedText};
 }
 
 bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& folders) {
@@ -245,7 +246,8 @@ bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& fold
          {folders.windows, folders.system, drive, std::wstring(L"\\"), folders.programFiles}) {
         if (f == CanonicalPath(excluded)) return true;
     }
-    return false;
+    return std::any_of(folders.personal.begin(), folders.personal.end(),
+                       [&](const std::wstring& p) { return EqualsNoCase(f, CanonicalPath(p)); });
 }
 
 FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
@@ -280,6 +282,33 @@ FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
         } while (FindNextFileW(find.get(), &data));
     }
     return total;
+}
+
+int64_t MeasuredFolder(const std::wstring& folder, const std::function<void()>& pause) {
+    const std::wstring path = Trim(folder);
+    if (path.empty() || path == L"\\") return -1;
+    struct Known {
+        bool refused = false;
+        bool walked = false;
+        FILETIME written{};
+        int64_t bytes = -1;
+    };
+    // By the folder's text: the refusal costs file-system calls, and the tool has one thread.
+    static std::unordered_map<std::wstring, Known> known;
+    auto [it, added] = known.try_emplace(ToLower(path));
+    Known& k = it->second;
+    // A network folder could stall the refresh for as long as the network takes to answer.
+    if (added) k.refused = IsExcludedInstallFolder(path, QuorranFolders()) || IsNetworkPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (k.refused ||
+        !GetFileAttributesExW(WithoutTrailingBackslash(path).c_str(), GetFileExInfoStandard,
+                              &data) ||
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    if (k.walked && CompareFileTime(&k.written, &data.ftLastWriteTime) == 0) return k.bytes;
+    const FolderTotal total = FolderSize(path, kSizeWalkFileLimit, pause);
+    k = {false, true, data.ftLastWriteTime, total.complete ? total.bytes : -1};
+    return k.bytes;
 }
 
 std::vector<std::wstring> IconCandidates(std::wstring_view text, std::wstring_view installFolder,
@@ -415,47 +444,57 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
         if (pause) pause();
         const UniqueHkey key = OpenEntry(found.source->root, found.source->view, found.keyPath);
         if (!key) continue;
-        auto value = [&](const wchar_t* name) { return ReadOpenValueAsText(key.get(), name); };
-        UninstallEntry e;
-        e.keyPath = found.keyPath;
-        e.root = found.source->root;
-        e.view = found.source->view;
-        e.scope = found.source->scope;
-        const std::wstring displayName = value(L"DisplayName");
-        e.name = displayName.empty() ? found.name : displayName;
-        e.uninstallString = value(L"UninstallString");
-        e.quietUninstallString = value(L"QuietUninstallString");
-        e.windowsInstaller = value(L"WindowsInstaller") == L"1";
-        e.hidden = HiddenReason(
-            {found.name, displayName,
-             !e.uninstallString.empty() || (e.windowsInstaller && IsProductCode(found.name)),
-             value(L"SystemComponent") == L"1", value(L"NoRemove") == L"1", value(L"ParentKeyName"),
-             value(L"ParentDisplayName"), value(L"ReleaseType")});
-        const std::wstring company = value(L"Publisher");
-        e.company = company.empty() ? kNotAvailable : company;
-        const std::wstring version = value(L"DisplayVersion");
-        e.version = version.empty() ? kNotReported : version;
-        e.installDate = InstallDateText(value(L"InstallDate"));
-        const std::wstring folder = WithBackslash(value(L"InstallLocation"));
-        e.size = SizeOfEntry(value(L"EstimatedSize"), folder, pause);
-        e.programMissing = !e.uninstallString.empty() && !CommandOf(e).found;
-
-        std::wstring iconText = value(L"DisplayIcon");
-        if (iconText.empty()) iconText = e.uninstallString;
-        e.iconSource = IconSource(iconText, folder);
-        auto it = before.find(identity(e.root, e.view, e.keyPath));
+        FILETIME written{};
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, &written);
+        auto it = before.find(identity(found.source->root, found.source->view, found.keyPath));
+        UninstallEntry* old = nullptr;
         if (it != before.end() && !taken[it->second]) {
-            UninstallEntry& old = previous[it->second];
+            old = &previous[it->second];
             taken[it->second] = true;
-            e.id = old.id;
-            if (old.iconSource == e.iconSource)
-                e.icon = old.icon;
-            else
-                e.icon = FindEntryIcon(iconText, folder);
-        } else {
-            e.id = NewRecordId();
-            e.icon = FindEntryIcon(iconText, folder);
         }
+        UninstallEntry e;
+        // A key whose values are as they were is not read again; its program and folder are
+        // looked at anew.
+        if (old && CompareFileTime(&old->written, &written) == 0) {
+            e = std::move(*old);
+        } else {
+            auto value = [&](const wchar_t* name) { return ReadOpenValueAsText(key.get(), name); };
+            e.keyPath = found.keyPath;
+            e.root = found.source->root;
+            e.view = found.source->view;
+            e.scope = found.source->scope;
+            e.written = written;
+            const std::wstring displayName = value(L"DisplayName");
+            e.name = displayName.empty() ? found.name : displayName;
+            e.uninstallString = value(L"UninstallString");
+            e.quietUninstallString = value(L"QuietUninstallString");
+            e.windowsInstaller = value(L"WindowsInstaller") == L"1";
+            e.hidden = HiddenReason(
+                {found.name, displayName,
+                 !e.uninstallString.empty() || (e.windowsInstaller && IsProductCode(found.name)),
+                 value(L"SystemComponent") == L"1", value(L"NoRemove") == L"1",
+                 value(L"ParentKeyName"), value(L"ParentDisplayName"), value(L"ReleaseType")});
+            const std::wstring company = value(L"Publisher");
+            e.company = company.empty() ? kNotAvailable : company;
+            const std::wstring version = value(L"DisplayVersion");
+            e.version = version.empty() ? kNotReported : version;
+            e.installDate = InstallDateText(value(L"InstallDate"));
+            e.installFolder = WithBackslash(value(L"InstallLocation"));
+            e.estimatedSize = value(L"EstimatedSize");
+            std::wstring iconText = value(L"DisplayIcon");
+            if (iconText.empty()) iconText = e.uninstallString;
+            const std::wstring iconSource = IconSource(iconText, e.installFolder);
+            e.id = old ? old->id : NewRecordId();
+            e.icon = old && old->iconSource == iconSource
+                         ? old->icon
+                         : FindEntryIcon(iconText, e.installFolder);
+            e.iconSource = iconSource;
+        }
+        SizeShown size = ChooseSize(e.estimatedSize, MeasuredFolder(e.installFolder, pause));
+        e.size = std::move(size.text);
+        e.reportedSize = std::move(size.reported);
+        e.programMissing = !e.uninstallString.empty() && !CommandOf(e).found;
         list.push_back(std::move(e));
     }
     for (size_t i = 0; i < previous.size(); ++i)
@@ -621,6 +660,15 @@ std::wstring NewGuidText() {
     wchar_t buffer[76] = {};
     if (!StringFromGUID2(guid, buffer, 76)) return L"";
     return buffer;
+}
+
+RowContent EntryRow(const UninstallEntry& e) {
+    return {
+        IdentityKey({std::to_wstring(e.root), std::to_wstring(e.view), e.keyPath}),
+        {e.name, e.company, e.version, e.installDate, e.size, e.uninstallString, e.scope, e.hidden},
+        e.id,
+        e.icon ? e.icon->get() : nullptr,
+        e.programMissing && e.hidden.empty()};
 }
 
 std::vector<std::wstring> ExportRecordLines(const UninstallEntry& entry) {

@@ -16,6 +16,7 @@
 
 #include "common/handles.h"
 #include "common/registry.h"
+#include "tools/frame/report_list.h"
 
 namespace mdr {
 
@@ -35,6 +36,8 @@ struct SystemFolders {
     std::wstring windows;
     std::wstring system;
     std::wstring programFiles;
+    // The profile's root, Desktop, Documents and Downloads: never walked for a size.
+    std::vector<std::wstring> personal{};
 };
 const SystemFolders& QuorranFolders();
 
@@ -74,11 +77,15 @@ struct UninstallEntry {
     std::wstring scope;
     std::wstring hidden; // why Windows hides it; "" for a listed program
     bool windowsInstaller = false;
+    FILETIME written{};         // the key's last write when its values were read
+    std::wstring installFolder; // "InstallLocation", ending in "\"
+    std::wstring estimatedSize; // "EstimatedSize" as text
     std::wstring name;
     std::wstring company;
     std::wstring version;
     std::wstring installDate;
-    std::wstring size;
+    std::wstring size;         // with its source: "2.00 MB (registry)", "3.00 KB (measured)"
+    std::wstring reportedSize; // the program's own size when the measured one replaced it
     std::wstring uninstallString;
     std::wstring quietUninstallString;
     uint32_t id = 0;
@@ -89,10 +96,17 @@ struct UninstallEntry {
 
 // "20090517" -> "2009/05/17"; a text with a "/" unchanged; "" -> "Not specified".
 std::wstring InstallDateText(std::wstring_view raw);
-// The "EstimatedSize" value (kilobytes, as ReadValueAsText gives it) as a size text.
-std::wstring EstimatedSizeText(std::wstring_view kilobytes);
+// The size an entry shows, from its "EstimatedSize" (kilobytes, as text) and its measured install
+// folder (bytes; 0 or less: not measured). The program's own figure is believed unless it is
+// above 2 TB or more than 100 times the measured folder; the measured size then shows, and
+// reported keeps the program's figure.
+struct SizeShown {
+    std::wstring text;
+    std::wstring reported;
+};
+SizeShown ChooseSize(std::wstring_view estimatedKilobytes, int64_t measured);
 // Whether a size walk of this install folder ("\"-terminated) is refused: the Windows folder,
-// the system folder, the system drive's root, "\" or the Program Files folder.
+// the system folder, the system drive's root, "\", the Program Files folder or a personal one.
 bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& folders);
 
 struct FolderTotal {
@@ -103,6 +117,9 @@ struct FolderTotal {
 // (junctions, symbolic links). pause runs between folders, so windows keep painting.
 FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
                        const std::function<void()>& pause);
+// The measured size of an install folder, walked again only when the folder's last-write time
+// changed since the last walk; -1 when it is refused, missing or too large to count.
+int64_t MeasuredFolder(const std::wstring& folder, const std::function<void()>& pause);
 
 // The candidate paths of the icon search for text (DisplayIcon or the uninstall string), in
 // the order they are tried, and the forms tried of one candidate, in order.
@@ -194,6 +211,10 @@ using ValueWriter = std::function<LONG(HKEY key, const wchar_t* name, const std:
 AddOutcome AddUninstallEntry(const NewUninstallEntry& entry, const ValueWriter& write = nullptr);
 // A new GUID as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 std::wstring NewGuidText();
+
+// The list row of an entry: identity (root, view, key path), the eight column texts, id, icon,
+// and the missing program's emphasis (never on a hidden entry).
+RowContent EntryRow(const UninstallEntry& entry);
 
 // The export record lines of one entry.
 std::vector<std::wstring> ExportRecordLines(const UninstallEntry& entry);

@@ -82,10 +82,11 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     ASSERT_EQ(ours.size(), 3u);
     EXPECT_EQ(ours[0].cells,
               (std::vector<std::wstring>{Name(L"Date"), L"Veltrane", L"1.2", L"2009/05/17",
-                                         L"2.00 MB", L"C:\\nowhere\\u.exe /S", L"All users", L""}));
-    EXPECT_EQ(ours[1].cells,
-              (std::vector<std::wstring>{Name(L"Slash"), L"Not available", L"Not reported",
-                                         L"17/05/2009", L"3.00 KB", probe_, L"All users", L""}));
+                                         L"2.00 MB (registry)", L"C:\\nowhere\\u.exe /S",
+                                         L"All users", L""}));
+    EXPECT_EQ(ours[1].cells, (std::vector<std::wstring>{
+                                 Name(L"Slash"), L"Not available", L"Not reported", L"17/05/2009",
+                                 L"3.00 KB (measured)", probe_, L"All users", L""}));
     EXPECT_EQ(ours[2].cells[6], L"This user");
     const std::wstring count = std::to_wstring(ListViewCount(list_));
     EXPECT_EQ(GetText(main_), L"MDR - Uninstall manager (" + count + L" entries found)");
@@ -107,11 +108,12 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     EXPECT_TRUE(text.starts_with(std::string(69, '-') + "\r\nMDR Quorran Export\r\n"));
     EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + Narrow(count) + "\r\n\r\n"),
               std::string::npos);
-    EXPECT_NE(text.find("\r\n\r\nName: " + Narrow(Name(L"Slash")) +
-                        "\r\nCompany: Not available\r\nVersion: Not reported\r\n"
-                        "InstallationDate: 17/05/2009\r\nSize: 3.00 KB\r\nUninstallString: " +
-                        Narrow(probe_) + "\r\nScope: All users\r\n\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("\r\n\r\nName: " + Narrow(Name(L"Slash")) +
+                  "\r\nCompany: Not available\r\nVersion: Not reported\r\n"
+                  "InstallationDate: 17/05/2009\r\nSize: 3.00 KB (measured)\r\nUninstallString: " +
+                  Narrow(probe_) + "\r\nScope: All users\r\n\r\n"),
+        std::string::npos);
 }
 
 // A header click sorts by size, by value; a refresh that adds an entry keeps the sort and the

@@ -14,7 +14,8 @@ namespace mdr {
 namespace {
 using test::TempFolder;
 
-const SystemFolders kFolders{L"C:\\windows\\", L"C:\\windows\\system32\\", L"C:\\Program Files\\"};
+const SystemFolders kFolders{
+    L"C:\\windows\\", L"C:\\windows\\system32\\", L"C:\\Program Files\\", {L"C:\\users\\me\\"}};
 
 TEST(QuorranTexts, DateSizeAndExcludedFolders) {
     const std::pair<std::wstring, std::wstring> dates[] = {{L"20090517", L"2009/05/17"},
@@ -23,13 +24,23 @@ TEST(QuorranTexts, DateSizeAndExcludedFolders) {
                                                            {L"200905", L"2009/05/"}};
     for (const auto& [raw, shown] : dates)
         EXPECT_EQ(InstallDateText(raw), shown) << ToUtf8(raw);
-    const std::pair<std::wstring, std::wstring> sizes[] = {
-        {L"2048", L"2.00 MB"}, {L"1", L"1.00 KB"}, {L"1536", L"1.50 MB"}};
-    for (const auto& [kilobytes, shown] : sizes)
-        EXPECT_EQ(EstimatedSizeText(kilobytes), shown) << ToUtf8(kilobytes);
-    // Written by other programs: only a plausible number of kilobytes is a size.
-    for (const wchar_t* absurd : {L"0", L"4294967295", L"2147483649", L"-1", L"12abc"})
-        EXPECT_EQ(EstimatedSizeText(absurd), L"Not available") << ToUtf8(absurd);
+    // EstimatedSize, measured folder, the size shown, the program's figure when not shown.
+    const std::tuple<std::wstring, int64_t, std::wstring, std::wstring> sizes[] = {
+        {L"2048", -1, L"2.00 MB (registry)", L""},
+        {L"1536", 0, L"1.50 MB (registry)", L""},
+        {L"", 3072, L"3.00 KB (measured)", L""},
+        {L"", -1, L"Not available", L""},
+        {L"12abc", -1, L"Not available", L""},
+        {L"-1", 3072, L"3.00 KB (measured)", L""},
+        {L"0", -1, L"Not available", L""},
+        {L"2147483649", -1, L"Not available", L"2.00 TB"},
+        {L"4294967295", 3072, L"3.00 KB (measured)", L"4.00 TB"},
+        {L"300", 3072, L"300.00 KB (registry)", L""},
+        {L"301", 3072, L"3.00 KB (measured)", L"301.00 KB"}};
+    for (const auto& [kilobytes, measured, shown, reported] : sizes) {
+        const SizeShown size = ChooseSize(kilobytes, measured);
+        EXPECT_EQ(size.text + L"|" + size.reported, shown + L"|" + reported) << ToUtf8(kilobytes);
+    }
     const std::pair<std::wstring, bool> folders[] = {{L"c:\\WINDOWS\\", true},
                                                      {L"C:\\Windows\\System32\\", true},
                                                      {L"C:\\", true},
@@ -38,6 +49,7 @@ TEST(QuorranTexts, DateSizeAndExcludedFolders) {
                                                      {L"C:\\.", true},
                                                      {L"\\\\?\\C:\\Windows", true},
                                                      {L"C:\\Windows\\\\System32\\..", true},
+                                                     {L"C:\\Users\\Me\\", true},
                                                      {L"C:\\Program Files\\App\\", false},
                                                      {L"D:\\", false}};
     for (const auto& [folder, excluded] : folders)
