@@ -14,6 +14,19 @@
 
 namespace mdr {
 
+// The registry view keys are read through while it lives (KEY_WOW64_64KEY or KEY_WOW64_32KEY;
+// 0: the program's own), so that a 32-bit program can back up a key of the 64-bit view.
+class BackupViewScope {
+  public:
+    explicit BackupViewScope(REGSAM view);
+    ~BackupViewScope();
+    BackupViewScope(const BackupViewScope&) = delete;
+    BackupViewScope& operator=(const BackupViewScope&) = delete;
+
+  private:
+    REGSAM previous_;
+};
+
 // Creates (replaces) the file and writes its header. 1 when created, else 0.
 int CreateBackupFile(const std::wstring& path);
 

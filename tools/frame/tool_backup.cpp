@@ -3,10 +3,28 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/handles.h"
 #include "regfile/backup_names.h"
 #include "regfile/reg_writer.h"
 
 namespace mdr {
+
+namespace {
+
+// Whether the item is there to be backed up, looked for through its view.
+bool ItemExists(const BackupItem& item) {
+    if (item.view == 0)
+        return item.value ? ValueExists(item.root, item.key, *item.value) == 1
+                          : KeyExists(item.root, item.key) == 1;
+    UniqueHkey key;
+    if (RegOpenKeyExW(ToHkey(item.root), WithoutTrailingBackslash(item.key).c_str(), 0,
+                      KEY_QUERY_VALUE | item.view, key.put()) != ERROR_SUCCESS)
+        return false;
+    return !item.value || RegQueryValueExW(key.get(), item.value->c_str(), nullptr, nullptr,
+                                           nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+} // namespace
 
 ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder,
                            const std::vector<BackupItem>& items) {
@@ -18,10 +36,9 @@ ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder
     bool ok = CreateBackupFile(file) == 1;
     for (const BackupItem& item : items) {
         if (!ok) break;
-        ok = item.value
-                 ? ValueExists(item.root, item.key, *item.value) == 1 &&
-                       BackupValue(item.root, item.key, *item.value) == 1
-                 : KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+        const BackupViewScope view(item.view);
+        ok = ItemExists(item) && (item.value ? BackupValue(item.root, item.key, *item.value) == 1
+                                             : BackupKey(item.root, item.key) == 1);
     }
     const bool exact = BackupOmissions().empty();
     if (CloseBackupFile() != 1 || !ok || !exact) {

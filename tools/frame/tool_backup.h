@@ -16,6 +16,7 @@ struct BackupItem {
     RootKey root;
     std::wstring key;
     std::optional<std::wstring> value; // a single value; none: the whole key with its subtree
+    REGSAM view{};                     // the registry view it is read through; 0: our own
 };
 
 struct ToolBackup {

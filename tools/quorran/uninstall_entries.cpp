@@ -121,10 +121,11 @@ std::vector<UninstallSource> UninstallSources() {
         return {{kHklm, 0, kUninstallRoot, kScopeAllUsers},
                 {kHklm, 0, kUninstall32Root, kScopeAllUsers32},
                 user};
-    // On 64-bit Windows this edition's own view of the machine is the 32-bit programs' one.
+    // On 64-bit Windows both are read through the 64-bit view, by the paths that view gives them,
+    // so that their backups name the keys as the system's own registry editor finds them.
     if (RunsUnderWow64())
         return {{kHklm, KEY_WOW64_64KEY, kUninstallRoot, kScopeAllUsers},
-                {kHklm, 0, kUninstallRoot, kScopeAllUsers32},
+                {kHklm, KEY_WOW64_64KEY, kUninstall32Root, kScopeAllUsers32},
                 user};
     return {{kHklm, 0, kUninstallRoot, kScopeAllUsers}, user};
 }
@@ -562,13 +563,10 @@ DWORD RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait,
 
 DeleteResult DeleteUninstallEntry(const UninstallEntry& entry, const std::wstring& backupFolder) {
     const std::wstring path = WithoutTrailingBackslash(entry.keyPath);
-    // The .reg writer reads this edition's own view only: another view's key would be backed
-    // up from the wrong place.
-    if (entry.view != 0) return {DeleteResult::BackupFailed, L""};
-    if (path.empty() || !KeyExists(entry.root, path)) return {DeleteResult::NotDeleted, L""};
+    if (path.empty()) return {DeleteResult::NotDeleted, L""};
     {
         // RegDeleteKeyW leaves a key with subkeys; such a key gets no backup either.
-        const UniqueHkey key = OpenEntry(entry.root, 0, path);
+        const UniqueHkey key = OpenEntry(entry.root, entry.view, path);
         DWORD subkeys = 0;
         if (!key ||
             RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
@@ -577,15 +575,17 @@ DeleteResult DeleteUninstallEntry(const UninstallEntry& entry, const std::wstrin
             return {DeleteResult::NotDeleted, L""};
     }
     const ToolBackup backup =
-        WriteToolBackup(L"Quorran", backupFolder, {{entry.root, path, std::nullopt}});
+        WriteToolBackup(L"Quorran", backupFolder, {{entry.root, path, std::nullopt, entry.view}});
     if (!backup.written) return {DeleteResult::BackupFailed, L""};
     const size_t slash = path.find_last_of(L'\\');
     const std::wstring parentPath = slash == std::wstring::npos ? L"" : path.substr(0, slash);
     const std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
     UniqueHkey parent;
-    if (RegOpenKeyExW(ToHkey(entry.root), parentPath.c_str(), 0, KEY_READ, parent.put()) !=
-            ERROR_SUCCESS ||
-        RegDeleteKeyW(parent.get(), name.c_str()) != ERROR_SUCCESS || KeyExists(entry.root, path))
+    // The name is taken in the parent's own view, which the handle already holds.
+    if (RegOpenKeyExW(ToHkey(entry.root), parentPath.c_str(), 0, KEY_READ | entry.view,
+                      parent.put()) != ERROR_SUCCESS ||
+        RegDeleteKeyW(parent.get(), name.c_str()) != ERROR_SUCCESS ||
+        OpenEntry(entry.root, entry.view, path))
         return {DeleteResult::NotDeleted, backup.file};
     return {DeleteResult::Deleted, backup.file};
 }
