@@ -25,15 +25,33 @@ template <typename To, typename From> ComPtr<To> QueryAs(From* from, REFIID iid)
     return ComPtr<To>(to);
 }
 
+// The automation strings' allocator, from oleaut32.dll (part of every Windows, though not among
+// the DLLs the programs import), loaded while the shell is asked.
+struct Bstrs {
+    UniqueHmodule module{LoadLibraryW(L"oleaut32.dll")};
+    BSTR(WINAPI* alloc)(const OLECHAR*) = nullptr;
+    void(WINAPI* free)(BSTR) = nullptr;
+    Bstrs() {
+        if (!module) return;
+        alloc = reinterpret_cast<decltype(alloc)>(
+            reinterpret_cast<void*>(GetProcAddress(module.get(), "SysAllocString")));
+        free = reinterpret_cast<decltype(free)>(
+            reinterpret_cast<void*>(GetProcAddress(module.get(), "SysFreeString")));
+    }
+    bool Ok() const { return alloc && free; }
+};
+
 // A string as the shell's automation takes it.
 struct BstrVariant {
-    VARIANT v;
-    explicit BstrVariant(const std::wstring& text) {
-        VariantInit(&v);
+    const Bstrs& bstrs;
+    VARIANT v{};
+    BstrVariant(const Bstrs& b, const std::wstring& text) : bstrs(b) {
         v.vt = VT_BSTR;
-        v.bstrVal = SysAllocString(text.c_str());
+        v.bstrVal = bstrs.alloc(text.c_str());
     }
-    ~BstrVariant() { VariantClear(&v); }
+    ~BstrVariant() { bstrs.free(v.bstrVal); }
+    BstrVariant(const BstrVariant&) = delete;
+    BstrVariant& operator=(const BstrVariant&) = delete;
 };
 
 } // namespace
@@ -67,8 +85,7 @@ DesktopShell::DesktopShell() {
                                 reinterpret_cast<void**>(&rawWindows))))
         return;
     const ComPtr<IShellWindows> windows(rawWindows);
-    VARIANT empty;
-    VariantInit(&empty);
+    VARIANT empty{}; // VT_EMPTY
     long window = 0;
     IDispatch* rawDesktop = nullptr;
     if (windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
@@ -104,16 +121,15 @@ DesktopShell::~DesktopShell() {
 }
 
 bool DesktopShell::Start(const std::wstring& program, const std::wstring& parameters) const {
-    if (!dispatch_) return false;
-    BSTR file = SysAllocString(program.c_str());
-    BstrVariant arguments(parameters), folder(L""), operation(L"open");
-    VARIANT show;
-    VariantInit(&show);
+    const Bstrs bstrs;
+    if (!dispatch_ || !bstrs.Ok()) return false;
+    const BstrVariant file(bstrs, program), arguments(bstrs, parameters), folder(bstrs, L""),
+        operation(bstrs, L"open");
+    VARIANT show{};
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
-    const HRESULT hr = dispatch_->ShellExecute(file, arguments.v, folder.v, operation.v, show);
-    SysFreeString(file);
-    return SUCCEEDED(hr);
+    return SUCCEEDED(
+        dispatch_->ShellExecute(file.v.bstrVal, arguments.v, folder.v, operation.v, show));
 }
 
 } // namespace mdr
