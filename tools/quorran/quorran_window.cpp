@@ -327,14 +327,16 @@ class Quorran final : public Tool {
         const UninstallEntry* selected = SelectedEntry();
         if (!selected) return;
         const UninstallEntry entry = *selected;
-        if (quiet && entry.quietUninstallString.empty()) {
-            Frame().Message(entry.name + L" has no quiet uninstaller.", kTitleInformation,
-                            MB_OK | MB_ICONINFORMATION);
-            return;
-        }
         const UninstallCommand command =
             quiet ? SplitUninstallString(entry.quietUninstallString, QuorranFolders().system)
                   : CommandOf(entry);
+        // A hidden entry may have nothing to run; a protected one is not to be removed at all.
+        if (command.program.empty()) {
+            Frame().Message(entry.name +
+                                (quiet ? L" has no quiet uninstaller." : L" has no uninstaller."),
+                            kTitleInformation, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         // A per-user entry's uninstaller runs without administrator rights, as Windows runs it.
         std::unique_ptr<DesktopShell> shell;
         if (entry.root == kHkcu && RunsElevated()) shell = std::make_unique<DesktopShell>();

@@ -170,14 +170,19 @@ TEST_F(QuorranTest, SortsByValueFiltersAndDeletesOnlyWhatIsShown) {
     EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S1 S5 S3 "; })) << Narrow(sizes());
 }
 
-// A tool closed at a size and column width opens at the same ones.
+// A tool closed at a size, column width and View choice opens at the same ones.
 TEST_F(QuorranTest, OpensAtTheSizeAndColumnWidthItClosedAt) {
     ASSERT_TRUE(StartTool());
     ASSERT_TRUE(SetWindowPos(main_, nullptr, 30, 40, 700, 520, SWP_NOZORDER | SWP_NOACTIVATE));
     Send(list_, LVM_SETCOLUMNWIDTH, 1, 222);
+    SetString(HKEY_LOCAL_MACHINE, Key(L"NoUninst"), L"DisplayName", Name(L"NoUninst"));
+    auto showsHidden = [&] { return Row(L"NoUninst") >= 0; };
+    PostCommand(main_, 70);
+    ASSERT_TRUE(WaitUntil(showsHidden));
     Command(7, {{kConfirm, L"Would you like to exit MDR Quorran?", IDYES}});
     ASSERT_TRUE(process_->WaitExit());
     ASSERT_TRUE(StartTool());
+    EXPECT_TRUE(showsHidden()) << "the View choice is kept too";
     RECT place{};
     GetWindowRect(main_, &place);
     EXPECT_EQ(place.right - place.left, 700);
