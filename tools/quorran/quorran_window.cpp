@@ -59,6 +59,7 @@ enum Picture {
 };
 
 constexpr int kEntryListId = 200;
+constexpr int kWhyHiddenColumn = 7;
 // Watches a job left running by "Stop waiting", to refresh the list once it empties.
 constexpr UINT_PTR kJobTimer = 300;
 constexpr int kStopWaitingId = 1;
@@ -180,6 +181,7 @@ class Quorran final : public Tool {
         // Commands posted while the first refresh drains the events are dropped, as during any
         // other command.
         busy_ = true;
+        ShowWhyHiddenColumn();
         Refresh();
         busy_ = false;
         SetFocus(list_.Handle());
@@ -307,7 +309,18 @@ class Quorran final : public Tool {
             ini.Set(kViewGroup, kShowHiddenKey, showHidden_ ? L"1" : L"0");
             ini.Save(file);
         }
+        ShowWhyHiddenColumn();
         Refresh();
+    }
+
+    // "Why hidden" has nothing to say while hidden entries are not shown: it folds away, and
+    // opens again at the width it had.
+    void ShowWhyHiddenColumn() {
+        HWND list = list_.Handle();
+        const int width =
+            static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, kWhyHiddenColumn, 0));
+        if (width > 0) whyHiddenWidth_ = width;
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, kWhyHiddenColumn, showHidden_ ? whyHiddenWidth_ : 0);
     }
 
     // Deletes the entry's key after writing its backup; tells the user when no backup could be
@@ -456,6 +469,7 @@ class Quorran final : public Tool {
     std::vector<UninstallEntry> entries_;
     std::unordered_set<uint32_t> hiddenIds_;
     bool showHidden_ = false;
+    int whyHiddenWidth_ = 130;
     UniqueHandle pendingJob_;
     std::wstring browser_;
     bool busy_ = false;

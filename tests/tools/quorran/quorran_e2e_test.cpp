@@ -275,8 +275,10 @@ TEST_F(QuorranTest, HidesWhatWindowsHidesRunsBareNamesAndDeletesUserEntries) {
     EXPECT_EQ(shown(), (std::vector<std::wstring>{L"Cmd|All users|", L"Msi|All users|",
                                                   L"User|This user|"}));
     const int programs = ListViewCount(list_);
+    EXPECT_EQ(Send(list_, LVM_GETCOLUMNWIDTH, 7).value_or(-1), 0) << "Why hidden folded away";
     PostCommand(main_, 70);
     ASSERT_TRUE(WaitUntil([&] { return shown().size() == 6; }));
+    EXPECT_GT(Send(list_, LVM_GETCOLUMNWIDTH, 7).value_or(0), 0);
     EXPECT_EQ(shown(), (std::vector<std::wstring>{
                            L"Cmd|All users|", L"Msi|All users|", L"Prot|All users|Protected",
                            L"Sys|All users|System component", L"Upd|All users|Update of Office",
