@@ -413,6 +413,7 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
         const UninstallSource* source;
         std::wstring keyPath;
         std::wstring name;
+        FILETIME written;
     };
     const std::vector<UninstallSource> sources = UninstallSources();
     std::vector<Found> subkeys;
@@ -421,13 +422,17 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
         if (RegOpenKeyExW(ToHkey(source.root), source.path, 0, KEY_READ | source.view,
                           root.put()) != ERROR_SUCCESS)
             continue;
-        NameReader names(root.get(), NameReader::Subkeys);
-        std::wstring name;
+        // The walk gives each key's last write, which tells whether it needs reading again.
+        wchar_t name[256]; // key names are at most 255 characters
         for (DWORD i = 0;; ++i) {
-            const LONG rc = names.Read(i, name);
+            DWORD length = 256;
+            FILETIME written{};
+            const LONG rc =
+                RegEnumKeyExW(root.get(), i, name, &length, nullptr, nullptr, nullptr, &written);
             if (rc == ERROR_NO_MORE_ITEMS) break;
             if (rc == ERROR_SUCCESS)
-                subkeys.push_back({&source, std::wstring(source.path) + L"\\" + name, name});
+                subkeys.push_back({&source, std::wstring(source.path) + L"\\" + name,
+                                   std::wstring(name, length), written});
         }
     }
 
@@ -443,11 +448,6 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
     std::vector<UninstallEntry> list;
     for (const Found& found : subkeys) {
         if (pause) pause();
-        const UniqueHkey key = OpenEntry(found.source->root, found.source->view, found.keyPath);
-        if (!key) continue;
-        FILETIME written{};
-        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, &written);
         auto it = before.find(identity(found.source->root, found.source->view, found.keyPath));
         UninstallEntry* old = nullptr;
         if (it != before.end() && !taken[it->second]) {
@@ -457,15 +457,20 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
         UninstallEntry e;
         // A key whose values are as they were is not read again; its program and folder are
         // looked at anew.
-        if (old && CompareFileTime(&old->written, &written) == 0) {
+        if (old && CompareFileTime(&old->written, &found.written) == 0) {
             e = std::move(*old);
         } else {
+            const UniqueHkey key = OpenEntry(found.source->root, found.source->view, found.keyPath);
+            if (!key) {
+                if (old) taken[it->second] = false; // its id is released below
+                continue;
+            }
             auto value = [&](const wchar_t* name) { return ReadOpenValueAsText(key.get(), name); };
             e.keyPath = found.keyPath;
             e.root = found.source->root;
             e.view = found.source->view;
             e.scope = found.source->scope;
-            e.written = written;
+            e.written = found.written;
             const std::wstring displayName = value(L"DisplayName");
             e.name = displayName.empty() ? found.name : displayName;
             e.uninstallString = value(L"UninstallString");
