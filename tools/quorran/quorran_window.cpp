@@ -343,7 +343,7 @@ class Quorran final : public Tool {
         const UninstallCommand command =
             quiet ? SplitUninstallString(entry.quietUninstallString, QuorranFolders().system)
                   : CommandOf(entry);
-        // A hidden entry may have nothing to run; a protected one is not to be removed at all.
+        // Hidden entries may have no uninstaller at all: nothing to run, nothing to offer.
         if (command.program.empty()) {
             Frame().Message(entry.name +
                                 (quiet ? L" has no quiet uninstaller." : L" has no uninstaller."),
