@@ -630,9 +630,8 @@ AddOutcome AddUninstallEntry(const NewUninstallEntry& entry, const ValueWriter& 
     if (KeyExists(kHklm, path)) return AddOutcome::IdentifierExists;
     if (!IsExistingFile(entry.uninstaller)) return AddOutcome::UninstallerMissing;
     UniqueHkey root;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, nullptr, 0,
-                        KEY_CREATE_SUB_KEY | KEY_SET_VALUE | DELETE, nullptr, root.put(),
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                        nullptr, root.put(), nullptr) != ERROR_SUCCESS)
         return AddOutcome::KeyNotCreated;
     const std::vector<std::pair<const wchar_t*, std::wstring>> values = {
         {L"DisplayName", entry.name},
