@@ -55,7 +55,8 @@ std::optional<double> SizeValue(std::wstring_view text) {
     size_t end = 0;
     auto value = LeadingNumber(text, end);
     if (!value) return std::nullopt;
-    const std::wstring unit = Trim(text.substr(end));
+    // A note in brackets after the unit ("2.00 MB (registry)") says where the size came from.
+    const std::wstring unit = Trim(text.substr(end, text.find(L'(', end) - end));
     for (size_t u = 0; u < std::size(kUnits); ++u) {
         if (_wcsicmp(unit.c_str(), std::wstring(kUnits[u]).c_str()) != 0) continue;
         for (size_t k = 0; k < u; ++k)

@@ -10,7 +10,8 @@
 namespace mdr {
 
 // What a column shows. Number: a count with an optional suffix ("1234", "  812", "56K", "7%");
-// Size: "9.50 MB" (units B to EB, powers of 1024); Date: "2009/05/17" or "17/05/2009".
+// Size: "9.50 MB" (units B to EB, powers of 1024, a note in brackets after it ignored); Date:
+// "2009/05/17" or "17/05/2009".
 enum class ColumnKind { Text, Number, Size, Date };
 
 // Text as Explorer sorts it: digits as numbers where the system can (CompareStringEx with

@@ -71,6 +71,7 @@ class BackupFile {
 
 std::unique_ptr<BackupFile> g_file;
 std::vector<std::wstring> g_omissions;
+REGSAM g_view = 0; // BackupViewScope; the writer has one caller at a time, as g_file does
 
 std::wstring KeyText(RootKey root, std::wstring_view keyPath) {
     std::wstring text = RootKeyName(root);
@@ -138,6 +139,14 @@ bool WriteKeyLine(RootKey root, std::wstring_view keyPath) {
 
 } // namespace
 
+BackupViewScope::BackupViewScope(REGSAM view) : previous_(g_view) {
+    g_view = view;
+}
+
+BackupViewScope::~BackupViewScope() {
+    g_view = previous_;
+}
+
 int CreateBackupFile(const std::wstring& path) {
     MDR_HERE();
     if (g_file) CloseBackupFile();
@@ -187,7 +196,7 @@ int BackupKeyValues(RootKey root, std::wstring_view rawPath) {
     if (!WriteKeyLine(root, keyPath)) return 0;
 
     UniqueHkey key;
-    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put());
+    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE | g_view, key.put());
     if (rc != ERROR_SUCCESS) {
         if (rc != ERROR_FILE_NOT_FOUND) AddOmission(KeyText(root, keyPath));
         return 0;
@@ -214,7 +223,8 @@ int BackupSubkeys(RootKey root, std::wstring_view rawPath) {
     if (!g_file) return 0;
     const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
     UniqueHkey key;
-    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put());
+    LONG rc =
+        RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | g_view, key.put());
     if (rc != ERROR_SUCCESS) {
         if (rc != ERROR_FILE_NOT_FOUND) AddOmission(KeyText(root, keyPath));
         return 0;
@@ -240,7 +250,7 @@ int BackupSubkeys(RootKey root, std::wstring_view rawPath) {
     return 1;
 }
 
-int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view valueName, REGSAM view) {
+int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view valueName) {
     MDR_HERE();
     if (!g_file) return 0;
     const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
@@ -249,7 +259,7 @@ int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view value
         return 0;
     }
     UniqueHkey key;
-    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
+    LONG rc = RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_QUERY_VALUE | g_view, key.put());
     if (rc != ERROR_SUCCESS) {
         if (rc != ERROR_FILE_NOT_FOUND)
             AddOmission(KeyText(root, keyPath) + L" -> " + OmissionName(valueName));

@@ -14,6 +14,19 @@
 
 namespace mdr {
 
+// The registry view keys are read through while it lives (KEY_WOW64_64KEY or KEY_WOW64_32KEY;
+// 0: the program's own), so that a 32-bit program can back up a key of the 64-bit view.
+class BackupViewScope {
+  public:
+    explicit BackupViewScope(REGSAM view);
+    ~BackupViewScope();
+    BackupViewScope(const BackupViewScope&) = delete;
+    BackupViewScope& operator=(const BackupViewScope&) = delete;
+
+  private:
+    REGSAM previous_;
+};
+
 // Creates (replaces) the file and writes its header. 1 when created, else 0.
 int CreateBackupFile(const std::wstring& path);
 
@@ -34,9 +47,8 @@ int BackupSubkeys(RootKey root, std::wstring_view keyPath);
 // The key line, the one value line and an empty line. 1 when the value line was written; 0 when
 // no file is open or the key cannot be opened. A value that cannot be read gets the line
 // name + "=" alone, which the registry editor ignores.
-// view: 0, or KEY_WOW64_64KEY / KEY_WOW64_32KEY for the key of the other registry view.
-int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName,
-                REGSAM view = 0);
+// The key is read through the BackupViewScope in effect.
+int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
 // The key line, the line name + "=-" and an empty line: importing the file deletes the value, so
 // it gives back the absence of a value that is about to be created. 1 when written.

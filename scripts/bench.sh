@@ -5,7 +5,8 @@
 # "scripts/bench.sh --startup [--runs N]" times MDR.exe's start-up with 0 to 100,000 exceptions
 # and with a 100,000-key language file instead. The tools' refreshes: "--ostrel" with 1,000 Run
 # values and 100 startup-folder shortcuts, "--sevrid" with 300 extra services, "--quorran" with
-# 500 uninstall entries, one in five with an install folder of 300 files, "--pellick" with 100
+# 2,000 uninstall entries over every place it reads, one in five with an install folder of 300
+# files, and a refresh with nothing changed, "--pellick" with 100
 # extra processes and the idle tool's processor use at each refresh speed. "--lists" sorts and
 # filters a tool's list of 2,000 rows.
 # The scan's reference: "scripts/bench.sh --record-reference" keeps this engine's calls and findings

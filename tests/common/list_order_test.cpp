@@ -18,6 +18,7 @@ TEST(ListOrder, EachColumnKindComparesByValue) {
     const Case cases[] = {
         {ColumnKind::Size, L"9.50 MB", L"10.00 MB", -1},
         {ColumnKind::Size, L"900.00 KB", L"1.00 MB", -1},
+        {ColumnKind::Size, L"2.00 MB (registry)", L"3.00 KB (measured)", 1},
         {ColumnKind::Size, L"1023 B", L"1.00 KB", -1},
         {ColumnKind::Size, L"2.00 GB", L"Not available", -1},
         {ColumnKind::Size, L"Not available", L"1 B", 1},

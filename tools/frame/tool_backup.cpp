@@ -10,21 +10,26 @@
 namespace mdr {
 namespace {
 
-bool ValueExistsIn(const BackupItem& item) {
-    if (!item.view) return ValueExists(item.root, item.key, *item.value) == 1;
+// Whether the item is there to be backed up, looked for through its view.
+bool ItemExists(const BackupItem& item) {
+    if (item.view == 0)
+        return item.value ? ValueExists(item.root, item.key, *item.value) == 1
+                          : KeyExists(item.root, item.key) == 1;
     UniqueHkey key;
-    return RegOpenKeyExW(ToHkey(item.root), item.key.c_str(), 0, KEY_QUERY_VALUE | item.view,
-                         key.put()) == ERROR_SUCCESS &&
-           RegQueryValueExW(key.get(), item.value->c_str(), nullptr, nullptr, nullptr, nullptr) ==
-               ERROR_SUCCESS;
+    if (RegOpenKeyExW(ToHkey(item.root), WithoutTrailingBackslash(item.key).c_str(), 0,
+                      KEY_QUERY_VALUE | item.view, key.put()) != ERROR_SUCCESS)
+        return false;
+    return !item.value || RegQueryValueExW(key.get(), item.value->c_str(), nullptr, nullptr,
+                                           nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool WriteItem(const BackupItem& item) {
-    if (!item.value)
-        return KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+    const BackupViewScope view(item.view);
     if (item.absent)
-        return !ValueExistsIn(item) && BackupValueAbsence(item.root, item.key, *item.value) == 1;
-    return ValueExistsIn(item) && BackupValue(item.root, item.key, *item.value, item.view) == 1;
+        return item.value && !ItemExists(item) &&
+               BackupValueAbsence(item.root, item.key, *item.value) == 1;
+    return ItemExists(item) && (item.value ? BackupValue(item.root, item.key, *item.value) == 1
+                                           : BackupKey(item.root, item.key) == 1);
 }
 
 } // namespace

@@ -17,7 +17,7 @@ struct BackupItem {
     std::wstring key;
     std::optional<std::wstring> value; // a single value; none: the whole key with its subtree
     bool absent = false; // the value must not exist: the file deletes it again on import
-    REGSAM view = 0;     // KEY_WOW64_64KEY: the value lies in the 64-bit view
+    REGSAM view = 0;     // the registry view it is read through (KEY_WOW64_64KEY); 0: our own
 };
 
 struct ToolBackup {

@@ -6,14 +6,19 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
+#include "common/ini.h"
+#include "common/text.h"
 #include "common/trace.h"
 #include "common/window.h"
 #include "common/resources.h"
 #include "tools/frame/list_sync.h"
 #include "tools/frame/report_list.h"
+#include "tools/frame/tool_layout.h"
 #include "tools/frame/tool_paths.h"
 #include "tools/frame/wait_window.h"
+#include "tools/quorran/shell_launch.h"
 #include "tools/quorran/uninstall_entries.h"
 
 MDR_TRACE_MODULE(MDR);
@@ -35,6 +40,8 @@ enum Command {
     kMenuDelete = 51,
     kCopyLine = 52,
     kCopyAll = 53,
+    kShowHidden = 70,
+    kQuietUninstall = 71,
 };
 
 // Pictures of the icon table.
@@ -52,6 +59,45 @@ enum Picture {
 };
 
 constexpr int kEntryListId = 200;
+constexpr int kWhyHiddenColumn = 7;
+// Watches a job left running by "Stop waiting", to refresh the list once it empties.
+constexpr UINT_PTR kJobTimer = 300;
+constexpr int kStopWaitingId = 1;
+
+// The uninstall wait: the program's name and the button that ends the wait.
+class UninstallWait : public ProgressWindow {
+  public:
+    UninstallWait(HWND owner, const std::wstring& name) {
+        static constexpr wchar_t kClass[] = L"VeltraneMendoraQuorranWait";
+        if (!Open({.className = kClass,
+                   .title = L"Uninstalling",
+                   .clientWidth = 333,
+                   .clientHeight = 95},
+                  owner))
+            return;
+        AddText(L"Waiting for the uninstaller of " + name + L" to finish...", {10, 10, 313, 30},
+                -1);
+        AddCancel(L"Stop waiting", {10, 45, 313, 10}, -1, {218, 60, 105, 25}, kStopWaitingId);
+        Show();
+    }
+};
+
+// Where the tool keeps whether hidden entries are shown: beside its window layout.
+std::wstring SettingsFile() {
+    const std::wstring folder = UserSettingsFolder();
+    return folder.empty() ? L"" : folder + L"Quorran.ini";
+}
+// The system's own words for an error code.
+std::wstring SystemErrorText(DWORD error) {
+    wchar_t text[512] = {};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                        0, text, 512, nullptr))
+        return L"Error " + std::to_wstring(error) + L".";
+    return Trim(text);
+}
+
+constexpr wchar_t kViewGroup[] = L"View";
+constexpr wchar_t kShowHiddenKey[] = L"ShowHidden";
 
 constexpr wchar_t kDeleteNote[] =
     L"Note that this will delete the uninstallation entry from the registry, but the program "
@@ -80,10 +126,30 @@ class Quorran final : public Tool {
                 {kExit, kPicExit, L"&Exit"}};
     }
 
-    void Prepare() override { QuorranFolders(); }
+    void Prepare() override {
+        QuorranFolders();
+        IniFile ini;
+        const std::wstring file = SettingsFile();
+        if (!file.empty() && ini.Load(file) == FileState::Ok)
+            showHidden_ = ini.GetString(kViewGroup, kShowHiddenKey, L"0") == L"1";
+    }
 
     bool CreateMenus() override {
+        // The View menu of the menu bar; without it the toggle still runs by its number.
+        if (HMENU bar = CreateMenu()) {
+            HMENU view = CreatePopupMenu();
+            if (view && AppendMenuW(view, MF_STRING, kShowHidden, L"Show &hidden entries") &&
+                AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View") &&
+                SetMenu(Frame().Window(), bar)) {
+                viewMenu_ = view;
+                CheckMenuItem(view, kShowHidden, showHidden_ ? MF_CHECKED : MF_UNCHECKED);
+            } else {
+                if (view) DestroyMenu(view);
+                DestroyMenu(bar);
+            }
+        }
         menu_ = Frame().MakePopupMenu({{kMenuUninstall, kPicUninstall, L"&Uninstall"},
+                                       {kQuietUninstall, kPicUninstall, L"&Quiet uninstall"},
                                        {kMenuDelete, kPicDelete, L"&Delete"},
                                        kToolSeparator,
                                        {kCopyLine, kPicCopy, L"&Copy line"},
@@ -99,12 +165,15 @@ class Quorran final : public Tool {
                                     {L"Version", 100},
                                     {L"Installation date", 100},
                                     {L"Estimated size", 100},
-                                    {L"Uninstall string", 150}},
+                                    {L"Uninstall string", 150},
+                                    {L"Scope", 110},
+                                    {L"Why hidden", 130}},
                                    true);
+        if (list) SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
         if (list)
             list_.Attach(list, Frame().DefaultRowIcon(),
                          {ColumnKind::Text, ColumnKind::Text, ColumnKind::Text, ColumnKind::Date,
-                          ColumnKind::Size, ColumnKind::Text});
+                          ColumnKind::Size, ColumnKind::Text, ColumnKind::Text, ColumnKind::Text});
         return list;
     }
 
@@ -112,6 +181,7 @@ class Quorran final : public Tool {
         // Commands posted while the first refresh drains the events are dropped, as during any
         // other command.
         busy_ = true;
+        ShowWhyHiddenColumn();
         Refresh();
         busy_ = false;
         SetFocus(list_.Handle());
@@ -122,7 +192,9 @@ class Quorran final : public Tool {
                                [this] {
                                    if (ShowAddDialog(Frame().Window())) Refresh();
                                }},
-                              {{kUninstall, kMenuUninstall}, [this] { UninstallSelected(); }},
+                              {{kUninstall, kMenuUninstall}, [this] { UninstallSelected(false); }},
+                              {{kQuietUninstall}, [this] { UninstallSelected(true); }},
+                              {{kShowHidden}, [this] { ToggleHidden(); }},
                               {{kDelete, kMenuDelete}, [this] { DeleteSelected(); }},
                               {{kRefresh}, [this] { Refresh(); }},
                               {{kExport}, [this] { Export(); }}};
@@ -140,8 +212,31 @@ class Quorran final : public Tool {
     }
 
     bool Notify(const NMHDR& header, LRESULT& result) override {
-        if (header.hwndFrom != list_.Handle() || header.code != NM_CUSTOMDRAW) return false;
-        return list_.CustomDraw(reinterpret_cast<LPARAM>(&header), result);
+        if (header.hwndFrom != list_.Handle()) return false;
+        if (header.code == LVN_GETINFOTIPW) {
+            SizeTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
+            return true;
+        }
+        if (header.code != NM_CUSTOMDRAW) return false;
+        if (!list_.CustomDraw(reinterpret_cast<LPARAM>(&header), result)) return false;
+        // Entries Windows hides are drawn greyed.
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header));
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
+            hiddenIds_.count(static_cast<uint32_t>(draw->nmcd.lItemlParam)))
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+        return true;
+    }
+
+    bool OtherMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+        if (message != WM_TIMER || wParam != kJobTimer) return false;
+        result = 0;
+        // The uninstaller the user stopped waiting for has ended: the list shows what it left.
+        if (!busy_ && (!pendingJob_ || JobIsOver(pendingJob_.get(), browser_))) {
+            KillTimer(Frame().Window(), kJobTimer);
+            pendingJob_.reset();
+            RunCommand([this] { Refresh(); });
+        }
+        return true;
     }
 
     void ContextMenu(HWND list, POINT at) override {
@@ -175,24 +270,64 @@ class Quorran final : public Tool {
         }
         std::vector<RowContent> rows;
         rows.reserve(entries_.size());
-        for (const UninstallEntry& e : entries_)
-            rows.push_back(
-                {IdentityKey({e.keyPath}),
-                 {e.name, e.company, e.version, e.installDate, e.size, e.uninstallString},
-                 e.id,
-                 e.icon ? e.icon->get() : nullptr,
-                 e.programMissing});
+        hiddenIds_.clear();
+        size_t hidden = 0;
+        for (const UninstallEntry& e : entries_) {
+            if (!e.hidden.empty()) {
+                ++hidden;
+                hiddenIds_.insert(e.id);
+                if (!showHidden_) continue;
+            }
+            rows.push_back(EntryRow(e));
+        }
         list_.Sync(rows);
-        const std::wstring count = std::to_wstring(entries_.size());
-        Frame().SetTitle(L"MDR - Uninstall manager (" + count + L" entries found)");
-        Frame().SetStatus(L"Total entries: " + count + ViewNote());
+        const std::wstring programs = std::to_wstring(entries_.size() - hidden);
+        Frame().SetTitle(L"MDR - Uninstall manager (" + programs + L" entries found)");
+        Frame().SetStatus(programs + L" programs, " + std::to_wstring(hidden) + L" hidden");
+    }
+
+    // The tip of a row whose program reports a size not believed: that figure.
+    void SizeTip(NMLVGETINFOTIPW& tip) const {
+        const int64_t id = RowId(list_.Handle(), tip.iItem);
+        for (const UninstallEntry& e : entries_) {
+            if (static_cast<int64_t>(e.id) != id || e.reportedSize.empty()) continue;
+            const std::wstring text = L"The program reports " + e.reportedSize +
+                                      L"; the size of its folder is shown instead.";
+            if (tip.pszText && tip.cchTextMax > 0)
+                lstrcpynW(tip.pszText, text.c_str(), tip.cchTextMax);
+        }
+    }
+
+    void ToggleHidden() {
+        showHidden_ = !showHidden_;
+        if (viewMenu_)
+            CheckMenuItem(viewMenu_, kShowHidden, showHidden_ ? MF_CHECKED : MF_UNCHECKED);
+        IniFile ini;
+        const std::wstring file = SettingsFile();
+        if (!file.empty()) {
+            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+            ini.Set(kViewGroup, kShowHiddenKey, showHidden_ ? L"1" : L"0");
+            ini.Save(file);
+        }
+        ShowWhyHiddenColumn();
+        Refresh();
+    }
+
+    // "Why hidden" has nothing to say while hidden entries are not shown: it folds away, and
+    // opens again at the width it had.
+    void ShowWhyHiddenColumn() {
+        HWND list = list_.Handle();
+        const int width =
+            static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, kWhyHiddenColumn, 0));
+        if (width > 0) whyHiddenWidth_ = width;
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, kWhyHiddenColumn, showHidden_ ? whyHiddenWidth_ : 0);
     }
 
     // Deletes the entry's key after writing its backup; tells the user when no backup could be
     // written. A key that could not be deleted simply stays listed.
-    void DeleteEntry(const std::wstring& keyPath) {
+    void DeleteEntry(const UninstallEntry& entry) {
         const std::wstring folder = ToolBackupFolder();
-        const DeleteResult result = DeleteUninstallEntry(keyPath, folder);
+        const DeleteResult result = DeleteUninstallEntry(entry, folder);
         if (result.outcome == DeleteResult::BackupFailed) {
             Frame().Message(L"The uninstall entry was not deleted, because its backup could not "
                             L"be written to the folder\r\n" +
@@ -201,34 +336,83 @@ class Quorran final : public Tool {
         }
     }
 
-    void UninstallSelected() {
+    void UninstallSelected(bool quiet) {
         const UninstallEntry* selected = SelectedEntry();
         if (!selected) return;
         const UninstallEntry entry = *selected;
-        if (Frame().Message(L"Are you sure you want to uninstall " + entry.name + L" ?",
-                            kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
-            return;
         const UninstallCommand command =
-            SplitUninstallString(entry.uninstallString, QuorranFolders().system);
-        if (!command.systemProgram && !IsExistingFile(command.program)) {
-            if (Frame().Message(kAlreadyUninstalled, L"Program already uninstalled",
-                                MB_YESNO | MB_ICONQUESTION) == IDYES)
-                DeleteEntry(entry.keyPath);
-        } else {
-            HWND main = Frame().Window();
-            EnableWindow(main, FALSE);
-            const bool started =
-                RunUninstaller(command, [](HANDLE handle) { WaitDispatchingMessages(handle); });
-            CloseModal(nullptr, main);
-            if (!started) {
-                // The program is there but would not start: the entry is not gone, so no
-                // offer to delete it.
+            quiet ? SplitUninstallString(entry.quietUninstallString, QuorranFolders().system)
+                  : CommandOf(entry);
+        // Hidden entries may have no uninstaller at all: nothing to run, nothing to offer.
+        if (command.program.empty()) {
+            Frame().Message(entry.name +
+                                (quiet ? L" has no quiet uninstaller." : L" has no uninstaller."),
+                            kTitleInformation, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        // A per-user entry's uninstaller runs without administrator rights, as Windows runs it.
+        std::unique_ptr<DesktopShell> shell;
+        if (entry.root == kHkcu && RunsElevated()) shell = std::make_unique<DesktopShell>();
+        const LaunchMethod method =
+            ChooseLaunchMethod(entry.root, shell != nullptr, shell && shell->Available());
+        std::wstring question = quiet ? L"Are you sure you want to uninstall " + entry.name +
+                                            L" quietly? This command line will run:\r\n\r\n" +
+                                            CommandLine(command)
+                                      : L"Are you sure you want to uninstall " + entry.name + L" ?";
+        if (method == LaunchMethod::ElevatedAfterWarning)
+            question += L"\r\n\r\nThis entry belongs to this user alone, and the desktop shell "
+                        L"cannot start it without administrator rights here. This command line "
+                        L"will run with administrator rights:\r\n\r\n" +
+                        CommandLine(command);
+        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        DWORD error = ERROR_SUCCESS;
+        if (method != LaunchMethod::ShellUnelevated)
+            error = RunWithWait(entry.name, command);
+        else if (!command.found)
+            error = ERROR_FILE_NOT_FOUND;
+        else if (!shell->Start(command.program, command.parameters))
+            error = ERROR_ACCESS_DENIED;
+        if (error != ERROR_SUCCESS) {
+            // Only a program that is nowhere to be found may be gone with its entry left behind.
+            const bool gone =
+                !command.found && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+            if (gone) {
+                if (Frame().Message(kAlreadyUninstalled, L"Program already uninstalled",
+                                    MB_YESNO | MB_ICONQUESTION) == IDYES)
+                    DeleteEntry(entry);
+            } else {
                 Frame().Message(L"The uninstall program could not be started:\r\n" +
-                                    command.program,
+                                    CommandLine(command) + L"\r\n\r\n" + SystemErrorText(error),
                                 kTitleError, MB_OK | MB_ICONERROR);
             }
         }
         Refresh();
+    }
+
+    static std::wstring CommandLine(const UninstallCommand& command) {
+        return Trim(L"\"" + command.program + L"\" " + command.parameters);
+    }
+
+    // Runs the uninstaller with the wait window; the user may stop waiting, and the list is
+    // refreshed again once what it started has ended.
+    DWORD RunWithWait(const std::wstring& name, const UninstallCommand& command) {
+        HWND main = Frame().Window();
+        if (pendingJob_) KillTimer(main, kJobTimer);
+        pendingJob_.reset();
+        browser_ = DefaultBrowserImage();
+        DWORD error = ERROR_SUCCESS;
+        {
+            UninstallWait window(main, name);
+            auto wait = [&](HANDLE handle) {
+                return WaitDispatchingMessages(handle, {.dialog = window.Handle(), .stop = [&] {
+                                                            return window.TakeCancelRequest();
+                                                        }}) != WaitEnd::Stopped;
+            };
+            error = RunUninstaller(command, wait, browser_, &pendingJob_);
+        }
+        CloseModal(nullptr, main);
+        if (pendingJob_) SetTimer(main, kJobTimer, 250, nullptr);
+        return error;
     }
 
     void DeleteSelected() {
@@ -241,7 +425,7 @@ class Quorran final : public Tool {
                                 L" ?\r\n\r\n" + kDeleteNote,
                             kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        DeleteEntry(entry.keyPath);
+        DeleteEntry(entry);
         Refresh();
     }
 
@@ -258,7 +442,7 @@ class Quorran final : public Tool {
         const std::wstring folder = ToolBackupFolder();
         std::vector<BatchOutcome> outcomes;
         for (const UninstallEntry& entry : chosen) {
-            const DeleteResult result = DeleteUninstallEntry(entry.keyPath, folder);
+            const DeleteResult result = DeleteUninstallEntry(entry, folder);
             outcomes.push_back({entry.name, result.outcome == DeleteResult::Deleted ? L""
                                             : result.outcome == DeleteResult::BackupFailed
                                                 ? L"its backup could not be written"
@@ -270,7 +454,10 @@ class Quorran final : public Tool {
 
     void Export() const {
         // The records as they stand now: the count in the header and the blocks stay equal.
-        auto records = std::make_shared<std::vector<UninstallEntry>>(entries_);
+        // Hidden entries are exported only while they are shown.
+        auto records = std::make_shared<std::vector<UninstallEntry>>();
+        for (const UninstallEntry& e : entries_)
+            if (showHidden_ || e.hidden.empty()) records->push_back(e);
         ExportListingCommand({records->size(),
                               [records](size_t i) { return ExportRecordLines((*records)[i]); },
                               true, ExportStatus::PerRecord});
@@ -278,7 +465,13 @@ class Quorran final : public Tool {
 
     SyncedList list_;
     UniqueHmenu menu_;
+    HMENU viewMenu_ = nullptr; // owned by the window's menu bar
     std::vector<UninstallEntry> entries_;
+    std::unordered_set<uint32_t> hiddenIds_;
+    bool showHidden_ = false;
+    int whyHiddenWidth_ = 130;
+    UniqueHandle pendingJob_;
+    std::wstring browser_;
     bool busy_ = false;
 };
 

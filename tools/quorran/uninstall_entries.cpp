@@ -3,17 +3,20 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+#include <psapi.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <unordered_map>
 
 #include "common/format.h"
+#include "common/late_bound.h"
 #include "common/icon_file.h"
 #include "common/path_form.h"
 #include "common/record_ids.h"
 #include "common/text.h"
 #include "tools/frame/file_info.h"
+#include "tools/frame/list_sync.h"
 #include "tools/frame/tool_backup.h"
 
 namespace mdr {
@@ -36,26 +39,50 @@ std::wstring RemoveArgs(std::wstring_view text) {
     return buffer.c_str();
 }
 
-std::wstring UninstallValue(const std::wstring& keyPath, const wchar_t* name) {
-    return ReadValueAsText(kHklm, keyPath, name);
+bool HasExtension(std::wstring_view name) {
+    const size_t dot = name.find_last_of(L'.');
+    return dot != std::wstring_view::npos &&
+           name.find_first_of(L"\\/", dot) == std::wstring_view::npos;
+}
+
+bool ContainsNoCase(std::wstring_view text, std::wstring_view part) {
+    return ToLower(text).find(ToLower(part)) != std::wstring::npos;
+}
+
+std::wstring FileNameOf(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+}
+
+std::wstring ModuleFolder() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return L"";
+    return std::wstring(path, wcsrchr(path, L'\\') + 1);
+}
+
+bool IsProductCode(std::wstring_view name) {
+    if (name.size() != 38 || name.front() != L'{' || name.back() != L'}') return false;
+    for (size_t i = 1; i < 37; ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? name[i] != L'-' : !iswxdigit(name[i])) return false;
+    }
+    return true;
+}
+
+// The key of one entry, open for reading through its view.
+UniqueHkey OpenEntry(RootKey root, REGSAM view, const std::wstring& keyPath) {
+    UniqueHkey key;
+    if (RegOpenKeyExW(ToHkey(root), keyPath.c_str(), 0, KEY_READ | view, key.put()) !=
+        ERROR_SUCCESS)
+        key.reset();
+    return key;
 }
 
 // The text the icon search starts from, with the folder it is tried in; an entry keeps its icon
 // across refreshes while both stay the same.
 std::wstring IconSource(const std::wstring& text, const std::wstring& folder) {
     return text + L'\x1F' + folder;
-}
-
-std::wstring SizeOfEntry(const std::wstring& keyPath, const std::wstring& folder,
-                         const std::function<void()>& pause) {
-    const std::wstring estimated = UninstallValue(keyPath, L"EstimatedSize");
-    if (!estimated.empty()) return EstimatedSizeText(estimated);
-    // A network folder could stall the refresh for as long as the network takes to answer.
-    if (IsExcludedInstallFolder(folder, QuorranFolders()) || IsNetworkPath(folder))
-        return kNotAvailable;
-    const FolderTotal total = FolderSize(Trim(folder), kSizeWalkFileLimit, pause);
-    if (!total.complete || total.bytes <= 0) return kNotAvailable;
-    return FormatByteSize(total.bytes, 2);
 }
 
 // The job's processes still running; -1 when the job cannot tell.
@@ -67,12 +94,124 @@ long ActiveProcesses(HANDLE job) {
     return static_cast<long>(info.ActiveProcesses);
 }
 
+// The image file names of the job's processes; false when the job cannot tell.
+bool JobImages(HANDLE job, std::vector<std::wstring>& images) {
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[255];
+    } ids{};
+    ids.list.NumberOfAssignedProcesses = 256;
+    if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof(ids), nullptr))
+        return false;
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+        UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                         static_cast<DWORD>(ids.list.ProcessIdList[i])));
+        wchar_t path[MAX_PATH] = {};
+        if (process) GetModuleFileNameExW(process.get(), nullptr, path, MAX_PATH);
+        images.push_back(FileNameOf(path));
+    }
+    return true;
+}
+
 } // namespace
 
+std::vector<UninstallSource> UninstallSources() {
+    const UninstallSource user{kHkcu, 0, kUninstallRoot, kScopeThisUser};
+    if constexpr (sizeof(void*) == 8)
+        return {{kHklm, 0, kUninstallRoot, kScopeAllUsers},
+                {kHklm, 0, kUninstall32Root, kScopeAllUsers32},
+                user};
+    // On 64-bit Windows both are read through the 64-bit view, by the paths that view gives them,
+    // so that their backups name the keys as the system's own registry editor finds them.
+    if (RunsUnderWow64())
+        return {{kHklm, KEY_WOW64_64KEY, kUninstallRoot, kScopeAllUsers},
+                {kHklm, KEY_WOW64_64KEY, kUninstall32Root, kScopeAllUsers32},
+                user};
+    return {{kHklm, 0, kUninstallRoot, kScopeAllUsers}, user};
+}
+
+std::wstring HiddenReason(const EntryFacts& f) {
+    if (Trim(f.displayName).empty()) return L"No name";
+    if (f.systemComponent) return L"System component";
+    const bool knowledgeBase =
+        f.keyName.size() > 2 && ToLower(f.keyName.substr(0, 2)) == L"kb" && iswdigit(f.keyName[2]);
+    if (!f.parentKeyName.empty() || ContainsNoCase(f.releaseType, L"Update") ||
+        ContainsNoCase(f.releaseType, L"Hotfix") || knowledgeBase) {
+        const std::wstring parent = !f.parentDisplayName.empty() ? f.parentDisplayName
+                                    : !f.parentKeyName.empty()   ? f.parentKeyName
+                                                                 : L"Windows";
+        return L"Update of " + parent;
+    }
+    if (f.noRemove) return L"Protected";
+    if (!f.hasUninstaller) return L"No uninstaller";
+    return L"";
+}
+
+bool IsBareName(std::wstring_view name) {
+    return !name.empty() && name.find_first_of(L"\\/:") == std::wstring_view::npos;
+}
+
+const ProgramSearch& WindowsProgramSearch() {
+    static const ProgramSearch search = [] {
+        const SystemFolders& f = QuorranFolders();
+        ProgramSearch s{{ModuleFolder(), f.system, f.windows + L"System\\", f.windows},
+                        ExpandEnvironment(L"%PATH%"),
+                        {}};
+        constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+        s.appPaths = {{kHkcu, kAppPaths}, {kHklm, kAppPaths}};
+        return s;
+    }();
+    return search;
+}
+
+std::wstring SearchProgram(std::wstring_view name, const ProgramSearch& where) {
+    if (!IsBareName(name)) return L"";
+    const std::wstring n(name);
+    std::wstring list;
+    for (const std::wstring& folder : where.folders)
+        if (!folder.empty()) list += WithoutTrailingBackslash(folder) + L";";
+    list += where.path;
+    wchar_t found[MAX_PATH] = {};
+    const DWORD length = SearchPathW(list.c_str(), n.c_str(), L".exe", MAX_PATH, found, nullptr);
+    if (length > 0 && length < MAX_PATH && IsExistingFile(found)) return found;
+    for (const auto& [root, path] : where.appPaths) {
+        for (const std::wstring& key : {n, HasExtension(n) ? std::wstring() : n + L".exe"}) {
+            if (key.empty()) continue;
+            const std::wstring file =
+                Unquoted(ExpandEnvironment(ReadValueAsText(root, path + L"\\" + key, L"")));
+            if (IsExistingFile(file)) return file;
+        }
+    }
+    return L"";
+}
+
+std::optional<UninstallCommand> MsiUninstallCommand(std::wstring_view keyName,
+                                                    const std::wstring& systemFolder) {
+    if (!IsProductCode(keyName)) return std::nullopt;
+    return UninstallCommand{systemFolder + L"msiexec.exe", L"/x " + std::wstring(keyName), true,
+                            true};
+}
+
+UninstallCommand CommandOf(const UninstallEntry& entry) {
+    const std::wstring& system = QuorranFolders().system;
+    if (entry.windowsInstaller) {
+        if (auto msi = MsiUninstallCommand(FileNameOf(entry.keyPath), system)) return *msi;
+    }
+    return SplitUninstallString(entry.uninstallString, system);
+}
+
 const SystemFolders& QuorranFolders() {
-    static const SystemFolders folders{SpecialFolderPath(CSIDL_WINDOWS),
-                                       SpecialFolderPath(CSIDL_SYSTEM),
-                                       SpecialFolderPath(CSIDL_PROGRAM_FILES)};
+    static const SystemFolders folders = [] {
+        SystemFolders f{SpecialFolderPath(CSIDL_WINDOWS), SpecialFolderPath(CSIDL_SYSTEM),
+                        SpecialFolderPath(CSIDL_PROGRAM_FILES)};
+        const std::wstring profile = SpecialFolderPath(CSIDL_PROFILE);
+        // Downloads has no CSIDL; its known folder is not there before Vista.
+        for (const std::wstring& folder :
+             {profile, SpecialFolderPath(CSIDL_DESKTOPDIRECTORY), SpecialFolderPath(CSIDL_PERSONAL),
+              profile.empty() ? std::wstring() : profile + L"Downloads\\"})
+            if (!folder.empty()) f.personal.push_back(folder);
+        return f;
+    }();
     return folders;
 }
 
@@ -85,16 +224,19 @@ std::wstring InstallDateText(std::wstring_view raw) {
     return part(0, 4) + L"/" + part(4, 2) + L"/" + part(6, 2);
 }
 
-std::wstring EstimatedSizeText(std::wstring_view kilobytes) {
-    // Other programs write this value: anything but a plausible count of kilobytes (up to
-    // 2 TB) is not shown as a size.
+SizeShown ChooseSize(std::wstring_view estimatedKilobytes, int64_t measured) {
     constexpr unsigned long long kMostKilobytes = 2ull * 1024 * 1024 * 1024;
-    const std::wstring text = Trim(kilobytes);
+    const std::wstring text = Trim(estimatedKilobytes);
     wchar_t* end = nullptr;
-    const unsigned long long number = wcstoull(text.c_str(), &end, 10);
-    if (text.empty() || text[0] == L'-' || *end != L'\0' || number == 0 || number > kMostKilobytes)
-        return kNotAvailable;
-    return FormatByteSize(static_cast<long long>(number * 1024), 2);
+    const unsigned long long kilobytes = wcstoull(text.c_str(), &end, 10);
+    const bool reported = !text.empty() && text[0] != L'-' && *end == L'\0' && kilobytes > 0;
+    const std::wstring reportedText =
+        reported ? FormatByteSize(static_cast<long long>(kilobytes * 1024), 2) : L"";
+    const bool believed = reported && kilobytes <= kMostKilobytes &&
+                          (measured <= 0 || kilobytes * 1024 <= 100ull * measured);
+    if (believed) return {reportedText + L" (registry)", L""};
+    if (measured > 0) return {FormatByteSize(measured, 2) + L" (measured)", reportedText};
+    return {kNotAvailable, reportedText};
 }
 
 bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& folders) {
@@ -105,7 +247,8 @@ bool IsExcludedInstallFolder(std::wstring_view folder, const SystemFolders& fold
          {folders.windows, folders.system, drive, std::wstring(L"\\"), folders.programFiles}) {
         if (f == CanonicalPath(excluded)) return true;
     }
-    return false;
+    return std::any_of(folders.personal.begin(), folders.personal.end(),
+                       [&](const std::wstring& p) { return EqualsNoCase(f, CanonicalPath(p)); });
 }
 
 FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
@@ -140,6 +283,33 @@ FolderTotal FolderSize(const std::wstring& folder, size_t fileLimit,
         } while (FindNextFileW(find.get(), &data));
     }
     return total;
+}
+
+int64_t MeasuredFolder(const std::wstring& folder, const std::function<void()>& pause) {
+    const std::wstring path = Trim(folder);
+    if (path.empty() || path == L"\\") return -1;
+    struct Known {
+        bool refused = false;
+        bool walked = false;
+        FILETIME written{};
+        int64_t bytes = -1;
+    };
+    // By the folder's text: the refusal costs file-system calls, and the tool has one thread.
+    static std::unordered_map<std::wstring, Known> known;
+    auto [it, added] = known.try_emplace(ToLower(path));
+    Known& k = it->second;
+    // A network folder could stall the refresh for as long as the network takes to answer.
+    if (added) k.refused = IsExcludedInstallFolder(path, QuorranFolders()) || IsNetworkPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (k.refused ||
+        !GetFileAttributesExW(WithoutTrailingBackslash(path).c_str(), GetFileExInfoStandard,
+                              &data) ||
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    if (k.walked && CompareFileTime(&k.written, &data.ftLastWriteTime) == 0) return k.bytes;
+    const FolderTotal total = FolderSize(path, kSizeWalkFileLimit, pause);
+    k = {false, true, data.ftLastWriteTime, total.complete ? total.bytes : -1};
+    return k.bytes;
 }
 
 std::vector<std::wstring> IconCandidates(std::wstring_view text, std::wstring_view installFolder,
@@ -185,7 +355,8 @@ bool IsExistingFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-UninstallCommand SplitUninstallString(std::wstring_view command, const std::wstring& systemFolder) {
+UninstallCommand SplitUninstallString(std::wstring_view command, const std::wstring& systemFolder,
+                                      const ProgramSearch& search) {
     const std::wstring u = Trim(command);
     struct Form {
         const wchar_t* start;
@@ -198,13 +369,22 @@ UninstallCommand SplitUninstallString(std::wstring_view command, const std::wstr
     for (const Form& form : kForms) {
         const size_t k = wcslen(form.start);
         if (ToLower(Trim(std::wstring_view(u).substr(0, k))) == form.start)
-            return {systemFolder + form.program, Trim(std::wstring_view(u).substr(k)), true};
+            return {systemFolder + form.program, Trim(std::wstring_view(u).substr(k)), true, true};
     }
+    // A program given by bare name runs from where Windows finds it, never the current folder.
+    auto locate = [&](const std::wstring& program) {
+        return IsBareName(program)       ? SearchProgram(program, search)
+               : IsExistingFile(program) ? program
+                                         : std::wstring();
+    };
 
     if (!u.empty() && u[0] == L'"') {
         const size_t close = u.find(L'"', 1);
-        if (close == std::wstring::npos) return {ExpandEnvironment(u.substr(1)), L"", false};
-        return {ExpandEnvironment(u.substr(1, close - 1)), Trim(u.substr(close + 1)), false};
+        const std::wstring program =
+            ExpandEnvironment(close == std::wstring::npos ? u.substr(1) : u.substr(1, close - 1));
+        const std::wstring rest = close == std::wstring::npos ? L"" : Trim(u.substr(close + 1));
+        const std::wstring found = locate(program);
+        return {found.empty() ? program : found, rest, false, !found.empty()};
     }
 
     // Unquoted: the longest run of words that names an existing file is the program, so that
@@ -215,78 +395,112 @@ UninstallCommand SplitUninstallString(std::wstring_view command, const std::wstr
         if (expanded[i] == L' ' && i > 0 && expanded[i - 1] != L' ') ends.push_back(i);
     ends.push_back(expanded.size());
     for (auto it = ends.rbegin(); it != ends.rend(); ++it) {
-        const std::wstring program = expanded.substr(0, *it);
-        if (IsExistingFile(program)) return {program, Trim(expanded.substr(*it)), false};
+        const std::wstring found = locate(expanded.substr(0, *it));
+        if (!found.empty()) return {found, Trim(expanded.substr(*it)), false, true};
     }
     // Nothing there: the first run of words naming an .exe is the program that is missing.
     for (size_t end : ends) {
         const std::wstring program = expanded.substr(0, end);
-        if (EndsWithNoCase(program, L".exe")) return {program, Trim(expanded.substr(end)), false};
+        if (EndsWithNoCase(program, L".exe"))
+            return {program, Trim(expanded.substr(end)), false, false};
     }
-    return {expanded, L"", false};
+    return {expanded, L"", false, false};
 }
 
 std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> previous,
                                                  const std::function<void()>& pause) {
-    // The entries' key paths; the 64-bit edition reads those of 32-bit programs as well.
-    std::vector<std::wstring> subkeys;
-    std::vector<const wchar_t*> roots = {kUninstallRoot};
-    if constexpr (sizeof(void*) == 8) roots.push_back(kUninstall32Root);
-    for (const wchar_t* rootPath : roots) {
+    struct Found {
+        const UninstallSource* source;
+        std::wstring keyPath;
+        std::wstring name;
+        FILETIME written;
+    };
+    const std::vector<UninstallSource> sources = UninstallSources();
+    std::vector<Found> subkeys;
+    for (const UninstallSource& source : sources) {
         UniqueHkey root;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, rootPath, 0, KEY_READ, root.put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(ToHkey(source.root), source.path, 0, KEY_READ | source.view,
+                          root.put()) != ERROR_SUCCESS)
             continue;
-        wchar_t name[256];
+        // The walk gives each key's last write, which tells whether it needs reading again.
+        wchar_t name[256]; // key names are at most 255 characters
         for (DWORD i = 0;; ++i) {
             DWORD length = 256;
+            FILETIME written{};
             const LONG rc =
-                RegEnumKeyExW(root.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+                RegEnumKeyExW(root.get(), i, name, &length, nullptr, nullptr, nullptr, &written);
             if (rc == ERROR_NO_MORE_ITEMS) break;
             if (rc == ERROR_SUCCESS)
-                subkeys.push_back(std::wstring(rootPath) + L"\\" + std::wstring(name, length));
+                subkeys.push_back({&source, std::wstring(source.path) + L"\\" + name,
+                                   std::wstring(name, length), written});
         }
     }
 
+    // Identity: the root, the view and the key path.
+    auto identity = [](RootKey root, REGSAM view, const std::wstring& keyPath) {
+        return std::to_wstring(root) + L":" + std::to_wstring(view) + L":" + ToLower(keyPath);
+    };
     std::unordered_map<std::wstring, size_t> before;
     for (size_t i = 0; i < previous.size(); ++i)
-        before.emplace(ToLower(previous[i].keyPath), i);
+        before.emplace(identity(previous[i].root, previous[i].view, previous[i].keyPath), i);
     std::vector<bool> taken(previous.size(), false);
 
     std::vector<UninstallEntry> list;
-    for (const std::wstring& keyPath : subkeys) {
+    for (const Found& found : subkeys) {
         if (pause) pause();
-        UninstallEntry e;
-        e.keyPath = keyPath;
-        e.name = UninstallValue(e.keyPath, L"DisplayName");
-        e.uninstallString = UninstallValue(e.keyPath, L"UninstallString");
-        if (e.name.empty() || e.uninstallString.empty()) continue;
-        const std::wstring company = UninstallValue(e.keyPath, L"Publisher");
-        e.company = company.empty() ? kNotAvailable : company;
-        const std::wstring version = UninstallValue(e.keyPath, L"DisplayVersion");
-        e.version = version.empty() ? kNotReported : version;
-        e.installDate = InstallDateText(UninstallValue(e.keyPath, L"InstallDate"));
-        const std::wstring folder = WithBackslash(UninstallValue(e.keyPath, L"InstallLocation"));
-        e.size = SizeOfEntry(e.keyPath, folder, pause);
-        const UninstallCommand command =
-            SplitUninstallString(e.uninstallString, QuorranFolders().system);
-        e.programMissing = !command.systemProgram && !IsExistingFile(command.program);
-
-        std::wstring iconText = UninstallValue(e.keyPath, L"DisplayIcon");
-        if (iconText.empty()) iconText = e.uninstallString;
-        e.iconSource = IconSource(iconText, folder);
-        auto it = before.find(ToLower(e.keyPath));
+        auto it = before.find(identity(found.source->root, found.source->view, found.keyPath));
+        UninstallEntry* old = nullptr;
         if (it != before.end() && !taken[it->second]) {
-            UninstallEntry& old = previous[it->second];
+            old = &previous[it->second];
             taken[it->second] = true;
-            e.id = old.id;
-            if (old.iconSource == e.iconSource)
-                e.icon = old.icon;
-            else
-                e.icon = FindEntryIcon(iconText, folder);
-        } else {
-            e.id = NewRecordId();
-            e.icon = FindEntryIcon(iconText, folder);
         }
+        UninstallEntry e;
+        // A key whose values are as they were is not read again; its program and folder are
+        // looked at anew.
+        if (old && CompareFileTime(&old->written, &found.written) == 0) {
+            e = std::move(*old);
+        } else {
+            const UniqueHkey key = OpenEntry(found.source->root, found.source->view, found.keyPath);
+            if (!key) {
+                if (old) taken[it->second] = false; // its id is released below
+                continue;
+            }
+            auto value = [&](const wchar_t* name) { return ReadOpenValueAsText(key.get(), name); };
+            e.keyPath = found.keyPath;
+            e.root = found.source->root;
+            e.view = found.source->view;
+            e.scope = found.source->scope;
+            e.written = found.written;
+            const std::wstring displayName = value(L"DisplayName");
+            e.name = displayName.empty() ? found.name : displayName;
+            e.uninstallString = value(L"UninstallString");
+            e.quietUninstallString = value(L"QuietUninstallString");
+            e.windowsInstaller = value(L"WindowsInstaller") == L"1";
+            e.hidden = HiddenReason(
+                {found.name, displayName,
+                 !e.uninstallString.empty() || (e.windowsInstaller && IsProductCode(found.name)),
+                 value(L"SystemComponent") == L"1", value(L"NoRemove") == L"1",
+                 value(L"ParentKeyName"), value(L"ParentDisplayName"), value(L"ReleaseType")});
+            const std::wstring company = value(L"Publisher");
+            e.company = company.empty() ? kNotAvailable : company;
+            const std::wstring version = value(L"DisplayVersion");
+            e.version = version.empty() ? kNotReported : version;
+            e.installDate = InstallDateText(value(L"InstallDate"));
+            e.installFolder = WithBackslash(value(L"InstallLocation"));
+            e.estimatedSize = value(L"EstimatedSize");
+            std::wstring iconText = value(L"DisplayIcon");
+            if (iconText.empty()) iconText = e.uninstallString;
+            const std::wstring iconSource = IconSource(iconText, e.installFolder);
+            e.id = old ? old->id : NewRecordId();
+            e.icon = old && old->iconSource == iconSource
+                         ? old->icon
+                         : FindEntryIcon(iconText, e.installFolder);
+            e.iconSource = iconSource;
+        }
+        SizeShown size = ChooseSize(e.estimatedSize, MeasuredFolder(e.installFolder, pause));
+        e.size = std::move(size.text);
+        e.reportedSize = std::move(size.reported);
+        e.programMissing = !e.uninstallString.empty() && !CommandOf(e).found;
         list.push_back(std::move(e));
     }
     for (size_t i = 0; i < previous.size(); ++i)
@@ -294,7 +508,27 @@ std::vector<UninstallEntry> ReadUninstallEntries(std::vector<UninstallEntry> pre
     return list;
 }
 
-bool RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait) {
+bool JobIsOver(HANDLE job, const std::wstring& ignoredImage) {
+    const long active = ActiveProcesses(job);
+    if (active <= 0 || ignoredImage.empty()) return active <= 0;
+    std::vector<std::wstring> images;
+    if (!JobImages(job, images)) return false;
+    return std::all_of(images.begin(), images.end(), [&](const std::wstring& image) {
+        return EqualsNoCase(image, ignoredImage);
+    });
+}
+
+std::wstring DefaultBrowserImage() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (FAILED(AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"http", L"open", path,
+                                 &size)))
+        return L"";
+    return FileNameOf(path);
+}
+
+DWORD RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait,
+                     const std::wstring& ignoredImage, UniqueHandle* unfinished) {
     std::wstring line = L"\"" + command.program + L"\"";
     if (!command.parameters.empty()) line += L" " + command.parameters;
     STARTUPINFOW startup{};
@@ -303,7 +537,7 @@ bool RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait) 
     // Suspended until it is in the job, so nothing it starts can escape the wait.
     if (!CreateProcessW(command.program.c_str(), line.data(), nullptr, nullptr, FALSE,
                         CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
-        return false;
+        return GetLastError();
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
@@ -311,7 +545,7 @@ bool RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait) 
     ResumeThread(thread.get());
     if (!inJob || ActiveProcesses(job.get()) < 0) {
         wait(process.get());
-        return true;
+        return ERROR_SUCCESS;
     }
     // A job tells no one when it empties except through a completion port, which a message
     // loop cannot wait on; a ticking timer lets the loop look every 100 ms instead.
@@ -320,57 +554,108 @@ bool RunUninstaller(const UninstallCommand& command, const WaitForHandle& wait) 
     due.QuadPart = -1000000; // 100 ms
     if (!timer || !SetWaitableTimer(timer.get(), &due, 100, nullptr, nullptr, FALSE)) {
         wait(process.get());
-        return true;
+        return ERROR_SUCCESS;
     }
-    while (ActiveProcesses(job.get()) > 0)
-        wait(timer.get());
+    while (!JobIsOver(job.get(), ignoredImage)) {
+        if (!wait(timer.get())) {
+            if (unfinished) *unfinished = std::move(job);
+            break;
+        }
+    }
     CancelWaitableTimer(timer.get());
-    return true;
+    return ERROR_SUCCESS;
 }
 
-DeleteResult DeleteUninstallEntry(const std::wstring& keyPath, const std::wstring& backupFolder) {
-    const std::wstring path = WithoutTrailingBackslash(keyPath);
-    if (path.empty() || !KeyExists(kHklm, path)) return {DeleteResult::NotDeleted, L""};
+DeleteResult DeleteUninstallEntry(const UninstallEntry& entry, const std::wstring& backupFolder) {
+    const std::wstring path = WithoutTrailingBackslash(entry.keyPath);
+    if (path.empty()) return {DeleteResult::NotDeleted, L""};
+    {
+        // RegDeleteKeyW leaves a key with subkeys; such a key gets no backup either.
+        const UniqueHkey key = OpenEntry(entry.root, entry.view, path);
+        DWORD subkeys = 0;
+        if (!key ||
+            RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+            subkeys > 0)
+            return {DeleteResult::NotDeleted, L""};
+    }
     const ToolBackup backup =
-        WriteToolBackup(L"Quorran", backupFolder, {{kHklm, path, std::nullopt}});
+        WriteToolBackup(L"Quorran", backupFolder, {{entry.root, path, std::nullopt, entry.view}});
     if (!backup.written) return {DeleteResult::BackupFailed, L""};
     const size_t slash = path.find_last_of(L'\\');
     const std::wstring parentPath = slash == std::wstring::npos ? L"" : path.substr(0, slash);
     const std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
     UniqueHkey parent;
-    // RegDeleteKeyW opens the key itself with DELETE access and leaves a key with subkeys.
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parentPath.c_str(), 0, KEY_READ, parent.put()) !=
-            ERROR_SUCCESS ||
-        RegDeleteKeyW(parent.get(), name.c_str()) != ERROR_SUCCESS || KeyExists(kHklm, path))
+    // The name is taken in the parent's own view, which the handle already holds.
+    if (RegOpenKeyExW(ToHkey(entry.root), parentPath.c_str(), 0, KEY_READ | entry.view,
+                      parent.put()) != ERROR_SUCCESS ||
+        RegDeleteKeyW(parent.get(), name.c_str()) != ERROR_SUCCESS ||
+        OpenEntry(entry.root, entry.view, path))
         return {DeleteResult::NotDeleted, backup.file};
     return {DeleteResult::Deleted, backup.file};
 }
 
-AddOutcome AddUninstallEntry(const NewUninstallEntry& entry) {
+namespace {
+
+LONG WriteString(HKEY key, const wchar_t* name, const std::wstring& text) {
+    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+// Creates root\name (which must be new) and writes every value into it; false, with the key
+// deleted again, when any step fails.
+bool WriteNewKey(HKEY root, const std::wstring& name,
+                 const std::vector<std::pair<const wchar_t*, std::wstring>>& values,
+                 const ValueWriter& write) {
+    UniqueHkey key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(root, name.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                        &disposition) != ERROR_SUCCESS)
+        return false;
+    if (disposition != REG_CREATED_NEW_KEY) return false;
+    bool ok = true;
+    for (const auto& [value, text] : values)
+        ok = ok && (write ? write(key.get(), value, text) : WriteString(key.get(), value, text)) ==
+                       ERROR_SUCCESS;
+    key.reset();
+    if (!ok) RegDeleteKeyW(root, name.c_str());
+    return ok;
+}
+
+} // namespace
+
+AddOutcome AddUninstallEntry(const NewUninstallEntry& entry, const ValueWriter& write) {
     if (Trim(entry.identifier).empty()) return AddOutcome::NoIdentifier;
     const std::wstring path = std::wstring(kUninstallRoot) + L"\\" + entry.identifier;
     if (KeyExists(kHklm, path)) return AddOutcome::IdentifierExists;
     if (!IsExistingFile(entry.uninstaller)) return AddOutcome::UninstallerMissing;
-    UniqueHkey key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, WithoutTrailingBackslash(path).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+    UniqueHkey root;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallRoot, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                        nullptr, root.put(), nullptr) != ERROR_SUCCESS)
         return AddOutcome::KeyNotCreated;
-    const std::wstring uninstall = Trim(L"\"" + entry.uninstaller + L"\" " + entry.parameters);
-    const std::pair<const wchar_t*, const std::wstring*> values[] = {
-        {L"DisplayName", &entry.name},
-        {L"Publisher", &entry.publisher},
-        {L"DisplayVersion", &entry.version},
-        {L"HelpLink", &entry.helpLink},
-        {L"InstallLocation", &entry.installLocation},
-        {L"DisplayIcon", &entry.uninstaller},
-        {L"UninstallString", &uninstall}};
-    for (const auto& [name, text] : values) {
-        const DWORD bytes = static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t));
-        if (RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
-                           bytes) != ERROR_SUCCESS)
-            return AddOutcome::KeyNotCreated;
-    }
-    return AddOutcome::Added;
+    const std::vector<std::pair<const wchar_t*, std::wstring>> values = {
+        {L"DisplayName", entry.name},
+        {L"Publisher", entry.publisher},
+        {L"DisplayVersion", entry.version},
+        {L"HelpLink", entry.helpLink},
+        {L"InstallLocation", entry.installLocation},
+        {L"DisplayIcon", entry.uninstaller},
+        {L"UninstallString", Trim(L"\"" + entry.uninstaller + L"\" " + entry.parameters)}};
+    const std::wstring name = WithoutTrailingBackslash(entry.identifier);
+    const std::wstring temporary = L"~MDR new entry " + NewGuidText();
+    if (!WriteNewKey(root.get(), temporary, values, write)) return AddOutcome::KeyNotCreated;
+    // RegRenameKey (from Vista on) makes the finished key appear at once; before it, the values
+    // are written a second time under the real name.
+    using RenameFn = LONG(WINAPI*)(HKEY, LPCWSTR, LPCWSTR);
+    static const LateBound<RenameFn> rename(L"advapi32.dll", "RegRenameKey", kWindowsVista);
+    bool renamed = false;
+    bool ok = false;
+    if (const RenameFn renameKey = rename.get())
+        ok = renamed = renameKey(root.get(), temporary.c_str(), name.c_str()) == ERROR_SUCCESS;
+    else
+        ok = WriteNewKey(root.get(), name, values, write);
+    if (!renamed) RegDeleteKeyW(root.get(), temporary.c_str());
+    return ok ? AddOutcome::Added : AddOutcome::KeyNotCreated;
 }
 
 std::wstring NewGuidText() {
@@ -381,10 +666,20 @@ std::wstring NewGuidText() {
     return buffer;
 }
 
+RowContent EntryRow(const UninstallEntry& e) {
+    return {
+        IdentityKey({std::to_wstring(e.root), std::to_wstring(e.view), e.keyPath}),
+        {e.name, e.company, e.version, e.installDate, e.size, e.uninstallString, e.scope, e.hidden},
+        e.id,
+        e.icon ? e.icon->get() : nullptr,
+        e.programMissing && e.hidden.empty()};
+}
+
 std::vector<std::wstring> ExportRecordLines(const UninstallEntry& entry) {
     return {L"Name: " + entry.name,       L"Company: " + entry.company,
             L"Version: " + entry.version, L"InstallationDate: " + entry.installDate,
-            L"Size: " + entry.size,       L"UninstallString: " + entry.uninstallString};
+            L"Size: " + entry.size,       L"UninstallString: " + entry.uninstallString,
+            L"Scope: " + entry.scope};
 }
 
 } // namespace mdr

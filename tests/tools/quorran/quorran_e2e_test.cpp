@@ -1,13 +1,16 @@
-// Quorran driven from outside as a user would, on entries planted under the machine's real
-// uninstall key: the listing and its refresh by identity, uninstalling through a stand-in
-// uninstaller, deleting with a backup that the registry editor brings back, the Add dialog and
-// the export.
+// Quorran driven from outside as a user would, on entries planted under the machine's and the
+// user's real uninstall keys: the listing, its scopes and hidden entries and its refresh by
+// identity, uninstalling through a stand-in uninstaller (and stopping the wait for it),
+// deleting with a backup that the registry editor brings back, the Add dialog and the export.
+#include <algorithm>
+
 #include "tests/support/tool_fixture.h"
 
 namespace mdr::driver {
 namespace {
 constexpr wchar_t kRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kPrefix[] = L"MDRTestQuorran";
+constexpr wchar_t kProductCode[] = L"{4D445254-4553-5451-554F-5252414E4D53}";
 
 std::wstring Name(const wchar_t* name) {
     return kPrefix + std::wstring(name);
@@ -28,9 +31,11 @@ class QuorranTest : public ToolTest {
     }
     void CleanUp() override {
         for (const wchar_t* name :
-             {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail", L"Quoted", L"Bare", L"Gone",
-              L"Del", L"Sub", L"New", L"Lying", L"Drive", L"S1", L"S2", L"S3", L"S4", L"S5"})
+             {L"NoName", L"NoUninst", L"Date", L"Slash", L"Tail",  L"Quoted", L"Bare", L"Gone",
+              L"Del",    L"Sub",      L"New",  L"Lying", L"Drive", L"S1",     L"S2",   L"S3",
+              L"S4",     L"S5",       L"Sys",  L"Upd",   L"Prot",  L"Cmd"})
             DeleteTree(HKEY_LOCAL_MACHINE, Key(name));
+        DeleteTree(HKEY_LOCAL_MACHINE, kRoot + std::wstring(kProductCode));
         DeleteTree(HKEY_CURRENT_USER, Key(L"User"));
     }
     // An entry whose display name is its key name, with its uninstall string and more values.
@@ -74,16 +79,18 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     ASSERT_TRUE(StartTool());
 
     const auto ours = RowsStartingWith(kPrefix);
-    ASSERT_EQ(ours.size(), 2u);
+    ASSERT_EQ(ours.size(), 3u);
     EXPECT_EQ(ours[0].cells,
               (std::vector<std::wstring>{Name(L"Date"), L"Veltrane", L"1.2", L"2009/05/17",
-                                         L"2.00 MB", L"C:\\nowhere\\u.exe /S"}));
-    EXPECT_EQ(ours[1].cells,
-              (std::vector<std::wstring>{Name(L"Slash"), L"Not available", L"Not reported",
-                                         L"17/05/2009", L"3.00 KB", probe_}));
+                                         L"2.00 MB (registry)", L"C:\\nowhere\\u.exe /S",
+                                         L"All users", L""}));
+    EXPECT_EQ(ours[1].cells, (std::vector<std::wstring>{
+                                 Name(L"Slash"), L"Not available", L"Not reported", L"17/05/2009",
+                                 L"3.00 KB (measured)", probe_, L"All users", L""}));
+    EXPECT_EQ(ours[2].cells[6], L"This user");
     const std::wstring count = std::to_wstring(ListViewCount(list_));
     EXPECT_EQ(GetText(main_), L"MDR - Uninstall manager (" + count + L" entries found)");
-    EXPECT_EQ(ReadStatusBarPart(status_, 0), L"Total entries: " + count);
+    EXPECT_TRUE(ReadStatusBarPart(status_, 0).starts_with(count + L" programs, "));
 
     // The entry before the selected one goes and one comes after it: the selected row keeps its
     // record, its id and its selection though its index changes.
@@ -101,11 +108,12 @@ TEST_F(QuorranTest, ListsEntriesRefreshesByKeyAndExports) {
     EXPECT_TRUE(text.starts_with(std::string(69, '-') + "\r\nMDR Quorran Export\r\n"));
     EXPECT_NE(text.find("\r\n\r\nTotal detected entries: " + Narrow(count) + "\r\n\r\n"),
               std::string::npos);
-    EXPECT_NE(text.find("\r\n\r\nName: " + Narrow(Name(L"Slash")) +
-                        "\r\nCompany: Not available\r\nVersion: Not reported\r\n"
-                        "InstallationDate: 17/05/2009\r\nSize: 3.00 KB\r\nUninstallString: " +
-                        Narrow(probe_) + "\r\n\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("\r\n\r\nName: " + Narrow(Name(L"Slash")) +
+                  "\r\nCompany: Not available\r\nVersion: Not reported\r\n"
+                  "InstallationDate: 17/05/2009\r\nSize: 3.00 KB (measured)\r\nUninstallString: " +
+                  Narrow(probe_) + "\r\nScope: All users\r\n\r\n"),
+        std::string::npos);
 }
 
 // A header click sorts by size, by value; a refresh that adds an entry keeps the sort and the
@@ -162,14 +170,19 @@ TEST_F(QuorranTest, SortsByValueFiltersAndDeletesOnlyWhatIsShown) {
     EXPECT_TRUE(WaitUntil([&] { return sizes() == L"S1 S5 S3 "; })) << Narrow(sizes());
 }
 
-// A tool closed at a size and column width opens at the same ones.
+// A tool closed at a size, column width and View choice opens at the same ones.
 TEST_F(QuorranTest, OpensAtTheSizeAndColumnWidthItClosedAt) {
     ASSERT_TRUE(StartTool());
     ASSERT_TRUE(SetWindowPos(main_, nullptr, 30, 40, 700, 520, SWP_NOZORDER | SWP_NOACTIVATE));
     Send(list_, LVM_SETCOLUMNWIDTH, 1, 222);
+    SetString(HKEY_LOCAL_MACHINE, Key(L"NoUninst"), L"DisplayName", Name(L"NoUninst"));
+    auto showsHidden = [&] { return Row(L"NoUninst") >= 0; };
+    PostCommand(main_, 70);
+    ASSERT_TRUE(WaitUntil(showsHidden));
     Command(7, {{kConfirm, L"Would you like to exit MDR Quorran?", IDYES}});
     ASSERT_TRUE(process_->WaitExit());
     ASSERT_TRUE(StartTool());
+    EXPECT_TRUE(showsHidden()) << "the View choice is kept too";
     RECT place{};
     GetWindowRect(main_, &place);
     EXPECT_EQ(place.right - place.left, 700);
@@ -235,6 +248,87 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
     EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
 }
 
+// What Windows hides stays hidden until asked for, then shows greyed with its reason; the counts
+// say both. A program given by bare name is run; a per-user entry's backup brings it back.
+TEST_F(QuorranTest, HidesWhatWindowsHidesRunsBareNamesAndDeletesUserEntries) {
+    SetString(HKEY_CURRENT_USER, Key(L"User"), L"DisplayName", Name(L"User"));
+    SetString(HKEY_CURRENT_USER, Key(L"User"), L"UninstallString", probe_ + L" /x");
+    Plant(L"Sys", probe_);
+    SetDword(HKEY_LOCAL_MACHINE, Key(L"Sys"), L"SystemComponent", 1);
+    Plant(L"Upd", probe_, {{L"ParentKeyName", L"Office"}});
+    SetString(HKEY_LOCAL_MACHINE, Key(L"Prot"), L"DisplayName", Name(L"Prot"));
+    SetDword(HKEY_LOCAL_MACHINE, Key(L"Prot"), L"NoRemove", 1);
+    const std::wstring ran = temp_ / L"ran.txt";
+    Plant(L"Cmd", L"cmd /c echo ran>\"" + ran + L"\"");
+    const std::wstring msi = kRoot + std::wstring(kProductCode);
+    SetString(HKEY_LOCAL_MACHINE, msi, L"DisplayName", Name(L"Msi"));
+    SetDword(HKEY_LOCAL_MACHINE, msi, L"WindowsInstaller", 1);
+    ASSERT_TRUE(StartTool());
+    auto shown = [&] {
+        std::vector<std::wstring> rows;
+        for (const ListViewRow& row : RowsStartingWith(kPrefix))
+            rows.push_back(row.cells[0].substr(wcslen(kPrefix)) + L"|" + row.cells[6] + L"|" +
+                           row.cells[7]);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    EXPECT_EQ(shown(), (std::vector<std::wstring>{L"Cmd|All users|", L"Msi|All users|",
+                                                  L"User|This user|"}));
+    const int programs = ListViewCount(list_);
+    EXPECT_EQ(Send(list_, LVM_GETCOLUMNWIDTH, 7).value_or(-1), 0) << "Why hidden folded away";
+    PostCommand(main_, 70);
+    ASSERT_TRUE(WaitUntil([&] { return shown().size() == 6; }));
+    EXPECT_GT(Send(list_, LVM_GETCOLUMNWIDTH, 7).value_or(0), 0);
+    EXPECT_EQ(shown(), (std::vector<std::wstring>{
+                           L"Cmd|All users|", L"Msi|All users|", L"Prot|All users|Protected",
+                           L"Sys|All users|System component", L"Upd|All users|Update of Office",
+                           L"User|This user|"}));
+    EXPECT_EQ(ReadStatusBarPart(status_, 0), std::to_wstring(programs) + L" programs, " +
+                                                 std::to_wstring(ListViewCount(list_) - programs) +
+                                                 L" hidden");
+
+    RunOn(L"Cmd", 1, Uninstall(L"Cmd"));
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(ran).starts_with("ran"); }));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+
+    // The user's own entry is started by the desktop shell, without administrator rights, or
+    // after a question that says it will have them (where Wine's desktop is not ready for it).
+    RunOn(L"User", 1, L"");
+    EXPECT_TRUE(WaitUntil([&] { return Log().ends_with(L" /x\r\n"); })) << Narrow(Log());
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_); }));
+
+    RegTree before;
+    ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, Key(L"User"), before));
+    RunOn(L"User", 2, L"");
+    ASSERT_TRUE(WaitUntil([&] { return Row(L"User") < 0; }));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key(L"User")));
+    RestoreTheBackup();
+    RegTree after;
+    ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, Key(L"User"), after));
+    EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
+}
+
+// "Stop waiting" ends the wait at once and leaves the uninstaller running; the list is
+// refreshed then, and again once everything the uninstaller started has ended.
+TEST_F(QuorranTest, StopWaitingLeavesTheUninstallerAndRefreshesWhenItEnds) {
+    Plant(L"Bare", probe_ + L" /spawnlong");
+    Plant(L"Tail", L"C:\\nowhere\\a.exe");
+    ASSERT_TRUE(StartTool());
+    RunOn(L"Bare", 1, Uninstall(L"Bare"));
+    ASSERT_TRUE(WaitUntil([&] { return Log().find(L"/latelong\r\n") != std::wstring::npos; }));
+    HWND wait = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (wait = FindWindowW(L"VeltraneMendoraQuorranWait", nullptr)) != nullptr; }));
+    EXPECT_EQ(GetText(GetDlgItem(wait, 1)), L"Stop waiting");
+    DeleteTree(HKEY_LOCAL_MACHINE, Key(L"Tail"));
+    PressButton(wait, 1);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) && Row(L"Tail") < 0; }, 1000));
+    EXPECT_EQ(Log().find(L"late done"), std::wstring::npos) << "the uninstaller goes on";
+    Plant(L"Tail", L"C:\\nowhere\\a.exe");
+    ASSERT_TRUE(WaitUntil([&] { return Log().find(L"late done") != std::wstring::npos; }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return Row(L"Tail") >= 0; }));
+}
+
 TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
     Plant(L"Del", L"C:\\nowhere\\d.exe");
     Plant(L"Sub", L"C:\\nowhere\\s.exe");
@@ -253,10 +347,11 @@ TEST_F(QuorranTest, DeleteAsksAndBacksUpAndAKeyWithSubkeysStays) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Del")));
     EXPECT_EQ(FilesIn(temp_ / L"Backup\\").size(), 1u);
 
+    // A key with subkeys is not deleted, so it gets no backup either.
     RunOn(L"Sub", 51, L"");
-    ASSERT_TRUE(WaitUntil([&] { return FilesIn(temp_ / L"Backup\\").size() == 2; }));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(main_) && Row(L"Sub") >= 0; }));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Sub") + L"\\Child"));
+    EXPECT_EQ(FilesIn(temp_ / L"Backup\\").size(), 1u);
 }
 
 TEST_F(QuorranTest, AddChecksInOrderThenWritesTheEntry) {

@@ -1,6 +1,7 @@
 // A stand-in uninstaller for Quorran's tests. It appends its command line to "<its path>.log".
 // With "/spawn" it starts a copy of itself with "/late" and exits at once, as uninstallers that
 // run from the temporary folder do; the "/late" copy works two seconds, then logs "late done".
+// "/spawnlong" does the same with a copy that works six seconds.
 #include <windows.h>
 #include <string>
 
@@ -22,8 +23,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     const std::wstring log = std::wstring(self) + L".log";
     Append(log, std::wstring(GetCommandLineW()) + L"\r\n");
     const std::wstring args = arguments;
-    if (args == L"/spawn") {
-        std::wstring line = L"\"" + std::wstring(self) + L"\" /late";
+    if (args == L"/spawn" || args == L"/spawnlong") {
+        std::wstring line =
+            L"\"" + std::wstring(self) + (args == L"/spawn" ? L"\" /late" : L"\" /latelong");
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
@@ -32,8 +34,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
             CloseHandle(info.hThread);
             CloseHandle(info.hProcess);
         }
-    } else if (args == L"/late") {
-        Sleep(2000);
+    } else if (args == L"/late" || args == L"/latelong") {
+        Sleep(args == L"/late" ? 2000 : 6000);
         Append(log, L"late done\r\n");
     }
     return 0;
