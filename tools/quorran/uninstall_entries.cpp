@@ -579,8 +579,9 @@ DeleteResult DeleteUninstallEntry(const UninstallEntry& entry, const std::wstrin
             subkeys > 0)
             return {DeleteResult::NotDeleted, L""};
     }
-    const ToolBackup backup =
-        WriteToolBackup(L"Quorran", backupFolder, {{entry.root, path, std::nullopt, entry.view}});
+    const ToolBackup backup = WriteToolBackup(
+        L"Quorran", backupFolder,
+        {{.root = entry.root, .key = path, .value = std::nullopt, .view = entry.view}});
     if (!backup.written) return {DeleteResult::BackupFailed, L""};
     const size_t slash = path.find_last_of(L'\\');
     const std::wstring parentPath = slash == std::wstring::npos ? L"" : path.substr(0, slash);
