@@ -212,9 +212,16 @@ class Pellick final : public Tool {
         TabCtrl_InsertItem(panel_.tab, 0, &item);
         item.pszText = const_cast<wchar_t*>(L"Loaded modules");
         TabCtrl_InsertItem(panel_.tab, 1, &item);
-        HWND processes =
-            CreateToolList(panel, kProcessListId, {0, 0, area.width, kDividerFromTop},
-                           {{L"Process image path", 480}, {L"PID", 80}, {L"MEM", 80}}, true);
+        HWND processes = CreateToolList(panel, kProcessListId, {0, 0, area.width, kDividerFromTop},
+                                        {{L"Process image path", 480},
+                                         {L"PID", 80},
+                                         {L"MEM", 80},
+                                         {L"CPU", 50},
+                                         {L"Private memory", 100},
+                                         {L"Parent", 150},
+                                         {L"Bits", 40},
+                                         {L"Command line", 400}},
+                                        true);
         HWND modules = CreateToolList(
             panel, kModuleListId, {0, 0, area.width, kDividerFromTop},
             {{L"Image path", 480}, {L"Base address", 80}, {L"Module size", 80}}, false);
@@ -227,7 +234,9 @@ class Pellick final : public Tool {
             SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ShowPage(panel_, 0);
         processes_.Attach(processes, Frame().DefaultRowIcon(),
-                          {ColumnKind::Text, ColumnKind::Number, ColumnKind::Number});
+                          {ColumnKind::Text, ColumnKind::Number, ColumnKind::Number,
+                           ColumnKind::Number, ColumnKind::Number, ColumnKind::Text,
+                           ColumnKind::Number, ColumnKind::Text});
         modules_.Attach(modules, AppIcon(kPicModule));
         splitter_ = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, panel, info_, area,
                                    SplitterKeeps::FirstSize);

@@ -33,8 +33,9 @@ class PellickTest : public ToolTest {
         EXPECT_TRUE(CopyFileW((BuildDir() + L"tests\\pellick_helper.exe").c_str(), exe.c_str(), 0));
         return exe;
     }
-    Process& StartHelper(const std::wstring& exe, const std::wstring& startAs = L"") {
-        Process& p = Launch(startAs.empty() ? exe : startAs);
+    Process& StartHelper(const std::wstring& exe, const std::wstring& startAs = L"",
+                         const std::wstring& arguments = L"") {
+        Process& p = Launch(startAs.empty() ? exe : startAs, arguments);
         EXPECT_TRUE(WaitUntil([&] { return FileExists(exe + L".show"); }));
         return p;
     }
@@ -45,6 +46,11 @@ class PellickTest : public ToolTest {
         ASSERT_TRUE(modules_ && info_);
     }
     int PidRow(DWORD pid) const { return RowNamed(std::to_wstring(pid), list_, 1); }
+    std::wstring Cell(DWORD pid, size_t column) const {
+        const auto rows = ReadListView(list_).rows;
+        const int row = RowNamed(std::to_wstring(pid), list_, 1);
+        return row < 0 || size_t(row) >= rows.size() ? L"" : rows[size_t(row)].cells.at(column);
+    }
     bool WaitForRow(DWORD pid, bool present) {
         PressKey(list_, VK_F5);
         return WaitUntil([&] { return (PidRow(pid) >= 0) == present; });
@@ -121,6 +127,36 @@ TEST_F(PellickTest, RowsFollowTheProcessesAndKillEndsTheRowsProcess) {
     EXPECT_LT(dll, text.find("\\msimg32.dll (MD5: ", at));
     EXPECT_LT(text.find("\\msimg32.dll (MD5: ", at), text.find(std::string(69, '-'), at));
     EXPECT_TRUE(text.ends_with("\r\nEnd of listing\r\n"));
+}
+
+TEST_F(PellickTest, ColumnsShowProcessorShareMemoryParentWidthAndCommandLine) {
+    Process& spin = StartHelper(Helper(L"MDRTestPellickSpin.exe"), L"", L"--spin");
+    const std::wstring idleExe = Helper(L"MDRTestPellickIdle.exe");
+    Process& idle = StartHelper(idleExe, L"", L"--mdr \"x y\"");
+    Process& alloc = StartHelper(Helper(L"MDRTestPellickAlloc.exe"), L"", L"--alloc");
+    StartPellick();
+    PostCommand(main_, 53); // twice a second
+    ASSERT_TRUE(WaitForRow(alloc.Pid(), true));
+    auto cpu = [&](DWORD pid, bool busy) {
+        const std::wstring text = Cell(pid, 3);
+        // A busy helper has a core to itself only on a quiet machine: above 1% is far from
+        // idle on any machine, and the figure moves with the load.
+        return !text.empty() && (busy ? _wtof(text.c_str()) > 1 : _wtof(text.c_str()) < 1);
+    };
+    EXPECT_TRUE(WaitUntil([&] { return cpu(spin.Pid(), true); }, 20000))
+        << Narrow(Cell(spin.Pid(), 3));
+    EXPECT_TRUE(WaitUntil([&] { return cpu(idle.Pid(), false); })) << Narrow(Cell(idle.Pid(), 3));
+    std::wstring digits;
+    for (wchar_t c : Cell(alloc.Pid(), 4))
+        if (iswdigit(c)) digits += c;
+    EXPECT_GE(_wtoi(digits.c_str()), 50000) << Narrow(Cell(alloc.Pid(), 4));
+    EXPECT_TRUE(Cell(alloc.Pid(), 4).ends_with(L" K"));
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(Cell(idle.Pid(), 5), std::wstring(wcsrchr(self, L'\\') + 1) + L" (" +
+                                       std::to_wstring(GetCurrentProcessId()) + L")");
+    EXPECT_EQ(Cell(idle.Pid(), 6), sizeof(void*) == 8 ? L"64" : L"32");
+    EXPECT_EQ(Cell(idle.Pid(), 7), L"\"" + idleExe + L"\" --mdr \"x y\"");
 }
 
 // Under Wine made the edition's floor, where QueryFullProcessImageNameW is missing: a process

@@ -1,9 +1,43 @@
 // A process for Pellick's tests to list, inspect and end: it loads one DLL of its own choosing,
-// writes how it was asked to show itself beside its program file ("<exe>.show"), then waits.
+// writes how it was asked to show itself beside its program file ("<exe>.show"), then does what
+// its first argument asks and waits: "--spin" keeps one thread busy, "--alloc" holds 50 MB of
+// written private memory, "--tree" starts two copies of itself and one of them a third,
+// "--window" shows a window that closes on WM_CLOSE and "--stubborn" one that ignores it.
 #include <windows.h>
 #include <string>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+namespace {
+
+LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+    if (message == WM_CLOSE) {
+        if (GetWindowLongPtrW(window, GWLP_USERDATA) == 0) DestroyWindow(window);
+        return 0;
+    }
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(window, message, wp, lp);
+}
+
+DWORD WINAPI Spin(void*) {
+    volatile unsigned n = 0;
+    for (;;)
+        n = n + 1u;
+}
+
+void StartCopy(const wchar_t* self, const wchar_t* arguments) {
+    std::wstring line = L"\"" + std::wstring(self) + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &started)) {
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     LoadLibraryW(L"msimg32.dll");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -11,6 +45,33 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring line = GetCommandLineW();
+    auto asked = [&](const wchar_t* what) { return line.find(what) != std::wstring::npos; };
+    if (asked(L" --spin")) {
+        CreateThread(nullptr, 0, Spin, nullptr, 0, nullptr);
+    } else if (asked(L" --alloc")) {
+        const size_t size = 50u << 20;
+        if (auto* bytes = static_cast<char*>(
+                VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
+            for (size_t i = 0; i < size; i += 4096)
+                bytes[i] = 1;
+    } else if (asked(L" --tree")) {
+        StartCopy(self, L"--child --tree-leaf");
+        StartCopy(self, L"--tree-leaf");
+    } else if (asked(L" --child")) {
+        StartCopy(self, L"--tree-leaf");
+    }
+    if (asked(L" --window") || asked(L" --stubborn")) {
+        WNDCLASSW type{};
+        type.lpfnWndProc = HelperWindowProc;
+        type.hInstance = instance;
+        type.lpszClassName = L"MDRTestPellickWindow";
+        RegisterClassW(&type);
+        HWND window = CreateWindowW(type.lpszClassName, L"MDR test window", WS_OVERLAPPEDWINDOW, 10,
+                                    10, 200, 100, nullptr, nullptr, instance, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, asked(L" --stubborn") ? 1 : 0);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+    }
     const std::string text = std::to_string(show);
     HANDLE file = CreateFileW((std::wstring(self) + L".show").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -19,6 +80,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
-    Sleep(INFINITE);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
     return 0;
 }
