@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/export_text.h"
+#include "common/late_bound.h"
 #include "common/record_ids.h"
 #include "common/splitter.h"
 #include "common/trace.h"
@@ -39,6 +40,8 @@ enum Command {
     kNormal = 51,
     kFast = 52,
     kVeryFast = 53,
+    kClose = 70,
+    kKillTree = 71,
     kMenuKill = 100,
     kMenuKillRemove = 101,
     kMenuViewFile = 102,
@@ -176,7 +179,9 @@ class Pellick final : public Tool {
                                             {kFast, -1, L"&Fast (1 sec)"},
                                             {kVeryFast, -1, L"&Very fast (0.5 sec)"}});
         processMenu_ =
-            Frame().MakePopupMenu({{kMenuKill, kPicStop, L"&Kill task"},
+            Frame().MakePopupMenu({{kClose, kPicExit, L"C&lose"},
+                                   {kMenuKill, kPicStop, L"&Kill task"},
+                                   {kKillTree, kPicStop, L"Kill &tree"},
                                    {kMenuKillRemove, kPicRemove, L"&Kill task and remove file"},
                                    kToolSeparator,
                                    {kMenuViewFile, kPicFolder, L"&View file"},
@@ -262,6 +267,8 @@ class Pellick final : public Tool {
                                    Refresh();
                                }},
                               {{kKill, kMenuKill}, [this] { Kill(); }},
+                              {{kClose}, [this] { Close(); }},
+                              {{kKillTree}, [this] { KillTree(); }},
                               {{kMenuKillRemove}, [this] { KillAndRemove(); }},
                               {{kViewFile, kMenuViewFile},
                                [this] {
@@ -450,12 +457,18 @@ class Pellick final : public Tool {
 
     // Ends the process; false (after saying why) when it was not seen ended.
     bool KillChecked(const ProcessRecord& record) {
-        switch (KillProcess(record)) {
+        const KillOutcome outcome = KillProcess(record);
+        switch (outcome) {
         case KillOutcome::Killed:
             return true;
         case KillOutcome::Gone:
             Frame().Message(kAlreadyEnded, kTitleInformation, MB_OK | MB_ICONINFORMATION);
             Refresh();
+            return false;
+        case KillOutcome::Denied:
+        case KillOutcome::Protected:
+            Frame().Message(L"The process could not be killed: " + KillFailureText(outcome) + L".",
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
             return false;
         case KillOutcome::Failed:
         default:
@@ -464,25 +477,147 @@ class Pellick final : public Tool {
         }
     }
 
+    static std::wstring NameOf(const ProcessRecord& record) {
+        return FilePart(record.path) + L", PID " + std::to_wstring(record.pid);
+    }
+
+    // Pellick never ends itself: it leaves chosen, with the reason in outcomes.
+    static void TakeOutSelf(std::vector<ProcessRecord>& chosen,
+                            std::vector<BatchOutcome>& outcomes) {
+        std::erase_if(chosen, [&](const ProcessRecord& record) {
+            if (record.pid != GetCurrentProcessId()) return false;
+            outcomes.push_back({NameOf(record), L"Pellick does not end itself"});
+            return true;
+        });
+    }
+
+    // The process that draws the desktop stays unless a second question agrees.
+    void ConfirmDesktop(std::vector<ProcessRecord>& chosen,
+                        std::vector<BatchOutcome>& outcomes) const {
+        const DWORD desktop = DesktopProcessId();
+        std::erase_if(chosen, [&](const ProcessRecord& record) {
+            if (desktop == 0 || record.pid != desktop) return false;
+            const std::wstring question =
+                L"\"" + FilePart(record.path) + L"\", PID " + std::to_wstring(record.pid) +
+                L" draws your desktop and taskbar. Without it they are gone until it is started "
+                L"again.\r\n\r\nEnd it anyway?";
+            if (Frame().Message(question, kTitleConfirm,
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+                return false;
+            outcomes.push_back({NameOf(record), L"kept: it draws the desktop"});
+            return true;
+        });
+    }
+
+    // Ends each in the given order, after the desktop's second question; one report.
+    void KillAll(std::vector<ProcessRecord> chosen, std::vector<BatchOutcome> outcomes) {
+        ConfirmDesktop(chosen, outcomes);
+        for (const ProcessRecord& record : chosen)
+            outcomes.push_back({NameOf(record), KillFailureText(KillProcess(record))});
+        Refresh();
+        ShowBatchReport(L"Killed", L"processes", outcomes);
+    }
+
     // Several processes: one question, each ended in turn, one report.
-    void KillEach(const std::vector<ProcessRecord>& chosen) {
+    void KillEach(std::vector<ProcessRecord> chosen) {
+        std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(chosen, outcomes);
         std::vector<std::wstring> names;
         for (const ProcessRecord& record : chosen)
-            names.push_back(FilePart(record.path) + L", PID " + std::to_wstring(record.pid));
+            names.push_back(NameOf(record));
         const std::wstring question =
             BatchQuestion(L"Kill these " + std::to_wstring(chosen.size()) + L" processes?", names) +
             kKillWarning;
-        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        if (!chosen.empty() &&
+            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        KillAll(std::move(chosen), std::move(outcomes));
+    }
+
+    // The selected process and every one it started, found by their parents' ids and start
+    // times, children before parents.
+    void KillTree() {
+        const ProcessRecord* selected = SelectedRecord();
+        if (!selected) return;
+        const std::vector<int> parents = ParentsOf(records_);
+        std::vector<ProcessRecord> tree;
+        for (size_t i : TreeChildrenFirst(parents, static_cast<size_t>(selected - &records_[0])))
+            tree.push_back(records_[i]);
+        const ProcessRecord root = *selected;
         std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(tree, outcomes);
+        std::vector<std::wstring> names; // the root first, as the tree shows them
+        for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+            names.push_back(NameOf(*it));
+        const std::wstring question =
+            BatchQuestion(L"Kill the process named \"" + FilePart(root.path) + L"\", PID " +
+                              std::to_wstring(root.pid) + L" and every process it started, " +
+                              std::to_wstring(tree.size()) + L" processes in all?",
+                          names) +
+            kKillWarning;
+        if (!tree.empty() &&
+            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        KillAll(std::move(tree), std::move(outcomes));
+    }
+
+    // Asks the selected processes' programs to close, as their own close box would, so they can
+    // ask to save; those still running after 5 seconds are offered Kill.
+    void Close() {
+        std::vector<ProcessRecord> chosen = SelectedRecords(processes_.Handle(), records_);
+        if (chosen.empty()) return;
+        std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(chosen, outcomes);
+        ConfirmDesktop(chosen, outcomes);
+        std::vector<std::pair<ProcessRecord, UniqueHandle>> asked;
+        std::vector<ProcessRecord> running;
         for (const ProcessRecord& record : chosen) {
-            const KillOutcome outcome = KillProcess(record);
-            outcomes.push_back({names[outcomes.size()], outcome == KillOutcome::Killed ? L""
-                                                        : outcome == KillOutcome::Gone
-                                                            ? L"it had already ended"
-                                                            : L"it could not be ended"});
+            UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, record.pid));
+            if (process && PostCloseToWindows(record.pid) > 0)
+                asked.emplace_back(record, std::move(process));
+            else
+                running.push_back(record); // no window to close: Kill is all there is
+        }
+        if (!asked.empty()) {
+            // Bounded, and the window keeps painting meanwhile.
+            WaitWindow wait(Frame().Window(), L"Close", L"Waiting for the programs to close...");
+            const ULONGLONG end = TickCount64() + 5000;
+            for (const auto& [record, process] : asked) {
+                const ULONGLONG now = TickCount64();
+                WaitDispatchingMessages(process.get(),
+                                        {.timeoutMs = now < end ? DWORD(end - now) : 0});
+            }
+        }
+        for (const auto& [record, process] : asked) {
+            if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0)
+                outcomes.push_back({NameOf(record), L""});
+            else
+                running.push_back(record);
+        }
+        if (!running.empty()) {
+            std::vector<std::wstring> names;
+            for (const ProcessRecord& record : running)
+                names.push_back(NameOf(record));
+            const std::wstring question =
+                BatchQuestion(
+                    L"Still running 5 seconds after being asked to close, or without a "
+                    L"window to close (a program may be asking whether to save its "
+                    L"work). " +
+                        (running.size() == 1
+                             ? std::wstring(L"Kill this process?")
+                             : L"Kill these " + std::to_wstring(running.size()) + L" processes?"),
+                    names) +
+                kKillWarning;
+            if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                for (const ProcessRecord& record : running)
+                    outcomes.push_back({NameOf(record), KillFailureText(KillProcess(record))});
+            } else {
+                for (const ProcessRecord& record : running)
+                    outcomes.push_back({NameOf(record), L"still running"});
+            }
         }
         Refresh();
-        ShowBatchReport(L"Killed", L"processes", outcomes);
+        ShowBatchReport(L"Ended", L"processes", outcomes);
     }
 
     void Kill() {
@@ -491,11 +626,19 @@ class Pellick final : public Tool {
         const ProcessRecord* selected = SelectedRecord();
         if (!selected) return;
         const ProcessRecord record = *selected; // the list may change while the question waits
+        if (record.pid == GetCurrentProcessId()) {
+            Frame().Message(L"Pellick does not end itself.", kTitleInformation,
+                            MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         const std::wstring question = L"Are you sure you want to kill the process named \"" +
                                       FilePart(record.path) + L"\", PID " +
                                       std::to_wstring(record.pid) + L" ?" + kKillWarning;
         if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        if (!KillChecked(record)) return;
+        std::vector<ProcessRecord> one{record};
+        std::vector<BatchOutcome> kept;
+        ConfirmDesktop(one, kept);
+        if (one.empty() || !KillChecked(record)) return;
         Refresh();
         Frame().Message(L"The process was killed successfully.", kTitleInformation,
                         MB_OK | MB_ICONINFORMATION);
@@ -505,6 +648,11 @@ class Pellick final : public Tool {
         const ProcessRecord* selected = SelectedRecord();
         if (!selected) return;
         const ProcessRecord record = *selected;
+        if (record.pid == GetCurrentProcessId()) {
+            Frame().Message(L"Pellick does not end itself.", kTitleInformation,
+                            MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         SYSTEMTIME now{};
         GetLocalTime(&now);
         const std::wstring date = ExportDateText(now);
@@ -520,9 +668,11 @@ class Pellick final : public Tool {
             BackUpAndRemoveFile(record.path, SpecialFolderPath(CSIDL_DESKTOP), date);
         switch (outcome.kind) {
         case RemoveOutcome::Removed:
-            Frame().Message(L"The process was killed successfully and the file was deleted. A "
-                            L"backup for this file has been placed on your desktop.\r\nIf you "
-                            L"have problems, you can copy the file back to the original location.",
+            Frame().Message(L"The process was killed successfully and the file was moved to "
+                            L"the Recycle Bin. A checked copy of it is on your desktop:\r\n" +
+                                outcome.copy +
+                                L"\r\nIf you have problems, you can copy the file back to the "
+                                L"original location.",
                             L"OK", MB_OK | MB_ICONINFORMATION);
             break;
         case RemoveOutcome::NotDeleted:

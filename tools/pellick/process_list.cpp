@@ -444,10 +444,65 @@ std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> 
     return modules;
 }
 
+std::wstring KillFailureText(KillOutcome outcome) {
+    switch (outcome) {
+    case KillOutcome::Killed:
+        return L"";
+    case KillOutcome::Gone:
+        return L"it had already ended";
+    case KillOutcome::Denied:
+        return L"access was denied";
+    case KillOutcome::Protected:
+        return L"it is a protected process";
+    case KillOutcome::Failed:
+        break;
+    }
+    return L"it could not be ended";
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    int posted;
+};
+
+BOOL CALLBACK PostCloseIfOwned(HWND window, LPARAM lp) {
+    auto& search = *reinterpret_cast<WindowSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    // Unowned windows only: a close sent to a program's own question would answer it.
+    if (owner == search.pid && IsWindowVisible(window) && !GetWindow(window, GW_OWNER) &&
+        PostMessageW(window, WM_CLOSE, 0, 0))
+        ++search.posted;
+    return TRUE;
+}
+
+} // namespace
+
+int PostCloseToWindows(DWORD pid) {
+    WindowSearch search{pid, 0};
+    EnumWindows(PostCloseIfOwned, reinterpret_cast<LPARAM>(&search));
+    return search.posted;
+}
+
+DWORD DesktopProcessId() {
+    DWORD pid = 0;
+    if (HWND shell = GetShellWindow()) GetWindowThreadProcessId(shell, &pid);
+    return pid;
+}
+
 KillOutcome KillProcess(const ProcessRecord& record) {
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, record.pid));
-    if (!process)
-        return GetLastError() == ERROR_INVALID_PARAMETER ? KillOutcome::Gone : KillOutcome::Failed;
+    if (!process) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PARAMETER) return KillOutcome::Gone;
+        if (error != ERROR_ACCESS_DENIED) return KillOutcome::Failed;
+        // A protected process opens for the limited query alone, even to an administrator.
+        UniqueHandle full(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, record.pid));
+        UniqueHandle limited(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.pid));
+        return !full && limited ? KillOutcome::Protected : KillOutcome::Denied;
+    }
     if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return KillOutcome::Gone;
     // The id may have been handed to a new process since the list was made.
     {

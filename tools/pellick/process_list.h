@@ -84,10 +84,18 @@ std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> 
 std::wstring ProcessImagePath(HANDLE process);
 
 enum class KillOutcome {
-    Killed, // seen ended
-    Gone,   // the process of the record is no longer running (its id may belong to another)
-    Failed, // it runs on and could not be ended
+    Killed,    // seen ended
+    Gone,      // the process of the record is no longer running (its id may belong to another)
+    Denied,    // this user may not end it
+    Protected, // Windows protects it from every other program
+    Failed,    // it runs on and could not be ended
 };
+// Why a process was not ended, for the report; "" for Killed.
+std::wstring KillFailureText(KillOutcome outcome);
+// Posts WM_CLOSE to every visible top-level window of process pid; the number of windows.
+int PostCloseToWindows(DWORD pid);
+// The process that draws the desktop and the taskbar (the shell window's), 0 when none.
+DWORD DesktopProcessId();
 // Ends the record's process after checking that its id still belongs to it: same image path,
 // created no later than the refresh that listed it.
 KillOutcome KillProcess(const ProcessRecord& record);

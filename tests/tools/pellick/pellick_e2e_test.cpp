@@ -15,13 +15,15 @@ class PellickTest : public ToolTest {
         for (const std::wstring& file : desktopFiles_)
             DeleteFileW(file.c_str());
         PurgeRecycledFiles(L"MDRTestPellick");
-        // Programs the Run dialog started: ended by their own ids.
+        // Programs the Run dialog and the tree helper started: ended by their own ids.
         UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof(entry);
         for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
              more = Process32NextW(snapshot.get(), &entry)) {
-            if (!std::wstring_view(entry.szExeFile).starts_with(L"MDRTestPellickRun")) continue;
+            const std::wstring_view name(entry.szExeFile);
+            if (!name.starts_with(L"MDRTestPellickRun") && !name.starts_with(L"MDRTestPellickTree"))
+                continue;
             UniqueHandle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, 0, entry.th32ProcessID));
             if (p && TerminateProcess(p.get(), 0)) WaitForSingleObject(p.get(), 5000);
         }
@@ -55,6 +57,18 @@ class PellickTest : public ToolTest {
         PressKey(list_, VK_F5);
         return WaitUntil([&] { return (PidRow(pid) >= 0) == present; });
     }
+
+    // Answers the next message box, whose text starts with start, with button.
+    void AnswerStarting(const wchar_t* title, const std::wstring& start, int button) {
+        auto box = WaitForMessageBox(pid_, 30000);
+        ASSERT_TRUE(box.has_value()) << "no message box; expected " << Narrow(start);
+        EXPECT_TRUE(WaitUntil([&] { return !(box = ReadMessageBox(box->window))->text.empty(); }));
+        EXPECT_EQ(box->title, title);
+        EXPECT_TRUE(box->text.starts_with(start)) << Narrow(box->text);
+        ASSERT_TRUE(PressButton(box->window, button));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); }));
+    }
+    size_t RowsOf(const std::wstring& exe) { return RowsStartingWith(exe).size(); }
 
     HWND modules_ = nullptr, info_ = nullptr;
     std::vector<std::wstring> desktopFiles_;
@@ -159,6 +173,70 @@ TEST_F(PellickTest, ColumnsShowProcessorShareMemoryParentWidthAndCommandLine) {
     EXPECT_EQ(Cell(idle.Pid(), 7), L"\"" + idleExe + L"\" --mdr \"x y\"");
 }
 
+TEST_F(PellickTest, KillEndsSeveralSelectedAndKillTreeAProcessWithAllItStarted) {
+    const std::wstring tree = Helper(L"MDRTestPellickTree.exe");
+    Process& root = StartHelper(tree, L"", L"--tree");
+    Process& other = StartHelper(Helper(L"MDRTestPellickOther.exe"));
+    Process& a = StartHelper(Helper(L"MDRTestPellickMultiA.exe"));
+    Process& b = StartHelper(Helper(L"MDRTestPellickMultiB.exe"));
+    StartPellick();
+    PressKey(list_, VK_F5);
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(tree) == 4; })) << RowsOf(tree);
+
+    // Several selected rows: one question, each ended, one report; nothing else.
+    SetItemText(main_, 902, L"MDRTestPellickMulti");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 2; }));
+    PostCommand(main_, 81);
+    ASSERT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[1].selected; }));
+    PostCommand(main_, 1);
+    AnswerStarting(kConfirm, L"Kill these 2 processes?\r\n\r\nMDRTestPellickMulti", IDYES);
+    AnswerText(L"Information", L"Killed 2 of 2 processes.", IDOK, main_);
+    EXPECT_TRUE(a.WaitExit() && b.WaitExit());
+    PressKey(GetDlgItem(main_, 902), VK_ESCAPE);
+
+    // The tree: the root, its two children and a grandchild, and not the unrelated helper.
+    ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(root.Pid())); }));
+    PostCommand(main_, 71);
+    AnswerStarting(kConfirm,
+                   L"Kill the process named \"MDRTestPellickTree.exe\", PID " +
+                       std::to_wstring(root.Pid()) +
+                       L" and every process it started, 4 processes in all?\r\n\r\n"
+                       L"MDRTestPellickTree.exe, PID " +
+                       std::to_wstring(root.Pid()) + L"\r\n",
+                   IDYES);
+    AnswerText(L"Information", L"Killed 4 of 4 processes.", IDOK, main_);
+    EXPECT_TRUE(root.WaitExit());
+    PressKey(list_, VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return RowsOf(tree) == 0; })) << RowsOf(tree);
+    EXPECT_TRUE(other.Running());
+}
+
+TEST_F(PellickTest, CloseAsksTheProgramToCloseAndOffersKillWhenItDoesNot) {
+    Process& polite = StartHelper(Helper(L"MDRTestPellickPolite.exe"), L"", L"--window");
+    Process& stubborn = StartHelper(Helper(L"MDRTestPellickStubborn.exe"), L"", L"--stubborn");
+    StartPellick();
+    ASSERT_TRUE(WaitForRow(stubborn.Pid(), true));
+    ASSERT_TRUE(SelectListViewRow(list_, PidRow(polite.Pid())));
+    PostCommand(main_, 70);
+    AnswerText(L"Information", L"Ended 1 of 1 processes.", IDOK, main_);
+    EXPECT_TRUE(polite.WaitExit());
+
+    ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(stubborn.Pid())); }));
+    const ULONGLONG asked = TickCount64();
+    PostCommand(main_, 70);
+    AnswerStarting(kConfirm, L"Still running 5 seconds after being asked to close", IDNO);
+    EXPECT_GE(TickCount64() - asked, 5000u);
+    AnswerText(L"Warning",
+               L"Ended 0 of 1 processes.\r\n\r\nFailed:\r\nMDRTestPellickStubborn.exe, PID " +
+                   std::to_wstring(stubborn.Pid()) + L": still running",
+               IDOK, main_);
+    EXPECT_TRUE(stubborn.Running());
+    PostCommand(main_, 70);
+    AnswerStarting(kConfirm, L"Still running", IDYES);
+    AnswerText(L"Information", L"Ended 1 of 1 processes.", IDOK, main_);
+    EXPECT_TRUE(stubborn.WaitExit());
+}
+
 // Under Wine made the edition's floor, where QueryFullProcessImageNameW is missing: a process
 // whose memory cannot be read yet (started suspended) is named from the kernel's device path.
 TEST_F(PellickTest, OnItsFloorAProcessNotYetReadableIsNamedFromItsDevicePath) {
@@ -204,9 +282,11 @@ TEST_F(PellickTest, KillAndRemoveLeavesACheckedCopyBesideTheUsersOwnFile) {
                    L"the file and remove it or 'No' to close this dialog.",
                IDYES, main_);
     AnswerText(L"OK",
-               L"The process was killed successfully and the file was deleted. A backup for "
-               L"this file has been placed on your desktop.\r\nIf you have problems, you can "
-               L"copy the file back to the original location.",
+               L"The process was killed successfully and the file was moved to the Recycle Bin. "
+               L"A checked copy of it is on your desktop:\r\n" +
+                   desktopFiles_[1] +
+                   L"\r\nIf you have problems, you can copy the file back to the original "
+                   L"location.",
                IDOK, main_);
     EXPECT_TRUE(helper.WaitExit());
     EXPECT_FALSE(FileExists(exe));

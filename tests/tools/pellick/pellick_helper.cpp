@@ -1,7 +1,7 @@
 // A process for Pellick's tests to list, inspect and end: it loads one DLL of its own choosing,
 // writes how it was asked to show itself beside its program file ("<exe>.show"), then does what
 // its first argument asks and waits: "--spin" keeps one thread busy, "--alloc" holds 50 MB of
-// written private memory, "--tree" starts two copies of itself and one of them a third,
+// written private memory, "--tree" starts two copies of itself and one of them a third (each once),
 // "--window" shows a window that closes on WM_CLOSE and "--stubborn" one that ignores it.
 #include <windows.h>
 #include <string>
@@ -46,22 +46,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring line = GetCommandLineW();
-    auto asked = [&](const wchar_t* what) { return line.find(what) != std::wstring::npos; };
-    if (asked(L" --spin")) {
+    auto asked = [&](const wchar_t* what) { // a whole argument, never a part of one
+        return (line + L" ").find(L" " + std::wstring(what) + L" ") != std::wstring::npos;
+    };
+    if (asked(L"--spin")) {
         CreateThread(nullptr, 0, Spin, nullptr, 0, nullptr);
-    } else if (asked(L" --alloc")) {
+    } else if (asked(L"--alloc")) {
         const size_t size = 50u << 20;
         if (auto* bytes = static_cast<char*>(
                 VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
             for (size_t i = 0; i < size; i += 4096)
                 bytes[i] = 1;
-    } else if (asked(L" --tree")) {
-        StartCopy(self, L"--child --tree-leaf");
-        StartCopy(self, L"--tree-leaf");
-    } else if (asked(L" --child")) {
-        StartCopy(self, L"--tree-leaf");
+    } else if (asked(L"--tree")) {
+        StartCopy(self, L"--middle");
+        StartCopy(self, L"--leaf");
+    } else if (asked(L"--middle")) {
+        StartCopy(self, L"--leaf");
     }
-    if (asked(L" --window") || asked(L" --stubborn")) {
+    if (asked(L"--window") || asked(L"--stubborn")) {
         WNDCLASSW type{};
         type.lpfnWndProc = HelperWindowProc;
         type.hInstance = instance;
@@ -69,7 +71,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         RegisterClassW(&type);
         HWND window = CreateWindowW(type.lpszClassName, L"MDR test window", WS_OVERLAPPEDWINDOW, 10,
                                     10, 200, 100, nullptr, nullptr, instance, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, asked(L" --stubborn") ? 1 : 0);
+        SetWindowLongPtrW(window, GWLP_USERDATA, asked(L"--stubborn") ? 1 : 0);
         ShowWindow(window, SW_SHOWNOACTIVATE);
     }
     const std::string text = std::to_string(show);

@@ -244,7 +244,7 @@ TEST_F(ProcessModelTest, AProcessThatMayNotBeEndedIsReportedSo) {
     ASSERT_TRUE(driver::WaitUntil([&] { return test::FileExists(exe + L".show"); }));
     const std::vector<ProcessRecord> records = EnumerateProcesses({});
     ASSERT_TRUE(Find(records, info.dwProcessId));
-    EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Failed);
+    EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Denied);
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 } // namespace
