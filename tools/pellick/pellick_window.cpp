@@ -85,6 +85,8 @@ constexpr wchar_t kRemoveWarning[] =
     L"file, there is a chance the system WILL NOT EVEN BOOT.\r\n\r\nUse this with extreme "
     L"caution. The author of this tool cannot be held responsible for your actions!\r\n\r\n"
     L"Press 'Yes' to continue and kill the file and remove it or 'No' to close this dialog.";
+constexpr wchar_t kModulesOutOfReach[] = L"The 32-bit edition cannot list the modules of a 64-bit "
+                                         L"process. Use the 64-bit edition.";
 constexpr wchar_t kNotKilled[] = L"The process could not be killed.";
 constexpr wchar_t kAlreadyEnded[] =
     L"The process has already ended. The list now shows the running processes.";
@@ -436,6 +438,8 @@ class Pellick final : public Tool {
                             module.id,
                             nullptr,
                             false});
+        if (record && rows.empty() && !EditionReaches(record->bits))
+            rows.push_back({L"", {kModulesOutOfReach, L"", L""}, 0, nullptr, false});
         modules_.Sync(rows);
         SetTabText(panel_.tab, 1,
                    L"Loaded modules (" + std::to_wstring(moduleRecords_.size()) + L")");
@@ -447,7 +451,8 @@ class Pellick final : public Tool {
 
     void ViewModuleFile() const {
         const int row = SelectedRow(modules_.Handle());
-        if (row >= 0) ShowInFolder(CellText(modules_.Handle(), row, 0));
+        if (row >= 0 && RowId(modules_.Handle(), row) > 0)
+            ShowInFolder(CellText(modules_.Handle(), row, 0));
     }
 
     static std::wstring FilePart(const std::wstring& path) {
