@@ -7,9 +7,11 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "common/export_text.h"
+#include "common/ini.h"
 #include "common/late_bound.h"
 #include "common/record_ids.h"
 #include "common/splitter.h"
@@ -18,6 +20,7 @@
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
 #include "tools/frame/report_list.h"
+#include "tools/frame/tool_layout.h"
 #include "tools/frame/wait_window.h"
 #include "tools/pellick/process_list.h"
 
@@ -36,12 +39,14 @@ enum Command {
     kHelp = 5,
     kAbout = 6,
     kExit = 7,
+    kView = 8, // the button only opens the View menu
     kSlow = 50,
     kNormal = 51,
     kFast = 52,
     kVeryFast = 53,
     kClose = 70,
     kKillTree = 71,
+    kTreeView = 72,
     kMenuKill = 100,
     kMenuKillRemove = 101,
     kMenuViewFile = 102,
@@ -79,6 +84,8 @@ constexpr int kDividerFromTop = 230;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr wchar_t kPanelClass[] = L"VeltraneMendoraPellickPanel";
 
+constexpr wchar_t kSettingsGroup[] = L"Pellick";
+constexpr wchar_t kTreeViewKey[] = L"TreeView";
 constexpr wchar_t kKillWarning[] = L"\r\n\r\nWARNING! This may lead to system instability.";
 constexpr wchar_t kRemoveWarning[] =
     L" ?\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate system "
@@ -168,6 +175,7 @@ class Pellick final : public Tool {
                 {kViewFile, kPicFolder, L"&View file"},
                 kToolSeparator,
                 {kRefresh, kPicRefresh, L"&Refresh"},
+                {kView, kPicModule, L"Vie&w"},
                 {kExport, kPicExport, L"&Export list"},
                 kToolSeparator,
                 {kHelp, kPicHelp, L"&Help"},
@@ -196,7 +204,8 @@ class Pellick final : public Tool {
                                              kToolSeparator,
                                              {kModuleCopyLine, kPicCopy, L"&Copy line"},
                                              {kModuleCopyAll, kPicCopy, L"&Copy all"}});
-        if (!speedMenu_ || !processMenu_ || !infoMenu_ || !moduleMenu_) return false;
+        viewMenu_ = Frame().MakePopupMenu({{kTreeView, -1, L"&Tree view"}});
+        if (!speedMenu_ || !processMenu_ || !infoMenu_ || !moduleMenu_ || !viewMenu_) return false;
         CheckSpeed(kNormal);
         return true;
     }
@@ -254,6 +263,9 @@ class Pellick final : public Tool {
     }
 
     void Start() override {
+        IniFile ini;
+        if (ini.Load(SettingsFile()) == FileState::Ok)
+            ShowTree(ini.GetString(kSettingsGroup, kTreeViewKey) == L"1", false);
         Refresh();
         // Row 0 selected, and its facts and modules shown, from the start.
         if (RowCount(processes_.Handle()) > 0) SelectRow(processes_.Handle(), 0);
@@ -281,6 +293,7 @@ class Pellick final : public Tool {
                                }},
                               {{kModuleViewFile}, [this] { ViewModuleFile(); }},
                               {{kRefresh}, [this] { Refresh(); }},
+                              {{kTreeView}, [this] { ShowTree(!treeView_, true); }},
                               {{kExport}, [this] { Export(); }}};
         for (int speed : {kSlow, kNormal, kFast, kVeryFast})
             commands.push_back({{speed}, [this, speed] {
@@ -303,7 +316,8 @@ class Pellick final : public Tool {
 
     bool Notify(const NMHDR& header, LRESULT& result) override {
         if (header.code == TBN_DROPDOWN && header.hwndFrom == Frame().Toolbar()) {
-            OpenSpeedMenu();
+            const int button = reinterpret_cast<const NMTOOLBARW&>(header).iItem;
+            OpenMenuBelow(button, button == kView ? viewMenu_.get() : speedMenu_.get());
             result = TBDDRET_DEFAULT;
             return true;
         }
@@ -375,16 +389,69 @@ class Pellick final : public Tool {
         info.dwMask = TBIF_STYLE;
         info.fsStyle = BTNS_BUTTON | BTNS_WHOLEDROPDOWN;
         SendMessageW(toolbar, TB_SETBUTTONINFOW, kRefresh, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(toolbar, TB_SETBUTTONINFOW, kView, reinterpret_cast<LPARAM>(&info));
         SetToolbarCaption(toolbar, kRefresh, L"&Refresh");
+        SetToolbarCaption(toolbar, kView, L"Vie&w");
     }
 
-    void OpenSpeedMenu() const {
+    void OpenMenuBelow(int command, HMENU menu) const {
         HWND toolbar = Frame().Toolbar();
         RECT button{};
-        SendMessageW(toolbar, TB_GETRECT, kRefresh, reinterpret_cast<LPARAM>(&button));
+        SendMessageW(toolbar, TB_GETRECT, static_cast<WPARAM>(command),
+                     reinterpret_cast<LPARAM>(&button));
         POINT below{button.left, button.bottom};
         ClientToScreen(toolbar, &below);
-        Frame().ShowPopupMenu(speedMenu_.get(), below);
+        Frame().ShowPopupMenu(menu, below);
+    }
+
+    static std::wstring SettingsFile() { return UserSettingsFolder() + L"Pellick.ini"; }
+
+    // The tree view on or off; kept for the next run when the user chose it.
+    void ShowTree(bool on, bool keep) {
+        treeView_ = on;
+        recordParents_ = ParentsOf(records_);
+        CheckMenuItem(viewMenu_.get(), kTreeView, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+        if (on)
+            processes_.SetArranger([this](const std::vector<const RowContent*>& sorted) {
+                return TreeArranged(sorted);
+            });
+        else
+            processes_.SetArranger(nullptr);
+        if (keep) {
+            IniFile ini;
+            const std::wstring file = SettingsFile();
+            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+            ini.Set(kSettingsGroup, kTreeViewKey, on ? L"1" : L"0");
+            ini.Save(file);
+            Refresh();
+        }
+    }
+
+    // The shown rows as a tree: each under its parent when that is shown too, siblings in the
+    // sorted order.
+    std::vector<const RowContent*>
+    TreeArranged(const std::vector<const RowContent*>& sorted) const {
+        std::map<uint32_t, size_t> shownAt, recordAt;
+        for (size_t i = 0; i < sorted.size(); ++i)
+            shownAt[sorted[i]->id] = i;
+        for (size_t i = 0; i < records_.size(); ++i)
+            recordAt[records_[i].id] = i;
+        std::vector<int> parents(sorted.size(), -1);
+        std::vector<size_t> order(sorted.size());
+        for (size_t i = 0; i < sorted.size(); ++i) {
+            order[i] = i;
+            const auto record = recordAt.find(sorted[i]->id);
+            if (record == recordAt.end() || record->second >= recordParents_.size()) continue;
+            const int parent = recordParents_[record->second];
+            if (parent < 0) continue;
+            const auto shown = shownAt.find(records_[size_t(parent)].id);
+            if (shown != shownAt.end()) parents[i] = static_cast<int>(shown->second);
+        }
+        std::vector<const RowContent*> rows;
+        rows.reserve(sorted.size());
+        for (const TreeRow& row : TreeOrder(parents, order))
+            rows.push_back(sorted[row.index]);
+        return rows;
     }
 
     void CheckSpeed(int command) {
@@ -402,7 +469,17 @@ class Pellick final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = EnumerateProcesses(std::move(records_));
-        processes_.Sync(ProcessRows(records_));
+        std::vector<int> depths;
+        recordParents_ = ParentsOf(records_);
+        if (treeView_) {
+            std::vector<size_t> order(records_.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            depths.resize(records_.size());
+            for (const TreeRow& row : TreeOrder(recordParents_, order))
+                depths[row.index] = row.depth;
+        }
+        processes_.Sync(ProcessRows(records_, depths));
         const std::wstring count = std::to_wstring(records_.size());
         // Written only when they read otherwise, so an idle refresh repaints nothing.
         const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";
@@ -712,6 +789,9 @@ class Pellick final : public Tool {
     UniqueHmenu processMenu_;
     UniqueHmenu infoMenu_;
     UniqueHmenu moduleMenu_;
+    UniqueHmenu viewMenu_;
+    bool treeView_ = false;
+    std::vector<int> recordParents_; // of records_
     std::vector<ProcessRecord> records_;
     std::vector<ModuleRecord> moduleRecords_;
     int64_t loadedId_ = -1;

@@ -306,7 +306,8 @@ std::wstring ParentText(const ProcessRecord& record, const ProcessRecord* parent
     return record.parentPid ? std::to_wstring(record.parentPid) : L"";
 }
 
-std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records,
+                                    const std::vector<int>& depths) {
     std::vector<RowContent> rows;
     rows.reserve(records.size());
     const std::vector<int> parents = ParentsOf(records);
@@ -316,7 +317,8 @@ std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
         const ProcessRecord* parent = parents[i] < 0 ? nullptr : &records[size_t(parents[i])];
         rows.push_back(
             {IdentityKey({r.path, pid}),
-             {r.path, pid, MemText(r.workingSet), r.cpu, PrivateMemoryText(r.privateBytes),
+             {i < depths.size() ? std::wstring(4 * size_t(depths[i]), L' ') + r.path : r.path, pid,
+              MemText(r.workingSet), r.cpu, PrivateMemoryText(r.privateBytes),
               ParentText(r, parent), r.bits ? std::to_wstring(r.bits) : L"", r.commandLine},
              r.id,
              r.icon ? r.icon->get() : nullptr,

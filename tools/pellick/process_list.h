@@ -65,8 +65,10 @@ std::vector<int> ParentsOf(const std::vector<ProcessRecord>& records);
 // The Parent column: "name.exe (412)" while the parent runs, its id alone once it has gone, ""
 // when the process names none.
 std::wstring ParentText(const ProcessRecord& record, const ProcessRecord* parent);
-// The process list's rows, one for each record in their order.
-std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records);
+// The process list's rows, one for each record in their order; with depths (one per record, the
+// tree view's), each path indented by its depth.
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records,
+                                    const std::vector<int>& depths = {});
 
 // The running processes that can be opened and named, in snapshot order, with their working
 // sets, private memory and processor share. Records found again (same id and start time) keep their

@@ -173,7 +173,8 @@ TEST_F(PellickTest, ColumnsShowProcessorShareMemoryParentWidthAndCommandLine) {
     EXPECT_EQ(Cell(idle.Pid(), 7), L"\"" + idleExe + L"\" --mdr \"x y\"");
 }
 
-TEST_F(PellickTest, KillEndsSeveralSelectedAndKillTreeAProcessWithAllItStarted) {
+TEST_F(PellickTest,
+       KillEndsSeveralSelectedTheTreeViewNestsAndKillTreeEndsAProcessWithAllItStarted) {
     const std::wstring tree = Helper(L"MDRTestPellickTree.exe");
     Process& root = StartHelper(tree, L"", L"--tree");
     Process& other = StartHelper(Helper(L"MDRTestPellickOther.exe"));
@@ -194,7 +195,24 @@ TEST_F(PellickTest, KillEndsSeveralSelectedAndKillTreeAProcessWithAllItStarted) 
     EXPECT_TRUE(a.WaitExit() && b.WaitExit());
     PressKey(GetDlgItem(main_, 902), VK_ESCAPE);
 
-    // The tree: the root, its two children and a grandchild, and not the unrelated helper.
+    // The tree view, kept for the next run: each process under the one that started it.
+    PostCommand(main_, 72);
+    std::vector<std::wstring> texts; // from the root's row on
+    auto nested = [&] {
+        const auto rows = ReadListView(list_).rows;
+        texts.clear();
+        for (int r = PidRow(root.Pid()); r >= 0 && size_t(r) < rows.size() && texts.size() < 4; ++r)
+            texts.push_back(rows[size_t(r)].cells[0]);
+        // The root is itself nested under this test's process.
+        const std::wstring top = L"    " + tree, one = L"    " + top, two = L"    " + one;
+        return texts == std::vector{top, one, two, one} || texts == std::vector{top, one, one, two};
+    };
+    EXPECT_TRUE(WaitUntil(nested)) << testing::PrintToString(texts);
+    EXPECT_EQ(LoadIni(layoutFile_).GetString(L"Pellick", L"TreeView"), L"1");
+    PostCommand(main_, 72);
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(tree) == 4; }));
+
+    // Kill tree: the root, its two children and a grandchild, and not the unrelated helper.
     ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(root.Pid())); }));
     PostCommand(main_, 71);
     AnswerStarting(kConfirm,
