@@ -84,6 +84,7 @@ constexpr int kDividerFromTop = 230;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr wchar_t kPanelClass[] = L"VeltraneMendoraPellickPanel";
 
+constexpr wchar_t kRefreshCountProperty[] = L"MDRRefreshCount";
 constexpr wchar_t kSettingsGroup[] = L"Pellick";
 constexpr wchar_t kTreeViewKey[] = L"TreeView";
 constexpr wchar_t kKillWarning[] = L"\r\n\r\nWARNING! This may lead to system instability.";
@@ -488,6 +489,9 @@ class Pellick final : public Tool {
         if (StatusText() != status) Frame().SetStatus(status);
         SetTabText(panel_.tab, 0, L"Running processes (" + count + L")");
         LoadSelection();
+        // How many refreshes ran, for scripts and tests that check the speeds.
+        SetPropW(Frame().Window(), kRefreshCountProperty,
+                 reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(++refreshes_)));
     }
 
     // The facts and modules of the selected process, loaded again only when another one is
@@ -791,6 +795,7 @@ class Pellick final : public Tool {
     UniqueHmenu moduleMenu_;
     UniqueHmenu viewMenu_;
     bool treeView_ = false;
+    ULONG_PTR refreshes_ = 0;
     std::vector<int> recordParents_; // of records_
     std::vector<ProcessRecord> records_;
     std::vector<ModuleRecord> moduleRecords_;

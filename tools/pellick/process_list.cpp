@@ -146,8 +146,9 @@ struct SystemFacts {
 };
 
 // Every process's processor time and parent in one call, where GetProcessTimes of another
-// process gives no times (Wine). Empty when the call is missing or fails.
-std::map<DWORD, SystemFacts> SystemProcesses() {
+// process gives no times (Wine); their ids in the system's order into pids. Empty when the call
+// is missing or fails.
+std::map<DWORD, SystemFacts> SystemProcesses(std::vector<DWORD>& pids) {
     static const LateBound<LONG(WINAPI*)(int, PVOID, ULONG, PULONG)> querySystem(
         L"ntdll.dll", "NtQuerySystemInformation", kWindowsXp);
     constexpr int kSystemProcessInformation = 5;
@@ -168,6 +169,7 @@ std::map<DWORD, SystemFacts> SystemProcesses() {
     for (size_t at = 0; at + sizeof(SystemProcessEntry) <= buffer.size();) {
         SystemProcessEntry entry;
         memcpy(&entry, buffer.data() + at, sizeof(entry));
+        pids.push_back(static_cast<DWORD>(entry.pid));
         facts[static_cast<DWORD>(entry.pid)] = {
             static_cast<uint64_t>(entry.user.QuadPart + entry.kernel.QuadPart),
             static_cast<DWORD>(entry.parentPid)};
@@ -346,20 +348,24 @@ std::wstring ProcessImagePath(HANDLE process) {
 
 std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok) {
     if (ok) *ok = false;
-    // The ids alone: a tool-help snapshot also gathers every thread, many times the cost.
-    std::vector<DWORD> pids(1024);
-    for (;;) {
-        DWORD bytes = 0;
-        const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
-        if (!EnumProcesses(pids.data(), size, &bytes)) return old;
-        if (bytes < size) {
-            pids.resize(bytes / sizeof(DWORD));
-            break;
-        }
-        pids.resize(pids.size() * 2);
-    }
+    // The system's process list gives the ids with the processor times in one call; the ids
+    // alone where it fails (a tool-help snapshot also gathers every thread, many times the cost).
     const uint64_t listedAt = Now();
-    const std::map<DWORD, SystemFacts> system = SystemProcesses();
+    std::vector<DWORD> pids;
+    const std::map<DWORD, SystemFacts> system = SystemProcesses(pids);
+    if (system.empty()) {
+        pids.resize(1024);
+        for (;;) {
+            DWORD bytes = 0;
+            const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+            if (!EnumProcesses(pids.data(), size, &bytes)) return old;
+            if (bytes < size) {
+                pids.resize(bytes / sizeof(DWORD));
+                break;
+            }
+            pids.resize(pids.size() * 2);
+        }
+    }
     std::map<DWORD, ProcessRecord*> previous;
     for (ProcessRecord& record : old)
         previous[record.pid] = &record;

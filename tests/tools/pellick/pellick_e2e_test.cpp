@@ -58,12 +58,11 @@ class PellickTest : public ToolTest {
         return WaitUntil([&] { return (PidRow(pid) >= 0) == present; });
     }
 
-    // Answers the next message box, whose text starts with start, with button.
-    void AnswerStarting(const wchar_t* title, const std::wstring& start, int button) {
+    // Answers the next question, whose text starts with start, with button.
+    void AnswerStarting(const std::wstring& start, int button) {
         auto box = WaitForMessageBox(pid_, 30000);
         ASSERT_TRUE(box.has_value()) << "no message box; expected " << Narrow(start);
         EXPECT_TRUE(WaitUntil([&] { return !(box = ReadMessageBox(box->window))->text.empty(); }));
-        EXPECT_EQ(box->title, title);
         EXPECT_TRUE(box->text.starts_with(start)) << Narrow(box->text);
         ASSERT_TRUE(PressButton(box->window, button));
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->window); }));
@@ -150,21 +149,27 @@ TEST_F(PellickTest, ColumnsShowProcessorShareMemoryParentWidthAndCommandLine) {
     Process& alloc = StartHelper(Helper(L"MDRTestPellickAlloc.exe"), L"", L"--alloc");
     StartPellick();
     PostCommand(main_, 53); // twice a second
+    // Each refresh counts itself in a property of the main window: three more take about 1.5 s
+    // at this speed (4.5 s at the normal one), with room for a loaded machine.
+    auto count = [&] { return reinterpret_cast<ULONG_PTR>(GetPropW(main_, L"MDRRefreshCount")); };
+    const ULONG_PTR first = count() + 1;
+    ASSERT_TRUE(WaitUntil([&] { return count() >= first; }));
+    const ULONGLONG start = TickCount64();
+    ASSERT_TRUE(WaitUntil([&] { return count() >= first + 3; }));
+    EXPECT_GE(TickCount64() - start, 1300u);
+    EXPECT_LE(TickCount64() - start, 4000u);
     ASSERT_TRUE(WaitForRow(alloc.Pid(), true));
     auto cpu = [&](DWORD pid, bool busy) {
         const std::wstring text = Cell(pid, 3);
-        // A busy helper has a core to itself only on a quiet machine: above 1% is far from
-        // idle on any machine, and the figure moves with the load.
+        // Busy: above 1% (a whole core only on a quiet machine); idle: below 1%.
         return !text.empty() && (busy ? _wtof(text.c_str()) > 1 : _wtof(text.c_str()) < 1);
     };
     EXPECT_TRUE(WaitUntil([&] { return cpu(spin.Pid(), true); }, 20000))
         << Narrow(Cell(spin.Pid(), 3));
     EXPECT_TRUE(WaitUntil([&] { return cpu(idle.Pid(), false); })) << Narrow(Cell(idle.Pid(), 3));
-    std::wstring digits;
-    for (wchar_t c : Cell(alloc.Pid(), 4))
-        if (iswdigit(c)) digits += c;
-    EXPECT_GE(_wtoi(digits.c_str()), 50000) << Narrow(Cell(alloc.Pid(), 4));
-    EXPECT_TRUE(Cell(alloc.Pid(), 4).ends_with(L" K"));
+    std::wstring privateMemory = Cell(alloc.Pid(), 4); // "51,234 K"
+    std::erase(privateMemory, L',');
+    EXPECT_GE(_wtoi(privateMemory.c_str()), 50000) << Narrow(privateMemory);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     EXPECT_EQ(Cell(idle.Pid(), 5), std::wstring(wcsrchr(self, L'\\') + 1) + L" (" +
@@ -173,13 +178,14 @@ TEST_F(PellickTest, ColumnsShowProcessorShareMemoryParentWidthAndCommandLine) {
     EXPECT_EQ(Cell(idle.Pid(), 7), L"\"" + idleExe + L"\" --mdr \"x y\"");
 }
 
-TEST_F(PellickTest,
-       KillEndsSeveralSelectedTheTreeViewNestsAndKillTreeEndsAProcessWithAllItStarted) {
+TEST_F(PellickTest, EndingOneOrSeveralProcessesOrATreeAndTheTreeView) {
     const std::wstring tree = Helper(L"MDRTestPellickTree.exe");
     Process& root = StartHelper(tree, L"", L"--tree");
     Process& other = StartHelper(Helper(L"MDRTestPellickOther.exe"));
     Process& a = StartHelper(Helper(L"MDRTestPellickMultiA.exe"));
     Process& b = StartHelper(Helper(L"MDRTestPellickMultiB.exe"));
+    Process& polite = StartHelper(Helper(L"MDRTestPellickPolite.exe"), L"", L"--window");
+    Process& stubborn = StartHelper(Helper(L"MDRTestPellickStubborn.exe"), L"", L"--stubborn");
     StartPellick();
     PressKey(list_, VK_F5);
     ASSERT_TRUE(WaitUntil([&] { return RowsOf(tree) == 4; })) << RowsOf(tree);
@@ -190,7 +196,7 @@ TEST_F(PellickTest,
     PostCommand(main_, 81);
     ASSERT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[1].selected; }));
     PostCommand(main_, 1);
-    AnswerStarting(kConfirm, L"Kill these 2 processes?\r\n\r\nMDRTestPellickMulti", IDYES);
+    AnswerStarting(L"Kill these 2 processes?\r\n\r\nMDRTestPellickMulti", IDYES);
     AnswerText(L"Information", L"Killed 2 of 2 processes.", IDOK, main_);
     EXPECT_TRUE(a.WaitExit() && b.WaitExit());
     PressKey(GetDlgItem(main_, 902), VK_ESCAPE);
@@ -215,42 +221,28 @@ TEST_F(PellickTest,
     // Kill tree: the root, its two children and a grandchild, and not the unrelated helper.
     ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(root.Pid())); }));
     PostCommand(main_, 71);
-    AnswerStarting(kConfirm,
-                   L"Kill the process named \"MDRTestPellickTree.exe\", PID " +
-                       std::to_wstring(root.Pid()) +
+    const std::wstring pid = std::to_wstring(root.Pid());
+    AnswerStarting(L"Kill the process named \"MDRTestPellickTree.exe\", PID " + pid +
                        L" and every process it started, 4 processes in all?\r\n\r\n"
                        L"MDRTestPellickTree.exe, PID " +
-                       std::to_wstring(root.Pid()) + L"\r\n",
+                       pid + L"\r\n",
                    IDYES);
     AnswerText(L"Information", L"Killed 4 of 4 processes.", IDOK, main_);
     EXPECT_TRUE(root.WaitExit());
     PressKey(list_, VK_F5);
     EXPECT_TRUE(WaitUntil([&] { return RowsOf(tree) == 0; })) << RowsOf(tree);
     EXPECT_TRUE(other.Running());
-}
 
-TEST_F(PellickTest, CloseAsksTheProgramToCloseAndOffersKillWhenItDoesNot) {
-    Process& polite = StartHelper(Helper(L"MDRTestPellickPolite.exe"), L"", L"--window");
-    Process& stubborn = StartHelper(Helper(L"MDRTestPellickStubborn.exe"), L"", L"--stubborn");
-    StartPellick();
-    ASSERT_TRUE(WaitForRow(stubborn.Pid(), true));
-    ASSERT_TRUE(SelectListViewRow(list_, PidRow(polite.Pid())));
+    // Close: a program that closes on its own, and Kill offered after 5 s for one that does not.
+    ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(polite.Pid())); }));
     PostCommand(main_, 70);
     AnswerText(L"Information", L"Ended 1 of 1 processes.", IDOK, main_);
     EXPECT_TRUE(polite.WaitExit());
-
     ASSERT_TRUE(WaitUntil([&] { return SelectListViewRow(list_, PidRow(stubborn.Pid())); }));
     const ULONGLONG asked = TickCount64();
     PostCommand(main_, 70);
-    AnswerStarting(kConfirm, L"Still running 5 seconds after being asked to close", IDNO);
+    AnswerStarting(L"Still running 5 seconds after being asked to close", IDYES);
     EXPECT_GE(TickCount64() - asked, 5000u);
-    AnswerText(L"Warning",
-               L"Ended 0 of 1 processes.\r\n\r\nFailed:\r\nMDRTestPellickStubborn.exe, PID " +
-                   std::to_wstring(stubborn.Pid()) + L": still running",
-               IDOK, main_);
-    EXPECT_TRUE(stubborn.Running());
-    PostCommand(main_, 70);
-    AnswerStarting(kConfirm, L"Still running", IDYES);
     AnswerText(L"Information", L"Ended 1 of 1 processes.", IDOK, main_);
     EXPECT_TRUE(stubborn.WaitExit());
 }

@@ -4,17 +4,15 @@
 // written private memory, "--tree" starts two copies of itself and one of them a third (each once),
 // "--window" shows a window that closes on WM_CLOSE and "--stubborn" one that ignores it.
 #include <windows.h>
+#include <process.h>
 #include <string>
 
 namespace {
+bool g_stubborn = false;
 
 LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    if (message == WM_CLOSE) {
-        if (GetWindowLongPtrW(window, GWLP_USERDATA) == 0) DestroyWindow(window);
-        return 0;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcW(window, message, wp, lp);
+    if (message == WM_CLOSE && !g_stubborn) PostQuitMessage(0);
+    return message == WM_CLOSE ? 0 : DefWindowProcW(window, message, wp, lp);
 }
 
 DWORD WINAPI Spin(void*) {
@@ -23,16 +21,8 @@ DWORD WINAPI Spin(void*) {
         n = n + 1u;
 }
 
-void StartCopy(const wchar_t* self, const wchar_t* arguments) {
-    std::wstring line = L"\"" + std::wstring(self) + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &started)) {
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
+void StartCopy(const wchar_t* self, const wchar_t* argument) {
+    _wspawnl(_P_NOWAIT, self, (L"\"" + std::wstring(self) + L"\"").c_str(), argument, nullptr);
 }
 
 } // namespace
@@ -52,27 +42,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (asked(L"--spin")) {
         CreateThread(nullptr, 0, Spin, nullptr, 0, nullptr);
     } else if (asked(L"--alloc")) {
-        const size_t size = 50u << 20;
-        if (auto* bytes = static_cast<char*>(
-                VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
-            for (size_t i = 0; i < size; i += 4096)
-                bytes[i] = 1;
+        const size_t size = 50u << 20; // written, so that it is really used
+        if (void* bytes = VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_READWRITE))
+            memset(bytes, 1, size);
     } else if (asked(L"--tree")) {
         StartCopy(self, L"--middle");
         StartCopy(self, L"--leaf");
     } else if (asked(L"--middle")) {
         StartCopy(self, L"--leaf");
     }
-    if (asked(L"--window") || asked(L"--stubborn")) {
-        WNDCLASSW type{};
-        type.lpfnWndProc = HelperWindowProc;
-        type.hInstance = instance;
-        type.lpszClassName = L"MDRTestPellickWindow";
-        RegisterClassW(&type);
-        HWND window = CreateWindowW(type.lpszClassName, L"MDR test window", WS_OVERLAPPEDWINDOW, 10,
-                                    10, 200, 100, nullptr, nullptr, instance, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, asked(L"--stubborn") ? 1 : 0);
-        ShowWindow(window, SW_SHOWNOACTIVATE);
+    g_stubborn = asked(L"--stubborn");
+    if (asked(L"--window") || g_stubborn) {
+        const WNDCLASSW type{0,       HelperWindowProc, 0,       0,       instance,
+                             nullptr, nullptr,          nullptr, nullptr, L"MDRTestPellickWindow"};
+        ShowWindow(CreateWindowW(RegisterClassW(&type) ? type.lpszClassName : L"", L"MDR test",
+                                 WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr, instance,
+                                 nullptr),
+                   SW_SHOWNOACTIVATE);
     }
     const std::string text = std::to_string(show);
     HANDLE file = CreateFileW((std::wstring(self) + L".show").c_str(), GENERIC_WRITE, 0, nullptr,

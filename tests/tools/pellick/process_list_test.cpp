@@ -61,7 +61,6 @@ TEST(ProcessFactsTest, CpuShareBetweenTwoSamples) {
     // 10,000,000 units of 100 ns are one second.
     for (const Case& c : {Case{{0, 0}, {5, 10'000'000}, 1, L""}, // the first refresh
                           {{100, 1}, {100, 10'000'001}, 1, L"0.0"},
-                          {{0, 1}, {10'000'000, 10'000'001}, 1, L"100.0"},
                           {{0, 1}, {10'000'000, 10'000'001}, 4, L"25.0"},
                           {{0, 1}, {1'234'000, 10'000'001}, 2, L"6.2"},
                           {{0, 1}, {30'000'000, 10'000'001}, 2, L"100.0"}, // rounding of times
@@ -69,9 +68,7 @@ TEST(ProcessFactsTest, CpuShareBetweenTwoSamples) {
                           {{0, 20'000'000}, {5, 10'000'000}, 1, L""},      // the clock went back
                           {{9, 1}, {5, 10'000'001}, 1, L""}})
         EXPECT_EQ(CpuText(c.before, c.now, c.processors), c.expected) << ToUtf8(c.expected);
-    EXPECT_EQ(PrivateMemoryText(0), L"0 K");
     EXPECT_EQ(PrivateMemoryText(999 * 1024 + 1023), L"999 K");
-    EXPECT_EQ(PrivateMemoryText(12345 * 1024), L"12,345 K");
     EXPECT_EQ(PrivateMemoryText(1234567ull * 1024), L"1,234,567 K");
 }
 
@@ -98,12 +95,9 @@ TEST(ProcessFactsTest, AParentStartedNoLaterThanItsChildAndTheTreeItMakes) {
         rows.emplace_back(row.index, row.depth);
     EXPECT_EQ(rows, (std::vector<std::pair<size_t, int>>{
                         {8, 0}, {6, 0}, {5, 0}, {3, 0}, {0, 0}, {7, 1}, {4, 1}, {1, 1}, {2, 2}}));
-    // Two that name each other still show, at the top.
-    EXPECT_EQ(TreeOrder({1, 0}, {0, 1}).size(), 2u);
 
     EXPECT_EQ(TreeChildrenFirst(parents, 0), (std::vector<size_t>{7, 4, 2, 1, 0}));
     EXPECT_EQ(TreeChildrenFirst(parents, 1), (std::vector<size_t>{2, 1}));
-    EXPECT_EQ(TreeChildrenFirst(parents, 3), (std::vector<size_t>{3}));
 }
 
 TEST(ProcessFactsTest, TheCommandLineIsReadFromTheParameterBlock) {
@@ -127,8 +121,6 @@ TEST(ProcessFactsTest, TheCommandLineIsReadFromTheParameterBlock) {
         };
         EXPECT_EQ(CommandLineAt(0x1000, layout, read), line);
         EXPECT_EQ(CommandLineAt(0x1008, layout, read), std::nullopt) << "unreadable";
-        put(0x2000 + layout.commandLine, 7, 2);
-        EXPECT_EQ(CommandLineAt(0x1000, layout, read), std::nullopt) << "odd length";
     }
 }
 
