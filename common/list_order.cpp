@@ -29,8 +29,16 @@ std::optional<double> LeadingNumber(std::wstring_view text, size_t& end) {
         ++i;
     double value = 0;
     bool digits = false;
-    for (; i < text.size() && iswdigit(text[i]); ++i, digits = true)
+    // A thousands separator stands between groups of three digits ("12,345 K").
+    auto separatorAt = [&](size_t j) {
+        return j + 3 < text.size() && text[j] == L',' && iswdigit(text[j + 1]) &&
+               iswdigit(text[j + 2]) && iswdigit(text[j + 3]) &&
+               (j + 4 == text.size() || !iswdigit(text[j + 4]));
+    };
+    for (; i < text.size() && iswdigit(text[i]); ++i, digits = true) {
         value = value * 10 + (text[i] - L'0');
+        if (separatorAt(i + 1)) ++i;
+    }
     if (i + 1 < text.size() && text[i] == L'.' && iswdigit(text[i + 1])) {
         double scale = 0.1;
         for (++i; i < text.size() && iswdigit(text[i]); ++i, scale /= 10)

@@ -9,9 +9,9 @@
 
 namespace mdr {
 
-// What a column shows. Number: a count with an optional suffix ("1234", "  812", "56K", "7%");
-// Size: "9.50 MB" (units B to EB, powers of 1024, a note in brackets after it ignored); Date:
-// "2009/05/17" or "17/05/2009".
+// What a column shows. Number: a count with an optional suffix and thousands separated by
+// commas ("1234", "  812", "56K", "7%", "12,345 K"); Size: "9.50 MB" (units B to EB, powers of
+// 1024, a note in brackets after it ignored); Date: "2009/05/17" or "17/05/2009".
 enum class ColumnKind { Text, Number, Size, Date };
 
 // Text as Explorer sorts it: digits as numbers where the system can (CompareStringEx with

@@ -31,6 +31,8 @@ TEST(ListOrder, EachColumnKindComparesByValue) {
         {ColumnKind::Number, L"56K", L"1200K", -1},
         {ColumnKind::Number, L"9.5%", L"10%", -1},
         {ColumnKind::Number, L"", L"0", 1},
+        {ColumnKind::Number, L"999 K", L"1,000 K", -1},
+        {ColumnKind::Number, L"1,234,567 K", L"1,234 K", 1},
         {ColumnKind::Text, L"alpha", L"BETA", -1},
         {ColumnKind::Text, L"Gamma", L"gamma", 0},
     };

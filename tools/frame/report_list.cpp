@@ -202,12 +202,17 @@ void SyncedList::SetFilter(std::wstring_view text) {
     Arrange();
 }
 
+void SyncedList::SetArranger(Arranger arranger) {
+    arranger_ = std::move(arranger);
+    Arrange();
+}
+
 int SyncedList::Arrange() {
     std::vector<const RowContent*> wanted;
     wanted.reserve(records_.size());
     for (const RowContent& record : records_)
         if (RowMatchesFilter(record.texts, filter_)) wanted.push_back(&record);
-    if (sortColumn_ < 0) return Show(wanted);
+    if (sortColumn_ < 0) return Show(arranger_ ? arranger_(wanted) : wanted);
     std::vector<const std::vector<std::wstring>*> cells;
     cells.reserve(wanted.size());
     for (const RowContent* record : wanted)
@@ -218,7 +223,7 @@ int SyncedList::Arrange() {
     sorted.reserve(wanted.size());
     for (size_t i : SortedRowOrder(cells, column, kind, descending_))
         sorted.push_back(wanted[i]);
-    return Show(sorted);
+    return Show(arranger_ ? arranger_(sorted) : sorted);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -94,6 +95,11 @@ class SyncedList {
     void ToggleSort(int column);
     int SortColumn() const { return sortColumn_; }
     bool SortDescending() const { return descending_; }
+    // Rearranges the rows after the filter and the sort (into a tree, say): given the rows in
+    // their sorted order, returns each of them once in the order to show. Null: as sorted.
+    using Arranger =
+        std::function<std::vector<const RowContent*>(const std::vector<const RowContent*>&)>;
+    void SetArranger(Arranger arranger);
     // Shows only the records holding text in a cell (ignoring case); "" shows them all.
     void SetFilter(std::wstring_view text);
     const std::wstring& Filter() const { return filter_; }
@@ -119,7 +125,8 @@ class SyncedList {
     std::vector<ColumnKind> kinds_;
     int sortColumn_ = -1;
     bool descending_ = false;
-    std::wstring filter_;               // lower case
+    std::wstring filter_; // lower case
+    Arranger arranger_;
     std::map<uint32_t, int> imageOfId_; // image slot of each row's record
     std::vector<int> freeImages_;
 };

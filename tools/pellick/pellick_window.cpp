@@ -7,9 +7,12 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "common/export_text.h"
+#include "common/ini.h"
+#include "common/late_bound.h"
 #include "common/record_ids.h"
 #include "common/splitter.h"
 #include "common/trace.h"
@@ -17,6 +20,7 @@
 #include "tools/frame/file_info.h"
 #include "tools/frame/list_sync.h"
 #include "tools/frame/report_list.h"
+#include "tools/frame/tool_layout.h"
 #include "tools/frame/wait_window.h"
 #include "tools/pellick/process_list.h"
 
@@ -35,10 +39,14 @@ enum Command {
     kHelp = 5,
     kAbout = 6,
     kExit = 7,
+    kView = 8, // the button only opens the View menu
     kSlow = 50,
     kNormal = 51,
     kFast = 52,
     kVeryFast = 53,
+    kClose = 70,
+    kKillTree = 71,
+    kTreeView = 72,
     kMenuKill = 100,
     kMenuKillRemove = 101,
     kMenuViewFile = 102,
@@ -76,12 +84,17 @@ constexpr int kDividerFromTop = 230;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr wchar_t kPanelClass[] = L"VeltraneMendoraPellickPanel";
 
+constexpr wchar_t kRefreshCountProperty[] = L"MDRRefreshCount";
+constexpr wchar_t kSettingsGroup[] = L"Pellick";
+constexpr wchar_t kTreeViewKey[] = L"TreeView";
 constexpr wchar_t kKillWarning[] = L"\r\n\r\nWARNING! This may lead to system instability.";
 constexpr wchar_t kRemoveWarning[] =
     L" ?\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate system "
     L"file, there is a chance the system WILL NOT EVEN BOOT.\r\n\r\nUse this with extreme "
     L"caution. The author of this tool cannot be held responsible for your actions!\r\n\r\n"
     L"Press 'Yes' to continue and kill the file and remove it or 'No' to close this dialog.";
+constexpr wchar_t kModulesOutOfReach[] = L"The 32-bit edition cannot list the modules of a 64-bit "
+                                         L"process. Use the 64-bit edition.";
 constexpr wchar_t kNotKilled[] = L"The process could not be killed.";
 constexpr wchar_t kAlreadyEnded[] =
     L"The process has already ended. The list now shows the running processes.";
@@ -163,6 +176,7 @@ class Pellick final : public Tool {
                 {kViewFile, kPicFolder, L"&View file"},
                 kToolSeparator,
                 {kRefresh, kPicRefresh, L"&Refresh"},
+                {kView, kPicModule, L"Vie&w"},
                 {kExport, kPicExport, L"&Export list"},
                 kToolSeparator,
                 {kHelp, kPicHelp, L"&Help"},
@@ -176,7 +190,9 @@ class Pellick final : public Tool {
                                             {kFast, -1, L"&Fast (1 sec)"},
                                             {kVeryFast, -1, L"&Very fast (0.5 sec)"}});
         processMenu_ =
-            Frame().MakePopupMenu({{kMenuKill, kPicStop, L"&Kill task"},
+            Frame().MakePopupMenu({{kClose, kPicExit, L"C&lose"},
+                                   {kMenuKill, kPicStop, L"&Kill task"},
+                                   {kKillTree, kPicStop, L"Kill &tree"},
                                    {kMenuKillRemove, kPicRemove, L"&Kill task and remove file"},
                                    kToolSeparator,
                                    {kMenuViewFile, kPicFolder, L"&View file"},
@@ -189,7 +205,8 @@ class Pellick final : public Tool {
                                              kToolSeparator,
                                              {kModuleCopyLine, kPicCopy, L"&Copy line"},
                                              {kModuleCopyAll, kPicCopy, L"&Copy all"}});
-        if (!speedMenu_ || !processMenu_ || !infoMenu_ || !moduleMenu_) return false;
+        viewMenu_ = Frame().MakePopupMenu({{kTreeView, -1, L"&Tree view"}});
+        if (!speedMenu_ || !processMenu_ || !infoMenu_ || !moduleMenu_ || !viewMenu_) return false;
         CheckSpeed(kNormal);
         return true;
     }
@@ -212,9 +229,16 @@ class Pellick final : public Tool {
         TabCtrl_InsertItem(panel_.tab, 0, &item);
         item.pszText = const_cast<wchar_t*>(L"Loaded modules");
         TabCtrl_InsertItem(panel_.tab, 1, &item);
-        HWND processes =
-            CreateToolList(panel, kProcessListId, {0, 0, area.width, kDividerFromTop},
-                           {{L"Process image path", 480}, {L"PID", 80}, {L"MEM", 80}}, true);
+        HWND processes = CreateToolList(panel, kProcessListId, {0, 0, area.width, kDividerFromTop},
+                                        {{L"Process image path", 480},
+                                         {L"PID", 80},
+                                         {L"MEM", 80},
+                                         {L"CPU", 50},
+                                         {L"Private memory", 100},
+                                         {L"Parent", 150},
+                                         {L"Bits", 40},
+                                         {L"Command line", 400}},
+                                        true);
         HWND modules = CreateToolList(
             panel, kModuleListId, {0, 0, area.width, kDividerFromTop},
             {{L"Image path", 480}, {L"Base address", 80}, {L"Module size", 80}}, false);
@@ -227,7 +251,9 @@ class Pellick final : public Tool {
             SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ShowPage(panel_, 0);
         processes_.Attach(processes, Frame().DefaultRowIcon(),
-                          {ColumnKind::Text, ColumnKind::Number, ColumnKind::Number});
+                          {ColumnKind::Text, ColumnKind::Number, ColumnKind::Number,
+                           ColumnKind::Number, ColumnKind::Number, ColumnKind::Text,
+                           ColumnKind::Number, ColumnKind::Text});
         modules_.Attach(modules, AppIcon(kPicModule));
         splitter_ = CreateSplitter(window, kSplitterId, SplitterPanes::Stacked, panel, info_, area,
                                    SplitterKeeps::FirstSize);
@@ -238,6 +264,9 @@ class Pellick final : public Tool {
     }
 
     void Start() override {
+        IniFile ini;
+        if (ini.Load(SettingsFile()) == FileState::Ok)
+            ShowTree(ini.GetString(kSettingsGroup, kTreeViewKey) == L"1", false);
         Refresh();
         // Row 0 selected, and its facts and modules shown, from the start.
         if (RowCount(processes_.Handle()) > 0) SelectRow(processes_.Handle(), 0);
@@ -253,6 +282,8 @@ class Pellick final : public Tool {
                                    Refresh();
                                }},
                               {{kKill, kMenuKill}, [this] { Kill(); }},
+                              {{kClose}, [this] { Close(); }},
+                              {{kKillTree}, [this] { KillTree(); }},
                               {{kMenuKillRemove}, [this] { KillAndRemove(); }},
                               {{kViewFile, kMenuViewFile},
                                [this] {
@@ -263,6 +294,7 @@ class Pellick final : public Tool {
                                }},
                               {{kModuleViewFile}, [this] { ViewModuleFile(); }},
                               {{kRefresh}, [this] { Refresh(); }},
+                              {{kTreeView}, [this] { ShowTree(!treeView_, true); }},
                               {{kExport}, [this] { Export(); }}};
         for (int speed : {kSlow, kNormal, kFast, kVeryFast})
             commands.push_back({{speed}, [this, speed] {
@@ -285,7 +317,8 @@ class Pellick final : public Tool {
 
     bool Notify(const NMHDR& header, LRESULT& result) override {
         if (header.code == TBN_DROPDOWN && header.hwndFrom == Frame().Toolbar()) {
-            OpenSpeedMenu();
+            const int button = reinterpret_cast<const NMTOOLBARW&>(header).iItem;
+            OpenMenuBelow(button, button == kView ? viewMenu_.get() : speedMenu_.get());
             result = TBDDRET_DEFAULT;
             return true;
         }
@@ -357,16 +390,69 @@ class Pellick final : public Tool {
         info.dwMask = TBIF_STYLE;
         info.fsStyle = BTNS_BUTTON | BTNS_WHOLEDROPDOWN;
         SendMessageW(toolbar, TB_SETBUTTONINFOW, kRefresh, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(toolbar, TB_SETBUTTONINFOW, kView, reinterpret_cast<LPARAM>(&info));
         SetToolbarCaption(toolbar, kRefresh, L"&Refresh");
+        SetToolbarCaption(toolbar, kView, L"Vie&w");
     }
 
-    void OpenSpeedMenu() const {
+    void OpenMenuBelow(int command, HMENU menu) const {
         HWND toolbar = Frame().Toolbar();
         RECT button{};
-        SendMessageW(toolbar, TB_GETRECT, kRefresh, reinterpret_cast<LPARAM>(&button));
+        SendMessageW(toolbar, TB_GETRECT, static_cast<WPARAM>(command),
+                     reinterpret_cast<LPARAM>(&button));
         POINT below{button.left, button.bottom};
         ClientToScreen(toolbar, &below);
-        Frame().ShowPopupMenu(speedMenu_.get(), below);
+        Frame().ShowPopupMenu(menu, below);
+    }
+
+    static std::wstring SettingsFile() { return UserSettingsFolder() + L"Pellick.ini"; }
+
+    // The tree view on or off; kept for the next run when the user chose it.
+    void ShowTree(bool on, bool keep) {
+        treeView_ = on;
+        recordParents_ = ParentsOf(records_);
+        CheckMenuItem(viewMenu_.get(), kTreeView, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+        if (on)
+            processes_.SetArranger([this](const std::vector<const RowContent*>& sorted) {
+                return TreeArranged(sorted);
+            });
+        else
+            processes_.SetArranger(nullptr);
+        if (keep) {
+            IniFile ini;
+            const std::wstring file = SettingsFile();
+            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+            ini.Set(kSettingsGroup, kTreeViewKey, on ? L"1" : L"0");
+            ini.Save(file);
+            Refresh();
+        }
+    }
+
+    // The shown rows as a tree: each under its parent when that is shown too, siblings in the
+    // sorted order.
+    std::vector<const RowContent*>
+    TreeArranged(const std::vector<const RowContent*>& sorted) const {
+        std::map<uint32_t, size_t> shownAt, recordAt;
+        for (size_t i = 0; i < sorted.size(); ++i)
+            shownAt[sorted[i]->id] = i;
+        for (size_t i = 0; i < records_.size(); ++i)
+            recordAt[records_[i].id] = i;
+        std::vector<int> parents(sorted.size(), -1);
+        std::vector<size_t> order(sorted.size());
+        for (size_t i = 0; i < sorted.size(); ++i) {
+            order[i] = i;
+            const auto record = recordAt.find(sorted[i]->id);
+            if (record == recordAt.end() || record->second >= recordParents_.size()) continue;
+            const int parent = recordParents_[record->second];
+            if (parent < 0) continue;
+            const auto shown = shownAt.find(records_[size_t(parent)].id);
+            if (shown != shownAt.end()) parents[i] = static_cast<int>(shown->second);
+        }
+        std::vector<const RowContent*> rows;
+        rows.reserve(sorted.size());
+        for (const TreeRow& row : TreeOrder(parents, order))
+            rows.push_back(sorted[row.index]);
+        return rows;
     }
 
     void CheckSpeed(int command) {
@@ -384,7 +470,17 @@ class Pellick final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = EnumerateProcesses(std::move(records_));
-        processes_.Sync(ProcessRows(records_));
+        std::vector<int> depths;
+        recordParents_ = ParentsOf(records_);
+        if (treeView_) {
+            std::vector<size_t> order(records_.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            depths.resize(records_.size());
+            for (const TreeRow& row : TreeOrder(recordParents_, order))
+                depths[row.index] = row.depth;
+        }
+        processes_.Sync(ProcessRows(records_, depths));
         const std::wstring count = std::to_wstring(records_.size());
         // Written only when they read otherwise, so an idle refresh repaints nothing.
         const std::wstring title = L"MDR - Process manager (" + count + L" processes active)";
@@ -393,6 +489,9 @@ class Pellick final : public Tool {
         if (StatusText() != status) Frame().SetStatus(status);
         SetTabText(panel_.tab, 0, L"Running processes (" + count + L")");
         LoadSelection();
+        // How many refreshes ran, for scripts and tests that check the speeds.
+        SetPropW(Frame().Window(), kRefreshCountProperty,
+                 reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(++refreshes_)));
     }
 
     // The facts and modules of the selected process, loaded again only when another one is
@@ -420,6 +519,8 @@ class Pellick final : public Tool {
                             module.id,
                             nullptr,
                             false});
+        if (record && rows.empty() && !EditionReaches(record->bits))
+            rows.push_back({L"", {kModulesOutOfReach, L"", L""}, 0, nullptr, false});
         modules_.Sync(rows);
         SetTabText(panel_.tab, 1,
                    L"Loaded modules (" + std::to_wstring(moduleRecords_.size()) + L")");
@@ -431,7 +532,8 @@ class Pellick final : public Tool {
 
     void ViewModuleFile() const {
         const int row = SelectedRow(modules_.Handle());
-        if (row >= 0) ShowInFolder(CellText(modules_.Handle(), row, 0));
+        if (row >= 0 && RowId(modules_.Handle(), row) > 0)
+            ShowInFolder(CellText(modules_.Handle(), row, 0));
     }
 
     static std::wstring FilePart(const std::wstring& path) {
@@ -441,12 +543,18 @@ class Pellick final : public Tool {
 
     // Ends the process; false (after saying why) when it was not seen ended.
     bool KillChecked(const ProcessRecord& record) {
-        switch (KillProcess(record)) {
+        const KillOutcome outcome = KillProcess(record);
+        switch (outcome) {
         case KillOutcome::Killed:
             return true;
         case KillOutcome::Gone:
             Frame().Message(kAlreadyEnded, kTitleInformation, MB_OK | MB_ICONINFORMATION);
             Refresh();
+            return false;
+        case KillOutcome::Denied:
+        case KillOutcome::Protected:
+            Frame().Message(L"The process could not be killed: " + KillFailureText(outcome) + L".",
+                            kTitleWarning, MB_OK | MB_ICONWARNING);
             return false;
         case KillOutcome::Failed:
         default:
@@ -455,25 +563,147 @@ class Pellick final : public Tool {
         }
     }
 
+    static std::wstring NameOf(const ProcessRecord& record) {
+        return FilePart(record.path) + L", PID " + std::to_wstring(record.pid);
+    }
+
+    // Pellick never ends itself: it leaves chosen, with the reason in outcomes.
+    static void TakeOutSelf(std::vector<ProcessRecord>& chosen,
+                            std::vector<BatchOutcome>& outcomes) {
+        std::erase_if(chosen, [&](const ProcessRecord& record) {
+            if (record.pid != GetCurrentProcessId()) return false;
+            outcomes.push_back({NameOf(record), L"Pellick does not end itself"});
+            return true;
+        });
+    }
+
+    // The process that draws the desktop stays unless a second question agrees.
+    void ConfirmDesktop(std::vector<ProcessRecord>& chosen,
+                        std::vector<BatchOutcome>& outcomes) const {
+        const DWORD desktop = DesktopProcessId();
+        std::erase_if(chosen, [&](const ProcessRecord& record) {
+            if (desktop == 0 || record.pid != desktop) return false;
+            const std::wstring question =
+                L"\"" + FilePart(record.path) + L"\", PID " + std::to_wstring(record.pid) +
+                L" draws your desktop and taskbar. Without it they are gone until it is started "
+                L"again.\r\n\r\nEnd it anyway?";
+            if (Frame().Message(question, kTitleConfirm,
+                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+                return false;
+            outcomes.push_back({NameOf(record), L"kept: it draws the desktop"});
+            return true;
+        });
+    }
+
+    // Ends each in the given order, after the desktop's second question; one report.
+    void KillAll(std::vector<ProcessRecord> chosen, std::vector<BatchOutcome> outcomes) {
+        ConfirmDesktop(chosen, outcomes);
+        for (const ProcessRecord& record : chosen)
+            outcomes.push_back({NameOf(record), KillFailureText(KillProcess(record))});
+        Refresh();
+        ShowBatchReport(L"Killed", L"processes", outcomes);
+    }
+
     // Several processes: one question, each ended in turn, one report.
-    void KillEach(const std::vector<ProcessRecord>& chosen) {
+    void KillEach(std::vector<ProcessRecord> chosen) {
+        std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(chosen, outcomes);
         std::vector<std::wstring> names;
         for (const ProcessRecord& record : chosen)
-            names.push_back(FilePart(record.path) + L", PID " + std::to_wstring(record.pid));
+            names.push_back(NameOf(record));
         const std::wstring question =
             BatchQuestion(L"Kill these " + std::to_wstring(chosen.size()) + L" processes?", names) +
             kKillWarning;
-        if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        if (!chosen.empty() &&
+            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        KillAll(std::move(chosen), std::move(outcomes));
+    }
+
+    // The selected process and every one it started, found by their parents' ids and start
+    // times, children before parents.
+    void KillTree() {
+        const ProcessRecord* selected = SelectedRecord();
+        if (!selected) return;
+        const std::vector<int> parents = ParentsOf(records_);
+        std::vector<ProcessRecord> tree;
+        for (size_t i : TreeChildrenFirst(parents, static_cast<size_t>(selected - &records_[0])))
+            tree.push_back(records_[i]);
+        const ProcessRecord root = *selected;
         std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(tree, outcomes);
+        std::vector<std::wstring> names; // the root first, as the tree shows them
+        for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+            names.push_back(NameOf(*it));
+        const std::wstring question =
+            BatchQuestion(L"Kill the process named \"" + FilePart(root.path) + L"\", PID " +
+                              std::to_wstring(root.pid) + L" and every process it started, " +
+                              std::to_wstring(tree.size()) + L" processes in all?",
+                          names) +
+            kKillWarning;
+        if (!tree.empty() &&
+            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        KillAll(std::move(tree), std::move(outcomes));
+    }
+
+    // Asks the selected processes' programs to close, as their own close box would, so they can
+    // ask to save; those still running after 5 seconds are offered Kill.
+    void Close() {
+        std::vector<ProcessRecord> chosen = SelectedRecords(processes_.Handle(), records_);
+        if (chosen.empty()) return;
+        std::vector<BatchOutcome> outcomes;
+        TakeOutSelf(chosen, outcomes);
+        ConfirmDesktop(chosen, outcomes);
+        std::vector<std::pair<ProcessRecord, UniqueHandle>> asked;
+        std::vector<ProcessRecord> running;
         for (const ProcessRecord& record : chosen) {
-            const KillOutcome outcome = KillProcess(record);
-            outcomes.push_back({names[outcomes.size()], outcome == KillOutcome::Killed ? L""
-                                                        : outcome == KillOutcome::Gone
-                                                            ? L"it had already ended"
-                                                            : L"it could not be ended"});
+            UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, record.pid));
+            if (process && PostCloseToWindows(record.pid) > 0)
+                asked.emplace_back(record, std::move(process));
+            else
+                running.push_back(record); // no window to close: Kill is all there is
+        }
+        if (!asked.empty()) {
+            // Bounded, and the window keeps painting meanwhile.
+            WaitWindow wait(Frame().Window(), L"Close", L"Waiting for the programs to close...");
+            const ULONGLONG end = TickCount64() + 5000;
+            for (const auto& [record, process] : asked) {
+                const ULONGLONG now = TickCount64();
+                WaitDispatchingMessages(process.get(),
+                                        {.timeoutMs = now < end ? DWORD(end - now) : 0});
+            }
+        }
+        for (const auto& [record, process] : asked) {
+            if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0)
+                outcomes.push_back({NameOf(record), L""});
+            else
+                running.push_back(record);
+        }
+        if (!running.empty()) {
+            std::vector<std::wstring> names;
+            for (const ProcessRecord& record : running)
+                names.push_back(NameOf(record));
+            const std::wstring question =
+                BatchQuestion(
+                    L"Still running 5 seconds after being asked to close, or without a "
+                    L"window to close (a program may be asking whether to save its "
+                    L"work). " +
+                        (running.size() == 1
+                             ? std::wstring(L"Kill this process?")
+                             : L"Kill these " + std::to_wstring(running.size()) + L" processes?"),
+                    names) +
+                kKillWarning;
+            if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                for (const ProcessRecord& record : running)
+                    outcomes.push_back({NameOf(record), KillFailureText(KillProcess(record))});
+            } else {
+                for (const ProcessRecord& record : running)
+                    outcomes.push_back({NameOf(record), L"still running"});
+            }
         }
         Refresh();
-        ShowBatchReport(L"Killed", L"processes", outcomes);
+        ShowBatchReport(L"Ended", L"processes", outcomes);
     }
 
     void Kill() {
@@ -482,11 +712,19 @@ class Pellick final : public Tool {
         const ProcessRecord* selected = SelectedRecord();
         if (!selected) return;
         const ProcessRecord record = *selected; // the list may change while the question waits
+        if (record.pid == GetCurrentProcessId()) {
+            Frame().Message(L"Pellick does not end itself.", kTitleInformation,
+                            MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         const std::wstring question = L"Are you sure you want to kill the process named \"" +
                                       FilePart(record.path) + L"\", PID " +
                                       std::to_wstring(record.pid) + L" ?" + kKillWarning;
         if (Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        if (!KillChecked(record)) return;
+        std::vector<ProcessRecord> one{record};
+        std::vector<BatchOutcome> kept;
+        ConfirmDesktop(one, kept);
+        if (one.empty() || !KillChecked(record)) return;
         Refresh();
         Frame().Message(L"The process was killed successfully.", kTitleInformation,
                         MB_OK | MB_ICONINFORMATION);
@@ -496,6 +734,11 @@ class Pellick final : public Tool {
         const ProcessRecord* selected = SelectedRecord();
         if (!selected) return;
         const ProcessRecord record = *selected;
+        if (record.pid == GetCurrentProcessId()) {
+            Frame().Message(L"Pellick does not end itself.", kTitleInformation,
+                            MB_OK | MB_ICONINFORMATION);
+            return;
+        }
         SYSTEMTIME now{};
         GetLocalTime(&now);
         const std::wstring date = ExportDateText(now);
@@ -511,9 +754,11 @@ class Pellick final : public Tool {
             BackUpAndRemoveFile(record.path, SpecialFolderPath(CSIDL_DESKTOP), date);
         switch (outcome.kind) {
         case RemoveOutcome::Removed:
-            Frame().Message(L"The process was killed successfully and the file was deleted. A "
-                            L"backup for this file has been placed on your desktop.\r\nIf you "
-                            L"have problems, you can copy the file back to the original location.",
+            Frame().Message(L"The process was killed successfully and the file was moved to "
+                            L"the Recycle Bin. A checked copy of it is on your desktop:\r\n" +
+                                outcome.copy +
+                                L"\r\nIf you have problems, you can copy the file back to the "
+                                L"original location.",
                             L"OK", MB_OK | MB_ICONINFORMATION);
             break;
         case RemoveOutcome::NotDeleted:
@@ -548,6 +793,10 @@ class Pellick final : public Tool {
     UniqueHmenu processMenu_;
     UniqueHmenu infoMenu_;
     UniqueHmenu moduleMenu_;
+    UniqueHmenu viewMenu_;
+    bool treeView_ = false;
+    ULONG_PTR refreshes_ = 0;
+    std::vector<int> recordParents_; // of records_
     std::vector<ProcessRecord> records_;
     std::vector<ModuleRecord> moduleRecords_;
     int64_t loadedId_ = -1;

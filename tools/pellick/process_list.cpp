@@ -7,7 +7,10 @@
 #include <tlhelp32.h>
 #include <psapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
+#include <tuple>
 
 #include "common/icon_file.h"
 #include "common/export_text.h"
@@ -80,17 +83,151 @@ std::vector<std::pair<std::wstring, std::wstring>> DosDevices() {
     return devices;
 }
 
-uint64_t CreationOf(HANDLE process) {
+struct Times {
+    bool read = false;
+    uint64_t created = 0;
+    uint64_t cpu = 0; // kernel + user
+};
+
+Times TimesOf(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return Ticks(created);
+    if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return {};
+    return {true, Ticks(created), Ticks(kernel) + Ticks(user)};
+}
+
+// The working set and the private memory in bytes; 0 where they cannot be read.
+std::pair<uint64_t, uint64_t> MemoryOf(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof(counters);
+    if (!process) return {0, 0};
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof(counters)))
+        // The commit charge is the private memory too; Wine fills only that field for other
+        // processes.
+        return {counters.WorkingSetSize,
+                counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage};
+    // Windows XP before its second service pack knows only the shorter record.
+    counters.cb = sizeof(PROCESS_MEMORY_COUNTERS);
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof(PROCESS_MEMORY_COUNTERS)))
+        return {0, 0};
+    return {counters.WorkingSetSize, counters.PagefileUsage};
 }
 
 uint64_t WorkingSetOf(HANDLE process) {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    if (!process || !GetProcessMemoryInfo(process, &counters, sizeof(counters))) return 0;
-    return counters.WorkingSetSize;
+    return MemoryOf(process).first;
+}
+
+unsigned Processors() {
+    static const unsigned count = [] {
+        SYSTEM_INFO info{};
+        GetSystemInfo(&info);
+        return static_cast<unsigned>(info.dwNumberOfProcessors);
+    }();
+    return count;
+}
+
+// SYSTEM_PROCESS_INFORMATION up to the parent's id; its fields fall on the same offsets in
+// both widths as the compiler lays them out.
+struct SystemProcessEntry {
+    ULONG next;
+    ULONG threads;
+    LARGE_INTEGER reserved[3];
+    LARGE_INTEGER created, user, kernel;
+    USHORT nameLength, nameMax;
+    PWSTR name;
+    LONG basePriority;
+    ULONG_PTR pid, parentPid;
+};
+
+struct SystemFacts {
+    uint64_t cpu = 0; // kernel + user
+    DWORD parentPid = 0;
+};
+
+// Every process's processor time and parent in one call, where GetProcessTimes of another
+// process gives no times (Wine); their ids in the system's order into pids. Empty when the call
+// is missing or fails.
+std::map<DWORD, SystemFacts> SystemProcesses(std::vector<DWORD>& pids) {
+    static const LateBound<LONG(WINAPI*)(int, PVOID, ULONG, PULONG)> querySystem(
+        L"ntdll.dll", "NtQuerySystemInformation", kWindowsXp);
+    constexpr int kSystemProcessInformation = 5;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    static std::vector<char> buffer(256 * 1024); // kept between refreshes: one thread uses it
+    std::map<DWORD, SystemFacts> facts;
+    const auto query = querySystem.get();
+    if (!query) return facts;
+    LONG status = kLengthMismatch;
+    for (int tries = 0; tries < 4 && status == kLengthMismatch; ++tries) {
+        ULONG needed = 0;
+        status = query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                       &needed);
+        if (status == kLengthMismatch)
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 64 * 1024));
+    }
+    if (status < 0) return facts;
+    for (size_t at = 0; at + sizeof(SystemProcessEntry) <= buffer.size();) {
+        SystemProcessEntry entry;
+        memcpy(&entry, buffer.data() + at, sizeof(entry));
+        pids.push_back(static_cast<DWORD>(entry.pid));
+        facts[static_cast<DWORD>(entry.pid)] = {
+            static_cast<uint64_t>(entry.user.QuadPart + entry.kernel.QuadPart),
+            static_cast<DWORD>(entry.parentPid)};
+        if (entry.next == 0) break;
+        at += entry.next;
+    }
+    return facts;
+}
+
+// The edition-specific part: the environment-block layout of this edition's own width. The
+// 64-bit edition reads the 64-bit block, which a 32-bit process on 64-bit Windows has too.
+constexpr const PebLayout& kOwnPeb = sizeof(void*) == 8 ? kPeb64 : kPeb32;
+
+bool WindowsIs64() {
+    static const bool is64 = sizeof(void*) == 8 || RunsUnderWow64();
+    return is64;
+}
+
+int BitsOf(HANDLE process) {
+    if (!WindowsIs64()) return 32;
+    static const LateBound<BOOL(WINAPI*)(HANDLE, PBOOL)> isWow64Process(
+        L"kernel32.dll", "IsWow64Process", kWindowsXpSp2);
+    BOOL wow64 = FALSE;
+    const auto query = isWow64Process.get();
+    if (!process || !query || !query(process, &wow64)) return 0;
+    return wow64 ? 32 : 64;
+}
+
+// PROCESS_BASIC_INFORMATION, every field as wide as an address.
+struct BasicInformation {
+    ULONG_PTR exitStatus;
+    ULONG_PTR peb;
+    ULONG_PTR affinity;
+    ULONG_PTR basePriority;
+    ULONG_PTR pid;
+    ULONG_PTR parentPid;
+};
+
+// What does not change while the process runs: its parent's id, its width and its command
+// line. Nothing here fails the refresh; what cannot be read stays unknown.
+void ReadLineage(HANDLE process, ProcessRecord& record) {
+    static const LateBound<LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG)> queryInformation(
+        L"ntdll.dll", "NtQueryInformationProcess", kWindowsXp);
+    record.bits = BitsOf(process);
+    record.commandLine = kNotAvailable;
+    BasicInformation basic{};
+    ULONG size = 0;
+    const auto query = queryInformation.get();
+    if (!process || !query || query(process, 0, &basic, sizeof(basic), &size) < 0) return;
+    record.parentPid = static_cast<DWORD>(basic.parentPid);
+    if (!EditionReaches(record.bits) || basic.peb == 0) return;
+    auto line = CommandLineAt(basic.peb, kOwnPeb, [process](uint64_t at, void* into, size_t n) {
+        SIZE_T got = 0;
+        return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(at)),
+                                 into, n, &got) &&
+               got == n;
+    });
+    if (line) record.commandLine = std::move(*line);
 }
 
 int64_t FileSize(const std::wstring& path) {
@@ -158,16 +295,36 @@ std::wstring PaddedPid(DWORD pid) {
     return text;
 }
 
-std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records) {
+std::vector<int> ParentsOf(const std::vector<ProcessRecord>& records) {
+    std::vector<Lineage> lineage;
+    lineage.reserve(records.size());
+    for (const ProcessRecord& r : records)
+        lineage.push_back({r.pid, r.parentPid, r.created});
+    return ParentIndexes(lineage);
+}
+
+std::wstring ParentText(const ProcessRecord& record, const ProcessRecord* parent) {
+    if (parent) return FilePart(parent->path) + L" (" + std::to_wstring(parent->pid) + L")";
+    return record.parentPid ? std::to_wstring(record.parentPid) : L"";
+}
+
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records,
+                                    const std::vector<int>& depths) {
     std::vector<RowContent> rows;
     rows.reserve(records.size());
-    for (const ProcessRecord& r : records) {
+    const std::vector<int> parents = ParentsOf(records);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ProcessRecord& r = records[i];
         const std::wstring pid = std::to_wstring(r.pid);
-        rows.push_back({IdentityKey({r.path, pid}),
-                        {r.path, pid, MemText(r.workingSet)},
-                        r.id,
-                        r.icon ? r.icon->get() : nullptr,
-                        false});
+        const ProcessRecord* parent = parents[i] < 0 ? nullptr : &records[size_t(parents[i])];
+        rows.push_back(
+            {IdentityKey({r.path, pid}),
+             {i < depths.size() ? std::wstring(4 * size_t(depths[i]), L' ') + r.path : r.path, pid,
+              MemText(r.workingSet), r.cpu, PrivateMemoryText(r.privateBytes),
+              ParentText(r, parent), r.bits ? std::to_wstring(r.bits) : L"", r.commandLine},
+             r.id,
+             r.icon ? r.icon->get() : nullptr,
+             false});
     }
     return rows;
 }
@@ -191,19 +348,24 @@ std::wstring ProcessImagePath(HANDLE process) {
 
 std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok) {
     if (ok) *ok = false;
-    // The ids alone: a tool-help snapshot also gathers every thread, many times the cost.
-    std::vector<DWORD> pids(1024);
-    for (;;) {
-        DWORD bytes = 0;
-        const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
-        if (!EnumProcesses(pids.data(), size, &bytes)) return old;
-        if (bytes < size) {
-            pids.resize(bytes / sizeof(DWORD));
-            break;
-        }
-        pids.resize(pids.size() * 2);
-    }
+    // The system's process list gives the ids with the processor times in one call; the ids
+    // alone where it fails (a tool-help snapshot also gathers every thread, many times the cost).
     const uint64_t listedAt = Now();
+    std::vector<DWORD> pids;
+    const std::map<DWORD, SystemFacts> system = SystemProcesses(pids);
+    if (system.empty()) {
+        pids.resize(1024);
+        for (;;) {
+            DWORD bytes = 0;
+            const DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+            if (!EnumProcesses(pids.data(), size, &bytes)) return old;
+            if (bytes < size) {
+                pids.resize(bytes / sizeof(DWORD));
+                break;
+            }
+            pids.resize(pids.size() * 2);
+        }
+    }
     std::map<DWORD, ProcessRecord*> previous;
     for (ProcessRecord& record : old)
         previous[record.pid] = &record;
@@ -211,7 +373,8 @@ std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bo
     for (const DWORD pid : pids) {
         // One handle per process and refresh: its start time, name and working set.
         UniqueHandle process = OpenForQuery(pid, PROCESS_VM_READ);
-        const uint64_t created = CreationOf(process.get());
+        const Times times = TimesOf(process.get());
+        const uint64_t created = times.created;
         auto found = previous.find(pid);
         ProcessRecord* prior =
             found != previous.end() && found->second->id != 0 ? found->second : nullptr;
@@ -226,19 +389,36 @@ std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bo
                 record = std::move(*prior);
             } else {
                 prior = nullptr;
-                record = {std::move(path), pid, NewRecordId(), nullptr, listedAt, created};
+                record = ProcessRecord{};
+                record.path = std::move(path);
+                record.pid = pid;
+                record.id = NewRecordId();
+                record.listedAt = listedAt;
+                record.created = created;
                 if (UniqueHicon icon = SmallIconOf(record.path, 0))
                     record.icon = std::make_shared<UniqueHicon>(std::move(icon));
+                ReadLineage(process.get(), record);
+                if (const auto facts = system.find(pid); facts != system.end())
+                    record.parentPid = facts->second.parentPid;
             }
         }
         if (prior) prior->id = 0; // taken over
-        record.workingSet = WorkingSetOf(process.get());
+        std::tie(record.workingSet, record.privateBytes) = MemoryOf(process.get());
+        const auto facts = system.find(pid);
+        const CpuSample sample{facts != system.end() ? facts->second.cpu : times.cpu,
+                               facts != system.end() || times.read ? listedAt : 0};
+        record.cpu = CpuText(record.cpuSample, sample, Processors());
+        record.cpuSample = sample;
         records.push_back(std::move(record));
     }
     for (const ProcessRecord& gone : old)
         if (gone.id != 0) ReleaseRecordId(gone.id);
     if (ok) *ok = true;
     return records;
+}
+
+bool EditionReaches(int bits) {
+    return sizeof(void*) == 8 || bits != 64;
 }
 
 uint64_t WorkingSetOf(DWORD pid) {
@@ -272,10 +452,65 @@ std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> 
     return modules;
 }
 
+std::wstring KillFailureText(KillOutcome outcome) {
+    switch (outcome) {
+    case KillOutcome::Killed:
+        return L"";
+    case KillOutcome::Gone:
+        return L"it had already ended";
+    case KillOutcome::Denied:
+        return L"access was denied";
+    case KillOutcome::Protected:
+        return L"it is a protected process";
+    case KillOutcome::Failed:
+        break;
+    }
+    return L"it could not be ended";
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    int posted;
+};
+
+BOOL CALLBACK PostCloseIfOwned(HWND window, LPARAM lp) {
+    auto& search = *reinterpret_cast<WindowSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    // Unowned windows only: a close sent to a program's own question would answer it.
+    if (owner == search.pid && IsWindowVisible(window) && !GetWindow(window, GW_OWNER) &&
+        PostMessageW(window, WM_CLOSE, 0, 0))
+        ++search.posted;
+    return TRUE;
+}
+
+} // namespace
+
+int PostCloseToWindows(DWORD pid) {
+    WindowSearch search{pid, 0};
+    EnumWindows(PostCloseIfOwned, reinterpret_cast<LPARAM>(&search));
+    return search.posted;
+}
+
+DWORD DesktopProcessId() {
+    DWORD pid = 0;
+    if (HWND shell = GetShellWindow()) GetWindowThreadProcessId(shell, &pid);
+    return pid;
+}
+
 KillOutcome KillProcess(const ProcessRecord& record) {
     UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, record.pid));
-    if (!process)
-        return GetLastError() == ERROR_INVALID_PARAMETER ? KillOutcome::Gone : KillOutcome::Failed;
+    if (!process) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_PARAMETER) return KillOutcome::Gone;
+        if (error != ERROR_ACCESS_DENIED) return KillOutcome::Failed;
+        // A protected process opens for the limited query alone, even to an administrator.
+        UniqueHandle full(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, record.pid));
+        UniqueHandle limited(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, record.pid));
+        return !full && limited ? KillOutcome::Protected : KillOutcome::Denied;
+    }
     if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return KillOutcome::Gone;
     // The id may have been handed to a new process since the list was made.
     {

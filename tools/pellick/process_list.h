@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "tools/pellick/process_facts.h"
 
 namespace mdr {
 
@@ -25,7 +26,16 @@ struct ProcessRecord {
     uint64_t listedAt = 0;             // the refresh that first listed it (FILETIME, UTC)
     uint64_t created = 0;              // its start (FILETIME, UTC), 0 when unknown
     uint64_t workingSet = 0;           // bytes, as of the last refresh
+    uint64_t privateBytes = 0;         // as of the last refresh
+    CpuSample cpuSample;               // the last refresh's
+    std::wstring cpu;                  // the CPU column: the share since the refresh before
+    // Read once, when the process is first listed:
+    DWORD parentPid = 0;
+    int bits = 0;             // 32 or 64; 0 when unknown
+    std::wstring commandLine; // kNotAvailable when it cannot be read
 };
+
+inline constexpr wchar_t kNotAvailable[] = L"Not available";
 
 struct ModuleRecord {
     std::wstring path;
@@ -50,14 +60,23 @@ std::wstring LongPathName(const std::wstring& path);
 std::wstring MemText(uint64_t workingSetBytes);
 // The PID right-aligned in 5 characters ("  412"); longer ids are shown whole.
 std::wstring PaddedPid(DWORD pid);
-// The process list's rows, one for each record in their order.
-std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records);
+// The index of each record's parent among them, -1 for none (ParentIndexes).
+std::vector<int> ParentsOf(const std::vector<ProcessRecord>& records);
+// The Parent column: "name.exe (412)" while the parent runs, its id alone once it has gone, ""
+// when the process names none.
+std::wstring ParentText(const ProcessRecord& record, const ProcessRecord* parent);
+// The process list's rows, one for each record in their order; with depths (one per record, the
+// tree view's), each path indented by its depth.
+std::vector<RowContent> ProcessRows(const std::vector<ProcessRecord>& records,
+                                    const std::vector<int>& depths = {});
 
 // The running processes that can be opened and named, in snapshot order, with their working
-// sets. Records found again (same id and start time) keep their id, icon and path; the ids of
-// vanished ones are released. ok is false
-// when no snapshot could be taken (the old records are then returned as they were).
+// sets, private memory and processor share. Records found again (same id and start time) keep their
+// id, icon and path; the ids of vanished ones are released. ok is false when no snapshot could be
+// taken (the old records are then returned as they were).
 std::vector<ProcessRecord> EnumerateProcesses(std::vector<ProcessRecord> old, bool* ok = nullptr);
+// Whether this edition can read the memory and modules of a process of bits bits.
+bool EditionReaches(int bits);
 // The working set in bytes, 0 when the process cannot be opened.
 uint64_t WorkingSetOf(DWORD pid);
 // The modules of a process without its own program file; the old records' ids are released.
@@ -67,10 +86,18 @@ std::vector<ModuleRecord> EnumerateModules(DWORD pid, std::vector<ModuleRecord> 
 std::wstring ProcessImagePath(HANDLE process);
 
 enum class KillOutcome {
-    Killed, // seen ended
-    Gone,   // the process of the record is no longer running (its id may belong to another)
-    Failed, // it runs on and could not be ended
+    Killed,    // seen ended
+    Gone,      // the process of the record is no longer running (its id may belong to another)
+    Denied,    // this user may not end it
+    Protected, // Windows protects it from every other program
+    Failed,    // it runs on and could not be ended
 };
+// Why a process was not ended, for the report; "" for Killed.
+std::wstring KillFailureText(KillOutcome outcome);
+// Posts WM_CLOSE to every visible top-level window of process pid; the number of windows.
+int PostCloseToWindows(DWORD pid);
+// The process that draws the desktop and the taskbar (the shell window's), 0 when none.
+DWORD DesktopProcessId();
 // Ends the record's process after checking that its id still belongs to it: same image path,
 // created no later than the refresh that listed it.
 KillOutcome KillProcess(const ProcessRecord& record);

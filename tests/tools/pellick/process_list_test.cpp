@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include "common/text.h"
 #include "tests/support/driver.h"
 #include "tools/pellick/process_list.h"
@@ -48,6 +50,78 @@ TEST(ProcessTextTest, MemoryAndPidTexts) {
     EXPECT_EQ(PaddedPid(412), L"  412");
     EXPECT_EQ(PaddedPid(65535), L"65535");
     EXPECT_EQ(PaddedPid(123456), L"123456");
+}
+
+TEST(ProcessFactsTest, CpuShareBetweenTwoSamples) {
+    struct Case {
+        CpuSample before, now;
+        unsigned processors;
+        const wchar_t* expected;
+    };
+    // 10,000,000 units of 100 ns are one second.
+    for (const Case& c : {Case{{0, 0}, {5, 10'000'000}, 1, L""}, // the first refresh
+                          {{100, 1}, {100, 10'000'001}, 1, L"0.0"},
+                          {{0, 1}, {10'000'000, 10'000'001}, 4, L"25.0"},
+                          {{0, 1}, {1'234'000, 10'000'001}, 2, L"6.2"},
+                          {{0, 1}, {30'000'000, 10'000'001}, 2, L"100.0"}, // rounding of times
+                          {{50, 1}, {0, 0}, 1, L""},                       // it ended
+                          {{0, 20'000'000}, {5, 10'000'000}, 1, L""},      // the clock went back
+                          {{9, 1}, {5, 10'000'001}, 1, L""}})
+        EXPECT_EQ(CpuText(c.before, c.now, c.processors), c.expected) << ToUtf8(c.expected);
+    EXPECT_EQ(PrivateMemoryText(999 * 1024 + 1023), L"999 K");
+    EXPECT_EQ(PrivateMemoryText(1234567ull * 1024), L"1,234,567 K");
+}
+
+TEST(ProcessFactsTest, AParentStartedNoLaterThanItsChildAndTheTreeItMakes) {
+    // pid, parent pid, start time
+    const std::vector<Lineage> processes = {
+        {10, 0, 100},  // 0: top
+        {20, 10, 200}, // 1: child of 10
+        {30, 20, 300}, // 2: grandchild
+        {40, 50, 150}, // 3: its parent 50 ended; 50 now names a younger process
+        {50, 10, 400}, // 4: child of 10, not parent of 40
+        {60, 10, 0},   // 5: start unknown: no parent
+        {70, 70, 500}, // 6: names itself
+        {80, 10, 200}, // 7: same start as its parent's sibling: child of 10
+        {90, 99, 100}, // 8: parent gone
+    };
+    const std::vector<int> parents = ParentIndexes(processes);
+    EXPECT_EQ(parents, (std::vector<int>{-1, 0, 1, -1, 0, -1, -1, 0, -1}));
+
+    // Siblings by pid descending: the tree keeps that order within each level.
+    const std::vector<size_t> order = {8, 7, 6, 5, 4, 3, 2, 1, 0};
+    std::vector<std::pair<size_t, int>> rows;
+    for (const TreeRow& row : TreeOrder(parents, order))
+        rows.emplace_back(row.index, row.depth);
+    EXPECT_EQ(rows, (std::vector<std::pair<size_t, int>>{
+                        {8, 0}, {6, 0}, {5, 0}, {3, 0}, {0, 0}, {7, 1}, {4, 1}, {1, 1}, {2, 2}}));
+
+    EXPECT_EQ(TreeChildrenFirst(parents, 0), (std::vector<size_t>{7, 4, 2, 1, 0}));
+    EXPECT_EQ(TreeChildrenFirst(parents, 1), (std::vector<size_t>{2, 1}));
+}
+
+TEST(ProcessFactsTest, TheCommandLineIsReadFromTheParameterBlock) {
+    // A fake address space: the environment block at 0x1000, its parameters at 0x2000, the text
+    // at 0x3000, laid out as each width has it.
+    const std::wstring line = L"\"C:\\x y\\a.exe\" --mdr \"x y\"";
+    for (const PebLayout& layout : {kPeb32, kPeb64}) {
+        std::map<uint64_t, std::string> memory;
+        auto put = [&](uint64_t at, uint64_t value, size_t size) {
+            memory[at] = std::string(reinterpret_cast<const char*>(&value), size);
+        };
+        put(0x1000 + layout.parameters, 0x2000, layout.pointer);
+        put(0x2000 + layout.commandLine, line.size() * 2, 2);
+        put(0x2000 + layout.commandLine + layout.pointer, 0x3000, layout.pointer);
+        memory[0x3000] = std::string(reinterpret_cast<const char*>(line.data()), line.size() * 2);
+        const MemoryReader read = [&](uint64_t at, void* into, size_t size) {
+            const auto found = memory.find(at);
+            if (found == memory.end() || found->second.size() != size) return false;
+            memcpy(into, found->second.data(), size);
+            return true;
+        };
+        EXPECT_EQ(CommandLineAt(0x1000, layout, read), line);
+        EXPECT_EQ(CommandLineAt(0x1008, layout, read), std::nullopt) << "unreadable";
+    }
 }
 
 class ProcessModelTest : public ::testing::Test {
@@ -162,7 +236,7 @@ TEST_F(ProcessModelTest, AProcessThatMayNotBeEndedIsReportedSo) {
     ASSERT_TRUE(driver::WaitUntil([&] { return test::FileExists(exe + L".show"); }));
     const std::vector<ProcessRecord> records = EnumerateProcesses({});
     ASSERT_TRUE(Find(records, info.dwProcessId));
-    EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Failed);
+    EXPECT_EQ(KillProcess(*Find(records, info.dwProcessId)), KillOutcome::Denied);
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 } // namespace
