@@ -260,6 +260,16 @@ int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view value
     return 1;
 }
 
+int BackupValueAbsence(RootKey root, std::wstring_view rawPath, std::wstring_view valueName) {
+    MDR_HERE();
+    if (!g_file) return 0;
+    const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
+    if (!WriteKeyLine(root, keyPath)) return 0;
+    g_file->Line(RegValueNameField(valueName) + L"=-");
+    g_file->Line(L"");
+    return 1;
+}
+
 const std::vector<std::wstring>& BackupOmissions() {
     return g_omissions;
 }

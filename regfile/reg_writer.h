@@ -36,6 +36,10 @@ int BackupSubkeys(RootKey root, std::wstring_view keyPath);
 // name + "=" alone, which the registry editor ignores.
 int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
+// For a value that does not exist (yet): the key line, a line that removes the value on import,
+// and an empty line, so that importing the file undoes a change that creates it. 1 when written.
+int BackupValueAbsence(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
+
 // What the open (or last closed) backup file cannot give back exactly, one line per item
 // ("HKEY_...\path" or "HKEY_...\path -> name", with CR and LF shown as \r and \n): keys and
 // values that could not be read, names that cannot be written, and string data that the registry

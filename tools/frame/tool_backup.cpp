@@ -18,10 +18,14 @@ ToolBackup WriteToolBackup(std::wstring_view program, const std::wstring& folder
     bool ok = CreateBackupFile(file) == 1;
     for (const BackupItem& item : items) {
         if (!ok) break;
-        ok = item.value
-                 ? ValueExists(item.root, item.key, *item.value) == 1 &&
-                       BackupValue(item.root, item.key, *item.value) == 1
-                 : KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
+        if (item.value && item.mayBeAbsent && ValueExists(item.root, item.key, *item.value) != 1)
+            ok = KeyExists(item.root, item.key) == 1 &&
+                 BackupValueAbsence(item.root, item.key, *item.value) == 1;
+        else
+            ok = item.value
+                     ? ValueExists(item.root, item.key, *item.value) == 1 &&
+                           BackupValue(item.root, item.key, *item.value) == 1
+                     : KeyExists(item.root, item.key) == 1 && BackupKey(item.root, item.key) == 1;
     }
     const bool exact = BackupOmissions().empty();
     if (CloseBackupFile() != 1 || !ok || !exact) {

@@ -16,6 +16,8 @@ struct BackupItem {
     RootKey root;
     std::wstring key;
     std::optional<std::wstring> value; // a single value; none: the whole key with its subtree
+    // A value that may be missing: then the file removes it on import (a change may create it).
+    bool mayBeAbsent = false;
 };
 
 struct ToolBackup {

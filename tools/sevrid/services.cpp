@@ -40,6 +40,31 @@ bool QueryConfig(SC_HANDLE service, DWORD& startType, std::wstring& binaryPath) 
     return true;
 }
 
+// SERVICE_CONFIG_DELAYED_AUTO_START_INFO and its record, from Windows Vista on: the floor's
+// headers lack them. Older systems refuse the level (ERROR_INVALID_LEVEL).
+constexpr DWORD kDelayedAutoStartInfo = 3;
+struct DelayedAutoStartInfo {
+    BOOL delayed;
+};
+using QueryConfig2Fn = BOOL(WINAPI*)(SC_HANDLE, DWORD, BYTE*, DWORD, DWORD*);
+using ChangeConfig2Fn = BOOL(WINAPI*)(SC_HANDLE, DWORD, void*);
+const LateBound<QueryConfig2Fn> queryConfig2(L"advapi32.dll", "QueryServiceConfig2W",
+                                             kWindowsVista);
+const LateBound<ChangeConfig2Fn> changeConfig2(L"advapi32.dll", "ChangeServiceConfig2W",
+                                               kWindowsVista);
+
+// Whether the service's automatic start is delayed; nothing where the system cannot say.
+std::optional<bool> QueryDelayed(SC_HANDLE service) {
+    const auto query = queryConfig2.get();
+    if (!query) return std::nullopt;
+    DelayedAutoStartInfo info{};
+    DWORD needed = 0;
+    if (!query(service, kDelayedAutoStartInfo, reinterpret_cast<BYTE*>(&info), sizeof info,
+               &needed))
+        return std::nullopt;
+    return info.delayed != FALSE;
+}
+
 struct Opened {
     UniqueScHandle manager;
     UniqueScHandle service;
@@ -96,7 +121,8 @@ std::wstring StateText(DWORD state) {
     return state < 8 ? kTexts[state] : L"";
 }
 
-std::wstring StartTypeText(DWORD startType) {
+std::wstring StartTypeText(DWORD startType, bool delayed) {
+    if (delayed && startType == SERVICE_AUTO_START) return L"Automatic (Delayed Start)";
     static const wchar_t* const kTexts[] = {L"Boot start", L"System start", L"Auto start",
                                             L"Demand start", L"Disabled"};
     return startType < 5 ? kTexts[startType] : L"";
@@ -144,8 +170,8 @@ std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records) {
     rows.reserve(records.size());
     for (const ServiceRecord& r : records)
         rows.push_back({ServiceIdentity(r),
-                        {r.displayName, StateText(r.state), StartTypeText(r.startType),
-                         r.binaryPath, r.description},
+                        {r.displayName, StateText(r.state),
+                         StartTypeText(r.startType, r.delayedStart), r.binaryPath, r.description},
                         r.id,
                         r.icon ? r.icon->get() : nullptr,
                         r.fileMissing});
@@ -187,7 +213,12 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
                                                              : enumeratedName;
             UniqueScHandle service(OpenServiceW(manager.get(), r.name.c_str(),
                                                 SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
-            if (service) QueryConfig(service.get(), r.startType, r.binaryPath);
+            if (service) {
+                QueryConfig(service.get(), r.startType, r.binaryPath);
+                const std::optional<bool> delayed = QueryDelayed(service.get());
+                r.delayedKnown = delayed.has_value();
+                r.delayedStart = delayed.value_or(false);
+            }
             r.serviceDll =
                 ReadValueAsText(kHklm, kServicesKey + r.name + L"\\Parameters", L"ServiceDll");
             if (r.binaryPath.empty())
@@ -289,16 +320,32 @@ ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& w
     return {true, 0};
 }
 
-bool SetServiceStartType(const std::wstring& name, DWORD startType) {
+bool SetServiceStartType(const std::wstring& name, DWORD startType, bool delayed) {
     Opened o = OpenForCommand(name, SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG);
     if (!o.service) return false;
+    delayed = delayed && startType == SERVICE_AUTO_START;
+    const auto change = changeConfig2.get();
+    if (delayed && !change) return false;
+    // The flag first: where the system refuses it, nothing has changed. Plain automatic clears
+    // it; the other types ignore it, so it stays as it is.
+    const std::optional<bool> wasDelayed = QueryDelayed(o.service.get());
+    if (startType == SERVICE_AUTO_START && change && (delayed || wasDelayed.value_or(false))) {
+        DelayedAutoStartInfo info{delayed ? TRUE : FALSE};
+        if (!change(o.service.get(), kDelayedAutoStartInfo, &info)) return false;
+    }
     if (!ChangeServiceConfigW(o.service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
         return false;
     // Changed means read back.
     DWORD readBack = 0;
     std::wstring path;
-    return QueryConfig(o.service.get(), readBack, path) && readBack == startType;
+    if (!QueryConfig(o.service.get(), readBack, path) || readBack != startType) return false;
+    return startType != SERVICE_AUTO_START || !change ||
+           QueryDelayed(o.service.get()).value_or(false) == delayed;
+}
+
+bool DelayedStartAvailable() {
+    return changeConfig2.get() != nullptr && queryConfig2.get() != nullptr;
 }
 
 } // namespace mdr

@@ -27,6 +27,8 @@ struct ServiceRecord {
     std::wstring binaryPath;
     std::wstring serviceDll;
     DWORD startType = 0;
+    bool delayedStart = false; // an automatic service started a while after the others
+    bool delayedKnown = false; // the system answers whether it is delayed (Vista and later)
     DWORD state = 0;
     DWORD exitCode = 0;
     DWORD serviceExitCode = 0;
@@ -38,7 +40,8 @@ struct ServiceRecord {
 };
 
 std::wstring StateText(DWORD state);
-std::wstring StartTypeText(DWORD startType);
+// "Automatic (Delayed Start)" for an automatic service with delayed set.
+std::wstring StartTypeText(DWORD startType, bool delayed = false);
 
 // "@file,-id": the file and the number after the comma; none without a leading "@" and a comma.
 struct IndirectString {
@@ -89,6 +92,13 @@ ServiceResult StartServiceByName(const std::wstring& name, const ServiceWait& wa
 bool StopServiceByName(const std::wstring& name, const ServiceWait& wait);
 // Stops the service, waits until it is stopped, then deletes it.
 ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& wait);
-bool SetServiceStartType(const std::wstring& name, DWORD startType);
+// The start type, and for an automatic one whether it is delayed (delayed is ignored for the
+// others). Choosing plain automatic clears a delayed flag. True only when read back as asked.
+bool SetServiceStartType(const std::wstring& name, DWORD startType, bool delayed = false);
+// Whether this system can delay an automatic start at all (Windows Vista and later).
+bool DelayedStartAvailable();
+// The registry values a start-type change rewrites, to be backed up before it.
+inline constexpr wchar_t kStartValue[] = L"Start";
+inline constexpr wchar_t kDelayedValue[] = L"DelayedAutostart";
 
 } // namespace mdr

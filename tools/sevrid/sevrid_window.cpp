@@ -45,6 +45,7 @@ enum Command {
     kMenuViewFile = 57,
     kCopyLine = 58,
     kCopyAll = 59,
+    kDelayedStart = 70,
 };
 
 enum Picture {
@@ -92,6 +93,7 @@ class Sevrid final : public Tool {
                                      {kMenuRestart, kPicRestart, L"&Restart service"},
                                      kToolSeparator});
         UniqueHmenu types = frame.MakePopupMenu({{kAutoStart, -1, L"&Auto start"},
+                                                 {kDelayedStart, -1, L"Auto&matic (Delayed Start)"},
                                                  {kDemandStart, -1, L"&Demand start"},
                                                  {kDisabled, -1, L"&Disabled"}});
         if (!menu_ || !types) return false;
@@ -133,6 +135,7 @@ class Sevrid final : public Tool {
             {{kDelete, kMenuDelete},
              [this] { OneOrEach(&Sevrid::DeleteCommand, &Sevrid::DeleteEach); }},
             {{kAutoStart}, [this] { StartTypeCommand(SERVICE_AUTO_START); }},
+            {{kDelayedStart}, [this] { StartTypeCommand(SERVICE_AUTO_START, true); }},
             {{kDemandStart}, [this] { StartTypeCommand(SERVICE_DEMAND_START); }},
             {{kDisabled}, [this] { StartTypeCommand(SERVICE_DISABLED); }},
             {{kViewFile, kMenuViewFile},
@@ -160,11 +163,18 @@ class Sevrid final : public Tool {
         if (!r) return;
         // The start-type marks follow the record; another start type leaves them as they are.
         if (r->startType >= SERVICE_AUTO_START && r->startType <= SERVICE_DISABLED) {
-            const int checked = kAutoStart + static_cast<int>(r->startType - SERVICE_AUTO_START);
-            for (int item = kAutoStart; item <= kDisabled; ++item)
+            const int checked =
+                r->delayedStart && r->startType == SERVICE_AUTO_START
+                    ? kDelayedStart
+                    : kAutoStart + static_cast<int>(r->startType - SERVICE_AUTO_START);
+            for (int item : {kAutoStart, kDelayedStart, kDemandStart, kDisabled})
                 CheckMenuItem(menu_.get(), static_cast<UINT>(item),
                               MF_BYCOMMAND | (item == checked ? MF_CHECKED : MF_UNCHECKED));
         }
+        const std::wstring refused = DelayedStartRefusal(*r);
+        EnableMenuItem(menu_.get(), kDelayedStart,
+                       MF_BYCOMMAND | (refused.empty() ? MF_ENABLED : MF_GRAYED));
+        if (!refused.empty()) Frame().SetStatus(refused);
         if (at.x == -1 && at.y == -1) at = KeyboardMenuPoint(list);
         Frame().ShowPopupMenu(menu_.get(), at);
     }
@@ -398,13 +408,41 @@ class Sevrid final : public Tool {
         return L"error code " + std::to_wstring(result->error);
     }
 
-    void StartTypeCommand(DWORD startType) {
+    // Why the delayed start cannot be chosen for r; "" when it can.
+    static std::wstring DelayedStartRefusal(const ServiceRecord& r) {
+        if (!DelayedStartAvailable())
+            return L"Automatic (Delayed Start) needs Windows Vista or later.";
+        if (!r.delayedKnown) return L"This system cannot delay the start of this service.";
+        return L"";
+    }
+
+    // The start type changes only after the values it rewrites are in a backup, so that MDR's
+    // backup manager can put the old one back.
+    void StartTypeCommand(DWORD startType, bool delayed = false) {
         const ServiceRecord* r = Selected();
         if (!r) return;
-        if (SetServiceStartType(r->name, startType)) {
+        if (delayed && !DelayedStartRefusal(*r).empty()) {
+            Frame().SetStatus(DelayedStartRefusal(*r));
+            return;
+        }
+        const std::wstring key = kServicesKey + r->name;
+        const std::wstring folder = ToolBackupFolder();
+        const ToolBackup backup = WriteToolBackup(
+            L"Sevrid", folder, {{kHklm, key, kStartValue}, {kHklm, key, kDelayedValue, true}});
+        if (!backup.written) {
+            Tell(L"The startup type was not changed, because its backup could not be written to "
+                 L"the folder\r\n" +
+                     (folder.empty() ? ToolFolder() + L"Backup\\" : folder),
+                 kTitleWarning, MB_OK | MB_ICONWARNING);
+            return;
+        }
+        if (SetServiceStartType(r->name, startType, delayed)) {
             Refresh();
             Tell(L"Operation completed successfully.", kInformation, MB_OK | MB_ICONINFORMATION);
         } else {
+            // What the system refused may have changed nothing; the backup stays all the same,
+            // as part of it may have been applied.
+            Refresh();
             Tell(L"Operation could not be completed.", kInformation, MB_OK | MB_ICONWARNING);
         }
     }

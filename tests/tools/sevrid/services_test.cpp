@@ -19,6 +19,9 @@ TEST(ServiceTexts, StatesStartTypesAndCopyAllPadding) {
         {3, L"Demand start"}, {4, L"Disabled"},     {5, L""}};
     for (const auto& [value, text] : types)
         EXPECT_EQ(StartTypeText(value), text) << value;
+    // Delayed shows only on an automatic start.
+    EXPECT_EQ(StartTypeText(2, true), L"Automatic (Delayed Start)");
+    EXPECT_EQ(StartTypeText(3, true), L"Demand start");
 
     const std::wstring longName(60, L'n');
     EXPECT_EQ(PaddedCopyLine({longName, L"Running", L"Auto start", L"C:\\a.exe", L"d"}),

@@ -127,17 +127,6 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
                  {kInfo, L"The service was stopped successfully.", IDOK}});
     EXPECT_EQ(state(), L"Stopped");
 
-    for (const auto& [item, type] :
-         {std::pair{55, L"Disabled"}, {54, L"Demand start"}, {53, L"Auto start"}}) {
-        Command(item, {{kInfo, L"Operation completed successfully.", IDOK}});
-        EXPECT_EQ(RowOf(display).cells[2], type);
-        if (item == 55)
-            Command(0, {{kInfo,
-                         L"This service is disabled, please enable it first. (Right click "
-                         L"-> Startup type -> Automatic or Demand)",
-                         IDOK}});
-    }
-
     test::RegTree before;
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), before));
     const std::wstring question =
@@ -157,6 +146,49 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), after));
     EXPECT_EQ(after, before);
     DeleteTree(HKEY_LOCAL_MACHINE, kServices + svc.Name());
+}
+// Every start-type change writes the values it rewrites into a backup first; importing that with
+// the registry editor gives the old start type back.
+TEST_F(SevridTest, StartTypeChangesAreBackedUpFirstAndUndoneByTheRegistryEditor) {
+    PlantedService svc(L"MDRTestSvcType", L"MDR Test Type");
+    const std::wstring display = L"MDR Test Type", key = kServices + svc.Name();
+    ASSERT_TRUE(StartTool());
+    ASSERT_TRUE(Select(display));
+    // The command, the type then shown, and the Start value its backup gives back.
+    const struct {
+        int item;
+        const wchar_t* shown;
+        DWORD before;
+    } steps[] = {{55, L"Disabled", 3}, {54, L"Demand start", 4}, {53, L"Auto start", 3}};
+    for (const auto& step : steps) {
+        Command(step.item, {{kInfo, L"Operation completed successfully.", IDOK}});
+        EXPECT_EQ(RowOf(display).cells[2], step.shown) << step.item;
+        if (step.item == 55)
+            Command(0, {{kInfo,
+                         L"This service is disabled, please enable it first. (Right click "
+                         L"-> Startup type -> Automatic or Demand)",
+                         IDOK}});
+        const auto backups = test::FilesIn(temp_ / L"Backup\\");
+        ASSERT_EQ(backups.size(), 1u) << step.item;
+        test::RegTree changed, undone;
+        ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, key, changed));
+        test::ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+        ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, key, undone));
+        EXPECT_EQ(undone.values[L"Start"].data, test::Dword(step.before)) << step.item;
+        // Delayed was off before every change: the import leaves it off.
+        EXPECT_NE(undone.values[L"DelayedAutostart"].data, test::Dword(1)) << step.item;
+        // Back to what the manager holds, for the next step's backup.
+        test::SetDword(HKEY_LOCAL_MACHINE, key, L"Start",
+                       *reinterpret_cast<const DWORD*>(changed.values[L"Start"].data.data()));
+        DeleteFileW((temp_ / L"Backup\\" + backups[0]).c_str());
+    }
+    // Wine's service manager neither tells nor sets a delayed start: the choice is refused with
+    // the reason in the status bar, and nothing is written or changed.
+    Command(70, {});
+    EXPECT_EQ(ReadStatusBarPart(status_, 0),
+              L"This system cannot delay the start of this service.");
+    EXPECT_TRUE(test::FilesIn(temp_ / L"Backup\\").empty());
+    EXPECT_EQ(RowOf(display).cells[2], L"Auto start");
 }
 } // namespace
 } // namespace mdr::driver
