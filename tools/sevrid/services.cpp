@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "common/icon_file.h"
 #include "common/record_ids.h"
@@ -65,6 +66,64 @@ std::optional<bool> QueryDelayed(SC_HANDLE service) {
     return info.delayed != FALSE;
 }
 
+// The services a service depends on (its lpDependencies), without the groups ("+" names). Wine's
+// manager leaves lpDependencies empty: then the "DependOnService" value it keeps is read.
+std::vector<std::wstring> QueryDependencies(SC_HANDLE service, const std::wstring& name) {
+    std::vector<BYTE> buffer;
+    const wchar_t* list = nullptr;
+    DWORD needed = 0;
+    QueryServiceConfigW(service, nullptr, 0, &needed);
+    if (needed != 0) {
+        buffer.resize(needed);
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        if (QueryServiceConfigW(service, config, needed, &needed) && config->lpDependencies &&
+            *config->lpDependencies)
+            list = config->lpDependencies;
+    }
+    std::vector<wchar_t> stored;
+    if (!list) {
+        UniqueHkey key;
+        DWORD type = 0, size = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kServicesKey + name).c_str(), 0, KEY_QUERY_VALUE,
+                          key.put()) != ERROR_SUCCESS ||
+            RegQueryValueExW(key.get(), L"DependOnService", nullptr, &type, nullptr, &size) !=
+                ERROR_SUCCESS ||
+            type != REG_MULTI_SZ)
+            return {};
+        stored.assign(size / sizeof(wchar_t) + 2, L'\0'); // ends in two NULs whatever is stored
+        if (RegQueryValueExW(key.get(), L"DependOnService", nullptr, &type,
+                             reinterpret_cast<BYTE*>(stored.data()), &size) != ERROR_SUCCESS)
+            return {};
+        list = stored.data();
+    }
+    std::vector<std::wstring> names;
+    for (const wchar_t* p = list; *p; p += std::wcslen(p) + 1)
+        if (*p != SC_GROUP_IDENTIFIERW) names.emplace_back(p);
+    return names;
+}
+
+// The services of type in state, as the manager enumerates them.
+std::vector<std::pair<std::wstring, std::wstring>> EnumerateNames(SC_HANDLE manager, DWORD state) {
+    std::vector<std::pair<std::wstring, std::wstring>> names;
+    std::vector<BYTE> buffer;
+    DWORD resume = 0;
+    for (;;) {
+        DWORD needed = 0, count = 0;
+        const BOOL done = EnumServicesStatusW(
+            manager, SERVICE_WIN32, state, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
+            static_cast<DWORD>(buffer.size()), &needed, &count, &resume);
+        const bool more = !done && GetLastError() == ERROR_MORE_DATA;
+        if (!done && !more) break;
+        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            names.emplace_back(entries[i].lpServiceName ? entries[i].lpServiceName : L"",
+                               entries[i].lpDisplayName ? entries[i].lpDisplayName : L"");
+        if (!more) break;
+        if (needed > buffer.size()) buffer.resize(buffer.size() + needed);
+    }
+    return names;
+}
+
 struct Opened {
     UniqueScHandle manager;
     UniqueScHandle service;
@@ -96,7 +155,12 @@ std::optional<SERVICE_STATUS> WaitWhile(SC_HANDLE service, const ServiceWait& wa
     ULONGLONG progressAt = startedAt;
     while (keepWaiting(status.dwCurrentState)) {
         const ULONGLONG now = TickCount64();
-        if (now - progressAt >= wait.stall || now - startedAt >= wait.limit) break;
+        // A service that names a wait hint is given up after twice that without progress, as
+        // the manager itself would; one without a hint gets the whole stall.
+        const ULONGLONG stall =
+            status.dwWaitHint ? std::clamp<ULONGLONG>(2ull * status.dwWaitHint, 2000, wait.stall)
+                              : wait.stall;
+        if (now - progressAt >= stall || now - startedAt >= wait.limit) break;
         const DWORD pause = std::clamp<DWORD>(status.dwWaitHint / 10, 100, 1000);
         const ULONGLONG until = TickCount64() + pause;
         while (TickCount64() < until) {
@@ -346,6 +410,99 @@ bool SetServiceStartType(const std::wstring& name, DWORD startType, bool delayed
 
 bool DelayedStartAvailable() {
     return changeConfig2.get() != nullptr && queryConfig2.get() != nullptr;
+}
+
+std::vector<std::wstring> DependentsStopOrder(
+    const std::wstring& root,
+    const std::function<std::vector<std::wstring>(const std::wstring&)>& dependentsOf) {
+    std::vector<std::wstring> order;
+    std::unordered_set<std::wstring> seen{ToLower(root)};
+    // Depth first: a service goes into the order after everything that depends on it.
+    std::function<void(const std::wstring&)> visit = [&](const std::wstring& service) {
+        for (const std::wstring& dependent : dependentsOf(service)) {
+            if (!seen.insert(ToLower(dependent)).second) continue;
+            visit(dependent);
+            order.push_back(dependent);
+        }
+    };
+    visit(root);
+    return order;
+}
+
+std::vector<DependentService> RunningDependents(const std::wstring& name) {
+    UniqueScHandle manager(
+        OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_CONNECT));
+    if (!manager) return {};
+    // Who depends on whom among the running services, by their own dependency lists.
+    std::unordered_map<std::wstring, std::vector<std::wstring>> dependents;
+    std::unordered_map<std::wstring, std::wstring> displayNames;
+    for (const auto& [service, display] : EnumerateNames(manager.get(), SERVICE_ACTIVE)) {
+        displayNames[ToLower(service)] = display;
+        UniqueScHandle handle(OpenServiceW(manager.get(), service.c_str(), SERVICE_QUERY_CONFIG));
+        if (!handle) continue;
+        for (const std::wstring& dependency : QueryDependencies(handle.get(), service))
+            dependents[ToLower(dependency)].push_back(service);
+    }
+    auto dependentsOf = [&](const std::wstring& service) {
+        std::vector<std::wstring> found = dependents[ToLower(service)];
+        UniqueScHandle handle(
+            OpenServiceW(manager.get(), service.c_str(), SERVICE_ENUMERATE_DEPENDENTS));
+        DWORD needed = 0, count = 0;
+        if (handle &&
+            !EnumDependentServicesW(handle.get(), SERVICE_ACTIVE, nullptr, 0, &needed, &count) &&
+            GetLastError() == ERROR_MORE_DATA) {
+            std::vector<BYTE> buffer(needed);
+            auto* entries = reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data());
+            if (EnumDependentServicesW(handle.get(), SERVICE_ACTIVE, entries, needed, &needed,
+                                       &count))
+                for (DWORD i = 0; i < count; ++i)
+                    if (entries[i].lpServiceName) found.emplace_back(entries[i].lpServiceName);
+        }
+        return found;
+    };
+    std::vector<DependentService> order;
+    for (const std::wstring& service : DependentsStopOrder(name, dependentsOf)) {
+        const auto display = displayNames.find(ToLower(service));
+        if (display != displayNames.end()) order.push_back({service, display->second});
+    }
+    return order;
+}
+
+namespace {
+DWORD CurrentState(const std::wstring& name) {
+    Opened o = OpenForCommand(name, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    return o.service && QueryServiceStatus(o.service.get(), &status) ? status.dwCurrentState : 0;
+}
+} // namespace
+
+ChainResult StopWithDependents(const std::wstring& name,
+                               const std::vector<DependentService>& dependents,
+                               const ServiceWait& wait) {
+    ChainResult result;
+    for (const DependentService& d : dependents)
+        // One that has stopped meanwhile is stopped all the same.
+        if (!StopServiceByName(d.name, wait) && CurrentState(d.name) != SERVICE_STOPPED)
+            result.failures.push_back(d.displayName);
+    result.ok = StopServiceByName(name, wait);
+    return result;
+}
+
+ChainResult StartWithDependents(const std::wstring& name,
+                                const std::vector<DependentService>& dependents,
+                                const ServiceWait& wait) {
+    ChainResult result;
+    const ServiceResult started = StartServiceByName(name, wait);
+    result.ok = started.ok;
+    result.error = started.error;
+    if (!started.ok) return result;
+    for (auto d = dependents.rbegin(); d != dependents.rend(); ++d) {
+        const ServiceResult again = StartServiceByName(d->name, wait);
+        if (!again.ok)
+            result.failures.push_back(d->displayName + L" (error code " +
+                                      std::to_wstring(again.error) + L")");
+    }
+    return result;
 }
 
 } // namespace mdr

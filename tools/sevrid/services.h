@@ -74,7 +74,8 @@ std::vector<std::wstring> ServiceExportLines(const ServiceRecord& record);
 
 // How a command waits for a service to leave a pending state: it asks again after the
 // service's wait hint (kept within 100..1000 ms) and gives up once the check point has not
-// moved for `stall` milliseconds, or after `limit` milliseconds in all: a service that keeps
+// moved for twice the wait hint (at least 2 s, at most `stall` milliseconds; `stall` without a
+// hint), or after `limit` milliseconds in all: a service that keeps
 // moving its check point without ever arriving must not hold the tool for good. pump runs
 // between the questions (the window keeps painting).
 struct ServiceWait {
@@ -95,6 +96,38 @@ ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& w
 // The start type, and for an automatic one whether it is delayed (delayed is ignored for the
 // others). Choosing plain automatic clears a delayed flag. True only when read back as asked.
 bool SetServiceStartType(const std::wstring& name, DWORD startType, bool delayed = false);
+
+// ---- Dependents ----
+
+struct DependentService {
+    std::wstring name;
+    std::wstring displayName;
+};
+// Every service that depends on root directly or through others, each once, in the order to stop
+// them: a service always before those it depends on (deepest first). dependentsOf gives the
+// direct dependents of a service; names compare without regard to case; cycles end.
+std::vector<std::wstring> DependentsStopOrder(
+    const std::wstring& root,
+    const std::function<std::vector<std::wstring>(const std::wstring&)>& dependentsOf);
+// The running services that depend on name, in the order to stop them. They come from
+// EnumDependentServicesW and from each running service's own dependency list (which Wine's
+// service manager answers where it does not enumerate dependents).
+std::vector<DependentService> RunningDependents(const std::wstring& name);
+
+struct ChainResult {
+    bool ok = false;                    // the service itself stopped (or started)
+    DWORD error = 0;                    // its error code when it did not start
+    std::vector<std::wstring> failures; // "<display name>" or "<display name> (error code N)"
+};
+// Stops the dependents (in the given order), then the service; a dependent that will not stop is
+// named and the others still go on.
+ChainResult StopWithDependents(const std::wstring& name,
+                               const std::vector<DependentService>& dependents,
+                               const ServiceWait& wait);
+// Starts the service, then the dependents that were running, in the reverse of their stop order.
+ChainResult StartWithDependents(const std::wstring& name,
+                                const std::vector<DependentService>& dependents,
+                                const ServiceWait& wait);
 // Whether this system can delay an automatic start at all (Windows Vista and later).
 bool DelayedStartAvailable();
 // The registry values a start-type change rewrites, to be backed up before it.

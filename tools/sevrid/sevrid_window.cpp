@@ -213,14 +213,36 @@ class Sevrid final : public Tool {
         return Tell(text, kInformation, MB_YESNO | MB_ICONQUESTION) == IDYES;
     }
 
-    // The commands' waits run behind the wait window, which keeps painting.
+    // The commands' waits run behind the wait window, which keeps painting. Without it the
+    // command does not run at all (nothing else would keep the window answering): nothing.
     template <typename F> auto WithWaitWindow(F work) const {
         WaitWindow wait(Frame().Window(), L"Applying changes",
                         L"Please wait until the changes are applied to the service...",
                         AppIcon(kPicSystem));
-        if (!wait.Opened()) Tell(L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+        using Result = decltype(work(ServiceWait{}));
+        if (!wait.Opened()) {
+            Tell(L"Error opening window!", kTitleError, MB_OK | MB_ICONERROR);
+            return std::optional<Result>();
+        }
         MessagePump pump;
-        return work(ServiceWait{[&pump] { pump.Drain(); }});
+        return std::optional<Result>(work(ServiceWait{[&pump] { pump.Drain(); }}));
+    }
+
+    // The question's line that names the running dependents a command takes along.
+    static std::wstring DependentsLine(const std::wstring& doing, const ServiceRecord& r,
+                                       const std::wstring& also,
+                                       const std::vector<DependentService>& dependents) {
+        if (dependents.empty()) return L"";
+        std::wstring names;
+        for (const DependentService& d : dependents)
+            names += (names.empty() ? L"" : L", ") + d.displayName;
+        return L"\r\n\r\n" + doing + L" " + r.displayName + L" also " + also + L": " + names + L".";
+    }
+    static std::wstring FailuresLine(const wchar_t* label, const std::vector<std::wstring>& names) {
+        std::wstring line;
+        for (const std::wstring& name : names)
+            line += (line.empty() ? L"\r\n\r\n" + std::wstring(label) + L": " : L", ") + name;
+        return names.empty() ? L"" : line + L".";
     }
 
     void StartFailed(DWORD error) const {
@@ -244,14 +266,15 @@ class Sevrid final : public Tool {
         }
         if (!Ask(L"Are you sure you want to start the " + r->displayName + L" service?")) return;
         const std::wstring name = r->name;
-        const ServiceResult result =
+        const auto result =
             WithWaitWindow([&](const ServiceWait& wait) { return StartServiceByName(name, wait); });
+        if (!result) return;
         Refresh();
-        if (result.ok)
+        if (result->ok)
             Tell(L"The service was started successfully.", kInformation,
                  MB_OK | MB_ICONINFORMATION);
         else
-            StartFailed(result.error);
+            StartFailed(result->error);
     }
 
     void StopCommand() {
@@ -262,18 +285,27 @@ class Sevrid final : public Tool {
                  MB_OK | MB_ICONINFORMATION);
             return;
         }
-        if (!Ask(L"Are you sure you want to stop the " + r->displayName + L" service?")) return;
+        const std::vector<DependentService> dependents = RunningDependents(r->name);
+        if (!Ask(L"Are you sure you want to stop the " + r->displayName + L" service?" +
+                 DependentsLine(L"Stopping", *r, L"stops", dependents)))
+            return;
         const std::wstring name = r->name;
-        const bool stopped =
-            WithWaitWindow([&](const ServiceWait& wait) { return StopServiceByName(name, wait); });
+        const auto stopped = WithWaitWindow(
+            [&](const ServiceWait& wait) { return StopWithDependents(name, dependents, wait); });
+        if (!stopped) return;
         Refresh();
-        if (stopped)
+        const std::wstring failures = FailuresLine(L"Not stopped", stopped->failures);
+        if (stopped->ok && failures.empty())
             Tell(L"The service was stopped successfully.", kInformation,
                  MB_OK | MB_ICONINFORMATION);
         else
-            Tell(L"The service could not be stopped.", kTitleWarning, MB_OK | MB_ICONWARNING);
+            Tell((stopped->ok ? L"The service was stopped successfully."
+                              : L"The service could not be stopped.") +
+                     failures,
+                 kTitleWarning, MB_OK | MB_ICONWARNING);
     }
 
+    // Stops the service and its running dependents, then starts it and exactly those again.
     void RestartCommand() {
         const ServiceRecord* r = Selected();
         if (!r) return;
@@ -283,24 +315,36 @@ class Sevrid final : public Tool {
                  MB_OK | MB_ICONINFORMATION);
             return;
         }
-        if (!Ask(L"Are you sure you want to restart the " + r->displayName + L" service?")) return;
+        const std::vector<DependentService> dependents = RunningDependents(r->name);
+        if (!Ask(L"Are you sure you want to restart the " + r->displayName + L" service?" +
+                 DependentsLine(L"Restarting", *r, L"restarts", dependents)))
+            return;
         const std::wstring name = r->name;
-        const bool stopped =
-            WithWaitWindow([&](const ServiceWait& wait) { return StopServiceByName(name, wait); });
-        if (!stopped) {
-            Refresh();
-            Tell(L"The service could not be stopped. Restart aborted.", kTitleWarning,
-                 MB_OK | MB_ICONWARNING);
+        const auto outcome =
+            WithWaitWindow([&](const ServiceWait& wait) -> std::pair<ChainResult, ChainResult> {
+                ChainResult stopped = StopWithDependents(name, dependents, wait);
+                if (!stopped.ok) return {stopped, {}};
+                return {stopped, StartWithDependents(name, dependents, wait)};
+            });
+        if (!outcome) return;
+        Refresh();
+        const auto& [stopped, started] = *outcome;
+        if (!stopped.ok) {
+            Tell(L"The service could not be stopped. Restart aborted." +
+                     FailuresLine(L"Not stopped", stopped.failures),
+                 kTitleWarning, MB_OK | MB_ICONWARNING);
             return;
         }
-        const ServiceResult result =
-            WithWaitWindow([&](const ServiceWait& wait) { return StartServiceByName(name, wait); });
-        Refresh();
-        if (result.ok)
+        const std::wstring failures = FailuresLine(L"Not stopped", stopped.failures) +
+                                      FailuresLine(L"Not started again", started.failures);
+        if (!started.ok)
+            StartFailed(started.error);
+        else if (!failures.empty())
+            Tell(L"The service was restarted successfully." + failures, kTitleWarning,
+                 MB_OK | MB_ICONWARNING);
+        else
             Tell(L"The service was restarted successfully.", kInformation,
                  MB_OK | MB_ICONINFORMATION);
-        else
-            StartFailed(result.error);
     }
 
     void DeleteCommand() {
@@ -324,6 +368,7 @@ class Sevrid final : public Tool {
             return;
         }
         const ServiceResult result = *deleted;
+        if (result.error == ERROR_CANCELLED) return;
         Refresh();
         if (result.ok)
             Tell(L"The service was deleted successfully.", kInformation,
@@ -345,11 +390,12 @@ class Sevrid final : public Tool {
         const ToolBackup backup =
             WriteToolBackup(L"Sevrid", folder, {{kHklm, kServicesKey + name, std::nullopt}});
         if (!backup.written) return std::nullopt;
-        const ServiceResult result = WithWaitWindow(
+        const auto result = WithWaitWindow(
             [&](const ServiceWait& wait) { return DeleteServiceByName(name, wait); });
         // Nothing was deleted: the backup would only stand for a change that did not happen.
-        if (!result.ok) DeleteFileW(backup.file.c_str());
-        return result;
+        if (!result || !result->ok) DeleteFileW(backup.file.c_str());
+        // No wait window: nothing was tried, and the error has been shown.
+        return result.value_or(ServiceResult{false, ERROR_CANCELLED});
     }
 
     // A command on the one selected service, or on each of several with one question and one
@@ -386,16 +432,18 @@ class Sevrid final : public Tool {
     std::wstring StartEach(const ServiceRecord& r) {
         if (r.startType == SERVICE_DISABLED) return L"it is disabled";
         if (r.state == SERVICE_RUNNING) return L"it is already running";
-        const ServiceResult result = WithWaitWindow(
+        const auto result = WithWaitWindow(
             [&](const ServiceWait& wait) { return StartServiceByName(r.name, wait); });
-        return result.ok ? L"" : L"error code " + std::to_wstring(result.error);
+        if (!result) return L"no wait window";
+        return result->ok ? L"" : L"error code " + std::to_wstring(result->error);
     }
 
     std::wstring StopEach(const ServiceRecord& r) {
         if (r.state == SERVICE_STOPPED) return L"it isn't running";
-        const bool stopped = WithWaitWindow(
+        const auto stopped = WithWaitWindow(
             [&](const ServiceWait& wait) { return StopServiceByName(r.name, wait); });
-        return stopped ? L"" : L"it could not be stopped";
+        if (!stopped) return L"no wait window";
+        return *stopped ? L"" : L"it could not be stopped";
     }
 
     std::wstring DeleteEach(const ServiceRecord& r) {

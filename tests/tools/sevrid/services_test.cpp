@@ -1,5 +1,6 @@
 // Sevrid's model: the texts, the Copy all padding, indirect strings read from a library loaded
 // as data only, and the bounded waits against the real service control manager.
+#include <map>
 #include "tests/tools/sevrid/planted_service.h"
 #include "common/text.h"
 #include "common/late_bound.h"
@@ -50,6 +51,31 @@ TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
     EXPECT_EQ(ResolveIndirectString(L"@" + dll + L",-999"), L"");
     EXPECT_EQ(ResolveIndirectString(L"@C:\\nowhere\\x.dll,-101"), L"@C:\\nowhere\\x.dll,-101");
     EXPECT_FALSE(test::FileExists(mark)) << "the library's start-up code ran";
+}
+
+TEST(ServiceControl, DependentsStopDeepestFirstEachOnce) {
+    // Direct dependents as "service:dependent,dependent;..." and the stop order of "root".
+    const std::pair<const wchar_t*, const wchar_t*> graphs[] = {
+        {L"", L""},
+        {L"root:a", L"a"},
+        {L"root:a;a:b;b:c", L"c b a"},
+        {L"root:a,b;a:c;b:c", L"c a b"},  // c depends on both: stopped once, first
+        {L"root:a;a:root,b;b:A", L"b a"}, // cycles end; names ignore case
+        {L"root:a,b;b:a", L"a b"},        // a depends on b too: it still stops first
+        {L"other:x;root:a", L"a"}};
+    for (const auto& [graph, expected] : graphs) {
+        std::map<std::wstring, std::vector<std::wstring>> edges;
+        for (const std::wstring& entry : Split(graph, L';')) {
+            const size_t colon = entry.find(L':');
+            if (colon != std::wstring::npos)
+                edges[entry.substr(0, colon)] = Split(entry.substr(colon + 1), L',');
+        }
+        std::wstring order;
+        for (const std::wstring& name :
+             DependentsStopOrder(L"root", [&](const std::wstring& s) { return edges[ToLower(s)]; }))
+            order += (order.empty() ? L"" : L" ") + name;
+        EXPECT_EQ(order, expected) << ToUtf8(graph);
+    }
 }
 
 TEST(ServiceControl, WaitsEndWithinTheirBound) {

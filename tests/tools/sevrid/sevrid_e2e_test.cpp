@@ -190,5 +190,48 @@ TEST_F(SevridTest, StartTypeChangesAreBackedUpFirstAndUndoneByTheRegistryEditor)
     EXPECT_TRUE(test::FilesIn(temp_ / L"Backup\\").empty());
     EXPECT_EQ(RowOf(display).cells[2], L"Auto start");
 }
+// Stop and Restart take the running dependents along: named in the question, stopped first,
+// started again after the service. A stop that never arrives ends within its bound.
+TEST_F(SevridTest, StopAndRestartTakeTheRunningDependentsAlongAndWaitsEnd) {
+    const std::wstring log = temp_ / L"stops.txt";
+    PlantedService base(L"MDRTestSvcBase", L"MDR Test Base", L"log:" + log);
+    PlantedService dependent(L"MDRTestSvcDep", L"MDR Test Dep", L"log:" + log, L"",
+                             L"MDRTestSvcBase");
+    PlantedService stuck(L"MDRTestSvcStuckStop", L"MDR Test Stuck", L"stuckstop");
+    PlantedService never(L"MDRTestSvcNever", L"MDR Test Never", L"stuckstart");
+    for (const PlantedService* s : {&base, &dependent, &stuck})
+        s->Start();
+    ASSERT_TRUE(StartTool());
+    const DWORD running = SERVICE_RUNNING;
+
+    ASSERT_TRUE(Select(L"MDR Test Base"));
+    Command(52, {{kInfo,
+                  L"Are you sure you want to restart the MDR Test Base service?\r\n\r\n"
+                  L"Restarting MDR Test Base also restarts: MDR Test Dep.",
+                  IDYES},
+                 {kInfo, L"The service was restarted successfully.", IDOK}});
+    EXPECT_EQ(base.State(), running);
+    EXPECT_EQ(dependent.State(), running);
+    Command(51, {{kInfo,
+                  L"Are you sure you want to stop the MDR Test Base service?\r\n\r\n"
+                  L"Stopping MDR Test Base also stops: MDR Test Dep.",
+                  IDYES},
+                 {kInfo, L"The service was stopped successfully.", IDOK}});
+    EXPECT_EQ(base.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(dependent.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    // Dependent first, both times.
+    EXPECT_EQ(test::ReadLines(log),
+              (std::vector<std::wstring>{L"MDRTestSvcDep", L"MDRTestSvcBase", L"MDRTestSvcDep",
+                                         L"MDRTestSvcBase"}));
+
+    ASSERT_TRUE(Select(L"MDR Test Stuck"));
+    Command(1, {{kInfo, L"Are you sure you want to stop the MDR Test Stuck service?", IDYES},
+                {L"Warning", L"The service could not be stopped.", IDOK}});
+    EXPECT_EQ(RowOf(L"MDR Test Stuck").cells[1], L"Stopping");
+    // Still usable: a start that never arrives gives up with its error code.
+    ASSERT_TRUE(Select(L"MDR Test Never"));
+    Command(0, {{kInfo, L"Are you sure you want to start the MDR Test Never service?", IDYES},
+                {L"Warning", L"The service could not be started. Error code: 1053", IDOK}});
+}
 } // namespace
 } // namespace mdr::driver
