@@ -28,8 +28,10 @@ std::wstring Fit(const std::wstring& text, size_t width) {
     return fitted;
 }
 
-// The service's configuration: start type and command, or nothing when it cannot be read.
-bool QueryConfig(SC_HANDLE service, DWORD& startType, std::wstring& binaryPath) {
+// The service's configuration: start type, command and account, or nothing when it cannot be
+// read.
+bool QueryConfig(SC_HANDLE service, DWORD& startType, std::wstring& binaryPath,
+                 std::wstring* account = nullptr) {
     DWORD needed = 0;
     QueryServiceConfigW(service, nullptr, 0, &needed);
     if (needed == 0) return false;
@@ -38,6 +40,7 @@ bool QueryConfig(SC_HANDLE service, DWORD& startType, std::wstring& binaryPath) 
     if (!QueryServiceConfigW(service, config, needed, &needed)) return false;
     startType = config->dwStartType;
     binaryPath = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+    if (account) *account = config->lpServiceStartName ? config->lpServiceStartName : L"";
     return true;
 }
 
@@ -192,6 +195,29 @@ std::wstring StartTypeText(DWORD startType, bool delayed) {
     return startType < 5 ? kTexts[startType] : L"";
 }
 
+std::wstring SvchostGroup(std::wstring_view command) {
+    const std::wstring lower = ToLower(command);
+    static constexpr std::wstring_view kHost = L"svchost.exe";
+    const size_t at = lower.find(kHost);
+    // svchost.exe must be the program: its whole file name, then a quote, a blank or the end.
+    if (at == std::wstring::npos || (at > 0 && lower[at - 1] != L'\\' && lower[at - 1] != L'"'))
+        return L"";
+    size_t p = at + kHost.size();
+    if (p < lower.size() && lower[p] == L'"') ++p;
+    if (p < lower.size() && lower[p] != L' ') return L"";
+    // The arguments, blank-separated, quotes dropped.
+    std::vector<std::wstring> args;
+    for (const std::wstring& piece : Split(command.substr(p), L' ')) {
+        std::wstring arg = piece;
+        std::erase(arg, L'"');
+        if (!arg.empty()) args.push_back(arg);
+    }
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == L"-k" || args[i] == L"-K" || args[i] == L"/k" || args[i] == L"/K")
+            return args[i + 1];
+    return L"";
+}
+
 std::optional<IndirectString> ParseIndirectString(std::wstring_view text) {
     const size_t comma = text.find(L',');
     if (text.empty() || text[0] != L'@' || comma == std::wstring_view::npos) return std::nullopt;
@@ -233,12 +259,14 @@ std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records) {
     std::vector<RowContent> rows;
     rows.reserve(records.size());
     for (const ServiceRecord& r : records)
-        rows.push_back({ServiceIdentity(r),
-                        {r.displayName, StateText(r.state),
-                         StartTypeText(r.startType, r.delayedStart), r.binaryPath, r.description},
-                        r.id,
-                        r.icon ? r.icon->get() : nullptr,
-                        r.fileMissing});
+        rows.push_back(
+            {ServiceIdentity(r),
+             {r.displayName, StateText(r.state), StartTypeText(r.startType, r.delayedStart),
+              r.binaryPath, r.description, r.account,
+              r.processId ? std::to_wstring(r.processId) : L"", SvchostGroup(r.binaryPath)},
+             r.id,
+             r.icon ? r.icon->get() : nullptr,
+             r.fileMissing});
     return rows;
 }
 
@@ -256,19 +284,19 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
     for (bool more = static_cast<bool>(manager); more;) {
         DWORD needed = 0;
         DWORD count = 0;
-        BOOL done =
-            EnumServicesStatusW(manager.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
-                                reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
-                                static_cast<DWORD>(buffer.size()), &needed, &count, &resume);
+        // The Ex form (Windows 2000 on) also gives each running service's process.
+        BOOL done = EnumServicesStatusExW(
+            manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, buffer.data(),
+            static_cast<DWORD>(buffer.size()), &needed, &count, &resume, nullptr);
         more = !done && GetLastError() == ERROR_MORE_DATA;
         if (!done && !more) break;
         if (count == 0 && more) {
             buffer.resize(needed);
             continue;
         }
-        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
         for (DWORD i = 0; i < count; ++i) {
-            const ENUM_SERVICE_STATUSW& entry = entries[i];
+            const ENUM_SERVICE_STATUS_PROCESSW& entry = entries[i];
             ServiceRecord r;
             r.name = entry.lpServiceName ? entry.lpServiceName : L"";
             const std::wstring enumeratedName = entry.lpDisplayName ? entry.lpDisplayName : L"";
@@ -278,7 +306,7 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
             UniqueScHandle service(OpenServiceW(manager.get(), r.name.c_str(),
                                                 SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
             if (service) {
-                QueryConfig(service.get(), r.startType, r.binaryPath);
+                QueryConfig(service.get(), r.startType, r.binaryPath, &r.account);
                 const std::optional<bool> delayed = QueryDelayed(service.get());
                 r.delayedKnown = delayed.has_value();
                 r.delayedStart = delayed.value_or(false);
@@ -287,7 +315,8 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
                 ReadValueAsText(kHklm, kServicesKey + r.name + L"\\Parameters", L"ServiceDll");
             if (r.binaryPath.empty())
                 r.binaryPath = ReadValueAsText(kHklm, kServicesKey + r.name, L"ImagePath");
-            const SERVICE_STATUS& s = entry.ServiceStatus;
+            const SERVICE_STATUS_PROCESS& s = entry.ServiceStatusProcess;
+            r.processId = s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId;
             r.state = s.dwCurrentState;
             r.exitCode = s.dwWin32ExitCode;
             r.serviceExitCode = s.dwServiceSpecificExitCode;

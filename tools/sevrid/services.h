@@ -35,6 +35,8 @@ struct ServiceRecord {
     DWORD checkPoint = 0;
     DWORD waitHint = 0;
     uint32_t id = 0;
+    std::wstring account;              // the account it runs as (lpServiceStartName)
+    DWORD processId = 0;               // its process while it runs, else 0
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
     bool fileMissing = false;          // its program file or its service DLL does not exist
 };
@@ -42,6 +44,10 @@ struct ServiceRecord {
 std::wstring StateText(DWORD state);
 // "Automatic (Delayed Start)" for an automatic service with delayed set.
 std::wstring StartTypeText(DWORD startType, bool delayed = false);
+
+// The group after "-k" of a command that runs svchost.exe ("netsvcs" of
+// "...\svchost.exe -k netsvcs -p"): the services that share one process; "" for other commands.
+std::wstring SvchostGroup(std::wstring_view command);
 
 // "@file,-id": the file and the number after the comma; none without a leading "@" and a comma.
 struct IndirectString {

@@ -115,9 +115,15 @@ class Sevrid final : public Tool {
                                     {L"Status", 80},
                                     {L"Startup type", 80},
                                     {L"Command", 200},
-                                    {L"Description", 250}},
+                                    {L"Description", 250},
+                                    {L"Log on as", 120},
+                                    {L"PID", 50},
+                                    {L"Group", 100}},
                                    true);
-        if (list) list_.Attach(list, Frame().DefaultRowIcon());
+        if (list)
+            list_.Attach(list, Frame().DefaultRowIcon(),
+                         {ColumnKind::Text, ColumnKind::Text, ColumnKind::Text, ColumnKind::Text,
+                          ColumnKind::Text, ColumnKind::Text, ColumnKind::Number});
         return list;
     }
 
@@ -200,7 +206,16 @@ class Sevrid final : public Tool {
     void Refresh() {
         MDR_HERE();
         records_ = CollectServices(std::move(records_));
+        // The selected service stays selected (the list keeps rows by service name) and, when it
+        // was in view, stays in view wherever the manager's new order puts it.
+        const HWND list = list_.Handle();
+        const int before = SelectedRow(list);
+        const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+        const int page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
         list_.Sync(ServiceRows(records_));
+        if (const int after = SelectedRow(list);
+            before >= top && before <= top + page && after >= 0 && after != before)
+            SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(after), FALSE);
         const std::wstring count = std::to_wstring(records_.size());
         Frame().SetTitle(L"MDR - Services manager (" + count + L" services found)");
         Frame().SetStatus(L"Total services: " + count + ViewNote());
@@ -497,8 +512,11 @@ class Sevrid final : public Tool {
 
     void CopyAllPadded() const {
         std::wstring text;
-        for (int row = 0, count = RowCount(list_.Handle()); row < count; ++row)
-            text += PaddedCopyLine(RowTexts(list_.Handle(), row));
+        for (int row = 0, count = RowCount(list_.Handle()); row < count; ++row) {
+            std::vector<std::wstring> texts = RowTexts(list_.Handle(), row);
+            texts.resize(5); // the five columns of the listing; the later ones are extras
+            text += PaddedCopyLine(texts);
+        }
         SetClipboardText(Frame().Window(), text);
     }
 

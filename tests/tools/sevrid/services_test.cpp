@@ -33,6 +33,22 @@ TEST(ServiceTexts, StatesStartTypesAndCopyAllPadding) {
                   std::wstring(20, L' ') + L"          \r\n");
 }
 
+TEST(ServiceTexts, SvchostGroupIsTheNameAfterK) {
+    const std::pair<const wchar_t*, const wchar_t*> commands[] = {
+        {L"C:\\Windows\\system32\\svchost.exe -k netsvcs", L"netsvcs"},
+        {L"%SystemRoot%\\System32\\SVCHOST.EXE -k LocalServiceNoNetwork -p",
+         L"LocalServiceNoNetwork"},
+        {L"\"C:\\Windows\\System32\\svchost.exe\" -k \"DcomLaunch\"", L"DcomLaunch"},
+        {L"svchost.exe  /K rpcss", L"rpcss"},
+        {L"C:\\Windows\\system32\\svchost.exe", L""},
+        {L"C:\\Windows\\system32\\svchost.exe -k", L""},
+        {L"C:\\tools\\mysvchost.exe -k netsvcs", L""},
+        {L"C:\\svchost.exe.old\\run.exe -k netsvcs", L""},
+        {L"C:\\a.exe -k netsvcs", L""}};
+    for (const auto& [command, group] : commands)
+        EXPECT_EQ(SvchostGroup(command), group) << ToUtf8(command);
+}
+
 TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
     // Each text with what is parsed from it as "file,id" ("" for none).
     for (const auto& [text, parsed] :

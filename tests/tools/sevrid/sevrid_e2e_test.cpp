@@ -51,7 +51,8 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     for (const auto& p : planted)
         EXPECT_EQ(RowOf(p.display).cells,
                   (std::vector<std::wstring>{p.display, L"Stopped", L"Demand start",
-                                             L"\"" + test::TestServiceExe() + L"\" ", p.shown}));
+                                             L"\"" + test::TestServiceExe() + L"\" ", p.shown,
+                                             L"LocalSystem", L"", L""}));
     const auto before = ReadListView(list_).rows;
     std::vector<int> twins; // in list order
     for (size_t i = 0; i < before.size(); ++i)
@@ -212,6 +213,7 @@ TEST_F(SevridTest, StopAndRestartTakeTheRunningDependentsAlongAndWaitsEnd) {
                  {kInfo, L"The service was restarted successfully.", IDOK}});
     EXPECT_EQ(base.State(), running);
     EXPECT_EQ(dependent.State(), running);
+    EXPECT_NE(RowOf(L"MDR Test Dep").cells[6], L""); // the PID while it runs
     Command(51, {{kInfo,
                   L"Are you sure you want to stop the MDR Test Base service?\r\n\r\n"
                   L"Stopping MDR Test Base also stops: MDR Test Dep.",
