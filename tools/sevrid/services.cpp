@@ -1,5 +1,7 @@
 #include "tools/sevrid/services.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <unordered_map>
@@ -255,18 +257,26 @@ std::wstring ServiceIdentity(const ServiceRecord& record) {
     return IdentityKey({record.name});
 }
 
-std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records) {
+bool LooksLikeWindowsOwn(std::wstring_view file, std::wstring_view windowsFolder,
+                         std::wstring_view company) {
+    return !windowsFolder.empty() && file.size() > windowsFolder.size() &&
+           ToLower(file.substr(0, windowsFolder.size())) == ToLower(windowsFolder) &&
+           ToLower(company).find(L"microsoft") != std::wstring::npos;
+}
+
+std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records, bool hideWindows) {
     std::vector<RowContent> rows;
     rows.reserve(records.size());
     for (const ServiceRecord& r : records)
-        rows.push_back(
-            {ServiceIdentity(r),
-             {r.displayName, StateText(r.state), StartTypeText(r.startType, r.delayedStart),
-              r.binaryPath, r.description, r.account,
-              r.processId ? std::to_wstring(r.processId) : L"", SvchostGroup(r.binaryPath)},
-             r.id,
-             r.icon ? r.icon->get() : nullptr,
-             r.fileMissing});
+        if (!hideWindows || !r.windowsOwn)
+            rows.push_back(
+                {ServiceIdentity(r),
+                 {r.displayName, StateText(r.state), StartTypeText(r.startType, r.delayedStart),
+                  r.binaryPath, r.description, r.account,
+                  r.processId ? std::to_wstring(r.processId) : L"", SvchostGroup(r.binaryPath)},
+                 r.id,
+                 r.icon ? r.icon->get() : nullptr,
+                 r.fileMissing});
     return rows;
 }
 
@@ -276,6 +286,7 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
         known.emplace(ServiceIdentity(record), &record);
 
     std::vector<ServiceRecord> records;
+    const std::wstring windowsFolder = SpecialFolderPath(CSIDL_WINDOWS);
     // Listing needs no administrator: enumerate and query only.
     UniqueScHandle manager(
         OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_CONNECT));
@@ -340,6 +351,12 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
                 UniqueHicon icon = SmallIconOf(r.binaryPath, 0);
                 if (icon) r.icon = std::make_shared<UniqueHicon>(std::move(icon));
             }
+            const std::wstring file =
+                r.serviceDll.empty() ? CommandToFilePath(r.binaryPath) : r.serviceDll;
+            // The version resource only of files in the Windows folder.
+            r.windowsOwn = LooksLikeWindowsOwn(file, windowsFolder, L"microsoft") &&
+                           LooksLikeWindowsOwn(file, windowsFolder,
+                                               QueryVersionString(file, kCompanyName, false));
             records.push_back(std::move(r));
         }
         if (!more) break;
@@ -402,7 +419,8 @@ bool StopServiceByName(const std::wstring& name, const ServiceWait& wait) {
 
 ServiceResult DeleteServiceByName(const std::wstring& name, const ServiceWait& wait) {
     Opened o = OpenForCommand(name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
-    if (!o.service) return {false, 0};
+    // A service already marked for deletion may refuse to open: that is worth saying.
+    if (!o.service) return {false, o.error == ERROR_SERVICE_MARKED_FOR_DELETE ? o.error : 0};
     SERVICE_STATUS status{};
     ControlService(o.service.get(), SERVICE_CONTROL_STOP, &status);
     const auto last =

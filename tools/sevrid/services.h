@@ -39,6 +39,7 @@ struct ServiceRecord {
     DWORD processId = 0;               // its process while it runs, else 0
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
     bool fileMissing = false;          // its program file or its service DLL does not exist
+    bool windowsOwn = false;           // LooksLikeWindowsOwn of its file (a best guess)
 };
 
 std::wstring StateText(DWORD state);
@@ -48,6 +49,12 @@ std::wstring StartTypeText(DWORD startType, bool delayed = false);
 // The group after "-k" of a command that runs svchost.exe ("netsvcs" of
 // "...\svchost.exe -k netsvcs -p"): the services that share one process; "" for other commands.
 std::wstring SvchostGroup(std::wstring_view command);
+
+// Whether a service's file (its service DLL, else its program) looks like one of Windows' own:
+// it lies in the Windows folder (windowsFolder ends in "\") and its version information names
+// the system's maker as company. A best guess: anyone can write that company into a file.
+bool LooksLikeWindowsOwn(std::wstring_view file, std::wstring_view windowsFolder,
+                         std::wstring_view company);
 
 // "@file,-id": the file and the number after the comma; none without a leading "@" and a comma.
 struct IndirectString {
@@ -66,8 +73,10 @@ std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstr
 // previous keep its id and icon; the ids of previous records not found again are released.
 std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous);
 std::wstring ServiceIdentity(const ServiceRecord& record);
-// The service list's rows, one for each record in their order.
-std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records);
+// The service list's rows, one for each record in their order; without those of Windows' own
+// when hideWindows is set.
+std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records,
+                                    bool hideWindows = false);
 
 // The Copy all line of a row: column 0 padded or cut to 50, columns 1 and 2 to 20, joined by
 // five spaces, then CR LF.

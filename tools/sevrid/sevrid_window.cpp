@@ -7,12 +7,14 @@
 
 #include <algorithm>
 
+#include "common/ini.h"
 #include "common/trace.h"
 #include "common/resources.h"
 #include "tools/frame/file_info.h"
 #include "tools/frame/report_list.h"
 #include "tools/frame/tool_backup.h"
 #include "tools/frame/tool_frame.h"
+#include "tools/frame/tool_layout.h"
 #include "tools/frame/tool_paths.h"
 #include "tools/frame/wait_window.h"
 #include "tools/sevrid/services.h"
@@ -46,6 +48,7 @@ enum Command {
     kCopyLine = 58,
     kCopyAll = 59,
     kDelayedStart = 70,
+    kHideWindows = 71,
 };
 
 enum Picture {
@@ -101,6 +104,19 @@ class Sevrid final : public Tool {
                          L"Startup type"))
             return false;
         types.release(); // the menu owns it now
+        // The View menu on a menu bar, which the window owns once set.
+        HMENU bar = CreateMenu();
+        HMENU view = CreatePopupMenu();
+        if (!bar || !view ||
+            !AppendMenuW(view, MF_STRING | (hideWindows_ ? MF_CHECKED : MF_UNCHECKED), kHideWindows,
+                         L"&Hide Windows services") ||
+            !AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(view), L"&View") ||
+            !SetMenu(frame.Window(), bar)) {
+            if (view) DestroyMenu(view);
+            if (bar) DestroyMenu(bar);
+            return false;
+        }
+        view_ = view;
         return frame.AppendMenuItems(menu_.get(), {kToolSeparator,
                                                    {kMenuDelete, kPicRemove, L"&Delete service"},
                                                    {kMenuViewFile, kPicFolder, L"&View file"},
@@ -127,6 +143,13 @@ class Sevrid final : public Tool {
         return list;
     }
 
+    void Prepare() override {
+        IniFile ini;
+        const std::wstring file = SettingsFile();
+        hideWindows_ = !file.empty() && ini.Load(file, kViewGroup) == FileState::Ok &&
+                       ini.GetString(kViewGroup, kHideKey) == L"1";
+    }
+
     void Start() override {
         Refresh();
         SetFocus(list_.Handle());
@@ -150,6 +173,7 @@ class Sevrid final : public Tool {
                      ShowInFolder(CommandToFilePath(r->binaryPath));
              }},
             {{kRefresh}, [this] { Refresh(); }},
+            {{kHideWindows}, [this] { ToggleHideWindows(); }},
             {{kExport}, [this] { Export(); }},
             {{kCopyAll}, [this] { CopyAllPadded(); }}};
         AddFrameCommands(commands, kHelp, kAbout, kExit);
@@ -212,13 +236,39 @@ class Sevrid final : public Tool {
         const int before = SelectedRow(list);
         const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
         const int page = static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
-        list_.Sync(ServiceRows(records_));
+        list_.Sync(ServiceRows(records_, hideWindows_));
         if (const int after = SelectedRow(list);
             before >= top && before <= top + page && after >= 0 && after != before)
             SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(after), FALSE);
         const std::wstring count = std::to_wstring(records_.size());
         Frame().SetTitle(L"MDR - Services manager (" + count + L" services found)");
-        Frame().SetStatus(L"Total services: " + count + ViewNote());
+        std::wstring status = L"Total services: " + count + ViewNote();
+        if (hideWindows_)
+            status += L", Windows services hidden: " +
+                      std::to_wstring(records_.size() - list_.RecordCount());
+        Frame().SetStatus(status);
+    }
+
+    static constexpr wchar_t kViewGroup[] = L"View";
+    static constexpr wchar_t kHideKey[] = L"HideWindowsServices";
+    // Kept beside the window's layout, in the tool's settings file.
+    static std::wstring SettingsFile() {
+        const std::wstring folder = UserSettingsFolder();
+        return folder.empty() ? L"" : folder + L"Sevrid.ini";
+    }
+
+    void ToggleHideWindows() {
+        hideWindows_ = !hideWindows_;
+        CheckMenuItem(view_, kHideWindows,
+                      MF_BYCOMMAND | (hideWindows_ ? MF_CHECKED : MF_UNCHECKED));
+        IniFile ini;
+        const std::wstring file = SettingsFile();
+        if (!file.empty()) {
+            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+            ini.Set(kViewGroup, kHideKey, hideWindows_ ? L"1" : L"0");
+            ini.Save(file);
+        }
+        Refresh();
     }
 
     int Tell(const std::wstring& text, const wchar_t* title, UINT flags) const {
@@ -530,6 +580,8 @@ class Sevrid final : public Tool {
 
     SyncedList list_;
     UniqueHmenu menu_;
+    HMENU view_ = nullptr; // the View menu, owned by the window's menu bar
+    bool hideWindows_ = false;
     std::vector<ServiceRecord> records_;
 };
 

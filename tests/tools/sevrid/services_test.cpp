@@ -4,6 +4,7 @@
 #include "tests/tools/sevrid/planted_service.h"
 #include "common/text.h"
 #include "common/late_bound.h"
+#include "tools/frame/report_list.h"
 #include "tools/sevrid/services.h"
 
 namespace mdr {
@@ -49,6 +50,21 @@ TEST(ServiceTexts, SvchostGroupIsTheNameAfterK) {
         EXPECT_EQ(SvchostGroup(command), group) << ToUtf8(command);
 }
 
+TEST(ServiceTexts, WindowsOwnIsInTheWindowsFolderWithTheMakersName) {
+    const std::wstring windows = L"C:\\Windows\\";
+    const struct {
+        const wchar_t *file, *company;
+        bool own;
+    } files[] = {{L"C:\\WINDOWS\\system32\\svc.exe", L"Microsoft Corporation", true},
+                 {L"C:\\Windows\\svc.dll", L"MICROSOFT", true},
+                 {L"C:\\Windows\\svc.exe", L"Other Vendor", false},
+                 {L"C:\\Program Files\\svc.exe", L"Microsoft Corporation", false},
+                 {L"C:\\WindowsApps\\svc.exe", L"Microsoft Corporation", false},
+                 {L"C:\\Windows\\", L"Microsoft Corporation", false}};
+    for (const auto& f : files)
+        EXPECT_EQ(LooksLikeWindowsOwn(f.file, windows, f.company), f.own) << ToUtf8(f.file);
+}
+
 TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
     // Each text with what is parsed from it as "file,id" ("" for none).
     for (const auto& [text, parsed] :
@@ -92,6 +108,23 @@ TEST(ServiceControl, DependentsStopDeepestFirstEachOnce) {
             order += (order.empty() ? L"" : L" ") + name;
         EXPECT_EQ(order, expected) << ToUtf8(graph);
     }
+}
+
+// A service whose program is missing is emphasised (drawn in colour); one whose file is there
+// is not.
+TEST(ServiceList, AMissingProgramIsEmphasised) {
+    test::PlantedService missing(L"MDRTestSvcGone", L"MDR test gone", L"",
+                                 L"C:\\nowhere\\gone.exe -run");
+    test::PlantedService present(L"MDRTestSvcHere", L"MDR test here");
+    const std::vector<ServiceRecord> records = CollectServices({});
+    const std::vector<RowContent> rows = ServiceRows(records);
+    int seen = 0;
+    for (const RowContent& row : rows)
+        if (row.texts[0] == L"MDR test gone" || row.texts[0] == L"MDR test here") {
+            EXPECT_EQ(row.emphasised, row.texts[0] == L"MDR test gone");
+            ++seen;
+        }
+    EXPECT_EQ(seen, 2);
 }
 
 TEST(ServiceControl, WaitsEndWithinTheirBound) {

@@ -16,6 +16,13 @@ constexpr wchar_t kInfo[] = L"Information";
 class SevridTest : public ToolTest {
   protected:
     SevridTest() : ToolTest(L"Sevrid", L"MDR - Services manager (") {}
+    static std::wstring DeleteQuestion(const std::wstring& service) {
+        return L"Are you sure you want to remove the following service?\r\n\r\n" + service +
+               L"\r\n\r\nWARNING! This may lead to system instability. If you delete a "
+               L"legitimate service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that "
+               L"the executable itself will not be deleted. Only the\r\nreference to the service "
+               L"will be removed.";
+    }
 };
 
 TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
@@ -130,11 +137,7 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
 
     test::RegTree before;
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), before));
-    const std::wstring question =
-        L"Are you sure you want to remove the following service?\r\n\r\nMDRTestSvcCmd (MDR Test "
-        L"Cmd)\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate "
-        L"service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that the executable "
-        L"itself will not be deleted. Only the\r\nreference to the service will be removed.";
+    const std::wstring question = DeleteQuestion(L"MDRTestSvcCmd (MDR Test Cmd)");
     Command(3, {{L"Please confirm", question, IDNO}});
     EXPECT_NE(svc.State(), 0u);
     PressKey(list_, VK_DELETE);
@@ -186,8 +189,10 @@ TEST_F(SevridTest, StartTypeChangesAreBackedUpFirstAndUndoneByTheRegistryEditor)
     // Wine's service manager neither tells nor sets a delayed start: the choice is refused with
     // the reason in the status bar, and nothing is written or changed.
     Command(70, {});
-    EXPECT_EQ(ReadStatusBarPart(status_, 0),
-              L"This system cannot delay the start of this service.");
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadStatusBarPart(status_, 0) ==
+               L"This system cannot delay the start of this service.";
+    }));
     EXPECT_TRUE(test::FilesIn(temp_ / L"Backup\\").empty());
     EXPECT_EQ(RowOf(display).cells[2], L"Auto start");
 }
@@ -234,6 +239,68 @@ TEST_F(SevridTest, StopAndRestartTakeTheRunningDependentsAlongAndWaitsEnd) {
     ASSERT_TRUE(Select(L"MDR Test Never"));
     Command(0, {{kInfo, L"Are you sure you want to start the MDR Test Never service?", IDYES},
                 {L"Warning", L"The service could not be started. Error code: 1053", IDOK}});
+}
+// Several services selected through the filter and Select all go in one command with one
+// question and one report, for Start, Stop and Delete; one refused is named, the rest go on.
+TEST_F(SevridTest, SeveralSelectedServicesGoInOneCommandEach) {
+    PlantedService a(L"MDRTestSvcMultiA", L"MDR Multi A"), b(L"MDRTestSvcMultiB", L"MDR Multi B"),
+        c(L"MDRTestSvcMultiC", L"MDR Multi C");
+    c.Start();
+    ASSERT_TRUE(StartTool());
+    PostCommand(main_, 80);
+    SetItemText(main_, 902, L"MDR Multi");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 3; }));
+    PostCommand(main_, 81);
+    ASSERT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[2].selected; }));
+    const std::wstring names = L"3 services?\r\n\r\nMDR Multi A\r\nMDR Multi B\r\nMDR Multi C";
+    Command(0, {{kConfirm, L"Start these " + names, IDYES},
+                {L"Warning",
+                 L"Started 2 of 3 services.\r\n\r\nFailed:\r\nMDR Multi C: it is already running",
+                 IDOK}});
+    Command(
+        1, {{kConfirm, L"Stop these " + names, IDYES}, {kInfo, L"Stopped 3 of 3 services.", IDOK}});
+    for (const PlantedService* s : {&a, &b, &c})
+        EXPECT_EQ(s->State(), static_cast<DWORD>(SERVICE_STOPPED));
+    Command(3, {{kConfirm,
+                 L"Delete these " + names +
+                     L"\r\n\r\nWARNING! This may lead to system instability. Only the "
+                     L"references to the services are removed, not their executables.",
+                 IDYES},
+                {kInfo, L"Deleted 3 of 3 services.", IDOK}});
+    for (const PlantedService* s : {&a, &b, &c})
+        EXPECT_EQ(s->State(), 0u);
+    EXPECT_EQ(test::FilesIn(temp_ / L"Backup\\").size(), 3u);
+}
+
+// A service that another handle keeps marked for deletion is not deleted twice; the tool says
+// why and leaves no backup behind.
+TEST_F(SevridTest, DeletingAServiceMarkedForDeletionSaysSo) {
+    PlantedService svc(L"MDRTestSvcMarked", L"MDR Test Marked");
+    ASSERT_TRUE(StartTool());
+    ASSERT_TRUE(Select(L"MDR Test Marked"));
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle held(OpenServiceW(manager.get(), svc.Name().c_str(), DELETE));
+    ASSERT_TRUE(DeleteService(held.get())) << GetLastError();
+    Command(56, {{kConfirm, DeleteQuestion(L"MDRTestSvcMarked (MDR Test Marked)"), IDYES},
+                 {kInfo, L"The service is already marked for deletion.", IDOK}});
+    EXPECT_TRUE(test::FilesIn(temp_ / L"Backup\\").empty());
+}
+
+// Hide Windows services leaves out Wine's own services, counted in the status bar, and not the
+// test service; turned off, they are back.
+TEST_F(SevridTest, HideWindowsServicesHidesWineOwnButNotOthers) {
+    PlantedService svc(L"MDRTestSvcOwn", L"MDR Test Own");
+    ASSERT_TRUE(StartTool());
+    const int all = ListViewCount(list_);
+    Command(71, {});
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) < all; }));
+    const int shown = ListViewCount(list_);
+    EXPECT_GE(RowNamed(L"MDR Test Own"), 0);
+    EXPECT_TRUE(ReadStatusBarPart(status_, 0)
+                    .ends_with(L", Windows services hidden: " + std::to_wstring(all - shown)))
+        << Narrow(ReadStatusBarPart(status_, 0));
+    Command(71, {});
+    EXPECT_TRUE(WaitUntil([&] { return ListViewCount(list_) == all; }));
 }
 } // namespace
 } // namespace mdr::driver
