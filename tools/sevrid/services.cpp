@@ -129,6 +129,16 @@ std::vector<std::pair<std::wstring, std::wstring>> EnumerateNames(SC_HANDLE mana
     return names;
 }
 
+void SetStatus(ServiceRecord& r, const SERVICE_STATUS_PROCESS& s) {
+    r.processId = s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId;
+    r.driver = (s.dwServiceType & SERVICE_DRIVER) != 0;
+    r.state = s.dwCurrentState;
+    r.exitCode = s.dwWin32ExitCode;
+    r.serviceExitCode = s.dwServiceSpecificExitCode;
+    r.checkPoint = s.dwCheckPoint;
+    r.waitHint = s.dwWaitHint;
+}
+
 struct Opened {
     UniqueScHandle manager;
     UniqueScHandle service;
@@ -273,14 +283,38 @@ std::vector<RowContent> ServiceRows(const std::vector<ServiceRecord>& records, b
                 {ServiceIdentity(r),
                  {r.displayName, StateText(r.state), StartTypeText(r.startType, r.delayedStart),
                   r.binaryPath, r.description, r.account,
-                  r.processId ? std::to_wstring(r.processId) : L"", SvchostGroup(r.binaryPath)},
+                  r.processId ? std::to_wstring(r.processId) : L"", SvchostGroup(r.binaryPath),
+                  r.driver ? L"Driver" : L"Service"},
                  r.id,
                  r.icon ? r.icon->get() : nullptr,
                  r.fileMissing});
     return rows;
 }
 
-std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) {
+ServicesKeyWatch::ServicesKeyWatch() {
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, std::wstring(kServicesKey).c_str(), 0, KEY_NOTIFY,
+                  key_.put());
+    event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+bool ServicesKeyWatch::Changed() {
+    const bool changed = !armed_ || WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0;
+    if (changed) {
+        // Watching again before the caller reads, so that no change slips through between.
+        ResetEvent(event_.get());
+        armed_ = key_ && event_ &&
+                 RegNotifyChangeKeyValue(key_.get(), TRUE,
+                                         REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                         event_.get(), TRUE) == ERROR_SUCCESS;
+    }
+    return changed;
+}
+
+std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous, bool drivers,
+                                           ServicesKeyWatch* watch) {
+    // Nothing of the services' registry changed: a record whose status stands keeps what was
+    // read of its configuration.
+    const bool keyUnchanged = watch && !watch->Changed();
     std::unordered_map<std::wstring, ServiceRecord*> known;
     for (ServiceRecord& record : previous)
         known.emplace(ServiceIdentity(record), &record);
@@ -297,8 +331,9 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
         DWORD count = 0;
         // The Ex form (Windows 2000 on) also gives each running service's process.
         BOOL done = EnumServicesStatusExW(
-            manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, buffer.data(),
-            static_cast<DWORD>(buffer.size()), &needed, &count, &resume, nullptr);
+            manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32 | (drivers ? SERVICE_DRIVER : 0),
+            SERVICE_STATE_ALL, buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count,
+            &resume, nullptr);
         more = !done && GetLastError() == ERROR_MORE_DATA;
         if (!done && !more) break;
         if (count == 0 && more) {
@@ -310,6 +345,17 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
             const ENUM_SERVICE_STATUS_PROCESSW& entry = entries[i];
             ServiceRecord r;
             r.name = entry.lpServiceName ? entry.lpServiceName : L"";
+            const SERVICE_STATUS_PROCESS& s = entry.ServiceStatusProcess;
+            auto same = known.find(ServiceIdentity(r));
+            if (keyUnchanged && same != known.end() && same->second->id != 0 &&
+                same->second->state == s.dwCurrentState &&
+                same->second->processId ==
+                    (s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId)) {
+                records.push_back(std::move(*same->second));
+                same->second->id = 0;
+                SetStatus(records.back(), s);
+                continue;
+            }
             const std::wstring enumeratedName = entry.lpDisplayName ? entry.lpDisplayName : L"";
             r.description = ServiceDescription(r.name, enumeratedName);
             r.displayName = enumeratedName.starts_with(L"@") ? ResolveIndirectString(enumeratedName)
@@ -326,16 +372,9 @@ std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous) 
                 ReadValueAsText(kHklm, kServicesKey + r.name + L"\\Parameters", L"ServiceDll");
             if (r.binaryPath.empty())
                 r.binaryPath = ReadValueAsText(kHklm, kServicesKey + r.name, L"ImagePath");
-            const SERVICE_STATUS_PROCESS& s = entry.ServiceStatusProcess;
-            r.processId = s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId;
-            r.state = s.dwCurrentState;
-            r.exitCode = s.dwWin32ExitCode;
-            r.serviceExitCode = s.dwServiceSpecificExitCode;
-            r.checkPoint = s.dwCheckPoint;
-            r.waitHint = s.dwWaitHint;
+            SetStatus(r, s);
             r.fileMissing = !Exists(CommandToFilePath(r.binaryPath)) ||
                             (!r.serviceDll.empty() && !Exists(r.serviceDll));
-            auto same = known.find(ServiceIdentity(r));
             bool keepIcon = false;
             if (same != known.end() && same->second->id != 0) {
                 // Found again: its id stays, and its icon while the command is the same, so

@@ -40,6 +40,7 @@ struct ServiceRecord {
     std::shared_ptr<UniqueHicon> icon; // empty: the default row icon
     bool fileMissing = false;          // its program file or its service DLL does not exist
     bool windowsOwn = false;           // LooksLikeWindowsOwn of its file (a best guess)
+    bool driver = false;               // a kernel or file-system driver
 };
 
 std::wstring StateText(DWORD state);
@@ -71,7 +72,24 @@ std::wstring ServiceDescription(const std::wstring& serviceName, const std::wstr
 
 // Every Win32 service, in the manager's order. Records whose service name matches one of
 // previous keep its id and icon; the ids of previous records not found again are released.
-std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous);
+// Whether anything under the services key changed since the last question (the first answer is
+// yes): RegNotifyChangeKeyValue on the whole subtree.
+class ServicesKeyWatch {
+  public:
+    ServicesKeyWatch();
+    bool Changed();
+
+  private:
+    UniqueHkey key_;
+    UniqueHandle event_;
+    bool armed_ = false;
+};
+
+// With drivers, the kernel and file-system drivers too (SERVICE_DRIVER). With watch, a record of
+// previous whose status (state and process) stands keeps its configuration unasked while the
+// services key has not changed, which makes an unchanged refresh cheap.
+std::vector<ServiceRecord> CollectServices(std::vector<ServiceRecord> previous,
+                                           bool drivers = false, ServicesKeyWatch* watch = nullptr);
 std::wstring ServiceIdentity(const ServiceRecord& record);
 // The service list's rows, one for each record in their order; without those of Windows' own
 // when hideWindows is set.

@@ -49,6 +49,7 @@ enum Command {
     kCopyAll = 59,
     kDelayedStart = 70,
     kHideWindows = 71,
+    kShowDrivers = 72,
 };
 
 enum Picture {
@@ -110,6 +111,8 @@ class Sevrid final : public Tool {
         if (!bar || !view ||
             !AppendMenuW(view, MF_STRING | (hideWindows_ ? MF_CHECKED : MF_UNCHECKED), kHideWindows,
                          L"&Hide Windows services") ||
+            !AppendMenuW(view, MF_STRING | (showDrivers_ ? MF_CHECKED : MF_UNCHECKED), kShowDrivers,
+                         L"Show &drivers") ||
             !AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(view), L"&View") ||
             !SetMenu(frame.Window(), bar)) {
             if (view) DestroyMenu(view);
@@ -134,7 +137,8 @@ class Sevrid final : public Tool {
                                     {L"Description", 250},
                                     {L"Log on as", 120},
                                     {L"PID", 50},
-                                    {L"Group", 100}},
+                                    {L"Group", 100},
+                                    {L"Type", 60}},
                                    true);
         if (list)
             list_.Attach(list, Frame().DefaultRowIcon(),
@@ -146,8 +150,9 @@ class Sevrid final : public Tool {
     void Prepare() override {
         IniFile ini;
         const std::wstring file = SettingsFile();
-        hideWindows_ = !file.empty() && ini.Load(file, kViewGroup) == FileState::Ok &&
-                       ini.GetString(kViewGroup, kHideKey) == L"1";
+        if (file.empty() || ini.Load(file, kViewGroup) != FileState::Ok) return;
+        hideWindows_ = ini.GetString(kViewGroup, kHideKey) == L"1";
+        showDrivers_ = ini.GetString(kViewGroup, kDriversKey) == L"1";
     }
 
     void Start() override {
@@ -173,7 +178,8 @@ class Sevrid final : public Tool {
                      ShowInFolder(CommandToFilePath(r->binaryPath));
              }},
             {{kRefresh}, [this] { Refresh(); }},
-            {{kHideWindows}, [this] { ToggleHideWindows(); }},
+            {{kHideWindows}, [this] { Toggle(hideWindows_, kHideWindows, kHideKey); }},
+            {{kShowDrivers}, [this] { Toggle(showDrivers_, kShowDrivers, kDriversKey); }},
             {{kExport}, [this] { Export(); }},
             {{kCopyAll}, [this] { CopyAllPadded(); }}};
         AddFrameCommands(commands, kHelp, kAbout, kExit);
@@ -229,7 +235,7 @@ class Sevrid final : public Tool {
 
     void Refresh() {
         MDR_HERE();
-        records_ = CollectServices(std::move(records_));
+        records_ = CollectServices(std::move(records_), showDrivers_, &watch_);
         // The selected service stays selected (the list keeps rows by service name) and, when it
         // was in view, stays in view wherever the manager's new order puts it.
         const HWND list = list_.Handle();
@@ -251,21 +257,23 @@ class Sevrid final : public Tool {
 
     static constexpr wchar_t kViewGroup[] = L"View";
     static constexpr wchar_t kHideKey[] = L"HideWindowsServices";
+    static constexpr wchar_t kDriversKey[] = L"ShowDrivers";
     // Kept beside the window's layout, in the tool's settings file.
     static std::wstring SettingsFile() {
         const std::wstring folder = UserSettingsFolder();
         return folder.empty() ? L"" : folder + L"Sevrid.ini";
     }
 
-    void ToggleHideWindows() {
-        hideWindows_ = !hideWindows_;
-        CheckMenuItem(view_, kHideWindows,
-                      MF_BYCOMMAND | (hideWindows_ ? MF_CHECKED : MF_UNCHECKED));
+    // A View menu switch: flipped, marked, kept for the next run, and the list shown anew.
+    void Toggle(bool& on, int item, const wchar_t* key) {
+        on = !on;
+        CheckMenuItem(view_, static_cast<UINT>(item),
+                      MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
         IniFile ini;
         const std::wstring file = SettingsFile();
         if (!file.empty()) {
             if (ini.Load(file) != FileState::Ok) ini = IniFile{};
-            ini.Set(kViewGroup, kHideKey, hideWindows_ ? L"1" : L"0");
+            ini.Set(kViewGroup, key, on ? L"1" : L"0");
             ini.Save(file);
         }
         Refresh();
@@ -582,6 +590,8 @@ class Sevrid final : public Tool {
     UniqueHmenu menu_;
     HMENU view_ = nullptr; // the View menu, owned by the window's menu bar
     bool hideWindows_ = false;
+    bool showDrivers_ = false;
+    ServicesKeyWatch watch_;
     std::vector<ServiceRecord> records_;
 };
 

@@ -1,6 +1,7 @@
 // Sevrid's model: the texts, the Copy all padding, indirect strings read from a library loaded
 // as data only, and the bounded waits against the real service control manager.
 #include <map>
+#include <tuple>
 #include "tests/tools/sevrid/planted_service.h"
 #include "common/text.h"
 #include "common/late_bound.h"
@@ -21,7 +22,6 @@ TEST(ServiceTexts, StatesStartTypesAndCopyAllPadding) {
         {3, L"Demand start"}, {4, L"Disabled"},     {5, L""}};
     for (const auto& [value, text] : types)
         EXPECT_EQ(StartTypeText(value), text) << value;
-    // Delayed shows only on an automatic start.
     EXPECT_EQ(StartTypeText(2, true), L"Automatic (Delayed Start)");
     EXPECT_EQ(StartTypeText(3, true), L"Demand start");
 
@@ -41,28 +41,22 @@ TEST(ServiceTexts, SvchostGroupIsTheNameAfterK) {
          L"LocalServiceNoNetwork"},
         {L"\"C:\\Windows\\System32\\svchost.exe\" -k \"DcomLaunch\"", L"DcomLaunch"},
         {L"svchost.exe  /K rpcss", L"rpcss"},
-        {L"C:\\Windows\\system32\\svchost.exe", L""},
         {L"C:\\Windows\\system32\\svchost.exe -k", L""},
         {L"C:\\tools\\mysvchost.exe -k netsvcs", L""},
-        {L"C:\\svchost.exe.old\\run.exe -k netsvcs", L""},
-        {L"C:\\a.exe -k netsvcs", L""}};
+        {L"C:\\svchost.exe.old\\run.exe -k netsvcs", L""}};
     for (const auto& [command, group] : commands)
         EXPECT_EQ(SvchostGroup(command), group) << ToUtf8(command);
 }
 
 TEST(ServiceTexts, WindowsOwnIsInTheWindowsFolderWithTheMakersName) {
     const std::wstring windows = L"C:\\Windows\\";
-    const struct {
-        const wchar_t *file, *company;
-        bool own;
-    } files[] = {{L"C:\\WINDOWS\\system32\\svc.exe", L"Microsoft Corporation", true},
-                 {L"C:\\Windows\\svc.dll", L"MICROSOFT", true},
-                 {L"C:\\Windows\\svc.exe", L"Other Vendor", false},
-                 {L"C:\\Program Files\\svc.exe", L"Microsoft Corporation", false},
-                 {L"C:\\WindowsApps\\svc.exe", L"Microsoft Corporation", false},
-                 {L"C:\\Windows\\", L"Microsoft Corporation", false}};
-    for (const auto& f : files)
-        EXPECT_EQ(LooksLikeWindowsOwn(f.file, windows, f.company), f.own) << ToUtf8(f.file);
+    const std::tuple<const wchar_t*, const wchar_t*, bool> files[] = {
+        {L"C:\\WINDOWS\\system32\\svc.exe", L"Microsoft Corporation", true},
+        {L"C:\\Windows\\svc.exe", L"Other Vendor", false},
+        {L"C:\\Program Files\\svc.exe", L"Microsoft Corporation", false},
+        {L"C:\\WindowsApps\\svc.exe", L"Microsoft Corporation", false}};
+    for (const auto& [file, company, own] : files)
+        EXPECT_EQ(LooksLikeWindowsOwn(file, windows, company), own) << ToUtf8(file);
 }
 
 TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
@@ -86,26 +80,21 @@ TEST(ServiceTexts, IndirectStringsAreParsedAndReadWithoutRunningTheLibrary) {
 }
 
 TEST(ServiceControl, DependentsStopDeepestFirstEachOnce) {
-    // Direct dependents as "service:dependent,dependent;..." and the stop order of "root".
+    // Each graph as "<service><dependent>" letter pairs, r the service stopped; its stop order.
     const std::pair<const wchar_t*, const wchar_t*> graphs[] = {
-        {L"", L""},
-        {L"root:a", L"a"},
-        {L"root:a;a:b;b:c", L"c b a"},
-        {L"root:a,b;a:c;b:c", L"c a b"},  // c depends on both: stopped once, first
-        {L"root:a;a:root,b;b:A", L"b a"}, // cycles end; names ignore case
-        {L"root:a,b;b:a", L"a b"},        // a depends on b too: it still stops first
-        {L"other:x;root:a", L"a"}};
+        {L"ra ab bc", L"cba"},
+        {L"ra rb ac bc", L"cab"}, // c depends on both: stopped once, first
+        {L"ra ar ab bA", L"ba"},  // cycles end; names ignore case
+        {L"ra rb ba xc", L"ab"},  // a depends on b too: it still stops first
+    };
     for (const auto& [graph, expected] : graphs) {
         std::map<std::wstring, std::vector<std::wstring>> edges;
-        for (const std::wstring& entry : Split(graph, L';')) {
-            const size_t colon = entry.find(L':');
-            if (colon != std::wstring::npos)
-                edges[entry.substr(0, colon)] = Split(entry.substr(colon + 1), L',');
-        }
+        for (const std::wstring& pair : Split(graph, L' '))
+            edges[pair.substr(0, 1)].push_back(pair.substr(1));
         std::wstring order;
         for (const std::wstring& name :
-             DependentsStopOrder(L"root", [&](const std::wstring& s) { return edges[ToLower(s)]; }))
-            order += (order.empty() ? L"" : L" ") + name;
+             DependentsStopOrder(L"r", [&](const std::wstring& s) { return edges[ToLower(s)]; }))
+            order += name;
         EXPECT_EQ(order, expected) << ToUtf8(graph);
     }
 }
@@ -113,18 +102,13 @@ TEST(ServiceControl, DependentsStopDeepestFirstEachOnce) {
 // A service whose program is missing is emphasised (drawn in colour); one whose file is there
 // is not.
 TEST(ServiceList, AMissingProgramIsEmphasised) {
-    test::PlantedService missing(L"MDRTestSvcGone", L"MDR test gone", L"",
-                                 L"C:\\nowhere\\gone.exe -run");
-    test::PlantedService present(L"MDRTestSvcHere", L"MDR test here");
-    const std::vector<ServiceRecord> records = CollectServices({});
-    const std::vector<RowContent> rows = ServiceRows(records);
-    int seen = 0;
-    for (const RowContent& row : rows)
-        if (row.texts[0] == L"MDR test gone" || row.texts[0] == L"MDR test here") {
-            EXPECT_EQ(row.emphasised, row.texts[0] == L"MDR test gone");
-            ++seen;
-        }
-    EXPECT_EQ(seen, 2);
+    test::PlantedService gone(L"MDRTestSvcGone", L"MDR test gone", L"", L"C:\\nowhere\\x.exe -r");
+    test::PlantedService here(L"MDRTestSvcHere", L"MDR test here");
+    std::map<std::wstring, bool> emphasised;
+    for (const RowContent& row : ServiceRows(CollectServices({})))
+        emphasised[row.texts[0]] = row.emphasised;
+    EXPECT_TRUE(emphasised.at(L"MDR test gone"));
+    EXPECT_FALSE(emphasised.at(L"MDR test here"));
 }
 
 TEST(ServiceControl, WaitsEndWithinTheirBound) {

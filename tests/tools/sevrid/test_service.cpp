@@ -3,10 +3,10 @@
 //   stuckstart  stays in START_PENDING with a check point that never moves
 //   busystart   stays in START_PENDING, moving its check point on every 200 ms
 //   refusestop  runs and does not accept the stop control
-//   stuckstop   takes the stop control, then stays in STOP_PENDING with a check point that
-//               never moves
+//   stuckstop   takes the stop control, then stays in STOP_PENDING, its check point standing
 //   log:<file>  appends its service name to the file when it stops
 #include <windows.h>
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -54,14 +54,9 @@ void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
     }
     Report(SERVICE_RUNNING, g_refuseStop ? 0 : SERVICE_ACCEPT_STOP);
     WaitForSingleObject(g_stop, INFINITE);
-    if (g_log) {
-        HANDLE file = CreateFileW(g_log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, 0, nullptr);
-        char line[300];
-        const int length = wsprintfA(line, "%ls\r\n", g_name);
-        DWORD written = 0;
-        WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-        CloseHandle(file);
+    if (FILE* log = g_log ? _wfopen(g_log, L"ab") : nullptr) {
+        std::fprintf(log, "%ls\r\n", g_name);
+        std::fclose(log);
     }
     Report(SERVICE_STOPPED, 0);
 }
