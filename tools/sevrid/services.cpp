@@ -570,7 +570,7 @@ ChainResult StopWithDependents(const std::wstring& name,
         // One that has stopped meanwhile is stopped all the same.
         if (!StopServiceByName(d.name, wait) && CurrentState(d.name) != SERVICE_STOPPED)
             result.failures.push_back(d.displayName);
-    result.ok = StopServiceByName(name, wait);
+    result.ok = StopServiceByName(name, wait) || CurrentState(name) == SERVICE_STOPPED;
     return result;
 }
 

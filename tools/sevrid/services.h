@@ -153,7 +153,7 @@ struct ChainResult {
     std::vector<std::wstring> failures; // "<display name>" or "<display name> (error code N)"
 };
 // Stops the dependents (in the given order), then the service; a dependent that will not stop is
-// named and the others still go on.
+// named and the others still go on. One seen stopped counts as stopped.
 ChainResult StopWithDependents(const std::wstring& name,
                                const std::vector<DependentService>& dependents,
                                const ServiceWait& wait);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "common/ini.h"
+#include "common/text.h"
 #include "common/trace.h"
 #include "common/resources.h"
 #include "tools/frame/file_info.h"
@@ -306,9 +307,12 @@ class Sevrid final : public Tool {
                                        const std::wstring& also,
                                        const std::vector<DependentService>& dependents) {
         if (dependents.empty()) return L"";
+        // As many names as a batch question shows; a long chain is counted beyond them.
         std::wstring names;
-        for (const DependentService& d : dependents)
-            names += (names.empty() ? L"" : L", ") + d.displayName;
+        for (size_t i = 0; i < dependents.size() && i < kBatchNamesShown; ++i)
+            names += (i == 0 ? L"" : L", ") + dependents[i].displayName;
+        if (dependents.size() > kBatchNamesShown)
+            names += L" and " + std::to_wstring(dependents.size() - kBatchNamesShown) + L" more";
         return L"\r\n\r\n" + doing + L" " + r.displayName + L" also " + also + L": " + names + L".";
     }
     static std::wstring FailuresLine(const wchar_t* label, const std::vector<std::wstring>& names) {
@@ -491,6 +495,7 @@ class Sevrid final : public Tool {
             question +=
                 L"\r\n\r\nWARNING! This may lead to system instability. Only the references "
                 L"to the services are removed, not their executables.";
+        if (each == &Sevrid::StopEach) question += BatchDependentsLine(chosen);
         if (Tell(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
         std::vector<BatchOutcome> outcomes;
         for (const ServiceRecord& r : chosen)
@@ -511,12 +516,34 @@ class Sevrid final : public Tool {
         return result->ok ? L"" : L"error code " + std::to_wstring(result->error);
     }
 
+    // The running services that depend on the chosen ones and are not chosen themselves: they
+    // stop too, so the question names them.
+    static std::wstring BatchDependentsLine(const std::vector<ServiceRecord>& chosen) {
+        std::vector<std::wstring> names;
+        for (const ServiceRecord& r : chosen)
+            for (const DependentService& d : RunningDependents(r.name))
+                if (std::none_of(chosen.begin(), chosen.end(),
+                                 [&](const ServiceRecord& c) {
+                                     return ToLower(c.name) == ToLower(d.name);
+                                 }) &&
+                    std::find(names.begin(), names.end(), d.displayName) == names.end())
+                    names.push_back(d.displayName);
+        return names.empty() ? L"" : BatchQuestion(L"\r\n\r\nThis also stops:", names);
+    }
+
+    // Its running dependents first, as Stop does; one that a chosen service before took along
+    // is stopped already.
     std::wstring StopEach(const ServiceRecord& r) {
         if (r.state == SERVICE_STOPPED) return L"it isn't running";
+        const std::vector<DependentService> dependents = RunningDependents(r.name);
         const auto stopped = WithWaitWindow(
-            [&](const ServiceWait& wait) { return StopServiceByName(r.name, wait); });
+            [&](const ServiceWait& wait) { return StopWithDependents(r.name, dependents, wait); });
         if (!stopped) return L"no wait window";
-        return *stopped ? L"" : L"it could not be stopped";
+        if (!stopped->ok) return L"it could not be stopped";
+        std::wstring why;
+        for (const std::wstring& failed : stopped->failures)
+            why += (why.empty() ? L"dependents not stopped: " : L", ") + failed;
+        return why;
     }
 
     std::wstring DeleteEach(const ServiceRecord& r) {

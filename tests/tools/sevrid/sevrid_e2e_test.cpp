@@ -215,10 +215,12 @@ TEST_F(SevridTest, StopAndRestartTakeTheRunningDependentsAlongAndWaitsEnd) {
                 {L"Warning", L"The service could not be started. Error code: 1053", IDOK}});
 }
 // Several services selected through the filter and Select all go in one command with one
-// question and one report, for Start, Stop and Delete; one refused is named, the rest go on.
+// question and one report, for Start, Stop and Delete; one refused is named, the rest go on. Stop
+// names and takes along a running dependent that is not chosen.
 TEST_F(SevridTest, SeveralSelectedServicesGoInOneCommandEach) {
     PlantedService a(L"MDRTestSvcMultiA", L"MDR Multi A"), b(L"MDRTestSvcMultiB", L"MDR Multi B"),
         c(L"MDRTestSvcMultiC", L"MDR Multi C");
+    PlantedService follower(L"MDRTestSvcFollow", L"MDR Follower", L"", L"", L"MDRTestSvcMultiA");
     c.Start();
     ASSERT_TRUE(StartTool());
     PostCommand(main_, 80);
@@ -231,9 +233,11 @@ TEST_F(SevridTest, SeveralSelectedServicesGoInOneCommandEach) {
                 {L"Warning",
                  L"Started 2 of 3 services.\r\n\r\nFailed:\r\nMDR Multi C: it is already running",
                  IDOK}});
-    Command(
-        1, {{kConfirm, L"Stop these " + names, IDYES}, {kInfo, L"Stopped 3 of 3 services.", IDOK}});
-    for (const PlantedService* s : {&a, &b, &c})
+    follower.Start();
+    Command(1, {{kConfirm, L"Stop these " + names + L"\r\n\r\nThis also stops:\r\n\r\nMDR Follower",
+                 IDYES},
+                {kInfo, L"Stopped 3 of 3 services.", IDOK}});
+    for (const PlantedService* s : {&a, &b, &c, &follower})
         EXPECT_EQ(s->State(), static_cast<DWORD>(SERVICE_STOPPED));
     Command(3, {{kConfirm,
                  L"Delete these " + names +
