@@ -271,6 +271,7 @@ int BackupValue(RootKey root, std::wstring_view rawPath, std::wstring_view value
 }
 
 int BackupValueAbsence(RootKey root, std::wstring_view rawPath, std::wstring_view valueName) {
+    MDR_HERE();
     if (!g_file) return 0;
     const std::wstring keyPath = WithoutTrailingBackslash(rawPath);
     if (!WriteKeyLine(root, keyPath)) return 0;

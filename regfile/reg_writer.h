@@ -50,8 +50,9 @@ int BackupSubkeys(RootKey root, std::wstring_view keyPath);
 // The key is read through the BackupViewScope in effect.
 int BackupValue(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
-// The key line, the line name + "=-" and an empty line: importing the file deletes the value, so
-// it gives back the absence of a value that is about to be created. 1 when written.
+// For a value that does not exist (yet): the key line, the line name + "=-" and an empty line, so
+// that importing the file deletes the value again and undoes a change that creates it. 1 when
+// written.
 int BackupValueAbsence(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 
 // What the open (or last closed) backup file cannot give back exactly, one line per item

@@ -25,9 +25,8 @@ bool ItemExists(const BackupItem& item) {
 
 bool WriteItem(const BackupItem& item) {
     const BackupViewScope view(item.view);
-    if (item.absent)
-        return item.value && !ItemExists(item) &&
-               BackupValueAbsence(item.root, item.key, *item.value) == 1;
+    if (item.value && item.mayBeAbsent && !ItemExists(item))
+        return BackupValueAbsence(item.root, item.key, *item.value) == 1;
     return ItemExists(item) && (item.value ? BackupValue(item.root, item.key, *item.value) == 1
                                            : BackupKey(item.root, item.key) == 1);
 }

@@ -16,8 +16,9 @@ struct BackupItem {
     RootKey root;
     std::wstring key;
     std::optional<std::wstring> value; // a single value; none: the whole key with its subtree
-    bool absent = false; // the value must not exist: the file deletes it again on import
-    REGSAM view = 0;     // the registry view it is read through (KEY_WOW64_64KEY); 0: our own
+    // A value that may be missing: then the file removes it on import (a change may create it).
+    bool mayBeAbsent = false;
+    REGSAM view = 0; // the registry view it is read through (KEY_WOW64_64KEY); 0: our own
 };
 
 struct ToolBackup {

@@ -15,15 +15,19 @@ inline std::wstring ServiceStringsDll() {
 class PlantedService {
   public:
     // mode: "" runs until stopped, or one of the modes of test_service.cpp; command, when given,
-    // is the service's command line instead of the test service.
+    // is the service's command line instead of the test service; dependsOn: the service it
+    // depends on, "" none.
     PlantedService(const std::wstring& name, const std::wstring& display,
-                   const std::wstring& mode = L"", std::wstring command = L"")
+                   const std::wstring& mode = L"", std::wstring command = L"",
+                   const std::wstring& dependsOn = L"")
         : name_(name) {
         if (command.empty()) command = L"\"" + TestServiceExe() + L"\" " + mode;
+        const std::wstring dependencies = dependsOn + L'\0'; // and c_str's NUL ends the list
         UniqueScHandle service(
             CreateServiceW(Manager().get(), name.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                           command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                           command.c_str(), nullptr, nullptr,
+                           dependsOn.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
         EXPECT_TRUE(service) << "CreateService failed: " << GetLastError();
     }
     ~PlantedService() { Remove(); }

@@ -16,6 +16,13 @@ constexpr wchar_t kInfo[] = L"Information";
 class SevridTest : public ToolTest {
   protected:
     SevridTest() : ToolTest(L"Sevrid", L"MDR - Services manager (") {}
+    static std::wstring DeleteQuestion(const std::wstring& service) {
+        return L"Are you sure you want to remove the following service?\r\n\r\n" + service +
+               L"\r\n\r\nWARNING! This may lead to system instability. If you delete a "
+               L"legitimate service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that "
+               L"the executable itself will not be deleted. Only the\r\nreference to the service "
+               L"will be removed.";
+    }
 };
 
 TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
@@ -51,7 +58,8 @@ TEST_F(SevridTest, ListsServicesWithTheirTextsTwinsApartAndExportsThem) {
     for (const auto& p : planted)
         EXPECT_EQ(RowOf(p.display).cells,
                   (std::vector<std::wstring>{p.display, L"Stopped", L"Demand start",
-                                             L"\"" + test::TestServiceExe() + L"\" ", p.shown}));
+                                             L"\"" + test::TestServiceExe() + L"\" ", p.shown,
+                                             L"LocalSystem", L"", L"", L"Service"}));
     const auto before = ReadListView(list_).rows;
     std::vector<int> twins; // in list order
     for (size_t i = 0; i < before.size(); ++i)
@@ -105,7 +113,7 @@ TEST_F(SevridTest, AServiceNamingALyingIconFileIsListedAndNeverStopsTheTool) {
     EXPECT_EQ(row.image, 0);
 }
 
-TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
+TEST_F(SevridTest, CommandsAskRefuseAndReportAndEveryChangeLeavesABackup) {
     PlantedService svc(L"MDRTestSvcCmd", L"MDR Test Cmd");
     ASSERT_TRUE(StartTool());
     const std::wstring display = L"MDR Test Cmd";
@@ -120,9 +128,6 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
                  {kInfo, L"The service was started successfully.", IDOK}});
     EXPECT_EQ(state(), L"Running");
     Command(0, {{kInfo, L"This service cannot be started because it is already running.", IDOK}});
-    Command(52, {{kInfo, L"Are you sure you want to restart the MDR Test Cmd service?", IDYES},
-                 {kInfo, L"The service was restarted successfully.", IDOK}});
-    EXPECT_EQ(svc.State(), static_cast<DWORD>(SERVICE_RUNNING));
     Command(51, {{kInfo, L"Are you sure you want to stop the MDR Test Cmd service?", IDYES},
                  {kInfo, L"The service was stopped successfully.", IDOK}});
     EXPECT_EQ(state(), L"Stopped");
@@ -137,14 +142,24 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
                          L"-> Startup type -> Automatic or Demand)",
                          IDOK}});
     }
-
+    // Each change is backed up first; the first backup gives back the type before Disabled.
+    const auto backups = test::FilesIn(temp_ / L"Backup\\");
+    ASSERT_EQ(backups.size(), 3u);
+    test::ImportWithRegedit(temp_ / L"Backup\\" + backups[0]);
+    test::RegTree undone;
+    ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), undone));
+    EXPECT_EQ(undone.values[L"Start"].data, test::Dword(SERVICE_DEMAND_START));
+    EXPECT_EQ(undone.values.count(L"DelayedAutostart"), 0u);
+    // Wine can neither tell nor set a delayed start: refused, the reason in the status bar.
+    Command(70, {});
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadStatusBarPart(status_, 0) ==
+               L"This system cannot delay the start of this service.";
+    }));
+    EXPECT_EQ(test::FilesIn(temp_ / L"Backup\\").size(), 3u);
     test::RegTree before;
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), before));
-    const std::wstring question =
-        L"Are you sure you want to remove the following service?\r\n\r\nMDRTestSvcCmd (MDR Test "
-        L"Cmd)\r\n\r\nWARNING! This may lead to system instability. If you delete a legitimate "
-        L"service, there is a chance\r\nthe system WILL NOT EVEN BOOT. Note that the executable "
-        L"itself will not be deleted. Only the\r\nreference to the service will be removed.";
+    const std::wstring question = DeleteQuestion(L"MDRTestSvcCmd (MDR Test Cmd)");
     Command(3, {{L"Please confirm", question, IDNO}});
     EXPECT_NE(svc.State(), 0u);
     PressKey(list_, VK_DELETE);
@@ -152,11 +167,113 @@ TEST_F(SevridTest, CommandsAskRefuseAndReportThenDeleteLeavesABackup) {
     AnswerText(kInfo, L"The service was deleted successfully.", IDOK, nullptr, 30000);
     EXPECT_TRUE(WaitUntil([&] { return RowNamed(display) < 0; }));
     EXPECT_EQ(svc.State(), 0u);
-    RestoreTheBackup();
+    test::ImportWithRegedit(temp_ / L"Backup\\" + test::FilesIn(temp_ / L"Backup\\").back());
     test::RegTree after;
     ASSERT_TRUE(test::ReadRegTree(HKEY_LOCAL_MACHINE, kServices + svc.Name(), after));
     EXPECT_EQ(after, before);
     DeleteTree(HKEY_LOCAL_MACHINE, kServices + svc.Name());
+}
+// Stop and Restart take the running dependents along: named in the question, stopped first,
+// started again after the service. A stop that never arrives ends within its bound.
+TEST_F(SevridTest, StopAndRestartTakeTheRunningDependentsAlongAndWaitsEnd) {
+    const std::wstring log = temp_ / L"stops.txt";
+    PlantedService base(L"MDRTestSvcBase", L"MDR Test Base", L"log:" + log);
+    PlantedService dependent(L"MDRTestSvcDep", L"MDR Test Dep", L"log:" + log, L"",
+                             L"MDRTestSvcBase");
+    PlantedService stuck(L"MDRTestSvcStuckStop", L"MDR Test Stuck", L"stuckstop");
+    PlantedService never(L"MDRTestSvcNever", L"MDR Test Never", L"stuckstart");
+    for (const PlantedService* s : {&base, &dependent, &stuck})
+        s->Start();
+    ASSERT_TRUE(StartTool());
+
+    ASSERT_TRUE(Select(L"MDR Test Base"));
+    Command(52, {{kInfo,
+                  L"Are you sure you want to restart the MDR Test Base service?\r\n\r\n"
+                  L"Restarting MDR Test Base also restarts: MDR Test Dep.",
+                  IDYES},
+                 {kInfo, L"The service was restarted successfully.", IDOK}});
+    for (const PlantedService* s : {&base, &dependent})
+        EXPECT_EQ(s->State(), DWORD{SERVICE_RUNNING});
+    EXPECT_NE(RowOf(L"MDR Test Dep").cells[6], L""); // the PID while it runs
+    Command(51, {{kInfo,
+                  L"Are you sure you want to stop the MDR Test Base service?\r\n\r\n"
+                  L"Stopping MDR Test Base also stops: MDR Test Dep.",
+                  IDYES},
+                 {kInfo, L"The service was stopped successfully.", IDOK}});
+    for (const PlantedService* s : {&base, &dependent})
+        EXPECT_EQ(s->State(), DWORD{SERVICE_STOPPED});
+    EXPECT_EQ(test::ReadLines(log), // dependent first, both times
+              (std::vector<std::wstring>{L"MDRTestSvcDep", L"MDRTestSvcBase", L"MDRTestSvcDep",
+                                         L"MDRTestSvcBase"}));
+
+    ASSERT_TRUE(Select(L"MDR Test Stuck"));
+    Command(1, {{kInfo, L"Are you sure you want to stop the MDR Test Stuck service?", IDYES},
+                {L"Warning", L"The service could not be stopped.", IDOK}});
+    // Still usable: a start that never arrives gives up with its error code.
+    ASSERT_TRUE(Select(L"MDR Test Never"));
+    Command(0, {{kInfo, L"Are you sure you want to start the MDR Test Never service?", IDYES},
+                {L"Warning", L"The service could not be started. Error code: 1053", IDOK}});
+}
+// Several services selected through the filter and Select all go in one command with one
+// question and one report, for Start, Stop and Delete; one refused is named, the rest go on. Stop
+// names and takes along a running dependent that is not chosen.
+TEST_F(SevridTest, SeveralSelectedServicesGoInOneCommandEach) {
+    PlantedService a(L"MDRTestSvcMultiA", L"MDR Multi A"), b(L"MDRTestSvcMultiB", L"MDR Multi B"),
+        c(L"MDRTestSvcMultiC", L"MDR Multi C");
+    PlantedService follower(L"MDRTestSvcFollow", L"MDR Follower", L"", L"", L"MDRTestSvcMultiA");
+    c.Start();
+    ASSERT_TRUE(StartTool());
+    PostCommand(main_, 80);
+    SetItemText(main_, 902, L"MDR Multi");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) == 3; }));
+    PostCommand(main_, 81);
+    ASSERT_TRUE(WaitUntil([&] { return ReadListView(list_).rows[2].selected; }));
+    const std::wstring names = L"3 services?\r\n\r\nMDR Multi A\r\nMDR Multi B\r\nMDR Multi C";
+    Command(0, {{kConfirm, L"Start these " + names, IDYES},
+                {L"Warning",
+                 L"Started 2 of 3 services.\r\n\r\nFailed:\r\nMDR Multi C: it is already running",
+                 IDOK}});
+    follower.Start();
+    Command(1, {{kConfirm, L"Stop these " + names + L"\r\n\r\nThis also stops:\r\n\r\nMDR Follower",
+                 IDYES},
+                {kInfo, L"Stopped 3 of 3 services.", IDOK}});
+    for (const PlantedService* s : {&a, &b, &c, &follower})
+        EXPECT_EQ(s->State(), static_cast<DWORD>(SERVICE_STOPPED));
+    Command(3, {{kConfirm,
+                 L"Delete these " + names +
+                     L"\r\n\r\nWARNING! This may lead to system instability. Only the "
+                     L"references to the services are removed, not their executables.",
+                 IDYES},
+                {kInfo, L"Deleted 3 of 3 services.", IDOK}});
+    for (const PlantedService* s : {&a, &b, &c})
+        EXPECT_EQ(s->State(), 0u);
+}
+
+// Hide Windows services leaves out Wine's own services, counted in the status bar, and not the
+// test service; turned off, they are back. Show drivers lists the prefix's drivers. A service
+// that another handle keeps marked for deletion is not deleted twice, and no backup stays.
+TEST_F(SevridTest, ViewSwitchesShowAndHideAndAMarkedServiceSaysSo) {
+    PlantedService svc(L"MDRTestSvcOwn", L"MDR Test Own");
+    ASSERT_TRUE(StartTool());
+    const int all = ListViewCount(list_);
+    Command(71, {});
+    ASSERT_TRUE(WaitUntil([&] { return ListViewCount(list_) < all; }));
+    const int shown = ListViewCount(list_);
+    EXPECT_GE(RowNamed(L"MDR Test Own"), 0);
+    EXPECT_TRUE(ReadStatusBarPart(status_, 0)
+                    .ends_with(L", Windows services hidden: " + std::to_wstring(all - shown)));
+    Command(71, {});
+    EXPECT_TRUE(WaitUntil([&] { return ListViewCount(list_) == all; }));
+    Command(72, {});
+    EXPECT_TRUE(WaitUntil([&] { return RowNamed(L"Driver", nullptr, 8) >= 0; }));
+
+    ASSERT_TRUE(Select(L"MDR Test Own"));
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle held(OpenServiceW(manager.get(), svc.Name().c_str(), DELETE));
+    ASSERT_TRUE(DeleteService(held.get())) << GetLastError();
+    Command(56, {{kConfirm, DeleteQuestion(L"MDRTestSvcOwn (MDR Test Own)"), IDYES},
+                 {kInfo, L"The service is already marked for deletion.", IDOK}});
+    EXPECT_TRUE(test::FilesIn(temp_ / L"Backup\\").empty());
 }
 } // namespace
 } // namespace mdr::driver
