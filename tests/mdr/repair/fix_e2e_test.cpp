@@ -57,23 +57,28 @@ class FixCommandTest : public MdrTest {
         }
     }
 
+    // MDR scanning "ActiveX / COM" (tree item 1) until it is done. BeforeFixing 0: backup and
+    // restore point without a question. SelectItems 9 pre-checks nothing: tests tick their rows.
+    Gadgets ScanComArea() {
+        ConfigValues config;
+        config.selectItems = 9;
+        config.beforeFixing = 0;
+        config.columns = false;
+        config.zones = Zones({1});
+        Gadgets g = Start(L"-scan", config);
+        EXPECT_TRUE(g.main && g.list && g.status && g.toolbar);
+        WaitUntil([&] { return ScanFinished(g); }, 120000);
+        return g;
+    }
+
     std::set<std::wstring> backupsBefore_;
 };
 
 } // namespace
 
 TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
-    // BeforeFixing 0: backup and restore point without a question. SelectItems 9 pre-checks
-    // nothing: the test checks its own rows. Tree item 1 is "ActiveX / COM".
-    ConfigValues config;
-    config.selectItems = 9;
-    config.beforeFixing = 0;
-    config.columns = false;
-    config.zones = Zones({1});
-    Gadgets g = Start(L"-scan", config);
-    ASSERT_TRUE(g.main && g.list && g.status && g.toolbar);
-    ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000))
-        << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
+    Gadgets g = ScanComArea();
+    ASSERT_TRUE(ScanFinished(g)) << "status: " << Narrow(ReadStatusBarPart(g.status, 0));
 
     const ListViewContent before = ReadListView(g.list);
     const int row1 = RowOf(before, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
@@ -148,14 +153,8 @@ TEST_F(FixCommandTest, FixesTheCheckedRowsAfterABackup) {
 }
 
 TEST_F(FixCommandTest, ASortedFilteredListFixesOnlyTheShownTicksInTheScansOrder) {
-    ConfigValues config;
-    config.selectItems = 9;
-    config.beforeFixing = 0;
-    config.columns = false;
-    config.zones = Zones({1});
-    Gadgets g = Start(L"-scan", config);
-    ASSERT_TRUE(g.main && g.list && g.status && g.toolbar);
-    ASSERT_TRUE(WaitUntil([&] { return ScanFinished(g); }, 120000));
+    Gadgets g = ScanComArea();
+    ASSERT_TRUE(ScanFinished(g));
     const ListViewContent before = ReadListView(g.list);
     const int total = static_cast<int>(before.rows.size());
     const int first1 = RowOf(before, kServer1, L"(Default)", L"HKEY_LOCAL_MACHINE");
