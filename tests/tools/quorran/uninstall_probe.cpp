@@ -1,11 +1,14 @@
 // A stand-in uninstaller for Quorran's tests. It appends its command line to "<its path>.log".
 // With "/spawn" it starts a copy of itself with "/late" and exits at once, as uninstallers that
-// run from the temporary folder do; the "/late" copy works two seconds, then logs "late done".
-// "/spawnlong" does the same with a copy that works six seconds.
+// run from the temporary folder do; the "/late" copy works until the test sets the event
+// kRelease (a minute at most, so it never outlives a failed test), then logs "late done".
+// "/spawnlong" does the same with a "/latelong" copy.
 #include <windows.h>
 #include <string>
 
 namespace {
+constexpr wchar_t kRelease[] = L"MdrUninstallProbeRelease";
+
 void Append(const std::wstring& log, const std::wstring& line) {
     HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               0, nullptr);
@@ -35,7 +38,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
             CloseHandle(info.hProcess);
         }
     } else if (args == L"/late" || args == L"/latelong") {
-        Sleep(args == L"/late" ? 2000 : 6000);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kRelease);
+        if (release) {
+            WaitForSingleObject(release, 60000);
+            CloseHandle(release);
+        }
         Append(log, L"late done\r\n");
     }
     return 0;
