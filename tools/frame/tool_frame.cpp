@@ -45,6 +45,12 @@ bool g_startMaximized = false;
 // The running tool's commands by number, filled once its lists exist.
 std::unordered_map<int, std::function<void()>> g_commands;
 
+// "<Tool>.ini" in MDR's settings folder: the window's layout and the tool's kept choices.
+std::wstring LayoutFile() {
+    const std::wstring folder = UserSettingsFolder();
+    return folder.empty() ? L"" : folder + Frame().Identity().program + L".ini";
+}
+
 } // namespace
 
 // The frame's own access to its members, for the procedures below.
@@ -125,6 +131,23 @@ void ToolFrame::ShowPopupMenu(HMENU menu, POINT at) const {
 
 bool ToolFrame::ConfirmExit() const {
     return Message(Identity().exitQuestion, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::wstring ToolFrame::Setting(const wchar_t* group, const wchar_t* key) const {
+    IniFile ini;
+    const std::wstring file = LayoutFile();
+    if (file.empty() || ini.Load(file) != FileState::Ok) return L"";
+    return ini.GetString(group, key);
+}
+
+void ToolFrame::KeepSetting(const wchar_t* group, const wchar_t* key,
+                            const std::wstring& value) const {
+    const std::wstring file = LayoutFile();
+    if (file.empty()) return;
+    IniFile ini;
+    if (ini.Load(file) != FileState::Ok) ini = IniFile{};
+    ini.Set(group, key, value);
+    ini.Save(file);
 }
 
 void ToolFrame::OpenHelp() const {
@@ -297,11 +320,6 @@ bool OnListNotify(const NMHDR& header) {
     if (!list || header.hwndFrom != list->Handle() || header.code != LVN_COLUMNCLICK) return false;
     list->ToggleSort(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
     return true;
-}
-
-std::wstring LayoutFile() {
-    const std::wstring folder = UserSettingsFolder();
-    return folder.empty() ? L"" : folder + Frame().Identity().program + L".ini";
 }
 
 // Puts back what the last run kept; what the file lacks stays as the tool made it.

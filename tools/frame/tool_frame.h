@@ -113,6 +113,10 @@ class ToolFrame {
     bool ConfirmExit() const;
     void ShowAbout() const;
     void OpenHelp() const;
+    // A choice the tool keeps between runs (a View menu switch) in "<Tool>.ini" beside the
+    // window's layout: "" when missing. Keeping one rewrites only that key.
+    std::wstring Setting(const wchar_t* group, const wchar_t* key) const;
+    void KeepSetting(const wchar_t* group, const wchar_t* key, const std::wstring& value) const;
 
   private:
     friend int RunTool(Tool& tool);

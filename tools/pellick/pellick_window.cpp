@@ -264,9 +264,7 @@ class Pellick final : public Tool {
     }
 
     void Start() override {
-        IniFile ini;
-        if (ini.Load(SettingsFile()) == FileState::Ok)
-            ShowTree(ini.GetString(kSettingsGroup, kTreeViewKey) == L"1", false);
+        ShowTree(Frame().Setting(kSettingsGroup, kTreeViewKey) == L"1", false);
         Refresh();
         // Row 0 selected, and its facts and modules shown, from the start.
         if (RowCount(processes_.Handle()) > 0) SelectRow(processes_.Handle(), 0);
@@ -405,8 +403,6 @@ class Pellick final : public Tool {
         Frame().ShowPopupMenu(menu, below);
     }
 
-    static std::wstring SettingsFile() { return UserSettingsFolder() + L"Pellick.ini"; }
-
     // The tree view on or off; kept for the next run when the user chose it.
     void ShowTree(bool on, bool keep) {
         treeView_ = on;
@@ -419,11 +415,7 @@ class Pellick final : public Tool {
         else
             processes_.SetArranger(nullptr);
         if (keep) {
-            IniFile ini;
-            const std::wstring file = SettingsFile();
-            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
-            ini.Set(kSettingsGroup, kTreeViewKey, on ? L"1" : L"0");
-            ini.Save(file);
+            Frame().KeepSetting(kSettingsGroup, kTreeViewKey, on ? L"1" : L"0");
             Refresh();
         }
     }

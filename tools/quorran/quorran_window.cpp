@@ -82,11 +82,6 @@ class UninstallWait : public ProgressWindow {
     }
 };
 
-// Where the tool keeps whether hidden entries are shown: beside its window layout.
-std::wstring SettingsFile() {
-    const std::wstring folder = UserSettingsFolder();
-    return folder.empty() ? L"" : folder + L"Quorran.ini";
-}
 // The system's own words for an error code.
 std::wstring SystemErrorText(DWORD error) {
     wchar_t text[512] = {};
@@ -128,10 +123,7 @@ class Quorran final : public Tool {
 
     void Prepare() override {
         QuorranFolders();
-        IniFile ini;
-        const std::wstring file = SettingsFile();
-        if (!file.empty() && ini.Load(file) == FileState::Ok)
-            showHidden_ = ini.GetString(kViewGroup, kShowHiddenKey, L"0") == L"1";
+        showHidden_ = Frame().Setting(kViewGroup, kShowHiddenKey) == L"1";
     }
 
     bool CreateMenus() override {
@@ -302,13 +294,7 @@ class Quorran final : public Tool {
         showHidden_ = !showHidden_;
         if (viewMenu_)
             CheckMenuItem(viewMenu_, kShowHidden, showHidden_ ? MF_CHECKED : MF_UNCHECKED);
-        IniFile ini;
-        const std::wstring file = SettingsFile();
-        if (!file.empty()) {
-            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
-            ini.Set(kViewGroup, kShowHiddenKey, showHidden_ ? L"1" : L"0");
-            ini.Save(file);
-        }
+        Frame().KeepSetting(kViewGroup, kShowHiddenKey, showHidden_ ? L"1" : L"0");
         ShowWhyHiddenColumn();
         Refresh();
     }

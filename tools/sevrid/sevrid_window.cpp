@@ -149,11 +149,8 @@ class Sevrid final : public Tool {
     }
 
     void Prepare() override {
-        IniFile ini;
-        const std::wstring file = SettingsFile();
-        if (file.empty() || ini.Load(file, kViewGroup) != FileState::Ok) return;
-        hideWindows_ = ini.GetString(kViewGroup, kHideKey) == L"1";
-        showDrivers_ = ini.GetString(kViewGroup, kDriversKey) == L"1";
+        hideWindows_ = Frame().Setting(kViewGroup, kHideKey) == L"1";
+        showDrivers_ = Frame().Setting(kViewGroup, kDriversKey) == L"1";
     }
 
     void Start() override {
@@ -259,24 +256,13 @@ class Sevrid final : public Tool {
     static constexpr wchar_t kViewGroup[] = L"View";
     static constexpr wchar_t kHideKey[] = L"HideWindowsServices";
     static constexpr wchar_t kDriversKey[] = L"ShowDrivers";
-    // Kept beside the window's layout, in the tool's settings file.
-    static std::wstring SettingsFile() {
-        const std::wstring folder = UserSettingsFolder();
-        return folder.empty() ? L"" : folder + L"Sevrid.ini";
-    }
 
     // A View menu switch: flipped, marked, kept for the next run, and the list shown anew.
     void Toggle(bool& on, int item, const wchar_t* key) {
         on = !on;
         CheckMenuItem(view_, static_cast<UINT>(item),
                       MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-        IniFile ini;
-        const std::wstring file = SettingsFile();
-        if (!file.empty()) {
-            if (ini.Load(file) != FileState::Ok) ini = IniFile{};
-            ini.Set(kViewGroup, key, on ? L"1" : L"0");
-            ini.Save(file);
-        }
+        Frame().KeepSetting(kViewGroup, key, on ? L"1" : L"0");
         Refresh();
     }
 
