@@ -409,9 +409,7 @@ bool AskToFix(FixRun& run) {
         if (run.checked[row]) run.ids[row] = run.view.RowId(row);
     }
     // The list may be sorted: the fix goes by the order the scan found the entries in.
-    std::unordered_map<uint32_t, size_t> position;
-    for (size_t i = 0; i < Records().size(); ++i)
-        position.emplace(Records()[i].id, i);
+    const std::unordered_map<uint32_t, size_t> position = RecordPositions();
     std::vector<size_t> scanPosition(run.rowCount, 0);
     for (int row = 0; row < run.rowCount; ++row)
         if (const auto it = position.find(run.ids[row]); it != position.end())

@@ -119,6 +119,14 @@ std::vector<DetectedError>& Records() {
     return records;
 }
 
+std::unordered_map<uint32_t, size_t> RecordPositions() {
+    std::unordered_map<uint32_t, size_t> positions;
+    const std::vector<DetectedError>& records = Records();
+    for (size_t i = 0; i < records.size(); ++i)
+        positions.emplace(records[i].id, i);
+    return positions;
+}
+
 uint64_t ErrorsFound() {
     return g_errorsFound.load();
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/record_ids.h"
@@ -25,6 +26,8 @@ struct DetectedError {
 };
 
 std::vector<DetectedError>& Records();
+// Each record's place in the record list (the order the scan found them), by identifier.
+std::unordered_map<uint32_t, size_t> RecordPositions();
 // 64-bit errors-found counter (single writer).
 uint64_t ErrorsFound();
 void SetErrorsFound(uint64_t n);

@@ -203,10 +203,7 @@ void ArrangeResultRows() {
     };
     if (!g_ranked) {
         // The scan's order (the record list's), then the sort's.
-        std::unordered_map<uint32_t, size_t> position;
-        const auto& records = Records();
-        for (size_t i = 0; i < records.size(); ++i)
-            position.emplace(records[i].id, i);
+        const std::unordered_map<uint32_t, size_t> position = RecordPositions();
         std::stable_sort(rows.begin(), rows.end(), [&](const KeptRow& a, const KeptRow& b) {
             return rankOf(position, a) < rankOf(position, b);
         });
