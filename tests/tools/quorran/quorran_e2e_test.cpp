@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "tests/support/tool_fixture.h"
+#include "tests/tools/quorran/uninstall_probe.h"
 
 namespace mdr::driver {
 namespace {
@@ -58,7 +59,7 @@ class QuorranTest : public ToolTest {
     }
     // Lets the probe's late copy finish, waits until it has, and makes the next copy wait again.
     void ReleaseProbe() {
-        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"MdrUninstallProbeRelease");
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kProbeRelease);
         ASSERT_TRUE(release);
         SetEvent(release);
         EXPECT_TRUE(WaitUntil([&] { return Log().find(L"late done") != std::wstring::npos; }));

@@ -9,6 +9,7 @@
 #include "tests/support/driver.h"
 #include "tools/quorran/shell_launch.h"
 #include "tools/quorran/uninstall_entries.h"
+#include "tests/tools/quorran/uninstall_probe.h"
 
 namespace mdr {
 namespace {
@@ -311,13 +312,18 @@ TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
     const std::wstring probe = temp / L"probe.exe";
     ASSERT_TRUE(CopyFileW((test::BuildDir() + L"tests\\quorran_uninstall_probe.exe").c_str(),
                           probe.c_str(), FALSE));
+    // The child works until it is released, which happens once the first process has ended.
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kProbeRelease);
+    ASSERT_TRUE(release);
+    ScopeExit closeRelease([&] { CloseHandle(release); });
     int waits = 0;
     ASSERT_EQ(RunUninstaller({probe, L"/spawn", false},
                              [&](HANDLE h) {
-                                 ++waits;
+                                 if (++waits > 1) SetEvent(release);
                                  return WaitForSingleObject(h, 30000) == WAIT_OBJECT_0;
                              }),
               0u);
+    ResetEvent(release);
     EXPECT_GT(waits, 1) << "the job is watched, not only the first process";
     const std::string log =
         ToUtf8(L"\"" + probe + L"\" /spawn\r\n\"" + probe + L"\" /late\r\nlate done\r\n");
@@ -337,7 +343,9 @@ TEST(QuorranRun, WaitsUntilTheChildOfTheUninstallerHasEnded) {
                   L"PROBE.exe"),
               0u);
     EXPECT_EQ(test::ReadFileBytes(probe + L".log").find("late done"), std::string::npos);
+    SetEvent(release);
     EXPECT_TRUE(driver::WaitUntil([&] { return test::ReadFileBytes(probe + L".log") == log; }));
+    ResetEvent(release);
 
     // An msiexec string runs the system folder's msiexec, which ends on an unknown product.
     const UninstallCommand msi = SplitUninstallString(

@@ -1,14 +1,14 @@
 // A stand-in uninstaller for Quorran's tests. It appends its command line to "<its path>.log".
 // With "/spawn" it starts a copy of itself with "/late" and exits at once, as uninstallers that
-// run from the temporary folder do; the "/late" copy works until the test sets the event
-// kRelease (a minute at most, so it never outlives a failed test), then logs "late done".
+// run from the temporary folder do; the "/late" copy works until the test sets kProbeRelease
+// (a minute at most, so it never outlives a failed test), then logs "late done".
 // "/spawnlong" does the same with a "/latelong" copy.
 #include <windows.h>
 #include <string>
 
-namespace {
-constexpr wchar_t kRelease[] = L"MdrUninstallProbeRelease";
+#include "tests/tools/quorran/uninstall_probe.h"
 
+namespace {
 void Append(const std::wstring& log, const std::wstring& line) {
     HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               0, nullptr);
@@ -38,7 +38,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
             CloseHandle(info.hProcess);
         }
     } else if (args == L"/late" || args == L"/latelong") {
-        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kRelease);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kProbeRelease);
         if (release) {
             WaitForSingleObject(release, 60000);
             CloseHandle(release);
