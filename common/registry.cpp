@@ -367,6 +367,13 @@ bool KeyHoldsValues(RootKey root, std::wstring_view keyPath) {
     return CountValues(root, keyPath, true) > 0;
 }
 
+bool SubkeysHoldValues(HKEY key) {
+    if (!key) return false;
+    uint64_t total = 0;
+    CountValuesBelow(key, total, true);
+    return total > 0;
+}
+
 // ---- Values and existence ----
 
 std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstring_view valueName) {

@@ -66,6 +66,9 @@ int CollectValueNames(RootKey root, std::wstring_view keyPath, std::vector<Value
 uint64_t CountKeyValues(RootKey root, std::wstring_view keyPath);
 // CountKeyValues(...) != 0, with the walk below stopped at the first value found.
 bool KeyHoldsValues(RootKey root, std::wstring_view keyPath);
+// That walk below a key the caller holds open (with KEY_READ): whether a key below it holds a
+// value. False for a null key.
+bool SubkeysHoldValues(HKEY key);
 // Value rendered as text by type; "" when absent. valueName "" = default value.
 std::wstring ReadValueAsText(RootKey root, std::wstring_view keyPath, std::wstring_view valueName);
 // Access denied counts as existing.

@@ -1,6 +1,7 @@
 #include "mdr/scan/area_support.h"
 
 #include "mdr/core/localization.h"
+#include "mdr/scan/read_ahead.h"
 #include "common/trace.h"
 #include "mdr/scan/scan_thread.h"
 
@@ -19,12 +20,19 @@ bool KeepGoing(const std::wstring& itemText) {
 } // namespace
 
 int EnumerateSubkeysInViews(RootKey root, const std::wstring& keyPath, bool recursive,
-                            SubkeyCheck check) {
-    const int native = EnumerateSubkeys(root, keyPath, recursive, check);
+                            SubkeyCheck check, const ItemPlan* plan) {
+    // Only the keys of one level are read ahead.
+    if (recursive) plan = nullptr;
+    int native;
+    {
+        const ReadAheadScope ahead(root, keyPath, plan);
+        native = EnumerateSubkeys(root, keyPath, recursive, check);
+    }
     if (native == -1) return -1;
     const std::wstring twin = kScansBothViews ? Wow32Twin(root, keyPath) : L"";
     if (twin.empty()) return native;
     const Wow32ViewScope view;
+    const ReadAheadScope ahead(root, twin, plan);
     return EnumerateSubkeys(root, twin, recursive, check);
 }
 

@@ -8,6 +8,8 @@
 
 namespace mdr {
 
+struct ItemPlan;
+
 // Steps 1 and 2 of a check procedure. Returns 1 to go on with the area's tests, 0 when the
 // procedure should return 0 (empty key path or value name), -1 when the user cancelled.
 int BeginSubkeyCheck(RootKey root, const std::wstring& keyPath);
@@ -21,8 +23,10 @@ void ReportAreaError(RootKey root, const std::wstring& keyPath, const std::wstri
 
 // Walks the key with the check, then, in the 64-bit edition, the key's 32-bit twin (when it is
 // split) in the 32-bit view. -1 as soon as the user stopped one walk.
+// With a plan (of what the checks read of each key), each walk reads its keys ahead
+// (read_ahead.h).
 int EnumerateSubkeysInViews(RootKey root, const std::wstring& keyPath, bool recursive,
-                            SubkeyCheck check);
+                            SubkeyCheck check, const ItemPlan* plan = nullptr);
 int EnumerateValuesInViews(RootKey root, const std::wstring& keyPath, ValueCheck check);
 // Joins a key path and a child name ("" parent gives the child alone).
 std::wstring JoinKey(const std::wstring& parent, const std::wstring& child);

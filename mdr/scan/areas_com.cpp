@@ -10,6 +10,7 @@
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/engine_state.h"
+#include "mdr/scan/read_ahead.h"
 #include "mdr/scan/scan_memo.h"
 #include "mdr/scan/scan_thread.h"
 
@@ -42,6 +43,18 @@ constexpr ServerKey kServerKeys[] = {
 
 constexpr const wchar_t* kProxyStubKeys[] = {L"ProxyStubClsid32", L"ProxyStubClsid"};
 
+// What the checks below read of each key, in their order. An interface's proxy/stub subkeys are
+// read only when its type library is gone, which is rare: those are left to the check.
+constexpr const wchar_t* kClassSubkeys[] = {
+    L"DefaultIcon",     L"InprocServer", L"InprocServer32", L"InprocHandler",
+    L"InprocHandler32", L"LocalServer",  L"LocalServer32",  L"TypeLib",
+};
+constexpr const wchar_t* kAppIdValues[] = {L"AppID", L"DllSurrogate", L"DllSurrogateExecutable"};
+constexpr const wchar_t* kInterfaceSubkeys[] = {L"TypeLib"};
+const ItemPlan kClassPlan{true, false, kClassSubkeys, {}};
+const ItemPlan kAppIdPlan{false, false, {}, kAppIdValues};
+const ItemPlan kInterfacePlan{false, false, kInterfaceSubkeys, {}};
+
 void ReportCom(RootKey root, const std::wstring& keyPath, const std::wstring& valueName,
                const std::wstring& valueData, const std::wstring& description, int entryType) {
     ReportAreaError(root, keyPath, valueName, valueData, kComCategory, description, kUnsafe,
@@ -54,13 +67,14 @@ struct Walk {
     RootKey root;
     const wchar_t* keyPath;
     SubkeyCheck check;
+    const ItemPlan& plan; // what the check reads of each key, read ahead of it
 };
 
 template <size_t N> int RunWalks(const Walk (&walks)[N]) {
     AreaErrorCount() = 0;
     for (const Walk& walk : walks) {
         MDR_HERE();
-        if (EnumerateSubkeysInViews(walk.root, walk.keyPath, false, walk.check) == -1) {
+        if (EnumerateSubkeysInViews(walk.root, walk.keyPath, false, walk.check, &walk.plan) == -1) {
             AreaErrorCount() = 0;
             return -1;
         }
@@ -182,10 +196,10 @@ int CheckInterfaceEntry(RootKey root, const std::wstring& keyPath) {
 int ScanActiveXCom() {
     MDR_HERE();
     static const Walk walks[] = {
-        {kHklm, container::kClsid, CheckClsidEntry},
-        {kHkcu, container::kClsid, CheckClsidEntry},
-        {kHklm, container::kAppId, CheckAppIdEntry},
-        {kHkcu, container::kAppId, CheckAppIdEntry},
+        {kHklm, container::kClsid, CheckClsidEntry, kClassPlan},
+        {kHkcu, container::kClsid, CheckClsidEntry, kClassPlan},
+        {kHklm, container::kAppId, CheckAppIdEntry, kAppIdPlan},
+        {kHkcu, container::kAppId, CheckAppIdEntry, kAppIdPlan},
     };
     return RunWalks(walks);
 }
@@ -193,8 +207,8 @@ int ScanActiveXCom() {
 int ScanTypelib() {
     MDR_HERE();
     static const Walk walks[] = {
-        {kHklm, container::kInterface, CheckInterfaceEntry},
-        {kHkcu, container::kInterface, CheckInterfaceEntry},
+        {kHklm, container::kInterface, CheckInterfaceEntry, kInterfacePlan},
+        {kHkcu, container::kInterface, CheckInterfaceEntry, kInterfacePlan},
     };
     return RunWalks(walks);
 }

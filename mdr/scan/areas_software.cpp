@@ -14,6 +14,7 @@
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/areas.h"
 #include "mdr/scan/engine_state.h"
+#include "mdr/scan/read_ahead.h"
 #include "mdr/scan/scan_memo.h"
 #include "mdr/scan/scan_thread.h"
 
@@ -41,6 +42,7 @@ struct Walk {
     SubkeyCheck subkeyCheck = nullptr;
     ValueCheck valueCheck = nullptr;
     bool recursive = false;
+    const ItemPlan* plan = nullptr; // what the check reads of each key, read ahead of it
 };
 
 // The area procedure contract: count from 0, run the walks in order, and give up with -1 (and
@@ -50,10 +52,10 @@ int RunArea(const std::vector<Walk>& walks) {
     AreaErrorCount() = 0;
     for (const Walk& walk : walks) {
         MDR_HERE();
-        int result =
-            walk.subkeyCheck
-                ? EnumerateSubkeysInViews(walk.root, walk.keyPath, walk.recursive, walk.subkeyCheck)
-                : EnumerateValuesInViews(walk.root, walk.keyPath, walk.valueCheck);
+        int result = walk.subkeyCheck
+                         ? EnumerateSubkeysInViews(walk.root, walk.keyPath, walk.recursive,
+                                                   walk.subkeyCheck, walk.plan)
+                         : EnumerateValuesInViews(walk.root, walk.keyPath, walk.valueCheck);
         if (result == -1) {
             AreaErrorCount() = 0;
             return -1;
@@ -240,6 +242,8 @@ bool SubtreeFullyReadable(RootKey root, const std::wstring& keyPath, std::wstrin
 int CheckVendorKey(RootKey root, const std::wstring& keyPath) {
     if (int go = BeginSubkeyCheck(root, keyPath); go != 1) return go;
     MDR_HERE();
+    // Made for every key, passed over or not: the walk's keys are read ahead in its order.
+    ItemKey key(root, keyPath);
     std::wstring vendor = LastComponent(keyPath);
     std::wstring lower = ToLower(vendor);
     if (lower == L"classes" || lower == L"microsoft" || lower == L"policies" ||
@@ -247,7 +251,7 @@ int CheckVendorKey(RootKey root, const std::wstring& keyPath) {
         lower == L"wow6432node" || vendor.empty()) {
         return 0;
     }
-    if (KeyHoldsValues(root, keyPath)) return 0;
+    if (key.HoldsValues()) return 0;
     std::wstring nameBuffer(8192, L'\0');
     if (!SubtreeFullyReadable(root, keyPath, nameBuffer)) return 0;
     ReportAreaError(root, keyPath, L"", L"", L"Obsolete software",
@@ -360,7 +364,10 @@ int ScanFonts() {
 
 int ScanInstalledSoftware() {
     MDR_HERE();
-    return RunArea({{kHklm, container::kUninstall, CheckUninstallEntry},
+    static constexpr const wchar_t* kValues[] = {L"WindowsInstaller", L"UninstallString",
+                                                 L"DisplayIcon", L"InstallLocation"};
+    static const ItemPlan plan{false, false, {}, kValues};
+    return RunArea({{kHklm, container::kUninstall, CheckUninstallEntry, nullptr, false, &plan},
                     {kHklm, container::kArpCache, CheckArpCacheEntry}});
 }
 
@@ -371,8 +378,9 @@ int ScanMUICache() {
 
 int ScanObsoleteSoftware() {
     MDR_HERE();
-    return RunArea({{kHkcu, container::kSoftware, CheckVendorKey},
-                    {kHklm, container::kSoftware, CheckVendorKey}});
+    static const ItemPlan plan{false, true, {}, {}};
+    return RunArea({{kHkcu, container::kSoftware, CheckVendorKey, nullptr, false, &plan},
+                    {kHklm, container::kSoftware, CheckVendorKey, nullptr, false, &plan}});
 }
 
 int ScanServices() {

@@ -6,6 +6,7 @@
 #include "common/trace.h"
 #include "mdr/scan/area_support.h"
 #include "mdr/scan/engine_state.h"
+#include "mdr/scan/read_ahead.h"
 
 MDR_TRACE_MODULE(Registry);
 
@@ -156,59 +157,71 @@ constexpr DWORD kMostSubkeysListed = 6;
 constexpr DWORD kKeyNameChars = 256;
 } // namespace
 
-ItemKey::ItemKey(RootKey root, const std::wstring& keyPath) : root_(root), path_(keyPath) {}
+ItemKey::ItemKey(RootKey root, const std::wstring& keyPath) : root_(root), path_(keyPath) {
+    TakeReadAhead(root, keyPath, a_);
+}
 
-void ItemKey::Open() {
-    if (opened_) return;
-    opened_ = true;
-    openResult_ = RegOpenKeyExW(ToHkey(root_), WithoutTrailingBackslash(path_).c_str(), 0, KEY_READ,
-                                key_.put());
+HKEY ItemKey::Handle() {
+    if (key_) return key_.get();
+    // A key that did not open is not tried again; one read ahead and closed is opened again.
+    if (a_.opened && a_.openResult != ERROR_SUCCESS) return nullptr;
+    a_.opened = true;
+    a_.openResult = RegOpenKeyExW(ToHkey(root_), WithoutTrailingBackslash(path_).c_str(), 0,
+                                  KEY_READ, key_.put());
+    return a_.openResult == ERROR_SUCCESS ? key_.get() : nullptr;
 }
 
 ValueAnswer ItemKey::Value(std::wstring_view name) {
-    for (const auto& [known, answer] : values_)
+    for (const auto& [known, answer] : a_.valueAnswers)
         if (EqualsNoCase(known, name)) return answer;
-    Open();
     // A key that does not open has no values to show, as ValueExists and ReadValueAsText say.
-    ValueAnswer answer =
-        openResult_ == ERROR_SUCCESS ? LookUpValue(key_.get(), name) : ValueAnswer{};
-    values_.emplace_back(std::wstring(name), std::move(answer));
-    return values_.back().second;
+    HKEY key = Handle();
+    ValueAnswer answer = key ? LookUpValue(key, name) : ValueAnswer{};
+    a_.valueAnswers.emplace_back(std::wstring(name), std::move(answer));
+    return a_.valueAnswers.back().second;
+}
+
+void ItemKey::Count() {
+    MDR_HERE();
+    if (a_.counted) return;
+    a_.counted = true;
+    HKEY key = Handle();
+    if (!key) return;
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &a_.values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    a_.countable = true;
+    if (subkeys > kMostSubkeysListed) return;
+    // The count says how many names there are: no call is spent on the end of the list.
+    a_.listed = true;
+    wchar_t name[kKeyNameChars];
+    for (DWORD index = 0; index < subkeys; ++index) {
+        DWORD length = kKeyNameChars;
+        LONG rc = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS) {
+            // Anything unexpected: the subkeys are probed one by one instead.
+            a_.listed = false;
+            a_.names.clear();
+            break;
+        }
+        a_.names.push_back(FoldCase(std::wstring_view(name, length)));
+    }
 }
 
 bool ItemKey::HoldsValues() {
-    MDR_HERE();
-    Open();
-    if (openResult_ != ERROR_SUCCESS) return false;
-    DWORD subkeys = 0, values = 0;
-    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    if (!listed_ && subkeys <= kMostSubkeysListed) {
-        // The count says how many names there are: no call is spent on the end of the list.
-        listed_ = true;
-        wchar_t name[kKeyNameChars];
-        for (DWORD index = 0; index < subkeys; ++index) {
-            DWORD length = kKeyNameChars;
-            LONG rc =
-                RegEnumKeyExW(key_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-            if (rc == ERROR_NO_MORE_ITEMS) break;
-            if (rc != ERROR_SUCCESS) {
-                // Anything unexpected: the subkeys are probed one by one instead.
-                listed_ = false;
-                names_.clear();
-                break;
-            }
-            names_.push_back(FoldCase(std::wstring_view(name, length)));
-        }
+    if (!a_.holdsValues) {
+        Count();
+        // A key without values of its own is empty only when nothing below it holds one either.
+        a_.holdsValues = a_.countable && (a_.values > 0 || SubkeysHoldValues(Handle()));
     }
-    // A key without values of its own is empty only when nothing below it holds one either.
-    return values > 0 || KeyHoldsValues(root_, path_);
+    return *a_.holdsValues;
 }
 
 bool ItemKey::Listed(std::wstring_view name) const {
     const std::wstring lower = FoldCase(name);
-    for (const std::wstring& listed : names_)
+    for (const std::wstring& listed : a_.names)
         if (listed == lower) return true;
     return false;
 }
@@ -216,13 +229,12 @@ bool ItemKey::Listed(std::wstring_view name) const {
 bool ItemKey::Probe(const wchar_t* name, std::wstring& value) {
     MDR_HERE();
     value.clear();
-    if (listed_ && !Listed(name)) return false;
+    if (a_.listed && !Listed(name)) return false;
     UniqueHkey child;
-    // Relative to the opened key where there is one, else by the whole path as KeyExists does.
+    // Relative to the key where it is open, else by the whole path as KeyExists does.
     const LONG rc =
-        openResult_ == ERROR_SUCCESS
-            ? RegOpenKeyExW(key_.get(), name, 0, KEY_READ, child.put())
-            : RegOpenKeyExW(ToHkey(root_), JoinKey(path_, name).c_str(), 0, KEY_READ, child.put());
+        key_ ? RegOpenKeyExW(key_.get(), name, 0, KEY_READ, child.put())
+             : RegOpenKeyExW(ToHkey(root_), JoinKey(path_, name).c_str(), 0, KEY_READ, child.put());
     if (rc == ERROR_SUCCESS) {
         value = ReadOpenValueAsText(child.get(), L"");
         return true;
@@ -232,15 +244,20 @@ bool ItemKey::Probe(const wchar_t* name, std::wstring& value) {
 }
 
 bool ItemKey::Subkey(const wchar_t* name, std::wstring& defaultValue) {
-    for (const Answer& answer : answers_) {
+    for (const ItemAnswers::Subkey& answer : a_.subkeys) {
         if (answer.name == name) {
             defaultValue = answer.value;
             return answer.exists;
         }
     }
     const bool exists = Probe(name, defaultValue);
-    answers_.push_back(Answer{name, exists, defaultValue});
+    a_.subkeys.push_back(ItemAnswers::Subkey{name, exists, defaultValue});
     return exists;
+}
+
+ItemAnswers ItemKey::TakeAnswers() {
+    key_.reset();
+    return std::move(a_);
 }
 
 } // namespace mdr

@@ -52,9 +52,30 @@ int MemoValueExists(RootKey root, const std::wstring& keyPath, std::wstring_view
 std::wstring MemoReadValue(RootKey root, const std::wstring& keyPath, std::wstring_view valueName);
 bool MemoPathExists(std::wstring_view path);
 
+// What one examined key answered, apart from its handle, so that the answers can be read on one
+// thread and used on another (read_ahead.h).
+struct ItemAnswers {
+    struct Subkey {
+        std::wstring name;
+        bool exists;
+        std::wstring value;
+    };
+    bool opened = false; // an opening of the key was tried
+    LONG openResult = ERROR_INVALID_HANDLE;
+    bool counted = false;   // the key's own values were counted (and its subkeys listed)
+    bool countable = false; // ...and the count could be read
+    DWORD values = 0;
+    std::optional<bool> holdsValues;
+    bool listed = false; // names holds every subkey's name (lower case)
+    std::vector<std::wstring> names;
+    std::vector<Subkey> subkeys;
+    std::vector<std::pair<std::wstring, ValueAnswer>> valueAnswers;
+};
+
 // One examined key opened once for all of its tests. Subkeys are opened relative to it; once asked
 // for its values, a key with only a few subkeys has their names listed once, which answers every
-// test for a subkey it does not have. Nothing of it is remembered beyond the item.
+// test for a subkey it does not have. Nothing of it is remembered beyond the item. When the key
+// was read ahead of the scan, its answers are taken from there.
 class ItemKey {
   public:
     ItemKey(RootKey root, const std::wstring& keyPath);
@@ -69,25 +90,22 @@ class ItemKey {
     // ValueExists and ReadValueAsText of one of the key's values.
     ValueAnswer Value(std::wstring_view name);
 
+    // The first step of HoldsValues alone: the key's own values counted and its subkeys listed,
+    // nothing below it walked.
+    void Count();
+    // The answers so far; the key is closed.
+    ItemAnswers TakeAnswers();
+
   private:
-    struct Answer {
-        std::wstring name;
-        bool exists;
-        std::wstring value;
-    };
-    void Open();
+    // The open key, opened on first use; nullptr when it does not open.
+    HKEY Handle();
     bool Probe(const wchar_t* name, std::wstring& value);
     bool Listed(std::wstring_view name) const;
 
     RootKey root_;
     std::wstring path_;
-    bool opened_ = false; // the key was opened (only HoldsValues opens it)
     UniqueHkey key_;
-    LONG openResult_ = ERROR_INVALID_HANDLE;
-    bool listed_ = false; // names_ holds every subkey's name (lower case)
-    std::vector<std::wstring> names_;
-    std::vector<Answer> answers_;
-    std::vector<std::pair<std::wstring, ValueAnswer>> values_;
+    ItemAnswers a_;
 };
 
 } // namespace mdr
