@@ -10,9 +10,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 
 #include "bench/bench_clock.h"
+#include "common/lock.h"
 #include "common/registry.h"
 #include "common/trace.h"
 
@@ -22,6 +24,9 @@ namespace mdr::bench {
 namespace {
 
 Recording* g_rec = nullptr;
+// The scan reads on two threads (the walk and its reader ahead): one call is recorded at a time,
+// in the order the calls were made.
+Mutex g_lock;
 std::unordered_map<HKEY, uint32_t> g_keySlots;
 std::unordered_map<HANDLE, uint32_t> g_findSlots;
 constexpr uint32_t kUnmapped = 0x7FFFFFFFu;
@@ -80,6 +85,7 @@ MDR_REAL(GetLongPathNameW);
 MDR_REAL(SleepEx);
 
 LSTATUS WINAPI HookRegOpenKeyExW(HKEY key, LPCWSTR sub, DWORD options, REGSAM sam, PHKEY out) {
+    const std::lock_guard<Mutex> hold(g_lock);
     LSTATUS rc = real_RegOpenKeyExW(key, sub, options, sam, out);
     Op op{OpKind::OpenKey};
     op.ref = KeyRef(key);
@@ -92,6 +98,7 @@ LSTATUS WINAPI HookRegOpenKeyExW(HKEY key, LPCWSTR sub, DWORD options, REGSAM sa
 }
 
 LSTATUS WINAPI HookRegCloseKey(HKEY key) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::CloseKey};
     op.ref = KeyRef(key);
     g_keySlots.erase(key);
@@ -101,6 +108,7 @@ LSTATUS WINAPI HookRegCloseKey(HKEY key) {
 
 LSTATUS WINAPI HookRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize,
                                  LPDWORD reserved, LPWSTR cls, LPDWORD clsSize, PFILETIME time) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::EnumKey};
     op.ref = KeyRef(key);
     op.index = index;
@@ -113,6 +121,7 @@ LSTATUS WINAPI HookRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nam
 
 LSTATUS WINAPI HookRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize,
                                  LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::EnumValue};
     op.ref = KeyRef(key);
     op.index = index;
@@ -125,6 +134,7 @@ LSTATUS WINAPI HookRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nam
 
 LSTATUS WINAPI HookRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
                                     LPBYTE data, LPDWORD dataSize) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::QueryValue};
     op.ref = KeyRef(key);
     op.text = Text(name);
@@ -138,6 +148,7 @@ LSTATUS WINAPI HookRegQueryInfoKeyW(HKEY key, LPWSTR cls, LPDWORD clsSize, LPDWO
                                     LPDWORD subKeys, LPDWORD maxSubKey, LPDWORD maxClass,
                                     LPDWORD values, LPDWORD maxValueName, LPDWORD maxValue,
                                     LPDWORD security, PFILETIME time) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::QueryInfoKey};
     op.ref = KeyRef(key);
     op.size = clsSize ? *clsSize : 0;
@@ -150,6 +161,7 @@ LSTATUS WINAPI HookRegQueryInfoKeyW(HKEY key, LPWSTR cls, LPDWORD clsSize, LPDWO
 
 LSTATUS WINAPI HookRegGetValueW(HKEY key, LPCWSTR sub, LPCWSTR value, DWORD flags, LPDWORD type,
                                 PVOID data, LPDWORD dataSize) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::GetValue};
     op.ref = KeyRef(key);
     op.text = Text(sub);
@@ -162,6 +174,7 @@ LSTATUS WINAPI HookRegGetValueW(HKEY key, LPCWSTR sub, LPCWSTR value, DWORD flag
 }
 
 HANDLE WINAPI HookFindFirstFileW(LPCWSTR name, LPWIN32_FIND_DATAW data) {
+    const std::lock_guard<Mutex> hold(g_lock);
     HANDLE h = real_FindFirstFileW(name, data);
     Op op{OpKind::FindFile};
     op.text = Text(name);
@@ -176,6 +189,7 @@ HANDLE WINAPI HookFindFirstFileW(LPCWSTR name, LPWIN32_FIND_DATAW data) {
 
 HANDLE WINAPI HookFindFirstFileExW(LPCWSTR name, FINDEX_INFO_LEVELS level, LPVOID data,
                                    FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
+    const std::lock_guard<Mutex> hold(g_lock);
     HANDLE h = real_FindFirstFileExW(name, level, data, search, filter, flags);
     Op op{OpKind::FindFileEx};
     op.text = Text(name);
@@ -192,6 +206,7 @@ HANDLE WINAPI HookFindFirstFileExW(LPCWSTR name, FINDEX_INFO_LEVELS level, LPVOI
 }
 
 BOOL WINAPI HookFindClose(HANDLE h) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::FindClose};
     auto it = g_findSlots.find(h);
     op.ref = it == g_findSlots.end() ? kUnmapped : it->second;
@@ -201,6 +216,7 @@ BOOL WINAPI HookFindClose(HANDLE h) {
 }
 
 DWORD WINAPI HookGetFileAttributesW(LPCWSTR name) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::FileAttributes};
     op.text = Text(name);
     Push(op);
@@ -208,6 +224,7 @@ DWORD WINAPI HookGetFileAttributesW(LPCWSTR name) {
 }
 
 BOOL WINAPI HookGetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::FileAttributesEx};
     op.text = Text(name);
     op.index = static_cast<uint32_t>(level);
@@ -216,6 +233,7 @@ BOOL WINAPI HookGetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level,
 }
 
 UINT WINAPI HookGetDriveTypeW(LPCWSTR root) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::DriveType};
     op.text = Text(root);
     Push(op);
@@ -223,6 +241,7 @@ UINT WINAPI HookGetDriveTypeW(LPCWSTR root) {
 }
 
 DWORD WINAPI HookGetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD size) {
+    const std::lock_guard<Mutex> hold(g_lock);
     Op op{OpKind::LongPathName};
     op.text = Text(shortPath);
     op.size = size;
@@ -232,7 +251,7 @@ DWORD WINAPI HookGetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD size
 }
 
 DWORD WINAPI HookSleepEx(DWORD milliseconds, BOOL alertable) {
-    ++g_rec->yields;
+    InterlockedIncrement64(reinterpret_cast<volatile LONG64*>(&g_rec->yields));
     return real_SleepEx(milliseconds, alertable);
 }
 

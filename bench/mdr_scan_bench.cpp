@@ -30,6 +30,7 @@
 #include "mdr/scan/headless_view.h"
 #include "mdr/scan/engine_state.h"
 #include "mdr/scan/scan_memo.h"
+#include "mdr/scan/read_ahead.h"
 #include "mdr/scan/scan_thread.h"
 
 MDR_TRACE_MODULE(Misc);
@@ -368,10 +369,12 @@ int wmain(int argc, wchar_t** argv) {
                     runs.size(), r.seconds, r.items, r.errors, r.cpuSeconds,
                     r.result == 1 ? "" : " (the scan thread did not finish normally)");
     };
+    const ReadAheadCounts aheadBefore = ReadAheadTotals();
     double privateBeforeMb = PrivateMb();
     g_scanPrivatePeakMb = privateBeforeMb;
     timedScan();
     double privatePeakMb = g_scanPrivatePeakMb;
+    const ReadAheadCounts aheadAfter = ReadAheadTotals();
     double privateAfterMb = PrivateMb();
     double peakMb = PeakWorkingSetMb();
     double wsMb = WorkingSetMb();
@@ -442,6 +445,9 @@ int wmain(int argc, wchar_t** argv) {
     const ScanMemoStats memo = LastScanMemoStats();
     std::printf("  the scan's memo  %zu keys, %zu values, %zu paths, about %.1f MB\n", memo.keys,
                 memo.values, memo.paths, memo.bytes / (1024.0 * 1024.0));
+    std::printf(
+        "  read ahead       %ld keys read by the readers ahead of the walk, %ld of them used\n",
+        aheadAfter.read - aheadBefore.read, aheadAfter.taken - aheadBefore.taken);
     std::printf("\nFloor: the scan's %zu registry and file calls replayed bare%s, best of %d:\n",
                 rec.ops.size(), hooked ? "" : " (some imports not hooked)", opt.runs);
     std::printf("  wall time        %.2f s\n", floor.seconds);
