@@ -2,11 +2,11 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <optional>
-#include <algorithm>
-#include <map>
 
 #include "common/handles.h"
 #include "common/lock.h"
@@ -20,8 +20,9 @@ MDR_TRACE_MODULE(Registry);
 namespace mdr {
 
 namespace {
-// Readers per walk. Under Wine the scan thread itself, asking only for names and pausing, keeps
-// up with two readers of the heaviest walks (the classes with their servers).
+// Readers per walk. Measured under Wine on the heaviest walks (the classes with their servers):
+// with three, the walk, which itself only asks for names and pauses, mostly takes answers; with
+// one or two it still waits for them.
 constexpr int kReaders = 3;
 // A reader waits when it would be this many keys ahead of the walk.
 constexpr DWORD kMostAhead = 64;

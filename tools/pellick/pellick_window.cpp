@@ -603,11 +603,16 @@ class Pellick final : public Tool {
         std::vector<std::wstring> names;
         for (const ProcessRecord& record : chosen)
             names.push_back(NameOf(record));
-        const std::wstring question =
-            BatchQuestion(L"Kill these " + std::to_wstring(chosen.size()) + L" processes?", names) +
-            kKillWarning;
-        if (!chosen.empty() &&
-            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        const std::wstring head = L"Kill these " + std::to_wstring(chosen.size()) + L" processes?";
+        AskThenKill(head, names, std::move(chosen), std::move(outcomes));
+    }
+
+    // The question (head, the names, the warning), then Kill on every process when it is Yes;
+    // nothing is asked when none is left.
+    void AskThenKill(const std::wstring& head, const std::vector<std::wstring>& names,
+                     std::vector<ProcessRecord> chosen, std::vector<BatchOutcome> outcomes) {
+        if (!chosen.empty() && Frame().Message(BatchQuestion(head, names) + kKillWarning,
+                                               kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         KillAll(std::move(chosen), std::move(outcomes));
     }
@@ -627,16 +632,10 @@ class Pellick final : public Tool {
         std::vector<std::wstring> names; // the root first, as the tree shows them
         for (auto it = tree.rbegin(); it != tree.rend(); ++it)
             names.push_back(NameOf(*it));
-        const std::wstring question =
-            BatchQuestion(L"Kill the process named \"" + FilePart(root.path) + L"\", PID " +
-                              std::to_wstring(root.pid) + L" and every process it started, " +
-                              std::to_wstring(tree.size()) + L" processes in all?",
-                          names) +
-            kKillWarning;
-        if (!tree.empty() &&
-            Frame().Message(question, kTitleConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES)
-            return;
-        KillAll(std::move(tree), std::move(outcomes));
+        const std::wstring head = L"Kill the process named \"" + FilePart(root.path) + L"\", PID " +
+                                  std::to_wstring(root.pid) + L" and every process it started, " +
+                                  std::to_wstring(tree.size()) + L" processes in all?";
+        AskThenKill(head, names, std::move(tree), std::move(outcomes));
     }
 
     // Asks the selected processes' programs to close, as their own close box would, so they can

@@ -66,6 +66,15 @@ class QuorranTest : public ToolTest {
         ResetEvent(release);
         CloseHandle(release);
     }
+    // The entry's row and key are gone; importing the one backup brings the key back as before.
+    void ExpectGoneAndRestored(HKEY root, const wchar_t* name, const RegTree& before) {
+        ASSERT_TRUE(WaitUntil([&] { return Row(name) < 0; }));
+        EXPECT_FALSE(KeyExists(root, Key(name)));
+        RestoreTheBackup();
+        RegTree after;
+        ASSERT_TRUE(ReadRegTree(root, Key(name), after));
+        EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
+    }
     std::wstring Log() const {
         const std::string bytes = ReadFileBytes(probe_ + L".log");
         return std::wstring(bytes.begin(), bytes.end());
@@ -252,12 +261,7 @@ TEST_F(QuorranTest, UninstallRunsTheCommandLineAndWaitsForEveryProcessItStarted)
                L"program was already removed and couldn't clean the uninstall entry. Would you "
                L"like to remove it from the registry?",
                IDYES);
-    ASSERT_TRUE(WaitUntil([&] { return Row(L"Gone") < 0; }));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(L"Gone")));
-    RestoreTheBackup();
-    RegTree after;
-    ASSERT_TRUE(ReadRegTree(HKEY_LOCAL_MACHINE, Key(L"Gone"), after));
-    EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
+    ExpectGoneAndRestored(HKEY_LOCAL_MACHINE, L"Gone", before);
 }
 
 // What Windows hides stays hidden until asked for, then shows greyed with its reason; the counts
@@ -312,12 +316,7 @@ TEST_F(QuorranTest, HidesWhatWindowsHidesRunsBareNamesAndDeletesUserEntries) {
     RegTree before;
     ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, Key(L"User"), before));
     RunOn(L"User", 2, L"");
-    ASSERT_TRUE(WaitUntil([&] { return Row(L"User") < 0; }));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Key(L"User")));
-    RestoreTheBackup();
-    RegTree after;
-    ASSERT_TRUE(ReadRegTree(HKEY_CURRENT_USER, Key(L"User"), after));
-    EXPECT_TRUE(after == before) << "the backup brings the key back byte for byte";
+    ExpectGoneAndRestored(HKEY_CURRENT_USER, L"User", before);
 }
 
 // "Stop waiting" ends the wait at once and leaves the uninstaller running; the list is
